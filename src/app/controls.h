@@ -1,0 +1,103 @@
+#pragma once
+// Plain models of the window's controls. The window model TfrmMessageEditor
+// holds one per control, named as the control is named; a view (Qt) mirrors
+// them, the console mode and the tests read them directly.
+#include <string>
+#include <vector>
+
+namespace sendrix::app {
+
+// Names a control for Repaint and Focus requests.
+enum class ControlId {
+    StatusBar1, protokollmemo, Control, Progress, Memo, edtto, edtSubject, edtfrom, edtreal,
+    edtCC, edtBCC, edtReply, empfaengerliste, lvFiles, pnlTopleft, pnltopright, Vorschau, Window
+};
+
+struct TEdit {
+    std::string Text;
+    bool Enabled = true;
+    bool Visible = true;
+};
+
+struct TComboBox {
+    std::string Text;
+    std::vector<std::string> Items;
+    int ItemIndex = -1;
+    bool Enabled = true;
+    bool Visible = true;
+    bool Sorted = false;
+};
+
+struct TCheckBox {
+    std::string Caption;
+    bool Checked = false;
+    bool Enabled = true;
+    bool Visible = true;
+};
+
+struct TLabel {
+    std::string Caption;
+    bool Visible = true;
+};
+
+struct TMemo {
+    std::vector<std::string> Lines;
+};
+
+struct TMenuItem {
+    std::string Caption;
+    bool Enabled = true;
+    bool Checked = false;
+};
+
+struct TListView {
+    std::vector<std::string> Items;
+    int ItemIndex = -1;  // selected entry, -1 none
+};
+
+struct TStatusBar {
+    std::vector<std::string> Panels = {"", ""};
+};
+
+struct TProgressBar {
+    int Min = 0;
+    int Max = 100;
+    int Position = 0;
+    bool Visible = false;
+};
+
+struct TTabSheet {
+    std::string Caption;
+    bool Visible = true;
+};
+
+struct TPageControl {
+    std::vector<TTabSheet> Pages;
+    int ActivePageIndex = 0;
+};
+
+// Filter in the "Caption|*.ext|Caption|*.ext" form, FilterIndex counts from 1.
+struct TFileDialog {
+    std::string Filter;
+    int FilterIndex = 1;
+    std::string Title;
+    std::string DefaultExt;
+    std::string FileName;
+    std::string InitialDir;
+};
+
+// The recipient grid: Cells[row][col], row 0 the titles. Columns: OK, Name,
+// Vorname, Email, Typ.
+struct TStringGrid {
+    static constexpr int ColCount = 5;
+    std::vector<std::vector<std::string>> Cells;
+    std::vector<int> ColWidths = std::vector<int>(ColCount, 60);
+    int Row = 1;             // current row
+    int FixedRows = 1;
+    bool Editing = false;    // goEditing: cells can be edited
+    bool RowSelect = true;   // goRowSelect: whole rows selected
+
+    int RowCount() const { return static_cast<int>(Cells.size()); }
+};
+
+}  // namespace sendrix::app

@@ -1,0 +1,29 @@
+#pragma once
+// Text inside the program is UTF-8; files and the wire are Windows-1252 as
+// the program has always written them.
+#include <string>
+#include <string_view>
+
+namespace sendrix::platform {
+
+std::string cp1252ToUtf8(std::string_view bytes);
+
+// True when every character of the UTF-8 text has a Windows-1252 byte.
+bool fitsCp1252(std::string_view utf8);
+
+// Characters without a Windows-1252 byte become `replacement`.
+std::string utf8ToCp1252(std::string_view utf8, char replacement = '?');
+
+// True when the bytes are valid UTF-8 (ASCII alone counts as valid).
+bool isValidUtf8(std::string_view bytes);
+
+// Bytes read from a file to UTF-8: a UTF-8 byte-order mark (dropped), or
+// valid UTF-8 holding a multi-byte sequence, is UTF-8; anything else is
+// Windows-1252.
+std::string decodeFileText(std::string_view bytes);
+
+// UTF-8 text to the bytes written to a file: Windows-1252 when every
+// character fits, else UTF-8 unchanged, so no character is ever lost.
+std::string encodeFileText(std::string_view utf8);
+
+}  // namespace sendrix::platform
