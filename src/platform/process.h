@@ -13,4 +13,9 @@ bool startDetached(const std::string& program, const std::vector<std::string>& a
 // False when it could not be started.
 bool shellOpen(const std::string& file, const std::string& parameters = "");
 
+// A parameter string as a shell's "open" takes it, split at blanks outside
+// double quotes; the quotes themselves are dropped:
+// "\"/a b/x\" \"/c\"" -> {"/a b/x", "/c"}.
+std::vector<std::string> splitCommandParameters(const std::string& parameters);
+
 }  // namespace sendrix::platform

@@ -1,0 +1,163 @@
+#include "platform/text_codec.h"
+
+#include <cstdint>
+
+namespace sendrix::platform {
+
+namespace {
+
+// Windows-1252 bytes 0x80-0x9F. The five bytes the code page leaves undefined
+// (0x81, 0x8D, 0x8F, 0x90, 0x9D) stand for the control characters of the same
+// number, so every byte survives a round trip.
+constexpr char32_t kHighControls[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+char32_t cp1252CodePoint(unsigned char byte) {
+    if (byte >= 0x80 && byte <= 0x9F) return kHighControls[byte - 0x80];
+    return byte;
+}
+
+// The Windows-1252 byte of a code point, or -1 when it has none.
+int cp1252Byte(char32_t codePoint) {
+    if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) return int(codePoint);
+    for (int i = 0; i < 32; ++i) {
+        if (kHighControls[i] == codePoint) return 0x80 + i;
+    }
+    return -1;
+}
+
+void appendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += char(cp);
+    } else if (cp < 0x800) {
+        out += char(0xC0 | (cp >> 6));
+        out += char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += char(0xE0 | (cp >> 12));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    } else {
+        out += char(0xF0 | (cp >> 18));
+        out += char(0x80 | ((cp >> 12) & 0x3F));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    }
+}
+
+// Length of the well-formed UTF-8 sequence at `pos` (1-4) with its code point,
+// or 0 when the bytes there are no valid sequence (stray continuation byte,
+// truncated, overlong, surrogate, beyond U+10FFFF).
+size_t utf8Sequence(std::string_view s, size_t pos, char32_t& cp) {
+    const unsigned char b0 = static_cast<unsigned char>(s[pos]);
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    }
+    size_t length;
+    char32_t minimum;
+    if ((b0 & 0xE0) == 0xC0) {
+        length = 2, cp = b0 & 0x1F, minimum = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        length = 3, cp = b0 & 0x0F, minimum = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        length = 4, cp = b0 & 0x07, minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (pos + length > s.size()) return 0;
+    for (size_t i = 1; i < length; ++i) {
+        const unsigned char b = static_cast<unsigned char>(s[pos + i]);
+        if ((b & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return length;
+}
+
+// The next character of program text. A byte that is no valid UTF-8 is taken
+// as the Windows-1252 character it would be, so such text loses nothing.
+char32_t nextCharacter(std::string_view s, size_t& pos) {
+    char32_t cp = 0;
+    const size_t length = utf8Sequence(s, pos, cp);
+    if (length == 0) {
+        cp = cp1252CodePoint(static_cast<unsigned char>(s[pos]));
+        pos += 1;
+    } else {
+        pos += length;
+    }
+    return cp;
+}
+
+bool hasMultiByteSequence(std::string_view bytes) {
+    for (char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80) return true;
+    }
+    return false;
+}
+
+// Valid UTF-8 is returned unchanged; invalid bytes become their
+// Windows-1252 characters.
+std::string repairUtf8(std::string_view bytes) {
+    if (isValidUtf8(bytes)) return std::string(bytes);
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 4);
+    size_t pos = 0;
+    while (pos < bytes.size()) appendUtf8(out, nextCharacter(bytes, pos));
+    return out;
+}
+
+}  // namespace
+
+std::string cp1252ToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 4);
+    for (char c : bytes) appendUtf8(out, cp1252CodePoint(static_cast<unsigned char>(c)));
+    return out;
+}
+
+bool fitsCp1252(std::string_view utf8) {
+    size_t pos = 0;
+    while (pos < utf8.size()) {
+        if (cp1252Byte(nextCharacter(utf8, pos)) < 0) return false;
+    }
+    return true;
+}
+
+std::string utf8ToCp1252(std::string_view utf8, char replacement) {
+    std::string out;
+    out.reserve(utf8.size());
+    size_t pos = 0;
+    while (pos < utf8.size()) {
+        const int byte = cp1252Byte(nextCharacter(utf8, pos));
+        out += byte < 0 ? replacement : char(byte);
+    }
+    return out;
+}
+
+bool isValidUtf8(std::string_view bytes) {
+    size_t pos = 0;
+    char32_t cp = 0;
+    while (pos < bytes.size()) {
+        const size_t length = utf8Sequence(bytes, pos, cp);
+        if (length == 0) return false;
+        pos += length;
+    }
+    return true;
+}
+
+std::string decodeFileText(std::string_view bytes) {
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") return repairUtf8(bytes.substr(3));
+    if (hasMultiByteSequence(bytes) && isValidUtf8(bytes)) return std::string(bytes);
+    return cp1252ToUtf8(bytes);
+}
+
+std::string encodeFileText(std::string_view utf8) {
+    if (fitsCp1252(utf8)) return utf8ToCp1252(utf8);
+    return repairUtf8(utf8);
+}
+
+}  // namespace sendrix::platform
