@@ -53,9 +53,14 @@ SENDRIX_ID_ERROR(EIdNoDataToRead, EIdTCPConnectionError)
 SENDRIX_ID_ERROR(EIdStackError, EIdException)
 SENDRIX_ID_ERROR(EIdStackInitializationFailed, EIdStackError)
 SENDRIX_ID_ERROR(EIdStackCanNotLoadWinsock, EIdException)
+// An envelope address holds a character that would end or extend an SMTP
+// command (CR, LF, NUL, "<", ">"); nothing of the transaction is sent.
+SENDRIX_ID_ERROR(EIdInvalidEnvelopeAddress, EIdException)
 // Message writer errors.
 SENDRIX_ID_ERROR(EIdCanNotCreateMessagePart, EIdException)
 SENDRIX_ID_ERROR(EIdTextInvalidCount, EIdException)
+// message writer: the clock reports no valid UTC offset.
+SENDRIX_ID_ERROR(EIdFailedToRetreiveTimeZoneInfo, EIdException)
 
 #undef SENDRIX_ID_ERROR
 

@@ -1,0 +1,132 @@
+#include "mail/id_email_address.h"
+
+namespace sendrix::mail {
+
+namespace {
+
+// Blanks and control characters, as a trim counts them.
+std::string trimmed(std::string_view s)
+{
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= 32)
+        s.remove_prefix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= 32)
+        s.remove_suffix(1);
+    return std::string(s);
+}
+
+std::string upperAscii(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+bool hasControlOr8BitByte(std::string_view s)
+{
+    for (char c : s) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 32 || b >= 127)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string TIdEMailAddressItem::Text() const
+{
+    if (m_name.empty() || m_name == upperAscii(m_address))
+        return m_address;
+    return m_name + " <" + m_address + ">";
+}
+
+void TIdEMailAddressItem::SetText(std::string_view text)
+{
+    Clear();
+    if (text.empty())
+        return;
+    if (text.back() == '>') {
+        const size_t open = text.find('<');
+        if (open != std::string_view::npos) {
+            m_address = trimmed(text.substr(open + 1, text.size() - 1 - (open + 1)));
+            m_name = trimmed(text.substr(0, open));
+        }
+    } else if (text.back() == ')') {
+        const size_t open = text.find('(');
+        if (open != std::string_view::npos) {
+            m_name = trimmed(text.substr(open + 1, text.size() - 1 - (open + 1)));
+            m_address = trimmed(text.substr(0, open));
+        }
+    } else {
+        m_address = std::string(text);
+    }
+    while (m_name.size() > 1 && ((m_name.front() == '"' && m_name.back() == '"') ||
+                                 (m_name.front() == '\'' && m_name.back() == '\''))) {
+        m_name = m_name.substr(1, m_name.size() - 2);
+    }
+}
+
+void TIdEMailAddressItem::Clear()
+{
+    m_address.clear();
+    m_name.clear();
+}
+
+void TIdEMailAddressList::SetAddresses(std::string_view text)
+{
+    m_items.clear();
+    size_t pieceStart = 0;
+    int quotes = 0;
+    auto addPiece = [&](size_t end) {
+        const std::string piece = trimmed(text.substr(pieceStart, end - pieceStart));
+        if (!piece.empty())
+            m_items.emplace_back(piece);
+    };
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '"') {
+            ++quotes;
+        } else if (text[i] == ',' && quotes != 1) {
+            // Only the first quoted stretch of a piece protects its commas:
+            // the count is not reset at the closing quote.
+            addPiece(i);
+            pieceStart = i + 1;
+            quotes = 0;
+        }
+    }
+    addPiece(text.size());
+}
+
+std::string EncodeDisplayAddress(const TIdEMailAddressItem& item, const HeaderCharset& charset)
+{
+    if (item.Name().empty())
+        return item.Address();
+    std::string namePart;
+    if (hasControlOr8BitByte(item.Name())) {
+        namePart = EncodeHeaderText(item.Name(), kAddressSpecials, charset);
+    } else {
+        // RFC 5322 quoted-string: backslash and double quote need a quoted-pair.
+        namePart = "\"";
+        for (char c : item.Name()) {
+            if (c == '\\' || c == '"')
+                namePart += '\\';
+            namePart += c;
+        }
+        namePart += '"';
+    }
+    return namePart + " <" + item.Address() + ">";
+}
+
+std::string EncodeAddressListText(const TIdEMailAddressList& list, const HeaderCharset& charset)
+{
+    std::string text;
+    for (int i = 0; i < list.Count(); ++i) {
+        if (i > 0)
+            text += ", ";
+        text += EncodeDisplayAddress(list.Items(i), charset);
+    }
+    return text;
+}
+
+}  // namespace sendrix::mail

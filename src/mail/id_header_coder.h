@@ -1,0 +1,40 @@
+#pragma once
+// Header text encoding: the character set label chosen from the locale,
+// RFC 2047 encoded words, and the Shift_JIS to ISO-2022-JP conversion used
+// in Japanese locales.
+#include <string>
+#include <string_view>
+
+#include "platform/system_info.h"
+
+namespace sendrix::mail {
+
+struct HeaderCharset {
+    std::string charsetName;        // label in encoded words, e.g. "ISO-8859-1"
+    char encoding = 'Q';            // 'Q' or 'B'
+    bool convertToIso2022Jp = false;
+};
+
+// The choice for the user's locale (asked anew on every call).
+HeaderCharset ChooseHeaderCharset();
+// The same choice for a given language; German and all other languages
+// without a table row give "ISO-8859-1" with 'Q'.
+HeaderCharset ChooseHeaderCharset(const platform::LocaleLanguage& language);
+
+// The thirteen special characters of the address syntax (RFC 5322 "specials").
+inline constexpr std::string_view kAddressSpecials = "\"(),.:;<>@[]\\";
+
+// `text` with every run of words that need encoding (bytes below 32, from
+// 127 on, or in `specials`) written as encoded words of at most 75
+// characters, joined by CR LF and a tab. Text without such bytes comes back
+// unchanged.
+std::string EncodeHeaderText(std::string_view text, std::string_view specials, char encoding,
+                             bool convertToIso2022Jp, std::string_view charsetName);
+std::string EncodeHeaderText(std::string_view text, std::string_view specials,
+                             const HeaderCharset& charset);
+
+// Shift_JIS text to ISO-2022-JP (RFC 1468); half-width katakana become
+// full-width, invalid bytes are dropped.
+std::string ConvertToIso2022Jp(std::string_view shiftJis);
+
+}  // namespace sendrix::mail

@@ -1,0 +1,220 @@
+#include "mail/id_header_list.h"
+
+#include "platform/system_info.h"
+
+namespace sendrix::mail {
+
+namespace {
+
+bool isLeadByte(unsigned char b, LeadBytes leadBytes)
+{
+    switch (leadBytes) {
+    case LeadBytes::ShiftJis:
+        return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    case LeadBytes::Dbcs:
+        return b >= 0x81 && b <= 0xFE;
+    case LeadBytes::None:
+        break;
+    }
+    return false;
+}
+
+char lowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (lowerAscii(a[i]) != lowerAscii(b[i]))
+            return false;
+    return true;
+}
+
+// Blanks and control characters, as a trim counts them.
+bool isTrimmed(char c)
+{
+    return static_cast<unsigned char>(c) <= 32;
+}
+
+std::string_view trimLeft(std::string_view s)
+{
+    while (!s.empty() && isTrimmed(s.front()))
+        s.remove_prefix(1);
+    return s;
+}
+
+bool isContinuation(const std::string& line)
+{
+    return !line.empty() && (line[0] == ' ' || line[0] == '\t');
+}
+
+// A CR or LF that is not part of a fold (CR LF followed by a blank or tab)
+// would start a header line of its own or end the header block.
+std::string withoutStrayLineBreaks(std::string_view value)
+{
+    std::string out(value);
+    for (size_t i = 0; i < out.size(); ++i) {
+        if (out[i] == '\r' && i + 2 < out.size() && out[i + 1] == '\n' && (out[i + 2] == ' ' || out[i + 2] == '\t')) {
+            ++i;
+            continue;
+        }
+        if (out[i] == '\r' || out[i] == '\n')
+            out[i] = ' ';
+    }
+    return out;
+}
+
+}  // namespace
+
+LeadBytes LocaleLeadBytes()
+{
+    switch (platform::localeLanguage().primary) {
+    case platform::PrimaryLanguage::Japanese:
+        return LeadBytes::ShiftJis;
+    case platform::PrimaryLanguage::Chinese:
+    case platform::PrimaryLanguage::Korean:
+        return LeadBytes::Dbcs;
+    default:
+        return LeadBytes::None;
+    }
+}
+
+std::string WrapAtWhitespace(std::string_view line, std::string_view breakText, std::string_view breakChars,
+                             int limit, LeadBytes leadBytes)
+{
+    // Positions count from 1, as the break rules are stated; at(p) is the
+    // character at position p.
+    const size_t length = line.size();
+    auto at = [&](size_t p) { return line[p - 1]; };
+    auto isBreakChar = [&](char c) { return breakChars.find(c) != std::string_view::npos; };
+
+    std::string result;
+    size_t column = 1;
+    size_t pos = 1;
+    size_t lineStart = 1;
+    size_t breakPos = 0;
+    bool inQuote = false;
+    bool existingBreak = false;
+    while (pos <= length) {
+        const char c = at(pos);
+        if (isLeadByte(static_cast<unsigned char>(c), leadBytes)) {
+            // The trail byte of a double-byte character is never a break.
+            ++pos;
+            ++column;
+        } else if (!breakText.empty() && c == breakText[0]) {
+            if (!inQuote) {
+                existingBreak = equalsNoCase(line.substr(pos - 1, breakText.size()), breakText);
+                if (existingBreak) {
+                    pos += breakText.size() - 1;
+                    breakPos = pos;
+                }
+            }
+        } else if (isBreakChar(c)) {
+            if (!inQuote)
+                breakPos = pos;
+        } else if (c == '"') {
+            inQuote = !inQuote;
+        }
+        ++pos;
+        ++column;
+        if (!inQuote && (existingBreak || (column > static_cast<size_t>(limit) && breakPos > lineStart))) {
+            column = pos - breakPos;
+            result.append(line.substr(lineStart - 1, breakPos - lineStart + 1));
+            if (c != '"') {
+                while (pos <= length && (isBreakChar(at(pos)) || at(pos) == '\r' || at(pos) == '\n'))
+                    ++pos;
+            }
+            // A break found only at the last character would leave an empty
+            // continuation line: the line then stays whole.
+            if (!existingBreak && pos < length)
+                result.append(breakText);
+            lineStart = breakPos + 1;
+            breakPos = lineStart;
+            existingBreak = false;
+        }
+    }
+    if (lineStart <= length)
+        result.append(line.substr(lineStart - 1));
+    return result;
+}
+
+std::vector<std::string> FoldHeaderLine(std::string_view line, int foldLength, LeadBytes leadBytes)
+{
+    const std::string wrapped = WrapAtWhitespace(line, "\r\n ", " \t", foldLength, leadBytes);
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start <= wrapped.size()) {
+        size_t end = wrapped.find("\r\n", start);
+        if (end == std::string::npos)
+            end = wrapped.size();
+        std::string piece = wrapped.substr(start, end - start);
+        while (!piece.empty() && static_cast<unsigned char>(piece.back()) <= 32)
+            piece.pop_back();
+        // An empty line would end the header block.
+        if (!piece.empty())
+            lines.push_back(std::move(piece));
+        start = end + 2;
+    }
+    return lines;
+}
+
+int TIdHeaderList::indexOfName(std::string_view name) const
+{
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        const std::string& line = m_lines[i];
+        const size_t colon = line.find(':');
+        if (colon != std::string::npos && equalsNoCase(std::string_view(line).substr(0, colon), name))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+size_t TIdHeaderList::endOfEntry(size_t index) const
+{
+    size_t end = index + 1;
+    while (end < m_lines.size() && isContinuation(m_lines[end]))
+        ++end;
+    return end;
+}
+
+std::string TIdHeaderList::GetHeaderValue(std::string_view name) const
+{
+    const int index = indexOfName(name);
+    if (index < 0)
+        return {};
+    const std::string& first = m_lines[index];
+    std::string value = first.substr(first.find(':') + 1);
+    const size_t end = endOfEntry(index);
+    for (size_t i = index + 1; i < end; ++i) {
+        if (!value.empty() && value.back() != ' ' && value.back() != '\t')
+            value += ' ';
+        value.append(trimLeft(m_lines[i]));
+    }
+    return std::string(trimLeft(value));
+}
+
+void TIdHeaderList::SetHeaderValue(std::string_view name, std::string_view value)
+{
+    const int index = indexOfName(name);
+    auto position = m_lines.end();
+    if (index >= 0)
+        position = m_lines.erase(m_lines.begin() + index, m_lines.begin() + endOfEntry(index));
+    if (value.empty())
+        return;
+    std::string line(name);
+    line += ": ";
+    line += withoutStrayLineBreaks(value);
+    std::vector<std::string> folded = FoldHeaderLine(line);
+    m_lines.insert(position, folded.begin(), folded.end());
+}
+
+void TIdHeaderList::Add(std::string line)
+{
+    m_lines.push_back(std::move(line));
+}
+
+}  // namespace sendrix::mail

@@ -1,0 +1,215 @@
+#include "mail/id_message.h"
+
+#include <cstdlib>
+
+#include "mail/id_exception.h"
+#include "mail/id_header_coder.h"
+
+namespace sendrix::mail {
+
+TIdMessagePart::TIdMessagePart() : m_kind(TIdMessagePartKind::Attachment)
+{
+    throw EIdCanNotCreateMessagePart(
+        "TIdMessagePart kann nicht erzeugt werden. Verwenden Sie abgeleitete Klassen. ");
+}
+
+TIdAttachment& TIdMessageParts::AddAttachment(std::string fileName)
+{
+    auto part = std::make_unique<TIdAttachment>(std::move(fileName));
+    TIdAttachment& result = *part;
+    m_parts.push_back(std::move(part));
+    return result;
+}
+
+TIdText& TIdMessageParts::AddText()
+{
+    auto part = std::make_unique<TIdText>();
+    TIdText& result = *part;
+    m_parts.push_back(std::move(part));
+    return result;
+}
+
+void TIdMessageParts::Delete(int index)
+{
+    m_parts.at(index);  // range check
+    m_parts.erase(m_parts.begin() + index);
+}
+
+void TIdMessage::Clear()
+{
+    From.Clear();
+    Recipients.Clear();
+    CCList.Clear();
+    BccList.Clear();
+    ReplyTo.Clear();
+    Subject.clear();
+    Organization.clear();
+    References.clear();
+    NewsGroups.clear();
+    ContentType.clear();
+    CharSet.clear();
+    ContentTransferEncoding.clear();
+    Sender.Clear();
+    ReceiptRecipient.Clear();
+    Date.reset();
+    Priority = mpNormal;
+    Body.clear();
+    ExtraHeaders.Clear();
+    MessageParts.Clear();
+    Headers.Clear();
+    NoDecode = false;
+}
+
+namespace {
+
+constexpr const char* kLibraryName = "Sendrix 1.2.0.20";
+
+// Header values are single lines: a CR or LF that came in from a field
+// would end the line and start one of the sender's choosing.
+std::string singleLine(std::string_view value)
+{
+    std::string out(value);
+    for (char& c : out)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    return out;
+}
+
+// Also a line of blanks alone may end the header block for some readers.
+bool isBlank(std::string_view line)
+{
+    for (char c : line)
+        if (static_cast<unsigned char>(c) > 32)
+            return false;
+    return true;
+}
+
+TIdEMailAddressItem singleLine(const TIdEMailAddressItem& item)
+{
+    TIdEMailAddressItem out;
+    out.SetAddress(singleLine(item.Address()));
+    out.SetName(singleLine(item.Name()));
+    return out;
+}
+
+TIdEMailAddressList singleLine(const TIdEMailAddressList& list)
+{
+    TIdEMailAddressList out;
+    for (const auto& item : list)
+        out.Add(singleLine(item));
+    return out;
+}
+
+std::string newsGroupsText(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string name = singleLine(names[i]);
+        if (i > 0)
+            text += ',';
+        bool quote = false;
+        for (char c : name) {
+            const auto b = static_cast<unsigned char>(c);
+            if (b <= 32 || b == 127 || c == ',' || c == '"')
+                quote = true;
+        }
+        if (!quote) {
+            text += name;
+            continue;
+        }
+        text += '"';
+        for (char c : name) {
+            if (c == '"')
+                text += '"';
+            text += c;
+        }
+        text += '"';
+    }
+    return text;
+}
+
+// Sakamoto's rule; 0 = Sunday.
+int dayOfWeek(int year, int month, int day)
+{
+    static const int offsets[12] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+    if (month < 3)
+        year -= 1;
+    const int w = (year + year / 4 - year / 100 + year / 400 + offsets[(month - 1) % 12] + day) % 7;
+    return w < 0 ? w + 7 : w;
+}
+
+std::string twoDigits(int n)
+{
+    return std::string(1, static_cast<char>('0' + n / 10 % 10)) + static_cast<char>('0' + n % 10);
+}
+
+}  // namespace
+
+std::string FormatMessageDate(const platform::LocalTime& time, int utcOffsetMinutes)
+{
+    // RFC 5322 3.3: English names whatever the user's language.
+    static const char* const kDays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const int month = time.month >= 1 && time.month <= 12 ? time.month : 1;
+    std::string text = kDays[dayOfWeek(time.year, month, time.day)];
+    text += ", ";
+    text += std::to_string(time.day);
+    text += ' ';
+    text += kMonths[month - 1];
+    text += ' ';
+    text += std::to_string(time.year);
+    text += ' ';
+    text += twoDigits(time.hour) + ":" + twoDigits(time.minute) + ":" + twoDigits(time.second);
+    // Zero is "+0000", never "GMT" or "-0000" (RFC 5322 3.3).
+    text += utcOffsetMinutes < 0 ? " -" : " +";
+    const int absolute = std::abs(utcOffsetMinutes);
+    text += twoDigits(absolute / 60) + twoDigits(absolute % 60);
+    return text;
+}
+
+int LocalUtcOffset(const platform::Clock& clock)
+{
+    const int offset = clock.now().utcOffsetMinutes;
+    // Real zones lie within -12:00 and +14:00; anything beyond a day means
+    // the system gave no usable answer.
+    if (offset <= -24 * 60 || offset >= 24 * 60)
+        throw EIdFailedToRetreiveTimeZoneInfo("Einlesen der Zeitzonen-Informationen ist fehlgeschlagen.");
+    return offset;
+}
+
+TIdHeaderList TIdMessage::BuildHeaderLines(std::string_view contentType, const platform::Clock& clock) const
+{
+    const HeaderCharset charset = ChooseHeaderCharset();
+    const int offset = LocalUtcOffset(clock);
+    const platform::LocalTime date = Date ? *Date : clock.now();
+
+    TIdHeaderList headers;
+    headers.SetHeaderValue("From", EncodeDisplayAddress(singleLine(From), charset));
+    headers.SetHeaderValue("Subject", EncodeHeaderText(singleLine(Subject), "", charset));
+    headers.SetHeaderValue("To", EncodeAddressListText(singleLine(Recipients), charset));
+    headers.SetHeaderValue("Cc", EncodeAddressListText(singleLine(CCList), charset));
+    headers.SetHeaderValue("Newsgroups", newsGroupsText(NewsGroups));
+    headers.SetHeaderValue("Content-Type", singleLine(contentType));
+    if (MessageParts.Count() > 0)
+        headers.SetHeaderValue("MIME-Version", "1.0");
+    headers.SetHeaderValue("Content-Transfer-Encoding", singleLine(ContentTransferEncoding));
+    headers.SetHeaderValue("Sender", singleLine(Sender).Text());
+    headers.SetHeaderValue("Reply-To", EncodeAddressListText(singleLine(ReplyTo), charset));
+    headers.SetHeaderValue("Organization", EncodeHeaderText(singleLine(Organization), "", charset));
+    headers.SetHeaderValue("Disposition-Notification-To", EncodeDisplayAddress(singleLine(ReceiptRecipient), charset));
+    headers.SetHeaderValue("References", singleLine(References));
+    headers.SetHeaderValue("Date", FormatMessageDate(date, offset));
+    headers.SetHeaderValue("X-Priority", std::to_string(static_cast<int>(Priority) + 1));
+    headers.SetHeaderValue("X-Library", kLibraryName);
+    // Extra header lines are already folded. An empty one would end the
+    // header block and a line break inside one would add a line.
+    for (const std::string& line : ExtraHeaders.Lines()) {
+        std::string safe = singleLine(line);
+        if (!isBlank(safe))
+            headers.Add(std::move(safe));
+    }
+    return headers;
+}
+
+}  // namespace sendrix::mail

@@ -1,0 +1,156 @@
+#pragma once
+// One outgoing Internet message: header fields, body lines and MIME parts.
+// Fields hold wire bytes (Windows-1252); nothing is converted on writing.
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mail/id_email_address.h"
+#include "mail/id_header_list.h"
+#include "platform/clock.h"
+
+namespace sendrix::mail {
+
+enum TIdMessagePriority { mpHighest, mpHigh, mpNormal, mpLow, mpLowest };
+
+enum class TIdMessagePartKind { Attachment, Text };
+
+// Base of the two part kinds. ContentType and ContentTransfer live in the
+// part's own header list as "Content-Type" and "Content-Transfer-Encoding".
+class TIdMessagePart {
+public:
+    // A plain part has no content: always throws EIdCanNotCreateMessagePart.
+    TIdMessagePart();
+    virtual ~TIdMessagePart() = default;
+    TIdMessagePart(const TIdMessagePart&) = delete;
+    TIdMessagePart& operator=(const TIdMessagePart&) = delete;
+
+    TIdMessagePartKind Kind() const { return m_kind; }
+
+    std::string ContentType() const { return Headers.GetHeaderValue("Content-Type"); }
+    // An empty value removes the line.
+    void SetContentType(std::string_view value) { Headers.SetHeaderValue("Content-Type", value); }
+    std::string ContentTransfer() const { return Headers.GetHeaderValue("Content-Transfer-Encoding"); }
+    void SetContentTransfer(std::string_view value)
+    {
+        Headers.SetHeaderValue("Content-Transfer-Encoding", value);
+    }
+
+    TIdHeaderList Headers;
+    // Written after the part's generated header lines; a non-empty
+    // "Content-ID" here makes an attachment a related one.
+    TIdHeaderList ExtraHeaders;
+
+protected:
+    explicit TIdMessagePart(TIdMessagePartKind kind) : m_kind(kind) {}
+
+private:
+    TIdMessagePartKind m_kind;
+};
+
+// A file attachment; the file is read anew every time the message is written.
+class TIdAttachment : public TIdMessagePart {
+public:
+    explicit TIdAttachment(std::string fileName)
+        : TIdMessagePart(TIdMessagePartKind::Attachment), m_fileName(std::move(fileName)) {}
+
+    // Full path of the file on disk.
+    const std::string& FileName() const { return m_fileName; }
+    void SetFileName(std::string fileName) { m_fileName = std::move(fileName); }
+
+    std::string ContentDisposition() const { return Headers.GetHeaderValue("Content-Disposition"); }
+    void SetContentDisposition(std::string_view value)
+    {
+        Headers.SetHeaderValue("Content-Disposition", value);
+    }
+
+    bool IsRelated() const { return !ExtraHeaders.GetHeaderValue("Content-ID").empty(); }
+
+private:
+    std::string m_fileName;
+};
+
+class TIdText : public TIdMessagePart {
+public:
+    TIdText() : TIdMessagePart(TIdMessagePartKind::Text) {}
+
+    std::vector<std::string> Body;
+};
+
+// The message's parts in the order they were added; owns them.
+class TIdMessageParts {
+public:
+    int Count() const { return static_cast<int>(m_parts.size()); }
+    TIdMessagePart& Items(int index) { return *m_parts.at(index); }
+    const TIdMessagePart& Items(int index) const { return *m_parts.at(index); }
+
+    TIdAttachment& AddAttachment(std::string fileName);
+    TIdText& AddText();
+    // Removes and frees the part at `index`.
+    void Delete(int index);
+    void Clear() { m_parts.clear(); }
+
+private:
+    std::vector<std::unique_ptr<TIdMessagePart>> m_parts;
+};
+
+class TIdMessage {
+public:
+    TIdMessage() { Clear(); }
+    TIdMessage(const TIdMessage&) = delete;
+    TIdMessage& operator=(const TIdMessage&) = delete;
+
+    // Empties every list and text, Priority mpNormal, Date not set.
+    void Clear();
+
+    // True exactly when no Date is set; the "Date" header then carries the
+    // moment of writing.
+    bool UseNowForDate() const { return !Date.has_value(); }
+    // true clears Date; false changes nothing.
+    void SetUseNowForDate(bool value)
+    {
+        if (value)
+            Date.reset();
+    }
+
+    // A new list with the header lines in their fixed order, folded.
+    // `contentType` is the top-level content type the writer chose. Throws
+    // EIdFailedToRetreiveTimeZoneInfo when the clock reports no valid offset.
+    TIdHeaderList BuildHeaderLines(std::string_view contentType, const platform::Clock& clock) const;
+
+    TIdEMailAddressItem From;
+    TIdEMailAddressList Recipients;       // "To"
+    TIdEMailAddressList CCList;           // "Cc"
+    TIdEMailAddressList BccList;          // envelope only, never in the text
+    TIdEMailAddressList ReplyTo;
+    std::string Subject;
+    std::string Organization;
+    std::string References;
+    std::vector<std::string> NewsGroups;
+    std::string ContentType;
+    std::string CharSet;
+    std::string ContentTransferEncoding;
+    TIdEMailAddressItem Sender;
+    TIdEMailAddressItem ReceiptRecipient;  // "Disposition-Notification-To"
+    // Local date and time of the "Date" header; unset means "now".
+    std::optional<platform::LocalTime> Date;
+    TIdMessagePriority Priority = mpNormal;
+    std::vector<std::string> Body;
+    TIdHeaderList ExtraHeaders;
+    TIdMessageParts MessageParts;
+    // Filled only when a message is read; never written.
+    TIdHeaderList Headers;
+    bool NoDecode = false;
+};
+
+// "Mon, 7 Dec 2026 13:58:43 +0100": `time` with the zone `utcOffsetMinutes`.
+// The weekday is computed from the date.
+std::string FormatMessageDate(const platform::LocalTime& time, int utcOffsetMinutes);
+
+// The clock's current local minus UTC offset in minutes. Throws
+// EIdFailedToRetreiveTimeZoneInfo when it lies outside plus or minus 24 hours.
+int LocalUtcOffset(const platform::Clock& clock);
+
+}  // namespace sendrix::mail

@@ -1,0 +1,15 @@
+#include "mail/id_message_client.h"
+
+#include "mail/id_message.h"
+#include "mail/id_message_writer.h"
+#include "platform/clock.h"
+
+namespace sendrix::mail {
+
+void TIdMessageClient::WriteMessage(TIdMessage& message)
+{
+    const platform::Clock& clock = m_clock ? *m_clock : platform::systemClock();
+    sendrix::mail::WriteMessage(*this, message, clock);
+}
+
+}  // namespace sendrix::mail

@@ -1,0 +1,30 @@
+#pragma once
+// A TCP client that can write a whole Internet message through its
+// connection (the message writer with this connection as its target).
+#include "mail/id_tcp_client.h"
+
+namespace sendrix::platform {
+class Clock;
+}
+
+namespace sendrix::mail {
+
+class TIdMessage;
+
+class TIdMessageClient : public TIdTCPClient {
+public:
+    TIdMessageClient() = default;
+
+    // Writes the message text (header lines, empty line, body) through this
+    // connection. Precondition: open, after the server's 354.
+    virtual void WriteMessage(TIdMessage& message);
+
+    // The clock for the "Date" header; the system clock unless set. The
+    // clock must outlive the client.
+    void SetClock(const platform::Clock* clock) { m_clock = clock; }
+
+private:
+    const platform::Clock* m_clock = nullptr;
+};
+
+}  // namespace sendrix::mail

@@ -1,0 +1,76 @@
+#include "mail/id_reply_reader.h"
+
+#include "mail/id_exception.h"
+
+namespace sendrix::mail {
+
+namespace {
+
+char upper(char c)
+{
+    return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+}
+
+bool startsWithIgnoreCase(std::string_view text, std::string_view prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (upper(text[i]) != upper(prefix[i]))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+std::string trimControl(std::string_view line)
+{
+    size_t begin = 0;
+    size_t end = line.size();
+    while (begin < end && static_cast<unsigned char>(line[begin]) <= 32)
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(line[end - 1]) <= 32)
+        --end;
+    return std::string(line.substr(begin, end - begin));
+}
+
+int replyCodeOfLine(std::string_view line)
+{
+    if (startsWithIgnoreCase(line, "+OK"))
+        return 1;
+    if (startsWithIgnoreCase(line, "-ERR"))
+        return 0;
+    if (line.size() < 3)
+        return 0;
+    int code = 0;
+    for (size_t i = 0; i < 3; ++i) {
+        if (line[i] < '0' || line[i] > '9')
+            return 0;
+        code = code * 10 + (line[i] - '0');
+    }
+    return code;
+}
+
+bool IdReplyReader::AddLine(std::string line)
+{
+    if (m_lines.size() >= m_maxLines)
+        throw EIdProtocolReplyError(0, "Die Antwort des Servers hat mehr als " +
+                                           std::to_string(m_maxLines) + " Zeilen.");
+    if (m_lines.empty()) {
+        if (line.size() > 3 && line[3] == '-')
+            m_endMark = line.substr(0, 3) + " ";
+        else
+            m_complete = true;
+    } else if (line.size() < 4 || startsWithIgnoreCase(line, m_endMark)) {
+        m_complete = true;
+    }
+    m_lines.push_back(std::move(line));
+    return m_complete;
+}
+
+int IdReplyReader::Code() const
+{
+    return m_lines.empty() ? 0 : replyCodeOfLine(m_lines.back());
+}
+
+}  // namespace sendrix::mail

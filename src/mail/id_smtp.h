@@ -1,0 +1,89 @@
+#pragma once
+// The SMTP client: one connection per message, plain SMTP without
+// pipelining, optional AUTH LOGIN. Open greets and introduces itself, Deliver
+// runs one mail transaction, Close ends the connection. Every command waits
+// for its whole reply; an unexpected code raises EIdProtocolReplyError with
+// the server's last reply line.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "mail/id_message_client.h"
+
+namespace sendrix::mail {
+
+enum TAuthenticationType { atNone = 0, atLogin = 1 };
+
+// The addresses of one transaction: MAIL FROM and every RCPT TO in order.
+struct SmtpEnvelope {
+    std::string from;
+    std::vector<std::string> recipients;
+};
+
+class TIdSMTP : public TIdMessageClient {
+public:
+    // Port 25, RecvBufferSize 8192, no login.
+    TIdSMTP();
+    ~TIdSMTP() override;
+
+    TAuthenticationType AuthenticationType() const { return m_authenticationType; }
+    void SetAuthenticationType(TAuthenticationType type) { m_authenticationType = type; }
+    const std::string& UserId() const { return m_userId; }
+    void SetUserId(const std::string& userId) { m_userId = userId; }
+    const std::string& Password() const { return m_password; }
+    void SetPassword(const std::string& password) { m_password = password; }
+    // The message's "X-Mailer" value; empty removes the header.
+    const std::string& MailAgent() const { return m_mailAgent; }
+    void SetMailAgent(const std::string& agent) { m_mailAgent = agent; }
+    // The mechanisms the server named in its EHLO reply (upper case, each once).
+    const std::vector<std::string>& AuthMechanisms() const { return m_authMechanisms; }
+    bool LoggedIn() const { return m_loggedIn; }
+
+    // The "Mail.ini" [Smtp] "Timeout" value in whole seconds: 1..3600
+    // replaces the connect limit and the limit of every reply (the replies
+    // to "Data" and "." keep their longer defaults when those are longer);
+    // any other value restores all defaults (IdTimeouts). Takes effect at
+    // the next wait.
+    void SetTimeoutSeconds(int seconds) { SetTimeouts(IdTimeouts::FromSetting(seconds)); }
+
+    // Connects, expects the 220 greeting, sends "ehlo " + the local host
+    // name and falls back to "Helo " when that is not answered 250. On any
+    // failure Close has run (its own error, if any, replaces the first).
+    // Throws EIdAlreadyConnected when already open.
+    void Open() override;
+
+    // One mail transaction for the message: "Rset", AUTH LOGIN when needed,
+    // MAIL, RCPT for To, CC, BCC, "Data", the message text, ".". Throws
+    // EIdInvalidEnvelopeAddress before sending anything when an address
+    // holds CR, LF, NUL, "<" or ">"; leaves the connection open on failure.
+    virtual void Deliver(TIdMessage& message);
+
+    // The same transaction for a given envelope; `writeText` writes the
+    // message text (with its dots doubled) through this connection.
+    void deliverEnvelope(const SmtpEnvelope& envelope, const std::function<void()>& writeText);
+
+    // AUTH LOGIN for atLogin (true); nothing for other kinds (false).
+    virtual bool LogIn();
+    // For atLogin: whether "LOGIN" is in AuthMechanisms.
+    virtual bool MechanismOffered(TAuthenticationType type) const;
+
+    // Writes "Quit" (reply not read) when open, then closes the socket on
+    // every path; LoggedIn becomes false. A failed "Quit" is raised after.
+    void Close() override;
+
+private:
+    void collectMechanisms(const std::vector<std::string>& replyLines);
+
+    TAuthenticationType m_authenticationType = atNone;
+    std::string m_userId;
+    std::string m_password;
+    std::string m_mailAgent;
+    std::vector<std::string> m_authMechanisms;
+    bool m_loggedIn = false;
+};
+
+// Throws EIdInvalidEnvelopeAddress when `address` holds CR, LF, NUL, "<" or
+// ">", which would smuggle a command or a parameter into the dialogue.
+void checkEnvelopeAddress(const std::string& address);
+
+}  // namespace sendrix::mail

@@ -1,0 +1,344 @@
+#include "mail/id_tcp_connection.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <exception>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "mail/id_exception.h"
+#include "mail/id_reply_reader.h"
+#include "mail/socket_error_map.h"
+
+namespace sendrix::mail {
+
+IdTimeouts IdTimeouts::FromSetting(int seconds)
+{
+    IdTimeouts timeouts;
+    if (seconds >= 1 && seconds <= 3600) {
+        timeouts.connectMs = seconds * 1000;
+        timeouts.replyMs = seconds * 1000;
+        // The replies to "Data" and "." never get less time than a command.
+        timeouts.dataReplyMs = std::max(timeouts.dataReplyMs, timeouts.replyMs);
+        timeouts.endOfDataReplyMs = std::max(timeouts.endOfDataReplyMs, timeouts.replyMs);
+    }
+    return timeouts;
+}
+
+TIdTCPConnection::TIdTCPConnection() = default;
+
+TIdTCPConnection::~TIdTCPConnection()
+{
+    DropConnection();
+}
+
+void TIdTCPConnection::SetRecvBufferSize(int size)
+{
+    m_recvBufferSize = std::max(1, size);
+}
+
+void TIdTCPConnection::SetSendBufferSize(int size)
+{
+    m_sendBufferSize = std::max(1, size);
+}
+
+std::string TIdTCPConnection::LastReplyLine() const
+{
+    return m_replyLines.empty() ? std::string() : m_replyLines.back();
+}
+
+void TIdTCPConnection::ResetState()
+{
+    m_socket.Reset(true);
+    m_pendingInput.clear();
+    m_output.clear();
+    m_peerClosed = false;
+}
+
+bool TIdTCPConnection::IsOpen()
+{
+    CheckClosed(false, false);
+    return m_socket.SocketOpen();
+}
+
+void TIdTCPConnection::Close()
+{
+    std::exception_ptr sendError;
+    if (m_socket.SocketOpen() && !m_output.empty()) {
+        try {
+            FlushOutput();
+        } catch (const EIdConnClosedGracefully&) {
+            // The peer is gone; what was left for it is lost with it.
+        } catch (...) {
+            sendError = std::current_exception();
+        }
+    }
+    DropConnection();
+    if (sendError)
+        std::rethrow_exception(sendError);
+}
+
+void TIdTCPConnection::DropConnection()
+{
+    m_output.clear();
+    if (!m_socket.SocketOpen())
+        return;
+    m_socket.ShutdownAndClose();
+    m_socket.Reset(true);
+    m_peerClosed = true;
+}
+
+void TIdTCPConnection::CheckClosed(bool raiseIfClosed, bool ignorePending)
+{
+    if (!m_peerClosed && m_socket.SocketOpen())
+        return;
+    if (m_socket.SocketOpen())
+        DropConnection();
+    if (raiseIfClosed && (m_pendingInput.empty() || ignorePending))
+        throw EIdConnClosedGracefully("Die Verbindung wurde erfolgreich geschlossen.");
+}
+
+void TIdTCPConnection::raiseTimeout()
+{
+    DropConnection();
+    TIdStack::RaiseSocketError(kWsaETimedOut);
+}
+
+int TIdTCPConnection::SendCommand(const std::string& command, int expected, int timeoutMs)
+{
+    WriteLine(command);
+    if (expected == -1)
+        return ReadReply({}, timeoutMs);
+    return ReadReply({expected}, timeoutMs);
+}
+
+int TIdTCPConnection::ReadReply(const std::vector<int>& allowed, int timeoutMs)
+{
+    m_replyLines.clear();
+    // The command must be on the wire before its reply is awaited, even when
+    // bytes of the reply are already pending.
+    FlushOutput();
+    m_replyDeadline = SteadyClock::now() +
+                      std::chrono::milliseconds(timeoutMs < 0 ? m_timeouts.replyMs : timeoutMs);
+    IdReplyReader reader;
+    try {
+        while (!reader.AddLine(ReadNonEmptyLine())) {
+        }
+    } catch (...) {
+        m_replyDeadline.reset();
+        m_replyLines = reader.Lines();
+        throw;
+    }
+    m_replyDeadline.reset();
+    m_replyLines = reader.Lines();
+    m_replyCode = reader.Code();
+    return CheckReply(m_replyCode, allowed);
+}
+
+int TIdTCPConnection::CheckReply(int code, const std::vector<int>& allowed)
+{
+    if (!allowed.empty() && std::find(allowed.begin(), allowed.end(), code) == allowed.end())
+        RaiseReplyError();
+    return code;
+}
+
+void TIdTCPConnection::RaiseReplyError()
+{
+    throw EIdProtocolReplyError(m_replyCode, LastReplyLine());
+}
+
+std::string TIdTCPConnection::ReadNonEmptyLine()
+{
+    for (;;) {
+        std::string line = trimControl(ReadLine({}, kReplyDeadline));
+        if (!line.empty())
+            return line;
+    }
+}
+
+std::string TIdTCPConnection::ReadLine(std::string_view terminator, int timeoutMs)
+{
+    const bool defaultTerminator = terminator.empty();
+    if (defaultTerminator)
+        terminator = "\n";
+    const bool untilReplyDeadline = timeoutMs < 0;
+    const auto deadline =
+        untilReplyDeadline
+            ? m_replyDeadline.value_or(SteadyClock::now() + std::chrono::milliseconds(m_timeouts.replyMs))
+            : SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
+
+    // Bytes before `searchFrom` are known to hold no terminator, so a line
+    // arriving in many small pieces is not searched again from its start.
+    size_t searchFrom = 0;
+    size_t found = std::string::npos;
+    for (;;) {
+        if (!m_pendingInput.empty()) {
+            found = m_pendingInput.find(terminator, searchFrom);
+            if (found != std::string::npos)
+                break;
+            searchFrom = m_pendingInput.size() >= terminator.size()
+                             ? m_pendingInput.size() - terminator.size() + 1
+                             : 0;
+            if (m_pendingInput.size() > kMaxReplyLineLength + terminator.size())
+                raiseOverlongLine();
+        }
+        CheckClosed(true, true);
+        // Rounded up, so that the wait never ends before the deadline.
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
+        if (left.count() <= 0) {
+            if (untilReplyDeadline)
+                raiseTimeout();
+            return {};
+        }
+        FillInput(true, int(left.count()));
+    }
+    // A line that arrived whole within one receive is held to the same cap.
+    size_t length = found;
+    if (defaultTerminator && length > 0 && m_pendingInput[length - 1] == '\r')
+        --length;
+    if (length > kMaxReplyLineLength)
+        raiseOverlongLine();
+    std::string line = TakeInput(found + terminator.size());
+    line.resize(line.size() - terminator.size());
+    if (defaultTerminator && !line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
+
+void TIdTCPConnection::raiseOverlongLine()
+{
+    throw EIdProtocolReplyError(0, "Der Server hat eine Zeile von mehr als " +
+                                       std::to_string(kMaxReplyLineLength) + " Zeichen gesendet.");
+}
+
+std::string TIdTCPConnection::TakeInput(size_t count)
+{
+    if (count > m_pendingInput.size())
+        throw EIdNotEnoughDataInBuffer("Nicht genügend Daten im Puffer.");
+    std::string taken = m_pendingInput.substr(0, count);
+    m_pendingInput.erase(0, count);
+    return taken;
+}
+
+size_t TIdTCPConnection::FillInput(bool raiseIfClosed, int timeoutMs)
+{
+    CheckClosed(raiseIfClosed, false);
+    if (!IsOpen())
+        return 0;
+    FlushOutput();
+    int ready = m_socket.WaitReadable(timeoutMs);
+    if (ready < 0)
+        TIdStack::RaiseSocketError(TIdStack::LastErrorNumber());
+    if (ready == 0)
+        return 0;
+
+    m_receiveArea.resize(size_t(m_recvBufferSize));
+    ssize_t n = m_socket.Receive(m_receiveArea.data(), m_receiveArea.size());
+    m_peerClosed = n == 0;
+    if (n < 0) {
+        int number = TIdStack::LastErrorNumber();
+        if (number != kWsaEShutdown)
+            raiseReceiveError(number);
+        n = 0;
+        if (m_socket.SocketOpen())
+            DropConnection();
+        if (m_pendingInput.empty())
+            TIdStack::RaiseSocketError(number);
+    }
+    m_pendingInput.append(m_receiveArea.data(), size_t(n));
+    CheckClosed(raiseIfClosed, false);
+    return size_t(n);
+}
+
+void TIdTCPConnection::raiseReceiveError(int errorNumber)
+{
+    // A reset connection is dead: closing it here keeps a later "Quit" from
+    // replacing the reset with a second, less telling error.
+    if (errorNumber == kWsaEConnReset)
+        DropConnection();
+    TIdStack::RaiseSocketError(errorNumber);
+}
+
+void TIdTCPConnection::WriteText(std::string_view text)
+{
+    if (!text.empty())
+        WriteBytes(text.data(), long(text.size()));
+}
+
+void TIdTCPConnection::WriteLine(std::string_view text)
+{
+    std::string line;
+    line.reserve(text.size() + 2);
+    line.append(text);
+    line.append("\r\n");
+    WriteText(line);
+}
+
+void TIdTCPConnection::WriteLines(const std::vector<std::string>& lines)
+{
+    for (const auto& line : lines)
+        WriteLine(line);
+}
+
+void TIdTCPConnection::WriteBytes(const char* data, long length)
+{
+    if (length <= 0)
+        return;
+    CheckClosed(true, true);
+    m_output.append(data, size_t(length));
+    if (m_output.size() >= size_t(m_sendBufferSize))
+        FlushOutput();
+}
+
+void TIdTCPConnection::WriteFromStream(int fd)
+{
+    struct stat info {};
+    if (lseek(fd, 0, SEEK_SET) < 0 || fstat(fd, &info) != 0)
+        throw EIdNoDataToRead("Keine Daten für den Lesezugriff.");
+    off_t remaining = info.st_size;
+    std::vector<char> chunk(static_cast<size_t>(m_sendBufferSize));
+    while (remaining > 0) {
+        size_t want = size_t(std::min<off_t>(remaining, off_t(chunk.size())));
+        ssize_t n;
+        do {
+            n = ::read(fd, chunk.data(), want);
+        } while (n < 0 && errno == EINTR);
+        if (n <= 0)
+            throw EIdNoDataToRead("Keine Daten für den Lesezugriff.");
+        WriteBytes(chunk.data(), long(n));
+        remaining -= n;
+    }
+}
+
+void TIdTCPConnection::raiseSendError(int errorNumber)
+{
+    // What could not be sent is dropped: a later Close must not try again.
+    m_output.clear();
+    if (errorNumber == kWsaEShutdown || errorNumber == kWsaEConnReset)
+        DropConnection();
+    TIdStack::RaiseSocketError(errorNumber);
+}
+
+void TIdTCPConnection::FlushOutput()
+{
+    size_t sent = 0;
+    while (sent < m_output.size()) {
+        CheckClosed(true, true);
+        ssize_t n = m_socket.Send(m_output.data() + sent, m_output.size() - sent);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // The peer is not taking bytes; wait for room, but not forever.
+            int ready = m_socket.WaitWritable(m_timeouts.sendStallMs);
+            if (ready == 0)
+                raiseTimeout();
+            if (ready < 0)
+                raiseSendError(TIdStack::LastErrorNumber());
+            continue;
+        }
+        if (n < 0)
+            raiseSendError(TIdStack::LastErrorNumber());
+        sent += size_t(n);
+    }
+    m_output.clear();
+}
+
+}  // namespace sendrix::mail

@@ -1,0 +1,557 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "mail/id_exception.h"
+#include "mail/id_message.h"
+#include "mail/id_message_writer.h"
+#include "mail/id_smtp.h"
+#include "platform/clock.h"
+#include "support/scripted_smtp_server.h"
+
+using namespace sendrix::mail;
+using sendrix::test::ScriptedSmtpServer;
+using sendrix::test::SmtpBehaviour;
+using sendrix::test::SmtpScript;
+
+namespace {
+
+// Keeps every byte the message writer writes, to compare with the wire.
+class TextSink : public IdWriteTarget {
+public:
+    void WriteText(std::string_view text) override { bytes.append(text); }
+    void WriteLine(std::string_view text) override
+    {
+        bytes.append(text);
+        bytes.append("\r\n");
+    }
+    void WriteLines(const std::vector<std::string>& lines) override
+    {
+        for (const auto& line : lines)
+            WriteLine(line);
+    }
+    void WriteFromStream(int fd) override
+    {
+        lseek(fd, 0, SEEK_SET);
+        char buffer[4096];
+        for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
+            bytes.append(buffer, size_t(n));
+    }
+    std::string bytes;
+};
+
+const sendrix::platform::FixedClock kClock({2026, 12, 8, 14, 5, 31, 2, 60});
+
+class Smtp : public ::testing::Test {
+protected:
+    void connect(const ScriptedSmtpServer& server)
+    {
+        smtp.SetHost("127.0.0.1");
+        smtp.SetPort(server.port());
+        smtp.Open();
+    }
+    void deliver(const SmtpEnvelope& envelope)
+    {
+        smtp.deliverEnvelope(envelope, [this] {
+            smtp.WriteLine("Subject: test");
+            smtp.WriteLine("");
+            smtp.WriteLine("body");
+        });
+    }
+    // The caller's clean-up: Close runs whether Deliver returned or raised.
+    void deliverAndClose(const SmtpEnvelope& envelope)
+    {
+        try {
+            deliver(envelope);
+        } catch (...) {
+            smtp.Close();
+            throw;
+        }
+        smtp.Close();
+    }
+    std::string host() { return smtp.Stack().LocalHostName(); }
+    std::string recorded(ScriptedSmtpServer& server, size_t session = 0)
+    {
+        EXPECT_TRUE(server.waitForSessions(session + 1));
+        return server.received(session);
+    }
+
+    TIdSMTP smtp;
+    const std::string kText = "Subject: test\r\n\r\nbody\r\n.\r\n";
+};
+
+// The replies of a well-behaved server for a dialogue without login.
+SmtpScript plainServer()
+{
+    return SmtpScript()
+        .line("220 mail.test ESMTP")
+        .answer("250-mail.test\n250 SIZE 1000000")
+        .answer("250 2.0.0 reset")
+        .answer("250 2.1.0 sender ok")
+        .answer("250 2.1.5 recipient ok")
+        .answer("354 go ahead")
+        .awaitData()
+        .line("250 2.0.0 queued");
+}
+
+}  // namespace
+
+TEST_F(Smtp, WholeDialogueWithoutLoginByteForByte)
+{
+    ScriptedSmtpServer server({plainServer()});
+    connect(server);
+    deliverAndClose({"ich@example.org", {"du@example.org"}});
+    EXPECT_EQ(recorded(server), "ehlo " + host() + "\r\nRset\r\nMail from:<ich@example.org>\r\n"
+                                "RCPT to:<du@example.org>\r\nData\r\n" + kText + "Quit\r\n");
+    EXPECT_TRUE(server.clientClosed(0));
+    EXPECT_FALSE(smtp.IsOpen());
+    EXPECT_EQ(smtp.AuthMechanisms(), std::vector<std::string>{});
+}
+
+TEST_F(Smtp, WholeDialogueWithAuthLoginByteForByte)
+{
+    SmtpBehaviour behaviour;
+    behaviour.user = "ich";
+    behaviour.password = "geheim";
+    ScriptedSmtpServer server({SmtpScript::standard(behaviour)});
+    smtp.SetAuthenticationType(atLogin);
+    smtp.SetUserId("ich");
+    smtp.SetPassword("geheim");
+    connect(server);
+    EXPECT_TRUE(smtp.MechanismOffered(atLogin));
+    EXPECT_FALSE(smtp.MechanismOffered(atNone));
+    deliver({"ich@example.org", {"a@example.org", "b@example.org"}});
+    EXPECT_TRUE(smtp.LoggedIn());
+    smtp.Close();
+    EXPECT_FALSE(smtp.LoggedIn());
+    EXPECT_EQ(recorded(server), "ehlo " + host() + "\r\nRset\r\nauth LOGIN\r\naWNo\r\nZ2VoZWlt\r\n"
+                                "Mail from:<ich@example.org>\r\nRCPT to:<a@example.org>\r\n"
+                                "RCPT to:<b@example.org>\r\nData\r\n" + kText + "Quit\r\n");
+    ASSERT_EQ(server.messages().size(), 1u);
+    EXPECT_EQ(server.messages()[0], "Subject: test\r\n\r\nbody\r\n");
+}
+
+TEST_F(Smtp, WrongPasswordIsTheServersReplyLine)
+{
+    SmtpBehaviour behaviour;
+    behaviour.user = "ich";
+    behaviour.password = "richtig";
+    ScriptedSmtpServer server({SmtpScript::standard(behaviour)});
+    smtp.SetAuthenticationType(atLogin);
+    smtp.SetUserId("ich");
+    smtp.SetPassword("falsch");
+    connect(server);
+    try {
+        deliverAndClose({"ich@example.org", {"du@example.org"}});
+        FAIL() << "logged in with a wrong password";
+    } catch (const EIdProtocolReplyError& error) {
+        EXPECT_EQ(error.ReplyCode(), 535);
+        EXPECT_STREQ(error.what(), "535 5.7.8 Authentication credentials invalid");
+    }
+    EXPECT_FALSE(smtp.LoggedIn());
+    EXPECT_EQ(recorded(server), "ehlo " + host() + "\r\nRset\r\nauth LOGIN\r\naWNo\r\nZmFsc2No\r\nQuit\r\n");
+}
+
+TEST_F(Smtp, EmptyLoginDataIsSentAsEmptyBase64AndLoginNotOfferedIsSkipped)
+{
+    SmtpBehaviour noAuth;
+    noAuth.ehloReply = {"250-mail.test", "250 SIZE 100"};
+    ScriptedSmtpServer server({SmtpScript::standard(), SmtpScript::standard(noAuth)});
+    smtp.SetAuthenticationType(atLogin);
+    connect(server);
+    deliverAndClose({"", {"du@example.org"}});
+    EXPECT_EQ(recorded(server, 0), "ehlo " + host() + "\r\nRset\r\nauth LOGIN\r\n\r\n\r\n"
+                                   "Mail from:<>\r\nRCPT to:<du@example.org>\r\nData\r\n" + kText + "Quit\r\n");
+    connect(server);
+    EXPECT_FALSE(smtp.MechanismOffered(atLogin));
+    deliverAndClose({"ich@example.org", {"du@example.org"}});
+    EXPECT_EQ(recorded(server, 1), "ehlo " + host() + "\r\nRset\r\nMail from:<ich@example.org>\r\n"
+                                   "RCPT to:<du@example.org>\r\nData\r\n" + kText + "Quit\r\n");
+}
+
+TEST_F(Smtp, LongLoginDataGoesOutAsOneBase64Line)
+{
+    SmtpBehaviour behaviour;
+    behaviour.user = std::string(100, 'u') + "@example.org";
+    behaviour.password = std::string(80, 'p') + "\xe4\xf6\xfc";
+    ScriptedSmtpServer server({SmtpScript::standard(behaviour)});
+    smtp.SetAuthenticationType(atLogin);
+    smtp.SetUserId(behaviour.user);
+    smtp.SetPassword(behaviour.password);
+    connect(server);
+    EXPECT_NO_THROW(deliverAndClose({"ich@example.org", {"du@example.org"}}));
+    EXPECT_TRUE(server.problems().empty());
+}
+
+TEST_F(Smtp, EhloRefusedFallsBackToHeloAndNeverLogsIn)
+{
+    ScriptedSmtpServer server({SmtpScript()
+                                   .line("220 old.test")
+                                   .answer("500 5.5.1 what?")
+                                   .answer("250 old.test")
+                                   .answer("250 reset")
+                                   .answer("250 sender")
+                                   .answer("250 rcpt")
+                                   .answer("354 go")
+                                   .awaitData()
+                                   .line("250 ok")});
+    smtp.SetAuthenticationType(atLogin);
+    connect(server);
+    EXPECT_TRUE(smtp.AuthMechanisms().empty());
+    deliverAndClose({"ich@example.org", {"du@example.org"}});
+    EXPECT_EQ(recorded(server), "ehlo " + host() + "\r\nHelo " + host() + "\r\nRset\r\n"
+                                "Mail from:<ich@example.org>\r\nRCPT to:<du@example.org>\r\nData\r\n" +
+                                    kText + "Quit\r\n");
+}
+
+TEST_F(Smtp, MechanismsComeFromAuthLinesAfterTheFirst)
+{
+    struct Row {
+        const char* name;
+        const char* ehlo;
+        std::vector<std::string> mechanisms;
+    } rows[] = {
+        {"AUTH= after dash", "250-mail.test\n250-AUTH=LOGIN\n250 SIZE 10", {"LOGIN"}},
+        {"last line", "250-mail.test\n250 AUTH PLAIN LOGIN", {"PLAIN", "LOGIN"}},
+        {"X-AUTH", "250-mail.test\n250 X-AUTH LOGIN", {}},
+        {"lower case", "250-mail.test\n250 auth login", {"LOGIN"}},
+        {"first line only", "250 AUTH LOGIN", {}},
+        {"first line of several", "250-AUTH LOGIN\n250 SIZE 10", {}},
+        {"each name once", "250-mail.test\n250-AUTH LOGIN PLAIN\n250 AUTH=LOGIN CRAM-MD5",
+         {"LOGIN", "PLAIN", "CRAM-MD5"}},
+        {"no separator", "250-mail.test\n250 AUTHLOGIN", {}},
+        {"AUTH later in the line", "250-mail.test\n250 SIZE AUTH LOGIN", {}},
+    };
+    std::vector<SmtpScript> scripts;
+    for (const auto& row : rows)
+        scripts.push_back(SmtpScript().line("220 mail.test").answer(row.ehlo).awaitLine());
+    ScriptedSmtpServer server(scripts);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        connect(server);
+        EXPECT_EQ(smtp.AuthMechanisms(), row.mechanisms);
+        smtp.Close();
+    }
+}
+
+TEST_F(Smtp, AcceptsMultiLineGreetingAndAnyCodeToRset)
+{
+    ScriptedSmtpServer server({SmtpScript()
+                                   .line("220-mail.test welcome")
+                                   .line("220-no spam please")
+                                   .line("220 ready")
+                                   .answer("250 mail.test")
+                                   .answer("500 5.5.1 Rset? never heard of it")
+                                   .answer("250 sender")
+                                   .answer("250 rcpt")
+                                   .answer("354 go")
+                                   .awaitData()
+                                   .line("250 ok")});
+    connect(server);
+    EXPECT_NO_THROW(deliverAndClose({"ich@example.org", {"du@example.org"}}));
+}
+
+TEST_F(Smtp, RefusalAtEachStepRaisesTheReplyAndSendsNothingMoreButQuit)
+{
+    // The dialogue with login; the step at `refuse` gets `reply` instead.
+    const std::vector<std::string> good = {"250-mail.test\n250 AUTH LOGIN", "250 reset", "334 VXNlcg==",
+                                           "334 UGFzcw==", "235 ok", "250 sender", "250 rcpt", "250 rcpt",
+                                           "354 go"};
+    const std::vector<std::string> sent = {"ehlo " + host(), "Rset", "auth LOGIN", "dXNlcg==", "cGFzcw==",
+                                           "Mail from:<a@x.test>", "RCPT to:<b@x.test>",
+                                           "RCPT to:<c@x.test>", "Data"};
+    struct Row {
+        size_t refuse;
+        const char* reply;
+        int code;
+    } rows[] = {{2, "535 5.7.0 no AUTH for you", 535}, {3, "501 5.5.2 bad", 501},
+                {4, "535 5.7.8 wrong", 535},           {5, "550 5.7.1 not you", 550},
+                {6, "251 2.1.5 will forward", 251},    {7, "550 5.1.1 no such user", 550},
+                {8, "554 5.5.1 no valid recipients", 554}, {9, "552 5.3.4 too big", 552}};
+    std::vector<SmtpScript> scripts;
+    for (const auto& row : rows) {
+        SmtpScript script;
+        script.line("220 mail.test");
+        for (size_t i = 0; i < good.size() && i < row.refuse; ++i)
+            script.answer(good[i]);
+        if (row.refuse < good.size())
+            script.answer(row.reply);
+        else
+            script.awaitData().line(row.reply);
+        scripts.push_back(script);
+    }
+    ScriptedSmtpServer server(scripts);
+    smtp.SetAuthenticationType(atLogin);
+    smtp.SetUserId("user");
+    smtp.SetPassword("pass");
+    for (size_t r = 0; r < std::size(rows); ++r) {
+        const auto& row = rows[r];
+        SCOPED_TRACE(row.reply);
+        connect(server);
+        try {
+            deliverAndClose({"a@x.test", {"b@x.test", "c@x.test"}});
+            FAIL() << "accepted";
+        } catch (const EIdProtocolReplyError& error) {
+            EXPECT_EQ(error.ReplyCode(), row.code);
+            EXPECT_STREQ(error.what(), row.reply);
+        }
+        std::string expected;
+        for (size_t i = 0; i < sent.size() && i <= row.refuse; ++i)
+            expected += sent[i] + "\r\n";
+        if (row.refuse == good.size())
+            expected += kText;
+        expected += "Quit\r\n";
+        EXPECT_EQ(recorded(server, r), expected);
+        EXPECT_TRUE(server.clientClosed(r));
+        EXPECT_FALSE(smtp.IsOpen());
+    }
+}
+
+TEST_F(Smtp, GreetingAndHeloRefusalsCloseTheConnectionInsideOpen)
+{
+    ScriptedSmtpServer server({SmtpScript().line("554 5.3.2 busy"),
+                               SmtpScript().line("220 ok").answer("502 no").answer("501 no HELO")});
+    smtp.SetHost("127.0.0.1");
+    smtp.SetPort(server.port());
+    try {
+        smtp.Open();
+        FAIL() << "greeting accepted";
+    } catch (const EIdProtocolReplyError& error) {
+        EXPECT_STREQ(error.what(), "554 5.3.2 busy");
+    }
+    EXPECT_FALSE(smtp.IsOpen());
+    EXPECT_EQ(recorded(server, 0), "Quit\r\n");
+    try {
+        smtp.Open();
+        FAIL() << "HELO refusal accepted";
+    } catch (const EIdProtocolReplyError& error) {
+        EXPECT_EQ(error.ReplyCode(), 501);
+    }
+    EXPECT_EQ(recorded(server, 1), "ehlo " + host() + "\r\nHelo " + host() + "\r\nQuit\r\n");
+}
+
+TEST_F(Smtp, ServerClosingWithoutGreetingIsClosedGracefully)
+{
+    ScriptedSmtpServer server({SmtpScript().close()});
+    smtp.SetHost("localhost");
+    smtp.SetPort(server.port());
+    try {
+        smtp.Open();
+        FAIL() << "no error";
+    } catch (const EIdConnClosedGracefully& error) {
+        EXPECT_STREQ(error.what(), "Die Verbindung wurde erfolgreich geschlossen.");
+    }
+    EXPECT_FALSE(smtp.IsOpen());
+}
+
+TEST_F(Smtp, CloseAfterTheServerHasClosedWritesAndRaisesNothing)
+{
+    ScriptedSmtpServer server({SmtpScript().line("220 hi").answer("250 hi").awaitLine().close()});
+    connect(server);
+    EXPECT_THROW(deliver({"a@x.test", {"b@x.test"}}), EIdConnClosedGracefully);
+    EXPECT_NO_THROW(smtp.Close());
+    EXPECT_EQ(recorded(server), "ehlo " + host() + "\r\nRset\r\n");
+}
+
+TEST_F(Smtp, OpenOnAnOpenClientRaisesAlreadyConnected)
+{
+    ScriptedSmtpServer server({plainServer()});
+    connect(server);
+    EXPECT_THROW(smtp.Open(), EIdAlreadyConnected);
+    EXPECT_TRUE(smtp.IsOpen());
+    EXPECT_NO_THROW(deliverAndClose({"ich@example.org", {"du@example.org"}}));
+}
+
+TEST_F(Smtp, RefusedConnectionIs10061)
+{
+    int port;
+    {
+        // A port that was just free again: nobody listens there any more.
+        ScriptedSmtpServer gone({});
+        port = gone.port();
+    }
+    smtp.SetHost("127.0.0.1");
+    smtp.SetPort(port);
+    try {
+        smtp.Open();
+        FAIL() << "connected";
+    } catch (const EIdSocketError& error) {
+        EXPECT_EQ(error.ErrorNumber(), 10061);
+        EXPECT_STREQ(error.what(), "Socket-Fehler # 10061\r\nVerbindung abgelehnt.");
+    }
+    EXPECT_FALSE(smtp.IsOpen());
+}
+
+TEST_F(Smtp, AddressesThatWouldSmuggleCommandsAreRefusedBeforeTheTransaction)
+{
+    const std::string bad[] = {"a@x.test\r\nRCPT to:<evil@x.test>", "a@x.test\nDATA",
+                               std::string("a@x.test\0b", 10), "a@x.test> SIZE=1", "<a@x.test"};
+    std::vector<SmtpScript> scripts;
+    for (size_t i = 0; i < 2 * std::size(bad); ++i)
+        scripts.push_back(SmtpScript().line("220 hi").answer("250 hi"));
+    ScriptedSmtpServer server(scripts);
+    size_t session = 0;
+    for (const auto& address : bad) {
+        for (bool asSender : {true, false}) {
+            SCOPED_TRACE(address + (asSender ? " as sender" : " as recipient"));
+            connect(server);
+            SmtpEnvelope envelope{"ok@x.test", {"ok@x.test", "ok2@x.test"}};
+            if (asSender)
+                envelope.from = address;
+            else
+                envelope.recipients[1] = address;
+            EXPECT_THROW(deliverAndClose(envelope), EIdInvalidEnvelopeAddress);
+            EXPECT_EQ(recorded(server, session++), "ehlo " + host() + "\r\nQuit\r\n");
+        }
+    }
+    // The message's own lists are checked the same way, BCC included.
+    TIdMessage message;
+    message.From.SetAddress("ok@x.test");
+    message.Recipients.Add().SetAddress("ok@x.test");
+    message.BccList.Add().SetAddress("hidden@x.test>\r\nRCPT to:<evil@x.test");
+    ScriptedSmtpServer second({SmtpScript().line("220 hi").answer("250 hi")});
+    connect(second);
+    EXPECT_THROW(smtp.Deliver(message), EIdInvalidEnvelopeAddress);
+    smtp.Close();
+    EXPECT_EQ(recorded(second), "ehlo " + host() + "\r\nQuit\r\n");
+
+    try {
+        checkEnvelopeAddress("a@x.test\r\nQUIT");
+        ADD_FAILURE() << "accepted";
+    } catch (const EIdInvalidEnvelopeAddress& error) {
+        EXPECT_STREQ(error.what(), "Die E-Mail-Adresse \"a@x.test<CR><LF>QUIT\" enthält ein unzulässiges "
+                                   "Zeichen (Zeilenende, NUL, \"<\" oder \">\"); es wurde nichts gesendet.");
+    }
+}
+
+TEST_F(Smtp, ConnectionLostDuringTheMessageTextIsASocketError)
+{
+    ScriptedSmtpServer server({SmtpScript()
+                                   .line("220 hi")
+                                   .answer("250 hi")
+                                   .answer("250 reset")
+                                   .answer("250 from")
+                                   .answer("250 rcpt")
+                                   .answer("354 go")
+                                   .reset()});
+    connect(server);
+    try {
+        deliverAndClose({"a@x.test", {"b@x.test"}});
+        FAIL() << "delivered into a reset connection";
+    } catch (const EIdException& error) {
+        // The reset shows as 10054 on the reply's read or as 10058 on a
+        // later send; either way it is a socket error, not a crash.
+        const auto* socketError = dynamic_cast<const EIdSocketError*>(&error);
+        ASSERT_NE(socketError, nullptr) << error.what();
+        EXPECT_TRUE(socketError->ErrorNumber() == 10054 || socketError->ErrorNumber() == 10058);
+    }
+    EXPECT_FALSE(smtp.IsOpen());
+}
+
+TEST_F(Smtp, EachWaitHasTheLimitOfItsStepAndRunningOutClosesTheConnection)
+{
+    // Every other limit is far longer than the server's stall, so a wait
+    // with the wrong limit ends with the server's close, not with 10060.
+    ScriptedSmtpServer::Options options;
+    options.stepTimeout = std::chrono::milliseconds(3000);
+    const auto untilData = [] {
+        return SmtpScript()
+            .line("220 hi")
+            .answer("250 hi")
+            .answer("250 reset")
+            .answer("250 from")
+            .answer("250 rcpt");
+    };
+    ScriptedSmtpServer server({SmtpScript().stall(), untilData().awaitLine().stall(),
+                               untilData().answer("354 go").awaitData().stall()},
+                              options);
+    smtp.SetHost("127.0.0.1");
+    smtp.SetPort(server.port());
+    const IdTimeouts patient{20000, 20000, 20000, 20000, 20000};
+
+    struct Row {
+        const char* name;
+        int IdTimeouts::*limit;
+        std::string sentAfterEhlo;
+    } rows[] = {
+        {"greeting", &IdTimeouts::replyMs, ""},
+        {"reply to Data", &IdTimeouts::dataReplyMs,
+         "Rset\r\nMail from:<a@x.test>\r\nRCPT to:<b@x.test>\r\nData\r\n"},
+        {"reply to the final dot", &IdTimeouts::endOfDataReplyMs,
+         "Rset\r\nMail from:<a@x.test>\r\nRCPT to:<b@x.test>\r\nData\r\n" + kText},
+    };
+    for (size_t r = 0; r < std::size(rows); ++r) {
+        const auto& row = rows[r];
+        SCOPED_TRACE(row.name);
+        IdTimeouts limits = patient;
+        limits.*row.limit = 150;
+        smtp.SetTimeouts(limits);
+        try {
+            smtp.Open();
+            deliverAndClose({"a@x.test", {"b@x.test"}});
+            FAIL() << "waited for ever";
+        } catch (const EIdSocketError& error) {
+            EXPECT_EQ(error.ErrorNumber(), 10060);
+            EXPECT_STREQ(error.what(), "Socket-Fehler # 10060\r\nZeitüberschreitung bei Verbindung.");
+        }
+        EXPECT_FALSE(smtp.IsOpen());
+        // Closed at once, without "Quit" (the server is not listening).
+        EXPECT_EQ(recorded(server, r), r == 0 ? "" : "ehlo " + host() + "\r\n" + row.sentAfterEhlo);
+        EXPECT_TRUE(server.clientClosed(r));
+    }
+}
+
+TEST_F(Smtp, DeliverSendsToThenCcThenBccAndExactlyTheWritersText)
+{
+    TIdMessage message;
+    message.From.SetText("Ich Selbst <ich@example.org>");
+    message.Recipients.SetAddresses("Anna <anna@example.org>, bert@example.org");
+    message.CCList.SetAddresses("carla@example.org");
+    message.BccList.SetAddresses("dora@example.org");
+    message.Subject = "Gr\xfc\xdf" "e";
+    message.Body = {"Hallo,", ".eine Zeile mit Punkt", ".", "Ende"};
+    message.Date = kClock.now();
+
+    ScriptedSmtpServer server({SmtpScript::standard()});
+    smtp.SetClock(&kClock);
+    connect(server);
+    smtp.Deliver(message);
+    smtp.Close();
+
+    TextSink expected;
+    WriteMessage(expected, message, kClock);
+    EXPECT_NE(expected.bytes.find("\r\n..eine Zeile mit Punkt\r\n"), std::string::npos);
+    EXPECT_EQ(recorded(server), "ehlo " + host() + "\r\nRset\r\nMail from:<ich@example.org>\r\n"
+                                "RCPT to:<anna@example.org>\r\nRCPT to:<bert@example.org>\r\n"
+                                "RCPT to:<carla@example.org>\r\nRCPT to:<dora@example.org>\r\n"
+                                "Data\r\n" + expected.bytes + ".\r\nQuit\r\n");
+    ASSERT_EQ(server.messages().size(), 1u);
+    EXPECT_EQ(server.messages()[0], expected.bytes);
+}
+
+TEST_F(Smtp, MailAgentSetsTheXMailerEntryAndAnEmptyOneRemovesIt)
+{
+    TIdMessage message;
+    message.From.SetAddress("ich@example.org");
+    message.Recipients.SetAddresses("du@example.org");
+    message.Body = {"Text"};
+    message.ExtraHeaders.SetHeaderValue("X-Mailer", "left over");
+
+    ScriptedSmtpServer server({SmtpScript::standard(), SmtpScript::standard()});
+    smtp.SetClock(&kClock);
+    connect(server);
+    smtp.Deliver(message);
+    smtp.Close();
+    EXPECT_EQ(message.ExtraHeaders.GetHeaderValue("X-Mailer"), "");
+
+    smtp.SetMailAgent("Sendrix 1.2");
+    connect(server);
+    smtp.Deliver(message);
+    smtp.Close();
+    EXPECT_EQ(message.ExtraHeaders.GetHeaderValue("X-Mailer"), "Sendrix 1.2");
+
+    ASSERT_TRUE(server.waitForSessions(2));
+    ASSERT_EQ(server.messages().size(), 2u);
+    EXPECT_EQ(server.messages()[0].find("X-Mailer"), std::string::npos);
+    EXPECT_NE(server.messages()[1].find("\r\nX-Mailer: Sendrix 1.2\r\n"), std::string::npos);
+}

@@ -1,0 +1,669 @@
+// The message writer against an in-memory connection: whole messages byte
+// for byte, the layouts, dot doubling, what outside text can and cannot do
+// to the wire, attachments and their temporary files.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "mail/id_exception.h"
+#include "mail/id_message.h"
+#include "mail/id_message_writer.h"
+#include "platform/clock.h"
+#include "platform/error.h"
+#include "platform/scratch_folder.h"
+#include "support/memory_write_target.h"
+
+namespace sendrix::mail {
+namespace {
+
+using platform::testing::ScratchFolder;
+using test::MemoryWriteTarget;
+
+// Monday, 7 December 2026, 13:58:43, Central European winter time.
+platform::LocalTime winterTime(int offsetMinutes = 60)
+{
+    platform::LocalTime t;
+    t.year = 2026, t.month = 12, t.day = 7;
+    t.hour = 13, t.minute = 58, t.second = 43;
+    t.dayOfWeek = 1;
+    t.utcOffsetMinutes = offsetMinutes;
+    return t;
+}
+
+// Base64 decoding of one line, independent of the encoder under test.
+std::string decodeBase64(const std::string& text)
+{
+    static const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    unsigned bits = 0;
+    int count = 0;
+    for (char c : text) {
+        if (c == '=')
+            break;
+        const size_t v = alphabet.find(c);
+        if (v == std::string::npos)
+            throw std::runtime_error("no base64 character");
+        bits = (bits << 6) | unsigned(v);
+        count += 6;
+        if (count >= 8) {
+            count -= 8;
+            out += char((bits >> count) & 0xFF);
+        }
+    }
+    return out;
+}
+
+std::string joinLines(const std::vector<std::string>& lines)
+{
+    std::string out;
+    for (const auto& line : lines)
+        out += line + "\r\n";
+    return out;
+}
+
+// Every CR is followed by LF and every LF follows a CR.
+bool onlyCrLfLineEnds(const std::string& bytes)
+{
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' && (i + 1 >= bytes.size() || bytes[i + 1] != '\n'))
+            return false;
+        if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r'))
+            return false;
+    }
+    return true;
+}
+
+// Each test gets its own temporary folder, so a left-over temporary file of
+// the writer shows up as an entry there.
+class MessageWriter : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* old = std::getenv("TMPDIR");
+        if (old)
+            m_oldTmpDir = old;
+        ::setenv("TMPDIR", m_temp.path().c_str(), 1);
+        m_message.ContentType = "text/plain";
+        m_message.From.SetText("Max Muster <max@example.com>");
+        m_message.Recipients.SetAddresses("anna@example.org");
+        m_message.Subject = "Hallo";
+    }
+    void TearDown() override
+    {
+        if (m_oldTmpDir)
+            ::setenv("TMPDIR", m_oldTmpDir->c_str(), 1);
+        else
+            ::unsetenv("TMPDIR");
+    }
+
+    std::string write(MemoryWriteTarget& target)
+    {
+        WriteMessage(target, m_message, m_clock);
+        return target.Bytes();
+    }
+    std::string write()
+    {
+        MemoryWriteTarget target;
+        return write(target);
+    }
+    std::string file(const std::string& name, const std::string& bytes) { return m_files.write(name, bytes); }
+    // The lines from the first line of an attachment's data up to the empty line.
+    static std::vector<std::string> dataLines(const std::vector<std::string>& lines, size_t headerStart)
+    {
+        std::vector<std::string> data;
+        size_t i = headerStart;
+        while (!lines.at(i).empty())
+            ++i;
+        for (++i; !lines.at(i).empty(); ++i)
+            data.push_back(lines[i]);
+        return data;
+    }
+    static size_t indexOf(const std::vector<std::string>& lines, const std::string& line, size_t from = 0)
+    {
+        for (size_t i = from; i < lines.size(); ++i)
+            if (lines[i] == line)
+                return i;
+        return std::string::npos;
+    }
+
+    ScratchFolder m_temp;
+    ScratchFolder m_files;
+    std::optional<std::string> m_oldTmpDir;
+    platform::FixedClock m_clock{winterTime()};
+    TIdMessage m_message;
+};
+
+TEST_F(MessageWriter, PlainMessageHasTheShortHeaderSequenceThenTheBody)
+{
+    m_message.Body = {"Zeile eins", ".", "..", "a.", ".Punkt am Anfang", "", "8-Bit: Gr\xFC\xDF" "e \x80"};
+    EXPECT_EQ(write(),
+              "From: \"Max Muster\" <max@example.com>\r\n"
+              "Subject: Hallo\r\n"
+              "To: anna@example.org\r\n"
+              "Content-Type: text/plain;\r\n"
+              "Date: Mon, 7 Dec 2026 13:58:43 +0100\r\n"
+              "X-Priority: 3\r\n"
+              "X-Library: Sendrix 1.2.0.20\r\n"
+              "\r\n"
+              "Zeile eins\r\n"
+              "..\r\n"
+              "...\r\n"
+              "a.\r\n"
+              "..Punkt am Anfang\r\n"
+              "\r\n"
+              "8-Bit: Gr\xFC\xDF" "e \x80\r\n");
+}
+
+TEST_F(MessageWriter, AllAddressFieldsAndReceiptStandInTableOrderAndBccNowhere)
+{
+    m_message.ContentType = "text/html; charset=\"Windows-1252\"";
+    m_message.Recipients.SetAddresses("anna@example.org, \"Berg, Bernd\" <bernd@example.org>");
+    m_message.CCList.SetAddresses("cc@example.org");
+    m_message.BccList.SetAddresses("geheim@example.org");
+    m_message.ReplyTo.SetAddresses("Antwort <antwort@example.org>");
+    m_message.ReceiptRecipient.SetText(m_message.From.Text());
+    m_message.Priority = mpHighest;
+    const std::string text = write();
+    EXPECT_EQ(text,
+              "From: \"Max Muster\" <max@example.com>\r\n"
+              "Subject: Hallo\r\n"
+              "To: anna@example.org, \"Berg, Bernd\" <bernd@example.org>\r\n"
+              "Cc: cc@example.org\r\n"
+              "Content-Type: text/html; charset=\"Windows-1252\";\r\n"
+              "Reply-To: \"Antwort\" <antwort@example.org>\r\n"
+              "Disposition-Notification-To: \"Max Muster\" <max@example.com>\r\n"
+              "Date: Mon, 7 Dec 2026 13:58:43 +0100\r\n"
+              "X-Priority: 1\r\n"
+              "X-Library: Sendrix 1.2.0.20\r\n"
+              "\r\n");
+    EXPECT_EQ(text.find("geheim"), std::string::npos);
+}
+
+TEST_F(MessageWriter, EmptySubjectAndSenderWithoutNameAndLowestPriority)
+{
+    m_message.Subject.clear();
+    m_message.From.SetText("max@example.com");
+    m_message.Priority = mpLowest;
+    m_message.Body = {"x"};
+    EXPECT_EQ(write(),
+              "From: max@example.com\r\n"
+              "To: anna@example.org\r\n"
+              "Content-Type: text/plain;\r\n"
+              "Date: Mon, 7 Dec 2026 13:58:43 +0100\r\n"
+              "X-Priority: 5\r\n"
+              "X-Library: Sendrix 1.2.0.20\r\n"
+              "\r\n"
+              "x\r\n");
+}
+
+TEST_F(MessageWriter, OneAttachmentGivesTheMixedLayoutByteForByte)
+{
+    std::string data;
+    for (int c = 48; c < 106; ++c)
+        data += char(c);  // 58 bytes: one full line and one of 4 characters
+    m_message.MessageParts.AddAttachment(file("Bericht.pdf", data));
+    m_message.Body = {"Hallo,", ".", "Gru\xDF"};
+    EXPECT_EQ(write(),
+              "From: \"Max Muster\" <max@example.com>\r\n"
+              "Subject: Hallo\r\n"
+              "To: anna@example.org\r\n"
+              "Content-Type: multipart/mixed; boundary=\"=_NextPart_2rfkqmtzsadvnqw3nerasdf\";\r\n"
+              "MIME-Version: 1.0\r\n"
+              "Date: Mon, 7 Dec 2026 13:58:43 +0100\r\n"
+              "X-Priority: 3\r\n"
+              "X-Library: Sendrix 1.2.0.20\r\n"
+              "\r\n"
+              "This is a multi-part message in MIME format\r\n"
+              "\r\n"
+              "--=_NextPart_2rfkqmtzsadvnqw3nerasdf\r\n"
+              "Content-Type: text/plain\r\n"
+              "Content-Transfer-Encoding: 7bit\r\n"
+              "\r\n"
+              "Hallo,\r\n"
+              "..\r\n"
+              "Gru\xDF\r\n"
+              "\r\n"
+              "--=_NextPart_2rfkqmtzsadvnqw3nerasdf\r\n"
+              "Content-Type: application/octet-stream;\r\n"
+              "        name=\"Bericht.pdf\"\r\n"
+              "Content-Transfer-Encoding: base64\r\n"
+              "Content-Disposition: attachment;\r\n"
+              "        filename=\"Bericht.pdf\"\r\n"
+              "\r\n"
+              "MDEyMzQ1Njc4OTo7PD0+P0BBQkNERUZHSElKS0xNTk9QUVJTVFVWV1hZWltcXV5fYGFiY2RlZmdo\r\n"
+              "aQ==\r\n"
+              "\r\n"
+              "--=_NextPart_2rfkqmtzsadvnqw3nerasdf--\r\n");
+    EXPECT_EQ(m_temp.entryCount(), 0u);
+    // The defaults stay stored in the part for the next message of a run.
+    const auto& part = static_cast<TIdAttachment&>(m_message.MessageParts.Items(0));
+    EXPECT_EQ(part.ContentType(), "application/octet-stream");
+    EXPECT_EQ(part.ContentTransfer(), "base64");
+    EXPECT_EQ(part.ContentDisposition(), "attachment");
+}
+
+TEST_F(MessageWriter, AttachmentDataIsOneLineOf76PerFiftySevenBytes)
+{
+    struct Row {
+        size_t size;
+        size_t lines;
+        size_t lastLength;
+    };
+    // 3 * 4096 + 1 crosses the coder's buffer size; the last two cross the
+    // writer's read blocks, which must not change the line layout.
+    const Row rows[] = {{0, 0, 0},        {1, 1, 4},          {2, 1, 4},
+                        {57, 1, 76},      {58, 2, 4},         {3 * 4096 + 1, 216, 48},
+                        {57 * 8192, 8192, 76}, {57 * 8192 * 2 + 59, 16386, 4}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.size);
+        std::string data(row.size, '\0');
+        for (size_t i = 0; i < row.size; ++i)
+            data[i] = char((i * 7919 + i / 251) & 0xFF);
+        m_message.MessageParts.Clear();
+        m_message.MessageParts.AddAttachment(file("data.bin", data));
+        MemoryWriteTarget target;
+        write(target);
+        const auto lines = target.Lines();
+        const auto data_ = dataLines(lines, indexOf(lines, "Content-Type: application/octet-stream;"));
+        ASSERT_EQ(data_.size(), row.lines);
+        std::string decoded;
+        for (size_t i = 0; i < data_.size(); ++i) {
+            EXPECT_EQ(data_[i].size(), i + 1 < data_.size() ? 76u : row.lastLength);
+            decoded += decodeBase64(data_[i]);
+        }
+        EXPECT_EQ(decoded, data);
+        EXPECT_EQ(target.Lines().back(), "--=_NextPart_2rfkqmtzsadvnqw3nerasdf--");
+        EXPECT_EQ(m_temp.entryCount(), 0u);
+    }
+}
+
+TEST_F(MessageWriter, TwoAttachmentsInOrderEachAfterAnEmptyLineAndItsBoundary)
+{
+    m_message.MessageParts.AddAttachment(file("eins.txt", "1"));
+    m_message.MessageParts.AddAttachment(file("zwei.txt", "22"));
+    m_message.Body = {"b"};
+    MemoryWriteTarget target;
+    write(target);
+    const auto lines = target.Lines();
+    const size_t first = indexOf(lines, "        name=\"eins.txt\"");
+    const size_t second = indexOf(lines, "        name=\"zwei.txt\"");
+    ASSERT_NE(first, std::string::npos);
+    ASSERT_NE(second, std::string::npos);
+    ASSERT_LT(first, second);
+    const std::vector<std::string> between(lines.begin() + first + 5, lines.begin() + second + 1);
+    EXPECT_EQ(between, (std::vector<std::string>{"MQ==", "", "", "--=_NextPart_2rfkqmtzsadvnqw3nerasdf",
+                                                 "Content-Type: application/octet-stream;",
+                                                 "        name=\"zwei.txt\""}));
+    const std::vector<std::string> tail(lines.end() - 4, lines.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"", "MjI=", "", "--=_NextPart_2rfkqmtzsadvnqw3nerasdf--"}));
+}
+
+TEST_F(MessageWriter, ContentIdMakesTheRelatedLayoutWithItsUnbrokenContentTypeLine)
+{
+    TIdAttachment& picture = m_message.MessageParts.AddAttachment(file("bild.png", "PNG"));
+    picture.ExtraHeaders.Add("Content-ID: <bild1>");
+    m_message.Body = {"Text"};
+    MemoryWriteTarget target;
+    write(target);
+    const auto lines = target.Lines();
+    const std::string contentType =
+        "Content-Type: multipart/related; type=\"multipart/alternative\"; "
+        "boundary=\"=_NextPart_2relrfksadvnqqmtzw3nerasdf\";";
+    ASSERT_EQ(contentType.size(), 112u);
+    EXPECT_EQ(lines.at(3), contentType);
+    const size_t header = indexOf(lines, "        filename=\"bild.png\"");
+    ASSERT_NE(header, std::string::npos);
+    EXPECT_EQ(lines.at(header + 1), "Content-ID: <bild1>");
+    EXPECT_EQ(lines.at(header + 2), "");
+    EXPECT_EQ(indexOf(lines, "--=_NextPart_2relrfksadvnqqmtzw3nerasdf"), 11u);
+    EXPECT_EQ(lines.back(), "--=_NextPart_2relrfksadvnqqmtzw3nerasdf--");
+}
+
+TEST_F(MessageWriter, TwoTextPartsGiveTheAlternativeLayoutWithoutTheMessageBody)
+{
+    TIdText& plain = m_message.MessageParts.AddText();
+    plain.Body = {"Gr\xFC\xDF" "e", ".Punkt", "Ende "};
+    TIdText& html = m_message.MessageParts.AddText();
+    html.SetContentType("text/html");
+    html.Body = {"<p>Hallo</p>"};
+    m_message.Body = {"nie gesendet"};
+    const std::string text = write();
+    const std::string contentType =
+        "Content-Type: multipart/alternative; boundary=\"=_NextPart_2rfkqmtzsadvnqw3nerasdf\";";
+    ASSERT_EQ(contentType.size(), 83u);
+    EXPECT_EQ(text,
+              "From: \"Max Muster\" <max@example.com>\r\n"
+              "Subject: Hallo\r\n"
+              "To: anna@example.org\r\n" +
+                  contentType +
+                  "\r\n"
+                  "MIME-Version: 1.0\r\n"
+                  "Date: Mon, 7 Dec 2026 13:58:43 +0100\r\n"
+                  "X-Priority: 3\r\n"
+                  "X-Library: Sendrix 1.2.0.20\r\n"
+                  "\r\n"
+                  "This is a multi-part message in MIME format\r\n"
+                  "\r\n"
+                  "--=_NextPart_2rfkqmtzsadvnqw3nerasdf\r\n"
+                  "Content-Type: text/plain\r\n"
+                  "Content-Transfer-Encoding: quoted-printable\r\n"
+                  "\r\n"
+                  "Gr=FC=DFe\r\n"
+                  "..Punkt\r\n"
+                  "Ende=20\r\n"
+                  "\r\n"
+                  "--=_NextPart_2rfkqmtzsadvnqw3nerasdf\r\n"
+                  "Content-Type: text/html\r\n"
+                  "Content-Transfer-Encoding: quoted-printable\r\n"
+                  "\r\n"
+                  "<p>Hallo</p>\r\n"
+                  "\r\n"
+                  "--=_NextPart_2rfkqmtzsadvnqw3nerasdf--\r\n");
+}
+
+TEST_F(MessageWriter, TextPartsWithAnAttachmentNestTheAlternativePartFirst)
+{
+    m_message.MessageParts.AddText().Body = {"a"};
+    m_message.MessageParts.AddAttachment(file("x.bin", "xyz"));
+    m_message.MessageParts.AddText().Body = {"b"};
+    MemoryWriteTarget target;
+    write(target);
+    const auto lines = target.Lines();
+    const size_t start = indexOf(lines, "--=_NextPart_2rfkqmtzsadvnqw3nerasdf");
+    ASSERT_NE(start, std::string::npos);
+    const std::vector<std::string> expected = {
+        "--=_NextPart_2rfkqmtzsadvnqw3nerasdf",
+        "Content-Type: multipart/alternative; ",
+        "        boundary=\"=_NextPart_2altrfkqmtzsadvnqw3nerasdf\"",
+        "",
+        "--=_NextPart_2altrfkqmtzsadvnqw3nerasdf",
+        "Content-Type: text/plain",
+        "Content-Transfer-Encoding: quoted-printable",
+        "",
+        "a",
+        "",
+        "--=_NextPart_2altrfkqmtzsadvnqw3nerasdf",
+        "Content-Type: text/plain",
+        "Content-Transfer-Encoding: quoted-printable",
+        "",
+        "b",
+        "",
+        "--=_NextPart_2altrfkqmtzsadvnqw3nerasdf--",
+        "",
+        "--=_NextPart_2rfkqmtzsadvnqw3nerasdf",
+        "Content-Type: application/octet-stream;",
+        "        name=\"x.bin\"",
+        "Content-Transfer-Encoding: base64",
+        "Content-Disposition: attachment;",
+        "        filename=\"x.bin\"",
+        "",
+        "eHl6",
+        "",
+        "--=_NextPart_2rfkqmtzsadvnqw3nerasdf--",
+    };
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + start, lines.end()), expected);
+}
+
+TEST_F(MessageWriter, ExactlyOneTextPartFailsAfterTheHeaderLines)
+{
+    m_message.MessageParts.AddText().Body = {"a"};
+    MemoryWriteTarget target;
+    try {
+        write(target);
+        FAIL() << "no error";
+    } catch (const EIdTextInvalidCount& e) {
+        EXPECT_STREQ(e.what(), "Ungültige Anzahl für Text. TIdText muß größer als 1 sein");
+    }
+    const std::string& bytes = target.Bytes();
+    EXPECT_EQ(bytes.substr(bytes.size() - 29), "X-Library: Sendrix 1.2.0.20\r\n");
+    EXPECT_EQ(bytes.find("\r\n\r\n"), std::string::npos);
+}
+
+TEST_F(MessageWriter, PlainPartCannotBeCreated)
+{
+    try {
+        TIdMessagePart part;
+        FAIL() << "created";
+    } catch (const EIdCanNotCreateMessagePart& e) {
+        EXPECT_STREQ(e.what(), "TIdMessagePart kann nicht erzeugt werden. Verwenden Sie abgeleitete Klassen. ");
+    }
+}
+
+TEST_F(MessageWriter, DateCarriesTheZoneOfTheMomentOfWriting)
+{
+    struct Row {
+        int offset;
+        const char* zone;
+    };
+    const Row rows[] = {{0, "+0000"}, {60, "+0100"}, {-210, "-0330"}, {330, "+0530"}, {-300, "-0500"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.zone);
+        m_clock.set(winterTime(row.offset));
+        EXPECT_NE(write().find("\r\nDate: Mon, 7 Dec 2026 13:58:43 " + std::string(row.zone) + "\r\n"),
+                  std::string::npos);
+    }
+    // A set Date keeps its own day and time, with the offset of now.
+    platform::LocalTime summer{};
+    summer.year = 2026, summer.month = 7, summer.day = 4, summer.hour = 9, summer.minute = 5, summer.second = 3;
+    m_message.Date = summer;
+    m_clock.set(winterTime(60));
+    EXPECT_NE(write().find("\r\nDate: Sat, 4 Jul 2026 09:05:03 +0100\r\n"), std::string::npos);
+}
+
+TEST_F(MessageWriter, UnusableTimeZoneFailsBeforeAnythingIsWritten)
+{
+    m_clock.set(winterTime(24 * 60));
+    MemoryWriteTarget target;
+    try {
+        write(target);
+        FAIL() << "no error";
+    } catch (const EIdFailedToRetreiveTimeZoneInfo& e) {
+        EXPECT_STREQ(e.what(), "Einlesen der Zeitzonen-Informationen ist fehlgeschlagen.");
+    }
+    EXPECT_TRUE(target.Bytes().empty());
+}
+
+TEST_F(MessageWriter, LineBreaksInHeaderValuesBecomeBlanks)
+{
+    m_message.Subject = "Hallo\r\nBcc: opfer@example.org\r\n\r\nText";
+    m_message.From.SetName("Max\nX-Evil: 1");
+    m_message.From.SetAddress("max@example.com\r\nTo: b@example.org");
+    m_message.Organization = "Firma\rGmbH";
+    m_message.ExtraHeaders.Add("X-Extra: a\r\nX-Smuggled: b");
+    m_message.ExtraHeaders.Add("");
+    m_message.Body = {"Body"};
+    MemoryWriteTarget target;
+    write(target);
+    const auto lines = target.Lines();
+    const size_t end = indexOf(lines, "");
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_EQ(lines.at(end + 1), "Body");
+    for (size_t i = 0; i < end; ++i) {
+        SCOPED_TRACE(lines[i]);
+        EXPECT_NE(lines[i].rfind("Bcc:", 0), 0u);
+        EXPECT_NE(lines[i].rfind("X-Evil:", 0), 0u);
+        EXPECT_NE(lines[i].rfind("X-Smuggled:", 0), 0u);
+        EXPECT_NE(lines[i].rfind("To: b@", 0), 0u);
+    }
+    EXPECT_EQ(lines.at(0), "From: \"Max X-Evil: 1\" <max@example.com  To: b@example.org>");
+    EXPECT_EQ(lines.at(1), "Subject: Hallo  Bcc: opfer@example.org    Text");
+    EXPECT_NE(indexOf(lines, "Organization: Firma GmbH"), std::string::npos);
+    EXPECT_NE(indexOf(lines, "X-Extra: a  X-Smuggled: b"), std::string::npos);
+    EXPECT_TRUE(onlyCrLfLineEnds(target.Bytes()));
+}
+
+TEST_F(MessageWriter, BareLineBreaksInBodyLinesAreSplitAndEachPieceDotDoubled)
+{
+    m_message.Body = {"eins\n.\nzwei", "drei\r.\rvier", "f\xFCnf\r\n.", "sechs\n", ""};
+    for (bool withAttachment : {false, true}) {
+        SCOPED_TRACE(withAttachment);
+        m_message.MessageParts.Clear();
+        if (withAttachment)
+            m_message.MessageParts.AddAttachment(file("a.txt", "a"));
+        MemoryWriteTarget target;
+        write(target);
+        EXPECT_TRUE(onlyCrLfLineEnds(target.Bytes()));
+        const std::string expected = joinLines({"eins", "..", "zwei", "drei", "..", "vier", "f\xFCnf", "..",
+                                                "sechs", "", ""});
+        EXPECT_NE(target.Bytes().find(expected), std::string::npos);
+        for (const auto& line : target.Lines())
+            EXPECT_NE(line, ".");
+    }
+}
+
+TEST_F(MessageWriter, AttachmentNameIsWindows1252AndCannotEndItsParameterOrLine)
+{
+    // A Linux file name may hold a double quote, CR and LF; the file is
+    // still opened under its own name.
+    const std::string path = file("Gr\xC3\xBC\xC3\x9F" "e \"neu\"\r\nX-Evil: 1.txt", "inhalt");
+    m_message.MessageParts.AddAttachment(path);
+    MemoryWriteTarget target;
+    write(target);
+    const auto lines = target.Lines();
+    EXPECT_NE(indexOf(lines, "        name=\"Gr\xFC\xDF" "e 'neu'  X-Evil: 1.txt\""), std::string::npos);
+    EXPECT_NE(indexOf(lines, "        filename=\"Gr\xFC\xDF" "e 'neu'  X-Evil: 1.txt\""), std::string::npos);
+    EXPECT_NE(indexOf(lines, "aW5oYWx0"), std::string::npos);
+    EXPECT_TRUE(onlyCrLfLineEnds(target.Bytes()));
+}
+
+TEST(AttachmentHeaderName, CutsAtTheLastFolderSeparatorOfEitherKind)
+{
+    EXPECT_EQ(AttachmentHeaderName("/home/max/Bericht.pdf"), "Bericht.pdf");
+    EXPECT_EQ(AttachmentHeaderName("C:\\Daten\\Bericht.pdf"), "Bericht.pdf");
+    EXPECT_EQ(AttachmentHeaderName("/a\\b/c\\d.txt"), "d.txt");
+    EXPECT_EQ(AttachmentHeaderName("ohne-ordner.txt"), "ohne-ordner.txt");
+    EXPECT_EQ(AttachmentHeaderName("/x/Preis \xE2\x82\xAC.txt"), "Preis \x80.txt");
+    // A name that Windows-1252 cannot hold keeps its UTF-8 bytes.
+    EXPECT_EQ(AttachmentHeaderName("/x/\xE6\x97\xA5.txt"), "\xE6\x97\xA5.txt");
+    // Bytes that are no UTF-8 are taken as Windows-1252 already.
+    EXPECT_EQ(AttachmentHeaderName("/x/K\xF6ln.txt"), "K\xF6ln.txt");
+}
+
+TEST_F(MessageWriter, MissingAttachmentFailsAfterItsBoundaryAndLeavesNoTemporaryFile)
+{
+    const std::string path = m_files.file("fehlt.pdf");
+    m_message.MessageParts.AddAttachment(path);
+    MemoryWriteTarget target;
+    try {
+        write(target);
+        FAIL() << "no error";
+    } catch (const FileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Datei " + path + " kann nicht geöffnet werden");
+    }
+    const auto lines = target.Lines();
+    EXPECT_EQ(lines.back(), "--=_NextPart_2rfkqmtzsadvnqw3nerasdf");
+    EXPECT_EQ(m_temp.entryCount(), 0u);
+}
+
+TEST_F(MessageWriter, UncreatableTemporaryFileFailsWithItsText)
+{
+    m_message.MessageParts.AddAttachment(file("a.txt", "a"));
+    ::setenv("TMPDIR", m_temp.file("gibt-es-nicht").c_str(), 1);
+    try {
+        write();
+        FAIL() << "no error";
+    } catch (const FileError& e) {
+        const std::string text = e.what();
+        EXPECT_EQ(text.rfind("Datei " + m_temp.file("gibt-es-nicht"), 0), 0u) << text;
+        EXPECT_EQ(text.substr(text.size() - 27), " kann nicht erstellt werden") << text;
+    }
+}
+
+TEST_F(MessageWriter, ConnectionFailingHalfWayLeavesNoTemporaryFile)
+{
+    std::string data(100000, 'x');
+    m_message.MessageParts.AddAttachment(file("gross.bin", data));
+    m_message.Body = {"b"};
+    const size_t whole = write().size();
+    ASSERT_EQ(m_temp.entryCount(), 0u);
+    // Fail inside the base64 data, in the part headers, and at the very end.
+    for (size_t limit : {whole / 2, size_t(700), whole - 3}) {
+        SCOPED_TRACE(limit);
+        MemoryWriteTarget target(limit);
+        EXPECT_THROW(write(target), EIdSocketError);
+        EXPECT_EQ(target.Bytes().size(), limit);
+        EXPECT_EQ(m_temp.entryCount(), 0u);
+    }
+}
+
+TEST_F(MessageWriter, PartExtraHeadersCannotAddLinesOrEndThePartHeaders)
+{
+    TIdAttachment& part = m_message.MessageParts.AddAttachment(file("a.txt", "a"));
+    part.ExtraHeaders.Add("X-Note: eins\r\n\r\nzwei");
+    part.ExtraHeaders.Add("   ");
+    MemoryWriteTarget target;
+    write(target);
+    const auto lines = target.Lines();
+    const size_t header = indexOf(lines, "        filename=\"a.txt\"");
+    ASSERT_NE(header, std::string::npos);
+    EXPECT_EQ(lines.at(header + 1), "X-Note: eins    zwei");
+    EXPECT_EQ(lines.at(header + 2), "");
+    EXPECT_EQ(lines.at(header + 3), "YQ==");
+}
+
+TEST_F(MessageWriter, EncodedTextLinesThatStartWithADotAreDoubledAfterASoftBreak)
+{
+    // A body line longer than the coder's buffer is cut by soft breaks; the
+    // piece after the break starts with "." and needs its second dot too.
+    const std::string line = std::string(75, 'a') + "." + std::string(5000, 'b');
+    m_message.MessageParts.AddText().Body = {line, "."};
+    m_message.MessageParts.AddText().Body = {"x"};
+    MemoryWriteTarget target;
+    write(target);
+    const auto lines = target.Lines();
+    const size_t first = indexOf(lines, std::string(75, 'a') + "=");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(lines.at(first + 1).substr(0, 3), "..b");
+    std::string decoded;
+    size_t i = first;
+    for (; lines.at(i).back() == '='; ++i)
+        decoded += lines[i].substr(lines[i][0] == '.' ? 1 : 0, lines[i].size() - 1 - (lines[i][0] == '.'));
+    decoded += lines[i].substr(lines[i][0] == '.' ? 1 : 0);
+    EXPECT_EQ(decoded, line);
+    EXPECT_EQ(lines.at(i + 1), "..");
+    for (const auto& l : lines)
+        EXPECT_NE(l, ".");
+}
+
+TEST_F(MessageWriter, ObserverHearsTheStatusOfEveryTextAndAttachment)
+{
+    struct Recorder : IdWriterObserver {
+        std::vector<std::string> events;
+        void Status(std::string_view text) override { events.emplace_back(text); }
+        void WorkBegin() override { events.emplace_back("begin"); }
+        void WorkEnd() override { events.emplace_back("end"); }
+    } recorder;
+    m_message.MessageParts.AddAttachment(file("a.txt", "a"));
+    m_message.MessageParts.AddAttachment(file("b.txt", "b"));
+    MemoryWriteTarget target;
+    WriteMessage(target, m_message, m_clock, &recorder);
+    EXPECT_EQ(recorder.events,
+              (std::vector<std::string>{"begin", "Anlage wird codiert", "Anlage wird codiert", "end"}));
+    m_message.MessageParts.Clear();
+    recorder.events.clear();
+    WriteMessage(target, m_message, m_clock, &recorder);
+    EXPECT_EQ(recorder.events, (std::vector<std::string>{"begin", "Text wird codiert", "end"}));
+}
+
+TEST_F(MessageWriter, JapaneseLocaleSendsTheSinglePartBodyAndSubjectInIso2022Jp)
+{
+    const char* old = std::getenv("LC_ALL");
+    const std::optional<std::string> oldAll = old ? std::optional<std::string>(old) : std::nullopt;
+    ::setenv("LC_ALL", "ja_JP.SJIS", 1);
+    m_message.Subject = "\x82\xA0";  // Hiragana "a" in Shift_JIS
+    m_message.Body = {"\x82\xA0", ".x"};
+    const std::string text = write();
+    if (oldAll)
+        ::setenv("LC_ALL", oldAll->c_str(), 1);
+    else
+        ::unsetenv("LC_ALL");
+    // ESC $B 0x24 0x22 ESC ( B, in base64 inside the encoded word.
+    EXPECT_NE(text.find("Subject: =?ISO-2022-JP?B?GyRCJCIbKEI=?=\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\n\r\n\x1b$B$\"\x1b(B\r\n..x\r\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace sendrix::mail
