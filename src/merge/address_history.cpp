@@ -1,0 +1,24 @@
+#include "merge/address_history.h"
+
+#include <algorithm>
+
+#include "merge/recipient_list.h"
+
+namespace sendrix::merge {
+
+std::string lowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+bool addToAddressHistory(std::vector<std::string>& items, const std::string& address) {
+    // An empty entry would only clutter the drop-down and the history file.
+    if (trimControl(address).empty()) return false;
+    const std::string entry = lowerAscii(address);
+    if (std::find(items.begin(), items.end(), entry) != items.end()) return false;
+    items.insert(std::upper_bound(items.begin(), items.end(), entry), entry);
+    return true;
+}
+
+}  // namespace sendrix::merge

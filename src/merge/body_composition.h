@@ -1,0 +1,43 @@
+#pragma once
+// Putting together the body of one message in the staging text: the
+// salutation, the HTML wrapper lines and the text of the body editor.
+#include <string>
+#include <vector>
+
+#include "merge/recipient_list.h"
+
+namespace sendrix::merge {
+
+// The head line names iso-8859-1 although the message's content type names
+// Windows-1252; mailings sent before rely on the line as it stands.
+inline constexpr const char* kHtmlHeadLine =
+    "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+    "charset=iso-8859-1\"></head><body>";
+inline constexpr const char* kHtmlTailLine = "</body></html>";
+
+// What the composition reads of the window: the salutation switch and
+// template, the HTML switch and the lines of the body editor.
+struct BodySettings {
+    bool useSalutation = false;
+    std::string salutationTemplate;
+    bool html = false;
+    std::vector<std::string> body;
+};
+
+// List send: [head] [salutation, empty line] body [tail], the salutation in
+// its list-send form for `row`.
+std::vector<std::string> composeListBody(const BodySettings& settings, const RecipientRow& row);
+
+// One typed address or the test mail: [head] body [tail], no salutation.
+std::vector<std::string> composeSingleAddressBody(const BodySettings& settings);
+
+// Send to the grid's current row: [salutation, empty line] body; never the
+// HTML wrapper lines.
+std::vector<std::string> composeCurrentRowBody(const BodySettings& settings,
+                                               const RecipientRow& row);
+
+// "HTML vorbereiten": "<p>" as a new first line, "<br>" at the end of every
+// line that was there, "</p>" as a new last line.
+std::vector<std::string> wrapInParagraph(const std::vector<std::string>& lines);
+
+}  // namespace sendrix::merge

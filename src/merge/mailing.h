@@ -1,0 +1,36 @@
+#pragma once
+// A snapshot of the composed mailing and of the SMTP account, taken from the
+// main window when a send starts. Texts are UTF-8, as inside the program.
+#include <string>
+#include <vector>
+
+#include "merge/body_composition.h"
+#include "merge/recipient_list.h"
+
+namespace sendrix::merge {
+
+struct Mailing {
+    std::string senderAddress;  // the sender address (PersonalEmail)
+    std::string displayName;    // may be empty
+    std::string subject;
+    std::string cc;             // comma-separated lists, may be empty
+    std::string bcc;
+    std::string replyTo;
+    int priorityIndex = 2;      // 0 Highest ... 4 Lowest
+    bool receipt = false;       // ask for a read receipt
+    BodySettings body;          // salutation, HTML switch, body lines
+    std::vector<RecipientRow> rows;  // the data rows of the grid, row 1 first
+};
+
+struct SmtpAccount {
+    std::string host;
+    int port = 25;
+    std::string user;
+    std::string password;
+    // 0 no login, 1 AUTH LOGIN; any other value keeps the client's kind.
+    int authenticationType = 0;
+    // Limit for connecting and every reply in seconds; 0 the client default.
+    int timeoutSeconds = 0;
+};
+
+}  // namespace sendrix::merge

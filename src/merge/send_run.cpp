@@ -1,0 +1,154 @@
+#include "merge/send_run.h"
+
+#include "mail/id_exception.h"
+#include "merge/body_composition.h"
+#include "merge/send_log.h"
+#include "merge/sent_archive.h"
+#include "platform/system_info.h"
+#include "platform/text_codec.h"
+
+namespace sendrix::merge {
+
+namespace {
+
+std::string wire(const std::string& text) { return platform::utf8ToCp1252(text); }
+
+mail::TIdMessagePriority priorityAt(int index) {
+    switch (index) {
+        case 0: return mail::mpHighest;
+        case 1: return mail::mpHigh;
+        case 3: return mail::mpLow;
+        case 4: return mail::mpLowest;
+        default: return mail::mpNormal;
+    }
+}
+
+}  // namespace
+
+std::string sentObjectsFolder(const std::string& sentObjects, const std::string& programFolder) {
+    if (trimControl(sentObjects).empty()) return {};
+    if (!sentObjects.starts_with(".\\") && !sentObjects.starts_with("./")) return sentObjects;
+    std::string folder = programFolder + sentObjects.substr(2);
+    for (char& c : folder)
+        if (c == '\\') c = '/';
+    return folder;
+}
+
+SendRun::SendRun(mail::TIdMessage& message, mail::TIdSMTP& smtp, SendObserver& observer,
+                 const platform::Clock& clock, std::string logFile)
+    : m_message(message), m_smtp(smtp), m_observer(observer), m_clock(clock),
+      m_logFile(std::move(logFile)) {}
+
+void SendRun::fillMessage(const Mailing& mailing, const std::vector<std::string>& body,
+                          const std::string& address) {
+    mail::TIdMessage& m = m_message;
+    m.Body.clear();
+    m.Body.reserve(body.size());
+    for (const std::string& line : body) m.Body.push_back(wire(line));
+    if (!mailing.displayName.empty()) {
+        m.From.SetText(wire(mailing.displayName + " <" + mailing.senderAddress + ">"));
+    } else {
+        m.From.SetText(wire(mailing.senderAddress));
+    }
+    m.Recipients.SetAddresses(wire(address));
+    m.Subject = wire(mailing.subject);
+    m.ContentType = mailing.body.html ? "text/html; charset=\"Windows-1252\"" : "text/plain";
+    m.Priority = priorityAt(mailing.priorityIndex);
+    m.CCList.SetAddresses(wire(mailing.cc));
+    m.BccList.SetAddresses(wire(mailing.bcc));
+    m.ReplyTo.SetAddresses(wire(mailing.replyTo));
+    m.ReceiptRecipient.SetText(mailing.receipt ? m.From.Text() : std::string());
+}
+
+void SendRun::configureClient(const SmtpAccount& account) {
+    if (account.authenticationType == 0) m_smtp.SetAuthenticationType(mail::atNone);
+    if (account.authenticationType == 1) m_smtp.SetAuthenticationType(mail::atLogin);
+    m_smtp.SetUserId(account.user);
+    m_smtp.SetPassword(account.password);
+    m_smtp.SetHost(account.host);
+    m_smtp.SetPort(account.port);
+    m_smtp.SetTimeouts(mail::IdTimeouts::FromSetting(account.timeoutSeconds));
+    m_smtp.SetClock(&m_clock);
+}
+
+void SendRun::sendToAddress(const Mailing& mailing, const SmtpAccount& account,
+                            const std::vector<std::string>& body, const std::string& address,
+                            int number) {
+    if (trimControl(address).empty()) return;
+
+    const std::string started = platform::longTime(m_clock.now()) + ": Mail wird an " + address +
+                                " versendet (" + std::to_string(number) + ")";
+    m_observer.setStatusText(started);
+    m_observer.addProtocolLine(started);
+    m_observer.repaint(SendView::StatusBar);
+
+    appendSendLogLine(m_logFile, sendLogLine(m_clock.now(), number, platform::CurrentUserName(),
+                                             address, mailing.subject));
+
+    fillMessage(mailing, body, address);
+    configureClient(account);
+
+    m_smtp.Open();  // closes the connection itself when it fails
+    try {
+        m_smtp.Deliver(m_message);
+    } catch (...) {
+        try {
+            m_smtp.Close();
+        } catch (...) {
+            // The refusal that ended the transaction is the error the user
+            // must see; a failing goodbye after it adds nothing.
+        }
+        throw;
+    }
+    try {
+        m_smtp.Close();
+    } catch (const mail::EIdException&) {
+        // The server took the message with its 250 to the final "."; a
+        // connection lost while saying goodbye does not undo that, and
+        // reporting it as a failure would make the sender mail it twice.
+    }
+
+    const std::string done =
+        platform::longTime(m_clock.now()) + ": Mail ist an " + address + " versendet worden.";
+    m_observer.setStatusText(done);
+    m_observer.repaint(SendView::StatusBar);
+    m_observer.addProtocolLine(done);
+}
+
+int SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
+                     const std::string& archiveFolder, bool showFinishedText) {
+    const platform::LocalTime start = m_clock.now();
+    if (!archiveFolder.empty())
+        writeSentArchive(archiveFolder, start, mailing.subject, mailing.body.body);
+
+    const int rowCount = static_cast<int>(mailing.rows.size()) + 1;
+    m_observer.showProgress(rowCount);
+
+    m_observer.clearProtocol();
+    m_observer.addProtocolLine("Beginn der Mailübertragung: " + platform::shortDate(start) + " " +
+                               platform::longTime(start));
+    m_observer.showProtocolPage();
+    m_observer.repaint(SendView::PageControl);
+
+    int number = 1;
+    int handed = 0;
+    for (int r = 1; r < rowCount; ++r) {
+        const RecipientRow& row = mailing.rows[r - 1];
+        m_observer.setStagingText({});
+        if (row.ok != kSendMark) continue;
+        const std::vector<std::string> body = composeListBody(mailing.body, row);
+        m_observer.setStagingText(body);
+        sendToAddress(mailing, account, body, row.email, number);
+        if (!trimControl(row.email).empty()) ++handed;
+        ++number;
+        m_observer.setProgressPosition(r + 1);
+        m_observer.addProtocolLine("");
+        m_observer.repaint(SendView::Protocol);
+    }
+
+    if (showFinishedText) m_observer.setStatusText(kRunFinishedText);
+    m_observer.hideProgress();
+    return handed;
+}
+
+}  // namespace sendrix::merge
