@@ -1,0 +1,150 @@
+#include "app/console_interaction.h"
+
+#include "app/tfrm_message_editor.h"
+#include "platform/process.h"
+
+namespace sendrix::app {
+
+namespace {
+
+const char* const kUnattended = "(unbeaufsichtigter Betrieb)";
+
+// One output line from any text: CR LF, CR and LF become one blank each,
+// other control characters (ESC among them) "?".
+std::string oneLine(const std::string& text) {
+    std::string line;
+    line.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char byte = static_cast<unsigned char>(text[i]);
+        if (byte == '\r') {
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            line += ' ';
+        } else if (byte == '\n') {
+            line += ' ';
+        } else if ((byte < 0x20 && byte != '\t') || byte == 0x7F) {
+            line += '?';
+        } else {
+            line += static_cast<char>(byte);
+        }
+    }
+    return line;
+}
+
+}  // namespace
+
+ConsoleInteraction::ConsoleInteraction(std::ostream& out, std::ostream& err)
+    : m_out(out), m_err(err) {}
+
+void ConsoleInteraction::attach(const TfrmMessageEditor& form) { m_form = &form; }
+
+void ConsoleInteraction::writeOut(const std::string& line) {
+    // Flushed per line: a calling program follows the run as it happens.
+    m_out << oneLine(line) << std::endl;
+}
+
+void ConsoleInteraction::writeErr(const std::string& line) { m_err << oneLine(line) << std::endl; }
+
+void ConsoleInteraction::flushProtocol() {
+    if (!m_form) return;
+    const std::vector<std::string>& lines = m_form->protokollmemo.Lines;
+    // A new run clears the protocol before it writes its first line.
+    if (lines.size() < m_protocolWritten ||
+        (m_protocolWritten > 0 && lines[m_protocolWritten - 1] != m_lastProtocolLine))
+        m_protocolWritten = 0;
+    for (; m_protocolWritten < lines.size(); ++m_protocolWritten) {
+        const std::string& line = lines[m_protocolWritten];
+        m_lastProtocolLine = line;
+        if (!m_statusAwaitingProtocol.empty() && line == m_statusAwaitingProtocol) {
+            m_statusAwaitingProtocol.clear();
+            continue;
+        }
+        writeOut(line);
+    }
+}
+
+void ConsoleInteraction::writeStatus() {
+    if (!m_form || m_form->StatusBar1.Panels.size() < 2) return;
+    const std::string& status = m_form->StatusBar1.Panels[1];
+    if (status.empty() || status == m_lastStatus) return;
+    m_lastStatus = status;
+    if (m_protocolWritten > 0 && status == m_lastProtocolLine) return;
+    writeOut(status);
+    m_statusAwaitingProtocol = status;
+}
+
+void ConsoleInteraction::flush() {
+    flushProtocol();
+    writeStatus();
+    m_out.flush();
+    m_err.flush();
+}
+
+bool ConsoleInteraction::Confirm(const std::string& text) {
+    flushProtocol();
+    ++m_questionsDeclined;
+    writeErr("Frage: " + text + " -> Nein " + kUnattended);
+    return false;
+}
+
+void ConsoleInteraction::Notice(const std::string& text) {
+    flushProtocol();
+    writeErr("Hinweis: " + text);
+}
+
+void ConsoleInteraction::Warning(const std::string& text) {
+    flushProtocol();
+    writeErr("Warnung: " + text);
+}
+
+void ConsoleInteraction::ErrorBox(const std::string& text) {
+    // The protocol up to the failure comes first, as on the screen.
+    flush();
+    ++m_errorsShown;
+    writeErr("Fehler: " + text);
+}
+
+bool ConsoleInteraction::InputBox(const std::string& caption, const std::string& prompt,
+                                  std::string&) {
+    flushProtocol();
+    writeErr("Eingabe \"" + caption + "\" (" + prompt + "): abgebrochen " + kUnattended);
+    return false;
+}
+
+bool ConsoleInteraction::OpenFile(TFileDialog& dialog) {
+    writeErr("Dateiauswahl \"" + dialog.Title + "\": abgebrochen " + kUnattended);
+    return false;
+}
+
+bool ConsoleInteraction::SaveFile(TFileDialog& dialog) {
+    writeErr("Dateiauswahl \"" + dialog.Title + "\": abgebrochen " + kUnattended);
+    return false;
+}
+
+void ConsoleInteraction::SetClipboardText(const std::string& text) { m_clipboard = text; }
+
+void ConsoleInteraction::Repaint(ControlId control) {
+    if (control == ControlId::StatusBar1)
+        writeStatus();
+    else
+        flushProtocol();
+}
+
+void ConsoleInteraction::Focus(ControlId) {}
+
+void ConsoleInteraction::CloseWindow() { m_closeRequested = true; }
+
+void ConsoleInteraction::ShellOpen(const std::string& file, const std::string&) {
+    writeErr("Öffnen von \"" + file + "\" übersprungen " + kUnattended);
+}
+
+bool ConsoleInteraction::StartProcess(const std::string& program,
+                                      const std::vector<std::string>& args) {
+    return platform::startDetached(program, args);
+}
+
+void ConsoleInteraction::EndProcess(int status) {
+    flush();
+    throw ProcessEnd{status};
+}
+
+}  // namespace sendrix::app

@@ -1,0 +1,144 @@
+#include "app/mail_settings.h"
+
+#include <climits>
+
+#include "platform/error.h"
+#include "platform/profile_file.h"
+
+namespace sendrix::app {
+
+namespace {
+
+// Below 0x20 the XOR only swaps letters within their block of 32, so
+// printable ASCII stays printable (only "`" becomes DEL) and no printable
+// character turns into NUL, CR or LF.
+constexpr unsigned kScrambleKey = 0x1F;
+
+// UTF-8 decoding of one code point at `pos`; invalid bytes stand for
+// themselves so that nothing is lost.
+unsigned nextCodePoint(const std::string& text, std::size_t& pos, bool& valid) {
+    unsigned char lead = static_cast<unsigned char>(text[pos]);
+    std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
+                         : (lead >> 3) == 0x1E ? 4 : 0;
+    valid = length > 0 && pos + length <= text.size();
+    for (std::size_t i = 1; valid && i < length; ++i)
+        valid = (static_cast<unsigned char>(text[pos + i]) & 0xC0) == 0x80;
+    if (!valid) {
+        ++pos;
+        return lead;
+    }
+    unsigned code = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t i = 1; i < length; ++i)
+        code = (code << 6) | (static_cast<unsigned char>(text[pos + i]) & 0x3F);
+    pos += length;
+    return code;
+}
+
+void appendUtf8(std::string& out, unsigned code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+std::size_t characterCount(const std::string& text) {
+    std::size_t count = 0;
+    for (std::size_t pos = 0; pos < text.size(); ++count) {
+        bool valid = false;
+        nextCodePoint(text, pos, valid);
+    }
+    return count;
+}
+
+std::string trimmedBlanks(const std::string& text) {
+    std::size_t begin = text.find_first_not_of(" \t");
+    if (begin == std::string::npos) return "";
+    std::size_t end = text.find_last_not_of(" \t");
+    return text.substr(begin, end - begin + 1);
+}
+
+}  // namespace
+
+std::string ScramblePassword(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t pos = 0; pos < text.size();) {
+        bool valid = false;
+        unsigned code = nextCodePoint(text, pos, valid);
+        if (valid)
+            // Code points keep their block of 256, so the result is never a
+            // surrogate and stays valid UTF-8.
+            appendUtf8(out, code ^ kScrambleKey);
+        else
+            out += static_cast<char>(code ^ kScrambleKey);
+    }
+    return out;
+}
+
+std::string StoredPasswordValue(const std::string& password) {
+    if (characterCount(password) > kMaxPasswordLength)
+        throw Error("Das Passwort ist länger als 255 Zeichen und wird nicht gespeichert.");
+    std::string scrambled = ScramblePassword(password);
+    if (scrambled.find_first_of(std::string("\0\r\n", 3)) != std::string::npos)
+        throw Error("Das Passwort enthält Steuerzeichen und kann nicht gespeichert werden.");
+    return "\"" + scrambled + "\"";
+}
+
+int ParseServerPort(const std::string& text) {
+    const std::string noNumber = "'" + text + "' ist kein gültiger Integerwert";
+    std::string digits = trimmedBlanks(text);
+    if (digits.empty()) throw Error(noNumber);
+    bool negative = false;
+    std::size_t pos = 0;
+    int base = 10;
+    if (digits[0] == '+' || digits[0] == '-') {
+        negative = digits[0] == '-';
+        pos = 1;
+    }
+    if (digits.size() > pos + 1 && digits[pos] == '0' && (digits[pos + 1] == 'x' || digits[pos + 1] == 'X')) {
+        base = 16;
+        pos += 2;
+    }
+    if (pos >= digits.size()) throw Error(noNumber);
+    long long value = 0;
+    for (; pos < digits.size(); ++pos) {
+        char c = digits[pos];
+        int digit = c >= '0' && c <= '9' ? c - '0'
+                    : base == 16 && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                    : base == 16 && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                          : -1;
+        if (digit < 0) throw Error(noNumber);
+        value = value * base + digit;
+        if (value > INT_MAX) throw Error(noNumber);
+    }
+    if (negative) value = -value;
+    // A port the TCP layer cannot carry would silently reach another port.
+    if (value < 1 || value > 65535) throw Error("'" + text + "' ist keine gültige Portnummer");
+    return static_cast<int>(value);
+}
+
+void ReadSmtpAccount(const std::string& mailIni, TMailSettings& settings) {
+    using namespace sendrix::platform;
+    settings.ServerName = readProfileString(mailIni, "Smtp", "ServerName", kDefaultServerName);
+    settings.ServerPort = ParseServerPort(
+        readProfileString(mailIni, "Smtp", "ServerPort", std::to_string(kDefaultServerPort)));
+    settings.ServerUser = readProfileString(mailIni, "Smtp", "ServerUser", kDefaultServerUser);
+    settings.ServerPassword = ScramblePassword(
+        readProfileString(mailIni, "Smtp", "ServerPassword", kDefaultStoredPassword));
+    settings.SMTPAuthenticationType = readProfileInt(mailIni, "Smtp", "SMTPAuthenticationType", 0);
+    int timeout = readProfileInt(mailIni, "Smtp", "Timeout", 0);
+    settings.Timeout = timeout >= 1 && timeout <= kMaxTimeoutSeconds ? timeout : 0;
+}
+
+}  // namespace sendrix::app

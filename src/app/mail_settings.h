@@ -1,0 +1,59 @@
+#pragma once
+// The SMTP account and the sender's settings: one record per process, read at
+// start from "Mail.ini" [Smtp] and changed by the setup dialog, a mail
+// configuration and the sender fields of the main window.
+#include <string>
+
+namespace sendrix::app {
+
+struct TMailSettings {
+    std::string ServerName;
+    int ServerPort = 25;
+    std::string ServerUser;
+    std::string ServerPassword;      // plain in memory, scrambled in the file
+    int SMTPAuthenticationType = 0;  // 0 no login, 1 AUTH LOGIN
+    std::string PersonalEmail;       // sender address
+    std::string SentObjects;         // sent-objects folder, empty = no archive
+    std::string LogFile;             // monthly send log
+    std::string ConfigFile;          // mail configuration saved at close
+    // Limit for connecting and for every server reply, in whole seconds;
+    // 0 means the SMTP client's own default.
+    int Timeout = 0;
+};
+
+// Host used while "Mail.ini" names none. The reserved ".invalid" domain never
+// resolves, so an unconfigured program cannot hand mail to a stranger.
+inline constexpr const char* kDefaultServerName = "smtp.example.invalid";
+inline constexpr const char* kDefaultServerUser = "your_login";
+// Stored (scrambled) form read when "ServerPassword" is absent.
+inline constexpr const char* kDefaultStoredPassword = "type_passcode";
+inline constexpr int kDefaultServerPort = 25;
+inline constexpr int kMaxTimeoutSeconds = 3600;
+inline constexpr std::size_t kMaxPasswordLength = 255;
+
+// XOR of every character with one fixed key (0x1F); applying it twice gives
+// the input back and the number of characters stays the same. The key keeps
+// printable ASCII printable, so a scrambled password never holds NUL, CR or
+// LF (which would break the settings file's line structure). Characters are
+// code points of the UTF-8 text, so the result is valid UTF-8 again.
+std::string ScramblePassword(const std::string& text);
+
+// The value written for [Smtp] "ServerPassword": the scrambled password
+// inside a pair of double quotes (so blanks at either end survive).
+// Throws sendrix::Error when the password is longer than 255 characters or
+// its scrambled form holds NUL, CR or LF; nothing may be written then.
+std::string StoredPasswordValue(const std::string& password);
+
+// Converts a "ServerPort" text: decimal, optionally signed, or "0x" hex,
+// blanks around allowed. Throws sendrix::Error "'%s' ist kein gültiger
+// Integerwert" for anything else, and "'%s' ist keine gültige Portnummer"
+// for a number outside 1..65535.
+int ParseServerPort(const std::string& text);
+
+// Reads the SMTP account from section "Smtp" of `mailIni` into `settings`
+// (ServerName, ServerPort, ServerUser, ServerPassword unscrambled,
+// SMTPAuthenticationType, Timeout). Fields are set one by one; a "ServerPort"
+// that is no number throws (see ParseServerPort) and leaves the later fields.
+void ReadSmtpAccount(const std::string& mailIni, TMailSettings& settings);
+
+}  // namespace sendrix::app

@@ -1,0 +1,25 @@
+#pragma once
+// Names of the program's files, derived at start from the program folder.
+#include <string>
+
+#include "platform/clock.h"
+
+namespace sendrix::app {
+
+inline constexpr const char* kOpenDialogFilter =
+    "Textdateien|*.txt|csv-Dateien|*.csv|alle Dateien|*.*";
+inline constexpr const char* kSaveDialogFilter = "Text-Dateien|*.txt|alle Dateien|*.*";
+
+// `folder` (with trailing "/") + the user name with A-Z lower-cased (all
+// other characters, umlauts too, unchanged) + ".ini".
+std::string UserSettingsFileName(const std::string& folder, const std::string& userName);
+
+// `folder` + "logs/" + year + "-" + two-digit month + "_EMail.log".
+std::string LogFileName(const std::string& folder, const platform::LocalTime& now);
+
+// A path stored in a settings file: one beginning with ".\" or "./" is
+// relative to the program folder (files written on Windows keep working);
+// backslashes then become "/". Any other value is returned unchanged.
+std::string resolveStoredPath(const std::string& value, const std::string& programFolder);
+
+}  // namespace sendrix::app

@@ -1,0 +1,70 @@
+#pragma once
+// The SMTP setup dialog without a toolkit: its controls as plain models and
+// its handlers. Created anew each time it is opened; the view (Qt, tests)
+// shows it modally and calls the handlers.
+#include <string>
+
+#include "app/controls.h"
+#include "app/interaction.h"
+#include "app/mail_settings.h"
+
+namespace sendrix::app {
+
+class TfmSetup {
+public:
+    // `mailIni` is the "Mail.ini" in the program folder (never an "/INI:"
+    // file); OK stores into it and into `settings`.
+    TfmSetup(TMailSettings& settings, Interaction& interaction, std::string mailIni);
+    TfmSetup(const TfmSetup&) = delete;
+    TfmSetup& operator=(const TfmSetup&) = delete;
+
+    // Fills the fields from the settings.
+    void FormCreate();
+    // OK: stores the fields into "Mail.ini" and the settings in a fixed
+    // order; the first key that cannot be written throws FileError and
+    // leaves the later keys and fields unchanged. The view closes the
+    // dialog afterwards in either case.
+    void BitBtn1Click();
+    // Double click into the password field: the plain password in a notice.
+    void edtPasswordDblClick();
+    // "...": shows the password in clear until the dialog closes.
+    void SpeedButton1Click();
+    void FormHide() {}
+    // The close box: stores nothing.
+    void FormClose() {}
+
+    const std::string& mailIni() const { return m_mailIni; }
+
+    std::string Caption = "Setup";
+    TLabel lblServer;
+    TEdit SMTPServer;
+    TEdit SMTPPort;
+    TLabel lblAuthType;
+    TComboBox cboAuthType;
+    TLabel lblAccount;
+    TEdit edtAccount;
+    TLabel lblPassword;
+    TEdit edtPassword;
+    bool PasswordMasked = true;  // the field shows "*" for every character
+    TLabel lblSentObjects;
+    TEdit sentobjects;
+
+private:
+    TMailSettings& m_settings;
+    Interaction& m_interaction;
+    std::string m_mailIni;
+};
+
+// Shows a setup dialog modally and returns when it has closed. The Qt view
+// implements it; without one "&Optionen" does nothing.
+class SetupDialogRunner {
+public:
+    virtual ~SetupDialogRunner() = default;
+    virtual void RunModal(TfmSetup& dialog) = 0;
+};
+
+// Port of the running program for a "ServerPort" text typed in the dialog:
+// the number, or 110 when the text is no valid port number.
+int DialogServerPort(const std::string& text);
+
+}  // namespace sendrix::app

@@ -1,0 +1,279 @@
+// Start-up, show and close of the main window.
+#include "app/tfrm_message_editor.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "app/command_line.h"
+#include "app/settings_paths.h"
+#include "platform/error.h"
+#include "platform/profile_file.h"
+#include "platform/system_info.h"
+#include "platform/text_file.h"
+
+namespace sendrix::app {
+
+namespace {
+
+const std::vector<std::string> kRecipientTitles = {"OK", "Name", "Vorname", "Email", "Typ"};
+
+std::string stampedSubject(const std::string& subject, int stamp, const platform::LocalTime& now) {
+    std::string when;
+    switch (stamp) {
+        case 1: when = platform::longTime(now); break;
+        case 2: when = platform::shortDate(now); break;
+        case 3: when = platform::shortDate(now) + " " + platform::longTime(now); break;
+        default: return subject;
+    }
+    return subject + " (" + when + ")";
+}
+
+}  // namespace
+
+TfrmMessageEditor::TfrmMessageEditor(Interaction& interaction, const platform::Clock& clock,
+                                     std::vector<std::string> arguments)
+    : m_interaction(interaction), m_clock(clock), m_arguments(std::move(arguments)) {
+    sAbsender.Caption = "Absender";
+    lblProfil.Caption = "Profil";
+    edtto.Sorted = true;
+    cboPriority.Items = {"Highest", "High", "Normal", "Low", "Lowest"};
+    cboPriority.ItemIndex = 2;
+    cboPriority.Text = "Normal";
+    chkReturnReciept.Caption = "Lesebestätigung";
+    html.Caption = "HTML Mail";
+
+    pnlTopleft.Pages = {{"Empfänger"}, {"Absender"}, {"Kopien"}};
+    pnlTopleft.ActivePageIndex = kPageEmpfaenger;
+    pnltopright.Pages = {{"Empfängerliste"}, {"Anhang"}};
+    pnltopright.ActivePageIndex = kPageAnhang;
+    // Created with the header row and one empty row.
+    empfaengerliste.Cells.assign(2, std::vector<std::string>(TStringGrid::ColCount));
+
+    Anrede.Items = {"Hallo %Vorname,", "Hallo %Vorname %Name,", "Sehr geehrte%m/w %Name,",
+                    "Liebe%mw %Vorname,", "Liebe%mw %Vorname %Name,"};
+    Anrede.Text = "Hallo %Vorname,";
+    Vorschau.Caption = "...";
+
+    Control.Pages = {{"Mail"}, {"Protokoll"}};
+    Control.ActivePageIndex = kPageMail;
+    Edit1.Text = "Edit1";
+    Edit1.Visible = false;
+    StatusBar1.Panels = {"Sendrix", ""};
+
+    Senden1.Caption = "&Senden";
+    Verteilerlisteffnen1.Caption = "&Verteilerliste öffnen";
+    Beenden1.Caption = "&Beenden";
+    Nachrichtffnen1.Caption = "&Öffnen";
+    Speichern1.Caption = "&Speichern";
+    Optionen1.Caption = "&Optionen";
+    MailKonfigurationffnen1.Caption = "Mail-Konfiguration öffnen";
+    MailKonfigurationsichern1.Caption = "&Mail-Konfiguration sichern";
+    editliste.Caption = "&Empfängerliste bearbeiten";
+    Update1.Caption = "Update";
+    Versionsinfo1.Caption = "Versionsinfo";
+
+    OpenDialog1.Filter = kOpenDialogFilter;
+    OpenDialog1.FilterIndex = 2;
+    OpenDialog1.Title = "Datei öffnen";
+    SaveDialog1.Filter = kSaveDialogFilter;
+    SaveDialog1.DefaultExt = ".txt";
+    SaveDialog1.Title = "Nachricht speichern";
+}
+
+void TfrmMessageEditor::FormCreate() {
+    m_startupCompleted = false;
+    // 1.
+    DontSave = false;
+    int subjectStamp = 0;
+    int salutationSwitch = -1;
+    std::string senderOverride;
+    std::string displayNameOverride;
+    std::string replyOverride;
+
+    // 2. File names; a logs folder that cannot be made shows up at step 14.
+    const std::string folder = platform::programFolder();
+    UserSettingsFile = UserSettingsFileName(folder, platform::CurrentUserName());
+    MailSettings.LogFile = LogFileName(folder, m_clock.now());
+    RecipientHistoryFile = platform::programFileInFolder() + ".recipient";
+    ProgramIniFile = platform::programFileInFolder() + ".ini";
+    platform::createDirectories(folder + "logs");
+
+    // 3.
+    if (platform::fileExists(RecipientHistoryFile)) {
+        edtto.Items = platform::readTextFileLines(RecipientHistoryFile);
+        std::sort(edtto.Items.begin(), edtto.Items.end());
+    }
+    m_historyRead = true;
+
+    // 4.
+    empfaengerliste.Cells[0] = kRecipientTitles;
+
+    // 5.
+    cboPriority.ItemIndex = messagePriorityIndex();
+    cboPriority.Text = cboPriority.Items[cboPriority.ItemIndex];
+
+    // 6. The SMTP account always comes from the "Mail.ini" beside the program.
+    MailSettings.ConfigFile = folder + "Mail.ini";
+    ReadSmtpAccount(MailSettings.ConfigFile, MailSettings);
+
+    // 7.
+    SendImmediately = false;
+    CloseAfterRun = false;
+
+    // 8.
+    if (m_arguments.empty()) {
+        empfaengerliste.Cells.resize(1);
+    } else {
+        if (platform::fileExists(m_arguments[0])) LoadRecipientListFile(m_arguments[0]);
+        const CommandLineOptions options = ParseCommandLine(m_arguments);
+        salutationSwitch = options.SalutationSwitch;
+        subjectStamp = options.SubjectStamp;
+        senderOverride = options.SenderOverride;
+        displayNameOverride = options.DisplayNameOverride;
+        if (options.SendImmediately) {
+            SendImmediately = true;
+            CloseAfterRun = true;
+        }
+        if (options.DontSave) DontSave = true;
+        if (options.Subject) edtSubject.Text = *options.Subject;
+        if (options.To) edtto.Text = *options.To;
+        if (options.CC) edtCC.Text = *options.CC;
+        if (options.BCC) edtBCC.Text = *options.BCC;
+        if (options.ReplyTo) {
+            edtReply.Text = *options.ReplyTo;
+            replyOverride = *options.ReplyTo;
+        }
+        // The attachment list follows every attachment, so a later file
+        // that fails to load leaves the list showing what was attached.
+        for (const CommandLineFile& file : options.Files) {
+            if (!platform::fileExists(file.path)) continue;
+            if (file.kind == CommandLineFile::Kind::Attachment) {
+                AddAttachmentFile(file.path);
+                RefreshAttachmentList();
+            } else {
+                LoadBodyFile(file.path);
+                Memo1.Lines.clear();
+            }
+        }
+        for (const std::string& ini : options.IniFiles)
+            if (platform::fileExists(ini)) MailSettings.ConfigFile = ini;
+    }
+
+    // 9.
+    readConfigurationKeys(MailSettings.ConfigFile);
+    m_configurationRead = true;
+    loadConfigurationFiles(MailSettings.ConfigFile);
+
+    // 10. Replaces what the configuration set, also with empty values.
+    MailSettings.PersonalEmail =
+        platform::readProfileString(UserSettingsFile, "Email", "PersonalEmail", "");
+    edtreal.Text = platform::readProfileString(UserSettingsFile, "Email", "Realname", "");
+    edtfrom.Text = MailSettings.PersonalEmail;
+    sAbsender.Caption = MailSettings.PersonalEmail;
+    m_userSettingsRead = true;
+
+    // 11.
+    if (empfaengerliste.RowCount() <= 1) {
+        salutationSwitch = 0;
+        editliste.Enabled = false;
+    }
+
+    // 12.
+    if (salutationSwitch == 0) useAnrede.Checked = false;
+    if (salutationSwitch == 1) useAnrede.Checked = true;
+
+    // 13.
+    if (subjectStamp != 0)
+        edtSubject.Text = stampedSubject(edtSubject.Text, subjectStamp, m_clock.now());
+
+    // 14.
+    createLogFileIfMissing();
+
+    // 15. A calling program's "/R:" address survives the configuration's
+    // "replyto", which step 9 always puts into the field.
+    if (!senderOverride.empty()) {
+        MailSettings.PersonalEmail = senderOverride;
+        edtfrom.Text = senderOverride;
+    }
+    if (!displayNameOverride.empty()) edtreal.Text = displayNameOverride;
+    if (!replyOverride.empty()) edtReply.Text = replyOverride;
+    sAbsender.Caption = MailSettings.PersonalEmail;
+
+    // 16.
+    Caption = windowCaption();
+
+    // 17.
+    readProfiles();
+    m_startupCompleted = true;
+}
+
+void TfrmMessageEditor::FormShow() {
+    // After a failed start-up the window stays open for the user instead: the
+    // mailing lacks what the skipped steps would have set.
+    if (SendImmediately && m_startupCompleted) {
+        sendenClick();
+        m_interaction.CloseWindow();
+    }
+    if (!lvFiles.Items.empty()) pnltopright.ActivePageIndex = kPageAnhang;
+}
+
+void TfrmMessageEditor::FormClose() {
+    if (DontSave || SendImmediately) return;
+    using namespace sendrix::platform;
+    const std::string& config = MailSettings.ConfigFile;
+    if (m_configurationRead) {
+        writeProfileInt(config, "Optionen", "Anrede", Anrede.ItemIndex);
+        writeProfileString(config, "Optionen", "Sentobjects", MailSettings.SentObjects);
+        writeProfileBool(config, "Optionen", "BenutzeAnrede", useAnrede.Checked);
+        writeProfileBool(config, "Optionen", "HTML", html.Checked);
+    }
+    if (m_userSettingsRead) {
+        writeProfileString(UserSettingsFile, "Email", "realname", edtreal.Text);
+        writeProfileString(UserSettingsFile, "Email", "Personalemail", edtfrom.Text);
+    }
+    if (m_historyRead) writeTextFileLines(RecipientHistoryFile, edtto.Items);
+}
+
+void TfrmMessageEditor::Beenden1Click() { m_interaction.CloseWindow(); }
+
+int TfrmMessageEditor::ExitStatus() const { return LastRunOutcome == RunOutcome::Finished ? 0 : 1; }
+
+// The outgoing message starts with priority "Normal".
+int TfrmMessageEditor::messagePriorityIndex() const { return 2; }
+
+std::string TfrmMessageEditor::windowCaption() const { return "Sendrix (" + edtreal.Text + ")"; }
+
+void TfrmMessageEditor::createLogFileIfMissing() {
+    const std::string& path = MailSettings.LogFile;
+    if (platform::fileExists(path)) return;
+    // The log names every recipient: readable by its owner only.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        int error = errno;
+        throw FileError(platform::fileErrorText(error) + " (" + path + ")", error);
+    }
+    ::close(fd);
+}
+
+void TfrmMessageEditor::readProfiles() {
+    for (int number = 0; number < kMaxProfiles; ++number) {
+        const std::string key = std::to_string(number);
+        const std::string name =
+            platform::readProfileString(UserSettingsFile, "Email-Profil", key + "name", "*");
+        if (name == "*") break;
+        const std::string address =
+            platform::readProfileString(UserSettingsFile, "Email-Profil", key + "e", "*");
+        const int position = static_cast<int>(selEmailProfil.Items.size());
+        selEmailProfil.Items.push_back(name);
+        ProfileNumbers[position] = number;
+        if (address == MailSettings.PersonalEmail) {
+            selEmailProfil.ItemIndex = position;
+            selEmailProfil.Text = name;
+        }
+    }
+}
+
+}  // namespace sendrix::app

@@ -1,0 +1,279 @@
+#pragma once
+// The main window without a toolkit: the state of every control as a plain
+// model, named as the controls are named, and every handler as a method.
+// Handlers raise errors and never catch them; the caller (Qt view, console
+// runner, test) shows them with runHandler (app/handler_runner.h).
+//
+// Who implements what:
+//   tfrm_message_editor*.cpp        start-up, close, settings, profiles
+//   tfrm_message_editor_merge*.cpp  recipient list, salutation, send run,
+//                                   body and attachments
+//   tfrm_message_editor_extras.cpp  Optionen1Click, Update1Click,
+//                                   Versionsinfo1Click
+//   tfrm_message_editor_pending_*.cpp handlers still waiting for their code
+// Engineers of those files may add the members and helpers they need below,
+// each under a comment naming what it serves.
+#include <array>
+#include <string>
+#include <vector>
+
+#include "app/controls.h"
+#include "app/interaction.h"
+#include "app/mail_settings.h"
+#include "mail/id_smtp.h"
+// --- merge --- (the outgoing message)
+#include "mail/id_message.h"
+// --- end merge ---
+#include "platform/clock.h"
+
+namespace sendrix::app {
+
+// Indexes of the pages of the page controls.
+inline constexpr int kPageEmpfaenger = 0;      // pnlTopleft "Empfänger"
+inline constexpr int kPageAbsender = 1;        // pnlTopleft "Absender"
+inline constexpr int kPageKopien = 2;          // pnlTopleft "Kopien"
+inline constexpr int kPageEmpfaengerliste = 0; // pnltopright "Empfängerliste" (empfaenger)
+inline constexpr int kPageAnhang = 1;          // pnltopright "Anhang"
+inline constexpr int kPageMail = 0;            // Control "Mail"
+inline constexpr int kPageProtokoll = 1;       // Control "Protokoll"
+
+// Text of edtto while a recipient list is loaded (list mode).
+inline constexpr const char* kRecipientListMarker = "*Empfängerliste*";
+
+// Room of the profile table: profile numbers 0 to 100.
+inline constexpr int kMaxProfiles = 101;
+
+class TfrmMessageEditor {
+public:
+    // `arguments` are the command-line arguments without the program name.
+    // The constructor only sets the controls' design values; FormCreate
+    // does the start-up work.
+    TfrmMessageEditor(Interaction& interaction, const platform::Clock& clock,
+                      std::vector<std::string> arguments);
+    virtual ~TfrmMessageEditor() = default;
+    TfrmMessageEditor(const TfrmMessageEditor&) = delete;
+    TfrmMessageEditor& operator=(const TfrmMessageEditor&) = delete;
+
+    // ---- Window life (tfrm_message_editor.cpp) ----
+
+    // The 17 start-up steps in order. Throws at the first failing step; the
+    // remaining steps are skipped and the window opens with what was set up.
+    void FormCreate();
+    // "/sofort": runs sendenClick and then asks to close the window (an
+    // error in the send propagates and the window stays open). Shows the
+    // page "Anhang" when attachments are listed.
+    void FormShow();
+    // Stores the user's choices unless DontSave or SendImmediately forbid it.
+    // A file whose settings start-up never read (a step before failed) is
+    // left alone, so a broken start cannot wipe stored settings.
+    // Throws FileError when a file cannot be written; the caller must then
+    // keep the window open. Returning normally means the window may close.
+    void FormClose();
+    // Menu "&Beenden": asks the interaction to close the window; the caller's
+    // close path runs FormClose.
+    void Beenden1Click();
+
+    // How the last send operation ended; the exit status of a "/sofort" run
+    // follows it. Contract for sendenClick: it sets Failed as soon as it
+    // starts, Declined when a question is answered No and nothing is sent,
+    // and Finished when the run went through to its end (every marked
+    // recipient handed to the server). An error that ends the run thus
+    // leaves Failed behind.
+    enum class RunOutcome { None, Finished, Failed, Declined };
+    RunOutcome LastRunOutcome = RunOutcome::None;
+    // 0 when the last send operation finished, else 1 (none ran, it failed
+    // or was declined). Errors shown by start-up or close are the caller's
+    // to count (see app/unattended_run.h).
+    int ExitStatus() const;
+    // True once FormCreate went through all its steps. After a failed
+    // start-up FormShow does not start the immediate send: the mailing would
+    // go out without the sender, subject or reply-to the later steps set.
+    bool StartupCompleted() const { return m_startupCompleted; }
+
+    // ---- Settings and profiles (tfrm_message_editor_settings.cpp) ----
+
+    // Reads a mail configuration into the controls and MailSettings.
+    void LoadMailConfiguration(const std::string& path);
+    void MailKonfigurationffnen1Click();
+    void MailKonfigurationsichern1Click();
+    // Writes [Email] "replyto" = edtReply to MailSettings.ConfigFile.
+    void SpeedButton1Click();
+    // Loads the profile selected in selEmailProfil from UserSettingsFile.
+    void selEmailProfilChange();
+    void selEmailProfilClick();
+    // Leaving edtfrom, edtreal or edtReply: sender, label and caption follow.
+    void edtfromExit();
+
+    // ---- Recipient list, salutation, send, body, attachments (merge) ----
+
+    // Virtual, like the seams below, so that tests can watch what start-up
+    // and show call.
+    virtual void sendenClick();
+    void anmarkiertenEmpfngerversenden1Click();
+    void Verteilerlisteffnen1Click();
+    void Nachrichtffnen1Click();
+    void Speichern1Click();
+    void editlisteClick();
+    void btnAttachmentClick();
+    void Button1Click();
+    void BitBtn1Click();
+    void SpeedButton2Click();
+    void SpeedButton3Click();
+    void SpeedButton4Click();
+    void SpeedButton5Click();
+    void SpeedButton6Click();
+    void AnredeChange();
+    void useAnredeClick();
+    void empfaengerlisteDblClick();
+    void empfaengerlisteSelectCell(int col, int row);
+
+    // Seams used by start-up and LoadMailConfiguration; the caller has
+    // checked that the file exists.
+    // Loads a recipient list file into empfaengerliste and enters list mode.
+    virtual void LoadRecipientListFile(const std::string& path);
+    // Replaces the text of Memo with the file's content (Memo1 is handled
+    // by the caller).
+    virtual void LoadBodyFile(const std::string& path);
+    // Appends an attachment part for the file to IdMsgSend (lvFiles is
+    // rebuilt by RefreshAttachmentList).
+    virtual void AddAttachmentFile(const std::string& path);
+    // Rebuilds lvFiles from the parts of IdMsgSend.
+    virtual void RefreshAttachmentList();
+
+    // ---- Dialogs and "?" menu (extras) ----
+
+    void Optionen1Click();
+    void Update1Click();
+    void Versionsinfo1Click();
+    // Setup dialog: shows the TfmSetup that Optionen1Click creates; set by
+    // the view (null: "&Optionen" does nothing, as in the console mode).
+    class SetupDialogRunner* SetupDialogs = nullptr;
+
+    // ---- Controls (design values set by the constructor) ----
+
+    std::string Caption = "Sendrix";
+
+    // Page "Empfänger" of pnlTopleft.
+    TLabel sAbsender;
+    TLabel lblProfil;
+    TComboBox selEmailProfil;
+    TComboBox edtto;
+    TEdit edtSubject;
+    TEdit edtReply;
+    TComboBox cboPriority;
+    TCheckBox chkReturnReciept;
+    TCheckBox html;
+    // Page "Absender".
+    TEdit edtreal;
+    TEdit edtfrom;
+    // Page "Kopien".
+    TEdit edtCC;
+    TEdit edtBCC;
+
+    TPageControl pnlTopleft;
+    TPageControl pnltopright;   // pages "Empfängerliste" (empfaenger), "Anhang"
+    TStringGrid empfaengerliste;
+    TListView lvFiles;
+
+    // Salutation group.
+    TCheckBox useAnrede;
+    TComboBox Anrede;
+    TLabel Vorschau;
+
+    TPageControl Control;       // pages "Mail", "Protokoll"
+    TMemo Memo;
+    TMemo protokollmemo;
+    TMemo Memo1;                // hidden work copy of the personalised body
+    TEdit Edit1;                // hidden carrier for clipboard copies
+
+    TProgressBar Progress;
+    TStatusBar StatusBar1;
+
+    // Menu.
+    TMenuItem Senden1;
+    TMenuItem Verteilerlisteffnen1;
+    TMenuItem Beenden1;
+    TMenuItem Nachrichtffnen1;
+    TMenuItem Speichern1;
+    TMenuItem Optionen1;
+    TMenuItem MailKonfigurationffnen1;
+    TMenuItem MailKonfigurationsichern1;
+    TMenuItem editliste;
+    TMenuItem Update1;
+    TMenuItem Versionsinfo1;
+
+    TFileDialog OpenDialog1;
+    TFileDialog SaveDialog1;
+
+    // ---- Owned objects ----
+
+    // The SMTP client, opened and closed per message from MailSettings.
+    mail::TIdSMTP SMTP;
+
+    // ---- State ----
+
+    TMailSettings MailSettings;
+    bool SendImmediately = false;
+    bool CloseAfterRun = false;
+    bool DontSave = false;
+    std::string UserSettingsFile;
+    std::string RecipientHistoryFile;
+    std::string ProgramIniFile;
+    std::array<int, kMaxProfiles> ProfileNumbers{};
+
+    Interaction& interaction() { return m_interaction; }
+    const platform::Clock& clock() const { return m_clock; }
+    const std::vector<std::string>& arguments() const { return m_arguments; }
+
+    // --- merge ---
+    // Recipient list, salutation, send run, body and attachments
+    // (tfrm_message_editor_merge*.cpp).
+
+    // The outgoing message, reused for every message; its attachment parts
+    // stay until removed.
+    mail::TIdMessage IdMsgSend;
+
+    // Loads a recipient list file into empfaengerliste and enters list mode:
+    // one warning per row without "@". Throws FileError when the file cannot
+    // be read; an earlier list then stays as it was.
+    void LoadRecipientList(const std::string& path);
+    // Adds the address, A-Z lower-cased, to edtto's sorted items unless it
+    // is there already.
+    void AddToAddressHistory(const std::string& address);
+    // Sends the staging text Memo1 to `address` (comma-separated: several)
+    // with running number `number`; a blank address returns at once.
+    // Throws the transport's or the send log's error.
+    void SendToAddress(const std::string& address, int number);
+    // Puts `snippet` on the clipboard through the hidden field Edit1.
+    void CopySnippetToClipboard(const std::string& snippet);
+    // The address the test mail offers: the sender's own address, or
+    // kFallbackTestAddress while no sender is set.
+    std::string DefaultTestAddress() const;
+    static constexpr const char* kFallbackTestAddress = "test@example.com";
+
+    // The row of the grid cell selected last; the double-click toggles it.
+    int RememberedRow = 1;
+    // --- end merge ---
+
+private:
+    // LoadMailConfiguration in two halves: the keys (steps 1-11), then the
+    // recipient list and body files they name (steps 12-13).
+    void readConfigurationKeys(const std::string& path);
+    void loadConfigurationFiles(const std::string& path);
+    void readProfiles();
+    // Index of IdMsgSend's priority in cboPriority's list.
+    int messagePriorityIndex() const;
+    void createLogFileIfMissing();
+    std::string windowCaption() const;
+
+    Interaction& m_interaction;
+    const platform::Clock& m_clock;
+    std::vector<std::string> m_arguments;
+    // What start-up has read, and what the close may therefore write back.
+    bool m_historyRead = false;
+    bool m_configurationRead = false;
+    bool m_userSettingsRead = false;
+    bool m_startupCompleted = false;
+};
+
+}  // namespace sendrix::app

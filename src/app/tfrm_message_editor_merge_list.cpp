@@ -1,0 +1,201 @@
+// The recipient list and address history, the salutation preview and HTML
+// aids, the body file and the attachments of the main window.
+#include <string>
+#include <vector>
+
+#include "app/settings_paths.h"
+#include "app/tfrm_message_editor.h"
+#include "merge/address_history.h"
+#include "merge/body_composition.h"
+#include "merge/body_file.h"
+#include "merge/recipient_list.h"
+#include "merge/salutation.h"
+#include "platform/text_file.h"
+
+namespace sendrix::app {
+
+namespace {
+
+const std::vector<std::string> kRecipientTitles = {"OK", "Name", "Vorname", "Email", "Typ"};
+const std::vector<int> kRecipientColumnWidths = {28, 90, 80, 200, 23};
+
+constexpr int kColOk = 0;
+
+std::vector<std::string> gridRow(const merge::RecipientRow& row) {
+    return {row.ok, row.name, row.vorname, row.email, row.typ};
+}
+
+}  // namespace
+
+// ---- Recipient list ----
+
+void TfrmMessageEditor::LoadRecipientListFile(const std::string& path) { LoadRecipientList(path); }
+
+void TfrmMessageEditor::LoadRecipientList(const std::string& path) {
+    empfaengerliste.ColWidths = kRecipientColumnWidths;
+    // The whole file is read before the grid changes, so a file that cannot
+    // be read leaves the list loaded before as it was.
+    const merge::RecipientList list = merge::readRecipientList(path);
+
+    std::vector<std::vector<std::string>> cells;
+    cells.reserve(list.rows.size() + 1);
+    cells.push_back(empfaengerliste.Cells.empty() ? kRecipientTitles : empfaengerliste.Cells[0]);
+    for (const merge::RecipientRow& row : list.rows) cells.push_back(gridRow(row));
+    empfaengerliste.Cells = std::move(cells);
+    empfaengerliste.Row = 1;
+    RememberedRow = 1;
+
+    for (const merge::FaultyAddress& faulty : list.faulty)
+        m_interaction.Warning(merge::faultyAddressWarning(faulty));
+
+    pnltopright.Pages[kPageEmpfaengerliste].Caption =
+        "Empfängerliste (" + std::to_string(list.rows.size()) + ")";
+    AnredeChange();
+    edtto.Text = kRecipientListMarker;
+    edtto.Enabled = false;
+}
+
+void TfrmMessageEditor::Verteilerlisteffnen1Click() {
+    OpenDialog1.Filter = kOpenDialogFilter;
+    OpenDialog1.FilterIndex = 2;
+    OpenDialog1.Title = "Verteilerliste öffnen";
+    if (!m_interaction.OpenFile(OpenDialog1)) return;
+    LoadRecipientList(OpenDialog1.FileName);
+}
+
+void TfrmMessageEditor::empfaengerlisteSelectCell(int, int row) {
+    // The toolkit moves the current row with the selection; the model does
+    // it here.
+    empfaengerliste.Row = row;
+    RememberedRow = row;
+}
+
+void TfrmMessageEditor::empfaengerlisteDblClick() {
+    // A row remembered from a longer list loaded before may be gone.
+    if (RememberedRow < 1 || RememberedRow >= empfaengerliste.RowCount()) return;
+    std::vector<std::string>& row = empfaengerliste.Cells[RememberedRow];
+    if (row.size() <= kColOk) row.resize(TStringGrid::ColCount);
+    row[kColOk] = row[kColOk] == merge::kSendMark ? "" : merge::kSendMark;
+}
+
+void TfrmMessageEditor::editlisteClick() {
+    editliste.Checked = !editliste.Checked;
+    empfaengerliste.Editing = editliste.Checked;
+    empfaengerliste.RowSelect = !editliste.Checked;
+}
+
+void TfrmMessageEditor::AddToAddressHistory(const std::string& address) {
+    merge::addToAddressHistory(edtto.Items, address);
+}
+
+// ---- Salutation and HTML aids ----
+
+void TfrmMessageEditor::AnredeChange() {
+    if (!useAnrede.Checked) return;
+    merge::RecipientRow first;
+    if (empfaengerliste.RowCount() > 1) {
+        const std::vector<std::string>& cells = empfaengerliste.Cells[1];
+        auto cell = [&](std::size_t col) { return col < cells.size() ? cells[col] : std::string(); };
+        first = {cell(0), cell(1), cell(2), cell(3), cell(4)};
+    }
+    Vorschau.Caption =
+        merge::BuildSalutation(Anrede.Text, first, merge::SalutationVariant::Preview);
+}
+
+void TfrmMessageEditor::useAnredeClick() {
+    if (useAnrede.Checked)
+        AnredeChange();
+    else
+        Vorschau.Caption.clear();
+}
+
+void TfrmMessageEditor::SpeedButton2Click() {
+    if (!html.Checked) return;
+    Memo.Lines = merge::wrapInParagraph(Memo.Lines);
+}
+
+void TfrmMessageEditor::SpeedButton3Click() { CopySnippetToClipboard("<strong></strong>"); }
+void TfrmMessageEditor::SpeedButton4Click() { CopySnippetToClipboard("<p></p>"); }
+void TfrmMessageEditor::SpeedButton5Click() { CopySnippetToClipboard("<br>"); }
+
+void TfrmMessageEditor::CopySnippetToClipboard(const std::string& snippet) {
+    Edit1.Text = snippet;
+    m_interaction.SetClipboardText(Edit1.Text);
+}
+
+// ---- Body file ----
+
+void TfrmMessageEditor::LoadBodyFile(const std::string& path) {
+    Memo.Lines = merge::readBodyFile(path);
+}
+
+void TfrmMessageEditor::Nachrichtffnen1Click() {
+    OpenDialog1.Filter = kOpenDialogFilter;
+    OpenDialog1.FilterIndex = 1;
+    OpenDialog1.Title = "Nachricht öffnen";
+    if (!m_interaction.OpenFile(OpenDialog1)) return;
+    LoadBodyFile(OpenDialog1.FileName);
+}
+
+void TfrmMessageEditor::Speichern1Click() {
+    SaveDialog1.Filter = kSaveDialogFilter;
+    SaveDialog1.DefaultExt = ".txt";
+    SaveDialog1.Title = "Nachricht speichern";
+    if (!m_interaction.SaveFile(SaveDialog1)) return;
+    merge::writeBodyFile(SaveDialog1.FileName, Memo.Lines);
+}
+
+// ---- Attachments ----
+
+void TfrmMessageEditor::AddAttachmentFile(const std::string& path) {
+    IdMsgSend.MessageParts.AddAttachment(path);
+}
+
+void TfrmMessageEditor::RefreshAttachmentList() {
+    lvFiles.Items.clear();
+    const mail::TIdMessageParts& parts = IdMsgSend.MessageParts;
+    for (int i = 0; i < parts.Count(); ++i) {
+        const mail::TIdMessagePart& part = parts.Items(i);
+        if (part.Kind() == mail::TIdMessagePartKind::Attachment)
+            lvFiles.Items.push_back(static_cast<const mail::TIdAttachment&>(part).FileName());
+        else
+            lvFiles.Items.push_back(part.ContentType());
+    }
+    if (lvFiles.ItemIndex >= static_cast<int>(lvFiles.Items.size())) lvFiles.ItemIndex = -1;
+}
+
+void TfrmMessageEditor::btnAttachmentClick() {
+    OpenDialog1.Filter = kOpenDialogFilter;
+    OpenDialog1.FilterIndex = 3;
+    OpenDialog1.Title = "Anhang einfügen";
+    if (!m_interaction.OpenFile(OpenDialog1)) return;
+    AddAttachmentFile(OpenDialog1.FileName);
+    RefreshAttachmentList();
+}
+
+void TfrmMessageEditor::Button1Click() {
+    const int index = lvFiles.ItemIndex;
+    if (index < 0 || index >= static_cast<int>(lvFiles.Items.size()) ||
+        index >= IdMsgSend.MessageParts.Count())
+        return;
+    if (!m_interaction.Confirm("Wollen Sie die Datei \"" + lvFiles.Items[index] +
+                               "\" wirklich löschen?"))
+        return;
+    // Only the part goes; the file itself stays where it is.
+    IdMsgSend.MessageParts.Delete(index);
+    lvFiles.ItemIndex = -1;
+    RefreshAttachmentList();
+}
+
+void TfrmMessageEditor::BitBtn1Click() {
+    const int index = lvFiles.ItemIndex;
+    if (index < 0 || index >= IdMsgSend.MessageParts.Count()) return;
+    const mail::TIdMessagePart& part = IdMsgSend.MessageParts.Items(index);
+    if (part.Kind() != mail::TIdMessagePartKind::Attachment) return;
+    const std::string& file = static_cast<const mail::TIdAttachment&>(part).FileName();
+    // The whole path goes to the shell: a path cut to a fixed buffer would
+    // open another file or none.
+    if (platform::fileExists(file)) m_interaction.ShellOpen(file, "");
+}
+
+}  // namespace sendrix::app

@@ -1,0 +1,193 @@
+// The send run of the main window: the list send, the single address, the
+// send to the current row and the test mail. The run itself lives in
+// merge/send_run; this file takes the snapshot of the window and shows the
+// run's progress on the controls.
+#include <string>
+#include <vector>
+
+#include "app/tfrm_message_editor.h"
+#include "merge/body_composition.h"
+#include "merge/mailing.h"
+#include "merge/recipient_list.h"
+#include "merge/send_run.h"
+#include "platform/system_info.h"
+
+namespace sendrix::app {
+
+namespace {
+
+const char* const kEmptySubjectQuestion = "Wollen Sie wirklich keinen Betreff der E-mail eingeben?";
+
+// The run's progress on the window's controls, each repaint passed on to
+// the interaction at once.
+class FormSendObserver : public merge::SendObserver {
+public:
+    FormSendObserver(TfrmMessageEditor& form, Interaction& interaction)
+        : m_form(form), m_interaction(interaction) {}
+
+    void setStatusText(const std::string& text) override {
+        if (m_form.StatusBar1.Panels.size() < 2) m_form.StatusBar1.Panels.resize(2);
+        m_form.StatusBar1.Panels[1] = text;
+    }
+    void addProtocolLine(const std::string& text) override {
+        m_form.protokollmemo.Lines.push_back(text);
+    }
+    void clearProtocol() override { m_form.protokollmemo.Lines.clear(); }
+    void showProtocolPage() override { m_form.Control.ActivePageIndex = kPageProtokoll; }
+    void showProgress(int maximum) override {
+        m_form.Progress.Max = maximum;
+        m_form.Progress.Position = 0;
+        m_form.Progress.Visible = true;
+    }
+    void setProgressPosition(int position) override { m_form.Progress.Position = position; }
+    void hideProgress() override { m_form.Progress.Visible = false; }
+    void setStagingText(const std::vector<std::string>& lines) override {
+        m_form.Memo1.Lines = lines;
+    }
+    void repaint(merge::SendView view) override {
+        switch (view) {
+            case merge::SendView::StatusBar: m_interaction.Repaint(ControlId::StatusBar1); break;
+            case merge::SendView::Protocol: m_interaction.Repaint(ControlId::protokollmemo); break;
+            case merge::SendView::PageControl: m_interaction.Repaint(ControlId::Control); break;
+        }
+    }
+
+private:
+    TfrmMessageEditor& m_form;
+    Interaction& m_interaction;
+};
+
+std::string cellOf(const std::vector<std::string>& cells, std::size_t col) {
+    return col < cells.size() ? cells[col] : std::string();
+}
+
+merge::RecipientRow recipientRow(const std::vector<std::string>& cells) {
+    return {cellOf(cells, 0), cellOf(cells, 1), cellOf(cells, 2), cellOf(cells, 3),
+            cellOf(cells, 4)};
+}
+
+// The composed mailing as the controls hold it now.
+merge::Mailing mailingOf(const TfrmMessageEditor& form) {
+    merge::Mailing mailing;
+    mailing.senderAddress = form.MailSettings.PersonalEmail;
+    mailing.displayName = form.edtreal.Text;
+    mailing.subject = form.edtSubject.Text;
+    mailing.cc = form.edtCC.Text;
+    mailing.bcc = form.edtBCC.Text;
+    mailing.replyTo = form.edtReply.Text;
+    mailing.priorityIndex = form.cboPriority.ItemIndex;
+    mailing.receipt = form.chkReturnReciept.Checked;
+    mailing.body.useSalutation = form.useAnrede.Checked;
+    mailing.body.salutationTemplate = form.Anrede.Text;
+    mailing.body.html = form.html.Checked;
+    mailing.body.body = form.Memo.Lines;
+    const std::vector<std::vector<std::string>>& cells = form.empfaengerliste.Cells;
+    for (std::size_t r = 1; r < cells.size(); ++r) mailing.rows.push_back(recipientRow(cells[r]));
+    return mailing;
+}
+
+merge::SmtpAccount accountOf(const TMailSettings& settings) {
+    merge::SmtpAccount account;
+    account.host = settings.ServerName;
+    account.port = settings.ServerPort;
+    account.user = settings.ServerUser;
+    account.password = settings.ServerPassword;
+    account.authenticationType = settings.SMTPAuthenticationType;
+    account.timeoutSeconds = settings.Timeout;
+    return account;
+}
+
+}  // namespace
+
+void TfrmMessageEditor::sendenClick() {
+    // Until the run has gone through, a calling program must not read it as
+    // delivered (see RunOutcome).
+    LastRunOutcome = RunOutcome::Failed;
+
+    if (merge::trimControl(edtSubject.Text).empty() &&
+        !m_interaction.Confirm(kEmptySubjectQuestion)) {
+        pnlTopleft.ActivePageIndex = kPageEmpfaenger;
+        m_interaction.Focus(ControlId::edtSubject);
+        LastRunOutcome = RunOutcome::Declined;
+        return;
+    }
+
+    const merge::Mailing mailing = mailingOf(*this);
+    if (edtto.Text != kRecipientListMarker) {
+        // Sending nothing and saying nothing would let a calling program
+        // take an empty address for a delivered mail.
+        if (merge::trimControl(edtto.Text).empty()) {
+            m_interaction.Notice("Es ist keine Empfängeradresse angegeben.");
+            return;
+        }
+        Memo1.Lines = merge::composeSingleAddressBody(mailing.body);
+        SendToAddress(edtto.Text, 1);
+        AddToAddressHistory(edtto.Text);
+    } else {
+        if (!SendImmediately &&
+            !m_interaction.Confirm("Wollen Sie diese Mail an " +
+                                   std::to_string(mailing.rows.size()) +
+                                   " Empfänger verschicken?\r\n(" + MailSettings.PersonalEmail +
+                                   ")")) {
+            LastRunOutcome = RunOutcome::Declined;
+            return;
+        }
+        FormSendObserver observer(*this, m_interaction);
+        merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile);
+        run.runList(mailing, accountOf(MailSettings),
+                    merge::sentObjectsFolder(MailSettings.SentObjects, platform::programFolder()),
+                    !SendImmediately);
+    }
+    LastRunOutcome = RunOutcome::Finished;
+    if (CloseAfterRun) m_interaction.CloseWindow();
+}
+
+void TfrmMessageEditor::SendToAddress(const std::string& address, int number) {
+    FormSendObserver observer(*this, m_interaction);
+    merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile);
+    run.sendToAddress(mailingOf(*this), accountOf(MailSettings), Memo1.Lines, address, number);
+}
+
+void TfrmMessageEditor::anmarkiertenEmpfngerversenden1Click() {
+    LastRunOutcome = RunOutcome::Failed;
+    // Commits what was typed into the sender fields, as leaving them would;
+    // no page has to be shown for that, so the send cannot fail on it.
+    edtfromExit();
+
+    const int r = empfaengerliste.Row;
+    if (r < 1 || r >= empfaengerliste.RowCount()) {
+        m_interaction.Notice("Die Empfängerliste enthält keinen Empfänger.");
+        return;
+    }
+    const merge::RecipientRow row = recipientRow(empfaengerliste.Cells[r]);
+    if (!m_interaction.Confirm("Wollen Sie diese Mail an " + row.name + " " + row.vorname + " (" +
+                               row.email + ") verschicken?\r\n(von " +
+                               MailSettings.PersonalEmail + ")")) {
+        LastRunOutcome = RunOutcome::Declined;
+        return;
+    }
+    Memo1.Lines = merge::composeCurrentRowBody(mailingOf(*this).body, row);
+    SendToAddress(row.email, 1);
+    LastRunOutcome = RunOutcome::Finished;
+}
+
+std::string TfrmMessageEditor::DefaultTestAddress() const {
+    const std::string own = merge::trimControl(MailSettings.PersonalEmail);
+    return own.empty() ? kFallbackTestAddress : own;
+}
+
+void TfrmMessageEditor::SpeedButton6Click() {
+    std::string address = DefaultTestAddress();
+    if (!m_interaction.InputBox("Test-Email", "Adresse", address)) return;
+    const std::string remembered = edtto.Text;
+    edtto.Text = address;
+    try {
+        sendenClick();
+    } catch (...) {
+        edtto.Text = remembered;
+        throw;
+    }
+    edtto.Text = remembered;
+}
+
+}  // namespace sendrix::app

@@ -1,0 +1,115 @@
+// Mail configurations, the reply-to button, sender profiles and the sender
+// fields of the main window.
+#include "app/settings_paths.h"
+#include "app/tfrm_message_editor.h"
+#include "platform/profile_file.h"
+#include "platform/system_info.h"
+#include "platform/text_file.h"
+
+namespace sendrix::app {
+
+namespace {
+
+// Selects entry `index` of a combo box as the toolkit does: an index outside
+// the list selects none and empties the text.
+void selectItem(TComboBox& box, int index) {
+    if (index >= 0 && index < static_cast<int>(box.Items.size())) {
+        box.ItemIndex = index;
+        box.Text = box.Items[index];
+    } else {
+        box.ItemIndex = -1;
+        box.Text.clear();
+    }
+}
+
+}  // namespace
+
+void TfrmMessageEditor::LoadMailConfiguration(const std::string& path) {
+    readConfigurationKeys(path);
+    loadConfigurationFiles(path);
+}
+
+void TfrmMessageEditor::readConfigurationKeys(const std::string& path) {
+    using namespace sendrix::platform;
+    MailSettings.PersonalEmail = readProfileString(path, "Email", "PersonalEmail", "");
+    edtreal.Text = readProfileString(path, "Email", "Realname", "");
+    sAbsender.Caption = MailSettings.PersonalEmail;
+    edtfrom.Text = MailSettings.PersonalEmail;
+    Caption = windowCaption();
+    edtReply.Text = readProfileString(path, "Email", "replyto", "");
+    edtSubject.Text = readProfileString(path, "Email", "Subject", edtSubject.Text);
+    MailSettings.SentObjects = readProfileString(path, "Optionen", "SentObjects", "");
+    useAnrede.Checked = readProfileBool(path, "Optionen", "BenutzeAnrede", false);
+    selectItem(Anrede, readProfileInt(path, "Optionen", "Anrede", 0));
+    selEmailProfil.Visible = readProfileBool(path, "Optionen", "showprofil", true);
+    if (!DontSave) DontSave = readProfileBool(path, "Optionen", "Readonly", false);
+    html.Checked = readProfileBool(path, "Optionen", "HTML", false);
+}
+
+void TfrmMessageEditor::loadConfigurationFiles(const std::string& path) {
+    using namespace sendrix::platform;
+
+    const std::string folder = programFolder();
+    const std::string list =
+        resolveStoredPath(readProfileString(path, "Dateien", "Empfaenger", ""), folder);
+    if (fileExists(list)) LoadRecipientListFile(list);
+    const std::string body =
+        resolveStoredPath(readProfileString(path, "Dateien", "Nachricht", ""), folder);
+    if (fileExists(body)) {
+        Memo1.Lines.clear();
+        LoadBodyFile(body);
+    }
+}
+
+void TfrmMessageEditor::MailKonfigurationffnen1Click() {
+    // The dialog keeps the title of its previous use.
+    OpenDialog1.Filter = kOpenDialogFilter;
+    OpenDialog1.FilterIndex = 1;
+    if (!m_interaction.OpenFile(OpenDialog1)) return;
+    LoadMailConfiguration(OpenDialog1.FileName);
+}
+
+void TfrmMessageEditor::MailKonfigurationsichern1Click() {
+    using namespace sendrix::platform;
+    SaveDialog1.Title = "Nachricht speichern";
+    SaveDialog1.Filter = kSaveDialogFilter;
+    SaveDialog1.DefaultExt = ".txt";
+    if (!m_interaction.SaveFile(SaveDialog1)) return;
+    const std::string path = SaveDialog1.FileName;
+    writeProfileString(path, "Email", "PersonalEmail", MailSettings.PersonalEmail);
+    writeProfileInt(path, "Optionen", "Anrede", Anrede.ItemIndex);
+    writeProfileBool(path, "Optionen", "BenutzeAnrede", useAnrede.Checked);
+    writeProfileString(path, "Email", "realname", edtreal.Text);
+    writeProfileString(path, "Email", "replyto", edtReply.Text);
+    writeProfileString(path, "Email", "Subject", edtSubject.Text);
+    writeProfileString(path, "Optionen", "Sentobjects", MailSettings.SentObjects);
+    writeProfileBool(path, "Optionen", "HTML", html.Checked);
+    // A saved configuration never reopens a list or body of its own.
+    writeProfileString(path, "Dateien", "Empfaenger", "");
+    writeProfileString(path, "Dateien", "Nachricht", "");
+}
+
+void TfrmMessageEditor::SpeedButton1Click() {
+    platform::writeProfileString(MailSettings.ConfigFile, "Email", "replyto", edtReply.Text);
+}
+
+void TfrmMessageEditor::selEmailProfilChange() {
+    const int position = selEmailProfil.ItemIndex;
+    if (position < 0 || position >= static_cast<int>(selEmailProfil.Items.size()) ||
+        position >= kMaxProfiles)
+        return;
+    const std::string number = std::to_string(ProfileNumbers[position]);
+    edtfrom.Text = platform::readProfileString(UserSettingsFile, "Email-profil", number + "e", "");
+    edtreal.Text = platform::readProfileString(UserSettingsFile, "Email-profil", number + "r", "");
+    edtfromExit();
+}
+
+void TfrmMessageEditor::selEmailProfilClick() {}
+
+void TfrmMessageEditor::edtfromExit() {
+    MailSettings.PersonalEmail = edtfrom.Text;
+    sAbsender.Caption = MailSettings.PersonalEmail;
+    Caption = windowCaption();
+}
+
+}  // namespace sendrix::app

@@ -1,0 +1,309 @@
+// The merge handlers of the main window without a server: the recipient
+// grid, the salutation preview, the HTML aids, body files, attachments and
+// the start-up seams that load lists, bodies and attachments for real.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/handler_runner.h"
+#include "app/tfrm_message_editor.h"
+#include "platform/clock.h"
+#include "platform/error.h"
+#include "support/app/scripted_interaction.h"
+#include "support/app/test_home.h"
+
+using namespace sendrix;
+using app::TfrmMessageEditor;
+
+namespace {
+
+class MergeWindowTest : public ::testing::Test {
+protected:
+    MergeWindowTest() : clock(platform::LocalTime{2026, 3, 8, 14, 5, 31, 0, 60}) {}
+
+    TfrmMessageEditor& create(std::vector<std::string> arguments = {}) {
+        form = std::make_unique<TfrmMessageEditor>(ui, clock, std::move(arguments));
+        EXPECT_TRUE(app::runHandler(ui, [&] { form->FormCreate(); })) << ui.errors.back();
+        return *form;
+    }
+    std::vector<std::vector<std::string>> dataRows() const {
+        return {form->empfaengerliste.Cells.begin() + 1, form->empfaengerliste.Cells.end()};
+    }
+
+    test::TestHome home;
+    platform::FixedClock clock;
+    test::ScriptedInteraction ui;
+    std::unique_ptr<TfrmMessageEditor> form;
+};
+
+using Rows = std::vector<std::vector<std::string>>;
+
+}  // namespace
+
+// ---- Recipient list ----
+
+TEST_F(MergeWindowTest, LoadingAListEntersListModeWithWidthsCaptionAndWarnings) {
+    create();
+    const std::string list = home.write("liste.csv",
+                                        "Name;Vorname;Email;Typ\r\n"
+                                        "M\xfcller;J\xfcrgen;j@example.org;Herr\r\n"
+                                        "Ohne;Adresse;kaputt;w\r\n"
+                                        "\r\n");
+    form->LoadRecipientList(list);
+
+    EXPECT_EQ(dataRows(), (Rows{{"+", "Müller", "Jürgen", "j@example.org", "Herr"},
+                                {"+", "Ohne", "Adresse", "kaputt", "w"},
+                                {"+", "", "", "", ""}}));
+    EXPECT_EQ(form->empfaengerliste.Cells[0],
+              (std::vector<std::string>{"OK", "Name", "Vorname", "Email", "Typ"}));
+    EXPECT_EQ(form->empfaengerliste.ColWidths, (std::vector<int>{28, 90, 80, 200, 23}));
+    EXPECT_EQ(ui.warnings, (std::vector<std::string>{
+                               "Achtung: Fehlerhafte Mailadresse in Zeile 2: Ohne;Adresse;kaputt;w",
+                               "Achtung: Fehlerhafte Mailadresse in Zeile 3: "}));
+    EXPECT_EQ(form->pnltopright.Pages[app::kPageEmpfaengerliste].Caption, "Empfängerliste (3)");
+    EXPECT_EQ(form->edtto.Text, app::kRecipientListMarker);
+    EXPECT_FALSE(form->edtto.Enabled);
+}
+
+TEST_F(MergeWindowTest, TitleOnlyFileGivesListModeWithoutRows) {
+    create();
+    form->LoadRecipientList(home.write("leer.csv", "Name;Vorname;Email;Typ\r\n"));
+    EXPECT_EQ(form->empfaengerliste.RowCount(), 1);
+    EXPECT_EQ(form->pnltopright.Pages[app::kPageEmpfaengerliste].Caption, "Empfängerliste (0)");
+    EXPECT_EQ(form->edtto.Text, app::kRecipientListMarker);
+}
+
+TEST_F(MergeWindowTest, ShorterListReplacesLongerAndFailedOpenKeepsTheList) {
+    create();
+    form->LoadRecipientList(home.write("lang.csv", "a@x.de\r\nb@x.de\r\nc@x.de\r\n"));
+    form->LoadRecipientList(home.write("kurz.csv", "d@x.de\r\n"));
+    EXPECT_EQ(dataRows(), (Rows{{"+", "", "", "d@x.de", ""}}));
+
+    const std::string missing = home.path("fehlt.csv");
+    try {
+        form->LoadRecipientList(missing);
+        FAIL() << "no error";
+    } catch (const FileError& error) {
+        EXPECT_NE(std::string(error.what()).find(missing), std::string::npos) << error.what();
+    }
+    EXPECT_EQ(dataRows(), (Rows{{"+", "", "", "d@x.de", ""}}));
+    EXPECT_EQ(form->pnltopright.Pages[app::kPageEmpfaengerliste].Caption, "Empfängerliste (1)");
+}
+
+TEST_F(MergeWindowTest, OpenDialogLoadsTheChosenListAndCancelDoesNothing) {
+    create();
+    ui.answerOpenFile(std::nullopt);
+    form->Verteilerlisteffnen1Click();
+    EXPECT_EQ(form->edtto.Text, "");
+
+    ui.answerOpenFile(home.write("l.csv", "a@x.de\r\n"));
+    form->Verteilerlisteffnen1Click();
+    ASSERT_EQ(ui.openDialogs.size(), 2u);
+    EXPECT_EQ(ui.openDialogs[1].Title, "Verteilerliste öffnen");
+    EXPECT_EQ(ui.openDialogs[1].FilterIndex, 2);
+    EXPECT_EQ(ui.openDialogs[1].Filter, "Textdateien|*.txt|csv-Dateien|*.csv|alle Dateien|*.*");
+    EXPECT_EQ(form->empfaengerliste.RowCount(), 2);
+}
+
+TEST_F(MergeWindowTest, DoubleClickTogglesTheRememberedRowAndSurvivesAShorterList) {
+    create();
+    form->LoadRecipientList(home.write("l.csv", "a@x.de\r\nb@x.de\r\nc@x.de\r\n"));
+    form->empfaengerlisteSelectCell(3, 2);
+    EXPECT_EQ(form->empfaengerliste.Row, 2);
+    form->empfaengerlisteDblClick();
+    EXPECT_EQ(form->empfaengerliste.Cells[2][0], "");
+    EXPECT_EQ(form->empfaengerliste.Cells[1][0], "+");
+    form->empfaengerlisteDblClick();
+    EXPECT_EQ(form->empfaengerliste.Cells[2][0], "+");
+
+    // Anything but exactly "+" counts as unmarked and becomes "+".
+    form->empfaengerliste.Cells[2][0] = "x";
+    form->empfaengerlisteDblClick();
+    EXPECT_EQ(form->empfaengerliste.Cells[2][0], "+");
+
+    form->empfaengerlisteSelectCell(0, 3);
+    form->LoadRecipientList(home.write("k.csv", "d@x.de\r\n"));
+    form->RememberedRow = 3;  // a row of the list before
+    form->empfaengerlisteDblClick();
+    EXPECT_EQ(form->empfaengerliste.RowCount(), 2);
+}
+
+TEST_F(MergeWindowTest, EditModeSwitchesBetweenRowSelectionAndCellEditing) {
+    create();
+    EXPECT_TRUE(form->empfaengerliste.RowSelect);
+    form->editlisteClick();
+    EXPECT_TRUE(form->editliste.Checked);
+    EXPECT_TRUE(form->empfaengerliste.Editing);
+    EXPECT_FALSE(form->empfaengerliste.RowSelect);
+    form->editlisteClick();
+    EXPECT_FALSE(form->editliste.Checked);
+    EXPECT_FALSE(form->empfaengerliste.Editing);
+    EXPECT_TRUE(form->empfaengerliste.RowSelect);
+}
+
+TEST_F(MergeWindowTest, AddressHistoryTakesAnAddressInLowerCaseOnceAndStaysSorted) {
+    create();
+    form->AddToAddressHistory("Zora@Example.ORG");
+    form->AddToAddressHistory("anna@example.org");
+    form->AddToAddressHistory("ZORA@example.org");
+    form->AddToAddressHistory("  ");
+    EXPECT_EQ(form->edtto.Items,
+              (std::vector<std::string>{"anna@example.org", "zora@example.org"}));
+}
+
+// ---- Salutation preview and HTML aids ----
+
+TEST_F(MergeWindowTest, PreviewFollowsTemplateSwitchAndListLoad) {
+    create();
+    form->Anrede.Text = "Hallo %Vorname,";
+    form->AnredeChange();
+    EXPECT_EQ(form->Vorschau.Caption, "...");  // switched off: untouched
+
+    form->useAnrede.Checked = true;
+    form->useAnredeClick();
+    EXPECT_EQ(form->Vorschau.Caption, "Hallo ,");  // no list: empty cells
+
+    form->Anrede.Text = "Sehr geehrte%m/w %Name,";
+    form->LoadRecipientList(home.write("l.csv", "Muster;Dr. Anna;a@x.de;w\r\nB;Bert;b@x.de;m\r\n"));
+    EXPECT_EQ(form->Vorschau.Caption, "Sehr geehrte Frau Muster,");
+    form->Anrede.Text = "Hallo %Vorname,";
+    form->AnredeChange();
+    EXPECT_EQ(form->Vorschau.Caption, "Hallo Dr. Anna,");  // the preview keeps the title
+
+    // A change of the cells does not refresh the preview by itself.
+    form->empfaengerliste.Cells[1][2] = "Berta";
+    EXPECT_EQ(form->Vorschau.Caption, "Hallo Dr. Anna,");
+
+    form->useAnrede.Checked = false;
+    form->useAnredeClick();
+    EXPECT_EQ(form->Vorschau.Caption, "");
+}
+
+TEST_F(MergeWindowTest, HtmlPrepareWrapsTheBodyOnlyWhenHtmlIsSet) {
+    create();
+    form->Memo.Lines = {"eins", "zwei", "drei"};
+    form->SpeedButton2Click();
+    EXPECT_EQ(form->Memo.Lines, (std::vector<std::string>{"eins", "zwei", "drei"}));
+    form->html.Checked = true;
+    form->SpeedButton2Click();
+    EXPECT_EQ(form->Memo.Lines,
+              (std::vector<std::string>{"<p>", "eins<br>", "zwei<br>", "drei<br>", "</p>"}));
+}
+
+TEST_F(MergeWindowTest, SnippetButtonsCopyToTheClipboardAndLeaveTheBody) {
+    create();
+    form->Memo.Lines = {"Text"};
+    form->SpeedButton3Click();
+    form->SpeedButton4Click();
+    form->SpeedButton5Click();
+    EXPECT_EQ(ui.clipboard, (std::vector<std::string>{"<strong></strong>", "<p></p>", "<br>"}));
+    EXPECT_EQ(form->Edit1.Text, "<br>");
+    EXPECT_EQ(form->Memo.Lines, (std::vector<std::string>{"Text"}));
+}
+
+// ---- Body file ----
+
+TEST_F(MergeWindowTest, BodyFileLoadsEveryLineEndAsCrLfAndSavesUnchanged) {
+    create();
+    ui.answerOpenFile(home.write("text.txt", "Gr\xfc\xdf" "e\nzwei\rdrei\r\nvier"));
+    form->Nachrichtffnen1Click();
+    EXPECT_EQ(ui.openDialogs[0].Title, "Nachricht öffnen");
+    EXPECT_EQ(ui.openDialogs[0].FilterIndex, 1);
+    EXPECT_EQ(form->Memo.Lines, (std::vector<std::string>{"Grüße", "zwei", "drei", "vier"}));
+
+    ui.answerSaveFile(home.path("kopie.txt"));
+    form->Speichern1Click();
+    EXPECT_EQ(ui.saveDialogs[0].Title, "Nachricht speichern");
+    EXPECT_EQ(home.read("kopie.txt"), "Gr\xfc\xdf" "e\r\nzwei\r\ndrei\r\nvier");
+
+    // A file ending in a line end gives it back at the end.
+    ui.answerOpenFile(home.write("lf.txt", "a\nb\n"));
+    form->Nachrichtffnen1Click();
+    ui.answerSaveFile(home.path("lf-kopie.txt"));
+    form->Speichern1Click();
+    EXPECT_EQ(home.read("lf-kopie.txt"), "a\r\nb\r\n");
+}
+
+TEST_F(MergeWindowTest, UnreadableBodyFileLeavesTheBodyAsItWas) {
+    create();
+    form->Memo.Lines = {"bleibt"};
+    ui.answerOpenFile(home.path("fehlt.txt"));
+    EXPECT_FALSE(app::runHandler(ui, [&] { form->Nachrichtffnen1Click(); }));
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_NE(ui.errors[0].find("fehlt.txt"), std::string::npos) << ui.errors[0];
+    EXPECT_EQ(form->Memo.Lines, (std::vector<std::string>{"bleibt"}));
+}
+
+// ---- Attachments ----
+
+TEST_F(MergeWindowTest, AttachmentsAreListedRemovedByPositionAndTheFileStays) {
+    create();
+    const std::string a = home.write("a.pdf", "A");
+    const std::string b = home.write("b.pdf", "B");
+    for (const std::string& file : {a, b, a}) {
+        ui.answerOpenFile(file);
+        form->btnAttachmentClick();
+    }
+    EXPECT_EQ(ui.openDialogs[0].Title, "Anhang einfügen");
+    EXPECT_EQ(ui.openDialogs[0].FilterIndex, 3);
+    EXPECT_EQ(form->lvFiles.Items, (std::vector<std::string>{a, b, a}));
+    EXPECT_EQ(form->IdMsgSend.MessageParts.Count(), 3);
+
+    form->lvFiles.ItemIndex = -1;
+    form->Button1Click();  // nothing selected: no question
+    EXPECT_TRUE(ui.confirms.empty());
+
+    form->lvFiles.ItemIndex = 1;
+    ui.answerConfirm(false);
+    form->Button1Click();
+    EXPECT_EQ(form->lvFiles.Items.size(), 3u);
+
+    ui.answerConfirm(true);
+    form->Button1Click();
+    EXPECT_EQ(ui.confirms.back(), "Wollen Sie die Datei \"" + b + "\" wirklich löschen?");
+    EXPECT_EQ(form->lvFiles.Items, (std::vector<std::string>{a, a}));
+    EXPECT_EQ(form->IdMsgSend.MessageParts.Count(), 2);
+    EXPECT_TRUE(home.exists("b.pdf"));
+}
+
+TEST_F(MergeWindowTest, OpeningAnAttachmentNeedsASelectionAndAnExistingFile) {
+    create();
+    const std::string file = home.write("plan.pdf", "P");
+    ui.answerOpenFile(file);
+    form->btnAttachmentClick();
+
+    form->BitBtn1Click();  // nothing selected
+    form->lvFiles.ItemIndex = 0;
+    form->BitBtn1Click();
+    ASSERT_EQ(ui.shellOpens.size(), 1u);
+    EXPECT_EQ(ui.shellOpens[0].first, file);
+
+    std::remove(file.c_str());
+    form->BitBtn1Click();
+    EXPECT_EQ(ui.shellOpens.size(), 1u);
+}
+
+// ---- Start-up loads for real ----
+
+TEST_F(MergeWindowTest, CommandLineLoadsListBodyAndAttachmentsInOrder) {
+    const std::string list = home.write("liste.csv", "Muster;Anna;anna@x.de;w\r\n");
+    const std::string body = home.write("text.txt", "Hallo\nWelt");
+    const std::string a1 = home.write("eins.txt", "1");
+    const std::string a2 = home.write("zwei.txt", "2");
+    create({list, "/A:" + a1, "/B:" + body, "/A:" + home.path("fehlt.txt"), "/A:" + a2});
+    EXPECT_EQ(dataRows(), (Rows{{"+", "Muster", "Anna", "anna@x.de", "w"}}));
+    EXPECT_EQ(form->edtto.Text, app::kRecipientListMarker);
+    EXPECT_EQ(form->Memo.Lines, (std::vector<std::string>{"Hallo", "Welt"}));
+    EXPECT_EQ(form->lvFiles.Items, (std::vector<std::string>{a1, a2}));
+    EXPECT_TRUE(form->editliste.Enabled);
+}
+
+TEST_F(MergeWindowTest, ConfigurationListReplacesTheCommandLineList) {
+    home.write("listen/kunden.csv", "Kunde;Karl;karl@x.de;m\r\n");
+    home.write("text.txt", "aus der Konfiguration");
+    home.write("Mail.ini", "[Dateien]\r\nEmpfaenger=.\\listen\\kunden.csv\r\nNachricht=./text.txt\r\n");
+    const std::string list = home.write("liste.csv", "a@x.de\r\nb@x.de\r\n");
+    create({list});
+    EXPECT_EQ(dataRows(), (Rows{{"+", "Kunde", "Karl", "karl@x.de", "m"}}));
+    EXPECT_EQ(form->Memo.Lines, (std::vector<std::string>{"aus der Konfiguration"}));
+}

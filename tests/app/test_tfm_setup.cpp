@@ -1,0 +1,271 @@
+// The SMTP setup dialog: what it shows, what OK stores and in which order,
+// and that the close box stores nothing.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "app/mail_settings.h"
+#include "app/tfm_setup.h"
+#include "form_fixture.h"
+#include "platform/profile_file.h"
+#include "platform/text_file.h"
+
+namespace sendrix::test {
+namespace {
+
+using app::TfmSetup;
+using app::TMailSettings;
+
+TMailSettings accountSettings() {
+    TMailSettings settings;
+    settings.ServerName = "mail.example.org";
+    settings.ServerPort = 587;
+    settings.ServerUser = "anna";
+    settings.ServerPassword = "geheim";
+    settings.SMTPAuthenticationType = 1;
+    settings.SentObjects = ".\\gesendet";
+    return settings;
+}
+
+TEST(TfmSetup, FormCreateShowsTheAccountWithThePlainPassword) {
+    TMailSettings settings = accountSettings();
+    ScriptedInteraction ui;
+    TfmSetup dialog(settings, ui, "/nonexistent/Mail.ini");
+    dialog.FormCreate();
+    EXPECT_EQ(dialog.Caption, "Setup");
+    EXPECT_EQ(dialog.SMTPServer.Text, "mail.example.org");
+    EXPECT_EQ(dialog.SMTPPort.Text, "587");
+    EXPECT_EQ(dialog.edtAccount.Text, "anna");
+    EXPECT_EQ(dialog.edtPassword.Text, "geheim");
+    EXPECT_TRUE(dialog.PasswordMasked);
+    EXPECT_EQ(dialog.cboAuthType.ItemIndex, 1);
+    EXPECT_EQ(dialog.cboAuthType.Text, "Simple Login");
+    EXPECT_EQ(dialog.sentobjects.Text, ".\\gesendet");
+}
+
+TEST(TfmSetup, AnUnknownLoginKindSelectsNoEntry) {
+    for (int type : {-1, 2, 7}) {
+        SCOPED_TRACE(type);
+        TMailSettings settings = accountSettings();
+        settings.SMTPAuthenticationType = type;
+        ScriptedInteraction ui;
+        TfmSetup dialog(settings, ui, "/nonexistent/Mail.ini");
+        dialog.FormCreate();
+        EXPECT_EQ(dialog.cboAuthType.ItemIndex, -1);
+        EXPECT_EQ(dialog.cboAuthType.Text, "");
+    }
+}
+
+TEST(TfmSetup, PasswordShownByDoubleClickAndDotsIsThePlainText) {
+    TMailSettings settings = accountSettings();
+    ScriptedInteraction ui;
+    TfmSetup dialog(settings, ui, "/nonexistent/Mail.ini");
+    dialog.FormCreate();
+    dialog.edtPassword.Text = "neu <b>&amp;";
+    dialog.edtPasswordDblClick();
+    EXPECT_EQ(ui.notices, (std::vector<std::string>{"neu <b>&amp;"}));
+    dialog.SpeedButton1Click();
+    EXPECT_FALSE(dialog.PasswordMasked);
+}
+
+class SetupStoreTest : public ::testing::Test {
+protected:
+    std::string mailIni() const { return home.path("Mail.ini"); }
+    std::string key(const std::string& name) const {
+        return platform::readProfileString(mailIni(), "Smtp", name, "<none>");
+    }
+
+    TestHome home;
+    ScriptedInteraction ui;
+    TMailSettings settings = accountSettings();
+};
+
+TEST_F(SetupStoreTest, OkStoresWhatWasTypedAndUpdatesTheRunningSettings) {
+    home.write("Mail.ini", "[Smtp]\r\nServerName=alt\r\n[Optionen]\r\nSentobjects=alt\r\n");
+    TfmSetup dialog(settings, ui, mailIni());
+    dialog.FormCreate();
+    dialog.SMTPServer.Text = "smtp.beispiel.de";
+    dialog.SMTPPort.Text = "2525";
+    dialog.edtAccount.Text = "jörg";
+    dialog.edtPassword.Text = "Pass wort";
+    dialog.cboAuthType.ItemIndex = 0;
+    dialog.sentobjects.Text = "/srv/archiv";
+    dialog.BitBtn1Click();
+
+    EXPECT_EQ(key("ServerName"), "smtp.beispiel.de");
+    EXPECT_EQ(key("ServerPort"), "2525");
+    EXPECT_EQ(key("ServerUser"), "jörg");
+    EXPECT_EQ(key("SMTPAuthenticationType"), "0");
+    // Scrambled and quoted in the file, plain in memory.
+    const std::string raw = home.read("Mail.ini");
+    EXPECT_NE(raw.find("ServerPassword=\"" + app::ScramblePassword("Pass wort") + "\""),
+              std::string::npos)
+        << raw;
+    EXPECT_EQ(raw.find("Pass wort"), std::string::npos);
+    // The sent-objects folder is not written here.
+    EXPECT_EQ(platform::readProfileString(mailIni(), "Optionen", "Sentobjects", ""), "alt");
+
+    EXPECT_EQ(settings.ServerName, "smtp.beispiel.de");
+    EXPECT_EQ(settings.ServerPort, 2525);
+    EXPECT_EQ(settings.ServerUser, "jörg");
+    EXPECT_EQ(settings.ServerPassword, "Pass wort");
+    EXPECT_EQ(settings.SMTPAuthenticationType, 0);
+    EXPECT_EQ(settings.SentObjects, "/srv/archiv");
+
+    // Read back as the next start reads it.
+    TMailSettings next;
+    app::ReadSmtpAccount(mailIni(), next);
+    EXPECT_EQ(next.ServerPassword, "Pass wort");
+    EXPECT_EQ(next.ServerPort, 2525);
+}
+
+TEST_F(SetupStoreTest, APortThatIsNoNumberIsStoredAsTypedAndRunsOn110) {
+    TfmSetup dialog(settings, ui, mailIni());
+    dialog.FormCreate();
+    for (const char* typed : {"zwei", "", "70000", "25 5"}) {
+        SCOPED_TRACE(typed);
+        dialog.SMTPPort.Text = typed;
+        dialog.BitBtn1Click();
+        EXPECT_EQ(key("ServerPort"), typed);
+        EXPECT_EQ(settings.ServerPort, 110);
+    }
+    dialog.SMTPPort.Text = " 0x1A ";
+    dialog.BitBtn1Click();
+    EXPECT_EQ(settings.ServerPort, 26);
+}
+
+TEST_F(SetupStoreTest, AnEmptyPasswordIsAPairOfQuotesAndReadsBackEmpty) {
+    TfmSetup dialog(settings, ui, mailIni());
+    dialog.FormCreate();
+    dialog.edtPassword.Text.clear();
+    dialog.BitBtn1Click();
+    EXPECT_NE(home.read("Mail.ini").find("ServerPassword=\"\"\r\n"), std::string::npos);
+    TMailSettings next;
+    app::ReadSmtpAccount(mailIni(), next);
+    EXPECT_EQ(next.ServerPassword, "");
+}
+
+TEST_F(SetupStoreTest, NoSelectedLoginKindIsStoredAsMinusOne) {
+    TfmSetup dialog(settings, ui, mailIni());
+    dialog.FormCreate();
+    dialog.cboAuthType.ItemIndex = -1;
+    dialog.BitBtn1Click();
+    EXPECT_EQ(key("SMTPAuthenticationType"), "-1");
+    EXPECT_EQ(settings.SMTPAuthenticationType, -1);
+}
+
+TEST_F(SetupStoreTest, AnUnwritableFileStopsAtTheFirstKeyAndChangesNothing) {
+    // A folder where the file should be: no write can succeed.
+    ASSERT_TRUE(platform::createDirectories(home.path("Mail.ini")));
+    TfmSetup dialog(settings, ui, mailIni());
+    dialog.FormCreate();
+    dialog.SMTPServer.Text = "neu.example.org";
+    dialog.sentobjects.Text = "/neu";
+    try {
+        dialog.BitBtn1Click();
+        FAIL() << "no error";
+    } catch (const FileError& error) {
+        EXPECT_EQ(std::string(error.what()), "In " + mailIni() + " kann nicht geschrieben werden");
+    }
+    EXPECT_EQ(settings.ServerName, "mail.example.org");
+    EXPECT_EQ(settings.SentObjects, ".\\gesendet");
+}
+
+TEST_F(SetupStoreTest, APasswordThatCannotBeStoredKeepsTheEarlierStepsOnly) {
+    TfmSetup dialog(settings, ui, mailIni());
+    dialog.FormCreate();
+    dialog.SMTPServer.Text = "neu.example.org";
+    dialog.edtAccount.Text = "bert";
+    dialog.edtPassword.Text = std::string(256, 'x');
+    dialog.cboAuthType.ItemIndex = 0;
+    dialog.sentobjects.Text = "/neu";
+    EXPECT_THROW(dialog.BitBtn1Click(), Error);
+    EXPECT_EQ(key("ServerName"), "neu.example.org");
+    EXPECT_EQ(key("ServerUser"), "bert");
+    EXPECT_EQ(key("ServerPassword"), "<none>");
+    EXPECT_EQ(key("SMTPAuthenticationType"), "<none>");
+    EXPECT_EQ(settings.ServerUser, "bert");
+    EXPECT_EQ(settings.ServerPassword, "geheim");
+    EXPECT_EQ(settings.SMTPAuthenticationType, 1);
+    EXPECT_EQ(settings.SentObjects, ".\\gesendet");
+}
+
+// Drives the dialog as a person would, through a function.
+class FunctionDialogRunner : public app::SetupDialogRunner {
+public:
+    explicit FunctionDialogRunner(std::function<void(TfmSetup&)> script) : m_script(std::move(script)) {}
+    void RunModal(TfmSetup& dialog) override {
+        ++opened;
+        m_script(dialog);
+    }
+    int opened = 0;
+
+private:
+    std::function<void(TfmSetup&)> m_script;
+};
+
+class OptionenTest : public FormTest {};
+
+TEST_F(OptionenTest, ANewDialogShowsTheDefaultsAndOkTakesEffectAtOnce) {
+    home.write("Mail.ini", "[Email]\r\nSubject=Hallo\r\n");
+    ASSERT_TRUE(create());
+    std::string shownServer;
+    bool shownMasked = false;
+    FunctionDialogRunner runner([&](TfmSetup& dialog) {
+        shownServer = dialog.SMTPServer.Text;
+        shownMasked = dialog.PasswordMasked;
+        dialog.SpeedButton1Click();
+        dialog.SMTPServer.Text = "smtp.neu.example";
+        dialog.BitBtn1Click();
+    });
+    form->SetupDialogs = &runner;
+    form->Optionen1Click();
+    EXPECT_EQ(shownServer, app::kDefaultServerName);
+    EXPECT_TRUE(shownMasked);
+    EXPECT_EQ(form->MailSettings.ServerName, "smtp.neu.example");
+    EXPECT_EQ(platform::readProfileString(home.path("Mail.ini"), "Smtp", "ServerName", ""),
+              "smtp.neu.example");
+
+    // Opened again: a new dialog, masked again, showing the stored value.
+    form->Optionen1Click();
+    EXPECT_EQ(runner.opened, 2);
+    EXPECT_EQ(shownServer, "smtp.neu.example");
+    EXPECT_TRUE(shownMasked);
+}
+
+TEST_F(OptionenTest, TheCloseBoxLeavesFileAndSettingsAlone) {
+    ASSERT_TRUE(create());
+    const std::string before = home.read("Mail.ini");
+    const app::TMailSettings settingsBefore = form->MailSettings;
+    FunctionDialogRunner runner([](TfmSetup& dialog) {
+        dialog.SMTPServer.Text = "getippt.example";
+        dialog.edtPassword.Text = "getippt";
+        dialog.sentobjects.Text = "/getippt";
+        dialog.FormClose();
+    });
+    form->SetupDialogs = &runner;
+    form->Optionen1Click();
+    EXPECT_EQ(home.read("Mail.ini"), before);
+    EXPECT_EQ(form->MailSettings.ServerName, settingsBefore.ServerName);
+    EXPECT_EQ(form->MailSettings.ServerPassword, settingsBefore.ServerPassword);
+    EXPECT_EQ(form->MailSettings.SentObjects, settingsBefore.SentObjects);
+}
+
+TEST_F(OptionenTest, OkWritesTheProgramFoldersMailIniNeverTheIniSwitchFile) {
+    const std::string other = home.write("andere.ini", "[Email]\r\nSubject=x\r\n");
+    ASSERT_TRUE(create({"/INI:" + other}));
+    ASSERT_EQ(form->MailSettings.ConfigFile, other);
+    FunctionDialogRunner runner([](TfmSetup& dialog) {
+        dialog.SMTPServer.Text = "hier.example";
+        dialog.BitBtn1Click();
+    });
+    form->SetupDialogs = &runner;
+    form->Optionen1Click();
+    EXPECT_EQ(platform::readProfileString(home.path("Mail.ini"), "Smtp", "ServerName", ""),
+              "hier.example");
+    EXPECT_EQ(platform::readProfileString(other, "Smtp", "ServerName", "<none>"), "<none>");
+}
+
+}  // namespace
+}  // namespace sendrix::test
