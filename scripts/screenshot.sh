@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Screenshots of the real window under Xvfb: the main window with each of its
+# pages and the SMTP setup dialog, filled with a small demo mailing.
+#
+#   scripts/screenshot.sh            # writes docs/screenshot-*.png
+#   BUILD_DIR=/work/build-x OUT_DIR=/tmp/shots scripts/screenshot.sh
+#
+# Needs Xvfb (xvfb), xdotool and import (imagemagick). Pages are switched by
+# clicking their tabs, at places measured on the 771 x 690 window.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD_DIR=${BUILD_DIR:-build}
+OUT_DIR=${OUT_DIR:-docs}
+program=$(realpath "$BUILD_DIR/src/sendrix")
+for tool in Xvfb xdotool import convert; do
+  command -v "$tool" >/dev/null || { echo "screenshot.sh: $tool fehlt" >&2; exit 2; }
+done
+[ -x "$program" ] || { echo "screenshot.sh: $program fehlt (erst bauen)" >&2; exit 2; }
+mkdir -p "$OUT_DIR"
+
+work=$(mktemp -d)
+xvfb_pid=""
+app_pid=""
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# ---- The demo mailing, in a program folder of its own ----
+home=$work/home
+mkdir -p "$home"
+export SENDRIX_HOME=$home
+printf '[Smtp]\r\nServerName=mail.example.org\r\nServerPort=587\r\nServerUser=verein\r\nSMTPAuthenticationType=1\r\n[Email]\r\nSubject=Einladung zur Jahreshauptversammlung\r\nreplyto=vorstand@example.org\r\n[Optionen]\r\nBenutzeAnrede=1\r\nSentobjects=.\\gesendet\r\n' >"$home/Mail.ini"
+user=$(id -un | tr 'A-Z' 'a-z')
+printf '[Email]\r\nPersonalEmail=schriftfuehrer@example.org\r\nRealname=Sportverein Grünwald e.V.\r\n' >"$home/$user.ini"
+printf 'Name;Vorname;Email;Typ\r\nMüller;Jürgen;juergen.mueller@example.org;M\r\nSchäfer;Anna;anna.schaefer@example.org;W\r\nGroß;Dr. Heinz;heinz.gross@example.org;H\r\nÖzdemir;Ayşe;ayse.oezdemir@example.org;F\r\nWeiß;Kim;kim.weiss@example.org;\r\n' >"$work/mitglieder.csv"
+printf 'wir laden Sie herzlich zur Jahreshauptversammlung am Freitag, 15. Mai, um 19:30 Uhr im Vereinsheim ein.\r\n\r\nTagesordnung:\r\n1. Bericht des Vorstands\r\n2. Kassenbericht und Entlastung\r\n3. Wahlen\r\n4. Verschiedenes\r\n\r\nMit sportlichen Grüßen\r\nIhr Vorstand\r\n' >"$work/einladung.txt"
+printf 'Tagesordnung\r\n' >"$work/Tagesordnung.txt"
+
+# ---- A virtual screen ----
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+exec 3>&-
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "screenshot.sh: Xvfb startet nicht" >&2; exit 1; }
+export DISPLAY=:$(head -n1 "$work/display")
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+export LANG=de_DE.UTF-8
+
+# Waits for a window whose caption matches $1; prints its id.
+find_window() {
+  local id=""
+  for _ in $(seq 100); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  echo "screenshot.sh: kein Fenster \"$1\"" >&2
+  return 1
+}
+
+# Root-window screenshot cut to the window $1, written to $2.
+shoot() {
+  sleep 0.6
+  local x y w h
+  eval "$(xdotool getwindowgeometry --shell "$1" | sed -n 's/^\(X\|Y\|WIDTH\|HEIGHT\)=/\1=/p')"
+  import -window root "$work/root.png"
+  convert "$work/root.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$2"
+  echo "$2"
+}
+
+# Clicks at ($2, $3) inside window $1.
+click() {
+  xdotool mousemove --window "$1" "$2" "$3" click 1
+  sleep 0.3
+}
+
+"$program" "$work/mitglieder.csv" "/A:$work/Tagesordnung.txt" "/B:$work/einladung.txt" \
+  >"$work/sendrix.log" 2>&1 &
+app_pid=$!
+main=$(find_window '^Sendrix')
+xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main" || true
+
+# Start: pages "Empfänger", "Anhang" and "Mail".
+shoot "$main" "$OUT_DIR/screenshot-main.png"
+
+# Pages "Absender", "Empfängerliste" and "Protokoll".
+click "$main" 95 72     # tab "Absender"
+click "$main" 360 72    # tab "Empfängerliste (5)"
+click "$main" 10 355    # tab "Protokoll" on the left of the body
+shoot "$main" "$OUT_DIR/screenshot-pages.png"
+
+# Page "Kopien" and the recipient list in edit mode is not needed; the
+# copies page and the Mail page again.
+click "$main" 160 72    # tab "Kopien"
+click "$main" 10 290    # tab "Mail"
+shoot "$main" "$OUT_DIR/screenshot-copies.png"
+
+# The setup dialog from the tool button "Optionen".
+click "$main" 205 40
+setup=$(find_window '^Setup$')
+shoot "$setup" "$OUT_DIR/screenshot-setup.png"
+xdotool key --window "$setup" Escape || true

@@ -1,0 +1,150 @@
+#pragma once
+// The Qt view of the main window TfrmMessageEditor. It creates the widgets,
+// copies the model's state into them after every handler (signals blocked),
+// writes every edit straight back into the model and connects each menu
+// item, button and event to its handler. It decides nothing itself.
+#include <QMainWindow>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/controls.h"
+#include "app/tfm_setup.h"
+#include "app/tfrm_message_editor.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QTabWidget;
+class QTableView;
+class QToolButton;
+class QTreeWidget;
+
+namespace sendrix::ui {
+
+class RecipientTableModel;
+
+class MainWindow : public QMainWindow, public app::SetupDialogRunner {
+    Q_OBJECT
+public:
+    // The window shows `form`; boxes go through `interaction`, which must be
+    // the interaction the form was made with.
+    MainWindow(app::TfrmMessageEditor& form, app::Interaction& interaction);
+    ~MainWindow() override;
+
+    // Runs one handler through the general error handler (an error goes to
+    // the error box) and then shows the model's state. True without error.
+    bool run(const std::function<void()>& handler);
+    // Copies the whole model into the widgets.
+    void refreshFromModel();
+    // Copies one control and paints it at once, while a send run blocks the
+    // event loop.
+    void repaintControl(app::ControlId control);
+    void focusControl(app::ControlId control);
+    // The size and place of a new window: 771 x 690, centred on the screen.
+    void placeOnScreen();
+
+    // Shows the setup dialog modally (app::SetupDialogRunner).
+    void RunModal(app::TfmSetup& dialog) override;
+
+    app::TfrmMessageEditor& form() { return m_form; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    QWidget* createTopPanel();
+    QWidget* createRecipientPage();
+    QWidget* createSenderPage();
+    QWidget* createCopiesPage();
+    QWidget* createRecipientListPage();
+    QWidget* createAttachmentPage();
+    QGroupBox* createSalutationGroup();
+    QWidget* createBodyPages();
+    void createStatusArea();
+    void connectEdits();
+
+    void refreshControl(app::ControlId control);
+    void refreshMenu();
+    void refreshTopPages();
+    void refreshGrid();
+    void refreshAttachments();
+    void refreshSalutation();
+    void refreshBody();
+    void refreshProtocol();
+    void refreshProgress();
+    void refreshStatusBar();
+    QWidget* widgetOf(app::ControlId control) const;
+
+    QAction* menuAction(QMenu* menu, app::TMenuItem& item, const char* name,
+                        void (app::TfrmMessageEditor::*handler)());
+
+    app::TfrmMessageEditor& m_form;
+    app::Interaction& m_interaction;
+
+    // Menu and tool bar.
+    QAction* m_Senden1 = nullptr;
+    QAction* m_Verteilerlisteffnen1 = nullptr;
+    QAction* m_Beenden1 = nullptr;
+    QAction* m_Nachrichtffnen1 = nullptr;
+    QAction* m_Speichern1 = nullptr;
+    QAction* m_Optionen1 = nullptr;
+    QAction* m_MailKonfigurationffnen1 = nullptr;
+    QAction* m_MailKonfigurationsichern1 = nullptr;
+    QAction* m_editliste = nullptr;
+    QAction* m_Update1 = nullptr;
+    QAction* m_Versionsinfo1 = nullptr;
+    QMenu* m_sendmenu = nullptr;
+    QToolButton* m_senden = nullptr;
+
+    // Upper panel.
+    QTabWidget* m_pnlTopleft = nullptr;
+    QTabWidget* m_pnltopright = nullptr;
+    QLabel* m_sAbsender = nullptr;
+    QLabel* m_lblProfil = nullptr;
+    QComboBox* m_selEmailProfil = nullptr;
+    QComboBox* m_edtto = nullptr;
+    QLineEdit* m_edtSubject = nullptr;
+    QLineEdit* m_edtReply = nullptr;
+    QComboBox* m_cboPriority = nullptr;
+    QCheckBox* m_chkReturnReciept = nullptr;
+    QCheckBox* m_html = nullptr;
+    QLineEdit* m_edtreal = nullptr;
+    QLineEdit* m_edtfrom = nullptr;
+    QLineEdit* m_edtCC = nullptr;
+    QLineEdit* m_edtBCC = nullptr;
+    QTableView* m_empfaengerliste = nullptr;
+    RecipientTableModel* m_gridModel = nullptr;
+    std::vector<int> m_shownColWidths;
+    QTreeWidget* m_lvFiles = nullptr;
+
+    // Salutation group.
+    QCheckBox* m_useAnrede = nullptr;
+    QComboBox* m_Anrede = nullptr;
+    QLabel* m_Vorschau = nullptr;
+
+    // Body and protocol.
+    QTabWidget* m_Control = nullptr;
+    QPlainTextEdit* m_Memo = nullptr;
+    QPlainTextEdit* m_protokollmemo = nullptr;
+    std::vector<std::string> m_shownMemo;
+    std::vector<std::string> m_shownProtocol;
+
+    QProgressBar* m_Progress = nullptr;
+    QLabel* m_statusPanel0 = nullptr;
+    QLabel* m_statusPanel1 = nullptr;
+
+    bool m_refreshing = false;
+};
+
+}  // namespace sendrix::ui

@@ -1,0 +1,37 @@
+#pragma once
+// The Qt view of the SMTP setup dialog TfmSetup: a fixed tool window whose
+// fields write straight into the dialog model.
+#include <QDialog>
+
+#include "app/interaction.h"
+#include "app/tfm_setup.h"
+
+class QComboBox;
+class QLineEdit;
+
+namespace sendrix::ui {
+
+class SetupDialog : public QDialog {
+    Q_OBJECT
+public:
+    SetupDialog(app::TfmSetup& model, app::Interaction& interaction, QWidget* parent);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void run(void (app::TfmSetup::*handler)());
+    void refreshFromModel();
+
+    app::TfmSetup& m_model;
+    app::Interaction& m_interaction;
+    QLineEdit* m_SMTPServer = nullptr;
+    QLineEdit* m_SMTPPort = nullptr;
+    QComboBox* m_cboAuthType = nullptr;
+    QLineEdit* m_edtAccount = nullptr;
+    QLineEdit* m_edtPassword = nullptr;
+    QLineEdit* m_sentobjects = nullptr;
+};
+
+}  // namespace sendrix::ui
