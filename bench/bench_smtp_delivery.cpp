@@ -1,0 +1,205 @@
+// Delivery rate over loopback: N messages through TIdSMTP (Open, Deliver,
+// Close: one connection per message, as the send run does), against the
+// plain C client bench/minimal_smtp_client sending the same pre-rendered
+// text, both to bench/smtp_sink, in the same run. A third figure sends the
+// same dialogue with one send per write (SendBufferSize 1), which is what
+// the connection did before it gathered its writes.
+//
+//   bench_smtp_delivery [N] [ROUNDS]     defaults: 1000 messages, 3 rounds
+//
+// Prints the median messages/s of each client and their ratio.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdexcept>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "mail/id_message.h"
+#include "mail/id_message_writer.h"
+#include "mail/id_smtp.h"
+#include "platform/clock.h"
+
+extern char** environ;
+
+using namespace sendrix;
+
+namespace {
+
+const platform::FixedClock kClock({2026, 12, 8, 14, 5, 31, 2, 60});
+
+std::string programFolder()
+{
+    char path[4096];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0)
+        throw std::runtime_error("cannot find the program folder");
+    std::string text(path, size_t(n));
+    return text.substr(0, text.rfind('/') + 1);
+}
+
+// The sink runs as a child process; its first output line is "PORT <n>".
+struct Sink {
+    pid_t pid = -1;
+    int port = 0;
+
+    explicit Sink(const std::string& program)
+    {
+        int out[2];
+        if (pipe(out) != 0)
+            throw std::runtime_error("pipe failed");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ) != 0)
+            throw std::runtime_error("cannot start " + program);
+        posix_spawn_file_actions_destroy(&actions);
+        close(out[1]);
+        FILE* reader = fdopen(out[0], "r");
+        if (!reader || fscanf(reader, "PORT %d", &port) != 1)
+            throw std::runtime_error("the sink did not say its port");
+        fclose(reader);
+    }
+    ~Sink()
+    {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+    }
+};
+
+// Collects what the writer writes, for the C client's message file.
+class TextSink : public mail::IdWriteTarget {
+public:
+    void WriteText(std::string_view text) override { bytes.append(text); }
+    void WriteLine(std::string_view text) override
+    {
+        bytes.append(text);
+        bytes.append("\r\n");
+    }
+    void WriteLines(const std::vector<std::string>& lines) override
+    {
+        for (const auto& line : lines)
+            WriteLine(line);
+    }
+    void WriteFromStream(int fd) override
+    {
+        lseek(fd, 0, SEEK_SET);
+        char buffer[8192];
+        for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
+            bytes.append(buffer, size_t(n));
+    }
+    std::string bytes;
+};
+
+// A typical mail-merge letter: a short personal text in Windows-1252.
+void fillMessage(mail::TIdMessage& message)
+{
+    message.From.SetText("Absender <absender@example.org>");
+    message.Recipients.SetAddresses("empfaenger@example.org");
+    message.Subject = "Einladung zum Sommerfest";
+    message.ContentType = "text/plain";
+    message.Body = {"Sehr geehrte Frau M\xfcller,", ""};
+    for (int i = 0; i < 30; ++i)
+        message.Body.push_back("wir laden Sie herzlich zu unserem Sommerfest ein. Zeile " + std::to_string(i) +
+                               " des Schreibens mit Gr\xfc\xdf" "en.");
+    message.Body.push_back(".");
+    message.Body.push_back("Mit freundlichen Gr\xfc\xdf" "en");
+}
+
+double runSendrix(mail::TIdMessage& message, int port, int count, int sendBufferSize)
+{
+    mail::TIdSMTP smtp;
+    smtp.SetHost("127.0.0.1");
+    smtp.SetPort(port);
+    smtp.SetClock(&kClock);
+    smtp.SetSendBufferSize(sendBufferSize);
+    const auto begin = std::chrono::steady_clock::now();
+    for (int i = 0; i < count; ++i) {
+        smtp.Open();
+        try {
+            smtp.Deliver(message);
+        } catch (...) {
+            smtp.Close();
+            throw;
+        }
+        smtp.Close();
+    }
+    const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - begin;
+    return count / seconds.count();
+}
+
+double runMinimalClient(const std::string& program, int port, const std::string& file, int count)
+{
+    const std::string command = program + " " + std::to_string(port) + " " + file + " " + std::to_string(count);
+    FILE* output = popen(command.c_str(), "r");
+    if (!output)
+        throw std::runtime_error("cannot run " + program);
+    char line[256] = {};
+    double rate = 0;
+    if (fgets(line, sizeof line, output)) {
+        const char* colon = std::strrchr(line, ':');
+        if (colon)
+            rate = std::atof(colon + 1);
+    }
+    if (pclose(output) != 0 || rate <= 0)
+        throw std::runtime_error("the C client failed");
+    return rate;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const int count = argc > 1 ? std::atoi(argv[1]) : 1000;
+    const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
+    try {
+        const std::string folder = programFolder();
+        Sink sink(folder + "smtp_sink");
+
+        mail::TIdMessage message;
+        fillMessage(message);
+        TextSink rendered;
+        mail::WriteMessage(rendered, message, kClock);
+        char file[] = "/tmp/bench_smtp_message_XXXXXX";
+        int fd = mkstemp(file);
+        if (fd < 0 || write(fd, rendered.bytes.data(), rendered.bytes.size()) != ssize_t(rendered.bytes.size()))
+            throw std::runtime_error("cannot write the message file");
+        close(fd);
+
+        std::vector<double> gathered, perWrite, minimal;
+        for (int r = 0; r < rounds; ++r) {
+            minimal.push_back(runMinimalClient(folder + "minimal_smtp_client", sink.port, file, count));
+            gathered.push_back(runSendrix(message, sink.port, count, 32768));
+            // Only a tenth as many: each message waits for delayed ACKs.
+            perWrite.push_back(runSendrix(message, sink.port, std::max(1, count / 10), 1));
+        }
+        unlink(file);
+
+        std::printf("message: %zu bytes, %d messages per round, %d rounds, median messages/s\n",
+                    rendered.bytes.size(), count, rounds);
+        std::printf("minimal C client:              %9.1f\n", median(minimal));
+        std::printf("TIdSMTP, gathered writes:      %9.1f  (%.0f%% of the C client)\n", median(gathered),
+                    100.0 * median(gathered) / median(minimal));
+        std::printf("TIdSMTP, one send per write:   %9.1f  (%d messages per round)\n", median(perWrite),
+                    std::max(1, count / 10));
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "bench_smtp_delivery: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}

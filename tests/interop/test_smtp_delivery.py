@@ -1,0 +1,206 @@
+"""Delivery through a real SMTP server: aiosmtpd on 127.0.0.1 takes what
+tests/programs/smtp_send sends, and Python's email package reads it back.
+
+Run by CTest with Debian's /usr/bin/python3 (which has python3-aiosmtpd);
+SENDRIX_BUILD_DIR names the build folder that holds the program.
+"""
+import asyncio
+import email
+import email.policy
+import os
+import subprocess
+import tempfile
+import threading
+import logging
+import unittest
+import warnings
+
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
+
+BUILD_DIR = os.environ.get("SENDRIX_BUILD_DIR", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
+SMTP_SEND = os.path.join(BUILD_DIR, "tests", "programs", "smtp_send")
+logging.getLogger("mail.log").setLevel(logging.CRITICAL)
+RUN_LIMIT = 60  # seconds for one delivery, far above what it needs
+
+
+class Recorder:
+    """aiosmtpd handler keeping every envelope; refuses the listed recipients."""
+
+    def __init__(self, refused=()):
+        self.envelopes = []
+        self.refused = set(refused)
+
+    async def handle_RCPT(self, server, session, envelope, address, options):
+        if address in self.refused:
+            return "550 5.1.1 <%s>: Recipient address rejected" % address
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
+
+    async def handle_DATA(self, server, session, envelope):
+        self.envelopes.append((envelope.mail_from, list(envelope.rcpt_tos), envelope.original_content))
+        return "250 2.0.0 Ok: queued"
+
+
+class Server:
+    """aiosmtpd in a thread of its own, listening on 127.0.0.1 at a port the
+    system picks. With `logins` it offers AUTH LOGIN (without TLS, as the
+    program speaks plain SMTP) and checks name and password."""
+
+    def __init__(self, handler, logins=None):
+        self.handler = handler
+        self.logins = logins
+        self.attempts = []
+        self.loop = asyncio.new_event_loop()
+        self.thread = threading.Thread(target=self.loop.run_forever, daemon=True)
+        self.server = self.loop.run_until_complete(
+            self.loop.create_server(self._protocol, host="127.0.0.1", port=0))
+        self.port = self.server.sockets[0].getsockname()[1]
+        self.thread.start()
+
+    def _protocol(self):
+        if self.logins is None:
+            return SMTP(self.handler, loop=self.loop)
+        # AUTH without TLS is what this program speaks; aiosmtpd warns about it.
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore")
+            return SMTP(self.handler, loop=self.loop, auth_require_tls=False, auth_required=True,
+                        auth_exclude_mechanism=["PLAIN"], authenticator=self._authenticate)
+
+    def _authenticate(self, server, session, envelope, mechanism, data):
+        if not isinstance(data, LoginPassword):
+            return AuthResult(success=False)
+        self.attempts.append((mechanism, data.login, data.password))
+        ok = self.logins.get(data.login) == data.password
+        return AuthResult(success=ok, handled=False)
+
+    def stop(self):
+        async def shut():
+            self.server.close()
+            await self.server.wait_closed()
+        asyncio.run_coroutine_threadsafe(shut(), self.loop).result(10)
+        self.loop.call_soon_threadsafe(self.loop.stop)
+        self.thread.join(10)
+        self.loop.close()
+
+
+def send(port, *arguments):
+    """Runs smtp_send; (exit status, [error class, number, message])."""
+    done = subprocess.run([SMTP_SEND, "--host", "127.0.0.1", "--port", str(port), "--timeout", "20",
+                           *arguments], capture_output=True, timeout=RUN_LIMIT)
+    error = done.stderr.decode("utf-8", "replace").split("\n", 2) if done.returncode else []
+    return done.returncode, error
+
+
+class SmtpDelivery(unittest.TestCase):
+    def setUp(self):
+        self.assertTrue(os.access(SMTP_SEND, os.X_OK), SMTP_SEND + " is not built")
+        self.folder = tempfile.TemporaryDirectory()
+        self.addCleanup(self.folder.cleanup)
+
+    def write(self, name, data):
+        path = os.path.join(self.folder.name, name)
+        with open(path, "wb") as file:
+            file.write(data)
+        return path
+
+    def start(self, handler, logins=None):
+        server = Server(handler, logins)
+        self.addCleanup(server.stop)
+        return server
+
+    def test_message_with_attachment_umlauts_and_leading_dots_arrives_intact(self):
+        body = ["Sehr geehrte Frau Müller,", "", ".eine Zeile, die mit einem Punkt beginnt",
+                ".", "..", "Grüße und 5 € aus Köln", "Ende"]
+        body_file = self.write("body.txt", "\r\n".join(body).encode("utf-8"))
+        payload = bytes(range(256)) * 40 + b"\r\n.\r\n" + b"tail"
+        attachment = self.write("Bericht März.bin", payload)
+        recorder = Recorder()
+        server = self.start(recorder)
+
+        status, error = send(server.port, "--from", "Jörg Schäfer <joerg@example.org>",
+                             "--to", "Anna <anna@example.org>, bert@example.org",
+                             "--cc", "carla@example.org", "--bcc", "dora@example.org",
+                             "--subject", "Grüße aus Köln", "--body-file", body_file,
+                             "--attach", attachment)
+        self.assertEqual(status, 0, error)
+
+        self.assertEqual(len(recorder.envelopes), 1)
+        mail_from, rcpt_tos, content = recorder.envelopes[0]
+        self.assertEqual(mail_from, "joerg@example.org")
+        self.assertEqual(rcpt_tos, ["anna@example.org", "bert@example.org", "carla@example.org",
+                                    "dora@example.org"])
+
+        message = email.message_from_bytes(content, policy=email.policy.default)
+        self.assertEqual(str(message["Subject"]), "Grüße aus Köln")
+        self.assertEqual(message["From"].addresses[0].display_name, "Jörg Schäfer")
+        self.assertEqual(message["From"].addresses[0].addr_spec, "joerg@example.org")
+        self.assertEqual([a.addr_spec for a in message["To"].addresses],
+                         ["anna@example.org", "bert@example.org"])
+        self.assertEqual([a.addr_spec for a in message["Cc"].addresses], ["carla@example.org"])
+        self.assertIsNone(message["Bcc"])
+        self.assertNotIn("X-Mailer", message)
+
+        self.assertTrue(message.is_multipart())
+        texts = [part for part in message.walk() if part.get_content_maintype() == "text"]
+        files = [part for part in message.walk() if part.get_filename()]
+        self.assertEqual(len(texts), 1)
+        # The program's texts are Windows-1252 throughout; its plain text part
+        # carries them as 8-bit bytes.
+        text = texts[0].get_payload(decode=True).decode("cp1252")
+        self.assertEqual(text.split("\r\n"), body + [""])
+        self.assertEqual(len(files), 1)
+        # The file name stands in its header as Windows-1252 bytes.
+        self.assertIn('filename="Bericht März.bin"'.encode("cp1252"), content)
+        self.assertEqual(files[0].get_payload(decode=True), payload)
+
+    def test_auth_login_is_offered_used_and_checked(self):
+        recorder = Recorder()
+        server = self.start(recorder, logins={b"ich@example.org": b"ge:heim 123"})
+        body_file = self.write("body.txt", b"Hallo")
+
+        status, error = send(server.port, "--user", "ich@example.org", "--password", "ge:heim 123",
+                             "--from", "ich@example.org", "--to", "du@example.org",
+                             "--subject", "Anmeldung", "--body-file", body_file)
+        self.assertEqual(status, 0, error)
+        self.assertEqual(server.attempts, [("LOGIN", b"ich@example.org", b"ge:heim 123")])
+        self.assertEqual([(f, r) for f, r, _ in recorder.envelopes], [("ich@example.org", ["du@example.org"])])
+
+    def test_wrong_password_is_a_reply_error_with_the_servers_line(self):
+        recorder = Recorder()
+        server = self.start(recorder, logins={b"ich": b"richtig"})
+        status, error = send(server.port, "--user", "ich", "--password", "falsch",
+                             "--from", "ich@example.org", "--to", "du@example.org")
+        self.assertEqual(status, 1)
+        self.assertEqual(error, ["EIdProtocolReplyError", "535",
+                                 "535 5.7.8 Authentication credentials invalid"])
+        self.assertEqual(recorder.envelopes, [])
+
+    def test_login_configured_but_not_offered_runs_without_it(self):
+        recorder = Recorder()
+        server = self.start(recorder)
+        status, error = send(server.port, "--user", "ich", "--password", "egal",
+                             "--from", "ich@example.org", "--to", "du@example.org")
+        self.assertEqual(status, 0, error)
+        self.assertEqual(len(recorder.envelopes), 1)
+
+    def test_refused_recipient_ends_the_transaction_without_a_message(self):
+        recorder = Recorder(refused={"nobody@example.org"})
+        server = self.start(recorder)
+        status, error = send(server.port, "--from", "ich@example.org",
+                             "--to", "du@example.org, nobody@example.org")
+        self.assertEqual(status, 1)
+        self.assertEqual(error, ["EIdProtocolReplyError", "550",
+                                 "550 5.1.1 <nobody@example.org>: Recipient address rejected"])
+        self.assertEqual(recorder.envelopes, [])
+
+    def test_server_that_is_gone_is_a_refused_connection(self):
+        server = Server(Recorder())
+        port = server.port
+        server.stop()
+        status, error = send(port, "--from", "ich@example.org", "--to", "du@example.org")
+        self.assertEqual(status, 1)
+        self.assertEqual(error, ["EIdSocketError", "10061", "Socket-Fehler # 10061\r\nVerbindung abgelehnt."])
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,158 @@
+// Sends one message through TIdSMTP, for the interop tests against a real
+// SMTP server:
+//
+//   smtp_send --host H --port P --from TEXT --to TEXT [--cc TEXT] [--bcc TEXT]
+//             [--subject TEXT] [--body-file PATH] [--attach PATH]...
+//             [--user NAME --password WORD] [--html] [--timeout SECONDS]
+//
+// Texts are UTF-8 and go into the message as Windows-1252, as the send run
+// fills it. Address fields take comma-separated lists ("Name <a@b>, c@d").
+// --user switches AUTH LOGIN on. Exit status 0 when the message was
+// delivered; otherwise 1, and standard error holds three lines: the error
+// class, its ReplyCode or ErrorNumber (0 for other classes), its message
+// (whose own line breaks stay in it).
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "mail/id_exception.h"
+#include "mail/id_message.h"
+#include "mail/id_smtp.h"
+#include "platform/text_codec.h"
+
+using namespace sendrix;
+
+namespace {
+
+struct Options {
+    std::string host = "127.0.0.1";
+    int port = 25;
+    std::string from, to, cc, bcc, subject, bodyFile, user, password;
+    std::vector<std::string> attachments;
+    bool html = false;
+    bool login = false;
+    int timeout = 0;
+};
+
+[[noreturn]] void usage(const std::string& problem)
+{
+    std::cerr << "smtp_send: " << problem << "\n";
+    std::exit(2);
+}
+
+Options parse(int argc, char** argv)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string name = argv[i];
+        if (name == "--html") {
+            options.html = true;
+            continue;
+        }
+        if (i + 1 >= argc)
+            usage("missing value after " + name);
+        const std::string value = argv[++i];
+        if (name == "--host") options.host = value;
+        else if (name == "--port") options.port = std::stoi(value);
+        else if (name == "--from") options.from = value;
+        else if (name == "--to") options.to = value;
+        else if (name == "--cc") options.cc = value;
+        else if (name == "--bcc") options.bcc = value;
+        else if (name == "--subject") options.subject = value;
+        else if (name == "--body-file") options.bodyFile = value;
+        else if (name == "--attach") options.attachments.push_back(value);
+        else if (name == "--user") { options.user = value; options.login = true; }
+        else if (name == "--password") options.password = value;
+        else if (name == "--timeout") options.timeout = std::stoi(value);
+        else usage("unknown switch " + name);
+    }
+    return options;
+}
+
+// The body file's lines (LF or CR LF), in Windows-1252.
+std::vector<std::string> readBody(const std::string& path)
+{
+    std::vector<std::string> lines;
+    if (path.empty())
+        return lines;
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        usage("cannot read " + path);
+    std::stringstream all;
+    all << file.rdbuf();
+    std::string text = all.str();
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(platform::utf8ToCp1252(line));
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    return lines;
+}
+
+void report(const char* kind, int number, const std::string& message)
+{
+    std::cerr << kind << "\n" << number << "\n" << message << std::flush;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const Options options = parse(argc, argv);
+
+    mail::TIdMessage message;
+    message.From.SetText(platform::utf8ToCp1252(options.from));
+    message.Recipients.SetAddresses(platform::utf8ToCp1252(options.to));
+    message.CCList.SetAddresses(platform::utf8ToCp1252(options.cc));
+    message.BccList.SetAddresses(platform::utf8ToCp1252(options.bcc));
+    message.Subject = platform::utf8ToCp1252(options.subject);
+    message.ContentType = options.html ? "text/html; charset=\"Windows-1252\"" : "text/plain";
+    message.Body = readBody(options.bodyFile);
+    for (const auto& path : options.attachments)
+        message.MessageParts.AddAttachment(path);
+
+    mail::TIdSMTP smtp;
+    smtp.SetHost(options.host);
+    smtp.SetPort(options.port);
+    smtp.SetAuthenticationType(options.login ? mail::atLogin : mail::atNone);
+    smtp.SetUserId(options.user);
+    smtp.SetPassword(options.password);
+    smtp.SetTimeoutSeconds(options.timeout);
+
+    try {
+        smtp.Open();
+        try {
+            smtp.Deliver(message);
+        } catch (...) {
+            smtp.Close();
+            throw;
+        }
+        smtp.Close();
+    } catch (const mail::EIdProtocolReplyError& error) {
+        report("EIdProtocolReplyError", error.ReplyCode(), error.what());
+        return 1;
+    } catch (const mail::EIdSocketError& error) {
+        report("EIdSocketError", error.ErrorNumber(), error.what());
+        return 1;
+    } catch (const mail::EIdConnClosedGracefully& error) {
+        report("EIdConnClosedGracefully", 0, error.what());
+        return 1;
+    } catch (const mail::EIdInvalidEnvelopeAddress& error) {
+        report("EIdInvalidEnvelopeAddress", 0, error.what());
+        return 1;
+    } catch (const std::exception& error) {
+        report("other", 0, error.what());
+        return 1;
+    }
+    return 0;
+}
