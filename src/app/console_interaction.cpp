@@ -44,6 +44,9 @@ void ConsoleInteraction::writeOut(const std::string& line) {
 
 void ConsoleInteraction::writeErr(const std::string& line) { m_err << oneLine(line) << std::endl; }
 
+// Standard output carries the protocol, each line once, written as soon as
+// any control is repainted. The status bar only repeats protocol lines
+// during a run, so it is not written separately.
 void ConsoleInteraction::flushProtocol() {
     if (!m_form) return;
     const std::vector<std::string>& lines = m_form->protokollmemo.Lines;
@@ -52,29 +55,13 @@ void ConsoleInteraction::flushProtocol() {
         (m_protocolWritten > 0 && lines[m_protocolWritten - 1] != m_lastProtocolLine))
         m_protocolWritten = 0;
     for (; m_protocolWritten < lines.size(); ++m_protocolWritten) {
-        const std::string& line = lines[m_protocolWritten];
-        m_lastProtocolLine = line;
-        if (!m_statusAwaitingProtocol.empty() && line == m_statusAwaitingProtocol) {
-            m_statusAwaitingProtocol.clear();
-            continue;
-        }
-        writeOut(line);
+        m_lastProtocolLine = lines[m_protocolWritten];
+        writeOut(m_lastProtocolLine);
     }
-}
-
-void ConsoleInteraction::writeStatus() {
-    if (!m_form || m_form->StatusBar1.Panels.size() < 2) return;
-    const std::string& status = m_form->StatusBar1.Panels[1];
-    if (status.empty() || status == m_lastStatus) return;
-    m_lastStatus = status;
-    if (m_protocolWritten > 0 && status == m_lastProtocolLine) return;
-    writeOut(status);
-    m_statusAwaitingProtocol = status;
 }
 
 void ConsoleInteraction::flush() {
     flushProtocol();
-    writeStatus();
     m_out.flush();
     m_err.flush();
 }
@@ -122,12 +109,7 @@ bool ConsoleInteraction::SaveFile(TFileDialog& dialog) {
 
 void ConsoleInteraction::SetClipboardText(const std::string& text) { m_clipboard = text; }
 
-void ConsoleInteraction::Repaint(ControlId control) {
-    if (control == ControlId::StatusBar1)
-        writeStatus();
-    else
-        flushProtocol();
-}
+void ConsoleInteraction::Repaint(ControlId) { flushProtocol(); }
 
 void ConsoleInteraction::Focus(ControlId) {}
 

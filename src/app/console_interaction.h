@@ -64,7 +64,6 @@ private:
     void writeOut(const std::string& line);
     void writeErr(const std::string& line);
     void flushProtocol();
-    void writeStatus();
 
     std::ostream& m_out;
     std::ostream& m_err;
@@ -74,11 +73,6 @@ private:
     // protocol was cleared for a new run.
     std::size_t m_protocolWritten = 0;
     std::string m_lastProtocolLine;
-    // The run puts most lines both into the status bar and the protocol;
-    // each is written once. A status text written before its protocol line
-    // arrived waits here so that the protocol line is not written again.
-    std::string m_lastStatus;
-    std::string m_statusAwaitingProtocol;
 
     int m_errorsShown = 0;
     int m_questionsDeclined = 0;
