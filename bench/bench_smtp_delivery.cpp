@@ -26,55 +26,13 @@
 #include "mail/id_message_writer.h"
 #include "mail/id_smtp.h"
 #include "platform/clock.h"
-
-extern char** environ;
+#include "bench_support.h"
 
 using namespace sendrix;
 
 namespace {
 
 const platform::FixedClock kClock({2026, 12, 8, 14, 5, 31, 2, 60});
-
-std::string programFolder()
-{
-    char path[4096];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0)
-        throw std::runtime_error("cannot find the program folder");
-    std::string text(path, size_t(n));
-    return text.substr(0, text.rfind('/') + 1);
-}
-
-// The sink runs as a child process; its first output line is "PORT <n>".
-struct Sink {
-    pid_t pid = -1;
-    int port = 0;
-
-    explicit Sink(const std::string& program)
-    {
-        int out[2];
-        if (pipe(out) != 0)
-            throw std::runtime_error("pipe failed");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ) != 0)
-            throw std::runtime_error("cannot start " + program);
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        FILE* reader = fdopen(out[0], "r");
-        if (!reader || fscanf(reader, "PORT %d", &port) != 1)
-            throw std::runtime_error("the sink did not say its port");
-        fclose(reader);
-    }
-    ~Sink()
-    {
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
-    }
-};
 
 // Collects what the writer writes, for the C client's message file.
 class TextSink : public mail::IdWriteTarget {
@@ -137,30 +95,6 @@ double runSendrix(mail::TIdMessage& message, int port, int count, int sendBuffer
     return count / seconds.count();
 }
 
-double runMinimalClient(const std::string& program, int port, const std::string& file, int count)
-{
-    const std::string command = program + " " + std::to_string(port) + " " + file + " " + std::to_string(count);
-    FILE* output = popen(command.c_str(), "r");
-    if (!output)
-        throw std::runtime_error("cannot run " + program);
-    char line[256] = {};
-    double rate = 0;
-    if (fgets(line, sizeof line, output)) {
-        const char* colon = std::strrchr(line, ':');
-        if (colon)
-            rate = std::atof(colon + 1);
-    }
-    if (pclose(output) != 0 || rate <= 0)
-        throw std::runtime_error("the C client failed");
-    return rate;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -168,8 +102,8 @@ int main(int argc, char** argv)
     const int count = argc > 1 ? std::atoi(argv[1]) : 1000;
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
     try {
-        const std::string folder = programFolder();
-        Sink sink(folder + "smtp_sink");
+        const std::string folder = bench::programFolder();
+        bench::Sink sink(folder + "smtp_sink");
 
         mail::TIdMessage message;
         fillMessage(message);
@@ -183,7 +117,7 @@ int main(int argc, char** argv)
 
         std::vector<double> gathered, perWrite, minimal;
         for (int r = 0; r < rounds; ++r) {
-            minimal.push_back(runMinimalClient(folder + "minimal_smtp_client", sink.port, file, count));
+            minimal.push_back(bench::runMinimalClient(folder + "minimal_smtp_client", sink.port, file, count));
             gathered.push_back(runSendrix(message, sink.port, count, 32768));
             // Only a tenth as many: each message waits for delayed ACKs.
             perWrite.push_back(runSendrix(message, sink.port, std::max(1, count / 10), 1));
@@ -192,10 +126,10 @@ int main(int argc, char** argv)
 
         std::printf("message: %zu bytes, %d messages per round, %d rounds, median messages/s\n",
                     rendered.bytes.size(), count, rounds);
-        std::printf("minimal C client:              %9.1f\n", median(minimal));
-        std::printf("TIdSMTP, gathered writes:      %9.1f  (%.0f%% of the C client)\n", median(gathered),
-                    100.0 * median(gathered) / median(minimal));
-        std::printf("TIdSMTP, one send per write:   %9.1f  (%d messages per round)\n", median(perWrite),
+        std::printf("minimal C client:              %9.1f\n", bench::median(minimal));
+        std::printf("TIdSMTP, gathered writes:      %9.1f  (%.0f%% of the C client)\n", bench::median(gathered),
+                    100.0 * bench::median(gathered) / bench::median(minimal));
+        std::printf("TIdSMTP, one send per write:   %9.1f  (%d messages per round)\n", bench::median(perWrite),
                     std::max(1, count / 10));
     } catch (const std::exception& error) {
         std::fprintf(stderr, "bench_smtp_delivery: %s\n", error.what());

@@ -73,7 +73,9 @@ void TIdSocketHandle::Reset(bool includeLocal)
 
 bool TIdSocketHandle::Allocate()
 {
-    m_handle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Non-blocking for its whole life: every wait is a poll() with a time
+    // limit, and sends never block on a full buffer.
+    m_handle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     return m_handle != -1;
 }
 
@@ -100,10 +102,7 @@ int TIdSocketHandle::Connect(int timeoutMs)
     address.sin_port = htons(uint16_t(m_remotePort));
     address.sin_addr.s_addr = dottedQuadToAddress(m_remoteIP);
 
-    // Connect without blocking, wait for the outcome with a limit, then
-    // return the socket to blocking mode.
-    int flags = fcntl(m_handle, F_GETFL, 0);
-    fcntl(m_handle, F_SETFL, flags | O_NONBLOCK);
+    // The socket does not block: wait for the outcome with a limit.
     int rc = ::connect(m_handle, reinterpret_cast<sockaddr*>(&address), sizeof address);
     if (rc != 0 && errno == EINPROGRESS) {
         int ready = waitFor(m_handle, POLLOUT, timeoutMs);
@@ -120,9 +119,6 @@ int TIdSocketHandle::Connect(int timeoutMs)
             rc = error == 0 ? 0 : -1;
         }
     }
-    int saved = errno;
-    fcntl(m_handle, F_SETFL, flags);
-    errno = saved;
     return rc;
 }
 

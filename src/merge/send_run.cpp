@@ -37,7 +37,7 @@ std::string sentObjectsFolder(const std::string& sentObjects, const std::string&
 SendRun::SendRun(mail::TIdMessage& message, mail::TIdSMTP& smtp, SendObserver& observer,
                  const platform::Clock& clock, std::string logFile)
     : m_message(message), m_smtp(smtp), m_observer(observer), m_clock(clock),
-      m_logFile(std::move(logFile)) {}
+      m_logFile(std::move(logFile)), m_userName(platform::CurrentUserName()) {}
 
 void SendRun::fillMessage(const Mailing& mailing, const std::vector<std::string>& body,
                           const std::string& address) {
@@ -82,7 +82,7 @@ void SendRun::sendToAddress(const Mailing& mailing, const SmtpAccount& account,
     m_observer.addProtocolLine(started);
     m_observer.repaint(SendView::StatusBar);
 
-    appendSendLogLine(m_logFile, sendLogLine(m_clock.now(), number, platform::CurrentUserName(),
+    appendSendLogLine(m_logFile, sendLogLine(m_clock.now(), number, m_userName,
                                              address, mailing.subject));
 
     fillMessage(mailing, body, address);

@@ -78,6 +78,8 @@ private:
     SendObserver& m_observer;
     const platform::Clock& m_clock;
     std::string m_logFile;
+    // Looked up once per run: the log names the same user on every line.
+    std::string m_userName;
 };
 
 }  // namespace sendrix::merge

@@ -1,0 +1,134 @@
+// A list mailing through the real program: sendrix, unattended ("/sofort",
+// no display), sends an N-row list with salutation and body to bench/smtp_sink,
+// against the minimal C client sending as many pre-rendered messages of the
+// same size to the same sink, in the same run. Then the time and memory for
+// reading a 100,000-row list file.
+//
+//   bench_list_mailing [N] [ROWS]     defaults: 1000 recipients, 100000 rows
+//
+// Needs the program built (build/src/sendrix beside build/bench).
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "bench_support.h"
+#include "merge/recipient_list.h"
+
+namespace {
+
+std::string makeFolder()
+{
+    char folder[] = "/tmp/bench_list_mailing_XXXXXX";
+    if (!mkdtemp(folder))
+        throw std::runtime_error("cannot create a temporary folder");
+    return std::string(folder) + "/";
+}
+
+void writeFile(const std::string& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+}
+
+// Rows with umlauts, every third a woman, every third a man, the rest neutral.
+std::string listText(int rows)
+{
+    static const char* const kTyp[] = {"w", "Herr", ""};
+    std::string text = "Name;Vorname;Email;Typ\r\n";
+    for (int i = 0; i < rows; ++i)
+        text += "M\xfcller" + std::to_string(i) + ";J\xfcrgen;kunde" + std::to_string(i) +
+                "@example.org;" + kTyp[i % 3] + "\r\n";
+    return text;
+}
+
+std::string bodyText()
+{
+    std::string text;
+    for (int i = 0; i < 30; ++i)
+        text += "wir laden Sie herzlich zu unserem Sommerfest ein. Zeile " + std::to_string(i) +
+                " des Schreibens mit Gr\xfc\xdf" "en.\r\n";
+    return text + "Mit freundlichen Gr\xfc\xdf" "en\r\n";
+}
+
+// A message of the size the program sends, for the C client.
+std::string renderedMessage()
+{
+    std::string text =
+        "From: \"Absender\" <absender@example.org>\r\nSubject: Einladung zum Sommerfest\r\n"
+        "To: kunde1@example.org\r\nContent-Type: text/plain\r\nMIME-Version: 1.0\r\n"
+        "Date: Tue, 8 Dec 2026 14:05:31 +0100\r\nX-Priority: 3\r\nX-Library: Sendrix 1.2.0.20\r\n\r\n"
+        "Sehr geehrte Frau M\xfcller1,\r\n\r\n";
+    return text + bodyText() + ".\r\n";
+}
+
+double sendThroughTheProgram(const std::string& program, const std::string& home, int port, int rows)
+{
+    writeFile(home + "Mail.ini", "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" + std::to_string(port) +
+                                     "\r\n[Optionen]\r\nAnrede=2\r\n");
+    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY SENDRIX_HOME=" + home + " " + program +
+                                " " + home + "liste.csv /B:" + home + "text.txt \"/s:Einladung\" "
+                                "/from:absender@example.org /N:Absender /ANREDE /sofort > /dev/null";
+    const auto begin = std::chrono::steady_clock::now();
+    const int status = std::system(command.c_str());
+    const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - begin;
+    if (status != 0)
+        throw std::runtime_error("the program failed: " + command);
+    return rows / seconds.count();
+}
+
+long peakKilobytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::atol(line.c_str() + 6);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const int count = argc > 1 ? std::atoi(argv[1]) : 1000;
+    const int bigRows = argc > 2 ? std::atoi(argv[2]) : 100000;
+    try {
+        const std::string folder = bench::programFolder();
+        const std::string program = folder + "../src/sendrix";
+        const std::string home = makeFolder();
+        writeFile(home + "liste.csv", listText(count));
+        writeFile(home + "text.txt", bodyText());
+        writeFile(home + "message.eml", renderedMessage());
+
+        bench::Sink sink(folder + "smtp_sink");
+        std::vector<double> viaProgram, minimal;
+        for (int round = 0; round < 3; ++round) {
+            minimal.push_back(
+                bench::runMinimalClient(folder + "minimal_smtp_client", sink.port, home + "message.eml", count));
+            viaProgram.push_back(sendThroughTheProgram(program, home, sink.port, count));
+        }
+        std::printf("list mailing, %d recipients, median of 3 rounds, messages/s\n", count);
+        std::printf("minimal C client:            %9.1f\n", bench::median(minimal));
+        std::printf("sendrix /sofort (whole run): %9.1f  (%.0f%% of the C client)\n", bench::median(viaProgram),
+                    100.0 * bench::median(viaProgram) / bench::median(minimal));
+
+        const std::string big = home + "gross.csv";
+        writeFile(big, listText(bigRows));
+        std::ifstream sized(big, std::ios::binary | std::ios::ate);
+        const long fileKilobytes = long(sized.tellg()) / 1024;
+        const long before = peakKilobytes();
+        const auto begin = std::chrono::steady_clock::now();
+        const sendrix::merge::RecipientList list = sendrix::merge::readRecipientList(big);
+        const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - begin;
+        std::printf("reading a %d-row list (%ld KiB): %.3f s, %zu rows, peak memory +%ld KiB\n", bigRows,
+                    fileKilobytes, seconds.count(), list.rows.size(), peakKilobytes() - before);
+        std::system(("rm -rf " + home).c_str());
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "bench_list_mailing: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}
