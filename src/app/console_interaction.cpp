@@ -37,10 +37,7 @@ ConsoleInteraction::ConsoleInteraction(std::ostream& out, std::ostream& err)
 
 void ConsoleInteraction::attach(const TfrmMessageEditor& form) { m_form = &form; }
 
-void ConsoleInteraction::writeOut(const std::string& line) {
-    // Flushed per line: a calling program follows the run as it happens.
-    m_out << oneLine(line) << std::endl;
-}
+void ConsoleInteraction::writeOut(const std::string& line) { m_out << oneLine(line) << '\n'; }
 
 void ConsoleInteraction::writeErr(const std::string& line) { m_err << oneLine(line) << std::endl; }
 
@@ -58,6 +55,9 @@ void ConsoleInteraction::flushProtocol() {
         m_lastProtocolLine = lines[m_protocolWritten];
         writeOut(m_lastProtocolLine);
     }
+    // Flushed at every repaint: a calling program follows the run as it
+    // happens.
+    m_out.flush();
 }
 
 void ConsoleInteraction::flush() {
