@@ -246,3 +246,17 @@ TEST_F(SendHandlersTest, UnwritableSendLogStopsTheRunBeforeAnythingIsSent) {
     EXPECT_EQ(server.sessionCount(), 0u);
     EXPECT_EQ(form->LastRunOutcome, TfrmMessageEditor::RunOutcome::Failed);
 }
+
+TEST_F(SendHandlersTest, ArchiveThatCannotBeWrittenStopsTheRunBeforeAnythingIsSent) {
+    test::ScriptedSmtpServer server({test::SmtpScript::standard()}, repeating());
+    create(server);
+    home.write("gesendet", "a file where the folder should be");
+    ui.answerConfirm(true);
+    EXPECT_FALSE(send());
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_EQ(ui.errors[0].rfind("Datei " + home.path("gesendet/20260308_1405-Rundbrief.txt"), 0), 0u)
+        << ui.errors[0];
+    EXPECT_EQ(server.sessionCount(), 0u);
+    EXPECT_TRUE(logLines().empty());
+    EXPECT_EQ(home.read("gesendet"), "a file where the folder should be");
+}
