@@ -247,15 +247,21 @@ std::string ConvertToIso2022Jp(std::string_view shiftJis)
                 ++i;
             }
             appendJis(code);
-        } else if (isLeadByte(b)) {
+        } else if (isLeadByte(b) || (b >= 0xF0 && b <= 0xFC)) {
             if (i + 1 >= n)
                 break;  // a lead byte at the very end gives nothing
             const auto trail = static_cast<unsigned char>(shiftJis[i + 1]);
-            ++i;
-            if (isTrailByte(trail))
-                appendJis(shiftJisToJis(b, trail));
-        } else if (b >= 0xF0 && b <= 0xFC) {
-            ++i;  // user-defined area: no JIS code, skipped with its trail byte
+            if (isTrailByte(trail)) {
+                ++i;
+                // The user-defined area (from 0xF0) has no JIS code: the
+                // character is skipped whole.
+                if (b <= 0xEF)
+                    appendJis(shiftJisToJis(b, trail));
+            } else if (trail >= 0x80) {
+                ++i;  // an invalid pair is dropped whole
+            }
+            // A lead byte before an ASCII byte that cannot be its trail is
+            // dropped alone: the ASCII byte (a line end, a ".") stays.
         }
         // 0x80, 0xA0 and 0xFD to 0xFF are dropped alone.
     }

@@ -85,11 +85,10 @@ void forEachLine(std::string_view text, Emit emit)
 // piece dot-doubled. An empty body line stays one empty line.
 void appendBodyLine(std::vector<std::string>& out, std::string_view line, bool toIso2022Jp)
 {
+    // Converted first, dot-doubled after: the conversion drops invalid
+    // bytes, and a "." behind a dropped byte must still get its second one.
     auto add = [&](std::string_view piece) {
-        std::string wire = withDoubledDot(piece);
-        if (toIso2022Jp)
-            wire = ConvertToIso2022Jp(wire);
-        out.push_back(std::move(wire));
+        out.push_back(withDoubledDot(toIso2022Jp ? ConvertToIso2022Jp(piece) : std::string(piece)));
     };
     if (line.empty()) {
         out.emplace_back();

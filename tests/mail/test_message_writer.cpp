@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mail/id_exception.h"
+#include "mail/id_header_coder.h"
 #include "mail/id_message.h"
 #include "mail/id_message_writer.h"
 #include "platform/clock.h"
@@ -663,6 +664,62 @@ TEST_F(MessageWriter, JapaneseLocaleSendsTheSinglePartBodyAndSubjectInIso2022Jp)
     // ESC $B 0x24 0x22 ESC ( B, in base64 inside the encoded word.
     EXPECT_NE(text.find("Subject: =?ISO-2022-JP?B?GyRCJCIbKEI=?=\r\n"), std::string::npos);
     EXPECT_NE(text.find("\r\n\r\n\x1b$B$\"\x1b(B\r\n..x\r\n"), std::string::npos);
+}
+
+// LC_ALL set to a Japanese locale for the lifetime of the object.
+class JapaneseLocale {
+public:
+    JapaneseLocale()
+    {
+        if (const char* old = std::getenv("LC_ALL"))
+            m_old = old;
+        ::setenv("LC_ALL", "ja_JP.SJIS", 1);
+    }
+    ~JapaneseLocale()
+    {
+        if (m_old)
+            ::setenv("LC_ALL", m_old->c_str(), 1);
+        else
+            ::unsetenv("LC_ALL");
+    }
+    JapaneseLocale(const JapaneseLocale&) = delete;
+    JapaneseLocale& operator=(const JapaneseLocale&) = delete;
+
+private:
+    std::optional<std::string> m_old;
+};
+
+TEST_F(MessageWriter, JapaneseBodyLineWhoseDotFollowsADroppedByteStillHasItsDotDoubled)
+{
+    // The conversion drops bytes that are no Shift_JIS; a "." behind them
+    // starts the wire line, and a lone "." there would end the DATA section.
+    m_message.Body = {"\x80.", "\x80.x", "\x8A\xFF\x9F.", "\xA0..", "Ende"};
+    std::string text;
+    {
+        JapaneseLocale japanese;
+        text = write();
+    }
+    EXPECT_TRUE(onlyCrLfLineEnds(text));
+    EXPECT_NE(text.find("\r\n\r\n..\r\n..x\r\n..\r\n...\r\nEnde\r\n"), std::string::npos);
+    MemoryWriteTarget target;
+    target.WriteText(text);
+    for (const auto& line : target.Lines())
+        EXPECT_NE(line, ".");
+}
+
+TEST(Iso2022Jp, AsciiByteAfterALeadByteThatItCannotCompleteIsKept)
+{
+    // The lead byte goes alone; line ends, blanks and dots stay.
+    EXPECT_EQ(ConvertToIso2022Jp("a\x82\r\nb"), "a\r\nb");
+    EXPECT_EQ(ConvertToIso2022Jp("\x9F."), ".");
+    EXPECT_EQ(ConvertToIso2022Jp("\xE0 x"), " x");
+    EXPECT_EQ(ConvertToIso2022Jp("\xF0\n"), "\n");  // user-defined area
+    // Whole pairs are unchanged: a valid one converts, an invalid 8-bit one
+    // and one of the user-defined area are dropped.
+    EXPECT_EQ(ConvertToIso2022Jp("\x82\xA0."), "\x1b$B$\"\x1b(B.");
+    EXPECT_EQ(ConvertToIso2022Jp("\x81\xFF."), ".");
+    EXPECT_EQ(ConvertToIso2022Jp("\xF0\x40."), ".");
+    EXPECT_EQ(ConvertToIso2022Jp("\x82"), "");
 }
 
 }  // namespace
