@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # Screenshots of the real window under Xvfb: the main window with each of its
-# pages and the SMTP setup dialog, filled with a small demo mailing.
+# pages, the protocol of a real send to a local capture server and the SMTP
+# setup dialog, filled with a small demo mailing.
 #
 #   scripts/screenshot.sh            # writes docs/screenshot-*.png
 #   BUILD_DIR=/work/build-x OUT_DIR=/tmp/shots scripts/screenshot.sh
 #
-# Needs Xvfb (xvfb), xdotool and import (imagemagick). Pages are switched by
+# Needs Xvfb (xvfb), xdotool, import and convert (imagemagick) and Debian's
+# /usr/bin/python3 with aiosmtpd (python3-aiosmtpd). Pages are switched by
 # clicking their tabs, at places measured on the 771 x 690 window.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build}
 OUT_DIR=${OUT_DIR:-docs}
 program=$(realpath "$BUILD_DIR/src/sendrix")
-for tool in Xvfb xdotool import convert; do
+for tool in Xvfb xdotool import convert /usr/bin/python3; do
   command -v "$tool" >/dev/null || { echo "screenshot.sh: $tool fehlt" >&2; exit 2; }
 done
 [ -x "$program" ] || { echo "screenshot.sh: $program fehlt (erst bauen)" >&2; exit 2; }
@@ -21,18 +23,29 @@ mkdir -p "$OUT_DIR"
 work=$(mktemp -d)
 xvfb_pid=""
 app_pid=""
+server_pid=""
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
+
+# ---- A local capture server for the send ----
+mkdir -p "$work/captured"
+/usr/bin/python3 examples/capture_server.py "$work/captured" >"$work/port" 2>"$work/server.log" &
+server_pid=$!
+for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
+port=$(head -n1 "$work/port")
+[ -n "$port" ] || { echo "screenshot.sh: capture server startet nicht" >&2; exit 1; }
 
 # ---- The demo mailing, in a program folder of its own ----
 home=$work/home
 mkdir -p "$home"
 export SENDRIX_HOME=$home
-printf '[Smtp]\r\nServerName=mail.example.org\r\nServerPort=587\r\nServerUser=verein\r\nSMTPAuthenticationType=1\r\n[Email]\r\nSubject=Einladung zur Jahreshauptversammlung\r\nreplyto=vorstand@example.org\r\n[Optionen]\r\nBenutzeAnrede=1\r\nSentobjects=.\\gesendet\r\n' >"$home/Mail.ini"
+printf '[Smtp]\r\nServerName=127.0.0.1\r\nServerPort='"$port"'\r\nServerUser=verein\r\nSMTPAuthenticationType=0\r\n[Email]\r\nSubject=Einladung zur Jahreshauptversammlung\r\nreplyto=vorstand@example.org\r\n[Optionen]\r\nBenutzeAnrede=1\r\nSentobjects=.\\gesendet\r\n' >"$home/Mail.ini"
 user=$(id -un | tr 'A-Z' 'a-z')
 printf '[Email]\r\nPersonalEmail=schriftfuehrer@example.org\r\nRealname=Sportverein Grünwald e.V.\r\n' >"$home/$user.ini"
 printf 'Name;Vorname;Email;Typ\r\nMüller;Jürgen;juergen.mueller@example.org;M\r\nSchäfer;Anna;anna.schaefer@example.org;W\r\nGroß;Dr. Heinz;heinz.gross@example.org;H\r\nÖzdemir;Ayşe;ayse.oezdemir@example.org;F\r\nWeiß;Kim;kim.weiss@example.org;\r\n' >"$work/mitglieder.csv"
@@ -87,20 +100,39 @@ xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main"
 # Start: pages "Empfänger", "Anhang" and "Mail".
 shoot "$main" "$OUT_DIR/screenshot-main.png"
 
-# Pages "Absender", "Empfängerliste" and "Protokoll".
+# Pages "Absender", "Empfängerliste" and "Protokoll" (still empty).
 click "$main" 95 72     # tab "Absender"
 click "$main" 360 72    # tab "Empfängerliste (5)"
 click "$main" 10 355    # tab "Protokoll" on the left of the body
 shoot "$main" "$OUT_DIR/screenshot-pages.png"
 
-# Page "Kopien" and the recipient list in edit mode is not needed; the
-# copies page and the Mail page again.
+# Page "Kopien" beside the recipient list, and the page "Mail" again.
 click "$main" 160 72    # tab "Kopien"
 click "$main" 10 290    # tab "Mail"
 shoot "$main" "$OUT_DIR/screenshot-copies.png"
 
-# The setup dialog from the tool button "Optionen".
+# The setup dialog from the tool button "Optionen"; Escape closes it
+# without storing.
 click "$main" 205 40
 setup=$(find_window '^Setup$')
 shoot "$setup" "$OUT_DIR/screenshot-setup.png"
 xdotool key --window "$setup" Escape || true
+for _ in $(seq 50); do xdotool search --onlyvisible --name '^Setup$' >/dev/null 2>&1 || break; sleep 0.1; done
+
+# A real send: Alt+S, the question answered with its default button (Ja),
+# and the protocol the run leaves behind.
+click "$main" 40 72     # tab "Empfänger"
+xdotool windowfocus --sync "$main" 2>/dev/null || true
+xdotool key --window "$main" --clearmodifiers alt+s
+question=$(find_window '^Sendrix$')
+shoot "$question" "$OUT_DIR/screenshot-question.png"
+xdotool windowfocus --sync "$question" 2>/dev/null || true
+xdotool key --clearmodifiers Return
+for _ in $(seq 100); do
+  [ "$(find "$work/captured" -name '*.eml' | wc -l)" -ge 5 ] && break
+  sleep 0.1
+done
+sent=$(find "$work/captured" -name '*.eml' | wc -l)
+[ "$sent" -ge 5 ] || { echo "screenshot.sh: nur $sent von 5 Mails angekommen" >&2; exit 1; }
+shoot "$main" "$OUT_DIR/screenshot-protocol.png"
+echo "captured $sent messages" 

@@ -220,7 +220,12 @@ MainWindow::MainWindow(app::TfrmMessageEditor& form, app::Interaction& interacti
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(createTopPanel());
-    layout->addWidget(createSalutationGroup());
+    // The group keeps the same 2 pixels from the window's edges as the page
+    // controls above it, so its frame and caption line up with theirs.
+    auto* salutationRow = new QHBoxLayout;
+    salutationRow->setContentsMargins(2, 2, 2, 0);
+    salutationRow->addWidget(createSalutationGroup());
+    layout->addLayout(salutationRow);
     layout->addWidget(createBodyPages(), 1);
     setCentralWidget(central);
     createStatusArea();

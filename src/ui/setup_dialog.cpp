@@ -12,6 +12,8 @@
 #include <QSignalBlocker>
 #include <QToolButton>
 
+#include <algorithm>
+
 #include "app/handler_runner.h"
 #include "ui/qt_text.h"
 
@@ -52,7 +54,9 @@ SetupDialog::SetupDialog(app::TfmSetup& model, app::Interaction& interaction, QW
     m_SMTPServer = field("SMTPServer", m_model.SMTPServer, m_model.SMTPServer, this);
     m_SMTPServer->setFixedWidth(155);
     m_SMTPPort = field("SMTPPort", m_model.SMTPPort, m_model.SMTPPort, this);
-    m_SMTPPort->setFixedWidth(34);
+    // Wide enough for any port number (five digits) in the form's font.
+    m_SMTPPort->setFixedWidth(
+        std::max(34, m_SMTPPort->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12));
     m_cboAuthType = new QComboBox(this);
     m_cboAuthType->setObjectName(QStringLiteral("cboAuthType"));
     for (const std::string& item : m_model.cboAuthType.Items) m_cboAuthType->addItem(toQt(item));
