@@ -182,8 +182,8 @@ void TfrmMessageEditor::FormCreate() {
     }
 
     // 12.
-    if (salutationSwitch == 0) useAnrede.Checked = false;
-    if (salutationSwitch == 1) useAnrede.Checked = true;
+    if (salutationSwitch == 0) setSalutationChecked(false);
+    if (salutationSwitch == 1) setSalutationChecked(true);
 
     // 13.
     if (subjectStamp != 0)
@@ -235,6 +235,14 @@ void TfrmMessageEditor::FormClose() {
         writeProfileString(UserSettingsFile, "Email", "Personalemail", edtfrom.Text);
     }
     if (m_historyRead) writeTextFileLines(RecipientHistoryFile, edtto.Items);
+}
+
+// A check box fires its click handler whenever its state changes, also when
+// the program sets it: the preview follows the salutation switch.
+void TfrmMessageEditor::setSalutationChecked(bool checked) {
+    if (useAnrede.Checked == checked) return;
+    useAnrede.Checked = checked;
+    useAnredeClick();
 }
 
 void TfrmMessageEditor::Beenden1Click() { m_interaction.CloseWindow(); }

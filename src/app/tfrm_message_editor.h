@@ -256,6 +256,8 @@ public:
     // --- end merge ---
 
 private:
+    // Sets useAnrede and runs useAnredeClick when the state changes.
+    void setSalutationChecked(bool checked);
     // LoadMailConfiguration in two halves: the keys (steps 1-11), then the
     // recipient list and body files they name (steps 12-13).
     void readConfigurationKeys(const std::string& path);

@@ -39,8 +39,10 @@ void TfrmMessageEditor::readConfigurationKeys(const std::string& path) {
     edtReply.Text = readProfileString(path, "Email", "replyto", "");
     edtSubject.Text = readProfileString(path, "Email", "Subject", edtSubject.Text);
     MailSettings.SentObjects = readProfileString(path, "Optionen", "SentObjects", "");
-    useAnrede.Checked = readProfileBool(path, "Optionen", "BenutzeAnrede", false);
+    setSalutationChecked(readProfileBool(path, "Optionen", "BenutzeAnrede", false));
     selectItem(Anrede, readProfileInt(path, "Optionen", "Anrede", 0));
+    // The preview follows the template chosen here, not the one before.
+    AnredeChange();
     selEmailProfil.Visible = readProfileBool(path, "Optionen", "showprofil", true);
     if (!DontSave) DontSave = readProfileBool(path, "Optionen", "Readonly", false);
     html.Checked = readProfileBool(path, "Optionen", "HTML", false);

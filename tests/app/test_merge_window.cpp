@@ -179,6 +179,20 @@ TEST_F(MergeWindowTest, PreviewFollowsTemplateSwitchAndListLoad) {
     EXPECT_EQ(form->Vorschau.Caption, "");
 }
 
+TEST_F(MergeWindowTest, PreviewAtStartShowsTheFirstRowWithTheConfiguredTemplate) {
+    home.write("Mail.ini", "[Optionen]\nAnrede=2\n");
+    const std::string list = home.write("l.csv", "Muster;Anna;a@x.de;w\r\n");
+    create({list, "/ANREDE"});
+    EXPECT_EQ(form->Vorschau.Caption, "Sehr geehrte Frau Muster,");
+
+    home.write("Mail.ini", "[Optionen]\nAnrede=4\nBenutzeAnrede=1\n");
+    create({list});
+    EXPECT_EQ(form->Vorschau.Caption, "Liebe Anna Muster,");
+    create({list, "/KEINEANREDE"});
+    EXPECT_FALSE(form->useAnrede.Checked);
+    EXPECT_EQ(form->Vorschau.Caption, "");
+}
+
 TEST_F(MergeWindowTest, HtmlPrepareWrapsTheBodyOnlyWhenHtmlIsSet) {
     create();
     form->Memo.Lines = {"eins", "zwei", "drei"};
