@@ -20,7 +20,10 @@ done
 [ -x "$program" ] || { echo "screenshot.sh: $program fehlt (erst bauen)" >&2; exit 2; }
 mkdir -p "$OUT_DIR"
 
-work=$(mktemp -d)
+# A fixed, readable folder: its path shows in the attachment list.
+work=/tmp/sendrix-demo
+rm -rf "$work"
+mkdir -p "$work"
 xvfb_pid=""
 app_pid=""
 server_pid=""
@@ -45,7 +48,7 @@ port=$(head -n1 "$work/port")
 home=$work/home
 mkdir -p "$home"
 export SENDRIX_HOME=$home
-printf '[Smtp]\r\nServerName=127.0.0.1\r\nServerPort='"$port"'\r\nServerUser=verein\r\nSMTPAuthenticationType=0\r\n[Email]\r\nSubject=Einladung zur Jahreshauptversammlung\r\nreplyto=vorstand@example.org\r\n[Optionen]\r\nBenutzeAnrede=1\r\nSentobjects=.\\gesendet\r\n' >"$home/Mail.ini"
+printf '[Smtp]\r\nServerName=127.0.0.1\r\nServerPort='"$port"'\r\nServerUser=verein\r\nSMTPAuthenticationType=0\r\n[Email]\r\nSubject=Einladung zur Jahreshauptversammlung\r\nreplyto=vorstand@example.org\r\n[Optionen]\r\nBenutzeAnrede=1\r\nAnrede=2\r\nSentobjects=.\\gesendet\r\n' >"$home/Mail.ini"
 user=$(id -un | tr 'A-Z' 'a-z')
 printf '[Email]\r\nPersonalEmail=schriftfuehrer@example.org\r\nRealname=Sportverein Grünwald e.V.\r\n' >"$home/$user.ini"
 printf 'Name;Vorname;Email;Typ\r\nMüller;Jürgen;juergen.mueller@example.org;M\r\nSchäfer;Anna;anna.schaefer@example.org;W\r\nGroß;Dr. Heinz;heinz.gross@example.org;H\r\nÖzdemir;Ayşe;ayse.oezdemir@example.org;F\r\nWeiß;Kim;kim.weiss@example.org;\r\n' >"$work/mitglieder.csv"
