@@ -6,21 +6,26 @@
 #include <vector>
 
 #include "app/unattended_run.h"
+#include "platform/system_info.h"
 
-#if defined(SENDRIX_WITH_UI) && __has_include("ui/qt_application.h")
-#include "ui/qt_application.h"
-#define SENDRIX_HAS_WINDOW 1
+#ifdef SENDRIX_WITH_UI
+#include "window_module.h"
 #endif
 
 int main(int argc, char** argv) {
     using namespace sendrix::app;
     NoWindowReason reason = NoWindowReason::NoDisplay;
     if (DisplayAvailable()) {
-#ifdef SENDRIX_HAS_WINDOW
-        return sendrix::ui::runQtApplication(argc, argv);
-#else
-        reason = NoWindowReason::BuiltWithoutWindow;
+#ifdef SENDRIX_WITH_UI
+        const std::string program = sendrix::platform::programPath();
+        const std::string module =
+            sendrix::windowModulePath(program.substr(0, program.find_last_of('/') + 1));
+        int status = 0;
+        std::string error;
+        if (sendrix::runWindowModule(module, argc, argv, status, error)) return status;
+        std::cerr << "Das Fenster von Sendrix kann nicht geladen werden: " << error << "\n";
 #endif
+        reason = NoWindowReason::BuiltWithoutWindow;
     }
     // A calling program that stops reading our output must not kill the run
     // half-way through a mailing.
