@@ -5,8 +5,19 @@
 #   fuzz/build.sh [OUT_DIR]        default: ./build-fuzz
 #
 # Needs Debian's clang-14 and libclang-rt-14-dev (the fuzzer and address
-# sanitizer runtimes): apt-get install clang-14 libclang-rt-14-dev
+# sanitizer runtimes); installs them when they are missing.
 set -euo pipefail
+
+for package in clang-14 libclang-rt-14-dev; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        SUDO=""
+        [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+        export DEBIAN_FRONTEND=noninteractive
+        $SUDO apt-get update -q
+        $SUDO apt-get install -y -q --no-install-recommends clang-14 libclang-rt-14-dev
+        break
+    fi
+done
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(dirname "$here")"
