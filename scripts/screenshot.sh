@@ -13,6 +13,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build}
 OUT_DIR=${OUT_DIR:-docs}
+bash scripts/build.sh
+# Its own tools, beyond what the build needs.
+if ! command -v xdotool >/dev/null || ! command -v import >/dev/null; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends xdotool imagemagick ||
+    { $SUDO apt-get update -q && DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends xdotool imagemagick; }
+fi
 program=$(realpath "$BUILD_DIR/src/sendrix")
 for tool in Xvfb xdotool import convert /usr/bin/python3; do
   command -v "$tool" >/dev/null || { echo "screenshot.sh: $tool fehlt" >&2; exit 2; }
