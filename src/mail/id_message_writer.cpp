@@ -1,5 +1,6 @@
 #include "mail/id_message_writer.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -278,6 +279,18 @@ void writeTextParts(IdWriteTarget& target, TIdMessage& message, std::string_view
     target.WriteLine(boundaryLine + "--");
 }
 
+// The body's own part is declared with the message's text type, so an HTML
+// mailing with attachments still reads as HTML (declared "text/plain" its
+// recipients would see the tags). Anything but text stays "text/plain".
+std::string firstPartContentType(const TIdMessage& message)
+{
+    const std::string& type = message.ContentType;
+    std::string prefix = type.substr(0, 5);
+    for (char& c : prefix)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return prefix == "text/" ? type : "text/plain";
+}
+
 void writeMixed(IdWriteTarget& target, TIdMessage& message, const PartCounts& counts,
                 IdWriterObserver* observer)
 {
@@ -287,7 +300,7 @@ void writeMixed(IdWriteTarget& target, TIdMessage& message, const PartCounts& co
     target.WriteLine("");
     target.WriteLine(boundaryLine);
     if (counts.texts == 0) {
-        target.WriteLine("Content-Type: text/plain");
+        target.WriteLine("Content-Type: " + firstPartContentType(message));
         target.WriteLine("Content-Transfer-Encoding: 7bit");
         target.WriteLine("");
         target.WriteLines(bodyWireLines(message.Body, false));

@@ -153,6 +153,49 @@ class SmtpDelivery(unittest.TestCase):
         self.assertIn('filename="Bericht März.bin"'.encode("cp1252"), content)
         self.assertEqual(files[0].get_payload(decode=True), payload)
 
+    def test_html_with_two_attachments_and_a_plain_single_part_read_back(self):
+        recorder = Recorder()
+        server = self.start(recorder)
+        html = ["<html><body>", "<p>Grüße an \"alle\" – 100 €</p>", "</body></html>"]
+        body_file = self.write("body.html", "\r\n".join(html).encode("utf-8"))
+        binary = os.urandom(3 * 4096 + 1)
+        first = self.write("daten.bin", binary)
+        second = self.write("Übersicht Köln.txt", "Zeile 1\r\n.\r\nZeile 3\r\n".encode("cp1252"))
+        subject = "Einladung zur Jahreshauptversammlung des Sportvereins Grünwald mit Grüßen aus Köln"
+        status, error = send(server.port, "--from", "\"Müller, Jürgen\" <j@example.org>",
+                             "--to", "Zoë Öztürk <z@example.org>", "--subject", subject,
+                             "--body-file", body_file, "--html", "--attach", first, "--attach", second)
+        self.assertEqual(status, 0, error)
+
+        status, error = send(server.port, "--from", "Björn <b@example.org>", "--to", "c@example.org",
+                             "--subject", subject, "--body-file", self.write("plain.txt", b"Nur Text"))
+        self.assertEqual(status, 0, error)
+        self.assertEqual(len(recorder.envelopes), 2)
+
+        mixed = email.message_from_bytes(recorder.envelopes[0][2], policy=email.policy.default)
+        self.assertEqual(str(mixed["Subject"]), subject)
+        self.assertEqual(mixed["From"].addresses[0].display_name, "Müller, Jürgen")
+        self.assertEqual(mixed["To"].addresses[0].display_name, "Zoë Öztürk")
+        self.assertEqual(mixed.get_content_type(), "multipart/mixed")
+        parts = mixed.get_payload()
+        self.assertEqual([part.get_content_type() for part in parts],
+                         ["text/html", "application/octet-stream", "application/octet-stream"])
+        self.assertEqual(parts[0].get_payload(decode=True).decode("cp1252").split("\r\n")[:3], html)
+        self.assertEqual(parts[1].get_filename(), "daten.bin")
+        self.assertEqual(parts[1].get_payload(decode=True), binary)
+        self.assertEqual(parts[2].get_payload(decode=True), "Zeile 1\r\n.\r\nZeile 3\r\n".encode("cp1252"))
+        self.assertIn('filename="Übersicht Köln.txt"'.encode("cp1252"), recorder.envelopes[0][2])
+        # Every header line stays within the limit; long ones are folded.
+        header = recorder.envelopes[0][2].split(b"\r\n\r\n", 1)[0]
+        self.assertTrue(all(len(line) <= 998 for line in header.split(b"\r\n")))
+
+        plain = email.message_from_bytes(recorder.envelopes[1][2], policy=email.policy.default)
+        self.assertFalse(plain.is_multipart())
+        self.assertEqual(plain.get_content_type(), "text/plain")
+        self.assertEqual(str(plain["Subject"]), subject)
+        self.assertEqual(plain["From"].addresses[0].display_name, "Björn")
+        self.assertEqual(plain.get_payload(decode=True).rstrip(b"\r\n"), b"Nur Text")
+
     def test_auth_login_is_offered_used_and_checked(self):
         recorder = Recorder()
         server = self.start(recorder, logins={b"ich@example.org": b"ge:heim 123"})

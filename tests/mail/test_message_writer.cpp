@@ -246,6 +246,28 @@ TEST_F(MessageWriter, OneAttachmentGivesTheMixedLayoutByteForByte)
     EXPECT_EQ(part.ContentDisposition(), "attachment");
 }
 
+TEST_F(MessageWriter, HtmlBodyWithAnAttachmentKeepsItsTypeInTheFirstPart)
+{
+    m_message.ContentType = "text/html; charset=\"Windows-1252\"";
+    m_message.Body = {"<p>Hallo</p>"};
+    m_message.MessageParts.AddAttachment(file("a.bin", "x"));
+    MemoryWriteTarget target;
+    write(target);
+    const auto lines = target.Lines();
+    const size_t first = indexOf(lines, "--=_NextPart_2rfkqmtzsadvnqw3nerasdf");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(lines.at(first + 1), "Content-Type: text/html; charset=\"Windows-1252\"");
+    EXPECT_EQ(lines.at(first + 2), "Content-Transfer-Encoding: 7bit");
+    EXPECT_EQ(lines.at(first + 4), "<p>Hallo</p>");
+
+    // Anything that is no text type leaves the first part plain text.
+    m_message.ContentType = "application/x-unknown";
+    MemoryWriteTarget second;
+    write(second);
+    const auto other = second.Lines();
+    EXPECT_EQ(other.at(indexOf(other, "--=_NextPart_2rfkqmtzsadvnqw3nerasdf") + 1), "Content-Type: text/plain");
+}
+
 TEST_F(MessageWriter, AttachmentDataIsOneLineOf76PerFiftySevenBytes)
 {
     struct Row {
