@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "platform/text_codec.h"
+#include "platform/text_trim.h"
 
 namespace sendrix::app {
 
@@ -25,15 +26,6 @@ bool equalsNoCase(const std::string& text, const std::string& other) {
     return text.size() == other.size() && startsWithNoCase(text, other);
 }
 
-// Blanks and control characters at both ends go, as a calling program's
-// quoting may leave them.
-std::string trimmed(const std::string& text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
-    return text.substr(begin, end - begin);
-}
 
 // The value after `prefix`, cut to `length` characters.
 std::string valueAfter(const std::string& argument, const std::string& prefix,
@@ -66,7 +58,7 @@ std::string fieldValue(const std::string& value) {
         const unsigned char byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7F) c = ' ';
     }
-    return trimmed(line);
+    return platform::trimControl(line);
 }
 
 }  // namespace
@@ -101,7 +93,7 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments) {
         if (startsWithNoCase(argument, "/sofort")) options.SendImmediately = true;
         if (equalsNoCase(argument, "/dontsave")) options.DontSave = true;
         if (matchPrefix(argument, {"/A:"}, value, kAttachmentValueLength))
-            options.Files.push_back({CommandLineFile::Kind::Attachment, trimmed(value)});
+            options.Files.push_back({CommandLineFile::Kind::Attachment, platform::trimControl(value)});
         if (matchPrefix(argument, {"/B:"}, value))
             options.Files.push_back({CommandLineFile::Kind::Body, value});
         if (matchPrefix(argument, {"/s:", "/subject:"}, value)) options.Subject = fieldValue(value);

@@ -1,9 +1,12 @@
 #include "app/mail_settings.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "platform/error.h"
 #include "platform/profile_file.h"
+#include "platform/text_codec.h"
+#include "platform/text_trim.h"
 
 namespace sendrix::app {
 
@@ -14,58 +17,13 @@ namespace {
 // character turns into NUL, CR or LF.
 constexpr unsigned kScrambleKey = 0x1F;
 
-// UTF-8 decoding of one code point at `pos`; invalid bytes stand for
-// themselves so that nothing is lost.
-unsigned nextCodePoint(const std::string& text, std::size_t& pos, bool& valid) {
-    unsigned char lead = static_cast<unsigned char>(text[pos]);
-    std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
-                         : (lead >> 3) == 0x1E ? 4 : 0;
-    valid = length > 0 && pos + length <= text.size();
-    for (std::size_t i = 1; valid && i < length; ++i)
-        valid = (static_cast<unsigned char>(text[pos + i]) & 0xC0) == 0x80;
-    if (!valid) {
-        ++pos;
-        return lead;
-    }
-    unsigned code = length == 1 ? lead : lead & (0x7F >> length);
-    for (std::size_t i = 1; i < length; ++i)
-        code = (code << 6) | (static_cast<unsigned char>(text[pos + i]) & 0x3F);
-    pos += length;
-    return code;
-}
-
-void appendUtf8(std::string& out, unsigned code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
 std::size_t characterCount(const std::string& text) {
     std::size_t count = 0;
     for (std::size_t pos = 0; pos < text.size(); ++count) {
-        bool valid = false;
-        nextCodePoint(text, pos, valid);
+        char32_t code = 0;
+        pos += std::max<std::size_t>(1, platform::utf8SequenceAt(text, pos, code));
     }
     return count;
-}
-
-std::string trimmedBlanks(const std::string& text) {
-    std::size_t begin = text.find_first_not_of(" \t");
-    if (begin == std::string::npos) return "";
-    std::size_t end = text.find_last_not_of(" \t");
-    return text.substr(begin, end - begin + 1);
 }
 
 }  // namespace
@@ -74,14 +32,18 @@ std::string ScramblePassword(const std::string& text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t pos = 0; pos < text.size();) {
-        bool valid = false;
-        unsigned code = nextCodePoint(text, pos, valid);
-        if (valid)
+        char32_t code = 0;
+        const std::size_t length = platform::utf8SequenceAt(text, pos, code);
+        if (length > 0) {
             // Code points keep their block of 256, so the result is never a
             // surrogate and stays valid UTF-8.
-            appendUtf8(out, code ^ kScrambleKey);
-        else
-            out += static_cast<char>(code ^ kScrambleKey);
+            platform::appendUtf8(out, code ^ kScrambleKey);
+            pos += length;
+        } else {
+            // A byte that is no UTF-8 stands for itself.
+            out += static_cast<char>(static_cast<unsigned char>(text[pos]) ^ kScrambleKey);
+            ++pos;
+        }
     }
     return out;
 }
@@ -97,7 +59,7 @@ std::string StoredPasswordValue(const std::string& password) {
 
 int ParseServerPort(const std::string& text) {
     const std::string noNumber = "'" + text + "' ist kein gültiger Integerwert";
-    std::string digits = trimmedBlanks(text);
+    std::string digits(platform::trimBlanks(text));
     if (digits.empty()) throw Error(noNumber);
     bool negative = false;
     std::size_t pos = 0;

@@ -11,6 +11,7 @@
 #include "merge/recipient_list.h"
 #include "merge/send_run.h"
 #include "platform/system_info.h"
+#include "platform/text_trim.h"
 
 namespace sendrix::app {
 
@@ -104,7 +105,7 @@ void TfrmMessageEditor::sendenClick() {
     // delivered (see RunOutcome).
     LastRunOutcome = RunOutcome::Failed;
 
-    if (merge::trimControl(edtSubject.Text).empty() &&
+    if (platform::trimControl(edtSubject.Text).empty() &&
         !m_interaction.Confirm(kEmptySubjectQuestion)) {
         pnlTopleft.ActivePageIndex = kPageEmpfaenger;
         m_interaction.Focus(ControlId::edtSubject);
@@ -116,7 +117,7 @@ void TfrmMessageEditor::sendenClick() {
     if (edtto.Text != kRecipientListMarker) {
         // Sending nothing and saying nothing would let a calling program
         // take an empty address for a delivered mail.
-        if (merge::trimControl(edtto.Text).empty()) {
+        if (platform::trimControl(edtto.Text).empty()) {
             m_interaction.Notice("Es ist keine Empfängeradresse angegeben.");
             return;
         }
@@ -172,7 +173,7 @@ void TfrmMessageEditor::anmarkiertenEmpfngerversenden1Click() {
 }
 
 std::string TfrmMessageEditor::DefaultTestAddress() const {
-    const std::string own = merge::trimControl(MailSettings.PersonalEmail);
+    const std::string own = platform::trimControl(MailSettings.PersonalEmail);
     return own.empty() ? kFallbackTestAddress : own;
 }
 

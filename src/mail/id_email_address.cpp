@@ -1,18 +1,10 @@
 #include "mail/id_email_address.h"
+#include "platform/text_trim.h"
 
 namespace sendrix::mail {
 
 namespace {
 
-// Blanks and control characters, as a trim counts them.
-std::string trimmed(std::string_view s)
-{
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= 32)
-        s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= 32)
-        s.remove_suffix(1);
-    return std::string(s);
-}
 
 std::string upperAscii(std::string_view s)
 {
@@ -50,14 +42,14 @@ void TIdEMailAddressItem::SetText(std::string_view text)
     if (text.back() == '>') {
         const size_t open = text.find('<');
         if (open != std::string_view::npos) {
-            m_address = trimmed(text.substr(open + 1, text.size() - 1 - (open + 1)));
-            m_name = trimmed(text.substr(0, open));
+            m_address = platform::trimControl(text.substr(open + 1, text.size() - 1 - (open + 1)));
+            m_name = platform::trimControl(text.substr(0, open));
         }
     } else if (text.back() == ')') {
         const size_t open = text.find('(');
         if (open != std::string_view::npos) {
-            m_name = trimmed(text.substr(open + 1, text.size() - 1 - (open + 1)));
-            m_address = trimmed(text.substr(0, open));
+            m_name = platform::trimControl(text.substr(open + 1, text.size() - 1 - (open + 1)));
+            m_address = platform::trimControl(text.substr(0, open));
         }
     } else {
         m_address = std::string(text);
@@ -80,7 +72,7 @@ void TIdEMailAddressList::SetAddresses(std::string_view text)
     size_t pieceStart = 0;
     int quotes = 0;
     auto addPiece = [&](size_t end) {
-        const std::string piece = trimmed(text.substr(pieceStart, end - pieceStart));
+        const std::string piece = platform::trimControl(text.substr(pieceStart, end - pieceStart));
         if (!piece.empty())
             m_items.emplace_back(piece);
     };

@@ -1,6 +1,7 @@
 #include "mail/id_reply_reader.h"
 
 #include "mail/id_exception.h"
+#include "platform/text_trim.h"
 
 namespace sendrix::mail {
 
@@ -22,17 +23,6 @@ bool startsWithIgnoreCase(std::string_view text, std::string_view prefix)
 }
 
 }  // namespace
-
-std::string trimControl(std::string_view line)
-{
-    size_t begin = 0;
-    size_t end = line.size();
-    while (begin < end && static_cast<unsigned char>(line[begin]) <= 32)
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(line[end - 1]) <= 32)
-        --end;
-    return std::string(line.substr(begin, end - begin));
-}
 
 int replyCodeOfLine(std::string_view line)
 {

@@ -17,9 +17,6 @@ namespace sendrix::mail {
 // Most lines one reply may have; a hostile server must not fill the memory.
 constexpr size_t kMaxReplyLines = 1000;
 
-// The line without leading and trailing characters 0..32.
-std::string trimControl(std::string_view line);
-
 // The code of a reply line: 1 for "+OK" and 0 for "-ERR" (any case, as POP3
 // servers answer), else the number in the first three characters, 0 when
 // they are no number. 0 never matches an expected code.

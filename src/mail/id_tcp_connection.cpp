@@ -9,6 +9,7 @@
 #include "mail/id_exception.h"
 #include "mail/id_reply_reader.h"
 #include "mail/socket_error_map.h"
+#include "platform/text_trim.h"
 
 namespace sendrix::mail {
 
@@ -150,7 +151,7 @@ void TIdTCPConnection::RaiseReplyError()
 std::string TIdTCPConnection::ReadNonEmptyLine()
 {
     for (;;) {
-        std::string line = trimControl(ReadLine({}, kReplyDeadline));
+        std::string line = platform::trimControl(ReadLine({}, kReplyDeadline));
         if (!line.empty())
             return line;
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "merge/recipient_list.h"
+#include "platform/text_trim.h"
 
 namespace sendrix::merge {
 
@@ -14,7 +15,7 @@ std::string lowerAscii(std::string text) {
 
 bool addToAddressHistory(std::vector<std::string>& items, const std::string& address) {
     // An empty entry would only clutter the drop-down and the history file.
-    if (trimControl(address).empty()) return false;
+    if (platform::trimControl(address).empty()) return false;
     const std::string entry = lowerAscii(address);
     if (std::find(items.begin(), items.end(), entry) != items.end()) return false;
     items.insert(std::upper_bound(items.begin(), items.end(), entry), entry);

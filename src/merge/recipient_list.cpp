@@ -2,19 +2,18 @@
 
 #include "platform/text_codec.h"
 #include "platform/text_file.h"
+#include "platform/text_trim.h"
 
 namespace sendrix::merge {
 
 namespace {
-
-bool isControlOrBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
 // Cuts `rest` at its first ";": the part before it comes back, `rest` keeps
 // the part after it. False (nothing changed) when there is no ";".
 bool takeField(std::string_view& rest, std::string& field) {
     const std::size_t semicolon = rest.find(';');
     if (semicolon == std::string_view::npos) return false;
-    field = trimControl(rest.substr(0, semicolon));
+    field = platform::trimControl(rest.substr(0, semicolon));
     rest.remove_prefix(semicolon + 1);
     return true;
 }
@@ -29,14 +28,6 @@ std::string withoutCarriageReturns(std::string_view line) {
 
 }  // namespace
 
-std::string trimControl(std::string_view text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && isControlOrBlank(text[begin])) ++begin;
-    while (end > begin && isControlOrBlank(text[end - 1])) --end;
-    return std::string(text.substr(begin, end - begin));
-}
-
 bool isTitleLine(std::string_view line) { return line.starts_with("Name"); }
 
 RecipientRow parseRecipientLine(std::string_view line) {
@@ -45,9 +36,9 @@ RecipientRow parseRecipientLine(std::string_view line) {
     std::string_view rest = line;
     if (takeField(rest, row.name)) takeField(rest, row.vorname);
     if (takeField(rest, row.email)) {
-        row.typ = trimControl(rest);
+        row.typ = platform::trimControl(rest);
     } else {
-        row.email = trimControl(rest);
+        row.email = platform::trimControl(rest);
     }
     return row;
 }

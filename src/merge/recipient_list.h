@@ -32,9 +32,6 @@ struct RecipientList {
     std::vector<FaultyAddress> faulty;  // in file order
 };
 
-// Removes characters with codes 0 to 32 at both ends; inner ones stay.
-std::string trimControl(std::string_view text);
-
 // A line that begins with "Name" (case-sensitive, from its first character)
 // is a title line and no recipient, wherever it stands.
 bool isTitleLine(std::string_view line);

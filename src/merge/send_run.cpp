@@ -6,6 +6,7 @@
 #include "merge/sent_archive.h"
 #include "platform/system_info.h"
 #include "platform/text_codec.h"
+#include "platform/text_trim.h"
 
 namespace sendrix::merge {
 
@@ -26,7 +27,7 @@ mail::TIdMessagePriority priorityAt(int index) {
 }  // namespace
 
 std::string sentObjectsFolder(const std::string& sentObjects, const std::string& programFolder) {
-    if (trimControl(sentObjects).empty()) return {};
+    if (platform::trimControl(sentObjects).empty()) return {};
     if (!sentObjects.starts_with(".\\") && !sentObjects.starts_with("./")) return sentObjects;
     std::string folder = programFolder + sentObjects.substr(2);
     for (char& c : folder)
@@ -74,7 +75,7 @@ void SendRun::configureClient(const SmtpAccount& account) {
 void SendRun::sendToAddress(const Mailing& mailing, const SmtpAccount& account,
                             const std::vector<std::string>& body, const std::string& address,
                             int number) {
-    if (trimControl(address).empty()) return;
+    if (platform::trimControl(address).empty()) return;
 
     const std::string started = platform::longTime(m_clock.now()) + ": Mail wird an " + address +
                                 " versendet (" + std::to_string(number) + ")";
@@ -139,7 +140,7 @@ int SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
         const std::vector<std::string> body = composeListBody(mailing.body, row);
         m_observer.setStagingText(body);
         sendToAddress(mailing, account, body, row.email, number);
-        if (!trimControl(row.email).empty()) ++handed;
+        if (!platform::trimControl(row.email).empty()) ++handed;
         ++number;
         m_observer.setProgressPosition(r + 1);
         m_observer.addProtocolLine("");

@@ -8,6 +8,7 @@
 #include "platform/error.h"
 #include "platform/text_codec.h"
 #include "platform/text_file.h"
+#include "platform/text_trim.h"
 
 namespace sendrix::platform {
 
@@ -28,14 +29,6 @@ struct ProfileText {
 };
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view trimmed(std::string_view s) {
-    size_t begin = 0;
-    size_t end = s.size();
-    while (begin < end && isBlank(s[begin])) ++begin;
-    while (end > begin && isBlank(s[end - 1])) --end;
-    return s.substr(begin, end - begin);
-}
 
 // Lower case for comparison: ASCII letters and the Latin-1 capitals
 // (U+00C0-U+00DE without U+00D7), enough for every name this program uses.
@@ -58,10 +51,10 @@ bool sameName(std::string_view a, std::string_view b) { return folded(a) == fold
 
 // The name of a section line "[name]", or false for other lines.
 bool sectionName(const std::string& line, std::string_view& name) {
-    std::string_view t = trimmed(line);
+    std::string_view t = trimBlanks(line);
     if (t.empty() || t.front() != '[') return false;
     const size_t close = t.find(']');
-    name = trimmed(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+    name = trimBlanks(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
     return true;
 }
 
@@ -71,7 +64,7 @@ bool keyLine(const std::string& line, std::string_view& key, std::string_view& v
     const size_t equals = line.find('=');
     if (equals == std::string::npos) return false;
     std::string_view whole(line);
-    key = trimmed(whole.substr(0, equals));
+    key = trimBlanks(whole.substr(0, equals));
     if (key.empty() || key.front() == ';') return false;
     value = whole.substr(equals + 1);
     return true;
@@ -139,7 +132,7 @@ bool findKey(const ProfileText& profile, size_t first, size_t last, const std::s
 // Blanks around the value go, then one enclosing pair of equal quotes, and
 // at most 2047 characters remain (never cutting a character in half).
 std::string cleanValue(std::string_view raw) {
-    std::string_view v = trimmed(raw);
+    std::string_view v = trimBlanks(raw);
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
         v = v.substr(1, v.size() - 2);
     }
@@ -263,7 +256,7 @@ void writeProfileString(const std::string& path, const std::string& section,
             // After the section's last non-blank line, so blank lines that
             // part it from the next section stay where they are.
             size_t at = last;
-            while (at > first && trimmed(profile.lines[at - 1].text).empty()) --at;
+            while (at > first && trimBlanks(profile.lines[at - 1].text).empty()) --at;
             if (at > 0 && profile.lines[at - 1].end.empty()) profile.lines[at - 1].end = end;
             profile.lines.insert(profile.lines.begin() + std::ptrdiff_t(at), Line{keyText, end});
         }

@@ -30,59 +30,11 @@ int cp1252Byte(char32_t codePoint) {
     return -1;
 }
 
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
-}
-
-// Length of the well-formed UTF-8 sequence at `pos` (1-4) with its code point,
-// or 0 when the bytes there are no valid sequence (stray continuation byte,
-// truncated, overlong, surrogate, beyond U+10FFFF).
-size_t utf8Sequence(std::string_view s, size_t pos, char32_t& cp) {
-    const unsigned char b0 = static_cast<unsigned char>(s[pos]);
-    if (b0 < 0x80) {
-        cp = b0;
-        return 1;
-    }
-    size_t length;
-    char32_t minimum;
-    if ((b0 & 0xE0) == 0xC0) {
-        length = 2, cp = b0 & 0x1F, minimum = 0x80;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        length = 3, cp = b0 & 0x0F, minimum = 0x800;
-    } else if ((b0 & 0xF8) == 0xF0) {
-        length = 4, cp = b0 & 0x07, minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (pos + length > s.size()) return 0;
-    for (size_t i = 1; i < length; ++i) {
-        const unsigned char b = static_cast<unsigned char>(s[pos + i]);
-        if ((b & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return length;
-}
-
 // The next character of program text. A byte that is no valid UTF-8 is taken
 // as the Windows-1252 character it would be, so such text loses nothing.
 char32_t nextCharacter(std::string_view s, size_t& pos) {
     char32_t cp = 0;
-    const size_t length = utf8Sequence(s, pos, cp);
+    const size_t length = utf8SequenceAt(s, pos, cp);
     if (length == 0) {
         cp = cp1252CodePoint(static_cast<unsigned char>(s[pos]));
         pos += 1;
@@ -111,6 +63,53 @@ std::string repairUtf8(std::string_view bytes) {
 }
 
 }  // namespace
+
+void appendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += char(cp);
+    } else if (cp < 0x800) {
+        out += char(0xC0 | (cp >> 6));
+        out += char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += char(0xE0 | (cp >> 12));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    } else {
+        out += char(0xF0 | (cp >> 18));
+        out += char(0x80 | ((cp >> 12) & 0x3F));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    }
+}
+
+// Invalid: a stray continuation byte, truncated, overlong, a surrogate, or
+// beyond U+10FFFF.
+size_t utf8SequenceAt(std::string_view s, size_t pos, char32_t& cp) {
+    const unsigned char b0 = static_cast<unsigned char>(s[pos]);
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    }
+    size_t length;
+    char32_t minimum;
+    if ((b0 & 0xE0) == 0xC0) {
+        length = 2, cp = b0 & 0x1F, minimum = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        length = 3, cp = b0 & 0x0F, minimum = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        length = 4, cp = b0 & 0x07, minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (pos + length > s.size()) return 0;
+    for (size_t i = 1; i < length; ++i) {
+        const unsigned char b = static_cast<unsigned char>(s[pos + i]);
+        if ((b & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return length;
+}
 
 std::string cp1252ToUtf8(std::string_view bytes) {
     std::string out;
@@ -142,7 +141,7 @@ bool isValidUtf8(std::string_view bytes) {
     size_t pos = 0;
     char32_t cp = 0;
     while (pos < bytes.size()) {
-        const size_t length = utf8Sequence(bytes, pos, cp);
+        const size_t length = utf8SequenceAt(bytes, pos, cp);
         if (length == 0) return false;
         pos += length;
     }

@@ -14,6 +14,13 @@ bool fitsCp1252(std::string_view utf8);
 // Characters without a Windows-1252 byte become `replacement`.
 std::string utf8ToCp1252(std::string_view utf8, char replacement = '?');
 
+// Length (1-4) of the well-formed UTF-8 sequence at `pos`, with its code
+// point in `cp`; 0 when the bytes there are no valid sequence.
+size_t utf8SequenceAt(std::string_view text, size_t pos, char32_t& cp);
+
+// Appends the UTF-8 form of a code point.
+void appendUtf8(std::string& out, char32_t cp);
+
 // True when the bytes are valid UTF-8 (ASCII alone counts as valid).
 bool isValidUtf8(std::string_view bytes);
 

@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include "mail/id_exception.h"
 #include "mail/id_message.h"
 #include "mail/id_message_writer.h"
 #include "mail/id_smtp.h"
 #include "platform/clock.h"
+#include "support/memory_write_target.h"
 #include "support/scripted_smtp_server.h"
 
 using namespace sendrix::mail;
@@ -15,30 +14,6 @@ using sendrix::test::SmtpBehaviour;
 using sendrix::test::SmtpScript;
 
 namespace {
-
-// Keeps every byte the message writer writes, to compare with the wire.
-class TextSink : public IdWriteTarget {
-public:
-    void WriteText(std::string_view text) override { bytes.append(text); }
-    void WriteLine(std::string_view text) override
-    {
-        bytes.append(text);
-        bytes.append("\r\n");
-    }
-    void WriteLines(const std::vector<std::string>& lines) override
-    {
-        for (const auto& line : lines)
-            WriteLine(line);
-    }
-    void WriteFromStream(int fd) override
-    {
-        lseek(fd, 0, SEEK_SET);
-        char buffer[4096];
-        for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
-            bytes.append(buffer, size_t(n));
-    }
-    std::string bytes;
-};
 
 const sendrix::platform::FixedClock kClock({2026, 12, 8, 14, 5, 31, 2, 60});
 
@@ -518,15 +493,15 @@ TEST_F(Smtp, DeliverSendsToThenCcThenBccAndExactlyTheWritersText)
     smtp.Deliver(message);
     smtp.Close();
 
-    TextSink expected;
+    sendrix::test::MemoryWriteTarget expected;
     WriteMessage(expected, message, kClock);
-    EXPECT_NE(expected.bytes.find("\r\n..eine Zeile mit Punkt\r\n"), std::string::npos);
+    EXPECT_NE(expected.Bytes().find("\r\n..eine Zeile mit Punkt\r\n"), std::string::npos);
     EXPECT_EQ(recorded(server), "ehlo " + host() + "\r\nRset\r\nMail from:<ich@example.org>\r\n"
                                 "RCPT to:<anna@example.org>\r\nRCPT to:<bert@example.org>\r\n"
                                 "RCPT to:<carla@example.org>\r\nRCPT to:<dora@example.org>\r\n"
-                                "Data\r\n" + expected.bytes + ".\r\nQuit\r\n");
+                                "Data\r\n" + expected.Bytes() + ".\r\nQuit\r\n");
     ASSERT_EQ(server.messages().size(), 1u);
-    EXPECT_EQ(server.messages()[0], expected.bytes);
+    EXPECT_EQ(server.messages()[0], expected.Bytes());
 }
 
 TEST_F(Smtp, MailAgentSetsTheXMailerEntryAndAnEmptyOneRemovesIt)

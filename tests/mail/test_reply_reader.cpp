@@ -2,6 +2,7 @@
 
 #include "mail/id_exception.h"
 #include "mail/id_reply_reader.h"
+#include "platform/text_trim.h"
 
 using namespace sendrix::mail;
 
@@ -24,9 +25,9 @@ TEST(ReplyCode, ReadsNumbersPop3WordsAndRefusesLetters)
 
 TEST(ReplyCode, TrimRemovesControlCharactersAndBlanksAtBothEnds)
 {
-    EXPECT_EQ(trimControl(std::string("\t \x01 250 ok \r\n\0", 14)), "250 ok");
-    EXPECT_EQ(trimControl(" \r\n\t "), "");
-    EXPECT_EQ(trimControl("a\tb"), "a\tb");
+    EXPECT_EQ(sendrix::platform::trimControl(std::string("\t \x01 250 ok \r\n\0", 14)), "250 ok");
+    EXPECT_EQ(sendrix::platform::trimControl(" \r\n\t "), "");
+    EXPECT_EQ(sendrix::platform::trimControl("a\tb"), "a\tb");
 }
 
 TEST(ReplyReader, SingleLineRepliesEndAtOnce)
