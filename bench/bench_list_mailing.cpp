@@ -14,6 +14,7 @@
 
 #include "bench_support.h"
 #include "merge/recipient_list.h"
+#include "platform/version.h"
 
 namespace {
 
@@ -59,7 +60,8 @@ std::string renderedMessage()
     std::string text =
         "From: \"Absender\" <absender@example.org>\r\nSubject: Einladung zum Sommerfest\r\n"
         "To: kunde1@example.org\r\nContent-Type: text/plain\r\nMIME-Version: 1.0\r\n"
-        "Date: Tue, 8 Dec 2026 14:05:31 +0100\r\nX-Priority: 3\r\nX-Library: Sendrix 1.2.0.20\r\n\r\n"
+        "Date: Tue, 8 Dec 2026 14:05:31 +0100\r\nX-Priority: 3\r\nX-Library: Sendrix " +
+        std::string(sendrix::platform::kProgramVersion) + "\r\n\r\n"
         "Sehr geehrte Frau M\xfcller1,\r\n\r\n";
     return text + bodyText() + ".\r\n";
 }

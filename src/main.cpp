@@ -20,10 +20,11 @@ int main(int argc, char** argv) {
         const std::string program = sendrix::platform::programPath();
         const std::string module =
             sendrix::windowModulePath(program.substr(0, program.find_last_of('/') + 1));
-        int status = 0;
-        std::string error;
-        if (sendrix::runWindowModule(module, argc, argv, status, error)) return status;
-        std::cerr << "Das Fenster von Sendrix kann nicht geladen werden: " << error << "\n";
+        try {
+            return sendrix::runWindowModule(module, argc, argv);
+        } catch (const sendrix::WindowModuleError& error) {
+            std::cerr << "Das Fenster von Sendrix kann nicht geladen werden: " << error.what() << "\n";
+        }
 #endif
         reason = NoWindowReason::BuiltWithoutWindow;
     }

@@ -17,23 +17,18 @@ std::string windowModulePath(const std::string& programFolder) {
     return programFolder + "../lib/sendrix/" + kModuleName;
 }
 
-bool runWindowModule(const std::string& path, int& argc, char** argv, int& status, std::string& error) {
+int runWindowModule(const std::string& path, int& argc, char** argv) {
     void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!module) {
         const char* text = ::dlerror();
-        error = text ? text : path;
-        return false;
+        throw WindowModuleError(text ? text : path);
     }
     using Entry = int (*)(int*, char**);
     auto entry = reinterpret_cast<Entry>(::dlsym(module, "sendrix_run_window"));
-    if (!entry) {
-        error = path + ": sendrix_run_window fehlt";
-        return false;
-    }
+    if (!entry) throw WindowModuleError(path + ": sendrix_run_window fehlt");
     // The module stays loaded until the process ends: Qt's own clean-up
     // runs at exit.
-    status = entry(&argc, argv);
-    return true;
+    return entry(&argc, argv);
 }
 
 }  // namespace sendrix

@@ -1,5 +1,7 @@
 #include "app/version_info.h"
 
+#include "platform/version.h"
+
 namespace sendrix::app {
 
 namespace {
@@ -17,7 +19,7 @@ std::string VersionResource::query(const std::string& subBlock) const {
 
 const VersionResource& ProgramVersionResource() {
     static const VersionResource resource({
-        {"StringFileInfo\\040704E4\\FileVersion", "1.2.0.20"},
+        {"StringFileInfo\\040704E4\\FileVersion", platform::kProgramVersion},
         {"StringFileInfo\\040704E4\\FileDescription", "Mailclient"},
         {"StringFileInfo\\040704E4\\LegalCopyright",
          "© 2026 Die Sendrix-Entwickler. Freie Software ohne jede Gewährleistung."},

@@ -4,6 +4,7 @@
 
 #include "mail/id_exception.h"
 #include "mail/id_header_coder.h"
+#include "platform/version.h"
 
 namespace sendrix::mail {
 
@@ -62,7 +63,7 @@ void TIdMessage::Clear()
 
 namespace {
 
-constexpr const char* kLibraryName = "Sendrix 1.2.0.20";
+const std::string kLibraryName = std::string("Sendrix ") + platform::kProgramVersion;
 
 // Header values are single lines: a CR or LF that came in from a field
 // would end the line and start one of the sender's choosing.

@@ -11,6 +11,7 @@
 #include "app/handler_runner.h"
 #include "app/tfrm_message_editor.h"
 #include "platform/clock.h"
+#include "platform/version.h"
 #include "ui/icons.h"
 #include "ui/main_window.h"
 #include "ui/qt_interaction.h"
@@ -30,6 +31,7 @@ bool installGermanQtTranslation(QApplication& application) {
 int runQtApplication(int& argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
+    QApplication::setApplicationVersion(QString::fromLatin1(platform::kProgramVersion));
     // No display name: the desktop would append it to every caption
     // ("Setup — Sendrix"), and the captions are the program's own.
     QApplication::setDesktopFileName(QStringLiteral("sendrix"));
