@@ -11,7 +11,7 @@ namespace {
 TEST(Ascii, OnlyLettersAToZChangeCase) {
     // UTF-8 umlauts and Windows-1252 bytes stay as they are: a locale's
     // tolower would turn "\xC4" into "\xE4" under Latin-1.
-    EXPECT_EQ(asciiLowered("ÄrgerMÜLLER Z@[\x40\x5B\xC4]"), "ärgermÜller z@[\x40\x5B\xC4]");
+    EXPECT_EQ(asciiLowered("ÄrgerMÜLLER Z@[\x40\x5B\xC4]"), "ÄrgermÜller z@[\x40\x5B\xC4]");
     EXPECT_EQ(asciiUppered("mail from:<ä`{>"), "MAIL FROM:<ä`{>");
     EXPECT_TRUE(equalsNoCase("LocalHost", "localhOST"));
     EXPECT_FALSE(equalsNoCase("localhost", "localhost."));
@@ -39,18 +39,18 @@ TEST(Ascii, WholeNumbers) {
         {"-0x10", true, true, true, 16},
         {"007", true, false, false, 7},
         {"18446744073709551615", true, false, false, 18446744073709551615ull},
-        {"18446744073709551616", false},
-        {"", false},
-        {"+", false},
-        {"0x", false},
-        {"--1", false},
-        {"+-1", false},
-        {"0x-1", false},
-        {"0x0x1", false},
-        {" 1", false},
-        {"1 ", false},
-        {"12a", false},
-        {"1e3", false},
+        {"18446744073709551616", false, false, false, 0},
+        {"", false, false, false, 0},
+        {"+", false, false, false, 0},
+        {"0x", false, false, false, 0},
+        {"--1", false, false, false, 0},
+        {"+-1", false, false, false, 0},
+        {"0x-1", false, false, false, 0},
+        {"0x0x1", false, false, false, 0},
+        {" 1", false, false, false, 0},
+        {"1 ", false, false, false, 0},
+        {"12a", false, false, false, 0},
+        {"1e3", false, false, false, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text);
