@@ -187,21 +187,27 @@ void showAction(QAction* action, const app::TMenuItem& model) {
     action->setChecked(model.Checked);
 }
 
-// Brings a text field up to the model's lines. Lines only added at the end
-// (the protocol during a send) are appended instead of setting the whole
-// text again, so a long run stays linear.
+// Brings a text field up to the model's lines when they differ.
 void showLines(QPlainTextEdit* widget, const app::TMemo& model, std::vector<std::string>& shown) {
     if (model.Lines == shown) return;
     const QSignalBlocker blocker(widget);
-    const bool appended = model.Lines.size() > shown.size() && !shown.empty() &&
-                          std::equal(shown.begin(), shown.end(), model.Lines.begin());
-    if (appended) {
-        for (std::size_t i = shown.size(); i < model.Lines.size(); ++i)
-            widget->appendPlainText(toQt(model.Lines[i]));
-    } else {
-        widget->setPlainText(joinLines(model.Lines));
-    }
+    widget->setPlainText(joinLines(model.Lines));
     shown = model.Lines;
+}
+
+// Brings the protocol field up to the model: only the lines added since the
+// last repaint are appended, so a send run that repaints once per row stays
+// linear in the number of rows.
+void showLog(QPlainTextEdit* widget, const app::TLogMemo& model, app::LogMemoFollower& shown) {
+    const app::LogMemoFollower::News news = shown.next(model);
+    if (!news.restart && news.first == model.Lines.size()) return;
+    const QSignalBlocker blocker(widget);
+    if (news.restart || news.first == 0) {
+        widget->setPlainText(joinLines(model.Lines));
+        return;
+    }
+    for (std::size_t i = news.first; i < model.Lines.size(); ++i)
+        widget->appendPlainText(toQt(model.Lines[i]));
 }
 
 }  // namespace
@@ -845,7 +851,7 @@ void MainWindow::refreshSalutation() {
 void MainWindow::refreshBody() { showLines(m_Memo, m_form.Memo, m_shownMemo); }
 
 void MainWindow::refreshProtocol() {
-    showLines(m_protokollmemo, m_form.protokollmemo, m_shownProtocol);
+    showLog(m_protokollmemo, m_form.protokollmemo, m_shownProtocol);
     showPages(m_Control, m_form.Control);
 }
 

@@ -145,7 +145,7 @@ private:
     QPlainTextEdit* m_Memo = nullptr;
     QPlainTextEdit* m_protokollmemo = nullptr;
     std::vector<std::string> m_shownMemo;
-    std::vector<std::string> m_shownProtocol;
+    app::LogMemoFollower m_shownProtocol;
 
     QProgressBar* m_Progress = nullptr;
     QLabel* m_statusPanel0 = nullptr;
