@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/version_info.h"
+#include "platform/text_codec.h"
 
 namespace sendrix::app {
 
@@ -12,13 +13,8 @@ constexpr const char* kSummary = "Serienmails mit persönlicher Anrede an eine E
 constexpr std::size_t kHelpWidth = 79;
 constexpr std::size_t kHelpTermColumn = 26;
 
-// Characters (code points) of UTF-8 text: the columns it takes on a console.
-std::size_t columns(const std::string& text) {
-    std::size_t count = 0;
-    for (unsigned char byte : text)
-        if ((byte & 0xC0) != 0x80) ++count;
-    return count;
-}
+// The columns text takes on a console: one per character.
+std::size_t columns(const std::string& text) { return platform::characterCount(text); }
 
 // `text` as lines of at most kHelpWidth columns, each but the first indented
 // by `indent` blanks; the first continues a line that is `used` columns

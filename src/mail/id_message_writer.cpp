@@ -1,6 +1,5 @@
 #include "mail/id_message_writer.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -11,6 +10,7 @@
 #include "mail/id_coder_3to4.h"
 #include "mail/id_exception.h"
 #include "mail/id_header_coder.h"
+#include "platform/ascii.h"
 #include "platform/error.h"
 #include "platform/temp_file.h"
 #include "platform/text_codec.h"
@@ -108,26 +108,6 @@ std::vector<std::string> bodyWireLines(const std::vector<std::string>& body, boo
     lines.reserve(body.size());
     for (const std::string& line : body)
         appendBodyLine(lines, line, toIso2022Jp);
-    return lines;
-}
-
-// Extra header lines come from outside: a CR or LF in one would start a line
-// of its own, and an empty one would end the part's header block.
-std::vector<std::string> safeHeaderLines(const TIdHeaderList& headers)
-{
-    std::vector<std::string> lines;
-    for (const std::string& line : headers.Lines()) {
-        std::string safe = line;
-        bool blank = true;
-        for (char& c : safe) {
-            if (c == '\r' || c == '\n')
-                c = ' ';
-            if (static_cast<unsigned char>(c) > 32)
-                blank = false;
-        }
-        if (!blank)
-            lines.push_back(std::move(safe));
-    }
     return lines;
 }
 
@@ -285,10 +265,7 @@ void writeTextParts(IdWriteTarget& target, TIdMessage& message, std::string_view
 std::string firstPartContentType(const TIdMessage& message)
 {
     const std::string& type = message.ContentType;
-    std::string prefix = type.substr(0, 5);
-    for (char& c : prefix)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return prefix == "text/" ? type : "text/plain";
+    return platform::startsWithNoCase(type, "text/") ? type : "text/plain";
 }
 
 void writeMixed(IdWriteTarget& target, TIdMessage& message, const PartCounts& counts,
@@ -373,7 +350,7 @@ void WriteAttachmentPart(IdWriteTarget& target, TIdAttachment& attachment)
     target.WriteLine("Content-Transfer-Encoding: " + attachment.ContentTransfer());
     target.WriteLine("Content-Disposition: " + attachment.ContentDisposition() + ";");
     target.WriteLine("        filename=\"" + name + "\"");
-    target.WriteLines(safeHeaderLines(attachment.ExtraHeaders));
+    target.WriteLines(attachment.ExtraHeaders.SafeLines());
     target.WriteLine("");
     target.WriteFromStream(temporary.fd());
     target.WriteLine("");
@@ -390,7 +367,7 @@ void WriteTextPart(IdWriteTarget& target, TIdText& text)
 
     target.WriteLine("Content-Type: " + text.ContentType());
     target.WriteLine("Content-Transfer-Encoding: " + text.ContentTransfer());
-    target.WriteLines(safeHeaderLines(text.ExtraHeaders));
+    target.WriteLines(text.ExtraHeaders.SafeLines());
     target.WriteLine("");
     for (const std::string& line : text.Body) {
         coder->Feed(line);

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "app/command_line.h"
+#include "platform/text_codec.h"
 
 using namespace sendrix::app;
 
@@ -17,13 +18,6 @@ const ManualSection& section(const std::string& title) {
     for (const ManualSection& s : ProgramManual())
         if (s.title == title) return s;
     throw std::runtime_error("no section " + title);
-}
-
-std::size_t columns(const std::string& line) {
-    std::size_t count = 0;
-    for (unsigned char byte : line)
-        if ((byte & 0xC0) != 0x80) ++count;
-    return count;
 }
 
 // Each form of a term ("/e:ADRESSE, /from:ADRESSE") as an argument with a
@@ -69,7 +63,7 @@ TEST(ProgramManual, HelpFitsSeventyNineColumnsAndEndsWithTheManualPage) {
     std::string line;
     while (std::getline(lines, line)) {
         SCOPED_TRACE(line);
-        EXPECT_LE(columns(line), 79u);
+        EXPECT_LE(sendrix::platform::characterCount(line), 79u);
     }
     EXPECT_EQ(help.rfind("Aufruf: sendrix [EMPFÄNGERLISTE] [SCHALTER ...]\n", 0), 0u);
     EXPECT_NE(help.find("\n  /INI:DATEI              Eine andere Mail-Konfiguration; das "
