@@ -30,10 +30,8 @@ public:
         if (m_form.StatusBar1.Panels.size() < 2) m_form.StatusBar1.Panels.resize(2);
         m_form.StatusBar1.Panels[1] = text;
     }
-    void addProtocolLine(const std::string& text) override {
-        m_form.protokollmemo.Lines.push_back(text);
-    }
-    void clearProtocol() override { m_form.protokollmemo.Lines.clear(); }
+    void addProtocolLine(const std::string& text) override { m_form.protokollmemo.Add(text); }
+    void clearProtocol() override { m_form.protokollmemo.Clear(); }
     void showProtocolPage() override { m_form.Control.ActivePageIndex = kPageProtokoll; }
     void showProgress(int maximum) override {
         m_form.Progress.Max = maximum;
@@ -58,16 +56,8 @@ private:
     Interaction& m_interaction;
 };
 
-std::string cellOf(const std::vector<std::string>& cells, std::size_t col) {
-    return col < cells.size() ? cells[col] : std::string();
-}
-
-merge::RecipientRow recipientRow(const std::vector<std::string>& cells) {
-    return {cellOf(cells, 0), cellOf(cells, 1), cellOf(cells, 2), cellOf(cells, 3),
-            cellOf(cells, 4)};
-}
-
-// The composed mailing as the controls hold it now.
+// The composed mailing as the controls hold it now, without the recipient
+// rows: only the list send needs them (recipientRowsOf).
 merge::Mailing mailingOf(const TfrmMessageEditor& form) {
     merge::Mailing mailing;
     mailing.senderAddress = form.MailSettings.PersonalEmail;
@@ -82,17 +72,18 @@ merge::Mailing mailingOf(const TfrmMessageEditor& form) {
     mailing.body.salutationTemplate = form.Anrede.Text;
     mailing.body.html = form.html.Checked;
     mailing.body.body = form.Memo.Lines;
-    const std::vector<std::vector<std::string>>& cells = form.empfaengerliste.Cells;
-    for (std::size_t r = 1; r < cells.size(); ++r) mailing.rows.push_back(recipientRow(cells[r]));
     return mailing;
 }
 
-merge::SmtpAccount accountOf(const TMailSettings& settings) {
+// Reads the password from the keyring the first time a login needs it, so a
+// run without login never asks the keyring.
+merge::SmtpAccount accountOf(TMailSettings& settings, SecretStore* secrets) {
     merge::SmtpAccount account;
     account.host = settings.ServerName;
     account.port = settings.ServerPort;
     account.user = settings.ServerUser;
-    account.password = settings.ServerPassword;
+    account.password = settings.SMTPAuthenticationType != 0 ? SmtpLoginPassword(settings, secrets)
+                                                            : settings.ServerPassword;
     account.authenticationType = settings.SMTPAuthenticationType;
     account.timeoutSeconds = settings.Timeout;
     return account;
@@ -113,7 +104,7 @@ void TfrmMessageEditor::sendenClick() {
         return;
     }
 
-    const merge::Mailing mailing = mailingOf(*this);
+    merge::Mailing mailing = mailingOf(*this);
     if (edtto.Text != kRecipientListMarker) {
         // Sending nothing and saying nothing would let a calling program
         // take an empty address for a delivered mail.
@@ -125,6 +116,7 @@ void TfrmMessageEditor::sendenClick() {
         SendToAddress(edtto.Text, 1);
         AddToAddressHistory(edtto.Text);
     } else {
+        mailing.rows = recipientRowsOf(empfaengerliste);
         if (!SendImmediately &&
             !m_interaction.Confirm("Wollen Sie diese Mail an " +
                                    std::to_string(mailing.rows.size()) +
@@ -135,7 +127,7 @@ void TfrmMessageEditor::sendenClick() {
         }
         FormSendObserver observer(*this, m_interaction);
         merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile);
-        run.runList(mailing, accountOf(MailSettings),
+        run.runList(mailing, accountOf(MailSettings, Secrets),
                     merge::sentObjectsFolder(MailSettings.SentObjects, platform::programFolder()),
                     !SendImmediately);
     }
@@ -146,7 +138,7 @@ void TfrmMessageEditor::sendenClick() {
 void TfrmMessageEditor::SendToAddress(const std::string& address, int number) {
     FormSendObserver observer(*this, m_interaction);
     merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile);
-    run.sendToAddress(mailingOf(*this), accountOf(MailSettings), Memo1.Lines, address, number);
+    run.sendToAddress(mailingOf(*this), accountOf(MailSettings, Secrets), Memo1.Lines, address, number);
 }
 
 void TfrmMessageEditor::anmarkiertenEmpfngerversenden1Click() {
@@ -160,7 +152,7 @@ void TfrmMessageEditor::anmarkiertenEmpfngerversenden1Click() {
         m_interaction.Notice("Die Empfängerliste enthält keinen Empfänger.");
         return;
     }
-    const merge::RecipientRow row = recipientRow(empfaengerliste.Cells[r]);
+    const merge::RecipientRow row = recipientRowOf(empfaengerliste.Cells[r]);
     if (!m_interaction.Confirm("Wollen Sie diese Mail an " + row.name + " " + row.vorname + " (" +
                                row.email + ") verschicken?\r\n(von " +
                                MailSettings.PersonalEmail + ")")) {
