@@ -10,6 +10,9 @@
 #include "platform/error.h"
 #include "platform/profile_file.h"
 #include "scratch_folder.h"
+#include "support/expect_throw.h"
+
+using sendrix::test::expectThrowText;
 
 namespace sendrix::platform {
 namespace {
@@ -266,13 +269,12 @@ TEST_F(ProfileFileTest, FailedWriteRaisesTheMessageAndLeavesTheFileAlone) {
     // No folder to put the file in: its parent is a regular file.
     const std::string blocker = dir.write("plain", "not a folder");
     const std::string inside = blocker + "/Mail.ini";
-    try {
-        writeProfileString(inside, "Smtp", "ServerName", "x");
-        FAIL() << "no error";
-    } catch (const FileError& e) {
-        EXPECT_EQ(std::string(e.what()), "In " + inside + " kann nicht geschrieben werden");
-        EXPECT_EQ(e.errorNumber(), ENOTDIR);
-    }
+    expectThrowText<FileError>(
+        [&] { writeProfileString(inside, "Smtp", "ServerName", "x"); },
+        "In " + inside + " kann nicht geschrieben werden",
+        [&](const FileError& e) {
+            EXPECT_EQ(e.errorNumber(), ENOTDIR);
+        });
     EXPECT_EQ(readProfileString(inside, "Smtp", "ServerName", "d"), "d");
     EXPECT_EQ(dir.read("plain"), "not a folder");
 }

@@ -12,6 +12,9 @@
 #include "platform/temp_file.h"
 #include "platform/text_file.h"
 #include "scratch_folder.h"
+#include "support/expect_throw.h"
+
+using sendrix::test::expectThrowText;
 
 namespace sendrix::platform {
 namespace {
@@ -50,16 +53,14 @@ TEST(TextFile, ReadsEitherCharacterSetAndNulBytesSurvive) {
 TEST(TextFile, MissingFileRaisesTheOpenErrorNamingIt) {
     ScratchFolder folder;
     const std::string path = folder.file("fehlt.txt");
-    try {
-        readFileBytes(path);
-        FAIL() << "no error";
-    } catch (const FileError& e) {
-        EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
-        // The fixed text stays the first line; the reason follows on a second.
-        EXPECT_EQ(std::string(e.what()),
-                  "Datei " + path + " kann nicht geöffnet werden\n" + fileErrorText(ENOENT));
-        EXPECT_EQ(e.errorNumber(), ENOENT);
-    }
+    // The fixed text stays the first line; the reason follows on a second.
+    expectThrowText<FileError>(
+        [&] { readFileBytes(path); },
+        "Datei " + path + " kann nicht geöffnet werden\n" + fileErrorText(ENOENT),
+        [&](const FileError& e) {
+            EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+            EXPECT_EQ(e.errorNumber(), ENOENT);
+        });
 }
 
 TEST(TextFile, WrittenLinesReadBackAndKeepEveryCharacter) {
