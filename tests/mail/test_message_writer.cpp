@@ -15,7 +15,7 @@
 #include "mail/memory_write_target.h"
 #include "platform/clock.h"
 #include "platform/error.h"
-#include "platform/scratch_folder.h"
+#include "support/temp_folder.h"
 #include "support/expect_throw.h"
 
 using sendrix::test::expectThrowText;
@@ -24,7 +24,7 @@ using ::testing::_;
 namespace sendrix::mail {
 namespace {
 
-using platform::testing::ScratchFolder;
+using test::TempFolder;
 
 // Monday, 7 December 2026, 13:58:43, Central European winter time.
 platform::LocalTime winterTime(int offsetMinutes = 60)
@@ -89,7 +89,7 @@ protected:
         const char* old = std::getenv("TMPDIR");
         if (old)
             m_oldTmpDir = old;
-        ::setenv("TMPDIR", m_temp.path().c_str(), 1);
+        ::setenv("TMPDIR", m_temp.folder().c_str(), 1);
         m_message.ContentType = "text/plain";
         m_message.From.SetText("Max Muster <max@example.com>");
         m_message.Recipients.SetAddresses("anna@example.org");
@@ -133,8 +133,8 @@ protected:
         return std::string::npos;
     }
 
-    ScratchFolder m_temp;
-    ScratchFolder m_files;
+    TempFolder m_temp;
+    TempFolder m_files;
     std::optional<std::string> m_oldTmpDir;
     platform::FixedClock m_clock{winterTime()};
     TIdMessage m_message;
@@ -559,7 +559,7 @@ TEST(AttachmentHeaderName, CutsAtTheLastFolderSeparatorOfEitherKind)
 
 TEST_F(MessageWriter, MissingAttachmentFailsAfterItsBoundaryAndLeavesNoTemporaryFile)
 {
-    const std::string path = m_files.file("fehlt.pdf");
+    const std::string path = m_files.path("fehlt.pdf");
     m_message.MessageParts.AddAttachment(path);
     MemoryWriteTarget target;
     // The fixed text stays the first line; the reason follows on a second.
@@ -574,12 +574,12 @@ TEST_F(MessageWriter, MissingAttachmentFailsAfterItsBoundaryAndLeavesNoTemporary
 TEST_F(MessageWriter, UncreatableTemporaryFileFailsWithItsText)
 {
     m_message.MessageParts.AddAttachment(file("a.txt", "a"));
-    ::setenv("TMPDIR", m_temp.file("gibt-es-nicht").c_str(), 1);
+    ::setenv("TMPDIR", m_temp.path("gibt-es-nicht").c_str(), 1);
     expectThrowText<FileError>(
         [&] { write(); }, _,
         [&](const FileError& e) {
             const std::string text = e.what();
-            EXPECT_EQ(text.rfind("Datei " + m_temp.file("gibt-es-nicht"), 0), 0u) << text;
+            EXPECT_EQ(text.rfind("Datei " + m_temp.path("gibt-es-nicht"), 0), 0u) << text;
             EXPECT_EQ(text.substr(text.size() - 27), " kann nicht erstellt werden") << text;
         });
 }

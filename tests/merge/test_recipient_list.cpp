@@ -6,7 +6,7 @@
 
 #include "platform/error.h"
 #include "support/expect_throw.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 using sendrix::test::expectThrowText;
 using ::testing::HasSubstr;

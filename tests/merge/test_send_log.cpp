@@ -7,7 +7,7 @@
 #include "merge/send_log.h"
 #include "platform/error.h"
 #include "support/expect_throw.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 using sendrix::test::expectThrowText;
 
