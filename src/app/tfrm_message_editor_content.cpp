@@ -17,12 +17,9 @@ namespace sendrix::app {
 
 void TfrmMessageEditor::AnredeChange() {
     if (!useAnrede.Checked) return;
-    merge::RecipientRow first;
-    if (empfaengerliste.RowCount() > 1) {
-        const std::vector<std::string>& cells = empfaengerliste.Cells[1];
-        auto cell = [&](std::size_t col) { return col < cells.size() ? cells[col] : std::string(); };
-        first = {cell(0), cell(1), cell(2), cell(3), cell(4)};
-    }
+    const merge::RecipientRow first = empfaengerliste.RowCount() > 1
+                                          ? recipientRowOf(empfaengerliste.Cells[1])
+                                          : merge::RecipientRow{};
     Vorschau.Caption =
         merge::BuildSalutation(Anrede.Text, first, merge::SalutationVariant::Preview);
 }

@@ -11,14 +11,9 @@ namespace sendrix::app {
 
 namespace {
 
-const std::vector<std::string> kRecipientTitles = {"OK", "Name", "Vorname", "Email", "Typ"};
 const std::vector<int> kRecipientColumnWidths = {28, 90, 80, 200, 23};
 
 constexpr int kColOk = 0;
-
-std::vector<std::string> gridRow(const merge::RecipientRow& row) {
-    return {row.ok, row.name, row.vorname, row.email, row.typ};
-}
 
 }  // namespace
 
@@ -35,7 +30,7 @@ void TfrmMessageEditor::LoadRecipientList(const std::string& path) {
     std::vector<std::vector<std::string>> cells;
     cells.reserve(list.rows.size() + 1);
     cells.push_back(empfaengerliste.Cells.empty() ? kRecipientTitles : empfaengerliste.Cells[0]);
-    for (const merge::RecipientRow& row : list.rows) cells.push_back(gridRow(row));
+    for (const merge::RecipientRow& row : list.rows) cells.push_back(gridCellsOf(row));
     empfaengerliste.Cells = std::move(cells);
     empfaengerliste.Row = 1;
     RememberedRow = 1;
