@@ -87,9 +87,9 @@ struct TFileDialog {
 };
 
 // The recipient grid: Cells[row][col], row 0 the titles. Columns: OK, Name,
-// Vorname, Email, Typ.
+// Vorname, Email, Typ, then the further columns of a list with a title line.
 struct TStringGrid {
-    static constexpr int ColCount = 5;
+    static constexpr int ColCount = 5;  // the fixed columns
     std::vector<std::vector<std::string>> Cells;
     std::vector<int> ColWidths = std::vector<int>(ColCount, 60);
     int Row = 1;             // current row
@@ -98,6 +98,11 @@ struct TStringGrid {
     bool RowSelect = true;   // goRowSelect: whole rows selected
 
     int RowCount() const { return static_cast<int>(Cells.size()); }
+    // The fixed columns and the further ones the title row names.
+    int ColumnCount() const {
+        const int titles = Cells.empty() ? 0 : static_cast<int>(Cells[0].size());
+        return titles > ColCount ? titles : ColCount;
+    }
 };
 
 }  // namespace sendrix::app

@@ -8,7 +8,9 @@
 #include <cerrno>
 
 #include "app/command_line.h"
+#include "app/recipient_grid.h"
 #include "app/settings_paths.h"
+#include "merge/salutation.h"
 #include "platform/error.h"
 #include "platform/profile_file.h"
 #include "platform/system_info.h"
@@ -18,7 +20,6 @@ namespace sendrix::app {
 
 namespace {
 
-const std::vector<std::string> kRecipientTitles = {"OK", "Name", "Vorname", "Email", "Typ"};
 
 std::string stampedSubject(const std::string& subject, int stamp, const platform::LocalTime& now) {
     std::string when;
@@ -52,8 +53,7 @@ TfrmMessageEditor::TfrmMessageEditor(Interaction& interaction, const platform::C
     // Created with the header row and one empty row.
     empfaengerliste.Cells.assign(2, std::vector<std::string>(TStringGrid::ColCount));
 
-    Anrede.Items = {"Hallo %Vorname,", "Hallo %Vorname %Name,", "Sehr geehrte%m/w %Name,",
-                    "Liebe%mw %Vorname,", "Liebe%mw %Vorname %Name,"};
+    Anrede.Items.assign(merge::kSalutationTemplates.begin(), merge::kSalutationTemplates.end());
     Anrede.Text = "Hallo %Vorname,";
     Vorschau.Caption = "...";
 
@@ -138,6 +138,7 @@ void TfrmMessageEditor::FormCreate() {
             CloseAfterRun = true;
         }
         if (options.DontSave) DontSave = true;
+        if (!options.DryRunFolder.empty()) DryRunFolder = options.DryRunFolder;
         if (options.Subject) edtSubject.Text = *options.Subject;
         if (options.To) edtto.Text = *options.To;
         if (options.CC) edtCC.Text = *options.CC;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/recipient_grid.h"
 #include "app/settings_paths.h"
 #include "app/tfrm_message_editor.h"
 #include "merge/address_history.h"
@@ -16,13 +17,12 @@ namespace sendrix::app {
 
 namespace {
 
-const std::vector<std::string> kRecipientTitles = {"OK", "Name", "Vorname", "Email", "Typ"};
-const std::vector<int> kRecipientColumnWidths = {28, 90, 80, 200, 23};
-
 constexpr int kColOk = 0;
 
-std::vector<std::string> gridRow(const merge::RecipientRow& row) {
-    return {row.ok, row.name, row.vorname, row.email, row.typ};
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace
@@ -37,11 +37,8 @@ void TfrmMessageEditor::LoadRecipientList(const std::string& path) {
     // be read leaves the list loaded before as it was.
     const merge::RecipientList list = merge::readRecipientList(path);
 
-    std::vector<std::vector<std::string>> cells;
-    cells.reserve(list.rows.size() + 1);
-    cells.push_back(empfaengerliste.Cells.empty() ? kRecipientTitles : empfaengerliste.Cells[0]);
-    for (const merge::RecipientRow& row : list.rows) cells.push_back(gridRow(row));
-    empfaengerliste.Cells = std::move(cells);
+    fillGrid(empfaengerliste, list);
+    RecipientListFolder = folderOf(path);
     empfaengerliste.Row = 1;
     RememberedRow = 1;
 
@@ -74,7 +71,7 @@ void TfrmMessageEditor::empfaengerlisteDblClick() {
     // A row remembered from a longer list loaded before may be gone.
     if (RememberedRow < 1 || RememberedRow >= empfaengerliste.RowCount()) return;
     std::vector<std::string>& row = empfaengerliste.Cells[RememberedRow];
-    if (row.size() <= kColOk) row.resize(TStringGrid::ColCount);
+    if (row.size() <= kColOk) row.resize(empfaengerliste.ColumnCount());
     row[kColOk] = row[kColOk] == merge::kSendMark ? "" : merge::kSendMark;
 }
 
@@ -92,14 +89,12 @@ void TfrmMessageEditor::AddToAddressHistory(const std::string& address) {
 
 void TfrmMessageEditor::AnredeChange() {
     if (!useAnrede.Checked) return;
+    const std::vector<std::string> extraTitles = extraTitlesOf(empfaengerliste);
     merge::RecipientRow first;
-    if (empfaengerliste.RowCount() > 1) {
-        const std::vector<std::string>& cells = empfaengerliste.Cells[1];
-        auto cell = [&](std::size_t col) { return col < cells.size() ? cells[col] : std::string(); };
-        first = {cell(0), cell(1), cell(2), cell(3), cell(4)};
-    }
-    Vorschau.Caption =
-        merge::BuildSalutation(Anrede.Text, first, merge::SalutationVariant::Preview);
+    if (empfaengerliste.RowCount() > 1)
+        first = recipientRowOf(empfaengerliste.Cells[1], extraTitles.size());
+    Vorschau.Caption = merge::BuildSalutation(Anrede.Text, first,
+                                              merge::SalutationVariant::Preview, extraTitles);
 }
 
 void TfrmMessageEditor::useAnredeClick() {

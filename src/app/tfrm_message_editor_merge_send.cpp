@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "app/recipient_grid.h"
 #include "app/tfrm_message_editor.h"
 #include "merge/body_composition.h"
 #include "merge/mailing.h"
+#include "merge/preflight.h"
 #include "merge/recipient_list.h"
 #include "merge/send_run.h"
 #include "platform/system_info.h"
@@ -58,15 +60,6 @@ private:
     Interaction& m_interaction;
 };
 
-std::string cellOf(const std::vector<std::string>& cells, std::size_t col) {
-    return col < cells.size() ? cells[col] : std::string();
-}
-
-merge::RecipientRow recipientRow(const std::vector<std::string>& cells) {
-    return {cellOf(cells, 0), cellOf(cells, 1), cellOf(cells, 2), cellOf(cells, 3),
-            cellOf(cells, 4)};
-}
-
 // The composed mailing as the controls hold it now.
 merge::Mailing mailingOf(const TfrmMessageEditor& form) {
     merge::Mailing mailing;
@@ -82,8 +75,16 @@ merge::Mailing mailingOf(const TfrmMessageEditor& form) {
     mailing.body.salutationTemplate = form.Anrede.Text;
     mailing.body.html = form.html.Checked;
     mailing.body.body = form.Memo.Lines;
+    mailing.extraTitles = extraTitlesOf(form.empfaengerliste);
+    mailing.listFolder = form.RecipientListFolder;
     const std::vector<std::vector<std::string>>& cells = form.empfaengerliste.Cells;
-    for (std::size_t r = 1; r < cells.size(); ++r) mailing.rows.push_back(recipientRow(cells[r]));
+    for (std::size_t r = 1; r < cells.size(); ++r)
+        mailing.rows.push_back(recipientRowOf(cells[r], mailing.extraTitles.size()));
+    const mail::TIdMessageParts& parts = form.IdMsgSend.MessageParts;
+    for (int i = 0; i < parts.Count(); ++i)
+        if (parts.Items(i).Kind() == mail::TIdMessagePartKind::Attachment)
+            mailing.attachments.push_back(
+                static_cast<const mail::TIdAttachment&>(parts.Items(i)).FileName());
     return mailing;
 }
 
@@ -125,6 +126,7 @@ void TfrmMessageEditor::sendenClick() {
         SendToAddress(edtto.Text, 1);
         AddToAddressHistory(edtto.Text);
     } else {
+        if (!PreflightAllowsRun(mailing)) return;
         if (!SendImmediately &&
             !m_interaction.Confirm("Wollen Sie diese Mail an " +
                                    std::to_string(mailing.rows.size()) +
@@ -135,12 +137,42 @@ void TfrmMessageEditor::sendenClick() {
         }
         FormSendObserver observer(*this, m_interaction);
         merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile);
+        run.setDryRunFolder(DryRunFolder);
         run.runList(mailing, accountOf(MailSettings),
                     merge::sentObjectsFolder(MailSettings.SentObjects, platform::programFolder()),
                     !SendImmediately);
     }
     LastRunOutcome = RunOutcome::Finished;
     if (CloseAfterRun) m_interaction.CloseWindow();
+}
+
+bool TfrmMessageEditor::PreflightAllowsRun(const merge::Mailing& mailing) {
+    const std::vector<merge::Finding> findings = merge::preflightCheck(mailing);
+    if (findings.empty()) return true;
+    const bool stop = merge::hasError(findings);
+    if (SendImmediately) {
+        // Unattended: every finding on its own line of standard error, and
+        // only errors stop the run.
+        for (const merge::Finding& finding : findings)
+            m_interaction.Warning(merge::findingLine(finding));
+        if (stop)
+            m_interaction.Warning("Der Versand wird nicht gestartet; es wurde nichts versendet.");
+        return !stop;
+    }
+    // One box for everything, cut where it would no longer fit the screen.
+    constexpr std::size_t kShownFindings = 30;
+    std::string text = "Prüfung vor dem Versand:\r\n";
+    for (std::size_t i = 0; i < findings.size() && i < kShownFindings; ++i)
+        text += "\r\n" + merge::findingLine(findings[i]);
+    if (findings.size() > kShownFindings)
+        text += "\r\n... und " + std::to_string(findings.size() - kShownFindings) + " weitere";
+    if (stop) {
+        m_interaction.Warning(text + "\r\n\r\nDer Versand wird nicht gestartet.");
+        return false;
+    }
+    if (m_interaction.Confirm(text + "\r\n\r\nTrotzdem versenden?")) return true;
+    LastRunOutcome = RunOutcome::Declined;
+    return false;
 }
 
 void TfrmMessageEditor::SendToAddress(const std::string& address, int number) {
@@ -160,14 +192,15 @@ void TfrmMessageEditor::anmarkiertenEmpfngerversenden1Click() {
         m_interaction.Notice("Die Empfängerliste enthält keinen Empfänger.");
         return;
     }
-    const merge::RecipientRow row = recipientRow(empfaengerliste.Cells[r]);
+    const std::vector<std::string> extraTitles = extraTitlesOf(empfaengerliste);
+    const merge::RecipientRow row = recipientRowOf(empfaengerliste.Cells[r], extraTitles.size());
     if (!m_interaction.Confirm("Wollen Sie diese Mail an " + row.name + " " + row.vorname + " (" +
                                row.email + ") verschicken?\r\n(von " +
                                MailSettings.PersonalEmail + ")")) {
         LastRunOutcome = RunOutcome::Declined;
         return;
     }
-    Memo1.Lines = merge::composeCurrentRowBody(mailingOf(*this).body, row);
+    Memo1.Lines = merge::composeCurrentRowBody(mailingOf(*this).body, row, extraTitles);
     SendToAddress(row.email, 1);
     LastRunOutcome = RunOutcome::Finished;
 }
