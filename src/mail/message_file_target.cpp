@@ -3,8 +3,7 @@
 #include <cerrno>
 #include <unistd.h>
 
-#include "platform/error.h"
-#include "platform/text_file.h"
+#include "platform/file.h"
 
 namespace sendrix::mail {
 
@@ -38,8 +37,8 @@ void MessageBytesTarget::WriteFromStream(int fd) {
         if (got == 0) return;
         if (got < 0) {
             if (errno == EINTR) continue;
-            throw FileError("Die Anlage kann nicht gelesen werden: " + platform::fileErrorText(errno),
-                            errno);
+            throw platform::fileFailure("Die Anlage kann nicht gelesen werden", errno,
+                                        platform::ReasonAt::AfterColon);
         }
         WriteText(std::string_view(buffer, static_cast<std::size_t>(got)));
     }

@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include "platform/ascii.h"
+
 namespace sendrix::merge {
 
 namespace {
@@ -12,7 +14,7 @@ std::string titleKey(std::string_view title) {
     key.reserve(title.size());
     for (char c : title) {
         if (c == ' ' || c == '\t' || c == '-' || c == '_' || c == '.') continue;
-        key += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        key += platform::asciiLower(c);
     }
     return key;
 }

@@ -10,18 +10,13 @@
 #include "merge/body_composition.h"
 #include "merge/personal_message.h"
 #include "merge/placeholders.h"
+#include "platform/ascii.h"
 #include "platform/text_file.h"
 #include "platform/text_trim.h"
 
 namespace sendrix::merge {
 
 namespace {
-
-std::string lowerAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
 
 std::string rowText(int row) { return "Zeile " + std::to_string(row) + ": "; }
 
@@ -98,7 +93,7 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
                 error(rowText(number) + "\"" + item.Address() + "\" ist keine gültige E-Mail-Adresse.");
                 continue;
             }
-            const auto [seen, isNew] = firstRowOf.emplace(lowerAscii(item.Address()), number);
+            const auto [seen, isNew] = firstRowOf.emplace(platform::asciiLowered(item.Address()), number);
             if (!isNew)
                 warning(rowText(number) + "die Adresse " + item.Address() + " steht schon in Zeile " +
                         std::to_string(seen->second) + ".");

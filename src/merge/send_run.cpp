@@ -9,7 +9,7 @@
 #include "merge/placeholders.h"
 #include "merge/send_log.h"
 #include "merge/sent_archive.h"
-#include "platform/error.h"
+#include "platform/file.h"
 #include "platform/system_info.h"
 #include "platform/text_codec.h"
 #include "platform/text_file.h"
@@ -72,11 +72,7 @@ std::string fourDigits(int number) {
 
 std::string sentObjectsFolder(const std::string& sentObjects, const std::string& programFolder) {
     if (platform::trimControl(sentObjects).empty()) return {};
-    if (!sentObjects.starts_with(".\\") && !sentObjects.starts_with("./")) return sentObjects;
-    std::string folder = programFolder + sentObjects.substr(2);
-    for (char& c : folder)
-        if (c == '\\') c = '/';
-    return folder;
+    return platform::resolveStoredPath(sentObjects, programFolder);
 }
 
 SendRun::SendRun(mail::TIdMessage& message, mail::TIdSMTP& smtp, SendObserver& observer,
@@ -118,9 +114,8 @@ void SendRun::configureClient(const SmtpAccount& account) {
 
 std::string SendRun::writeMessageFile(int number) {
     if (!platform::directoryExists(m_dryRunFolder) && !platform::createDirectories(m_dryRunFolder))
-        throw FileError("Der Ordner " + m_dryRunFolder + " kann nicht angelegt werden: " +
-                            platform::fileErrorText(errno),
-                        errno);
+        throw platform::fileFailure("Der Ordner " + m_dryRunFolder + " kann nicht angelegt werden",
+                                    errno, platform::ReasonAt::AfterColon);
     mail::MessageBytesTarget target;
     m_smtp.WriteMessageText(target, m_message);
     const std::string path = m_dryRunFolder + "/" + fourDigits(number) + ".eml";
