@@ -151,10 +151,13 @@ bool TfrmMessageEditor::PreflightAllowsRun(const merge::Mailing& mailing) {
     if (SendImmediately) {
         // Unattended: every finding on its own line of standard error, and
         // only errors stop the run.
-        for (const merge::Finding& finding : findings)
-            m_interaction.Warning(merge::findingLine(finding));
-        if (stop)
-            m_interaction.Warning("Der Versand wird nicht gestartet; es wurde nichts versendet.");
+        for (const merge::Finding& finding : findings) {
+            if (finding.level == merge::Finding::Level::Error)
+                m_interaction.ErrorBox(finding.text);
+            else
+                m_interaction.Warning(finding.text);
+        }
+        if (stop) m_interaction.Notice("Der Versand wird nicht gestartet; es wurde nichts versendet.");
         return !stop;
     }
     // One box for everything, cut where it would no longer fit the screen.

@@ -101,15 +101,24 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
         if (addresses.Count() == 0)
             error(rowText(number) + "\"" + row.email + "\" ist keine gültige E-Mail-Adresse.");
 
-        if (!placeholdersKnown) continue;
-        for (const std::string& name : subjectNames)
-            if (platform::trimControl(columnValue(row, columnIndex(name, mailing.extraTitles))).empty())
-                warning(rowText(number) + "\"{{" + name + "}}\" im Betreff ist leer.");
-
-        const PersonalMessage message = personalMessage(mailing, row);
         std::uint64_t size = 2048;
-        for (const std::string& line : message.body) size += line.size() + 2;
-        for (const std::string& file : message.attachments) {
+        std::vector<std::string> files;
+        try {
+            for (const std::string& common : mailing.attachments)
+                files.push_back(attachmentPath(mailing, row, common));
+            for (std::string& own : rowAttachments(mailing, row)) files.push_back(std::move(own));
+        } catch (const PlaceholderError&) {
+            // Reported once above.
+        }
+        if (placeholdersKnown) {
+            for (const std::string& name : subjectNames)
+                if (platform::trimControl(columnValue(row, columnIndex(name, mailing.extraTitles)))
+                        .empty())
+                    warning(rowText(number) + "\"{{" + name + "}}\" im Betreff ist leer.");
+            for (const std::string& line : composeListBody(mailing.body, row, mailing.extraTitles))
+                size += line.size() + 2;
+        }
+        for (const std::string& file : files) {
             if (!platform::fileExists(file)) {
                 // A common file that is missing is missing for every row.
                 const bool common = std::find(mailing.attachments.begin(), mailing.attachments.end(),

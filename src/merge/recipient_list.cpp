@@ -107,6 +107,13 @@ RecipientList parseTitledList(std::string_view text, char separator) {
             fields[titles.size() - 1] = joinFields(fields, titles.size() - 1, separator);
             fields.resize(titles.size());
         }
+        const bool hasAt = [&] {
+            for (std::size_t c = 0; c < fields.size(); ++c)
+                if (target[c] == kEmail) return fields[c].find('@') != std::string::npos;
+            return false;
+        }();
+        const int number = static_cast<int>(list.rows.size()) + 1;
+        if (!hasAt) list.faulty.push_back({number, joinFields(fields, 0, separator)});
         RecipientRow row;
         row.ok = kSendMark;
         row.extra.resize(list.extraTitles.size());
@@ -120,9 +127,6 @@ RecipientList parseTitledList(std::string_view text, char separator) {
                 default: row.extra[extraIndex[c]] = std::move(value); break;
             }
         }
-        const int number = static_cast<int>(list.rows.size()) + 1;
-        if (row.email.find('@') == std::string::npos)
-            list.faulty.push_back({number, joinFields(records[r], 0, separator)});
         list.rows.push_back(std::move(row));
     }
     return list;
