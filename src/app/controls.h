@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "merge/recipient_list.h"
+
 namespace sendrix::app {
 
 // Names a control for Repaint and Focus requests.
@@ -142,5 +144,28 @@ struct TStringGrid {
         return titles > ColCount ? titles : ColCount;
     }
 };
+
+// The titles row of the recipient grid: the five fixed columns.
+inline const std::vector<std::string> kRecipientTitles = {"OK", "Name", "Vorname", "Email", "Typ"};
+// Widths in pixels a list load gives the fixed columns, and every further one.
+inline const std::vector<int> kRecipientColumnWidths = {28, 90, 80, 200, 23};
+inline constexpr int kExtraColumnWidth = 90;
+
+// One grid row's cells as a recipient row; missing cells are empty, cells
+// beyond the fixed five are the row's extra values (`extraCount` of them,
+// further cells are ignored).
+merge::RecipientRow recipientRowOf(const std::vector<std::string>& cells,
+                                   std::size_t extraCount = 0);
+// A recipient row as grid cells, in column order, its extra values last.
+std::vector<std::string> gridCellsOf(const merge::RecipientRow& row);
+// The titles of the grid's columns beyond the fixed five.
+std::vector<std::string> extraTitlesOf(const TStringGrid& grid);
+// Every data row of the grid (row 1 on) as a recipient row, with as many
+// extra values as the title row names further columns.
+std::vector<merge::RecipientRow> recipientRowsOf(const TStringGrid& grid);
+// Replaces the grid's rows and columns by the list's and sets the column
+// widths; the title row keeps the fixed titles it has, followed by the
+// list's extra titles.
+void fillGrid(TStringGrid& grid, const merge::RecipientList& list);
 
 }  // namespace sendrix::app

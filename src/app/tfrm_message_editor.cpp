@@ -6,7 +6,6 @@
 #include <algorithm>
 
 #include "app/command_line.h"
-#include "app/recipient_grid.h"
 #include "app/settings_paths.h"
 #include "merge/salutation.h"
 #include "platform/error.h"
@@ -18,7 +17,6 @@
 namespace sendrix::app {
 
 namespace {
-
 
 std::string stampedSubject(const std::string& subject, int stamp, const platform::LocalTime& now) {
     std::string when;

@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "app/recipient_grid.h"
 #include "app/settings_paths.h"
 #include "app/tfrm_message_editor.h"
 #include "merge/address_history.h"
@@ -90,9 +89,9 @@ void TfrmMessageEditor::AddToAddressHistory(const std::string& address) {
 void TfrmMessageEditor::AnredeChange() {
     if (!useAnrede.Checked) return;
     const std::vector<std::string> extraTitles = extraTitlesOf(empfaengerliste);
-    merge::RecipientRow first;
-    if (empfaengerliste.RowCount() > 1)
-        first = recipientRowOf(empfaengerliste.Cells[1], extraTitles.size());
+    const merge::RecipientRow first = empfaengerliste.RowCount() > 1
+                                          ? recipientRowOf(empfaengerliste.Cells[1], extraTitles.size())
+                                          : merge::RecipientRow{};
     Vorschau.Caption = merge::BuildSalutation(Anrede.Text, first,
                                               merge::SalutationVariant::Preview, extraTitles);
 }

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "app/recipient_grid.h"
 #include "app/tfrm_message_editor.h"
 #include "merge/body_composition.h"
 #include "merge/mailing.h"
@@ -58,7 +57,8 @@ private:
     Interaction& m_interaction;
 };
 
-// The composed mailing as the controls hold it now.
+// The composed mailing as the controls hold it now, without the recipient
+// rows: only the list send needs them (recipientRowsOf).
 merge::Mailing mailingOf(const TfrmMessageEditor& form) {
     merge::Mailing mailing;
     mailing.senderAddress = form.MailSettings.PersonalEmail;
@@ -75,9 +75,6 @@ merge::Mailing mailingOf(const TfrmMessageEditor& form) {
     mailing.body.body = form.Memo.Lines;
     mailing.extraTitles = extraTitlesOf(form.empfaengerliste);
     mailing.listFolder = form.RecipientListFolder;
-    const std::vector<std::vector<std::string>>& cells = form.empfaengerliste.Cells;
-    for (std::size_t r = 1; r < cells.size(); ++r)
-        mailing.rows.push_back(recipientRowOf(cells[r], mailing.extraTitles.size()));
     const mail::TIdMessageParts& parts = form.IdMsgSend.MessageParts;
     for (int i = 0; i < parts.Count(); ++i)
         if (parts.Items(i).Kind() == mail::TIdMessagePartKind::Attachment)
@@ -115,7 +112,7 @@ void TfrmMessageEditor::sendenClick() {
         return;
     }
 
-    const merge::Mailing mailing = mailingOf(*this);
+    merge::Mailing mailing = mailingOf(*this);
     if (edtto.Text != kRecipientListMarker) {
         // Sending nothing and saying nothing would let a calling program
         // take an empty address for a delivered mail.
@@ -127,6 +124,7 @@ void TfrmMessageEditor::sendenClick() {
         SendToAddress(edtto.Text, 1);
         AddToAddressHistory(edtto.Text);
     } else {
+        mailing.rows = recipientRowsOf(empfaengerliste);
         if (!PreflightAllowsRun(mailing)) return;
         if (!SendImmediately &&
             !m_interaction.Confirm("Wollen Sie diese Mail an " +
