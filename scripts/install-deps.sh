@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-translations-l10n libgl1-mesa-dev
   python3 python3-aiosmtpd
+  libidn2-dev media-types shared-mime-info
   xvfb xauth
 )
 

@@ -1,4 +1,5 @@
 #include "mail/id_email_address.h"
+#include "platform/ascii.h"
 
 #include "mail/idn_address.h"
 #include "mail/wire_charset.h"
@@ -7,16 +8,6 @@
 namespace sendrix::mail {
 
 namespace {
-
-
-std::string upperAscii(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
 
 bool hasControlOr8BitByte(std::string_view s)
 {
@@ -32,7 +23,7 @@ bool hasControlOr8BitByte(std::string_view s)
 
 std::string TIdEMailAddressItem::Text() const
 {
-    if (m_name.empty() || m_name == upperAscii(m_address))
+    if (m_name.empty() || m_name == platform::asciiUppered(m_address))
         return m_address;
     return m_name + " <" + m_address + ">";
 }

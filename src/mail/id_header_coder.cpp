@@ -1,8 +1,8 @@
 #include "mail/id_header_coder.h"
 
-#include <cctype>
 #include <cstdint>
 
+#include "platform/ascii.h"
 #include "platform/text_codec.h"
 
 namespace sendrix::mail {
@@ -71,17 +71,6 @@ bool wordNeedsEncoding(std::string_view word, std::string_view specials)
     return false;
 }
 
-bool isUtf8Name(std::string_view charsetName)
-{
-    if (charsetName.size() != 5)
-        return false;
-    const std::string_view expected = "UTF-8";
-    for (size_t i = 0; i < 5; ++i)
-        if (std::toupper(static_cast<unsigned char>(charsetName[i])) != expected[i])
-            return false;
-    return true;
-}
-
 // RFC 2047 5: an encoded word holds whole characters. In UTF-8 a character
 // is its whole sequence; in the other charsets each byte is cut alone.
 size_t unitLength(std::string_view run, size_t pos, bool utf8)
@@ -98,7 +87,7 @@ void appendEncodedRun(std::string& out, std::string_view run, std::string_view s
 {
     const std::string opening = "=?" + std::string(charsetName) + "?" + encoding + "?";
     const size_t startColumn = opening.size() + 2;  // room for "?="
-    const bool utf8 = isUtf8Name(charsetName);
+    const bool utf8 = platform::equalsNoCase(charsetName, "UTF-8");
     size_t column = startColumn;
     auto newWord = [&] {
         out += "?=\r\n\t";

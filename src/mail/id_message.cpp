@@ -67,31 +67,11 @@ namespace {
 
 constexpr const char* kLibraryName = "Sendrix 1.2.0.20";
 
-// Header values are single lines: a CR or LF that came in from a field
-// would end the line and start one of the sender's choosing.
-std::string singleLine(std::string_view value)
-{
-    std::string out(value);
-    for (char& c : out)
-        if (c == '\r' || c == '\n')
-            c = ' ';
-    return out;
-}
-
-// Also a line of blanks alone may end the header block for some readers.
-bool isBlank(std::string_view line)
-{
-    for (char c : line)
-        if (static_cast<unsigned char>(c) > 32)
-            return false;
-    return true;
-}
-
 TIdEMailAddressItem singleLine(const TIdEMailAddressItem& item)
 {
     TIdEMailAddressItem out;
-    out.SetAddress(singleLine(item.Address()));
-    out.SetName(singleLine(item.Name()));
+    out.SetAddress(SingleLine(item.Address()));
+    out.SetName(SingleLine(item.Name()));
     return out;
 }
 
@@ -107,7 +87,7 @@ std::string newsGroupsText(const std::vector<std::string>& names)
 {
     std::string text;
     for (size_t i = 0; i < names.size(); ++i) {
-        const std::string name = singleLine(names[i]);
+        const std::string name = SingleLine(names[i]);
         if (i > 0)
             text += ',';
         bool quote = false;
@@ -190,35 +170,31 @@ TIdHeaderList TIdMessage::BuildHeaderLines(const TopLevelDeclaration& declaratio
 
     TIdHeaderList headers;
     headers.SetHeaderValue("From", EncodeDisplayAddress(singleLine(From), language));
-    headers.SetHeaderValue("Subject", EncodeHeaderWords(singleLine(Subject), "", language));
+    headers.SetHeaderValue("Subject", EncodeHeaderWords(SingleLine(Subject), "", language));
     headers.SetHeaderValue("To", EncodeAddressListText(singleLine(Recipients), language));
     headers.SetHeaderValue("Cc", EncodeAddressListText(singleLine(CCList), language));
     headers.SetHeaderValue("Newsgroups", newsGroupsText(NewsGroups));
-    headers.SetHeaderValue("Content-Type", singleLine(declaration.contentType));
+    headers.SetHeaderValue("Content-Type", SingleLine(declaration.contentType));
     if (declaration.mimeVersion)
         headers.SetHeaderValue("MIME-Version", "1.0");
-    headers.SetHeaderValue("Content-Transfer-Encoding", singleLine(declaration.transferEncoding.empty()
+    headers.SetHeaderValue("Content-Transfer-Encoding", SingleLine(declaration.transferEncoding.empty()
                                                                         ? ContentTransferEncoding
                                                                         : declaration.transferEncoding));
     headers.SetHeaderValue("Sender", singleLine(Sender).Text());
     headers.SetHeaderValue("Reply-To", EncodeAddressListText(singleLine(ReplyTo), language));
-    headers.SetHeaderValue("Organization", EncodeHeaderWords(singleLine(Organization), "", language));
+    headers.SetHeaderValue("Organization", EncodeHeaderWords(SingleLine(Organization), "", language));
     headers.SetHeaderValue("Disposition-Notification-To",
                            EncodeDisplayAddress(singleLine(ReceiptRecipient), language));
-    headers.SetHeaderValue("References", singleLine(References));
+    headers.SetHeaderValue("References", SingleLine(References));
     headers.SetHeaderValue("Date", FormatMessageDate(date, offset));
     // Receivers refuse mail without one (Gmail: 550-5.7.1).
     if (ExtraHeaders.GetHeaderValue("Message-ID").empty())
-        headers.SetHeaderValue("Message-ID", MsgId.empty() ? NewMessageId(From.Address()) : singleLine(MsgId));
+        headers.SetHeaderValue("Message-ID", MsgId.empty() ? NewMessageId(From.Address()) : SingleLine(MsgId));
     headers.SetHeaderValue("X-Priority", std::to_string(static_cast<int>(Priority) + 1));
     headers.SetHeaderValue("X-Library", kLibraryName);
-    // Extra header lines are already folded. An empty one would end the
-    // header block and a line break inside one would add a line.
-    for (const std::string& line : ExtraHeaders.Lines()) {
-        std::string safe = singleLine(line);
-        if (!isBlank(safe))
-            headers.Add(std::move(safe));
-    }
+    // Extra header lines are already folded.
+    for (std::string& line : ExtraHeaders.SafeLines())
+        headers.Add(std::move(line));
     return headers;
 }
 

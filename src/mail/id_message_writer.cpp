@@ -1,6 +1,5 @@
 #include "mail/id_message_writer.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -14,6 +13,7 @@
 #include "mail/id_header_coder.h"
 #include "mail/media_types.h"
 #include "mail/wire_charset.h"
+#include "platform/ascii.h"
 #include "platform/error.h"
 #include "platform/temp_file.h"
 #include "platform/text_codec.h"
@@ -134,10 +134,7 @@ std::string withCharset(std::string_view type, const WireCharset& charset)
     std::string value(type);
     if (charset.kind == WireCharsetKind::Ascii)
         return value;
-    std::string lower = value;
-    for (char& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const size_t at = lower.find("charset=");
+    const size_t at = platform::asciiLowered(value).find("charset=");
     if (at != std::string::npos) {
         size_t end = value.find(';', at);
         end = end == std::string::npos ? value.size() : end + 1;
@@ -146,26 +143,6 @@ std::string withCharset(std::string_view type, const WireCharset& charset)
     while (!value.empty() && (value.back() == ' ' || value.back() == ';' || value.back() == '\t'))
         value.pop_back();
     return value + "; charset=" + charset.name;
-}
-
-// Extra header lines come from outside: a CR or LF in one would start a line
-// of its own, and an empty one would end the part's header block.
-std::vector<std::string> safeHeaderLines(const TIdHeaderList& headers)
-{
-    std::vector<std::string> lines;
-    for (const std::string& line : headers.Lines()) {
-        std::string safe = line;
-        bool blank = true;
-        for (char& c : safe) {
-            if (c == '\r' || c == '\n')
-                c = ' ';
-            if (static_cast<unsigned char>(c) > 32)
-                blank = false;
-        }
-        if (!blank)
-            lines.push_back(std::move(safe));
-    }
-    return lines;
 }
 
 std::string fileErrorText(const char* format, std::string_view name)
@@ -376,10 +353,7 @@ void writeTextParts(IdWriteTarget& target, TIdMessage& message, std::string_view
 std::string firstPartContentType(const TIdMessage& message)
 {
     const std::string& type = message.ContentType;
-    std::string prefix = type.substr(0, 5);
-    for (char& c : prefix)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return prefix == "text/" ? type : "text/plain";
+    return platform::startsWithNoCase(type, "text/") ? type : "text/plain";
 }
 
 void writeMixed(IdWriteTarget& target, TIdMessage& message, const PartCounts& counts,
@@ -465,7 +439,7 @@ void WriteAttachmentPart(IdWriteTarget& target, TIdAttachment& attachment)
     target.WriteLine("Content-Disposition: " + attachment.ContentDisposition() + ";");
     target.WriteLines(rfc2231FileNameLines(name));
     target.WriteLine("        filename=\"" + plainParameterValue(name) + "\"");
-    target.WriteLines(safeHeaderLines(attachment.ExtraHeaders));
+    target.WriteLines(attachment.ExtraHeaders.SafeLines());
     target.WriteLine("");
     target.WriteFromStream(temporary.fd());
     target.WriteLine("");
@@ -482,14 +456,12 @@ void WriteTextPart(IdWriteTarget& target, TIdText& text)
     // The part's own transfer encoding stands; only quoted-printable makes
     // 8-bit text and long lines safe, and it is the default.
     const std::string transfer = text.ContentTransfer();
-    std::string lower = transfer;
-    for (char& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string lower = platform::asciiLowered(transfer);
     const bool known = lower == "quoted-printable" || lower == "7bit" || lower == "8bit";
 
     target.WriteLine("Content-Type: " + withCharset(text.ContentType(), encoding.charset));
     target.WriteLine("Content-Transfer-Encoding: " + transfer);
-    target.WriteLines(safeHeaderLines(text.ExtraHeaders));
+    target.WriteLines(text.ExtraHeaders.SafeLines());
     target.WriteLine("");
     if (known) {
         encoding.quotedPrintable = lower == "quoted-printable";

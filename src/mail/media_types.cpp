@@ -3,26 +3,15 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/ascii.h"
+
 namespace sendrix::mail {
-
-namespace {
-
-std::string lowerAscii(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
-}  // namespace
 
 void MediaTypeTable::add(std::string extension, std::string_view type)
 {
     if (extension.empty() || type.find('/') == std::string_view::npos)
         return;
-    m_types.emplace(lowerAscii(extension), std::string(type));
+    m_types.emplace(platform::asciiLowered(extension), std::string(type));
 }
 
 void MediaTypeTable::LoadMimeTypes(const std::string& path)
@@ -72,7 +61,7 @@ std::string MediaTypeTable::Lookup(std::string_view fileName) const
     const size_t dot = fileName.rfind('.');
     if (dot == std::string_view::npos || dot + 1 >= fileName.size())
         return std::string(kOctetStream);
-    const auto found = m_types.find(lowerAscii(fileName.substr(dot + 1)));
+    const auto found = m_types.find(platform::asciiLowered(fileName.substr(dot + 1)));
     return found == m_types.end() ? std::string(kOctetStream) : found->second;
 }
 

@@ -60,28 +60,6 @@ bool utf8ToIso2022Jp(std::string_view utf8, std::string& out)
     return ok;
 }
 
-// Valid UTF-8 unchanged; a stray byte becomes its Windows-1252 character.
-std::string asUtf8(std::string_view text)
-{
-    if (platform::isValidUtf8(text))
-        return std::string(text);
-    std::string out;
-    out.reserve(text.size() + text.size() / 4);
-    size_t pos = 0;
-    while (pos < text.size()) {
-        char32_t cp = 0;
-        const size_t length = platform::utf8SequenceAt(text, pos, cp);
-        if (length == 0) {
-            out += platform::cp1252ToUtf8(text.substr(pos, 1));
-            pos += 1;
-        } else {
-            out.append(text.substr(pos, length));
-            pos += length;
-        }
-    }
-    return out;
-}
-
 WireCharset charsetOf(WireCharsetKind kind, std::string_view text)
 {
     switch (kind) {
@@ -152,7 +130,7 @@ std::string ToWireBytes(std::string_view text, const WireCharset& charset)
     case WireCharsetKind::Utf8:
         break;
     }
-    return asUtf8(text);
+    return platform::repairUtf8(text);
 }
 
 TextEncoding ChooseTextEncoding(const std::vector<std::string>& lines, const platform::LocaleLanguage& language)

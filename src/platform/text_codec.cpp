@@ -51,17 +51,6 @@ bool hasMultiByteSequence(std::string_view bytes) {
     return false;
 }
 
-// Valid UTF-8 is returned unchanged; invalid bytes become their
-// Windows-1252 characters.
-std::string repairUtf8(std::string_view bytes) {
-    if (isValidUtf8(bytes)) return std::string(bytes);
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 4);
-    size_t pos = 0;
-    while (pos < bytes.size()) appendUtf8(out, nextCharacter(bytes, pos));
-    return out;
-}
-
 }  // namespace
 
 void appendUtf8(std::string& out, char32_t cp) {
@@ -111,6 +100,15 @@ size_t utf8SequenceAt(std::string_view s, size_t pos, char32_t& cp) {
     return length;
 }
 
+std::string repairUtf8(std::string_view bytes) {
+    if (isValidUtf8(bytes)) return std::string(bytes);
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 4);
+    size_t pos = 0;
+    while (pos < bytes.size()) appendUtf8(out, nextCharacter(bytes, pos));
+    return out;
+}
+
 std::string cp1252ToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 4);
@@ -135,6 +133,28 @@ std::string utf8ToCp1252(std::string_view utf8, char replacement) {
         out += byte < 0 ? replacement : char(byte);
     }
     return out;
+}
+
+namespace {
+
+size_t characterEnd(std::string_view text, size_t pos) {
+    char32_t cp = 0;
+    const size_t length = utf8SequenceAt(text, pos, cp);
+    return pos + (length > 0 ? length : 1);
+}
+
+}  // namespace
+
+size_t characterCount(std::string_view text) {
+    size_t count = 0;
+    for (size_t pos = 0; pos < text.size(); pos = characterEnd(text, pos)) ++count;
+    return count;
+}
+
+std::string_view leftCharacters(std::string_view text, size_t count) {
+    size_t pos = 0;
+    for (size_t taken = 0; taken < count && pos < text.size(); ++taken) pos = characterEnd(text, pos);
+    return text.substr(0, pos);
 }
 
 bool isValidUtf8(std::string_view bytes) {
