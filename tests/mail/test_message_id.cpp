@@ -12,7 +12,7 @@
 #include "mail/id_message_id.h"
 #include "mail/id_message_writer.h"
 #include "platform/clock.h"
-#include "support/memory_write_target.h"
+#include "mail/memory_write_target.h"
 
 namespace sendrix::mail {
 namespace {
@@ -52,7 +52,7 @@ std::vector<std::string> writtenIds(int count)
     message.Body = {"x"};
     std::vector<std::string> ids;
     for (int i = 0; i < count; ++i) {
-        test::MemoryWriteTarget target;
+        MemoryWriteTarget target;
         WriteMessage(target, message, clock);
         for (const std::string& line : target.Lines())
             if (line.rfind("Message-ID: ", 0) == 0)
@@ -118,12 +118,12 @@ TEST(MessageId, SetOrExtraHeaderIdIsWrittenOnceAndNoOtherIsMade)
     TIdMessage message;
     message.From.SetText("max@example.org");
     message.MsgId = "<eigen@example.org>";
-    test::MemoryWriteTarget first;
+    MemoryWriteTarget first;
     WriteMessage(first, message, clock);
     EXPECT_NE(first.Bytes().find("\r\nMessage-ID: <eigen@example.org>\r\n"), std::string::npos);
 
     message.ExtraHeaders.Add("Message-ID: <extra@example.org>");
-    test::MemoryWriteTarget second;
+    MemoryWriteTarget second;
     WriteMessage(second, message, clock);
     const std::string& bytes = second.Bytes();
     EXPECT_EQ(bytes.find("<eigen@"), std::string::npos);
