@@ -53,9 +53,10 @@ public:
     void Open() override;
 
     // One mail transaction for the message: "Rset", AUTH LOGIN when needed,
-    // MAIL, RCPT for To, CC, BCC, "Data", the message text, ".". Throws
-    // EIdInvalidEnvelopeAddress before sending anything when an address
-    // holds CR, LF, NUL, "<" or ">"; leaves the connection open on failure.
+    // MAIL, RCPT for To, CC, BCC (each mailbox once), "Data", the message
+    // text, ".". Throws EIdInvalidEnvelopeAddress before sending anything
+    // when checkEnvelope refuses the envelope; leaves the connection open on
+    // failure.
     virtual void Deliver(TIdMessage& message);
 
     // The same transaction for a given envelope; `writeText` writes the
@@ -86,14 +87,22 @@ private:
 // ">", which would smuggle a command or a parameter into the dialogue.
 void checkEnvelopeAddress(const std::string& address);
 
+// The envelope of the message: its sender, then To, CC and BCC in order,
+// each mailbox once.
+SmtpEnvelope envelopeOf(const TIdMessage& message);
+// Throws EIdInvalidEnvelopeAddress when the envelope has no recipient, when
+// an address fails checkEnvelopeAddress, or when a recipient fails
+// checkRecipientAddress (mail/envelope_address.h).
+void checkEnvelope(const SmtpEnvelope& envelope);
+
 // Runs `transaction` (Deliver or deliverEnvelope) on the open client, then
 // Close. When the transaction throws, Close runs and the transaction's error
 // is raised, whatever Close raises. When it returns, an EIdException from
 // Close is not raised: the server has taken the message.
 void deliverAndClose(TIdSMTP& smtp, const std::function<void()>& transaction);
 
-// One message over a connection of its own: Open, Deliver, Close by the
-// rules of deliverAndClose. Throws what Open or Deliver raise.
+// One message over a connection of its own: checkEnvelope, Open, Deliver,
+// Close by the rules of deliverAndClose. Throws what Open or Deliver raise.
 void deliverOnce(TIdSMTP& smtp, TIdMessage& message);
 
 }  // namespace sendrix::mail
