@@ -34,6 +34,9 @@ struct CommandLineOptions {
     // sentence each: a control character inside the value, or an address
     // cut by the length limit. The start shows them and sends nothing.
     std::vector<std::string> Faults;
+    // "/eml:FOLDER", trimmed, never cut: the list send writes every message
+    // into the folder as an .eml file instead of sending it (dry run).
+    std::string DryRunFolder;
 };
 
 // Reads every argument as a switch (the program name is not among them).

@@ -1,5 +1,6 @@
 #include "mail/id_smtp.h"
 
+
 #include <algorithm>
 #include <exception>
 
@@ -142,10 +143,21 @@ void checkEnvelope(const SmtpEnvelope& envelope)
 void TIdSMTP::Deliver(TIdMessage& message)
 {
     deliverEnvelope(envelopeOf(message), [&] {
-        // An empty agent removes the entry, so no "X-Mailer" line is written.
-        message.ExtraHeaders.SetHeaderValue("X-Mailer", m_mailAgent);
+        SetMailAgentHeader(message);
         WriteMessage(message);
     });
+}
+
+void TIdSMTP::WriteMessageText(IdWriteTarget& target, TIdMessage& message)
+{
+    SetMailAgentHeader(message);
+    WriteMessageTo(target, message);
+}
+
+void TIdSMTP::SetMailAgentHeader(TIdMessage& message) const
+{
+    // An empty agent removes the entry, so no "X-Mailer" line is written.
+    message.ExtraHeaders.SetHeaderValue("X-Mailer", m_mailAgent);
 }
 
 void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<void()>& writeText)
