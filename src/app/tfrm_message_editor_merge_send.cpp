@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/access_token.h"
 #include "app/tfrm_message_editor.h"
 #include "merge/body_composition.h"
 #include "merge/mailing.h"
@@ -95,6 +96,10 @@ merge::SmtpAccount accountOf(const TMailSettings& settings) {
     account.password = settings.ServerPassword;
     account.authenticationType = settings.SMTPAuthenticationType;
     account.timeoutSeconds = settings.Timeout;
+    account.encryption = settings.Encryption;
+    account.pinnedFingerprint = settings.TlsFingerprint;
+    const std::string command = settings.TokenCommand;
+    account.accessToken = [command] { return fetchAccessToken(command); };
     return account;
 }
 
