@@ -7,18 +7,11 @@
 #include "mail/id_exception.h"
 #include "mail/id_message.h"
 #include "mail/socket_error_map.h"
+#include "platform/ascii.h"
 
 namespace sendrix::mail {
 
 namespace {
-
-std::string upper(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-    return text;
-}
 
 // The address as the error message shows it, its control characters named.
 std::string visible(const std::string& address)
@@ -62,7 +55,7 @@ bool holdsControl(const std::string& text)
 
 bool containsNoCase(const std::string& text, const std::string& upperWord)
 {
-    return upper(text).find(upperWord) != std::string::npos;
+    return platform::asciiUppered(text).find(upperWord) != std::string::npos;
 }
 
 }  // namespace
@@ -185,7 +178,7 @@ void TIdSMTP::collectMechanisms(const std::vector<std::string>& replyLines)
 {
     // The first line is the server's name and greeting, never a keyword.
     for (size_t i = 1; i < replyLines.size(); ++i) {
-        const std::string line = upper(replyLines[i]);
+        const std::string line = platform::asciiUppered(replyLines[i]);
         if (line.size() >= 12 && line.compare(4, 8, "STARTTLS") == 0 && (line.size() == 12 || line[12] == ' '))
             m_offersStartTls = true;
         // "250-AUTH LOGIN" or "250 AUTH=LOGIN": the keyword right behind

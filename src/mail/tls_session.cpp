@@ -8,6 +8,7 @@
 #include <openssl/x509v3.h>
 
 #include "mail/id_stack.h"
+#include "platform/ascii.h"
 
 namespace sendrix::mail {
 
@@ -125,8 +126,7 @@ std::string normalizeFingerprint(const std::string& text)
     for (char c : text) {
         if (c == ':' || c == ' ' || c == '\t')
             continue;
-        if (c >= 'a' && c <= 'f')
-            c = char(c - 'a' + 'A');
+        c = platform::asciiUpper(c);
         if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F')))
             return {};
         digits += c;
