@@ -86,12 +86,16 @@ merge::Mailing mailingOf(const TfrmMessageEditor& form) {
     return mailing;
 }
 
-merge::SmtpAccount accountOf(const TMailSettings& settings) {
+// Reads the password from the keyring the first time a login needs it, so a
+// run without login never asks the keyring.
+merge::SmtpAccount accountOf(TMailSettings& settings, SecretStore* secrets) {
     merge::SmtpAccount account;
     account.host = settings.ServerName;
     account.port = settings.ServerPort;
     account.user = settings.ServerUser;
-    account.password = settings.ServerPassword;
+    // OAuth logins (3, 4) use a token instead: the keyring is not asked.
+    const bool passwordLogin = settings.SMTPAuthenticationType == 1 || settings.SMTPAuthenticationType == 2;
+    account.password = passwordLogin ? SmtpLoginPassword(settings, secrets) : settings.ServerPassword;
     account.authenticationType = settings.SMTPAuthenticationType;
     account.timeoutSeconds = settings.Timeout;
     account.encryption = settings.Encryption;
@@ -138,7 +142,7 @@ void TfrmMessageEditor::sendenClick() {
         }
         FormSendObserver observer(*this, m_interaction);
         merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile);
-        run.runList(mailing, accountOf(MailSettings),
+        run.runList(mailing, accountOf(MailSettings, Secrets),
                     merge::sentObjectsFolder(MailSettings.SentObjects, platform::programFolder()),
                     !SendImmediately);
     }
@@ -149,7 +153,7 @@ void TfrmMessageEditor::sendenClick() {
 void TfrmMessageEditor::SendToAddress(const std::string& address, int number) {
     FormSendObserver observer(*this, m_interaction);
     merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile);
-    run.sendToAddress(mailingOf(*this), accountOf(MailSettings), Memo1.Lines, address, number);
+    run.sendToAddress(mailingOf(*this), accountOf(MailSettings, Secrets), Memo1.Lines, address, number);
 }
 
 void TfrmMessageEditor::anmarkiertenEmpfngerversenden1Click() {
