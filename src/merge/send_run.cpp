@@ -1,6 +1,5 @@
 #include "merge/send_run.h"
 
-#include "mail/id_exception.h"
 #include "merge/body_composition.h"
 #include "merge/send_log.h"
 #include "merge/sent_archive.h"
@@ -92,25 +91,7 @@ void SendRun::sendToAddress(const Mailing& mailing, const SmtpAccount& account,
     if ((type == mail::atXOAuth2 || type == mail::atOAuthBearer) && account.accessToken)
         m_smtp.SetAccessToken(account.accessToken());
 
-    m_smtp.Open();  // closes the connection itself when it fails
-    try {
-        m_smtp.Deliver(m_message);
-    } catch (...) {
-        try {
-            m_smtp.Close();
-        } catch (...) {
-            // The refusal that ended the transaction is the error the user
-            // must see; a failing goodbye after it adds nothing.
-        }
-        throw;
-    }
-    try {
-        m_smtp.Close();
-    } catch (const mail::EIdException&) {
-        // The server took the message with its 250 to the final "."; a
-        // connection lost while saying goodbye does not undo that, and
-        // reporting it as a failure would make the sender mail it twice.
-    }
+    mail::deliverOnce(m_smtp, m_message);
 
     const std::string done =
         platform::longTime(m_clock.now()) + ": Mail ist an " + address + " versendet worden.";

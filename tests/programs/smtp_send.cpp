@@ -160,16 +160,10 @@ int main(int argc, char** argv)
         for (int i = 0; i < options.repeat; ++i) {
             if (type == mail::atXOAuth2 || type == mail::atOAuthBearer)
                 smtp.SetAccessToken(app::fetchAccessToken(options.tokenCommand, 5000));
-            smtp.Open();
+            smtp.Open();  // closes the connection itself when it fails
             const bool encrypted = smtp.Encrypted();
             const bool resumed = smtp.SessionResumed();
-            try {
-                smtp.Deliver(message);
-            } catch (...) {
-                smtp.Close();
-                throw;
-            }
-            smtp.Close();
+            mail::deliverAndClose(smtp, [&] { smtp.Deliver(message); });
             std::cout << "sent encrypted=" << encrypted << " resumed=" << resumed << "\n";
         }
         std::cout << std::flush;
