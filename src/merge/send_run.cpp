@@ -1,10 +1,17 @@
 #include "merge/send_run.h"
 
+#include <cerrno>
+
+#include "mail/message_file_target.h"
 #include "merge/body_composition.h"
+#include "merge/personal_message.h"
+#include "merge/placeholders.h"
 #include "merge/send_log.h"
 #include "merge/sent_archive.h"
+#include "platform/file.h"
 #include "platform/system_info.h"
 #include "platform/text_codec.h"
+#include "platform/text_file.h"
 #include "platform/text_trim.h"
 
 namespace sendrix::merge {
@@ -23,6 +30,43 @@ mail::TIdMessagePriority priorityAt(int index) {
     }
 }
 
+// Gives the outgoing message one recipient's attachments while it lives: the
+// common attachment parts carry their names with the row's values, the row's
+// own files are appended. Everything is put back on every path, so the next
+// message starts from the attachments the user added.
+class RecipientAttachments {
+public:
+    RecipientAttachments(mail::TIdMessage& message, const Mailing& mailing, const RecipientRow& row)
+        : m_parts(message.MessageParts), m_commonCount(m_parts.Count()) {
+        for (int i = 0; i < m_commonCount; ++i) {
+            mail::TIdMessagePart& part = m_parts.Items(i);
+            if (part.Kind() != mail::TIdMessagePartKind::Attachment) continue;
+            auto& attachment = static_cast<mail::TIdAttachment&>(part);
+            if (placeholderNames(attachment.FileName()).empty()) continue;
+            m_renamed.push_back({i, attachment.FileName()});
+            attachment.SetFileName(attachmentPath(mailing, row, attachment.FileName()));
+        }
+        for (const std::string& file : rowAttachments(mailing, row)) m_parts.AddAttachment(file);
+    }
+    ~RecipientAttachments() {
+        while (m_parts.Count() > m_commonCount) m_parts.Delete(m_parts.Count() - 1);
+        for (const auto& [index, name] : m_renamed)
+            static_cast<mail::TIdAttachment&>(m_parts.Items(index)).SetFileName(name);
+    }
+    RecipientAttachments(const RecipientAttachments&) = delete;
+    RecipientAttachments& operator=(const RecipientAttachments&) = delete;
+
+private:
+    mail::TIdMessageParts& m_parts;
+    int m_commonCount;
+    std::vector<std::pair<int, std::string>> m_renamed;
+};
+
+std::string fourDigits(int number) {
+    std::string digits = std::to_string(number);
+    return digits.size() < 4 ? std::string(4 - digits.size(), '0') + digits : digits;
+}
+
 }  // namespace
 
 std::string sentObjectsFolder(const std::string& sentObjects, const std::string& programFolder) {
@@ -36,7 +80,7 @@ SendRun::SendRun(mail::TIdMessage& message, mail::TIdSMTP& smtp, SendObserver& o
       m_logFile(std::move(logFile)), m_userName(platform::CurrentUserName()) {}
 
 void SendRun::fillMessage(const Mailing& mailing, const std::vector<std::string>& body,
-                          const std::string& address) {
+                          const std::string& address, const std::string* subject) {
     mail::TIdMessage& m = m_message;
     m.Body.clear();
     m.Body.reserve(body.size());
@@ -47,7 +91,7 @@ void SendRun::fillMessage(const Mailing& mailing, const std::vector<std::string>
         m.From.SetText(wire(mailing.senderAddress));
     }
     m.Recipients.SetAddresses(wire(address));
-    m.Subject = wire(mailing.subject);
+    m.Subject = wire(subject ? *subject : mailing.subject);
     m.ContentType = mailing.body.html ? "text/html; charset=\"Windows-1252\"" : "text/plain";
     m.Priority = priorityAt(mailing.priorityIndex);
     m.CCList.SetAddresses(wire(mailing.cc));
@@ -71,10 +115,34 @@ void SendRun::configureClient(const SmtpAccount& account) {
     m_smtp.SetClock(&m_clock);
 }
 
+std::string SendRun::writeMessageFile(int number) {
+    if (!platform::directoryExists(m_dryRunFolder) && !platform::createDirectories(m_dryRunFolder))
+        throw platform::fileFailure("Der Ordner " + m_dryRunFolder + " kann nicht angelegt werden",
+                                    errno, platform::ReasonAt::AfterColon);
+    mail::MessageBytesTarget target;
+    m_smtp.WriteMessageText(target, m_message);
+    const std::string path = m_dryRunFolder + "/" + fourDigits(number) + ".eml";
+    platform::replaceFileAtomically(path, target.Bytes(),
+                                    "In " + path + " kann nicht geschrieben werden");
+    return path;
+}
+
 void SendRun::sendToAddress(const Mailing& mailing, const SmtpAccount& account,
                             const std::vector<std::string>& body, const std::string& address,
-                            int number) {
+                            int number, const std::string* subject) {
     if (platform::trimControl(address).empty()) return;
+
+    if (!m_dryRunFolder.empty()) {
+        fillMessage(mailing, body, address, subject);
+        m_smtp.SetClock(&m_clock);
+        const std::string path = writeMessageFile(number);
+        const std::string done = platform::longTime(m_clock.now()) + ": Mail an " + address +
+                                 " ist als " + path + " gespeichert worden.";
+        m_observer.setStatusText(done);
+        m_observer.addProtocolLine(done);
+        m_observer.repaint(SendView::StatusBar);
+        return;
+    }
 
     const std::string started = platform::longTime(m_clock.now()) + ": Mail wird an " + address +
                                 " versendet (" + std::to_string(number) + ")";
@@ -82,10 +150,10 @@ void SendRun::sendToAddress(const Mailing& mailing, const SmtpAccount& account,
     m_observer.addProtocolLine(started);
     m_observer.repaint(SendView::StatusBar);
 
-    appendSendLogLine(m_logFile, sendLogLine(m_clock.now(), number, m_userName,
-                                             address, mailing.subject));
+    appendSendLogLine(m_logFile, sendLogLine(m_clock.now(), number, m_userName, address,
+                                             subject ? *subject : mailing.subject));
 
-    fillMessage(mailing, body, address);
+    fillMessage(mailing, body, address, subject);
     configureClient(account);
     const auto type = m_smtp.AuthenticationType();
     if ((type == mail::atXOAuth2 || type == mail::atOAuthBearer) && account.accessToken)
@@ -103,7 +171,7 @@ void SendRun::sendToAddress(const Mailing& mailing, const SmtpAccount& account,
 int SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
                      const std::string& archiveFolder, bool showFinishedText) {
     const platform::LocalTime start = m_clock.now();
-    if (!archiveFolder.empty())
+    if (!archiveFolder.empty() && m_dryRunFolder.empty())
         writeSentArchive(archiveFolder, start, mailing.subject, mailing.body.body);
 
     const int rowCount = static_cast<int>(mailing.rows.size()) + 1;
@@ -121,9 +189,10 @@ int SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
         const RecipientRow& row = mailing.rows[r - 1];
         m_observer.setStagingText({});
         if (row.ok != kSendMark) continue;
-        const std::vector<std::string> body = composeListBody(mailing.body, row);
-        m_observer.setStagingText(body);
-        sendToAddress(mailing, account, body, row.email, number);
+        const PersonalMessage message = personalMessage(mailing, row);
+        m_observer.setStagingText(message.body);
+        const RecipientAttachments attachments(m_message, mailing, row);
+        sendToAddress(mailing, account, message.body, row.email, number, &message.subject);
         if (!platform::trimControl(row.email).empty()) ++handed;
         ++number;
         m_observer.setProgressPosition(r + 1);

@@ -50,14 +50,23 @@ public:
     // (nothing shown, logged or sent). Otherwise: status and protocol line,
     // the log line, the message fields, Open, Deliver, Close, and the
     // "versendet worden" line. Throws the transport's or the log's error;
-    // the connection is closed then.
+    // the connection is closed then. `subject` replaces the mailing's when
+    // given (a personalised one).
     void sendToAddress(const Mailing& mailing, const SmtpAccount& account,
                        const std::vector<std::string>& body, const std::string& address,
-                       int number);
+                       int number, const std::string* subject = nullptr);
+
+    // Dry run: from now on every message is written as "NNNN.eml" (the
+    // running number, four digits) into `folder`, byte for byte what the
+    // server would store, instead of being sent; no send log line and no
+    // archive. The folder is created when missing. Empty: send again.
+    void setDryRunFolder(std::string folder) { m_dryRunFolder = std::move(folder); }
 
     // The list send after its confirmation: the archive (when
     // `archiveFolder` is not empty), progress bar, protocol start, one
-    // message per marked row, the final status text (when
+    // message per marked row (merge/personal_message.h: subject, body and
+    // attachments filled from the row; the row's own files are added to the
+    // message's parts for that message only), the final status text (when
     // `showFinishedText`), progress bar hidden. Returns the number of
     // messages handed to the server.
     int runList(const Mailing& mailing, const SmtpAccount& account,
@@ -67,18 +76,22 @@ public:
     // Windows-1252 (characters without a Windows-1252 byte become "?").
     // Attachment parts stay as they are.
     void fillMessage(const Mailing& mailing, const std::vector<std::string>& body,
-                     const std::string& address);
+                     const std::string& address, const std::string* subject = nullptr);
 
     // Host, port, login, encryption, pinned certificate and time limits of
     // the client from the account (the access token comes per connection).
     void configureClient(const SmtpAccount& account);
 
 private:
+    // Writes the filled message into the dry-run folder; returns the path.
+    std::string writeMessageFile(int number);
+
     mail::TIdMessage& m_message;
     mail::TIdSMTP& m_smtp;
     SendObserver& m_observer;
     const platform::Clock& m_clock;
     std::string m_logFile;
+    std::string m_dryRunFolder;
     // Looked up once per run: the log names the same user on every line.
     std::string m_userName;
 };
