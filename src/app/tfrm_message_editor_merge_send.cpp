@@ -2,15 +2,21 @@
 // send to the current row and the test mail. The run itself lives in
 // merge/send_run; this file takes the snapshot of the window and shows the
 // run's progress on the controls.
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "app/access_token.h"
 #include "app/tfrm_message_editor.h"
+#include "mail/id_email_address.h"
+#include "mail/tls_session.h"
 #include "merge/body_composition.h"
 #include "merge/mailing.h"
 #include "merge/preflight.h"
 #include "merge/recipient_list.h"
 #include "merge/send_run.h"
+#include "platform/error.h"
+#include "platform/profile_file.h"
 #include "platform/system_info.h"
 #include "platform/text_trim.h"
 
@@ -19,6 +25,27 @@ namespace sendrix::app {
 namespace {
 
 const char* const kEmptySubjectQuestion = "Wollen Sie wirklich keinen Betreff der E-mail eingeben?";
+
+const char* const kNoListAddressNotice =
+    "Kein markierter Empfänger der Liste hat eine Adresse; es wurde nichts gesendet.";
+
+// True when the field names at least one address: ", ," names none, and a
+// message without a recipient must not be started.
+bool holdsAnAddress(const std::string& field) {
+    mail::TIdEMailAddressList list;
+    list.SetAddresses(field);
+    for (const mail::TIdEMailAddressItem& item : list)
+        if (!platform::trimControl(item.Address()).empty()) return true;
+    return false;
+}
+
+// True when a marked row has an address; a list without one sends nothing
+// and must not end as a finished run.
+bool holdsAnAddress(const std::vector<merge::RecipientRow>& rows) {
+    for (const merge::RecipientRow& row : rows)
+        if (row.ok == merge::kSendMark && holdsAnAddress(row.email)) return true;
+    return false;
+}
 
 // The run's progress on the window's controls, each repaint passed on to
 // the interaction at once.
@@ -90,11 +117,38 @@ merge::SmtpAccount accountOf(TMailSettings& settings, SecretStore* secrets) {
     account.host = settings.ServerName;
     account.port = settings.ServerPort;
     account.user = settings.ServerUser;
-    account.password = settings.SMTPAuthenticationType != 0 ? SmtpLoginPassword(settings, secrets)
-                                                            : settings.ServerPassword;
+    // OAuth logins (3, 4) use a token instead: the keyring is not asked.
+    const bool passwordLogin = settings.SMTPAuthenticationType == 1 || settings.SMTPAuthenticationType == 2;
+    account.password = passwordLogin ? SmtpLoginPassword(settings, secrets) : settings.ServerPassword;
     account.authenticationType = settings.SMTPAuthenticationType;
     account.timeoutSeconds = settings.Timeout;
+    account.encryption = settings.Encryption;
+    account.pinnedFingerprint = settings.TlsFingerprint;
+    const std::string command = settings.TokenCommand;
+    account.accessToken = [command] { return fetchAccessToken(command); };
     return account;
+}
+
+// Runs `send`; a refused certificate is shown with its fingerprint and the
+// person at the window may decide to trust it from now on ([Smtp]
+// TlsFingerprint). The console answers the question No, so an unattended
+// run never pins a certificate by itself. Either way the send has failed.
+void sendTrustingOnRequest(Interaction& interaction, TMailSettings& settings,
+                           const std::function<void()>& send) {
+    try {
+        send();
+    } catch (const mail::EIdCertificateError& error) {
+        if (error.Fingerprint().empty() ||
+            !interaction.Confirm(std::string(error.what()) +
+                                 "\r\n\r\nSoll Sendrix diesem Zertifikat künftig vertrauen? Nur mit Ja "
+                                 "antworten, wenn der Betreiber des Servers genau diesen Fingerabdruck nennt."))
+            throw;
+        const std::string mailIni = platform::programFolder() + "Mail.ini";
+        platform::writeProfileString(mailIni, "Smtp", "TlsFingerprint", error.Fingerprint());
+        settings.TlsFingerprint = error.Fingerprint();
+        throw Error("Dem Zertifikat wird künftig vertraut (" + mailIni +
+                    ", [Smtp] TlsFingerprint); es wurde nichts gesendet. Bitte erneut senden.");
+    }
 }
 
 }  // namespace
@@ -116,7 +170,7 @@ void TfrmMessageEditor::sendenClick() {
     if (edtto.Text != kRecipientListMarker) {
         // Sending nothing and saying nothing would let a calling program
         // take an empty address for a delivered mail.
-        if (platform::trimControl(edtto.Text).empty()) {
+        if (!holdsAnAddress(edtto.Text)) {
             m_interaction.Notice("Es ist keine Empfängeradresse angegeben.");
             return;
         }
@@ -126,6 +180,10 @@ void TfrmMessageEditor::sendenClick() {
     } else {
         mailing.rows = recipientRowsOf(empfaengerliste);
         if (!PreflightAllowsRun(mailing)) return;
+        if (!holdsAnAddress(mailing.rows)) {
+            m_interaction.Notice(kNoListAddressNotice);
+            return;
+        }
         if (!SendImmediately &&
             !m_interaction.Confirm("Wollen Sie diese Mail an " +
                                    std::to_string(mailing.rows.size()) +
@@ -137,9 +195,11 @@ void TfrmMessageEditor::sendenClick() {
         FormSendObserver observer(*this, m_interaction);
         merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile);
         run.setDryRunFolder(DryRunFolder);
-        run.runList(mailing, accountOf(MailSettings, Secrets),
-                    merge::sentObjectsFolder(MailSettings.SentObjects, platform::programFolder()),
-                    !SendImmediately);
+        sendTrustingOnRequest(m_interaction, MailSettings, [&] {
+            run.runList(mailing, accountOf(MailSettings, Secrets),
+                        merge::sentObjectsFolder(MailSettings.SentObjects, platform::programFolder()),
+                        !SendImmediately);
+        });
     }
     LastRunOutcome = RunOutcome::Finished;
     if (CloseAfterRun) m_interaction.CloseWindow();
@@ -180,7 +240,9 @@ bool TfrmMessageEditor::PreflightAllowsRun(const merge::Mailing& mailing) {
 void TfrmMessageEditor::SendToAddress(const std::string& address, int number) {
     FormSendObserver observer(*this, m_interaction);
     merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile);
-    run.sendToAddress(mailingOf(*this), accountOf(MailSettings, Secrets), Memo1.Lines, address, number);
+    sendTrustingOnRequest(m_interaction, MailSettings, [&] {
+        run.sendToAddress(mailingOf(*this), accountOf(MailSettings, Secrets), Memo1.Lines, address, number);
+    });
 }
 
 void TfrmMessageEditor::anmarkiertenEmpfngerversenden1Click() {

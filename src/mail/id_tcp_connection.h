@@ -8,10 +8,14 @@
 // wire are the same as with one send per line, without each small segment
 // waiting for the peer's delayed acknowledgement of the one before.
 //
+// With StartTls the same reading, gathering and waiting runs over TLS; the
+// bytes above it do not change.
+//
 // Every wait has a time limit (IdTimeouts); running out of one raises
 // EIdSocketError 10060 "Zeitüberschreitung bei Verbindung." and closes the
 // connection.
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +24,7 @@
 #include "mail/id_socket_handle.h"
 #include "mail/id_stack.h"
 #include "mail/id_write_target.h"
+#include "mail/tls_session.h"
 
 namespace sendrix::mail {
 
@@ -36,8 +41,8 @@ struct IdTimeouts {
     int sendStallMs = 180'000;      // without progress while sending
 
     // From "Mail.ini" [Smtp] "Timeout" (whole seconds): 1..3600 replaces
-    // the connect and reply limits (the replies to "Data" and "." keep at
-    // least that much); any other value gives the defaults.
+    // the connect, reply and send-stall limits (the replies to "Data" and
+    // "." keep at least that much); any other value gives the defaults.
     static IdTimeouts FromSetting(int seconds);
 };
 
@@ -77,16 +82,20 @@ public:
 
     // Writes `command` as a line and reads the reply; `expected` -1 takes
     // any code, else another code raises EIdProtocolReplyError. `timeoutMs`
-    // kReplyDeadline means Timeouts().replyMs.
+    // kReplyDeadline means Timeouts().replyMs. Bytes received before the
+    // command is written raise EIdProtocolReplyError without writing it
+    // (the server's own text for a 421).
     virtual int SendCommand(const std::string& command, int expected,
                             int timeoutMs = kReplyDeadline);
     // Reads one whole reply into ReplyLines/ReplyCode and runs CheckReply
     // (empty `allowed`: any code). Throws EIdProtocolReplyError beyond
-    // kMaxReplyLines lines or kMaxReplyLineLength characters in a line.
+    // kMaxReplyLines lines or kMaxReplyLineLength characters in a line, for
+    // a last line that is no reply line (wellFormedReplyLine) and for 421,
+    // whatever is allowed.
     virtual int ReadReply(const std::vector<int>& allowed, int timeoutMs = kReplyDeadline);
     // Raises RaiseReplyError when `allowed` is not empty and lacks `code`.
     virtual int CheckReply(int code, const std::vector<int>& allowed);
-    // Throws EIdProtocolReplyError(ReplyCode, LastReplyLine).
+    // Throws EIdProtocolReplyError(ReplyCode, LastReplyLine as visibleText).
     [[noreturn]] virtual void RaiseReplyError();
 
     // One line up to `terminator` (LF when empty; then one CR before it is
@@ -111,6 +120,17 @@ public:
     // Hands every collected byte to the socket now.
     void FlushOutput();
 
+    // Starts TLS on the open connection: the handshake within
+    // Timeouts().connectMs, then the certificate check (TlsSession::CheckPeer
+    // with `pinned`, normalized). `host` is the configured server name.
+    // Precondition: nothing collected or pending. On failure the connection
+    // is dropped and EIdTlsError, EIdCertificateError or EIdSocketError
+    // 10060 is raised.
+    void StartTls(TlsClientContext& context, const std::string& host, const std::string& pinned);
+    bool TlsActive() const { return m_tls != nullptr; }
+    // Whether the TLS session was resumed from an earlier connection.
+    bool TlsResumed() const { return m_tls && m_tls->Resumed(); }
+
     // The first `count` bytes of PendingInput, removed from it; throws
     // EIdNotEnoughDataInBuffer (removing nothing) when fewer are pending.
     virtual std::string TakeInput(size_t count);
@@ -130,6 +150,8 @@ protected:
     virtual void ResetState();
     // Drops the connection and raises EIdSocketError 10060.
     [[noreturn]] void raiseTimeout();
+    // SendCommand's check that nothing has arrived unasked.
+    void refuseEarlyReply();
 
     TIdSocketHandle m_socket;
 
@@ -138,6 +160,11 @@ private:
     [[noreturn]] void raiseSendError(int errorNumber);
     [[noreturn]] void raiseReceiveError(int errorNumber);
     [[noreturn]] static void raiseOverlongLine();
+    // One receive / send over TLS when it is on, else over the socket:
+    // bytes, 0 for a closed peer (receive only), or -1 with errno set
+    // (EAGAIN: wait; over TLS m_tlsWant says for what).
+    ssize_t receiveSome(char* buffer, size_t size);
+    ssize_t sendSome(const char* data, size_t size);
 
     std::string m_pendingInput;
     std::vector<char> m_receiveArea;
@@ -149,6 +176,9 @@ private:
     std::string m_output;  // written, not yet handed to the socket
     IdTimeouts m_timeouts;
     std::optional<SteadyClock::time_point> m_replyDeadline;
+    std::unique_ptr<TlsSession> m_tls;
+    // What TLS waits for before the last receive or send can progress.
+    TlsWant m_tlsWant = TlsWant::Nothing;
 };
 
 }  // namespace sendrix::mail
