@@ -130,7 +130,7 @@ class WireText(unittest.TestCase):
         self.assertEqual(message.get_content_type(), "multipart/alternative")
         plain, markup = message.get_payload()
         self.assertEqual(plain.get_content_type(), "text/plain")
-        self.assertEqual(self.body_text(plain)[:3], ["Liebe Ayşe Şahin – 5 €", "", LONG_LINE])
+        self.assertEqual(self.body_text(plain)[:3], ["Liebe Ayşe Şahin – 5 €", "", LONG_LINE.rstrip()])
         self.assertEqual(markup.get_content_type(), "text/html")
         self.assertEqual(self.body_text(markup)[:len(html)], html)
 
