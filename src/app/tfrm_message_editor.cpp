@@ -149,6 +149,13 @@ void TfrmMessageEditor::FormCreate() {
         // The attachment list follows every attachment, so a later file
         // that fails to load leaves the list showing what was attached.
         for (const CommandLineFile& file : options.Files) {
+            if (file.kind == CommandLineFile::Kind::Body && !platform::fileExists(file.path)) {
+                // Sending without the text asked for would mail every
+                // recipient an empty message.
+                commandLineFaults.push_back("Die Textdatei " + file.path +
+                                            " ist keine lesbare Datei; es wurde nichts gesendet.");
+                continue;
+            }
             if (!platform::fileExists(file.path)) continue;
             if (file.kind == CommandLineFile::Kind::Attachment) {
                 AddAttachmentFile(file.path);
