@@ -2,17 +2,21 @@
 // send to the current row and the test mail. The run itself lives in
 // merge/send_run; this file takes the snapshot of the window and shows the
 // run's progress on the controls.
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/access_token.h"
 #include "app/message_preview.h"
 #include "app/tfrm_message_editor.h"
+#include "mail/tls_session.h"
 #include "merge/body_composition.h"
 #include "merge/mailing.h"
 #include "merge/preflight.h"
 #include "merge/recipient_list.h"
 #include "merge/send_run.h"
+#include "platform/error.h"
+#include "platform/profile_file.h"
 #include "platform/system_info.h"
 #include "platform/text_trim.h"
 
@@ -104,6 +108,28 @@ merge::SmtpAccount accountOf(TMailSettings& settings, SecretStore* secrets) {
     return account;
 }
 
+// Runs `send`; a refused certificate is shown with its fingerprint and the
+// person at the window may decide to trust it from now on ([Smtp]
+// TlsFingerprint). The console answers the question No, so an unattended
+// run never pins a certificate by itself. Either way the send has failed.
+void sendTrustingOnRequest(Interaction& interaction, TMailSettings& settings,
+                           const std::function<void()>& send) {
+    try {
+        send();
+    } catch (const mail::EIdCertificateError& error) {
+        if (error.Fingerprint().empty() ||
+            !interaction.Confirm(std::string(error.what()) +
+                                 "\r\n\r\nSoll Sendrix diesem Zertifikat künftig vertrauen? Nur mit Ja "
+                                 "antworten, wenn der Betreiber des Servers genau diesen Fingerabdruck nennt."))
+            throw;
+        const std::string mailIni = platform::programFolder() + "Mail.ini";
+        platform::writeProfileString(mailIni, "Smtp", "TlsFingerprint", error.Fingerprint());
+        settings.TlsFingerprint = error.Fingerprint();
+        throw Error("Dem Zertifikat wird künftig vertraut (" + mailIni +
+                    ", [Smtp] TlsFingerprint); es wurde nichts gesendet. Bitte erneut senden.");
+    }
+}
+
 }  // namespace
 
 void TfrmMessageEditor::sendenClick() {
@@ -144,9 +170,11 @@ void TfrmMessageEditor::sendenClick() {
         FormSendObserver observer(*this, m_interaction);
         merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile);
         run.setDryRunFolder(DryRunFolder);
-        run.runList(mailing, accountOf(MailSettings, Secrets),
-                    merge::sentObjectsFolder(MailSettings.SentObjects, platform::programFolder()),
-                    !SendImmediately);
+        sendTrustingOnRequest(m_interaction, MailSettings, [&] {
+            run.runList(mailing, accountOf(MailSettings, Secrets),
+                        merge::sentObjectsFolder(MailSettings.SentObjects, platform::programFolder()),
+                        !SendImmediately);
+        });
     }
     LastRunOutcome = RunOutcome::Finished;
     if (CloseAfterRun) m_interaction.CloseWindow();
@@ -187,7 +215,9 @@ bool TfrmMessageEditor::PreflightAllowsRun(const merge::Mailing& mailing) {
 void TfrmMessageEditor::SendToAddress(const std::string& address, int number) {
     FormSendObserver observer(*this, m_interaction);
     merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile);
-    run.sendToAddress(mailingOf(*this), accountOf(MailSettings, Secrets), Memo1.Lines, address, number);
+    sendTrustingOnRequest(m_interaction, MailSettings, [&] {
+        run.sendToAddress(mailingOf(*this), accountOf(MailSettings, Secrets), Memo1.Lines, address, number);
+    });
 }
 
 void TfrmMessageEditor::anmarkiertenEmpfngerversenden1Click() {
