@@ -88,6 +88,7 @@ void TfrmMessageEditor::FormCreate() {
     int subjectStamp = 0;
     int salutationSwitch = -1;
     std::string senderOverride;
+    std::vector<std::string> commandLineFaults;
     std::string displayNameOverride;
     std::string replyOverride;
 
@@ -136,6 +137,7 @@ void TfrmMessageEditor::FormCreate() {
             CloseAfterRun = true;
         }
         if (options.DontSave) DontSave = true;
+        commandLineFaults = options.Faults;
         if (!options.DryRunFolder.empty()) DryRunFolder = options.DryRunFolder;
         if (options.Subject) edtSubject.Text = *options.Subject;
         if (options.To) edtto.Text = *options.To;
@@ -206,6 +208,13 @@ void TfrmMessageEditor::FormCreate() {
 
     // 17.
     readProfiles();
+    // Everything else is loaded, so the window shows the fields as given;
+    // the start counts as failed, so "/sofort" sends nothing.
+    if (!commandLineFaults.empty()) {
+        std::string text;
+        for (const std::string& fault : commandLineFaults) text += (text.empty() ? "" : "\n") + fault;
+        throw Error(text);
+    }
     m_startupCompleted = true;
 }
 
