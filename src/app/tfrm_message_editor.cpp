@@ -2,6 +2,7 @@
 #include "app/tfrm_message_editor.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -150,6 +151,23 @@ void TfrmMessageEditor::FormCreate() {
         // The attachment list follows every attachment, so a later file
         // that fails to load leaves the list showing what was attached.
         for (const CommandLineFile& file : options.Files) {
+            if (file.kind == CommandLineFile::Kind::Body && !platform::fileExists(file.path)) {
+                // Sending without the text asked for would mail every
+                // recipient an empty message.
+                commandLineFaults.push_back("Die Textdatei " + file.path +
+                                            " ist keine lesbare Datei; es wurde nichts gesendet.");
+                continue;
+            }
+            struct stat info {};
+            if (file.kind == CommandLineFile::Kind::Attachment && ::stat(file.path.c_str(), &info) == 0 &&
+                !S_ISREG(info.st_mode)) {
+                // A folder, a pipe or a device cannot be attached whole;
+                // dropping it silently would send the mailing without it.
+                commandLineFaults.push_back("Die Anlage " + file.path +
+                                            " ist keine gewöhnliche Datei (etwa ein Ordner, eine Pipe oder ein "
+                                            "Gerät); es wurde nichts gesendet.");
+                continue;
+            }
             if (!platform::fileExists(file.path)) continue;
             if (file.kind == CommandLineFile::Kind::Attachment) {
                 AddAttachmentFile(file.path);

@@ -44,6 +44,17 @@ void checkRecipientAddress(const std::string& address)
                                         "\" ist ungültig: " + fault + "; es wurde nichts gesendet.");
 }
 
+void checkHostName(const std::string& name, const std::string& what)
+{
+    for (char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b <= 0x20 || b == 0x7F)
+            throw EIdException(what + " \"" + platform::visibleText(name) +
+                               "\" enthält ein Leerzeichen oder Steuerzeichen; es wurde keine Verbindung "
+                               "aufgebaut.");
+    }
+}
+
 bool sameMailbox(std::string_view a, std::string_view b)
 {
     const size_t atA = a.rfind('@');

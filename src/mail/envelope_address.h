@@ -23,6 +23,11 @@ std::string recipientAddressFault(std::string_view address);
 // recipientAddressFault finds one.
 void checkRecipientAddress(const std::string& address);
 
+// Throws EIdException ("<what> \"name\" enthält ...") when the host name
+// holds a blank or a control character (CR, LF, ...), which would smuggle a
+// command into the dialogue.
+void checkHostName(const std::string& name, const std::string& what);
+
 // True when both name the same mailbox: the local parts equal byte for byte,
 // the domains equal without regard to ASCII case.
 bool sameMailbox(std::string_view a, std::string_view b);

@@ -153,6 +153,9 @@ void TIdSMTP::startTlsCommand(const std::string& host, bool extended)
 
 void TIdSMTP::Open()
 {
+    // A line end or blank in a name would end or extend the EHLO command.
+    checkHostName(Host(), "Der Servername");
+    checkHostName(Stack().LocalHostName(), "Der eigene Rechnername");
     TIdTCPClient::Open();
     try {
         if (m_tlsMode == TlsMode::Implicit)

@@ -5,6 +5,8 @@
 // delivered.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <sstream>
 
 #include "app/unattended_run.h"
@@ -150,4 +152,59 @@ TEST_F(HostileInputTest, AMisreadReplyEndsWithTheServersTextAndStatusOne) {
         ASSERT_TRUE(server.waitForSessions(1));
         EXPECT_EQ(server.received(0).find("\r\n.\r\n") != std::string::npos, row.dotSent);
     }
+}
+
+TEST_F(HostileInputTest, ABodyThatCannotBeReadOrAServerNameWithABlankSendsNothing) {
+    ScriptedSmtpServer server({});
+    home.write("ordner/x.txt", "x");
+    struct Row {
+        std::vector<std::string> arguments;
+        std::string error;
+    } rows[] = {
+        {{"/to:kunde@example.com", "/B:" + home.path("fehlt.txt")},
+         "Fehler: Die Textdatei " + home.path("fehlt.txt") + " ist keine lesbare Datei; es wurde nichts gesendet."},
+        {{"/to:kunde@example.com", "/B:" + home.path("ordner")},
+         "Fehler: Die Textdatei " + home.path("ordner") + " ist keine lesbare Datei; es wurde nichts gesendet."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.arguments.back());
+        // The fixture's own body comes after the broken one: it must not cover it.
+        const Outcome outcome = run(server, row.arguments);
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_NE(outcome.err.find(row.error), std::string::npos) << outcome.err;
+    }
+    // A blank in the server name would extend the name sent and the
+    // commands built from it.
+    std::ostringstream out, err;
+    home.write("Mail.ini", "[Smtp]\r\nServerName=127.0.0.1 RCPT\r\nServerPort=" + std::to_string(server.port()) +
+                               "\r\n");
+    const int status = app::RunWithoutWindow({"/to:kunde@example.com", "/s:x", "/from:a@example.org",
+                                              "/B:" + home.write("t.txt", "x"), "/sofort"},
+                                             out, err);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(err.str().find("Fehler: Der Servername \"127.0.0.1 RCPT\" enthält ein Leerzeichen oder "
+                             "Steuerzeichen; es wurde keine Verbindung aufgebaut."),
+              std::string::npos)
+        << err.str();
+    EXPECT_EQ(server.sessionCount(), 0u);
+}
+
+TEST_F(HostileInputTest, AnAttachmentThatIsNoRegularFileStopsTheStart) {
+    ScriptedSmtpServer server({});
+    const std::string fifo = home.path("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    home.write("ordner/x.txt", "x");
+    for (const std::string& path : {fifo, std::string("/dev/zero"), home.path("ordner")}) {
+        SCOPED_TRACE(path);
+        const Outcome outcome = run(server, {"/to:kunde@example.com", "/A:" + path});
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_NE(outcome.err.find("Fehler: Die Anlage " + path + " ist keine gewöhnliche Datei (etwa ein Ordner, "
+                                   "eine Pipe oder ein Gerät); es wurde nichts gesendet."),
+                  std::string::npos)
+            << outcome.err;
+    }
+    // A missing attachment is still passed over, as before.
+    ScriptedSmtpServer delivering({SmtpScript::standard()});
+    EXPECT_EQ(run(delivering, {"/to:kunde@example.com", "/A:" + home.path("fehlt.pdf")}).status, 0);
+    EXPECT_EQ(server.sessionCount(), 0u);
 }

@@ -633,3 +633,16 @@ TEST_F(Smtp, AMailboxNamedTwiceGetsOneRcpt)
         << received;
     EXPECT_EQ(server.messages().size(), 1u);
 }
+
+TEST_F(Smtp, AServerNameWithALineEndOrBlankIsRefusedBeforeConnecting)
+{
+    ScriptedSmtpServer server({});
+    for (const char* name : {"127.0.0.1\r\nQUIT", "127.0.0.1 x", "127.0.0.1\t"}) {
+        SCOPED_TRACE(name);
+        smtp.SetHost(name);
+        smtp.SetPort(server.port());
+        EXPECT_THROW(smtp.Open(), EIdException);
+        EXPECT_FALSE(smtp.IsOpen());
+    }
+    EXPECT_EQ(server.sessionCount(), 0u);
+}
