@@ -647,6 +647,7 @@ TEST_F(Smtp, AServerNameWithALineEndOrBlankIsRefusedBeforeConnecting)
         EXPECT_FALSE(smtp.IsOpen());
     }
     EXPECT_EQ(server.sessionCount(), 0u);
+}
 
 TEST(HeloName, AFullyQualifiedNameOrTheAddressLiteral)
 {
