@@ -177,6 +177,14 @@ void SendRun::sendToAddress(const Mailing& mailing, const SmtpAccount& account,
     m_observer.addProtocolLine(done);
 }
 
+void SendRun::sendRowToAddress(const Mailing& mailing, const SmtpAccount& account,
+                               const RecipientRow& row, const std::string& address) {
+    const PersonalMessage message = personalMessage(mailing, row);
+    m_observer.setStagingText(message.body);
+    const RecipientAttachments attachments(m_message, mailing, row);
+    sendToAddress(mailing, account, message.body, address, 1, &message.subject);
+}
+
 int SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
                      const std::string& archiveFolder, bool showFinishedText) {
     const platform::LocalTime start = m_clock.now();
