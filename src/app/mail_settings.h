@@ -19,6 +19,10 @@ struct TMailSettings {
     // Limit for connecting and for every server reply, in whole seconds;
     // 0 means the SMTP client's own default.
     int Timeout = 0;
+    // The provider's limits: messages over one connection (1-1000, RSET
+    // between them) and messages started per minute (0 no limit, 1-10000).
+    int MessagesPerConnection = 1;
+    int MessagesPerMinute = 0;
 };
 
 // Host used while "Mail.ini" names none. The reserved ".invalid" domain never
@@ -29,6 +33,8 @@ inline constexpr const char* kDefaultServerUser = "your_login";
 inline constexpr const char* kDefaultStoredPassword = "type_passcode";
 inline constexpr int kDefaultServerPort = 25;
 inline constexpr int kMaxTimeoutSeconds = 3600;
+inline constexpr int kMaxMessagesPerConnection = 1000;
+inline constexpr int kMaxMessagesPerMinute = 10000;
 inline constexpr std::size_t kMaxPasswordLength = 255;
 
 // XOR of every character with one fixed key (0x1F); applying it twice gives
@@ -52,7 +58,8 @@ int ParseServerPort(const std::string& text);
 
 // Reads the SMTP account from section "Smtp" of `mailIni` into `settings`
 // (ServerName, ServerPort, ServerUser, ServerPassword unscrambled,
-// SMTPAuthenticationType, Timeout). Fields are set one by one; a "ServerPort"
+// SMTPAuthenticationType, Timeout, MessagesPerConnection,
+// MessagesPerMinute; a value out of range gives the default). Fields are set one by one; a "ServerPort"
 // that is no number throws (see ParseServerPort) and leaves the later fields.
 void ReadSmtpAccount(const std::string& mailIni, TMailSettings& settings);
 

@@ -138,6 +138,7 @@ void TfrmMessageEditor::FormCreate() {
             CloseAfterRun = true;
         }
         if (options.DontSave) DontSave = true;
+        if (options.ContinueAfterRefusal) ContinueAfterRefusal = true;
         if (options.Subject) edtSubject.Text = *options.Subject;
         if (options.To) edtto.Text = *options.To;
         if (options.CC) edtCC.Text = *options.CC;
