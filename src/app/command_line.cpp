@@ -1,7 +1,6 @@
 #include "app/command_line.h"
 
-#include <cctype>
-
+#include "platform/ascii.h"
 #include "platform/text_codec.h"
 #include "platform/text_trim.h"
 
@@ -12,32 +11,18 @@ namespace {
 constexpr std::size_t kValueLength = 100;
 constexpr std::size_t kAttachmentValueLength = 200;
 
-bool startsWithNoCase(const std::string& text, const std::string& prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) !=
-            std::tolower(static_cast<unsigned char>(prefix[i])))
-            return false;
-    }
-    return true;
-}
-
-bool equalsNoCase(const std::string& text, const std::string& other) {
-    return text.size() == other.size() && startsWithNoCase(text, other);
-}
-
-
 // The value after `prefix`, cut to `length` characters.
 std::string valueAfter(const std::string& argument, const std::string& prefix,
                        std::size_t length = kValueLength) {
-    return leftChars(argument.substr(prefix.size()), length);
+    const std::string_view value = std::string_view(argument).substr(prefix.size());
+    return std::string(platform::leftCharacters(value, length));
 }
 
 // Matches one of the prefixes; `value` gets the cut value.
 bool matchPrefix(const std::string& argument, std::initializer_list<const char*> prefixes,
                  std::string& value, std::size_t length = kValueLength) {
     for (const char* prefix : prefixes) {
-        if (startsWithNoCase(argument, prefix)) {
+        if (platform::startsWithNoCase(argument, prefix)) {
             value = valueAfter(argument, prefix, length);
             return true;
         }
@@ -63,36 +48,18 @@ std::string fieldValue(const std::string& value) {
 
 }  // namespace
 
-std::string leftChars(const std::string& text, std::size_t count) {
-    std::size_t pos = 0;
-    std::size_t chars = 0;
-    while (pos < text.size() && chars < count) {
-        unsigned char byte = static_cast<unsigned char>(text[pos]);
-        std::size_t length = byte < 0x80 ? 1 : (byte >> 5) == 0x6 ? 2 : (byte >> 4) == 0xE ? 3
-                             : (byte >> 3) == 0x1E ? 4 : 1;
-        ++pos;
-        // Continuation bytes belong to the character just started.
-        for (std::size_t i = 1; i < length && pos < text.size() &&
-                                (static_cast<unsigned char>(text[pos]) & 0xC0) == 0x80;
-             ++i)
-            ++pos;
-        ++chars;
-    }
-    return text.substr(0, pos);
-}
-
 CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments) {
     CommandLineOptions options;
     for (const std::string& argument : arguments) {
         std::string value;
         // Every switch is tried in turn; an argument may match none.
-        if (startsWithNoCase(argument, "/ANREDE")) options.SalutationSwitch = 1;
-        if (startsWithNoCase(argument, "/KEINEANREDE")) options.SalutationSwitch = 0;
+        if (platform::startsWithNoCase(argument, "/ANREDE")) options.SalutationSwitch = 1;
+        if (platform::startsWithNoCase(argument, "/KEINEANREDE")) options.SalutationSwitch = 0;
         if (matchPrefix(argument, {"/e:", "/from:"}, value))
             options.SenderOverride = fieldValue(value);
-        if (startsWithNoCase(argument, "/sofort")) options.SendImmediately = true;
-        if (equalsNoCase(argument, "/dontsave")) options.DontSave = true;
-        if (equalsNoCase(argument, "/weiter")) options.ContinueAfterRefusal = true;
+        if (platform::startsWithNoCase(argument, "/sofort")) options.SendImmediately = true;
+        if (platform::equalsNoCase(argument, "/dontsave")) options.DontSave = true;
+        if (platform::equalsNoCase(argument, "/weiter")) options.ContinueAfterRefusal = true;
         if (matchPrefix(argument, {"/A:"}, value, kAttachmentValueLength))
             options.Files.push_back({CommandLineFile::Kind::Attachment, platform::trimControl(value)});
         if (matchPrefix(argument, {"/B:"}, value))
@@ -101,8 +68,8 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments) {
         if (matchPrefix(argument, {"/to:"}, value)) options.To = fieldValue(value);
         if (matchPrefix(argument, {"/cc:"}, value)) options.CC = dashMeansEmpty(fieldValue(value));
         if (matchPrefix(argument, {"/bcc:"}, value)) options.BCC = dashMeansEmpty(fieldValue(value));
-        if (startsWithNoCase(argument, "/D") && argument.size() >= 3) {
-            switch (std::toupper(static_cast<unsigned char>(argument[2]))) {
+        if (platform::startsWithNoCase(argument, "/D") && argument.size() >= 3) {
+            switch (platform::asciiUpper(argument[2])) {
                 case 'T': options.SubjectStamp = 1; break;
                 case 'D': options.SubjectStamp = 2; break;
                 case 'A': options.SubjectStamp = 3; break;

@@ -44,7 +44,4 @@ struct CommandLineOptions {
 // are ignored. Checks no file.
 CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments);
 
-// The first `count` characters (UTF-8 code points) of `text`.
-std::string leftChars(const std::string& text, std::size_t count);
-
 }  // namespace sendrix::app

@@ -47,14 +47,10 @@ void ConsoleInteraction::writeErr(const std::string& line) { m_err << oneLine(li
 void ConsoleInteraction::flushProtocol() {
     if (!m_form) return;
     const std::vector<std::string>& lines = m_form->protokollmemo.Lines;
-    // A new run clears the protocol before it writes its first line.
-    if (lines.size() < m_protocolWritten ||
-        (m_protocolWritten > 0 && lines[m_protocolWritten - 1] != m_lastProtocolLine))
-        m_protocolWritten = 0;
-    for (; m_protocolWritten < lines.size(); ++m_protocolWritten) {
-        m_lastProtocolLine = lines[m_protocolWritten];
-        writeOut(m_lastProtocolLine);
-    }
+    // A new run clears the protocol; its lines follow those of the run
+    // before on the stream.
+    for (std::size_t i = m_protocol.next(m_form->protokollmemo).first; i < lines.size(); ++i)
+        writeOut(lines[i]);
     // Flushed at every repaint: a calling program follows the run as it
     // happens.
     m_out.flush();

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/controls.h"
 #include "app/interaction.h"
 
 namespace sendrix::app {
@@ -69,10 +70,7 @@ private:
     std::ostream& m_err;
     const TfrmMessageEditor* m_form = nullptr;
 
-    // Protocol lines written so far, and the last of them, to notice when the
-    // protocol was cleared for a new run.
-    std::size_t m_protocolWritten = 0;
-    std::string m_lastProtocolLine;
+    LogMemoFollower m_protocol;
 
     int m_errorsShown = 0;
     int m_questionsDeclined = 0;

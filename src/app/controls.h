@@ -2,7 +2,9 @@
 // Plain models of the window's controls. The window model TfrmMessageEditor
 // holds one per control, named as the control is named; a view (Qt) mirrors
 // them, the console mode and the tests read them directly.
+#include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sendrix::app {
@@ -42,6 +44,42 @@ struct TLabel {
 
 struct TMemo {
     std::vector<std::string> Lines;
+};
+
+// A text field that only grows at its end or is emptied as a whole: the
+// protocol. Every clear is counted, so a view can follow it by the number
+// of lines it has shown instead of comparing them.
+struct TLogMemo {
+    std::vector<std::string> Lines;
+    unsigned Clears = 0;
+
+    void Add(std::string line) { Lines.push_back(std::move(line)); }
+    void Clear() {
+        Lines.clear();
+        ++Clears;
+    }
+};
+
+// How far one view (the window's field, the console) has shown a TLogMemo.
+class LogMemoFollower {
+public:
+    struct News {
+        bool restart;       // the memo was emptied since: show it anew from line 0
+        std::size_t first;  // the first line not shown yet (0 on restart)
+    };
+    // What is new in `memo` since the last call, which then counts as shown.
+    // Lines taken away without Clear also mean a restart.
+    News next(const TLogMemo& memo) {
+        const bool restart = memo.Clears != m_clears || memo.Lines.size() < m_shown;
+        const std::size_t first = restart ? 0 : m_shown;
+        m_clears = memo.Clears;
+        m_shown = memo.Lines.size();
+        return {restart, first};
+    }
+
+private:
+    std::size_t m_shown = 0;
+    unsigned m_clears = 0;
 };
 
 struct TMenuItem {

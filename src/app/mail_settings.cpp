@@ -1,8 +1,8 @@
 #include "app/mail_settings.h"
 
-#include <algorithm>
 #include <climits>
 
+#include "platform/ascii.h"
 #include "platform/error.h"
 #include "platform/profile_file.h"
 #include "platform/text_codec.h"
@@ -16,15 +16,6 @@ namespace {
 // printable ASCII stays printable (only "`" becomes DEL) and no printable
 // character turns into NUL, CR or LF.
 constexpr unsigned kScrambleKey = 0x1F;
-
-std::size_t characterCount(const std::string& text) {
-    std::size_t count = 0;
-    for (std::size_t pos = 0; pos < text.size(); ++count) {
-        char32_t code = 0;
-        pos += std::max<std::size_t>(1, platform::utf8SequenceAt(text, pos, code));
-    }
-    return count;
-}
 
 }  // namespace
 
@@ -49,7 +40,7 @@ std::string ScramblePassword(const std::string& text) {
 }
 
 std::string StoredPasswordValue(const std::string& password) {
-    if (characterCount(password) > kMaxPasswordLength)
+    if (platform::characterCount(password) > kMaxPasswordLength)
         throw Error("Das Passwort ist länger als 255 Zeichen und wird nicht gespeichert.");
     std::string scrambled = ScramblePassword(password);
     if (scrambled.find_first_of(std::string("\0\r\n", 3)) != std::string::npos)
@@ -59,32 +50,11 @@ std::string StoredPasswordValue(const std::string& password) {
 
 int ParseServerPort(const std::string& text) {
     const std::string noNumber = "'" + text + "' ist kein gültiger Integerwert";
-    std::string digits(platform::trimBlanks(text));
-    if (digits.empty()) throw Error(noNumber);
-    bool negative = false;
-    std::size_t pos = 0;
-    int base = 10;
-    if (digits[0] == '+' || digits[0] == '-') {
-        negative = digits[0] == '-';
-        pos = 1;
-    }
-    if (digits.size() > pos + 1 && digits[pos] == '0' && (digits[pos + 1] == 'x' || digits[pos + 1] == 'X')) {
-        base = 16;
-        pos += 2;
-    }
-    if (pos >= digits.size()) throw Error(noNumber);
-    long long value = 0;
-    for (; pos < digits.size(); ++pos) {
-        char c = digits[pos];
-        int digit = c >= '0' && c <= '9' ? c - '0'
-                    : base == 16 && c >= 'a' && c <= 'f' ? c - 'a' + 10
-                    : base == 16 && c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                                          : -1;
-        if (digit < 0) throw Error(noNumber);
-        value = value * base + digit;
-        if (value > INT_MAX) throw Error(noNumber);
-    }
-    if (negative) value = -value;
+    const std::optional<platform::ParsedInteger> number =
+        platform::parseInteger(platform::trimBlanks(text));
+    if (!number || number->magnitude > INT_MAX) throw Error(noNumber);
+    const long long magnitude = static_cast<long long>(number->magnitude);
+    const long long value = number->negative ? -magnitude : magnitude;
     // A port the TCP layer cannot carry would silently reach another port.
     if (value < 1 || value > 65535) throw Error("'" + text + "' ist keine gültige Portnummer");
     return static_cast<int>(value);

@@ -17,9 +17,4 @@ std::string UserSettingsFileName(const std::string& folder, const std::string& u
 // `folder` + "logs/" + year + "-" + two-digit month + "_EMail.log".
 std::string LogFileName(const std::string& folder, const platform::LocalTime& now);
 
-// A path stored in a settings file: one beginning with ".\" or "./" is
-// relative to the program folder (files written on Windows keep working);
-// backslashes then become "/". Any other value is returned unchanged.
-std::string resolveStoredPath(const std::string& value, const std::string& programFolder);
-
 }  // namespace sendrix::app

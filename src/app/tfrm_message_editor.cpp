@@ -2,14 +2,13 @@
 #include "app/tfrm_message_editor.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 
 #include "app/command_line.h"
 #include "app/settings_paths.h"
 #include "platform/error.h"
+#include "platform/file.h"
 #include "platform/profile_file.h"
 #include "platform/system_info.h"
 #include "platform/text_file.h"
@@ -259,12 +258,9 @@ void TfrmMessageEditor::createLogFileIfMissing() {
     const std::string& path = MailSettings.LogFile;
     if (platform::fileExists(path)) return;
     // The log names every recipient: readable by its owner only.
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        int error = errno;
-        throw FileError(platform::fileErrorText(error) + " (" + path + ")", error);
-    }
-    ::close(fd);
+    platform::File log = platform::File::open(path, O_WRONLY | O_CREAT | O_APPEND, 0600);
+    if (!log.isOpen())
+        throw platform::fileFailure("(" + path + ")", log.openError(), platform::ReasonAt::Front);
 }
 
 void TfrmMessageEditor::readProfiles() {

@@ -210,7 +210,7 @@ public:
 
     TPageControl Control;       // pages "Mail", "Protokoll"
     TMemo Memo;
-    TMemo protokollmemo;
+    TLogMemo protokollmemo;
     TMemo Memo1;                // hidden work copy of the personalised body
     TEdit Edit1;                // hidden carrier for clipboard copies
 

@@ -30,10 +30,8 @@ public:
         if (m_form.StatusBar1.Panels.size() < 2) m_form.StatusBar1.Panels.resize(2);
         m_form.StatusBar1.Panels[1] = text;
     }
-    void addProtocolLine(const std::string& text) override {
-        m_form.protokollmemo.Lines.push_back(text);
-    }
-    void clearProtocol() override { m_form.protokollmemo.Lines.clear(); }
+    void addProtocolLine(const std::string& text) override { m_form.protokollmemo.Add(text); }
+    void clearProtocol() override { m_form.protokollmemo.Clear(); }
     void showProtocolPage() override { m_form.Control.ActivePageIndex = kPageProtokoll; }
     void showProgress(int maximum) override {
         m_form.Progress.Max = maximum;

@@ -4,6 +4,7 @@
 
 #include "app/settings_paths.h"
 #include "platform/profile_file.h"
+#include "platform/system_info.h"
 #include "platform/text_file.h"
 
 namespace sendrix::app {
@@ -32,7 +33,7 @@ std::string UpdateCandidatePath(const std::string& programIniFile, const std::st
     if (folder.empty()) return "";
     // A folder given with a trailing separator gives a doubled one, which
     // the file system accepts.
-    return resolveStoredPath(folder, programFolder) + "/" + platform::fileNameOnly(programPath);
+    return platform::resolveStoredPath(folder, programFolder) + "/" + platform::fileNameOnly(programPath);
 }
 
 bool IsNewerFile(const std::string& candidate, const std::string& program) {

@@ -2,6 +2,7 @@
 
 #include "mail/id_coder_3to4.h"
 #include "mail/id_coder_quoted_printable.h"
+#include "platform/ascii.h"
 
 namespace sendrix::mail {
 
@@ -68,23 +69,6 @@ std::unique_ptr<TIdCoder> make()
     return std::make_unique<Coder>();
 }
 
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<unsigned char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<unsigned char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 TIdCoderCollection::TIdCoderCollection()
@@ -122,11 +106,11 @@ const TIdCoderItem& TIdCoderCollection::FindCoder(std::string_view contentType,
     for (const auto& item : m_items) {
         if (item.direction != TIdCoderDirection::Encoder)
             continue;
-        if (!fallback && equalsNoCase(item.contentType, "application/octet-stream") &&
+        if (!fallback && platform::equalsNoCase(item.contentType, "application/octet-stream") &&
             item.transferEncoding.empty())
             fallback = &item;
-        if (equalsNoCase(item.contentType, contentType) &&
-            equalsNoCase(item.transferEncoding, transferEncoding))
+        if (platform::equalsNoCase(item.contentType, contentType) &&
+            platform::equalsNoCase(item.transferEncoding, transferEncoding))
             return item;
     }
     if (!transferEncoding.empty()) {
@@ -134,11 +118,12 @@ const TIdCoderItem& TIdCoderCollection::FindCoder(std::string_view contentType,
         // content type is not consulted then.
         for (const auto& item : m_items)
             if (item.direction == TIdCoderDirection::Encoder &&
-                equalsNoCase(item.transferEncoding, transferEncoding))
+                platform::equalsNoCase(item.transferEncoding, transferEncoding))
                 return item;
     } else if (!contentType.empty()) {
         for (const auto& item : m_items)
-            if (item.direction == TIdCoderDirection::Encoder && equalsNoCase(item.contentType, contentType))
+            if (item.direction == TIdCoderDirection::Encoder &&
+                platform::equalsNoCase(item.contentType, contentType))
                 return item;
     }
     return *fallback;

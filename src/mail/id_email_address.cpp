@@ -1,19 +1,10 @@
 #include "mail/id_email_address.h"
+#include "platform/ascii.h"
 #include "platform/text_trim.h"
 
 namespace sendrix::mail {
 
 namespace {
-
-
-std::string upperAscii(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
 
 bool hasControlOr8BitByte(std::string_view s)
 {
@@ -29,7 +20,7 @@ bool hasControlOr8BitByte(std::string_view s)
 
 std::string TIdEMailAddressItem::Text() const
 {
-    if (m_name.empty() || m_name == upperAscii(m_address))
+    if (m_name.empty() || m_name == platform::asciiUppered(m_address))
         return m_address;
     return m_name + " <" + m_address + ">";
 }

@@ -1,5 +1,6 @@
 #include "mail/id_header_list.h"
 
+#include "platform/ascii.h"
 #include "platform/system_info.h"
 
 namespace sendrix::mail {
@@ -17,21 +18,6 @@ bool isLeadByte(unsigned char b, LeadBytes leadBytes)
         break;
     }
     return false;
-}
-
-char lowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i]))
-            return false;
-    return true;
 }
 
 // Blanks and control characters, as a trim counts them.
@@ -107,7 +93,7 @@ std::string WrapAtWhitespace(std::string_view line, std::string_view breakText, 
             ++column;
         } else if (!breakText.empty() && c == breakText[0]) {
             if (!inQuote) {
-                existingBreak = equalsNoCase(line.substr(pos - 1, breakText.size()), breakText);
+                existingBreak = platform::equalsNoCase(line.substr(pos - 1, breakText.size()), breakText);
                 if (existingBreak) {
                     pos += breakText.size() - 1;
                     breakPos = pos;
@@ -162,12 +148,22 @@ std::vector<std::string> FoldHeaderLine(std::string_view line, int foldLength, L
     return lines;
 }
 
+std::string SingleLine(std::string_view value)
+{
+    std::string out(value);
+    for (char& c : out)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    return out;
+}
+
 int TIdHeaderList::indexOfName(std::string_view name) const
 {
     for (size_t i = 0; i < m_lines.size(); ++i) {
         const std::string& line = m_lines[i];
         const size_t colon = line.find(':');
-        if (colon != std::string::npos && equalsNoCase(std::string_view(line).substr(0, colon), name))
+        if (colon != std::string::npos &&
+            platform::equalsNoCase(std::string_view(line).substr(0, colon), name))
             return static_cast<int>(i);
     }
     return -1;
@@ -210,6 +206,17 @@ void TIdHeaderList::SetHeaderValue(std::string_view name, std::string_view value
     line += withoutStrayLineBreaks(value);
     std::vector<std::string> folded = FoldHeaderLine(line);
     m_lines.insert(position, folded.begin(), folded.end());
+}
+
+std::vector<std::string> TIdHeaderList::SafeLines() const
+{
+    std::vector<std::string> lines;
+    for (const std::string& line : m_lines) {
+        std::string safe = SingleLine(line);
+        if (!trimLeft(safe).empty())
+            lines.push_back(std::move(safe));
+    }
+    return lines;
 }
 
 void TIdHeaderList::Add(std::string line)

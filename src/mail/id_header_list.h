@@ -26,6 +26,11 @@ std::string WrapAtWhitespace(std::string_view line, std::string_view breakText,
 std::vector<std::string> FoldHeaderLine(std::string_view line, int foldLength = 78,
                                         LeadBytes leadBytes = LocaleLeadBytes());
 
+// `value` as a single line: every CR and LF becomes a blank. A line break
+// that came in from a field would end the header line and start one of the
+// sender's choosing.
+std::string SingleLine(std::string_view value);
+
 class TIdHeaderList {
 public:
     TIdHeaderList() = default;
@@ -44,6 +49,10 @@ public:
     void Add(std::string line);
 
     const std::vector<std::string>& Lines() const { return m_lines; }
+    // The lines safe to write when they came from outside (extra headers):
+    // each made a SingleLine, and lines of blanks and control characters
+    // alone left out, since such a line ends the header block for some readers.
+    std::vector<std::string> SafeLines() const;
     int Count() const { return static_cast<int>(m_lines.size()); }
     bool Empty() const { return m_lines.empty(); }
     void Clear() { m_lines.clear(); }

@@ -64,31 +64,11 @@ namespace {
 
 constexpr const char* kLibraryName = "Sendrix 1.2.0.20";
 
-// Header values are single lines: a CR or LF that came in from a field
-// would end the line and start one of the sender's choosing.
-std::string singleLine(std::string_view value)
-{
-    std::string out(value);
-    for (char& c : out)
-        if (c == '\r' || c == '\n')
-            c = ' ';
-    return out;
-}
-
-// Also a line of blanks alone may end the header block for some readers.
-bool isBlank(std::string_view line)
-{
-    for (char c : line)
-        if (static_cast<unsigned char>(c) > 32)
-            return false;
-    return true;
-}
-
 TIdEMailAddressItem singleLine(const TIdEMailAddressItem& item)
 {
     TIdEMailAddressItem out;
-    out.SetAddress(singleLine(item.Address()));
-    out.SetName(singleLine(item.Name()));
+    out.SetAddress(SingleLine(item.Address()));
+    out.SetName(SingleLine(item.Name()));
     return out;
 }
 
@@ -104,7 +84,7 @@ std::string newsGroupsText(const std::vector<std::string>& names)
 {
     std::string text;
     for (size_t i = 0; i < names.size(); ++i) {
-        const std::string name = singleLine(names[i]);
+        const std::string name = SingleLine(names[i]);
         if (i > 0)
             text += ',';
         bool quote = false;
@@ -186,29 +166,25 @@ TIdHeaderList TIdMessage::BuildHeaderLines(std::string_view contentType, const p
 
     TIdHeaderList headers;
     headers.SetHeaderValue("From", EncodeDisplayAddress(singleLine(From), charset));
-    headers.SetHeaderValue("Subject", EncodeHeaderText(singleLine(Subject), "", charset));
+    headers.SetHeaderValue("Subject", EncodeHeaderText(SingleLine(Subject), "", charset));
     headers.SetHeaderValue("To", EncodeAddressListText(singleLine(Recipients), charset));
     headers.SetHeaderValue("Cc", EncodeAddressListText(singleLine(CCList), charset));
     headers.SetHeaderValue("Newsgroups", newsGroupsText(NewsGroups));
-    headers.SetHeaderValue("Content-Type", singleLine(contentType));
+    headers.SetHeaderValue("Content-Type", SingleLine(contentType));
     if (MessageParts.Count() > 0)
         headers.SetHeaderValue("MIME-Version", "1.0");
-    headers.SetHeaderValue("Content-Transfer-Encoding", singleLine(ContentTransferEncoding));
+    headers.SetHeaderValue("Content-Transfer-Encoding", SingleLine(ContentTransferEncoding));
     headers.SetHeaderValue("Sender", singleLine(Sender).Text());
     headers.SetHeaderValue("Reply-To", EncodeAddressListText(singleLine(ReplyTo), charset));
-    headers.SetHeaderValue("Organization", EncodeHeaderText(singleLine(Organization), "", charset));
+    headers.SetHeaderValue("Organization", EncodeHeaderText(SingleLine(Organization), "", charset));
     headers.SetHeaderValue("Disposition-Notification-To", EncodeDisplayAddress(singleLine(ReceiptRecipient), charset));
-    headers.SetHeaderValue("References", singleLine(References));
+    headers.SetHeaderValue("References", SingleLine(References));
     headers.SetHeaderValue("Date", FormatMessageDate(date, offset));
     headers.SetHeaderValue("X-Priority", std::to_string(static_cast<int>(Priority) + 1));
     headers.SetHeaderValue("X-Library", kLibraryName);
-    // Extra header lines are already folded. An empty one would end the
-    // header block and a line break inside one would add a line.
-    for (const std::string& line : ExtraHeaders.Lines()) {
-        std::string safe = singleLine(line);
-        if (!isBlank(safe))
-            headers.Add(std::move(safe));
-    }
+    // Extra header lines are already folded.
+    for (std::string& line : ExtraHeaders.SafeLines())
+        headers.Add(std::move(line));
     return headers;
 }
 

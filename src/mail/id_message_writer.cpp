@@ -1,17 +1,16 @@
 #include "mail/id_message_writer.h"
 
-#include <cctype>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <memory>
-#include <unistd.h>
 
 #include "mail/id_coder.h"
 #include "mail/id_coder_3to4.h"
 #include "mail/id_exception.h"
 #include "mail/id_header_coder.h"
+#include "platform/ascii.h"
 #include "platform/error.h"
+#include "platform/file.h"
 #include "platform/temp_file.h"
 #include "platform/text_codec.h"
 
@@ -28,23 +27,6 @@ constexpr std::string_view kAttachmentStatus = "Anlage wird codiert";
 // the lines come out exactly as chunk by chunk.
 constexpr size_t kChunkSize = 57;
 constexpr size_t kBlockSize = kChunkSize * 8192;
-
-// Closes a file descriptor on every path.
-class FileHandle {
-public:
-    explicit FileHandle(int fd) : m_fd(fd) {}
-    ~FileHandle()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // SMTP transparency (RFC 5321 4.5.2): a line that begins with "." gets one
 // more, which the server removes again.
@@ -111,72 +93,24 @@ std::vector<std::string> bodyWireLines(const std::vector<std::string>& body, boo
     return lines;
 }
 
-// Extra header lines come from outside: a CR or LF in one would start a line
-// of its own, and an empty one would end the part's header block.
-std::vector<std::string> safeHeaderLines(const TIdHeaderList& headers)
+void writeAll(platform::File& file, std::string_view bytes, const std::string& name)
 {
-    std::vector<std::string> lines;
-    for (const std::string& line : headers.Lines()) {
-        std::string safe = line;
-        bool blank = true;
-        for (char& c : safe) {
-            if (c == '\r' || c == '\n')
-                c = ' ';
-            if (static_cast<unsigned char>(c) > 32)
-                blank = false;
-        }
-        if (!blank)
-            lines.push_back(std::move(safe));
-    }
-    return lines;
+    if (const int error = file.writeAll(bytes))
+        throw platform::fileFailure("In " + name + " kann nicht geschrieben werden", error,
+                                    platform::ReasonAt::AfterColon);
 }
 
-std::string fileErrorText(const char* format, std::string_view name)
+// Fills `buffer` from `file` up to its size or the end of the file; returns
+// the number of bytes read.
+size_t readBlock(platform::File& file, std::string& buffer, const std::string& name)
 {
-    std::string text = format;
-    const size_t at = text.find("%s");
-    if (at != std::string::npos)
-        text.replace(at, 2, name);
-    return text;
-}
-
-void writeAll(int fd, const char* data, size_t length, const std::string& name)
-{
-    while (length > 0) {
-        const ssize_t n = ::write(fd, data, length);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            const int error = errno;
-            throw FileError(fileErrorText("In %s kann nicht geschrieben werden", name) + ": " +
-                                std::strerror(error),
-                            error);
-        }
-        data += n;
-        length -= static_cast<size_t>(n);
+    const ssize_t n = file.readFull(buffer.data(), buffer.size());
+    if (n < 0) {
+        const int error = errno;  // before building the text, which may change it
+        throw platform::fileFailure("Datei " + name + " kann nicht gelesen werden", error,
+                                    platform::ReasonAt::AfterColon);
     }
-}
-
-// Fills `buffer` from `fd` up to its size or the end of the file; returns the
-// number of bytes read.
-size_t readBlock(int fd, std::string& buffer, const std::string& name)
-{
-    size_t filled = 0;
-    while (filled < buffer.size()) {
-        const ssize_t n = ::read(fd, buffer.data() + filled, buffer.size() - filled);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            const int error = errno;
-            throw FileError(fileErrorText("Datei %s kann nicht gelesen werden", name) + ": " +
-                                std::strerror(error),
-                            error);
-        }
-        if (n == 0)
-            break;
-        filled += static_cast<size_t>(n);
-    }
-    return filled;
+    return static_cast<size_t>(n);
 }
 
 // Output of a coder that may hold any byte (the pass-through coder of
@@ -198,8 +132,8 @@ std::string wireSafe(std::string_view encoded)
 
 // Encodes the whole file into the temporary file, as the coder gives it for
 // each 57-byte chunk in line mode.
-void encodeFileInto(int source, const std::string& sourceName, TIdCoder& coder,
-                    const platform::TemporaryFile& temporary)
+void encodeFileInto(platform::File& source, const std::string& sourceName, TIdCoder& coder,
+                    platform::TemporaryFile& temporary)
 {
     const bool safeAlphabet = dynamic_cast<TIdBase64Encoder*>(&coder) != nullptr;
     std::string block(kBlockSize, '\0');
@@ -212,10 +146,10 @@ void encodeFileInto(int source, const std::string& sourceName, TIdCoder& coder,
         encoded.clear();
         coder.EncodeChunks(std::string_view(block.data(), length), kChunkSize, encoded);
         if (safeAlphabet) {
-            writeAll(temporary.fd(), encoded.data(), encoded.size(), temporary.path());
+            writeAll(temporary.file(), encoded, temporary.path());
         } else {
             const std::string safe = wireSafe(encoded);
-            writeAll(temporary.fd(), safe.data(), safe.size(), temporary.path());
+            writeAll(temporary.file(), safe, temporary.path());
         }
         if (length < block.size())
             break;
@@ -285,10 +219,7 @@ void writeTextParts(IdWriteTarget& target, TIdMessage& message, std::string_view
 std::string firstPartContentType(const TIdMessage& message)
 {
     const std::string& type = message.ContentType;
-    std::string prefix = type.substr(0, 5);
-    for (char& c : prefix)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return prefix == "text/" ? type : "text/plain";
+    return platform::startsWithNoCase(type, "text/") ? type : "text/plain";
 }
 
 void writeMixed(IdWriteTarget& target, TIdMessage& message, const PartCounts& counts,
@@ -356,14 +287,14 @@ void WriteAttachmentPart(IdWriteTarget& target, TIdAttachment& attachment)
     // Others may go on reading and writing the file meanwhile; whatever is
     // read is sent.
     const std::string& path = attachment.FileName();
-    FileHandle source(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (source.fd() < 0)
-        throw FileError(fileErrorText("Datei %s kann nicht geöffnet werden", path), errno);
+    platform::File source = platform::File::open(path, O_RDONLY);
+    if (!source.isOpen())
+        throw platform::fileFailure("Datei " + path + " kann nicht geöffnet werden", source.openError());
     // Deleted by its destructor on every path, also when the connection
     // fails half-way.
-    const platform::TemporaryFile temporary(
-        fileErrorText("Datei %s kann nicht erstellt werden", platform::temporaryFolder() + "/sendrix-XXXXXX"));
-    encodeFileInto(source.fd(), path, *coder, temporary);
+    platform::TemporaryFile temporary("Datei " + platform::temporaryFolder() + "/sendrix-XXXXXX" +
+                                      " kann nicht erstellt werden");
+    encodeFileInto(source, path, *coder, temporary);
 
     // Written directly, never folded: the parameters stand on lines of their
     // own already.
@@ -373,7 +304,7 @@ void WriteAttachmentPart(IdWriteTarget& target, TIdAttachment& attachment)
     target.WriteLine("Content-Transfer-Encoding: " + attachment.ContentTransfer());
     target.WriteLine("Content-Disposition: " + attachment.ContentDisposition() + ";");
     target.WriteLine("        filename=\"" + name + "\"");
-    target.WriteLines(safeHeaderLines(attachment.ExtraHeaders));
+    target.WriteLines(attachment.ExtraHeaders.SafeLines());
     target.WriteLine("");
     target.WriteFromStream(temporary.fd());
     target.WriteLine("");
@@ -390,7 +321,7 @@ void WriteTextPart(IdWriteTarget& target, TIdText& text)
 
     target.WriteLine("Content-Type: " + text.ContentType());
     target.WriteLine("Content-Transfer-Encoding: " + text.ContentTransfer());
-    target.WriteLines(safeHeaderLines(text.ExtraHeaders));
+    target.WriteLines(text.ExtraHeaders.SafeLines());
     target.WriteLine("");
     for (const std::string& line : text.Body) {
         coder->Feed(line);

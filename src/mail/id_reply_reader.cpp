@@ -1,34 +1,16 @@
 #include "mail/id_reply_reader.h"
 
 #include "mail/id_exception.h"
+#include "platform/ascii.h"
 #include "platform/text_trim.h"
 
 namespace sendrix::mail {
 
-namespace {
-
-char upper(char c)
-{
-    return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
-}
-
-bool startsWithIgnoreCase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (upper(text[i]) != upper(prefix[i]))
-            return false;
-    return true;
-}
-
-}  // namespace
-
 int replyCodeOfLine(std::string_view line)
 {
-    if (startsWithIgnoreCase(line, "+OK"))
+    if (platform::startsWithNoCase(line, "+OK"))
         return 1;
-    if (startsWithIgnoreCase(line, "-ERR"))
+    if (platform::startsWithNoCase(line, "-ERR"))
         return 0;
     if (line.size() < 3)
         return 0;
@@ -51,7 +33,7 @@ bool IdReplyReader::AddLine(std::string line)
             m_endMark = line.substr(0, 3) + " ";
         else
             m_complete = true;
-    } else if (line.size() < 4 || startsWithIgnoreCase(line, m_endMark)) {
+    } else if (line.size() < 4 || platform::startsWithNoCase(line, m_endMark)) {
         m_complete = true;
     }
     m_lines.push_back(std::move(line));

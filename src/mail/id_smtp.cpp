@@ -6,18 +6,11 @@
 #include "mail/id_coder_3to4.h"
 #include "mail/id_exception.h"
 #include "mail/id_message.h"
+#include "platform/ascii.h"
 
 namespace sendrix::mail {
 
 namespace {
-
-std::string upper(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-    return text;
-}
 
 // The address as the error message shows it, its control characters named.
 std::string visible(const std::string& address)
@@ -77,7 +70,7 @@ void TIdSMTP::collectMechanisms(const std::vector<std::string>& replyLines)
 {
     // The first line is the server's name and greeting, never a keyword.
     for (size_t i = 1; i < replyLines.size(); ++i) {
-        const std::string line = upper(replyLines[i]);
+        const std::string line = platform::asciiUppered(replyLines[i]);
         // "250-AUTH LOGIN" or "250 AUTH=LOGIN": the keyword right behind
         // the code and its separator; "250-X-AUTH LOGIN" does not count.
         if (line.find("AUTH") != 4 || line.size() < 9 || (line[8] != ' ' && line[8] != '='))

@@ -12,6 +12,7 @@
 
 #include "mail/id_exception.h"
 #include "mail/socket_error_map.h"
+#include "platform/ascii.h"
 
 namespace sendrix::mail {
 
@@ -20,18 +21,6 @@ namespace {
 std::mutex g_stackMutex;
 int g_componentCount = 0;
 std::unique_ptr<TIdStack> g_stack;
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
 
 // A part of a dotted quad: decimal digits only, value 0..255.
 bool readQuadPart(std::string_view part, unsigned& value)
@@ -72,7 +61,7 @@ TIdStack& TIdStack::Instance()
 
 std::string TIdStack::ResolveAddress(const std::string& host) const
 {
-    if (equalsIgnoreCase(host, "LOCALHOST"))
+    if (platform::equalsNoCase(host, "LOCALHOST"))
         return "127.0.0.1";
     if (IsDottedQuad(host))
         return host;

@@ -3,20 +3,15 @@
 #include <algorithm>
 
 #include "merge/recipient_list.h"
+#include "platform/ascii.h"
 #include "platform/text_trim.h"
 
 namespace sendrix::merge {
 
-std::string lowerAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
 bool addToAddressHistory(std::vector<std::string>& items, const std::string& address) {
     // An empty entry would only clutter the drop-down and the history file.
     if (platform::trimControl(address).empty()) return false;
-    const std::string entry = lowerAscii(address);
+    const std::string entry = platform::asciiLowered(address);
     if (std::find(items.begin(), items.end(), entry) != items.end()) return false;
     items.insert(std::upper_bound(items.begin(), items.end(), entry), entry);
     return true;

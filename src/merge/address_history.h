@@ -6,9 +6,6 @@
 
 namespace sendrix::merge {
 
-// A to Z made a to z; every other character unchanged.
-std::string lowerAscii(std::string text);
-
 // Adds the lower-cased address at its sorted place unless an equal entry is
 // there (exact comparison) or the address is blank. True when added.
 bool addToAddressHistory(std::vector<std::string>& items, const std::string& address);

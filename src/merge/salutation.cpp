@@ -1,11 +1,10 @@
 #include "merge/salutation.h"
 
+#include "platform/ascii.h"
+
 namespace sendrix::merge {
 
 namespace {
-
-char asciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Replaces the first `placeholder` in `text`; false when there is none.
 bool replaceFirst(std::string& text, std::string_view placeholder, const std::string& value) {
@@ -19,7 +18,7 @@ bool replaceFirst(std::string& text, std::string_view placeholder, const std::st
 
 Gender genderOfTyp(std::string_view typ) {
     if (typ.empty()) return Gender::Neither;
-    switch (asciiUpper(typ.front())) {
+    switch (platform::asciiUpper(typ.front())) {
         case 'F':
         case 'W': return Gender::Woman;
         case 'H':
@@ -29,8 +28,7 @@ Gender genderOfTyp(std::string_view typ) {
 }
 
 std::string withoutDoctorTitle(const std::string& vorname) {
-    if (vorname.size() < 3 || asciiLower(vorname[0]) != 'd' || asciiLower(vorname[1]) != 'r' ||
-        vorname[2] != '.')
+    if (vorname.size() < 3 || !platform::startsWithNoCase(vorname, "dr."))
         return vorname;
     // "Dr. Hans", "Dr.Hans" and "Dr.  Hans" all give "Hans": cutting a fixed
     // four characters would eat the first letter of the name when the blank

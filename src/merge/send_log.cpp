@@ -3,9 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
-
-#include "platform/error.h"
+#include "platform/file.h"
 #include "platform/text_codec.h"
 #include "platform/text_file.h"
 
@@ -21,9 +19,8 @@ std::string oneLineField(const std::string& text) {
 }
 
 [[noreturn]] void raiseLogError(const std::string& path, int error) {
-    throw FileError("In das Sendeprotokoll " + path + " kann nicht geschrieben werden: " +
-                        platform::fileErrorText(error),
-                    error);
+    throw platform::fileFailure("In das Sendeprotokoll " + path + " kann nicht geschrieben werden",
+                                error, platform::ReasonAt::AfterColon);
 }
 
 }  // namespace
@@ -37,22 +34,14 @@ std::string sendLogLine(const platform::LocalTime& when, int number, const std::
 
 void appendSendLogLine(const std::string& path, const std::string& line) {
     const std::string bytes = platform::encodeFileText(line) + "\r\n";
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) raiseLogError(path, errno);
-    const off_t before = ::lseek(fd, 0, SEEK_END);
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const int error = n < 0 ? errno : ENOSPC;
-            if (before >= 0) (void)!::ftruncate(fd, before);
-            ::close(fd);
-            raiseLogError(path, error);
-        }
-        written += static_cast<std::size_t>(n);
+    platform::File log = platform::File::open(path, O_WRONLY | O_APPEND | O_CREAT, 0600);
+    if (!log.isOpen()) raiseLogError(path, log.openError());
+    const off_t before = ::lseek(log.fd(), 0, SEEK_END);
+    if (const int error = log.writeAll(bytes)) {
+        if (before >= 0) (void)!::ftruncate(log.fd(), before);
+        raiseLogError(path, error);
     }
-    if (::close(fd) != 0) raiseLogError(path, errno);
+    if (const int error = log.close()) raiseLogError(path, error);
 }
 
 }  // namespace sendrix::merge

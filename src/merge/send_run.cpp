@@ -32,11 +32,7 @@ mail::TIdMessagePriority priorityAt(int index) {
 
 std::string sentObjectsFolder(const std::string& sentObjects, const std::string& programFolder) {
     if (platform::trimControl(sentObjects).empty()) return {};
-    if (!sentObjects.starts_with(".\\") && !sentObjects.starts_with("./")) return sentObjects;
-    std::string folder = programFolder + sentObjects.substr(2);
-    for (char& c : folder)
-        if (c == '\\') c = '/';
-    return folder;
+    return platform::resolveStoredPath(sentObjects, programFolder);
 }
 
 SendRun::SendRun(mail::TIdMessage& message, mail::TIdSMTP& smtp, SendObserver& observer,

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "merge/body_file.h"
+#include "platform/ascii.h"
 #include "platform/system_info.h"
 #include "platform/text_codec.h"
 #include "platform/text_file.h"

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/error.h"
 #include "platform/text_codec.h"
 #include "platform/text_file.h"
@@ -136,15 +137,7 @@ std::string cleanValue(std::string_view raw) {
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
         v = v.substr(1, v.size() - 2);
     }
-    size_t characters = 0;
-    size_t pos = 0;
-    while (pos < v.size()) {
-        if (characters == kMaxValueCharacters) return std::string(v.substr(0, pos));
-        ++pos;
-        while (pos < v.size() && (static_cast<unsigned char>(v[pos]) & 0xC0) == 0x80) ++pos;
-        ++characters;
-    }
-    return std::string(v);
+    return std::string(leftCharacters(v, kMaxValueCharacters));
 }
 
 // The value as stored. A line break would end the key line and start a
@@ -170,37 +163,21 @@ bool readRawValue(const std::string& path, const std::string& section, const std
     return true;
 }
 
-// A whole decimal number (optional sign) or "0x"/"0X" and hexadecimal digits
-// (up to 32 bits, taken as the bit pattern of an int).
-bool parseInteger(const std::string& text, int& result) {
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        unsigned long long number = 0;
-        for (size_t i = 2; i < text.size(); ++i) {
-            const char c = text[i];
-            int digit;
-            if (c >= '0' && c <= '9') digit = c - '0';
-            else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-            else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-            else return false;
-            number = number * 16 + unsigned(digit);
-            if (number > 0xFFFFFFFFull) return false;
-        }
-        result = static_cast<int>(static_cast<unsigned int>(number));
+// A whole decimal number (optional sign) within int, or "0x"/"0X" and
+// hexadecimal digits without a sign (up to 32 bits, taken as the bit pattern
+// of an int).
+bool readInteger(const std::string& text, int& result) {
+    const std::optional<ParsedInteger> number = parseInteger(text);
+    if (!number) return false;
+    if (number->hexadecimal) {
+        if (number->hasSign || number->magnitude > 0xFFFFFFFFull) return false;
+        result = static_cast<int>(static_cast<unsigned int>(number->magnitude));
         return true;
     }
-    size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-    if (i == text.size()) return false;
-    long long number = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') return false;
-        number = number * 10 + (text[i] - '0');
-        if (number > static_cast<long long>(INT_MAX) + 1) return false;
-    }
-    if (negative) number = -number;
-    if (number > INT_MAX || number < INT_MIN) return false;
-    result = static_cast<int>(number);
+    const std::uint64_t limit = number->negative ? std::uint64_t(INT_MAX) + 1 : std::uint64_t(INT_MAX);
+    if (number->magnitude > limit) return false;
+    result = number->negative ? static_cast<int>(-static_cast<long long>(number->magnitude))
+                              : static_cast<int>(number->magnitude);
     return true;
 }
 
@@ -217,7 +194,7 @@ int readProfileInt(const std::string& path, const std::string& section, const st
                    int defaultValue) {
     std::string value;
     int result = 0;
-    if (!readRawValue(path, section, key, value) || !parseInteger(value, result)) return defaultValue;
+    if (!readRawValue(path, section, key, value) || !readInteger(value, result)) return defaultValue;
     return result;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/system_info.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <pwd.h>
@@ -41,12 +42,6 @@ std::string CurrentUserName() {
     if (name.empty()) name = environment("USER");
     if (name.size() > kMaxUserNameCharacters) name.resize(kMaxUserNameCharacters);
     return name;
-}
-
-std::string TwoDigits(int number) {
-    std::string text = std::to_string(number);
-    if (text.size() == 1) text = "0" + text;
-    return text;
 }
 
 std::string programPath() {
@@ -92,6 +87,14 @@ std::string programFolder() {
 }
 
 std::string programFileInFolder() { return programFolder() + fileNameOnly(programPath()); }
+
+std::string resolveStoredPath(std::string_view value, const std::string& programFolder) {
+    if (value.size() < 2 || value[0] != '.' || (value[1] != '\\' && value[1] != '/'))
+        return std::string(value);
+    std::string rest(value.substr(2));
+    std::replace(rest.begin(), rest.end(), '\\', '/');
+    return programFolder + rest;
+}
 
 LocaleLanguage localeLanguageFromName(const std::string& localeName) {
     // "ll_CC.charset@modifier": the language before "_", the country after it.

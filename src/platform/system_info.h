@@ -1,15 +1,13 @@
 #pragma once
 // Queries of the operating system: user, program location, locale.
 #include <string>
+#include <string_view>
 
 namespace sendrix::platform {
 
 // Login name of the effective user (getpwuid), else $USER; at most 127
 // characters.
 std::string CurrentUserName();
-
-// Decimal text with a leading "0" below 10: 3 -> "03", 12 -> "12".
-std::string TwoDigits(int number);
 
 // Full path of the running program (/proc/self/exe).
 std::string programPath();
@@ -22,6 +20,11 @@ std::string programFolder();
 // programFolder() + file name of programPath(): the base for ".ini" and
 // ".recipient" (the extension of a Linux program name is empty).
 std::string programFileInFolder();
+
+// A path stored in a settings file: one beginning with ".\" or "./" is
+// relative to `programFolder` (files written on Windows keep working), and
+// the backslashes of the rest become "/". Any other value is returned unchanged.
+std::string resolveStoredPath(std::string_view value, const std::string& programFolder);
 
 // Windows-style primary language and sub-language of the user's locale,
 // from LC_ALL, LC_CTYPE, LANG (first one set and non-empty).

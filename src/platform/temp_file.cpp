@@ -19,13 +19,13 @@ TemporaryFile::TemporaryFile(const std::string& failureMessage) {
     std::string folder = temporaryFolder();
     if (folder.back() != '/') folder += '/';
     std::string path = folder + "sendrix-XXXXXX";
-    m_fd = ::mkostemp(path.data(), O_CLOEXEC);
-    if (m_fd < 0) throw FileError(failureMessage, errno);
+    m_file = File(::mkostemp(path.data(), O_CLOEXEC));
+    if (!m_file.isOpen()) throw FileError(failureMessage, errno);
     m_path = path;
 }
 
 TemporaryFile::~TemporaryFile() {
-    if (m_fd >= 0) ::close(m_fd);
+    m_file.close();
     if (!m_path.empty()) ::unlink(m_path.c_str());
 }
 

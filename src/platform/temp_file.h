@@ -2,6 +2,8 @@
 // Uniquely named temporary files in the system's temporary folder.
 #include <string>
 
+#include "platform/file.h"
+
 namespace sendrix::platform {
 
 // $TMPDIR, else /tmp.
@@ -16,11 +18,12 @@ public:
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-    int fd() const { return m_fd; }
+    int fd() const { return m_file.fd(); }
+    File& file() { return m_file; }
     const std::string& path() const { return m_path; }
 
 private:
-    int m_fd = -1;
+    File m_file;
     std::string m_path;
 };
 

@@ -137,6 +137,28 @@ std::string utf8ToCp1252(std::string_view utf8, char replacement) {
     return out;
 }
 
+namespace {
+
+size_t characterEnd(std::string_view text, size_t pos) {
+    char32_t cp = 0;
+    const size_t length = utf8SequenceAt(text, pos, cp);
+    return pos + (length > 0 ? length : 1);
+}
+
+}  // namespace
+
+size_t characterCount(std::string_view text) {
+    size_t count = 0;
+    for (size_t pos = 0; pos < text.size(); pos = characterEnd(text, pos)) ++count;
+    return count;
+}
+
+std::string_view leftCharacters(std::string_view text, size_t count) {
+    size_t pos = 0;
+    for (size_t taken = 0; taken < count && pos < text.size(); ++taken) pos = characterEnd(text, pos);
+    return text.substr(0, pos);
+}
+
 bool isValidUtf8(std::string_view bytes) {
     size_t pos = 0;
     char32_t cp = 0;

@@ -18,6 +18,13 @@ std::string utf8ToCp1252(std::string_view utf8, char replacement = '?');
 // point in `cp`; 0 when the bytes there are no valid sequence.
 size_t utf8SequenceAt(std::string_view text, size_t pos, char32_t& cp);
 
+// Characters of a text: a well-formed UTF-8 sequence is one character, and
+// so is every byte outside one (a Windows-1252 letter, a stray byte).
+size_t characterCount(std::string_view text);
+
+// The first `count` characters of `text`, never cutting a sequence in half.
+std::string_view leftCharacters(std::string_view text, size_t count);
+
 // Appends the UTF-8 form of a code point.
 void appendUtf8(std::string& out, char32_t cp);
 

@@ -8,50 +8,18 @@
 #include <unistd.h>
 
 #include "platform/error.h"
+#include "platform/file.h"
 #include "platform/text_codec.h"
 
 namespace sendrix::platform {
 
 namespace {
 
-// Closes a descriptor on every path.
-class FdGuard {
-public:
-    explicit FdGuard(int fd) : m_fd(fd) {}
-    ~FdGuard() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    FdGuard(const FdGuard&) = delete;
-    FdGuard& operator=(const FdGuard&) = delete;
-    int get() const { return m_fd; }
-    int release() {
-        int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
-
 std::string folderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
     if (slash == 0) return "/";
     return path.substr(0, slash);
-}
-
-bool writeAll(int fd, std::string_view bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += size_t(n);
-    }
-    return true;
 }
 
 // A link is replaced at its target, so the link itself stays.
@@ -73,22 +41,19 @@ std::string resolveLink(const std::string& path) {
 
 std::string readFileBytes(const std::string& path) {
     const std::string failure = "Datei " + path + " kann nicht geöffnet werden";
-    FdGuard fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) throw FileError(failure, errno);
+    File file = File::open(path, O_RDONLY);
+    if (!file.isOpen()) throw fileFailure(failure, file.openError());
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) throw FileError(failure, errno);
-    if (S_ISDIR(st.st_mode)) throw FileError(failure, EISDIR);
+    if (::fstat(file.fd(), &st) != 0) throw fileFailure(failure, errno);
+    if (S_ISDIR(st.st_mode)) throw fileFailure(failure, EISDIR);
     std::string bytes;
     if (S_ISREG(st.st_mode) && st.st_size > 0) bytes.reserve(size_t(st.st_size));
     char buffer[65536];
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw FileError(failure, errno);
-        }
-        if (n == 0) break;
+        const ssize_t n = file.readFull(buffer, sizeof buffer);
+        if (n < 0) throw fileFailure(failure, errno);
         bytes.append(buffer, size_t(n));
+        if (size_t(n) < sizeof buffer) break;
     }
     return bytes;
 }
@@ -161,24 +126,19 @@ void replaceFileAtomically(const std::string& path, std::string_view bytes,
     const size_t slash = target.rfind('/');
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
     std::string temp = folder + "/." + name + ".XXXXXX";
-    FdGuard fd(::mkostemp(temp.data(), O_CLOEXEC));
-    if (fd.get() < 0) throw FileError(failureMessage, errno);
+    File file(::mkostemp(temp.data(), O_CLOEXEC));
+    if (!file.isOpen()) throw FileError(failureMessage, errno);
 
-    int error = 0;
-    if (!writeAll(fd.get(), bytes)) {
-        error = errno;
-    } else if (::fchmod(fd.get(), mode) != 0) {
-        error = errno;
-    } else if (::fsync(fd.get()) != 0) {
-        error = errno;
-    }
+    int error = file.writeAll(bytes);
+    if (error == 0 && ::fchmod(file.fd(), mode) != 0) error = errno;
+    if (error == 0 && ::fsync(file.fd()) != 0) error = errno;
     if (error == 0 && exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
         // Keeps the owner where we may (as root); where we may not, the new
         // file simply belongs to us.
-        if (::fchown(fd.get(), owner, group) != 0) {
+        if (::fchown(file.fd(), owner, group) != 0) {
         }
     }
-    if (error == 0 && ::close(fd.release()) != 0) error = errno;
+    if (error == 0) error = file.close();
     if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
     if (error != 0) {
         ::unlink(temp.c_str());
@@ -186,8 +146,8 @@ void replaceFileAtomically(const std::string& path, std::string_view bytes,
     }
 
     // The rename itself reaches the disk with the folder.
-    FdGuard dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0) ::fsync(dir.get());
+    const File dir = File::open(folder, O_RDONLY | O_DIRECTORY);
+    if (dir.isOpen()) ::fsync(dir.fd());
 }
 
 bool fileExists(const std::string& path) {
@@ -211,43 +171,6 @@ bool createDirectories(const std::string& path) {
         if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
     }
     return directoryExists(path);
-}
-
-std::string fileErrorText(int errnoValue) {
-    switch (errnoValue) {
-    case EACCES:
-    case EPERM:
-        return "Dateizugriff verweigert";
-    case ENOENT:
-        return "Datei nicht gefunden";
-    case ENOTDIR:
-        return "Pfad nicht gefunden";
-    case ENOSPC:
-    case EDQUOT:
-        return "Nicht genügend Speicherplatz auf dem Datenträger";
-    case EISDIR:
-        return "Ist ein Ordner";
-    case EROFS:
-        return "Der Datenträger ist schreibgeschützt";
-    case EEXIST:
-        return "Die Datei existiert bereits";
-    case ENAMETOOLONG:
-        return "Der Dateiname ist zu lang";
-    case EMFILE:
-    case ENFILE:
-        return "Zu viele offene Dateien";
-    case EBUSY:
-    case ETXTBSY:
-        return "Die Datei wird von einem anderen Prozess verwendet";
-    case EFBIG:
-        return "Die Datei ist zu groß";
-    case ELOOP:
-        return "Zu viele symbolische Verknüpfungen";
-    case EINVAL:
-        return "Ungültiger Parameter";
-    default:
-        return "E/A-Fehler " + std::to_string(errnoValue);
-    }
 }
 
 std::string fileNameOnly(const std::string& path) {

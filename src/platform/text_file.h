@@ -4,9 +4,12 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file.h"  // fileErrorText, FileError
+
 namespace sendrix::platform {
 
-// The file's bytes. Throws FileError (German text naming the file).
+// The file's bytes. Throws FileError "Datei %s kann nicht geöffnet werden"
+// with the reason on a second line.
 std::string readFileBytes(const std::string& path);
 
 // Splits at CR LF, LF and lone CR. With `ctrlZEnds`, a Ctrl-Z (0x1A) byte
@@ -32,11 +35,6 @@ bool fileExists(const std::string& path);       // a regular file (or link to on
 bool directoryExists(const std::string& path);
 // Creates the folder with all missing parents; true when it exists afterwards.
 bool createDirectories(const std::string& path);
-
-// German text for an errno value: "Dateizugriff verweigert" (EACCES/EPERM),
-// "Datei nicht gefunden" (ENOENT), "Nicht genügend Speicherplatz auf dem
-// Datenträger" (ENOSPC), ...; falls back to "E/A-Fehler %d".
-std::string fileErrorText(int errnoValue);
 
 // The part after the last "/" or "\".
 std::string fileNameOnly(const std::string& path);

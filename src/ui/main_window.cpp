@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
@@ -186,21 +187,27 @@ void showAction(QAction* action, const app::TMenuItem& model) {
     action->setChecked(model.Checked);
 }
 
-// Brings a text field up to the model's lines. Lines only added at the end
-// (the protocol during a send) are appended instead of setting the whole
-// text again, so a long run stays linear.
+// Brings a text field up to the model's lines when they differ.
 void showLines(QPlainTextEdit* widget, const app::TMemo& model, std::vector<std::string>& shown) {
     if (model.Lines == shown) return;
     const QSignalBlocker blocker(widget);
-    const bool appended = model.Lines.size() > shown.size() && !shown.empty() &&
-                          std::equal(shown.begin(), shown.end(), model.Lines.begin());
-    if (appended) {
-        for (std::size_t i = shown.size(); i < model.Lines.size(); ++i)
-            widget->appendPlainText(toQt(model.Lines[i]));
-    } else {
-        widget->setPlainText(joinLines(model.Lines));
-    }
+    widget->setPlainText(joinLines(model.Lines));
     shown = model.Lines;
+}
+
+// Brings the protocol field up to the model: only the lines added since the
+// last repaint are appended, so a send run that repaints once per row stays
+// linear in the number of rows.
+void showLog(QPlainTextEdit* widget, const app::TLogMemo& model, app::LogMemoFollower& shown) {
+    const app::LogMemoFollower::News news = shown.next(model);
+    if (!news.restart && news.first == model.Lines.size()) return;
+    const QSignalBlocker blocker(widget);
+    if (news.restart || news.first == 0) {
+        widget->setPlainText(joinLines(model.Lines));
+        return;
+    }
+    for (std::size_t i = news.first; i < model.Lines.size(); ++i)
+        widget->appendPlainText(toQt(model.Lines[i]));
 }
 
 }  // namespace
@@ -251,10 +258,10 @@ void MainWindow::placeOnScreen() {
 // ---- Creation, one function per area ----
 
 QAction* MainWindow::menuAction(QMenu* menu, app::TMenuItem& item, const char* name,
-                                void (TfrmMessageEditor::*handler)()) {
+                                Handler handler) {
     auto* action = new QAction(toQt(item.Caption), this);
     action->setObjectName(QString::fromLatin1(name));
-    connect(action, &QAction::triggered, this, [this, handler] { run([this, handler] { (m_form.*handler)(); }); });
+    connectRun(action, &QAction::triggered, handler);
     if (menu) menu->addAction(action);
     return action;
 }
@@ -264,11 +271,10 @@ void MainWindow::createActions() {
     m_sendmenu->setObjectName(QStringLiteral("sendmenu"));
     QAction* toList = m_sendmenu->addAction(QStringLiteral("an &Liste versenden"));
     toList->setObjectName(QStringLiteral("anListeversenden1"));
-    connect(toList, &QAction::triggered, this, [this] { run([this] { m_form.sendenClick(); }); });
+    connectRun(toList, &QAction::triggered, &TfrmMessageEditor::sendenClick);
     QAction* toMarked = m_sendmenu->addAction(QStringLiteral("an &markierten Empfänger versenden"));
     toMarked->setObjectName(QStringLiteral("anmarkiertenEmpfngerversenden1"));
-    connect(toMarked, &QAction::triggered, this,
-            [this] { run([this] { m_form.anmarkiertenEmpfngerversenden1Click(); }); });
+    connectRun(toMarked, &QAction::triggered, &TfrmMessageEditor::anmarkiertenEmpfngerversenden1Click);
 }
 
 void MainWindow::createMenus() {
@@ -336,15 +342,14 @@ void MainWindow::createToolBar() {
     m_senden->setMenu(m_sendmenu);
     m_senden->setPopupMode(QToolButton::MenuButtonPopup);
     m_senden->setMinimumWidth(82);
-    connect(m_senden, &QToolButton::clicked, this, [this] { run([this] { m_form.sendenClick(); }); });
+    connectRun(m_senden, &QToolButton::clicked, &TfrmMessageEditor::sendenClick);
     bar->addSeparator();
     QToolButton* verteiler =
         toolButton("ToolButton1", "Verteiler", "Verteilerliste öffnen", Image::Open);
-    connect(verteiler, &QToolButton::clicked, this,
-            [this] { run([this] { m_form.Verteilerlisteffnen1Click(); }); });
+    connectRun(verteiler, &QToolButton::clicked, &TfrmMessageEditor::Verteilerlisteffnen1Click);
     bar->addSeparator();
     QToolButton* optionen = toolButton("ToolButton3", "Optionen", "Mailoptionen ändern", Image::Options);
-    connect(optionen, &QToolButton::clicked, this, [this] { run([this] { m_form.Optionen1Click(); }); });
+    connectRun(optionen, &QToolButton::clicked, &TfrmMessageEditor::Optionen1Click);
 }
 
 QWidget* MainWindow::createTopPanel() {
@@ -414,7 +419,7 @@ QWidget* MainWindow::createRecipientPage() {
     storeReply->setToolTip(QString());
     storeReply->setIcon(imageIcon(Image::Save));
     storeReply->setFixedSize(kCompactRowHeight, kCompactRowHeight);
-    connect(storeReply, &QToolButton::clicked, this, [this] { run([this] { m_form.SpeedButton1Click(); }); });
+    connectRun(storeReply, &QToolButton::clicked, &TfrmMessageEditor::SpeedButton1Click);
     auto* replyRow = new QHBoxLayout;
     replyRow->setSpacing(2);
     replyRow->addWidget(m_edtReply);
@@ -533,9 +538,9 @@ QWidget* MainWindow::createAttachmentPage() {
     attach->setToolTip(QStringLiteral("Send a file as an attachment"));
     QPushButton* remove = pushButton("Button1", "Anhang entfernen", page);
     QPushButton* open = pushButton("BitBtn1", "Anhang öffnen   ", page);
-    connect(attach, &QPushButton::clicked, this, [this] { run([this] { m_form.btnAttachmentClick(); }); });
-    connect(remove, &QPushButton::clicked, this, [this] { run([this] { m_form.Button1Click(); }); });
-    connect(open, &QPushButton::clicked, this, [this] { run([this] { m_form.BitBtn1Click(); }); });
+    connectRun(attach, &QPushButton::clicked, &TfrmMessageEditor::btnAttachmentClick);
+    connectRun(remove, &QPushButton::clicked, &TfrmMessageEditor::Button1Click);
+    connectRun(open, &QPushButton::clicked, &TfrmMessageEditor::BitBtn1Click);
     buttons->addWidget(attach);
     buttons->addWidget(remove);
     buttons->addWidget(open);
@@ -582,13 +587,13 @@ QGroupBox* MainWindow::createSalutationGroup() {
         font.setPointSize(7);
         button->setFont(font);
     }
-    connect(bodyOpen, &QToolButton::clicked, this, [this] { run([this] { m_form.Nachrichtffnen1Click(); }); });
-    connect(bodySave, &QToolButton::clicked, this, [this] { run([this] { m_form.Speichern1Click(); }); });
-    connect(b2, &QToolButton::clicked, this, [this] { run([this] { m_form.SpeedButton2Click(); }); });
-    connect(b3, &QToolButton::clicked, this, [this] { run([this] { m_form.SpeedButton3Click(); }); });
-    connect(b4, &QToolButton::clicked, this, [this] { run([this] { m_form.SpeedButton4Click(); }); });
-    connect(b5, &QToolButton::clicked, this, [this] { run([this] { m_form.SpeedButton5Click(); }); });
-    connect(b6, &QToolButton::clicked, this, [this] { run([this] { m_form.SpeedButton6Click(); }); });
+    connectRun(bodyOpen, &QToolButton::clicked, &TfrmMessageEditor::Nachrichtffnen1Click);
+    connectRun(bodySave, &QToolButton::clicked, &TfrmMessageEditor::Speichern1Click);
+    connectRun(b2, &QToolButton::clicked, &TfrmMessageEditor::SpeedButton2Click);
+    connectRun(b3, &QToolButton::clicked, &TfrmMessageEditor::SpeedButton3Click);
+    connectRun(b4, &QToolButton::clicked, &TfrmMessageEditor::SpeedButton4Click);
+    connectRun(b5, &QToolButton::clicked, &TfrmMessageEditor::SpeedButton5Click);
+    connectRun(b6, &QToolButton::clicked, &TfrmMessageEditor::SpeedButton6Click);
     for (QToolButton* button : {bodyOpen, bodySave, b2, b3, b4, b5, b6}) buttons->addWidget(button);
 
     grid->addWidget(m_useAnrede, 0, 0);
@@ -685,17 +690,17 @@ void MainWindow::connectEdits() {
 
     connect(m_useAnrede, &QCheckBox::clicked, this, [this](bool checked) {
         m_form.useAnrede.Checked = checked;
-        run([this] { m_form.useAnredeClick(); });
+        run(&TfrmMessageEditor::useAnredeClick);
     });
     connect(m_Anrede->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
         m_form.Anrede.Text = fromQt(text);
         m_form.Anrede.ItemIndex = m_Anrede->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-        run([this] { m_form.AnredeChange(); });
+        run(&TfrmMessageEditor::AnredeChange);
     });
     connect(m_Anrede, &QComboBox::activated, this, [this](int index) {
         m_form.Anrede.ItemIndex = index;
         m_form.Anrede.Text = fromQt(m_Anrede->itemText(index));
-        run([this] { m_form.AnredeChange(); });
+        run(&TfrmMessageEditor::AnredeChange);
     });
 
     connect(m_Memo, &QPlainTextEdit::textChanged, this, [this] {
@@ -720,8 +725,7 @@ void MainWindow::connectEdits() {
                 const int row = current.row() + m_form.empfaengerliste.FixedRows;
                 run([this, col, row] { m_form.empfaengerlisteSelectCell(col, row); });
             });
-    connect(m_empfaengerliste, &QTableView::doubleClicked, this,
-            [this] { run([this] { m_form.empfaengerlisteDblClick(); }); });
+    connectRun(m_empfaengerliste, &QTableView::doubleClicked, &TfrmMessageEditor::empfaengerlisteDblClick);
     connect(m_empfaengerliste->horizontalHeader(), &QHeaderView::sectionResized, this,
             [this](int section, int, int size) {
                 auto& widths = m_form.empfaengerliste.ColWidths;
@@ -743,8 +747,12 @@ bool MainWindow::run(const std::function<void()>& handler) {
     return ok;
 }
 
+bool MainWindow::run(Handler handler) {
+    return run([this, handler] { (m_form.*handler)(); });
+}
+
 void MainWindow::refreshFromModel() {
-    m_refreshing = true;
+    const QScopedValueRollback<bool> refreshing(m_refreshing, true);
     setWindowTitle(toQt(m_form.Caption));
     refreshMenu();
     refreshTopPages();
@@ -755,7 +763,6 @@ void MainWindow::refreshFromModel() {
     refreshProtocol();
     refreshProgress();
     refreshStatusBar();
-    m_refreshing = false;
 }
 
 void MainWindow::refreshMenu() {
@@ -844,7 +851,7 @@ void MainWindow::refreshSalutation() {
 void MainWindow::refreshBody() { showLines(m_Memo, m_form.Memo, m_shownMemo); }
 
 void MainWindow::refreshProtocol() {
-    showLines(m_protokollmemo, m_form.protokollmemo, m_shownProtocol);
+    showLog(m_protokollmemo, m_form.protokollmemo, m_shownProtocol);
     showPages(m_Control, m_form.Control);
 }
 
@@ -863,7 +870,11 @@ void MainWindow::refreshStatusBar() {
 
 void MainWindow::refreshControl(app::ControlId control) {
     using app::ControlId;
-    m_refreshing = true;
+    if (control == ControlId::Window) {
+        refreshFromModel();
+        return;
+    }
+    const QScopedValueRollback<bool> refreshing(m_refreshing, true);
     switch (control) {
         case ControlId::StatusBar1: refreshStatusBar(); break;
         case ControlId::protokollmemo: refreshProtocol(); break;
@@ -873,13 +884,8 @@ void MainWindow::refreshControl(app::ControlId control) {
         case ControlId::empfaengerliste: refreshGrid(); break;
         case ControlId::lvFiles: refreshAttachments(); break;
         case ControlId::Vorschau: refreshSalutation(); break;
-        case ControlId::Window:
-            m_refreshing = false;
-            refreshFromModel();
-            return;
         default: refreshTopPages(); break;
     }
-    m_refreshing = false;
 }
 
 QWidget* MainWindow::widgetOf(app::ControlId control) const {
@@ -927,7 +933,7 @@ void MainWindow::focusControl(app::ControlId control) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     // A close handler that fails keeps the window open, so nothing is lost.
-    if (run([this] { m_form.FormClose(); }))
+    if (run(&TfrmMessageEditor::FormClose))
         event->accept();
     else
         event->ignore();
@@ -939,7 +945,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         // Leaving the field for another control, not the window losing focus.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-            run([this] { m_form.edtfromExit(); });
+            run(&TfrmMessageEditor::edtfromExit);
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -41,6 +41,9 @@ public:
     // Runs one handler through the general error handler (an error goes to
     // the error box) and then shows the model's state. True without error.
     bool run(const std::function<void()>& handler);
+    using Handler = void (app::TfrmMessageEditor::*)();
+    // The same for one of the form's handlers without arguments.
+    bool run(Handler handler);
     // Copies the whole model into the widgets.
     void refreshFromModel();
     // Copies one control and paints it at once, while a send run blocks the
@@ -86,8 +89,12 @@ private:
     void refreshStatusBar();
     QWidget* widgetOf(app::ControlId control) const;
 
-    QAction* menuAction(QMenu* menu, app::TMenuItem& item, const char* name,
-                        void (app::TfrmMessageEditor::*handler)());
+    QAction* menuAction(QMenu* menu, app::TMenuItem& item, const char* name, Handler handler);
+    // Runs `handler` (see run) whenever `sender` emits `signal`.
+    template <typename Sender, typename Signal>
+    void connectRun(Sender* sender, Signal signal, Handler handler) {
+        connect(sender, signal, this, [this, handler] { run(handler); });
+    }
 
     app::TfrmMessageEditor& m_form;
     app::Interaction& m_interaction;
@@ -138,7 +145,7 @@ private:
     QPlainTextEdit* m_Memo = nullptr;
     QPlainTextEdit* m_protokollmemo = nullptr;
     std::vector<std::string> m_shownMemo;
-    std::vector<std::string> m_shownProtocol;
+    app::LogMemoFollower m_shownProtocol;
 
     QProgressBar* m_Progress = nullptr;
     QLabel* m_statusPanel0 = nullptr;

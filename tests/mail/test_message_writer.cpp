@@ -574,7 +574,9 @@ TEST_F(MessageWriter, MissingAttachmentFailsAfterItsBoundaryAndLeavesNoTemporary
         write(target);
         FAIL() << "no error";
     } catch (const FileError& e) {
-        EXPECT_EQ(std::string(e.what()), "Datei " + path + " kann nicht geöffnet werden");
+        // The fixed text stays the first line; the reason follows on a second.
+        EXPECT_EQ(std::string(e.what()),
+                  "Datei " + path + " kann nicht geöffnet werden\nDatei nicht gefunden");
     }
     const auto lines = target.Lines();
     EXPECT_EQ(lines.back(), "--=_NextPart_2rfkqmtzsadvnqw3nerasdf");

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/clock.h"
 #include "platform/system_info.h"
 #include "platform/text_file.h"

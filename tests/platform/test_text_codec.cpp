@@ -98,5 +98,28 @@ TEST(TextCodec, StrayBytesInProgramTextAreKept) {
     EXPECT_EQ(encodeFileText("\xFC Ł"), "ü Ł");
 }
 
+TEST(TextCodec, CountingAndCuttingCharacters) {
+    struct Row {
+        const char* text;
+        size_t count;
+        size_t bytesOfFirstTwo;
+    };
+    const Row rows[] = {
+        {"", 0, 0},
+        {"abc", 3, 2},
+        {"ä€𝄞", 3, 5},           // 2, 3 and 4 bytes
+        {"\xE4\x80l", 3, 2},     // Windows-1252 "ä€l": no UTF-8, a byte each
+        {"\xC0\x80x", 3, 2},     // an overlong form is no character
+        {"\xED\xA0\x80", 3, 2}, // nor is a surrogate
+        {"\x80\x80", 2, 2},      // stray continuation bytes
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        EXPECT_EQ(characterCount(row.text), row.count);
+        EXPECT_EQ(leftCharacters(row.text, 2).size(), row.bytesOfFirstTwo);
+        EXPECT_EQ(leftCharacters(row.text, row.count), row.text);
+    }
+}
+
 }  // namespace
 }  // namespace sendrix::platform

@@ -20,6 +20,7 @@
 
 #include "app/mail_settings.h"
 #include "platform/profile_file.h"
+#include "ui/qt_text.h"
 
 using namespace sendrix;
 using namespace std::chrono_literals;
@@ -148,6 +149,9 @@ TEST_F(MainWindowTest, AltSToolButtonAndDropDownItemStartTheSameListSend) {
         EXPECT_EQ(child<QTabWidget>("Control")->currentIndex(), app::kPageProtokoll);
         EXPECT_TRUE(child<QPlainTextEdit>("protokollmemo")->toPlainText().startsWith(
             QString::fromUtf8("Beginn der Mail\xc3\xbc" "bertragung: ")));
+        // Each run clears the protocol; the field shows this run's lines only.
+        EXPECT_EQ(child<QPlainTextEdit>("protokollmemo")->toPlainText(),
+                  ui::joinLines(form->protokollmemo.Lines));
         EXPECT_FALSE(child<QProgressBar>("Progress")->isVisible());
     }
     EXPECT_EQ(server.messages().size(), 9u);

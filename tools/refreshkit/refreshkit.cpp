@@ -24,6 +24,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/file.h"
+
 extern char** environ;
 
 namespace {
@@ -68,8 +70,6 @@ std::string canonical(const std::string& path) {
     return result;
 }
 
-std::string errorText(int error) { return std::strerror(error); }
-
 // Processes (other than this one) whose executable is `program`. Only our
 // own user's processes can be examined, which are the ones that matter.
 std::vector<int> processesRunning(const std::string& program) {
@@ -112,40 +112,37 @@ bool waitUntilEnded(const std::string& program, int waitSeconds, Log& log) {
     }
 }
 
-bool copyAll(int from, int to) {
+// 0 when every byte of `from` is in `to`, else the errno of the failing call.
+int copyAll(sendrix::platform::File& from, sendrix::platform::File& to) {
     char buffer[65536];
     for (;;) {
-        const ssize_t got = ::read(from, buffer, sizeof buffer);
-        if (got == 0) return true;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t put = ::write(to, buffer + done, static_cast<std::size_t>(got - done));
-            if (put < 0) {
-                if (errno == EINTR) continue;
-                return false;
-            }
-            done += put;
-        }
+        const ssize_t got = from.readFull(buffer, sizeof buffer);
+        if (got < 0) return errno;
+        if (const int error = to.writeAll(std::string_view(buffer, static_cast<std::size_t>(got))))
+            return error;
+        if (static_cast<std::size_t>(got) < sizeof buffer) return 0;
     }
+}
+
+// The log line of a failed step: our words naming the file, then the reason.
+std::string failureLine(const std::string& failure, int error) {
+    return sendrix::platform::fileFailure(failure, error, sendrix::platform::ReasonAt::AfterColon).what();
 }
 
 // Copies `source` to a temporary file beside `target` with the target's
 // permissions and the source's modification time, then renames it over the
 // target: readers see either the whole old or the whole new file.
 bool replaceFile(const std::string& source, const std::string& target, Log& log) {
-    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
-        log.line("Kann " + source + " nicht lesen: " + errorText(errno));
+    using sendrix::platform::File;
+    File in = File::open(source, O_RDONLY);
+    if (!in.isOpen()) {
+        log.line(failureLine("Kann " + source + " nicht lesen", in.openError()));
         return false;
     }
     struct stat sourceInfo {};
-    ::fstat(in, &sourceInfo);
+    ::fstat(in.fd(), &sourceInfo);
     if (!S_ISREG(sourceInfo.st_mode)) {
         log.line(source + " ist keine Datei");
-        ::close(in);
         return false;
     }
     struct stat targetInfo {};
@@ -153,33 +150,29 @@ bool replaceFile(const std::string& source, const std::string& target, Log& log)
     const mode_t mode = (targetExists ? targetInfo.st_mode : sourceInfo.st_mode) & 07777;
 
     std::string temporary = folderOf(target) + ".refreshkit-XXXXXX";
-    std::vector<char> name(temporary.begin(), temporary.end());
-    name.push_back('\0');
-    const int out = ::mkstemp(name.data());
-    if (out < 0) {
-        log.line("Kann in " + folderOf(target) + " nicht schreiben: " + errorText(errno));
-        ::close(in);
+    File out(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (!out.isOpen()) {
+        const int error = errno;
+        log.line(failureLine("Kann in " + folderOf(target) + " nicht schreiben", error));
         return false;
     }
-    temporary = name.data();
-    bool ok = copyAll(in, out);
-    int error = errno;
-    ::close(in);
-    if (ok && targetExists && ::fchown(out, targetInfo.st_uid, targetInfo.st_gid) != 0) {
+    int error = copyAll(in, out);
+    in.close();
+    if (error == 0 && targetExists && ::fchown(out.fd(), targetInfo.st_uid, targetInfo.st_gid) != 0) {
         // Another owner cannot be kept by an ordinary user; the file then
         // belongs to the one who updates it.
     }
-    if (ok) ok = ::fchmod(out, mode) == 0, error = errno;
-    if (ok) {
+    if (error == 0 && ::fchmod(out.fd(), mode) != 0) error = errno;
+    if (error == 0) {
         const timespec times[2] = {sourceInfo.st_atim, sourceInfo.st_mtim};
-        ok = ::futimens(out, times) == 0, error = errno;
+        if (::futimens(out.fd(), times) != 0) error = errno;
     }
-    if (ok) ok = ::fsync(out) == 0, error = errno;
-    if (::close(out) != 0 && ok) ok = false, error = errno;
-    if (ok) ok = ::rename(temporary.c_str(), target.c_str()) == 0, error = errno;
-    if (!ok) {
+    if (error == 0 && ::fsync(out.fd()) != 0) error = errno;
+    if (const int closeError = out.close(); error == 0) error = closeError;
+    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
+    if (error != 0) {
         ::unlink(temporary.c_str());
-        log.line("Kann " + target + " nicht ersetzen: " + errorText(error));
+        log.line(failureLine("Kann " + target + " nicht ersetzen", error));
         return false;
     }
     log.line(target + " durch " + source + " ersetzt");
@@ -198,7 +191,8 @@ bool startProgram(const std::string& program, Log& log) {
     const int error = ::posix_spawn(&pid, program.c_str(), nullptr, &attributes, argv, environ);
     posix_spawnattr_destroy(&attributes);
     if (error != 0) {
-        log.line("Kann " + program + " nicht starten: " + errorText(error));
+        // Not a file error: the C library's words name an unfit program best.
+        log.line("Kann " + program + " nicht starten: " + std::strerror(error));
         return false;
     }
     log.line(program + " gestartet (Prozess " + std::to_string(pid) + ")");

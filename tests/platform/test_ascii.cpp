@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "platform/ascii.h"
+
+namespace sendrix::platform {
+namespace {
+
+TEST(Ascii, OnlyLettersAToZChangeCase) {
+    // UTF-8 umlauts and Windows-1252 bytes stay as they are: a locale's
+    // tolower would turn "\xC4" into "\xE4" under Latin-1.
+    EXPECT_EQ(asciiLowered("ÄrgerMÜLLER Z@[\x40\x5B\xC4]"), "ÄrgermÜller z@[\x40\x5B\xC4]");
+    EXPECT_EQ(asciiUppered("mail from:<ä`{>"), "MAIL FROM:<ä`{>");
+    EXPECT_TRUE(equalsNoCase("LocalHost", "localhOST"));
+    EXPECT_FALSE(equalsNoCase("localhost", "localhost."));
+    EXPECT_FALSE(equalsNoCase("\xC4", "\xE4"));
+    EXPECT_FALSE(equalsNoCase("@", "`"));  // 0x40 and 0x60 differ by the case bit alone
+    EXPECT_TRUE(startsWithNoCase("/Sofort", "/sofort"));
+    EXPECT_TRUE(startsWithNoCase("/sofort", ""));
+    EXPECT_FALSE(startsWithNoCase("/so", "/sofort"));
+}
+
+TEST(Ascii, WholeNumbers) {
+    struct Row {
+        const char* text;
+        bool isNumber;
+        bool negative;
+        bool hexadecimal;
+        std::uint64_t magnitude;
+    };
+    const Row rows[] = {
+        {"0", true, false, false, 0},
+        {"+25", true, false, false, 25},
+        {"-2147483648", true, true, false, 2147483648ull},
+        {"0x19", true, false, true, 25},
+        {"0XfF", true, false, true, 255},
+        {"-0x10", true, true, true, 16},
+        {"007", true, false, false, 7},
+        {"18446744073709551615", true, false, false, 18446744073709551615ull},
+        {"18446744073709551616", false, false, false, 0},
+        {"", false, false, false, 0},
+        {"+", false, false, false, 0},
+        {"0x", false, false, false, 0},
+        {"--1", false, false, false, 0},
+        {"+-1", false, false, false, 0},
+        {"0x-1", false, false, false, 0},
+        {"0x0x1", false, false, false, 0},
+        {" 1", false, false, false, 0},
+        {"1 ", false, false, false, 0},
+        {"12a", false, false, false, 0},
+        {"1e3", false, false, false, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        const std::optional<ParsedInteger> got = parseInteger(row.text);
+        ASSERT_EQ(got.has_value(), row.isNumber);
+        if (!got) continue;
+        EXPECT_EQ(got->hasSign, row.text[0] == '+' || row.text[0] == '-');
+        EXPECT_EQ(got->negative, row.negative);
+        EXPECT_EQ(got->hexadecimal, row.hexadecimal);
+        EXPECT_EQ(got->magnitude, row.magnitude);
+    }
+}
+
+}  // namespace
+}  // namespace sendrix::platform
