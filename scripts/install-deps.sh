@@ -7,6 +7,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-translations-l10n libgl1-mesa-dev
+  libsecret-1-dev gnome-keyring dbus-daemon
+  man-db groff-base
   python3 python3-aiosmtpd
   xvfb xauth
 )

@@ -2,9 +2,11 @@
 // model on the console ("/sofort" only).
 #include <csignal>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/program_manual.h"
 #include "app/unattended_run.h"
 #include "platform/system_info.h"
 
@@ -14,6 +16,11 @@
 
 int main(int argc, char** argv) {
     using namespace sendrix::app;
+    const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    // Shell users and calling programs try these first; they answer on the
+    // console whether or not a display is there.
+    if (const std::optional<int> status = AnswerInformationRequest(arguments, std::cout))
+        return *status;
     NoWindowReason reason = NoWindowReason::NoDisplay;
     if (DisplayAvailable()) {
 #ifdef SENDRIX_WITH_UI
@@ -30,6 +37,5 @@ int main(int argc, char** argv) {
     // A calling program that stops reading our output must not kill the run
     // half-way through a mailing.
     std::signal(SIGPIPE, SIG_IGN);
-    const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     return RunWithoutWindow(arguments, std::cout, std::cerr, reason);
 }

@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "app/secret_store.h"
 #include "platform/ascii.h"
 #include "platform/error.h"
 #include "platform/profile_file.h"
@@ -48,6 +49,16 @@ std::string StoredPasswordValue(const std::string& password) {
     return "\"" + scrambled + "\"";
 }
 
+const std::string& SmtpLoginPassword(TMailSettings& settings, SecretStore* secrets) {
+    if (settings.PasswordLoaded) return settings.ServerPassword;
+    if (!secrets)
+        throw Error("Das Passwort liegt im Schlüsselbund, und dieser Lauf hat keinen Zugang dazu. " +
+                    std::string(kUnattendedPasswordHint));
+    settings.ServerPassword = secrets->Lookup({settings.ServerName, settings.ServerUser});
+    settings.PasswordLoaded = true;
+    return settings.ServerPassword;
+}
+
 int ParseServerPort(const std::string& text) {
     const std::string noNumber = "'" + text + "' ist kein gültiger Integerwert";
     const std::optional<platform::ParsedInteger> number =
@@ -66,8 +77,14 @@ void ReadSmtpAccount(const std::string& mailIni, TMailSettings& settings) {
     settings.ServerPort = ParseServerPort(
         readProfileString(mailIni, "Smtp", "ServerPort", std::to_string(kDefaultServerPort)));
     settings.ServerUser = readProfileString(mailIni, "Smtp", "ServerUser", kDefaultServerUser);
-    settings.ServerPassword = ScramblePassword(
-        readProfileString(mailIni, "Smtp", "ServerPassword", kDefaultStoredPassword));
+    // No stored value holds a line break, so "\n" tells an absent key.
+    const std::string stored = readProfileString(mailIni, "Smtp", "ServerPassword", "\n");
+    settings.PasswordLoaded = stored != kKeyringPasswordMarker;
+    settings.PasswordStorage = stored == "\n"                  ? PasswordPlace::Default
+                               : stored == kKeyringPasswordMarker ? PasswordPlace::Keyring
+                                                                  : PasswordPlace::File;
+    settings.ServerPassword = !settings.PasswordLoaded ? std::string()
+                              : ScramblePassword(stored == "\n" ? kDefaultStoredPassword : stored);
     settings.SMTPAuthenticationType = readProfileInt(mailIni, "Smtp", "SMTPAuthenticationType", 0);
     int timeout = readProfileInt(mailIni, "Smtp", "Timeout", 0);
     settings.Timeout = timeout >= 1 && timeout <= kMaxTimeoutSeconds ? timeout : 0;

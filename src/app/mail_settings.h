@@ -6,11 +6,21 @@
 
 namespace sendrix::app {
 
+class SecretStore;
+
+// Where "ServerPassword" keeps the password: absent (the placeholder
+// "type_passcode" stands in), scrambled in the file, or in the keyring.
+enum class PasswordPlace { Default, File, Keyring };
+
 struct TMailSettings {
     std::string ServerName;
     int ServerPort = 25;
     std::string ServerUser;
     std::string ServerPassword;      // plain in memory, scrambled in the file
+    PasswordPlace PasswordStorage = PasswordPlace::Default;
+    // False while the password is in the keyring and has not been read: it
+    // is read when a login first needs it (SmtpLoginPassword).
+    bool PasswordLoaded = true;
     int SMTPAuthenticationType = 0;  // 0 no login, 1 AUTH LOGIN
     std::string PersonalEmail;       // sender address
     std::string SentObjects;         // sent-objects folder, empty = no archive
@@ -50,6 +60,17 @@ std::string ScramblePassword(const std::string& text);
 // its scrambled form holds NUL, CR or LF; nothing may be written then.
 std::string StoredPasswordValue(const std::string& password);
 
+// The "ServerPassword" value of a password kept in the desktop's keyring
+// (app/secret_store.h). Its "`" characters are DEL once unscrambled, which
+// no typed password holds, so no stored password reads as the marker.
+inline constexpr const char* kKeyringPasswordMarker = "`secret-service`";
+
+// The password for the login: the one in memory, or, while it is in the
+// keyring and not read yet, the keyring's (kept in `settings` afterwards).
+// Throws sendrix::Error when the keyring cannot give it; without a
+// `secrets` store the error names the way out for unattended use.
+const std::string& SmtpLoginPassword(TMailSettings& settings, SecretStore* secrets);
+
 // Converts a "ServerPort" text: decimal, optionally signed, or "0x" hex,
 // blanks around allowed. Throws sendrix::Error "'%s' ist kein gültiger
 // Integerwert" for anything else, and "'%s' ist keine gültige Portnummer"
@@ -58,8 +79,9 @@ int ParseServerPort(const std::string& text);
 
 // Reads the SMTP account from section "Smtp" of `mailIni` into `settings`
 // (ServerName, ServerPort, ServerUser, ServerPassword unscrambled,
-// SMTPAuthenticationType, Timeout, MessagesPerConnection,
-// MessagesPerMinute; a value out of range gives the default). Fields are set one by one; a "ServerPort"
+// SMTPAuthenticationType, Timeout, MessagesPerConnection, MessagesPerMinute;
+// a limit out of range gives its default). A "ServerPassword" holding
+// kKeyringPasswordMarker leaves the password empty and unloaded. Fields are set one by one; a "ServerPort"
 // that is no number throws (see ParseServerPort) and leaves the later fields.
 void ReadSmtpAccount(const std::string& mailIni, TMailSettings& settings);
 

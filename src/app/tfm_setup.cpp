@@ -1,5 +1,6 @@
 #include "app/tfm_setup.h"
 
+#include "app/secret_store.h"
 #include "platform/error.h"
 #include "platform/profile_file.h"
 
@@ -29,13 +30,27 @@ TfmSetup::TfmSetup(TMailSettings& settings, Interaction& interaction, std::strin
     lblAccount.Caption = "&Kontoname";
     lblPassword.Caption = "&Passwort";
     lblSentObjects.Caption = "Gesendete Objekte";
+    chkPasswordInFile.Caption = "Passwort in der Datei speichern (für unbeaufsichtigten Betrieb)";
 }
 
 void TfmSetup::FormCreate() {
     SMTPServer.Text = m_settings.ServerName;
     SMTPPort.Text = std::to_string(m_settings.ServerPort);
     edtAccount.Text = m_settings.ServerUser;
-    edtPassword.Text = m_settings.ServerPassword;
+    m_keyringAvailable = Secrets && Secrets->Available();
+    m_keyringProblem.clear();
+    try {
+        edtPassword.Text = SmtpLoginPassword(m_settings, m_keyringAvailable ? Secrets : nullptr);
+    } catch (const Error& error) {
+        // The dialog is where a lost keyring entry is mended, so it opens
+        // anyway and says why the field is empty.
+        edtPassword.Text.clear();
+        m_keyringProblem = error.what();
+    }
+    chkPasswordInFile.Enabled = m_keyringAvailable;
+    chkPasswordInFile.Checked =
+        !m_keyringAvailable || m_settings.PasswordStorage == PasswordPlace::File;
+    chkPasswordInFileClick();
     const int type = m_settings.SMTPAuthenticationType;
     if (type == 0 || type == 1) {
         cboAuthType.ItemIndex = type;
@@ -58,10 +73,22 @@ void TfmSetup::BitBtn1Click() {
     writeProfileString(m_mailIni, "Smtp", "ServerUser", edtAccount.Text);
     m_settings.ServerUser = edtAccount.Text;
 
-    // The quotes keep blanks at either end of the scrambled text; the value
-    // is checked before anything of it is written.
-    writeProfileString(m_mailIni, "Smtp", "ServerPassword", StoredPasswordValue(edtPassword.Text));
+    if (m_keyringAvailable && !chkPasswordInFile.Checked) {
+        // The key as a later start reads it back from the file.
+        const SecretKey key{platform::readProfileString(m_mailIni, "Smtp", "ServerName", ""),
+                            platform::readProfileString(m_mailIni, "Smtp", "ServerUser", "")};
+        Secrets->Store(key, edtPassword.Text);
+        writeProfileString(m_mailIni, "Smtp", "ServerPassword", kKeyringPasswordMarker);
+        m_settings.PasswordStorage = PasswordPlace::Keyring;
+    } else {
+        // The quotes keep blanks at either end of the scrambled text; the
+        // value is checked before anything of it is written.
+        writeProfileString(m_mailIni, "Smtp", "ServerPassword",
+                           StoredPasswordValue(edtPassword.Text));
+        m_settings.PasswordStorage = PasswordPlace::File;
+    }
     m_settings.ServerPassword = edtPassword.Text;
+    m_settings.PasswordLoaded = true;
 
     const int type = cboAuthType.ItemIndex;
     platform::writeProfileInt(m_mailIni, "Smtp", "SMTPAuthenticationType", type);
@@ -69,6 +96,19 @@ void TfmSetup::BitBtn1Click() {
 
     // Stored with the mail configuration at close, not here.
     m_settings.SentObjects = sentobjects.Text;
+}
+
+void TfmSetup::chkPasswordInFileClick() {
+    if (!m_keyringAvailable)
+        lblPasswordStore.Caption = "Kein Schlüsselbund erreichbar: Das Passwort wird verschleiert "
+                                   "in Mail.ini gespeichert.";
+    else if (chkPasswordInFile.Checked)
+        lblPasswordStore.Caption = "Das Passwort wird verschleiert in Mail.ini gespeichert.";
+    else
+        lblPasswordStore.Caption = "Das Passwort wird im Schlüsselbund des Desktops gespeichert, "
+                                   "in Mail.ini steht nur ein Verweis.";
+    if (!m_keyringProblem.empty())
+        lblPasswordStore.Caption = m_keyringProblem + " " + lblPasswordStore.Caption;
 }
 
 void TfmSetup::edtPasswordDblClick() { m_interaction.Notice(edtPassword.Text); }

@@ -18,13 +18,22 @@ public:
     TfmSetup(const TfmSetup&) = delete;
     TfmSetup& operator=(const TfmSetup&) = delete;
 
-    // Fills the fields from the settings.
+    // Fills the fields from the settings. A password in the keyring is read
+    // now (the keyring may prompt); when that fails the field stays empty
+    // and lblPasswordStore says why. Decides where OK stores the password:
+    // chkPasswordInFile is checked, and disabled, without a Secret Service,
+    // and checked while "Mail.ini" holds a password of its own.
     void FormCreate();
     // OK: stores the fields into "Mail.ini" and the settings in a fixed
     // order; the first key that cannot be written throws FileError and
     // leaves the later keys and fields unchanged. The view closes the
-    // dialog afterwards in either case.
+    // dialog afterwards in either case. With chkPasswordInFile unchecked the
+    // password goes into the keyring first and "ServerPassword" gets only
+    // kKeyringPasswordMarker; a keyring that refuses throws before the key
+    // is written.
     void BitBtn1Click();
+    // The choice between file and keyring: lblPasswordStore follows it.
+    void chkPasswordInFileClick();
     // Double click into the password field: the plain password in a notice.
     void edtPasswordDblClick();
     // "...": shows the password in clear until the dialog closes.
@@ -48,8 +57,16 @@ public:
     bool PasswordMasked = true;  // the field shows "*" for every character
     TLabel lblSentObjects;
     TEdit sentobjects;
+    TCheckBox chkPasswordInFile;
+    TLabel lblPasswordStore;   // where OK stores the password
+
+    // The desktop's keyring; set before FormCreate (null: the file only).
+    class SecretStore* Secrets = nullptr;
 
 private:
+    bool m_keyringAvailable = false;
+    std::string m_keyringProblem;  // why the keyring's password is not shown
+
     TMailSettings& m_settings;
     Interaction& m_interaction;
     std::string m_mailIni;

@@ -176,6 +176,10 @@ public:
     // Setup dialog: shows the TfmSetup that Optionen1Click creates; set by
     // the view (null: "&Optionen" does nothing, as in the console mode).
     class SetupDialogRunner* SetupDialogs = nullptr;
+    // The desktop's keyring for the SMTP password; set by whoever runs the
+    // window (null: a password kept there cannot be read, and the setup
+    // dialog stores into the file).
+    class SecretStore* Secrets = nullptr;
 
     // ---- Controls (design values set by the constructor) ----
 

@@ -10,6 +10,7 @@ namespace sendrix::app {
 void TfrmMessageEditor::Optionen1Click() {
     // A new dialog each time; it lives until it closes.
     TfmSetup fmSetup(MailSettings, m_interaction, platform::programFolder() + "Mail.ini");
+    fmSetup.Secrets = Secrets;
     fmSetup.FormCreate();
     if (SetupDialogs) SetupDialogs->RunModal(fmSetup);
 }

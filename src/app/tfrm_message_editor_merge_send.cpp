@@ -107,12 +107,15 @@ merge::Mailing mailingOf(const TfrmMessageEditor& form) {
     return mailing;
 }
 
-merge::SmtpAccount accountOf(const TMailSettings& settings) {
+// Reads the password from the keyring the first time a login needs it, so a
+// run without login never asks the keyring.
+merge::SmtpAccount accountOf(TMailSettings& settings, SecretStore* secrets) {
     merge::SmtpAccount account;
     account.host = settings.ServerName;
     account.port = settings.ServerPort;
     account.user = settings.ServerUser;
-    account.password = settings.ServerPassword;
+    account.password = settings.SMTPAuthenticationType != 0 ? SmtpLoginPassword(settings, secrets)
+                                                            : settings.ServerPassword;
     account.authenticationType = settings.SMTPAuthenticationType;
     account.timeoutSeconds = settings.Timeout;
     account.messagesPerConnection = settings.MessagesPerConnection;
@@ -160,7 +163,7 @@ void TfrmMessageEditor::sendenClick() {
             return;
         }
         RowStatus.assign(empfaengerliste.Cells.size(), std::string());
-        const merge::SmtpAccount account = accountOf(MailSettings);
+        const merge::SmtpAccount account = accountOf(MailSettings, Secrets);
         const std::string archive =
             merge::sentObjectsFolder(MailSettings.SentObjects, platform::programFolder());
         merge::RunSummary summary;
@@ -205,7 +208,7 @@ void TfrmMessageEditor::AbbrechenClick() {
 
 void TfrmMessageEditor::SendToAddress(const std::string& address, int number) {
     const merge::Mailing mailing = mailingOf(*this);
-    const merge::SmtpAccount account = accountOf(MailSettings);
+    const merge::SmtpAccount account = accountOf(MailSettings, Secrets);
     const std::vector<std::string> body = Memo1.Lines;
     runSend([&](merge::SendObserver& observer) {
         merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile,

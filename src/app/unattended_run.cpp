@@ -1,9 +1,11 @@
 #include "app/unattended_run.h"
 
 #include <cstdlib>
+#include <memory>
 
 #include "app/command_line.h"
 #include "app/handler_runner.h"
+#include "app/secret_store.h"
 #include "platform/clock.h"
 
 namespace sendrix::app {
@@ -54,6 +56,9 @@ int RunWithoutWindow(const std::vector<std::string>& arguments, std::ostream& ou
     }
     ConsoleInteraction console(out, err);
     TfrmMessageEditor form(console, platform::systemClock(), arguments);
+    // Nobody would answer an unlock prompt: a locked keyring is an error.
+    const std::unique_ptr<SecretStore> secrets = DesktopSecretStore(SecretPrompt::Never);
+    form.Secrets = secrets.get();
     return RunWindowUnattended(form, console);
 }
 

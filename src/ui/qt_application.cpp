@@ -5,10 +5,12 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/handler_runner.h"
+#include "app/secret_store.h"
 #include "app/tfrm_message_editor.h"
 #include "platform/clock.h"
 #include "ui/icons.h"
@@ -43,6 +45,9 @@ int runQtApplication(int& argc, char** argv) {
 
     QtInteraction interaction;
     app::TfrmMessageEditor form(interaction, platform::systemClock(), std::move(arguments));
+    // Someone is at the window to answer the keyring's unlock prompt.
+    const std::unique_ptr<app::SecretStore> secrets = app::DesktopSecretStore(app::SecretPrompt::Allowed);
+    form.Secrets = secrets.get();
     MainWindow window(form, interaction);
     interaction.setWindow(&window);
 

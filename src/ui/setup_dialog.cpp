@@ -1,5 +1,6 @@
 #include "ui/setup_dialog.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QComboBox>
@@ -78,6 +79,17 @@ SetupDialog::SetupDialog(app::TfmSetup& model, app::Interaction& interaction, QW
     m_sentobjects = field("sentobjects", m_model.sentobjects, m_model.sentobjects, this);
     m_sentobjects->setFixedWidth(210);
 
+    m_chkPasswordInFile = new QCheckBox(toQt(m_model.chkPasswordInFile.Caption), this);
+    m_chkPasswordInFile->setObjectName(QStringLiteral("chkPasswordInFile"));
+    connect(m_chkPasswordInFile, &QCheckBox::clicked, this, [this](bool checked) {
+        m_model.chkPasswordInFile.Checked = checked;
+        run(&app::TfmSetup::chkPasswordInFileClick);
+    });
+    m_lblPasswordStore = new QLabel(this);
+    m_lblPasswordStore->setObjectName(QStringLiteral("lblPasswordStore"));
+    m_lblPasswordStore->setTextFormat(Qt::PlainText);
+    m_lblPasswordStore->setWordWrap(true);
+
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("BitBtn1"));
     ok->setDefault(true);
@@ -111,13 +123,18 @@ SetupDialog::SetupDialog(app::TfmSetup& model, app::Interaction& interaction, QW
     grid->addLayout(passwordRow, 3, 1);
     grid->addWidget(label(m_model.lblSentObjects, m_sentobjects, this), 4, 0);
     grid->addWidget(m_sentobjects, 4, 1, Qt::AlignLeft);
-    grid->addWidget(ok, 5, 1, Qt::AlignRight | Qt::AlignBottom);
-    grid->setRowStretch(5, 1);
+    grid->addWidget(m_chkPasswordInFile, 5, 0, 1, 2);
+    grid->addWidget(m_lblPasswordStore, 6, 0, 1, 2);
+    grid->addWidget(ok, 7, 1, Qt::AlignRight | Qt::AlignBottom);
+    grid->setRowStretch(7, 1);
 
     refreshFromModel();
-    setFixedSize(kClientWidth, kClientHeight);
+    // Wide enough for the password choice, high enough for its status.
+    const int width = std::max(kClientWidth, grid->minimumSize().width());
+    const int height = std::max(kClientHeight, grid->heightForWidth(width));
+    setFixedSize(width, height);
     if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+        move(screen->availableGeometry().center() - QPoint(width / 2, height / 2));
 }
 
 void SetupDialog::run(void (app::TfmSetup::*handler)()) {
@@ -139,6 +156,9 @@ void SetupDialog::refreshFromModel() {
     m_edtPassword->setEchoMode(m_model.PasswordMasked ? QLineEdit::Password : QLineEdit::Normal);
     const QSignalBlocker blocker(m_cboAuthType);
     m_cboAuthType->setCurrentIndex(m_model.cboAuthType.ItemIndex);
+    m_chkPasswordInFile->setChecked(m_model.chkPasswordInFile.Checked);
+    m_chkPasswordInFile->setEnabled(m_model.chkPasswordInFile.Enabled);
+    m_lblPasswordStore->setText(toQt(m_model.lblPasswordStore.Caption));
 }
 
 bool SetupDialog::eventFilter(QObject* watched, QEvent* event) {

@@ -6,7 +6,9 @@
 #include "app/interaction.h"
 #include "app/tfm_setup.h"
 
+class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 
 namespace sendrix::ui {
@@ -32,6 +34,8 @@ private:
     QLineEdit* m_edtAccount = nullptr;
     QLineEdit* m_edtPassword = nullptr;
     QLineEdit* m_sentobjects = nullptr;
+    QCheckBox* m_chkPasswordInFile = nullptr;
+    QLabel* m_lblPasswordStore = nullptr;
 };
 
 }  // namespace sendrix::ui
