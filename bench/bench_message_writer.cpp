@@ -30,6 +30,7 @@
 
 #include "mail/id_message.h"
 #include "mail/id_message_writer.h"
+#include "mail/memory_write_target.h"
 #include "platform/clock.h"
 
 extern char** environ;
@@ -39,39 +40,6 @@ using namespace sendrix;
 namespace {
 
 const platform::FixedClock kClock({2026, 12, 8, 14, 5, 31, 2, 60});
-
-// Counts what the writer hands it; the attachment's temporary file is read
-// back in blocks of the connection's default send buffer size, as a real
-// connection does.
-class CountingSink : public mail::IdWriteTarget {
-public:
-    void WriteText(std::string_view text) override { total += text.size(); }
-    void WriteLine(std::string_view text) override { total += text.size() + 2; }
-    void WriteLines(const std::vector<std::string>& lines) override
-    {
-        for (const auto& line : lines)
-            WriteLine(line);
-    }
-    void WriteFromStream(int fd) override
-    {
-        if (lseek(fd, 0, SEEK_SET) < 0)
-            throw std::runtime_error("lseek failed");
-        std::vector<char> block(32768);
-        for (;;) {
-            const ssize_t n = read(fd, block.data(), block.size());
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                throw std::runtime_error("read failed");
-            if (n == 0)
-                break;
-            total += size_t(n);
-            streamed += size_t(n);
-        }
-    }
-    size_t total = 0;
-    size_t streamed = 0;
-};
 
 double seconds(std::chrono::steady_clock::time_point since)
 {
@@ -151,12 +119,14 @@ double timeWriter(const std::string& file, size_t bytes, const std::string& writ
     message.Subject = "Anlage";
     message.Body = {"Guten Tag,", "anbei die Datei.", "", "Gruß"};
     message.MessageParts.AddAttachment(file);
-    CountingSink sink;
+    // Counts without keeping: the attachment is read back in blocks of the
+    // connection's default send buffer size, as a real connection does.
+    mail::MemoryWriteTarget sink = mail::MemoryWriteTarget::countingOnly();
     const auto start = std::chrono::steady_clock::now();
     mail::WriteMessage(sink, message, kClock);
     const double elapsed = seconds(start);
-    if (sink.streamed != expectedEncodedSize(bytes))
-        throw std::runtime_error("writer wrote " + std::to_string(sink.streamed) + " attachment bytes, expected " +
+    if (sink.StreamedBytes() != expectedEncodedSize(bytes))
+        throw std::runtime_error("writer wrote " + std::to_string(sink.StreamedBytes()) + " attachment bytes, expected " +
                                  std::to_string(expectedEncodedSize(bytes)));
     if (!folderIsEmpty(writerTemp))
         throw std::runtime_error("the writer left its temporary file behind");

@@ -24,6 +24,7 @@
 
 #include "mail/id_message.h"
 #include "mail/id_message_writer.h"
+#include "mail/memory_write_target.h"
 #include "mail/id_smtp.h"
 #include "platform/clock.h"
 #include "bench_support.h"
@@ -33,30 +34,6 @@ using namespace sendrix;
 namespace {
 
 const platform::FixedClock kClock({2026, 12, 8, 14, 5, 31, 2, 60});
-
-// Collects what the writer writes, for the C client's message file.
-class TextSink : public mail::IdWriteTarget {
-public:
-    void WriteText(std::string_view text) override { bytes.append(text); }
-    void WriteLine(std::string_view text) override
-    {
-        bytes.append(text);
-        bytes.append("\r\n");
-    }
-    void WriteLines(const std::vector<std::string>& lines) override
-    {
-        for (const auto& line : lines)
-            WriteLine(line);
-    }
-    void WriteFromStream(int fd) override
-    {
-        lseek(fd, 0, SEEK_SET);
-        char buffer[8192];
-        for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
-            bytes.append(buffer, size_t(n));
-    }
-    std::string bytes;
-};
 
 // A typical mail-merge letter: a short personal text in Windows-1252.
 void fillMessage(mail::TIdMessage& message)
@@ -82,14 +59,7 @@ double runSendrix(mail::TIdMessage& message, int port, int count, int sendBuffer
     smtp.SetSendBufferSize(sendBufferSize);
     const auto begin = std::chrono::steady_clock::now();
     for (int i = 0; i < count; ++i) {
-        smtp.Open();
-        try {
-            smtp.Deliver(message);
-        } catch (...) {
-            smtp.Close();
-            throw;
-        }
-        smtp.Close();
+        mail::deliverOnce(smtp, message);
     }
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - begin;
     return count / seconds.count();
@@ -107,11 +77,11 @@ int main(int argc, char** argv)
 
         mail::TIdMessage message;
         fillMessage(message);
-        TextSink rendered;
+        mail::MemoryWriteTarget rendered;
         mail::WriteMessage(rendered, message, kClock);
         char file[] = "/tmp/bench_smtp_message_XXXXXX";
         int fd = mkstemp(file);
-        if (fd < 0 || write(fd, rendered.bytes.data(), rendered.bytes.size()) != ssize_t(rendered.bytes.size()))
+        if (fd < 0 || write(fd, rendered.Bytes().data(), rendered.Bytes().size()) != ssize_t(rendered.Bytes().size()))
             throw std::runtime_error("cannot write the message file");
         close(fd);
 
@@ -125,7 +95,7 @@ int main(int argc, char** argv)
         unlink(file);
 
         std::printf("message: %zu bytes, %d messages per round, %d rounds, median messages/s\n",
-                    rendered.bytes.size(), count, rounds);
+                    rendered.Bytes().size(), count, rounds);
         std::printf("minimal C client:              %9.1f\n", bench::median(minimal));
         std::printf("TIdSMTP, gathered writes:      %9.1f  (%.0f%% of the C client)\n", bench::median(gathered),
                     100.0 * bench::median(gathered) / bench::median(minimal));

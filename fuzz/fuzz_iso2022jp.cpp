@@ -12,30 +12,13 @@
 #include "mail/id_header_coder.h"
 #include "mail/id_message.h"
 #include "mail/id_message_writer.h"
+#include "mail/memory_write_target.h"
 #include "platform/clock.h"
 
 using namespace sendrix;
 using namespace sendrix::fuzz;
 
 namespace {
-
-// Keeps every byte the writer hands it.
-class Collector : public mail::IdWriteTarget {
-public:
-    void WriteText(std::string_view text) override { bytes.append(text); }
-    void WriteLine(std::string_view text) override
-    {
-        bytes.append(text);
-        bytes.append("\r\n");
-    }
-    void WriteLines(const std::vector<std::string>& lines) override
-    {
-        for (const auto& line : lines)
-            WriteLine(line);
-    }
-    void WriteFromStream(int) override { __builtin_trap(); }  // no attachments here
-    std::string bytes;
-};
 
 std::string lineBreaksOf(std::string_view text)
 {
@@ -155,16 +138,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         start = end + 1;
     }
-    Collector wire;
+    mail::MemoryWriteTarget wire;
     mail::WriteMessage(wire, message, kClock);
-    requireOnlyCrLfPairs(wire.bytes);
-    const size_t headerEnd = wire.bytes.find("\r\n\r\n");
+    requireOnlyCrLfPairs(wire.Bytes());
+    const size_t headerEnd = wire.Bytes().find("\r\n\r\n");
     require(headerEnd != std::string::npos);
-    for (std::string_view line : splitAtCrLf(std::string_view(wire.bytes).substr(0, headerEnd))) {
+    for (std::string_view line : splitAtCrLf(std::string_view(wire.Bytes()).substr(0, headerEnd))) {
         require(!isBlank(line));
         require(line[0] == ' ' || line[0] == '\t' || line.find(':') != std::string_view::npos);
     }
-    std::vector<std::string_view> body = splitAtCrLf(std::string_view(wire.bytes).substr(headerEnd + 4));
+    std::vector<std::string_view> body = splitAtCrLf(std::string_view(wire.Bytes()).substr(headerEnd + 4));
     require(!body.empty() && body.back().empty());  // the text ends with CR LF
     body.pop_back();
     for (std::string_view line : body) {

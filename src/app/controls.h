@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "merge/recipient_list.h"
+
 namespace sendrix::app {
 
 // Names a control for Repaint and Focus requests.
@@ -138,5 +140,15 @@ struct TStringGrid {
 
     int RowCount() const { return static_cast<int>(Cells.size()); }
 };
+
+// The titles row of the recipient grid.
+inline const std::vector<std::string> kRecipientTitles = {"OK", "Name", "Vorname", "Email", "Typ"};
+
+// One grid row's cells as a recipient row; missing cells are empty.
+merge::RecipientRow recipientRowOf(const std::vector<std::string>& cells);
+// A recipient row as grid cells, in column order.
+std::vector<std::string> gridCellsOf(const merge::RecipientRow& row);
+// Every data row of the grid (row 1 on) as a recipient row.
+std::vector<merge::RecipientRow> recipientRowsOf(const TStringGrid& grid);
 
 }  // namespace sendrix::app

@@ -17,8 +17,6 @@ namespace sendrix::app {
 
 namespace {
 
-const std::vector<std::string> kRecipientTitles = {"OK", "Name", "Vorname", "Email", "Typ"};
-
 std::string stampedSubject(const std::string& subject, int stamp, const platform::LocalTime& now) {
     std::string when;
     switch (stamp) {

@@ -16,14 +16,9 @@ namespace sendrix::app {
 
 namespace {
 
-const std::vector<std::string> kRecipientTitles = {"OK", "Name", "Vorname", "Email", "Typ"};
 const std::vector<int> kRecipientColumnWidths = {28, 90, 80, 200, 23};
 
 constexpr int kColOk = 0;
-
-std::vector<std::string> gridRow(const merge::RecipientRow& row) {
-    return {row.ok, row.name, row.vorname, row.email, row.typ};
-}
 
 }  // namespace
 
@@ -40,7 +35,7 @@ void TfrmMessageEditor::LoadRecipientList(const std::string& path) {
     std::vector<std::vector<std::string>> cells;
     cells.reserve(list.rows.size() + 1);
     cells.push_back(empfaengerliste.Cells.empty() ? kRecipientTitles : empfaengerliste.Cells[0]);
-    for (const merge::RecipientRow& row : list.rows) cells.push_back(gridRow(row));
+    for (const merge::RecipientRow& row : list.rows) cells.push_back(gridCellsOf(row));
     empfaengerliste.Cells = std::move(cells);
     empfaengerliste.Row = 1;
     RememberedRow = 1;
@@ -106,12 +101,9 @@ void TfrmMessageEditor::AddToAddressHistory(const std::string& address) {
 
 void TfrmMessageEditor::AnredeChange() {
     if (!useAnrede.Checked) return;
-    merge::RecipientRow first;
-    if (empfaengerliste.RowCount() > 1) {
-        const std::vector<std::string>& cells = empfaengerliste.Cells[1];
-        auto cell = [&](std::size_t col) { return col < cells.size() ? cells[col] : std::string(); };
-        first = {cell(0), cell(1), cell(2), cell(3), cell(4)};
-    }
+    const merge::RecipientRow first = empfaengerliste.RowCount() > 1
+                                          ? recipientRowOf(empfaengerliste.Cells[1])
+                                          : merge::RecipientRow{};
     Vorschau.Caption =
         merge::BuildSalutation(Anrede.Text, first, merge::SalutationVariant::Preview);
 }

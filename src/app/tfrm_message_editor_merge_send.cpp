@@ -78,16 +78,8 @@ private:
     Interaction& m_interaction;
 };
 
-std::string cellOf(const std::vector<std::string>& cells, std::size_t col) {
-    return col < cells.size() ? cells[col] : std::string();
-}
-
-merge::RecipientRow recipientRow(const std::vector<std::string>& cells) {
-    return {cellOf(cells, 0), cellOf(cells, 1), cellOf(cells, 2), cellOf(cells, 3),
-            cellOf(cells, 4)};
-}
-
-// The composed mailing as the controls hold it now.
+// The composed mailing as the controls hold it now, without the recipient
+// rows: only the list send needs them (recipientRowsOf).
 merge::Mailing mailingOf(const TfrmMessageEditor& form) {
     merge::Mailing mailing;
     mailing.senderAddress = form.MailSettings.PersonalEmail;
@@ -102,8 +94,6 @@ merge::Mailing mailingOf(const TfrmMessageEditor& form) {
     mailing.body.salutationTemplate = form.Anrede.Text;
     mailing.body.html = form.html.Checked;
     mailing.body.body = form.Memo.Lines;
-    const std::vector<std::vector<std::string>>& cells = form.empfaengerliste.Cells;
-    for (std::size_t r = 1; r < cells.size(); ++r) mailing.rows.push_back(recipientRow(cells[r]));
     return mailing;
 }
 
@@ -142,7 +132,7 @@ void TfrmMessageEditor::sendenClick() {
         return;
     }
 
-    const merge::Mailing mailing = mailingOf(*this);
+    merge::Mailing mailing = mailingOf(*this);
     if (edtto.Text != kRecipientListMarker) {
         // Sending nothing and saying nothing would let a calling program
         // take an empty address for a delivered mail.
@@ -154,6 +144,7 @@ void TfrmMessageEditor::sendenClick() {
         SendToAddress(edtto.Text, 1);
         AddToAddressHistory(edtto.Text);
     } else {
+        mailing.rows = recipientRowsOf(empfaengerliste);
         if (!SendImmediately &&
             !m_interaction.Confirm("Wollen Sie diese Mail an " +
                                    std::to_string(mailing.rows.size()) +
@@ -228,7 +219,7 @@ void TfrmMessageEditor::anmarkiertenEmpfngerversenden1Click() {
         m_interaction.Notice("Die Empfängerliste enthält keinen Empfänger.");
         return;
     }
-    const merge::RecipientRow row = recipientRow(empfaengerliste.Cells[r]);
+    const merge::RecipientRow row = recipientRowOf(empfaengerliste.Cells[r]);
     if (!m_interaction.Confirm("Wollen Sie diese Mail an " + row.name + " " + row.vorname + " (" +
                                row.email + ") verschicken?\r\n(von " +
                                MailSettings.PersonalEmail + ")")) {

@@ -167,5 +167,32 @@ void TIdSMTP::Close()
         std::rethrow_exception(error);
 }
 
-}  // namespace sendrix::mail
+void deliverAndClose(TIdSMTP& smtp, const std::function<void()>& transaction)
+{
+    try {
+        transaction();
+    } catch (...) {
+        try {
+            smtp.Close();
+        } catch (...) {
+            // The refusal that ended the transaction is the error the user
+            // must see; a failing goodbye after it adds nothing.
+        }
+        throw;
+    }
+    try {
+        smtp.Close();
+    } catch (const EIdException&) {
+        // The server took the message with its 250 to the final "."; a
+        // connection lost while saying goodbye does not undo that, and
+        // reporting it as a failure would make the sender mail it twice.
+    }
+}
 
+void deliverOnce(TIdSMTP& smtp, TIdMessage& message)
+{
+    smtp.Open();  // closes the connection itself when it fails
+    deliverAndClose(smtp, [&] { smtp.Deliver(message); });
+}
+
+}  // namespace sendrix::mail

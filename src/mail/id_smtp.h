@@ -86,4 +86,14 @@ private:
 // ">", which would smuggle a command or a parameter into the dialogue.
 void checkEnvelopeAddress(const std::string& address);
 
+// Runs `transaction` (Deliver or deliverEnvelope) on the open client, then
+// Close. When the transaction throws, Close runs and the transaction's error
+// is raised, whatever Close raises. When it returns, an EIdException from
+// Close is not raised: the server has taken the message.
+void deliverAndClose(TIdSMTP& smtp, const std::function<void()>& transaction);
+
+// One message over a connection of its own: Open, Deliver, Close by the
+// rules of deliverAndClose. Throws what Open or Deliver raise.
+void deliverOnce(TIdSMTP& smtp, TIdMessage& message);
+
 }  // namespace sendrix::mail

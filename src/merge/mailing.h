@@ -19,7 +19,7 @@ struct Mailing {
     int priorityIndex = 2;      // 0 Highest ... 4 Lowest
     bool receipt = false;       // ask for a read receipt
     BodySettings body;          // salutation, HTML switch, body lines
-    std::vector<RecipientRow> rows;  // the data rows of the grid, row 1 first
+    std::vector<RecipientRow> rows;  // list send: the data rows of the grid, row 1 first
 };
 
 struct SmtpAccount {

@@ -321,3 +321,21 @@ TEST_F(MergeWindowTest, ConfigurationListReplacesTheCommandLineList) {
     EXPECT_EQ(dataRows(), (Rows{{"+", "Kunde", "Karl", "karl@x.de", "m"}}));
     EXPECT_EQ(form->Memo.Lines, (std::vector<std::string>{"aus der Konfiguration"}));
 }
+
+// Rows edited in the grid may lack cells or carry more than five: the send
+// reads the missing ones as empty and ignores the rest.
+TEST(RecipientGrid, CellsBecomeRowsWithMissingCellsEmpty) {
+    app::TStringGrid grid;
+    grid.Cells = {app::kRecipientTitles,
+                  {"+", "Muster", "Anna", "anna@example.org", "w", "zu viel"},
+                  {"+", "Kurz"},
+                  {}};
+    const std::vector<merge::RecipientRow> rows = app::recipientRowsOf(grid);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(app::gridCellsOf(rows[0]),
+              (std::vector<std::string>{"+", "Muster", "Anna", "anna@example.org", "w"}));
+    EXPECT_EQ(app::gridCellsOf(rows[1]), (std::vector<std::string>{"+", "Kurz", "", "", ""}));
+    EXPECT_EQ(app::gridCellsOf(rows[2]), (std::vector<std::string>(5)));
+    grid.Cells.resize(1);
+    EXPECT_TRUE(app::recipientRowsOf(grid).empty());
+}

@@ -4,8 +4,8 @@
 #include "mail/id_message.h"
 #include "mail/id_message_writer.h"
 #include "mail/id_smtp.h"
+#include "mail/memory_write_target.h"
 #include "platform/clock.h"
-#include "support/memory_write_target.h"
 #include "support/scripted_smtp_server.h"
 
 using namespace sendrix::mail;
@@ -36,13 +36,7 @@ protected:
     // The caller's clean-up: Close runs whether Deliver returned or raised.
     void deliverAndClose(const SmtpEnvelope& envelope)
     {
-        try {
-            deliver(envelope);
-        } catch (...) {
-            smtp.Close();
-            throw;
-        }
-        smtp.Close();
+        sendrix::mail::deliverAndClose(smtp, [&] { deliver(envelope); });
     }
     std::string host() { return smtp.Stack().LocalHostName(); }
     std::string recorded(ScriptedSmtpServer& server, size_t session = 0)
@@ -493,7 +487,7 @@ TEST_F(Smtp, DeliverSendsToThenCcThenBccAndExactlyTheWritersText)
     smtp.Deliver(message);
     smtp.Close();
 
-    sendrix::test::MemoryWriteTarget expected;
+    MemoryWriteTarget expected;
     WriteMessage(expected, message, kClock);
     EXPECT_NE(expected.Bytes().find("\r\n..eine Zeile mit Punkt\r\n"), std::string::npos);
     EXPECT_EQ(recorded(server), "ehlo " + host() + "\r\nRset\r\nMail from:<ich@example.org>\r\n"

@@ -12,16 +12,15 @@
 #include "mail/id_header_coder.h"
 #include "mail/id_message.h"
 #include "mail/id_message_writer.h"
+#include "mail/memory_write_target.h"
 #include "platform/clock.h"
 #include "platform/error.h"
 #include "platform/scratch_folder.h"
-#include "support/memory_write_target.h"
 
 namespace sendrix::mail {
 namespace {
 
 using platform::testing::ScratchFolder;
-using test::MemoryWriteTarget;
 
 // Monday, 7 December 2026, 13:58:43, Central European winter time.
 platform::LocalTime winterTime(int offsetMinutes = 60)

@@ -130,14 +130,7 @@ int main(int argc, char** argv)
     smtp.SetTimeoutSeconds(options.timeout);
 
     try {
-        smtp.Open();
-        try {
-            smtp.Deliver(message);
-        } catch (...) {
-            smtp.Close();
-            throw;
-        }
-        smtp.Close();
+        mail::deliverOnce(smtp, message);
     } catch (const mail::EIdProtocolReplyError& error) {
         report("EIdProtocolReplyError", error.ReplyCode(), error.what());
         return 1;

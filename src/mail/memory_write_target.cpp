@@ -1,21 +1,32 @@
-#include "support/memory_write_target.h"
+#include "mail/memory_write_target.h"
 
 #include <cerrno>
 #include <unistd.h>
 
 #include "mail/id_exception.h"
 
-namespace sendrix::test {
+namespace sendrix::mail {
+
+MemoryWriteTarget MemoryWriteTarget::countingOnly()
+{
+    MemoryWriteTarget target;
+    target.m_keep = false;
+    return target;
+}
 
 void MemoryWriteTarget::keep(std::string_view bytes)
 {
     // Bytes up to the limit arrive; the rest is lost with the connection.
-    const size_t room = m_failAfter - m_bytes.size();
+    const size_t room = m_failAfter - m_size;
     if (bytes.size() > room) {
-        m_bytes.append(bytes.substr(0, room));
-        throw mail::EIdSocketError(10054, "Verbindung wurde vom Server zurückgesetzt.");
+        if (m_keep)
+            m_bytes.append(bytes.substr(0, room));
+        m_size += room;
+        throw EIdSocketError(10054, "Verbindung wurde vom Server zurückgesetzt.");
     }
-    m_bytes.append(bytes);
+    if (m_keep)
+        m_bytes.append(bytes);
+    m_size += bytes.size();
 }
 
 void MemoryWriteTarget::WriteText(std::string_view text)
@@ -39,17 +50,18 @@ void MemoryWriteTarget::WriteFromStream(int fd)
 {
     ++m_streamWrites;
     if (::lseek(fd, 0, SEEK_SET) < 0)
-        throw mail::EIdNoDataToRead("Keine Daten für den Lesezugriff.");
-    char block[8192];
+        throw EIdNoDataToRead("Keine Daten für den Lesezugriff.");
+    std::vector<char> block(32768);
     for (;;) {
-        const ssize_t n = ::read(fd, block, sizeof block);
+        const ssize_t n = ::read(fd, block.data(), block.size());
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            throw mail::EIdNoDataToRead("Keine Daten für den Lesezugriff.");
+            throw EIdNoDataToRead("Keine Daten für den Lesezugriff.");
         if (n == 0)
             break;
-        keep(std::string_view(block, static_cast<size_t>(n)));
+        keep(std::string_view(block.data(), static_cast<size_t>(n)));
+        m_streamed += static_cast<size_t>(n);
     }
 }
 
@@ -69,4 +81,4 @@ std::vector<std::string> MemoryWriteTarget::Lines() const
     return lines;
 }
 
-}  // namespace sendrix::test
+}  // namespace sendrix::mail
