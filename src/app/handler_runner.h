@@ -9,17 +9,22 @@
 
 namespace sendrix::app {
 
+inline constexpr const char* kUnknownErrorText = "Ein unbekannter Fehler ist aufgetreten.";
+
 // Runs `handler`; a sendrix::Error or std::exception it throws is shown with
-// interaction.ErrorBox(message). True when the handler ended without error
-// (FormClose: the window may close).
+// interaction.ErrorBox(message), anything else it throws with
+// kUnknownErrorText, so no error escapes into the toolkit's event loop. True
+// when the handler ended without error (FormClose: the window may close).
 inline bool runHandler(Interaction& interaction, const std::function<void()>& handler) {
     try {
         handler();
         return true;
     } catch (const std::exception& error) {
         interaction.ErrorBox(error.what());
-        return false;
+    } catch (...) {
+        interaction.ErrorBox(kUnknownErrorText);
     }
+    return false;
 }
 
 }  // namespace sendrix::app

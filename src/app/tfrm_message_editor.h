@@ -5,14 +5,14 @@
 // runner, test) shows them with runHandler (app/handler_runner.h).
 //
 // Who implements what:
-//   tfrm_message_editor*.cpp        start-up, close, settings, profiles
-//   tfrm_message_editor_merge*.cpp  recipient list, salutation, send run,
-//                                   body and attachments
-//   tfrm_message_editor_extras.cpp  Optionen1Click, Update1Click,
-//                                   Versionsinfo1Click
-//   tfrm_message_editor_pending_*.cpp handlers still waiting for their code
-// Engineers of those files may add the members and helpers they need below,
-// each under a comment naming what it serves.
+//   tfrm_message_editor.cpp             start-up, show and close
+//   tfrm_message_editor_settings.cpp    mail configurations, profiles, sender
+//   tfrm_message_editor_recipients.cpp  recipient list, address history
+//   tfrm_message_editor_content.cpp     salutation, HTML aids, body file,
+//                                       attachments
+//   tfrm_message_editor_merge_send.cpp  the send runs
+//   tfrm_message_editor_extras.cpp      Optionen1Click, Update1Click,
+//                                       Versionsinfo1Click
 #include <array>
 #include <atomic>
 #include <functional>

@@ -62,6 +62,10 @@ void TIdSocketHandle::SetRemote(const std::string& ip, int port)
 
 void TIdSocketHandle::Reset(bool includeLocal)
 {
+    // A descriptor forgotten while open would stay with the process until
+    // it ends.
+    if (m_handle != -1)
+        ::close(m_handle);
     m_handle = -1;
     m_remoteIP.clear();
     m_remotePort = 0;
@@ -173,6 +177,7 @@ void TIdSocketHandle::ShutdownAndClose()
         return;
     ::shutdown(m_handle, SHUT_WR);
     ::close(m_handle);
+    m_handle = -1;
 }
 
 }  // namespace sendrix::mail

@@ -1,7 +1,8 @@
 #pragma once
-// The record of one socket and the few POSIX calls made on it. Blocking IPv4
-// TCP; waits that need a limit use poll(). Errors are left in errno for the
-// caller, which maps them (socket_error_map.h) and raises.
+// The record of one socket and the few POSIX calls made on it. Non-blocking
+// IPv4 TCP: every wait is a poll(), with a limit where one is given. Errors
+// are left in errno for the caller, which maps them (socket_error_map.h) and
+// raises.
 #include <string>
 #include <sys/types.h>
 
@@ -22,8 +23,8 @@ public:
     int RemotePort() const { return m_remotePort; }
     void SetRemote(const std::string& ip, int port);
 
-    // Forgets the socket (without closing it) and the peer; with
-    // `includeLocal` also the local address and port.
+    // Closes an open socket and forgets it and the peer; with `includeLocal`
+    // also the local address and port.
     void Reset(bool includeLocal);
 
     // Creates an IPv4 stream socket; false (errno set) on failure.
@@ -46,7 +47,8 @@ public:
     ssize_t Receive(char* buffer, size_t size) const;
     ssize_t Send(const char* data, size_t size) const;
 
-    // Shuts down sending and closes; results are not looked at.
+    // Shuts down sending and closes; results are not looked at. The socket
+    // is then no longer open.
     void ShutdownAndClose();
 
 private:

@@ -36,9 +36,9 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 std::string folded(std::string_view s) {
     std::string out(s);
     for (size_t i = 0; i < out.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(out[i]);
-        if (c >= 'A' && c <= 'Z') {
-            out[i] = char(c + 32);
+        const unsigned char c = static_cast<unsigned char>(out[i]);
+        if (c < 0x80) {
+            out[i] = asciiLower(out[i]);
         } else if (c == 0xC3 && i + 1 < out.size()) {
             unsigned char next = static_cast<unsigned char>(out[i + 1]);
             if (next >= 0x80 && next <= 0x9E && next != 0x97) out[i + 1] = char(next + 0x20);

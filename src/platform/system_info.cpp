@@ -6,6 +6,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include "platform/ascii.h"
 #include "platform/text_file.h"
 
 namespace sendrix::platform {
@@ -107,8 +108,8 @@ LocaleLanguage localeLanguageFromName(const std::string& localeName) {
                                                          ? std::string::npos
                                                          : countryEnd - languageEnd - 1);
     }
-    for (char& c : language) c = char(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    for (char& c : country) c = char(c >= 'a' && c <= 'z' ? c - 32 : c);
+    language = asciiLowered(language);
+    country = asciiUppered(country);
 
     LocaleLanguage result;
     if (language == "de") {

@@ -1,11 +1,10 @@
-// The recipient list and address history, the salutation preview and HTML
-// aids, the body file and the attachments of the main window.
+// The salutation preview and HTML aids, the body file and the attachments of
+// the main window.
 #include <string>
 #include <vector>
 
 #include "app/settings_paths.h"
 #include "app/tfrm_message_editor.h"
-#include "merge/address_history.h"
 #include "merge/body_composition.h"
 #include "merge/body_file.h"
 #include "merge/recipient_list.h"
@@ -13,89 +12,6 @@
 #include "platform/text_file.h"
 
 namespace sendrix::app {
-
-namespace {
-
-const std::vector<int> kRecipientColumnWidths = {28, 90, 80, 200, 23};
-
-constexpr int kColOk = 0;
-
-}  // namespace
-
-// ---- Recipient list ----
-
-void TfrmMessageEditor::LoadRecipientListFile(const std::string& path) { LoadRecipientList(path); }
-
-void TfrmMessageEditor::LoadRecipientList(const std::string& path) {
-    empfaengerliste.ColWidths = kRecipientColumnWidths;
-    // The whole file is read before the grid changes, so a file that cannot
-    // be read leaves the list loaded before as it was.
-    const merge::RecipientList list = merge::readRecipientList(path);
-
-    std::vector<std::vector<std::string>> cells;
-    cells.reserve(list.rows.size() + 1);
-    cells.push_back(empfaengerliste.Cells.empty() ? kRecipientTitles : empfaengerliste.Cells[0]);
-    for (const merge::RecipientRow& row : list.rows) cells.push_back(gridCellsOf(row));
-    empfaengerliste.Cells = std::move(cells);
-    empfaengerliste.Row = 1;
-    RememberedRow = 1;
-    RowStatus.clear();
-
-    for (const merge::FaultyAddress& faulty : list.faulty)
-        m_interaction.Warning(merge::faultyAddressWarning(faulty));
-
-    pnltopright.Pages[kPageEmpfaengerliste].Caption =
-        "Empfängerliste (" + std::to_string(list.rows.size()) + ")";
-    AnredeChange();
-    edtto.Text = kRecipientListMarker;
-    edtto.Enabled = false;
-}
-
-void TfrmMessageEditor::Verteilerlisteffnen1Click() {
-    OpenDialog1.Filter = kOpenDialogFilter;
-    OpenDialog1.FilterIndex = 2;
-    OpenDialog1.Title = "Verteilerliste öffnen";
-    if (!m_interaction.OpenFile(OpenDialog1)) return;
-    LoadRecipientList(OpenDialog1.FileName);
-}
-
-void TfrmMessageEditor::empfaengerlisteSelectCell(int, int row) {
-    // The toolkit moves the current row with the selection; the model does
-    // it here.
-    empfaengerliste.Row = row;
-    RememberedRow = row;
-}
-
-void TfrmMessageEditor::empfaengerlisteDblClick() {
-    // A row remembered from a longer list loaded before may be gone.
-    if (RememberedRow < 1 || RememberedRow >= empfaengerliste.RowCount()) return;
-    std::vector<std::string>& row = empfaengerliste.Cells[RememberedRow];
-    if (row.size() <= kColOk) row.resize(TStringGrid::ColCount);
-    row[kColOk] = row[kColOk] == merge::kSendMark ? "" : merge::kSendMark;
-}
-
-void TfrmMessageEditor::AlleMarkierenClick() {
-    for (std::size_t r = 1; r < empfaengerliste.Cells.size(); ++r) {
-        std::vector<std::string>& row = empfaengerliste.Cells[r];
-        if (row.size() <= kColOk) row.resize(TStringGrid::ColCount);
-        row[kColOk] = merge::kSendMark;
-    }
-}
-
-void TfrmMessageEditor::KeineMarkierenClick() {
-    for (std::size_t r = 1; r < empfaengerliste.Cells.size(); ++r)
-        if (!empfaengerliste.Cells[r].empty()) empfaengerliste.Cells[r][kColOk].clear();
-}
-
-void TfrmMessageEditor::editlisteClick() {
-    editliste.Checked = !editliste.Checked;
-    empfaengerliste.Editing = editliste.Checked;
-    empfaengerliste.RowSelect = !editliste.Checked;
-}
-
-void TfrmMessageEditor::AddToAddressHistory(const std::string& address) {
-    merge::addToAddressHistory(edtto.Items, address);
-}
 
 // ---- Salutation and HTML aids ----
 
