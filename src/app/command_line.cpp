@@ -79,6 +79,9 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments) {
         if (matchPrefix(argument, {"/R:"}, value)) options.ReplyTo = fieldValue(value);
         if (matchPrefix(argument, {"/N:"}, value)) options.DisplayNameOverride = fieldValue(value);
         if (matchPrefix(argument, {"/INI:"}, value)) options.IniFiles.push_back(value);
+        // A folder cut to a fixed length would put the files somewhere else.
+        if (matchPrefix(argument, {"/eml:"}, value, std::string::npos))
+            options.DryRunFolder = platform::trimControl(value);
     }
     return options;
 }

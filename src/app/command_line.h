@@ -33,6 +33,9 @@ struct CommandLineOptions {
     std::optional<std::string> ReplyTo;  // "/R:"
     std::vector<std::string> IniFiles;   // "/INI:" values, not trimmed
     std::vector<CommandLineFile> Files;  // "/A:" trimmed, "/B:" not trimmed
+    // "/eml:FOLDER", trimmed, never cut: the list send writes every message
+    // into the folder as an .eml file instead of sending it (dry run).
+    std::string DryRunFolder;
 };
 
 // Reads every argument as a switch (the program name is not among them).

@@ -128,9 +128,9 @@ struct TFileDialog {
 };
 
 // The recipient grid: Cells[row][col], row 0 the titles. Columns: OK, Name,
-// Vorname, Email, Typ.
+// Vorname, Email, Typ, then the further columns of a list with a title line.
 struct TStringGrid {
-    static constexpr int ColCount = 5;
+    static constexpr int ColCount = 5;  // the fixed columns
     std::vector<std::vector<std::string>> Cells;
     std::vector<int> ColWidths = std::vector<int>(ColCount, 60);
     int Row = 1;             // current row
@@ -139,16 +139,34 @@ struct TStringGrid {
     bool RowSelect = true;   // goRowSelect: whole rows selected
 
     int RowCount() const { return static_cast<int>(Cells.size()); }
+    // The fixed columns and the further ones the title row names.
+    int ColumnCount() const {
+        const int titles = Cells.empty() ? 0 : static_cast<int>(Cells[0].size());
+        return titles > ColCount ? titles : ColCount;
+    }
 };
 
-// The titles row of the recipient grid.
+// The titles row of the recipient grid: the five fixed columns.
 inline const std::vector<std::string> kRecipientTitles = {"OK", "Name", "Vorname", "Email", "Typ"};
+// Widths in pixels a list load gives the fixed columns, and every further one.
+inline const std::vector<int> kRecipientColumnWidths = {28, 90, 80, 200, 23};
+inline constexpr int kExtraColumnWidth = 90;
 
-// One grid row's cells as a recipient row; missing cells are empty.
-merge::RecipientRow recipientRowOf(const std::vector<std::string>& cells);
-// A recipient row as grid cells, in column order.
+// One grid row's cells as a recipient row; missing cells are empty, cells
+// beyond the fixed five are the row's extra values (`extraCount` of them,
+// further cells are ignored).
+merge::RecipientRow recipientRowOf(const std::vector<std::string>& cells,
+                                   std::size_t extraCount = 0);
+// A recipient row as grid cells, in column order, its extra values last.
 std::vector<std::string> gridCellsOf(const merge::RecipientRow& row);
-// Every data row of the grid (row 1 on) as a recipient row.
+// The titles of the grid's columns beyond the fixed five.
+std::vector<std::string> extraTitlesOf(const TStringGrid& grid);
+// Every data row of the grid (row 1 on) as a recipient row, with as many
+// extra values as the title row names further columns.
 std::vector<merge::RecipientRow> recipientRowsOf(const TStringGrid& grid);
+// Replaces the grid's rows and columns by the list's and sets the column
+// widths; the title row keeps the fixed titles it has, followed by the
+// list's extra titles.
+void fillGrid(TStringGrid& grid, const merge::RecipientList& list);
 
 }  // namespace sendrix::app

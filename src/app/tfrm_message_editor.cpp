@@ -7,6 +7,7 @@
 
 #include "app/command_line.h"
 #include "app/settings_paths.h"
+#include "merge/salutation.h"
 #include "platform/error.h"
 #include "platform/file.h"
 #include "platform/profile_file.h"
@@ -49,8 +50,7 @@ TfrmMessageEditor::TfrmMessageEditor(Interaction& interaction, const platform::C
     // Created with the header row and one empty row.
     empfaengerliste.Cells.assign(2, std::vector<std::string>(TStringGrid::ColCount));
 
-    Anrede.Items = {"Hallo %Vorname,", "Hallo %Vorname %Name,", "Sehr geehrte%m/w %Name,",
-                    "Liebe%mw %Vorname,", "Liebe%mw %Vorname %Name,"};
+    Anrede.Items.assign(merge::kSalutationTemplates.begin(), merge::kSalutationTemplates.end());
     Anrede.Text = "Hallo %Vorname,";
     Vorschau.Caption = "...";
 
@@ -136,6 +136,7 @@ void TfrmMessageEditor::FormCreate() {
         }
         if (options.DontSave) DontSave = true;
         if (options.ContinueAfterRefusal) ContinueAfterRefusal = true;
+        if (!options.DryRunFolder.empty()) DryRunFolder = options.DryRunFolder;
         if (options.Subject) edtSubject.Text = *options.Subject;
         if (options.To) edtto.Text = *options.To;
         if (options.CC) edtCC.Text = *options.CC;

@@ -25,6 +25,7 @@
 #include "mail/id_smtp.h"
 // --- merge --- (the outgoing message)
 #include "mail/id_message.h"
+#include "merge/mailing.h"
 // --- end merge ---
 #include "platform/clock.h"
 
@@ -251,6 +252,9 @@ public:
     // "/weiter": after a refused recipient the list send goes on without a
     // question (unattended the run otherwise stops there).
     bool ContinueAfterRefusal = false;
+    // Not empty: list sends write .eml files into this folder instead of
+    // sending ("/eml:").
+    std::string DryRunFolder;
     std::string UserSettingsFile;
     std::string RecipientHistoryFile;
     std::string ProgramIniFile;
@@ -279,6 +283,11 @@ public:
     // with running number `number`; a blank address returns at once.
     // Throws the transport's or the send log's error.
     void SendToAddress(const std::string& address, int number);
+    // The pre-flight check of a list send (merge/preflight.h): true when the
+    // run may start. Findings go to one box (warnings only: a question
+    // whether to go on), or, with SendImmediately, each as a warning line;
+    // an error always stops the run before anything is sent.
+    bool PreflightAllowsRun(const merge::Mailing& mailing);
     // Puts `snippet` on the clipboard through the hidden field Edit1.
     void CopySnippetToClipboard(const std::string& snippet);
     // The address the test mail offers: the sender's own address, or
@@ -302,6 +311,9 @@ public:
     // The time of the waits between tries and of the pace limit (null: the
     // system's steady clock); tests put their own.
     merge::RunTime* SendTime = nullptr;
+    // The folder of the recipient list loaded last: relative per-recipient
+    // attachment paths lie below it.
+    std::string RecipientListFolder;
     // --- end merge ---
 
 private:

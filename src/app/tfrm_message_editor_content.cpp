@@ -17,11 +17,12 @@ namespace sendrix::app {
 
 void TfrmMessageEditor::AnredeChange() {
     if (!useAnrede.Checked) return;
-    const merge::RecipientRow first = empfaengerliste.RowCount() > 1
-                                          ? recipientRowOf(empfaengerliste.Cells[1])
-                                          : merge::RecipientRow{};
-    Vorschau.Caption =
-        merge::BuildSalutation(Anrede.Text, first, merge::SalutationVariant::Preview);
+    const std::vector<std::string> extraTitles = extraTitlesOf(empfaengerliste);
+    const merge::RecipientRow first =
+        empfaengerliste.RowCount() > 1 ? recipientRowOf(empfaengerliste.Cells[1], extraTitles.size())
+                                       : merge::RecipientRow{};
+    Vorschau.Caption = merge::BuildSalutation(Anrede.Text, first,
+                                              merge::SalutationVariant::Preview, extraTitles);
 }
 
 void TfrmMessageEditor::useAnredeClick() {

@@ -8,6 +8,7 @@
 #include "app/tfrm_message_editor.h"
 #include "merge/body_composition.h"
 #include "merge/mailing.h"
+#include "merge/preflight.h"
 #include "merge/recipient_list.h"
 #include "merge/send_run.h"
 #include "platform/system_info.h"
@@ -94,6 +95,13 @@ merge::Mailing mailingOf(const TfrmMessageEditor& form) {
     mailing.body.salutationTemplate = form.Anrede.Text;
     mailing.body.html = form.html.Checked;
     mailing.body.body = form.Memo.Lines;
+    mailing.extraTitles = extraTitlesOf(form.empfaengerliste);
+    mailing.listFolder = form.RecipientListFolder;
+    const mail::TIdMessageParts& parts = form.IdMsgSend.MessageParts;
+    for (int i = 0; i < parts.Count(); ++i)
+        if (parts.Items(i).Kind() == mail::TIdMessagePartKind::Attachment)
+            mailing.attachments.push_back(
+                static_cast<const mail::TIdAttachment&>(parts.Items(i)).FileName());
     return mailing;
 }
 
@@ -145,6 +153,7 @@ void TfrmMessageEditor::sendenClick() {
         AddToAddressHistory(edtto.Text);
     } else {
         mailing.rows = recipientRowsOf(empfaengerliste);
+        if (!PreflightAllowsRun(mailing)) return;
         if (!SendImmediately &&
             !m_interaction.Confirm("Wollen Sie diese Mail an " +
                                    std::to_string(mailing.rows.size()) +
@@ -161,6 +170,7 @@ void TfrmMessageEditor::sendenClick() {
         runSend([&](merge::SendObserver& observer) {
             merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile,
                                SendTime ? *SendTime : merge::steadyRunTime());
+            run.setDryRunFolder(DryRunFolder);
             summary = run.runList(mailing, account, archive, resultFolder(),
                                   !SendImmediately);
         });
@@ -172,6 +182,38 @@ void TfrmMessageEditor::sendenClick() {
     }
     LastRunOutcome = RunOutcome::Finished;
     if (CloseAfterRun) m_interaction.CloseWindow();
+}
+
+bool TfrmMessageEditor::PreflightAllowsRun(const merge::Mailing& mailing) {
+    const std::vector<merge::Finding> findings = merge::preflightCheck(mailing);
+    if (findings.empty()) return true;
+    const bool stop = merge::hasError(findings);
+    if (SendImmediately) {
+        // Unattended: every finding on its own line of standard error, and
+        // only errors stop the run.
+        for (const merge::Finding& finding : findings) {
+            if (finding.level == merge::Finding::Level::Error)
+                m_interaction.ErrorBox(finding.text);
+            else
+                m_interaction.Warning(finding.text);
+        }
+        if (stop) m_interaction.Notice("Der Versand wird nicht gestartet; es wurde nichts versendet.");
+        return !stop;
+    }
+    // One box for everything, cut where it would no longer fit the screen.
+    constexpr std::size_t kShownFindings = 30;
+    std::string text = "Prüfung vor dem Versand:\r\n";
+    for (std::size_t i = 0; i < findings.size() && i < kShownFindings; ++i)
+        text += "\r\n" + merge::findingLine(findings[i]);
+    if (findings.size() > kShownFindings)
+        text += "\r\n... und " + std::to_string(findings.size() - kShownFindings) + " weitere";
+    if (stop) {
+        m_interaction.Warning(text + "\r\n\r\nDer Versand wird nicht gestartet.");
+        return false;
+    }
+    if (m_interaction.Confirm(text + "\r\n\r\nTrotzdem versenden?")) return true;
+    LastRunOutcome = RunOutcome::Declined;
+    return false;
 }
 
 void TfrmMessageEditor::runSend(const std::function<void(merge::SendObserver&)>& work) {
@@ -219,14 +261,15 @@ void TfrmMessageEditor::anmarkiertenEmpfngerversenden1Click() {
         m_interaction.Notice("Die Empfängerliste enthält keinen Empfänger.");
         return;
     }
-    const merge::RecipientRow row = recipientRowOf(empfaengerliste.Cells[r]);
+    const std::vector<std::string> extraTitles = extraTitlesOf(empfaengerliste);
+    const merge::RecipientRow row = recipientRowOf(empfaengerliste.Cells[r], extraTitles.size());
     if (!m_interaction.Confirm("Wollen Sie diese Mail an " + row.name + " " + row.vorname + " (" +
                                row.email + ") verschicken?\r\n(von " +
                                MailSettings.PersonalEmail + ")")) {
         LastRunOutcome = RunOutcome::Declined;
         return;
     }
-    Memo1.Lines = merge::composeCurrentRowBody(mailingOf(*this).body, row);
+    Memo1.Lines = merge::composeCurrentRowBody(mailingOf(*this).body, row, extraTitles);
     SendToAddress(row.email, 1);
     LastRunOutcome = RunOutcome::Finished;
 }

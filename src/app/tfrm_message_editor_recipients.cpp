@@ -11,9 +11,13 @@ namespace sendrix::app {
 
 namespace {
 
-const std::vector<int> kRecipientColumnWidths = {28, 90, 80, 200, 23};
-
 constexpr int kColOk = 0;
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
 
 }  // namespace
 
@@ -22,16 +26,12 @@ constexpr int kColOk = 0;
 void TfrmMessageEditor::LoadRecipientListFile(const std::string& path) { LoadRecipientList(path); }
 
 void TfrmMessageEditor::LoadRecipientList(const std::string& path) {
-    empfaengerliste.ColWidths = kRecipientColumnWidths;
     // The whole file is read before the grid changes, so a file that cannot
     // be read leaves the list loaded before as it was.
     const merge::RecipientList list = merge::readRecipientList(path);
 
-    std::vector<std::vector<std::string>> cells;
-    cells.reserve(list.rows.size() + 1);
-    cells.push_back(empfaengerliste.Cells.empty() ? kRecipientTitles : empfaengerliste.Cells[0]);
-    for (const merge::RecipientRow& row : list.rows) cells.push_back(gridCellsOf(row));
-    empfaengerliste.Cells = std::move(cells);
+    fillGrid(empfaengerliste, list);
+    RecipientListFolder = folderOf(path);
     empfaengerliste.Row = 1;
     RememberedRow = 1;
     RowStatus.clear();
@@ -65,7 +65,7 @@ void TfrmMessageEditor::empfaengerlisteDblClick() {
     // A row remembered from a longer list loaded before may be gone.
     if (RememberedRow < 1 || RememberedRow >= empfaengerliste.RowCount()) return;
     std::vector<std::string>& row = empfaengerliste.Cells[RememberedRow];
-    if (row.size() <= kColOk) row.resize(TStringGrid::ColCount);
+    if (row.size() <= kColOk) row.resize(empfaengerliste.ColumnCount());
     row[kColOk] = row[kColOk] == merge::kSendMark ? "" : merge::kSendMark;
 }
 

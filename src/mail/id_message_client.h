@@ -18,6 +18,8 @@ public:
     // Writes the message text (header lines, empty line, body) through this
     // connection. Precondition: open, after the server's 354.
     virtual void WriteMessage(TIdMessage& message);
+    // The same text into another target (a file), with this client's clock.
+    void WriteMessageTo(IdWriteTarget& target, TIdMessage& message);
 
     // The clock for the "Date" header; the system clock unless set. The
     // clock must outlive the client.

@@ -1,5 +1,6 @@
 #include "mail/id_smtp.h"
 
+
 #include <algorithm>
 #include <exception>
 
@@ -121,10 +122,21 @@ void TIdSMTP::Deliver(TIdMessage& message)
         for (const TIdEMailAddressItem& item : *list)
             envelope.recipients.push_back(item.Address());
     deliverEnvelope(envelope, [&] {
-        // An empty agent removes the entry, so no "X-Mailer" line is written.
-        message.ExtraHeaders.SetHeaderValue("X-Mailer", m_mailAgent);
+        SetMailAgentHeader(message);
         WriteMessage(message);
     });
+}
+
+void TIdSMTP::WriteMessageText(IdWriteTarget& target, TIdMessage& message)
+{
+    SetMailAgentHeader(message);
+    WriteMessageTo(target, message);
+}
+
+void TIdSMTP::SetMailAgentHeader(TIdMessage& message) const
+{
+    // An empty agent removes the entry, so no "X-Mailer" line is written.
+    message.ExtraHeaders.SetHeaderValue("X-Mailer", m_mailAgent);
 }
 
 void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<void()>& writeText)

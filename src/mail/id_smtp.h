@@ -58,6 +58,10 @@ public:
     // holds CR, LF, NUL, "<" or ">"; leaves the connection open on failure.
     virtual void Deliver(TIdMessage& message);
 
+    // The message text Deliver sends, into `target`: the "X-Mailer" line of
+    // MailAgent, the "Date" of the client's clock, dots doubled.
+    void WriteMessageText(IdWriteTarget& target, TIdMessage& message);
+
     // The same transaction for a given envelope; `writeText` writes the
     // message text (with its dots doubled) through this connection.
     void deliverEnvelope(const SmtpEnvelope& envelope, const std::function<void()>& writeText);
@@ -72,6 +76,7 @@ public:
     void Close() override;
 
 private:
+    void SetMailAgentHeader(TIdMessage& message) const;
     void collectMechanisms(const std::vector<std::string>& replyLines);
 
     TAuthenticationType m_authenticationType = atNone;

@@ -1,27 +1,42 @@
 #include "merge/body_composition.h"
 
+#include "merge/placeholders.h"
 #include "merge/salutation.h"
 
 namespace sendrix::merge {
 
 namespace {
 
-void append(std::vector<std::string>& to, const std::vector<std::string>& lines) {
-    to.insert(to.end(), lines.begin(), lines.end());
+// The body lines with the row's values; a value with line breaks becomes
+// lines of its own.
+void appendFilled(std::vector<std::string>& to, const std::vector<std::string>& lines,
+                  const RecipientRow& row, const std::vector<std::string>& extraTitles) {
+    for (const std::string& line : lines) {
+        const std::string filled = fillPlaceholders(line, row, extraTitles, ValueStyle::Text);
+        std::size_t from = 0;
+        for (;;) {
+            const std::size_t end = filled.find_first_of("\r\n", from);
+            if (end == std::string::npos) break;
+            to.push_back(filled.substr(from, end - from));
+            from = end + (filled.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+        }
+        to.push_back(filled.substr(from));
+    }
 }
 
 }  // namespace
 
-std::vector<std::string> composeListBody(const BodySettings& settings, const RecipientRow& row) {
+std::vector<std::string> composeListBody(const BodySettings& settings, const RecipientRow& row,
+                                         const std::vector<std::string>& extraTitles) {
     std::vector<std::string> lines;
     lines.reserve(settings.body.size() + 4);
     if (settings.html) lines.push_back(kHtmlHeadLine);
     if (settings.useSalutation) {
         lines.push_back(
-            BuildSalutation(settings.salutationTemplate, row, SalutationVariant::ListSend));
+            BuildSalutation(settings.salutationTemplate, row, SalutationVariant::ListSend, extraTitles));
         lines.emplace_back();
     }
-    append(lines, settings.body);
+    appendFilled(lines, settings.body, row, extraTitles);
     if (settings.html) lines.push_back(kHtmlTailLine);
     return lines;
 }
@@ -30,21 +45,22 @@ std::vector<std::string> composeSingleAddressBody(const BodySettings& settings) 
     std::vector<std::string> lines;
     lines.reserve(settings.body.size() + 2);
     if (settings.html) lines.push_back(kHtmlHeadLine);
-    append(lines, settings.body);
+    for (const std::string& line : settings.body) lines.push_back(withoutPlaceholders(line));
     if (settings.html) lines.push_back(kHtmlTailLine);
     return lines;
 }
 
 std::vector<std::string> composeCurrentRowBody(const BodySettings& settings,
-                                               const RecipientRow& row) {
+                                               const RecipientRow& row,
+                                               const std::vector<std::string>& extraTitles) {
     std::vector<std::string> lines;
     lines.reserve(settings.body.size() + 2);
     if (settings.useSalutation) {
         lines.push_back(
-            BuildSalutation(settings.salutationTemplate, row, SalutationVariant::CurrentRow));
+            BuildSalutation(settings.salutationTemplate, row, SalutationVariant::CurrentRow, extraTitles));
         lines.emplace_back();
     }
-    append(lines, settings.body);
+    appendFilled(lines, settings.body, row, extraTitles);
     return lines;
 }
 

@@ -25,16 +25,21 @@ struct BodySettings {
 };
 
 // List send: [head] [salutation, empty line] body [tail], the salutation in
-// its list-send form for `row`.
-std::vector<std::string> composeListBody(const BodySettings& settings, const RecipientRow& row);
+// its list-send form for `row`. Column placeholders in the salutation and
+// the body are filled from `row` (a value with line breaks gives several
+// lines); one that names no column throws PlaceholderError.
+std::vector<std::string> composeListBody(const BodySettings& settings, const RecipientRow& row,
+                                         const std::vector<std::string>& extraTitles = {});
 
-// One typed address or the test mail: [head] body [tail], no salutation.
+// One typed address: [head] body [tail], no salutation. Throws
+// PlaceholderError when the body holds a column placeholder.
 std::vector<std::string> composeSingleAddressBody(const BodySettings& settings);
 
 // Send to the grid's current row: [salutation, empty line] body; never the
-// HTML wrapper lines.
+// HTML wrapper lines. Placeholders as in composeListBody.
 std::vector<std::string> composeCurrentRowBody(const BodySettings& settings,
-                                               const RecipientRow& row);
+                                               const RecipientRow& row,
+                                               const std::vector<std::string>& extraTitles = {});
 
 // "HTML vorbereiten": "<p>" as a new first line, "<br>" at the end of every
 // line that was there, "</p>" as a new last line.

@@ -20,6 +20,15 @@ struct Mailing {
     bool receipt = false;       // ask for a read receipt
     BodySettings body;          // salutation, HTML switch, body lines
     std::vector<RecipientRow> rows;  // list send: the data rows of the grid, row 1 first
+    // Titles of the list's columns beyond the five fixed ones; the values
+    // are RecipientRow::extra.
+    std::vector<std::string> extraTitles;
+    // The folder of the list file: relative per-recipient attachment paths
+    // lie below it. Empty: the current folder.
+    std::string listFolder;
+    // The paths of the attachments every message carries, as added; they
+    // may hold column placeholders.
+    std::vector<std::string> attachments;
 };
 
 struct SmtpAccount {

@@ -1,10 +1,14 @@
 #pragma once
-// Recipient list files: one recipient per line, "Name;Vorname;Email;Typ",
-// read by position. The file is taken as a whole before anything is handed
-// back, so a read error never leaves half a list behind.
+// Recipient list files. Two formats: the program's own, one recipient per
+// line "Name;Vorname;Email;Typ" read by position; and spreadsheet exports
+// whose title line names the columns in any order, with any further columns.
+// The file is taken as a whole before anything is handed back, so a read
+// error never leaves half a list behind.
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/error.h"
 
 namespace sendrix::merge {
 
@@ -18,6 +22,9 @@ struct RecipientRow {
     std::string vorname;  // first name, may begin with "Dr. "
     std::string email;    // one address or a comma-separated list
     std::string typ;      // F/W woman, H/M man (first character), else neutral
+    // The values of the list's further columns, in the order of
+    // RecipientList::extraTitles (missing values are empty).
+    std::vector<std::string> extra{};
 };
 
 // A data row whose Email holds no "@": its grid row (data rows counted from
@@ -30,6 +37,14 @@ struct FaultyAddress {
 struct RecipientList {
     std::vector<RecipientRow> rows;
     std::vector<FaultyAddress> faulty;  // in file order
+    // Titles of the columns beyond the five fixed ones, in file order.
+    std::vector<std::string> extraTitles;
+};
+
+// A file that cannot be read as a recipient list; the text says why.
+class ListFormatError : public Error {
+public:
+    using Error::Error;
 };
 
 // A line that begins with "Name" (case-sensitive, from its first character)
@@ -42,14 +57,27 @@ bool isTitleLine(std::string_view line);
 // alone, one ";" Name and Email. Every field trimmed; the row is marked.
 RecipientRow parseRecipientLine(std::string_view line);
 
-// Decoded file text (UTF-8) to a list. Lines end with LF or CR LF; any other
+// Decoded file text (UTF-8) to a list, in the format its first line shows.
+//
+// A first line without "@" that names at least one known column
+// (list_columns.h) is a title line, unless it is exactly the program's own
+// "Name;Vorname;Email;Typ": the columns are then taken by their titles, the
+// separator (";", "," or tab) is the title line's, fields follow RFC 4180
+// (delimited_text.h), fields beyond the titles join the last column with the
+// separator, empty lines are skipped. Throws ListFormatError when the title
+// names no e-mail column.
+//
+// Otherwise the program's own format: lines end with LF or CR LF; any other
 // CR is dropped from its line; a Ctrl-Z (0x1A) at the start of a line ends
-// the file; an empty line is a recipient with empty fields.
+// the file; an empty line is a recipient with empty fields. Throws
+// ListFormatError for a first line that holds commas or tabs, no ";" and
+// a field without "@": a spreadsheet export without a title line, whose
+// columns nobody could tell apart.
 RecipientList parseRecipientList(std::string_view text);
 
 // Reads the file (Windows-1252 or UTF-8, with or without byte-order mark,
 // read the same) and parses it. Throws FileError naming the file when it
-// cannot be read.
+// cannot be read, ListFormatError naming it when it is no list.
 RecipientList readRecipientList(const std::string& path);
 
 // "Achtung: Fehlerhafte Mailadresse in Zeile %d: %s"

@@ -1,5 +1,6 @@
 #include "merge/salutation.h"
 
+#include "merge/placeholders.h"
 #include "platform/ascii.h"
 
 namespace sendrix::merge {
@@ -38,8 +39,20 @@ std::string withoutDoctorTitle(const std::string& vorname) {
     return vorname.substr(start);
 }
 
+namespace {
+
+// One of the name placeholders, where it stands first in the template.
+struct NameToken {
+    std::size_t at;
+    std::size_t length;
+    std::string value;
+};
+
+}  // namespace
+
 std::string BuildSalutation(const std::string& salutationTemplate, const RecipientRow& row,
-                            SalutationVariant variant) {
+                            SalutationVariant variant,
+                            const std::vector<std::string>& extraTitles) {
     std::string s = salutationTemplate;
     const Gender gender = genderOfTyp(row.typ);
 
@@ -51,11 +64,36 @@ std::string BuildSalutation(const std::string& salutationTemplate, const Recipie
         }
     }
     replaceFirst(s, "%mw", gender == Gender::Man ? "r" : "");
-    replaceFirst(s, "%Vorname",
-                 variant == SalutationVariant::ListSend ? withoutDoctorTitle(row.vorname)
-                                                        : row.vorname);
-    replaceFirst(s, "%Name", row.name);
-    return s;
+
+    // The name placeholders are found in the template before any value is
+    // inserted, so a value is never searched for placeholders itself.
+    std::vector<NameToken> tokens;
+    if (const std::size_t at = s.find("%Vorname"); at != std::string::npos)
+        tokens.push_back({at, 8,
+                          variant == SalutationVariant::ListSend ? withoutDoctorTitle(row.vorname)
+                                                                 : row.vorname});
+    if (const std::size_t at = s.find("%Name"); at != std::string::npos)
+        tokens.push_back({at, 5, row.name});
+    if (tokens.size() == 2 && tokens[1].at < tokens[0].at) std::swap(tokens[0], tokens[1]);
+
+    auto fill = [&](std::string_view literal) {
+        if (variant != SalutationVariant::Preview)
+            return fillPlaceholders(literal, row, extraTitles, ValueStyle::Line);
+        try {
+            return fillPlaceholders(literal, row, extraTitles, ValueStyle::Line);
+        } catch (const PlaceholderError&) {
+            return std::string(literal);
+        }
+    };
+    std::string out;
+    std::size_t from = 0;
+    for (const NameToken& token : tokens) {
+        out += fill(std::string_view(s).substr(from, token.at - from));
+        out += asOneLine(token.value);
+        from = token.at + token.length;
+    }
+    out += fill(std::string_view(s).substr(from));
+    return out;
 }
 
 }  // namespace sendrix::merge

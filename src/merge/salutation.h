@@ -1,19 +1,22 @@
 #pragma once
 // The salutation line of a personalised message, made from a template such
-// as "Sehr geehrte%m/w %Name," and one recipient row. Placeholders are
-// case-sensitive and only their first occurrence is replaced.
+// as "Sehr geehrte%m/w %Name," and one recipient row. The "%" placeholders
+// are case-sensitive and only their first occurrence is replaced; column
+// placeholders "{{Spalte}}" (merge/placeholders.h) work here too.
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "merge/recipient_list.h"
 
 namespace sendrix::merge {
 
 // The templates offered in the drop-down, in this order.
-inline constexpr std::array<const char*, 5> kSalutationTemplates = {
+// The sixth needs no gender, for rows whose Typ is "divers" or unknown.
+inline constexpr std::array<const char*, 6> kSalutationTemplates = {
     "Hallo %Vorname,", "Hallo %Vorname %Name,", "Sehr geehrte%m/w %Name,",
-    "Liebe%mw %Vorname,", "Liebe%mw %Vorname %Name,"};
+    "Liebe%mw %Vorname,", "Liebe%mw %Vorname %Name,", "Guten Tag %Vorname %Name,"};
 
 // What "%m/w" turns into when the Typ is neither a woman nor a man.
 inline constexpr const char* kNeutralSalutation = "Sehr geehrte Damen und Herren,";
@@ -33,7 +36,13 @@ enum class SalutationVariant { ListSend, Preview, CurrentRow };
 // The Vorname without a leading "dr." (any case) and the blanks after it.
 std::string withoutDoctorTitle(const std::string& vorname);
 
+// The salutation for `row`. Each value is inserted once: a Vorname that
+// holds "%Name" or "{{...}}" appears as it stands. Column placeholders are
+// resolved against `extraTitles` (fillPlaceholders); the preview keeps one
+// that names no column as typed, since the user may still be typing it, and
+// the other variants throw PlaceholderError.
 std::string BuildSalutation(const std::string& salutationTemplate, const RecipientRow& row,
-                            SalutationVariant variant);
+                            SalutationVariant variant,
+                            const std::vector<std::string>& extraTitles = {});
 
 }  // namespace sendrix::merge

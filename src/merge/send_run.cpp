@@ -1,15 +1,21 @@
 #include "merge/send_run.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <iterator>
 
 #include "mail/id_exception.h"
+#include "mail/message_file_target.h"
 #include "merge/body_composition.h"
+#include "merge/personal_message.h"
 #include "merge/send_failure.h"
+#include "merge/placeholders.h"
 #include "merge/send_log.h"
 #include "merge/sent_archive.h"
+#include "platform/file.h"
 #include "platform/system_info.h"
 #include "platform/text_codec.h"
+#include "platform/text_file.h"
 #include "platform/text_trim.h"
 
 namespace sendrix::merge {
@@ -28,6 +34,43 @@ mail::TIdMessagePriority priorityAt(int index) {
     }
 }
 
+// Gives the outgoing message one recipient's attachments while it lives: the
+// common attachment parts carry their names with the row's values, the row's
+// own files are appended. Everything is put back on every path, so the next
+// message starts from the attachments the user added.
+class RecipientAttachments {
+public:
+    RecipientAttachments(mail::TIdMessage& message, const Mailing& mailing, const RecipientRow& row)
+        : m_parts(message.MessageParts), m_commonCount(m_parts.Count()) {
+        for (int i = 0; i < m_commonCount; ++i) {
+            mail::TIdMessagePart& part = m_parts.Items(i);
+            if (part.Kind() != mail::TIdMessagePartKind::Attachment) continue;
+            auto& attachment = static_cast<mail::TIdAttachment&>(part);
+            if (placeholderNames(attachment.FileName()).empty()) continue;
+            m_renamed.push_back({i, attachment.FileName()});
+            attachment.SetFileName(attachmentPath(mailing, row, attachment.FileName()));
+        }
+        for (const std::string& file : rowAttachments(mailing, row)) m_parts.AddAttachment(file);
+    }
+    ~RecipientAttachments() {
+        while (m_parts.Count() > m_commonCount) m_parts.Delete(m_parts.Count() - 1);
+        for (const auto& [index, name] : m_renamed)
+            static_cast<mail::TIdAttachment&>(m_parts.Items(index)).SetFileName(name);
+    }
+    RecipientAttachments(const RecipientAttachments&) = delete;
+    RecipientAttachments& operator=(const RecipientAttachments&) = delete;
+
+private:
+    mail::TIdMessageParts& m_parts;
+    int m_commonCount;
+    std::vector<std::pair<int, std::string>> m_renamed;
+};
+
+std::string fourDigits(int number) {
+    std::string digits = std::to_string(number);
+    return digits.size() < 4 ? std::string(4 - digits.size(), '0') + digits : digits;
+}
+
 }  // namespace
 
 std::string sentObjectsFolder(const std::string& sentObjects, const std::string& programFolder) {
@@ -43,7 +86,7 @@ SendRun::SendRun(mail::TIdMessage& message, mail::TIdSMTP& smtp, SendObserver& o
 SendRun::~SendRun() { closeQuietly(); }
 
 void SendRun::fillMessage(const Mailing& mailing, const std::vector<std::string>& body,
-                          const std::string& address) {
+                          const std::string& address, const std::string* subject) {
     mail::TIdMessage& m = m_message;
     m.Body.clear();
     m.Body.reserve(body.size());
@@ -54,7 +97,7 @@ void SendRun::fillMessage(const Mailing& mailing, const std::vector<std::string>
         m.From.SetText(wire(mailing.senderAddress));
     }
     m.Recipients.SetAddresses(wire(address));
-    m.Subject = wire(mailing.subject);
+    m.Subject = wire(subject ? *subject : mailing.subject);
     m.ContentType = mailing.body.html ? "text/html; charset=\"Windows-1252\"" : "text/plain";
     m.Priority = priorityAt(mailing.priorityIndex);
     m.CCList.SetAddresses(wire(mailing.cc));
@@ -72,6 +115,18 @@ void SendRun::configureClient(const SmtpAccount& account) {
     m_smtp.SetPort(account.port);
     m_smtp.SetTimeouts(mail::IdTimeouts::FromSetting(account.timeoutSeconds));
     m_smtp.SetClock(&m_clock);
+}
+
+std::string SendRun::writeMessageFile(int number) {
+    if (!platform::directoryExists(m_dryRunFolder) && !platform::createDirectories(m_dryRunFolder))
+        throw platform::fileFailure("Der Ordner " + m_dryRunFolder + " kann nicht angelegt werden",
+                                    errno, platform::ReasonAt::AfterColon);
+    mail::MessageBytesTarget target;
+    m_smtp.WriteMessageText(target, m_message);
+    const std::string path = m_dryRunFolder + "/" + fourDigits(number) + ".eml";
+    platform::replaceFileAtomically(path, target.Bytes(),
+                                    "In " + path + " kann nicht geschrieben werden");
+    return path;
 }
 
 bool SendRun::stopRequested() { return m_observer.stopRequested(); }
@@ -108,28 +163,29 @@ bool SendRun::waitForPace(const SmtpAccount& account) {
     return true;
 }
 
-void SendRun::announce(const Mailing& mailing, const std::string& address, int number) {
+void SendRun::announce(const Mailing& mailing, const std::string& address, int number,
+                       const std::string* subject) {
     const std::string started = platform::longTime(m_clock.now()) + ": Mail wird an " + address +
                                 " versendet (" + std::to_string(number) + ")";
     m_observer.setStatusText(started);
     m_observer.addProtocolLine(started);
     m_observer.repaint(SendView::StatusBar);
 
-    appendSendLogLine(m_logFile, sendLogLine(m_clock.now(), number, m_userName,
-                                             address, mailing.subject));
+    appendSendLogLine(m_logFile, sendLogLine(m_clock.now(), number, m_userName, address,
+                                             subject ? *subject : mailing.subject));
 }
 
 RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
                            const std::vector<std::string>& body, const std::string& address,
-                           int number, int row) {
+                           int number, int row, const std::string* subject) {
     RowResult result;
     result.row = row;
     result.address = address;
     const int perConnection = std::max(1, account.messagesPerConnection);
     for (std::size_t attempt = 0;; ++attempt) {
         if (!waitForPace(account)) return result;
-        announce(mailing, address, number);
-        if (attempt == 0) fillMessage(mailing, body, address);
+        announce(mailing, address, number, subject);
+        if (attempt == 0) fillMessage(mailing, body, address, subject);
 
         bool opened = false;
         bool loginNeeded = false;
@@ -200,18 +256,37 @@ RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
 
 void SendRun::sendToAddress(const Mailing& mailing, const SmtpAccount& account,
                             const std::vector<std::string>& body, const std::string& address,
-                            int number) {
+                            int number, const std::string* subject) {
     if (platform::trimControl(address).empty()) return;
+
+    if (!m_dryRunFolder.empty()) {
+        writeDryRunMessage(mailing, body, address, number, subject);
+        return;
+    }
+
     configureClient(account);
     // One message: the connection ends with it, whatever the account allows.
     SmtpAccount single = account;
     single.messagesPerConnection = 1;
-    const RowResult result = deliver(mailing, single, body, address, number, 0);
+    const RowResult result = deliver(mailing, single, body, address, number, 0, subject);
     closeQuietly();
     if (result.state == RowResult::State::Failed) throw SendRunError(m_failure);
     if (result.state == RowResult::State::NotSent)
         throw SendRunError("Der Versand wurde abgebrochen; die Mail an " + address +
                            " ist nicht versendet worden.");
+}
+
+void SendRun::writeDryRunMessage(const Mailing& mailing, const std::vector<std::string>& body,
+                                 const std::string& address, int number,
+                                 const std::string* subject) {
+    fillMessage(mailing, body, address, subject);
+    m_smtp.SetClock(&m_clock);
+    const std::string path = writeMessageFile(number);
+    const std::string done = platform::longTime(m_clock.now()) + ": Mail an " + address +
+                             " ist als " + path + " gespeichert worden.";
+    m_observer.setStatusText(done);
+    m_observer.addProtocolLine(done);
+    m_observer.repaint(SendView::StatusBar);
 }
 
 namespace {
@@ -228,7 +303,8 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
                             bool showFinishedText) {
     RunSummary summary;
     const platform::LocalTime start = m_clock.now();
-    if (!archiveFolder.empty())
+    const bool dryRun = !m_dryRunFolder.empty();
+    if (!archiveFolder.empty() && !dryRun)
         writeSentArchive(archiveFolder, start, mailing.subject, mailing.body.body);
 
     const int rowCount = static_cast<int>(mailing.rows.size()) + 1;
@@ -256,7 +332,9 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
     }
     summary.marked = static_cast<int>(results.size());
     const std::string folder = archiveFolder.empty() ? resultFolder : archiveFolder;
-    if (!folder.empty()) summary.resultFile = resultFileName(folder, start, mailing.subject);
+    // A dry run sends nothing, so it has no results.
+    if (!folder.empty() && !dryRun)
+        summary.resultFile = resultFileName(folder, start, mailing.subject);
     const auto remaining = [&] { return summary.marked - summary.delivered - blank; };
     // The connection ends and the result file is written on every way out.
     const auto finish = [&] {
@@ -281,10 +359,16 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
                 summary.stopped = true;
                 break;
             }
-            const std::vector<std::string> body = composeListBody(mailing.body, row);
-            m_observer.setStagingText(body);
-            if (result.state != RowResult::State::NoAddress) {
-                result = deliver(mailing, account, body, row.email, number, r);
+            const PersonalMessage message = personalMessage(mailing, row);
+            m_observer.setStagingText(message.body);
+            const RecipientAttachments attachments(m_message, mailing, row);
+            if (result.state != RowResult::State::NoAddress && dryRun) {
+                // Nothing goes out: the row keeps its mark.
+                writeDryRunMessage(mailing, message.body, row.email, number, &message.subject);
+                ++summary.delivered;
+            } else if (result.state != RowResult::State::NoAddress) {
+                result = deliver(mailing, account, message.body, row.email, number, r,
+                                 &message.subject);
                 m_observer.rowOutcome(result);
                 if (result.state == RowResult::State::NotSent) {
                     summary.stopped = true;

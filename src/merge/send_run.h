@@ -103,14 +103,24 @@ public:
     // the log line, the message fields, Open, Deliver, Close, and the
     // "versendet worden" line; a temporary refusal is tried again later.
     // Throws SendRunError (or the log's error) when it was not delivered;
-    // the connection is closed then.
+    // the connection is closed then. `subject` replaces the mailing's when
+    // given (a personalised one).
     void sendToAddress(const Mailing& mailing, const SmtpAccount& account,
                        const std::vector<std::string>& body, const std::string& address,
-                       int number);
+                       int number, const std::string* subject = nullptr);
+
+    // Dry run: from now on every message is written as "NNNN.eml" (the
+    // running number, four digits) into `folder`, byte for byte what the
+    // server would store, instead of being sent; no send log line, no
+    // archive, no result file, and the rows keep their marks. The folder is
+    // created when missing. Empty: send again.
+    void setDryRunFolder(std::string folder) { m_dryRunFolder = std::move(folder); }
 
     // The list send after its confirmation: the archive (when
     // `archiveFolder` is not empty), progress bar, protocol start, one
-    // message per marked row, the result file in `archiveFolder` (else in
+    // message per marked row (merge/personal_message.h: subject, body and
+    // attachments filled from the row; the row's own files are added to the
+    // message's parts for that message only), the result file in `archiveFolder` (else in
     // `resultFolder`) named in the protocol, the final status text (when
     // `showFinishedText`), progress bar hidden. A stop request ends it
     // after the message in flight, saying in protocol and status how many
@@ -125,7 +135,7 @@ public:
     // Windows-1252 (characters without a Windows-1252 byte become "?").
     // Attachment parts stay as they are.
     void fillMessage(const Mailing& mailing, const std::vector<std::string>& body,
-                     const std::string& address);
+                     const std::string& address, const std::string* subject = nullptr);
 
     // Host, port, login and time limits of the client from the account.
     void configureClient(const SmtpAccount& account);
@@ -140,10 +150,16 @@ private:
     // Throws SendRunError for an error that ends the run.
     RowResult deliver(const Mailing& mailing, const SmtpAccount& account,
                       const std::vector<std::string>& body, const std::string& address,
-                      int number, int row);
+                      int number, int row, const std::string* subject);
+    // Writes the filled message into the dry-run folder; returns the path.
+    std::string writeMessageFile(int number);
+    // The dry run's stand-in for a delivery: the file and its protocol line.
+    void writeDryRunMessage(const Mailing& mailing, const std::vector<std::string>& body,
+                            const std::string& address, int number, const std::string* subject);
     // Waits for the pace limit; false when a stop request ended the wait.
     bool waitForPace(const SmtpAccount& account);
-    void announce(const Mailing& mailing, const std::string& address, int number);
+    void announce(const Mailing& mailing, const std::string& address, int number,
+                  const std::string* subject);
     // Ends the connection; a failing goodbye adds nothing to what happened.
     void closeQuietly();
     bool stopRequested();
@@ -153,6 +169,7 @@ private:
     SendObserver& m_observer;
     const platform::Clock& m_clock;
     std::string m_logFile;
+    std::string m_dryRunFolder;
     RunTime& m_time;
     // Looked up once per run: the log names the same user on every line.
     std::string m_userName;

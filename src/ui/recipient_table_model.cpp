@@ -5,7 +5,8 @@
 namespace sendrix::ui {
 
 RecipientTableModel::RecipientTableModel(app::TStringGrid& grid, QObject* parent)
-    : QAbstractTableModel(parent), m_grid(grid), m_shownRows(rowCount()) {}
+    : QAbstractTableModel(parent), m_grid(grid), m_shownRows(rowCount()),
+      m_shownColumns(columnCount()) {}
 
 int RecipientTableModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid()) return 0;
@@ -13,7 +14,7 @@ int RecipientTableModel::rowCount(const QModelIndex& parent) const {
 }
 
 int RecipientTableModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : app::TStringGrid::ColCount;
+    return parent.isValid() ? 0 : m_grid.ColumnCount();
 }
 
 QVariant RecipientTableModel::data(const QModelIndex& index, int role) const {
@@ -45,7 +46,7 @@ bool RecipientTableModel::setData(const QModelIndex& index, const QVariant& valu
     const std::size_t col = static_cast<std::size_t>(index.column());
     if (row >= m_grid.Cells.size()) return false;
     auto& cells = m_grid.Cells[row];
-    if (cells.size() < app::TStringGrid::ColCount) cells.resize(app::TStringGrid::ColCount);
+    if (cells.size() <= col) cells.resize(std::max<std::size_t>(col + 1, m_grid.ColumnCount()));
     cells[col] = fromQt(value.toString());
     emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
     return true;
@@ -53,9 +54,11 @@ bool RecipientTableModel::setData(const QModelIndex& index, const QVariant& valu
 
 void RecipientTableModel::refresh() {
     const int rows = rowCount();
-    if (rows != m_shownRows) {
+    const int columns = columnCount();
+    if (rows != m_shownRows || columns != m_shownColumns) {
         beginResetModel();
         m_shownRows = rows;
+        m_shownColumns = columns;
         endResetModel();
         return;
     }

@@ -28,6 +28,7 @@ public:
 private:
     app::TStringGrid& m_grid;
     int m_shownRows = 0;
+    int m_shownColumns = 0;
 };
 
 }  // namespace sendrix::ui

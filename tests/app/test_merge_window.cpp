@@ -11,6 +11,10 @@
 #include "platform/error.h"
 #include "support/app/scripted_interaction.h"
 #include "support/app/test_home.h"
+#include "support/expect_throw.h"
+
+using sendrix::test::expectThrowText;
+using ::testing::HasSubstr;
 
 using namespace sendrix;
 using app::TfrmMessageEditor;
@@ -80,12 +84,7 @@ TEST_F(MergeWindowTest, ShorterListReplacesLongerAndFailedOpenKeepsTheList) {
     EXPECT_EQ(dataRows(), (Rows{{"+", "", "", "d@x.de", ""}}));
 
     const std::string missing = home.path("fehlt.csv");
-    try {
-        form->LoadRecipientList(missing);
-        FAIL() << "no error";
-    } catch (const FileError& error) {
-        EXPECT_NE(std::string(error.what()).find(missing), std::string::npos) << error.what();
-    }
+    expectThrowText<FileError>([&] { form->LoadRecipientList(missing); }, HasSubstr(missing));
     EXPECT_EQ(dataRows(), (Rows{{"+", "", "", "d@x.de", ""}}));
     EXPECT_EQ(form->pnltopright.Pages[app::kPageEmpfaengerliste].Caption, "Empfängerliste (1)");
 }

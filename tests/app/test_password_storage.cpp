@@ -12,7 +12,10 @@
 #include "platform/error.h"
 #include "support/app/scripted_interaction.h"
 #include "support/app/test_home.h"
+#include "support/expect_throw.h"
 #include "support/scripted_smtp_server.h"
+
+using sendrix::test::expectThrowText;
 
 using namespace sendrix;
 using app::PasswordPlace;
@@ -80,16 +83,12 @@ TEST(PasswordStorage, TheFileSaysWhereThePasswordIs) {
 TEST(PasswordStorage, APasswordInTheKeyringWithoutAStoreNamesTheWayOut) {
     app::TMailSettings settings;
     settings.PasswordLoaded = false;
-    try {
-        app::SmtpLoginPassword(settings, nullptr);
-        FAIL() << "no error";
-    } catch (const Error& error) {
-        EXPECT_EQ(std::string(error.what()),
-                  "Das Passwort liegt im Schlüsselbund, und dieser Lauf hat keinen Zugang dazu. "
-                  "Für den unbeaufsichtigten Betrieb das Passwort in Mail.ini speichern: in der "
-                  "Einrichtung (Extras > Optionen) „Passwort in der Datei speichern (für "
-                  "unbeaufsichtigten Betrieb)“ wählen.");
-    }
+    expectThrowText<Error>(
+        [&] { app::SmtpLoginPassword(settings, nullptr); },
+        "Das Passwort liegt im Schlüsselbund, und dieser Lauf hat keinen Zugang dazu. "
+        "Für den unbeaufsichtigten Betrieb das Passwort in Mail.ini speichern: in der "
+        "Einrichtung (Extras > Optionen) „Passwort in der Datei speichern (für "
+        "unbeaufsichtigten Betrieb)“ wählen.");
 }
 
 TEST_F(PasswordStorageTest, AScrambledPasswordSendsWithoutAnyKeyring) {

@@ -10,6 +10,9 @@
 #include "form_fixture.h"
 #include "platform/profile_file.h"
 #include "platform/text_file.h"
+#include "support/expect_throw.h"
+
+using sendrix::test::expectThrowText;
 
 namespace sendrix::test {
 namespace {
@@ -162,12 +165,8 @@ TEST_F(SetupStoreTest, AnUnwritableFileStopsAtTheFirstKeyAndChangesNothing) {
     dialog.FormCreate();
     dialog.SMTPServer.Text = "neu.example.org";
     dialog.sentobjects.Text = "/neu";
-    try {
-        dialog.BitBtn1Click();
-        FAIL() << "no error";
-    } catch (const FileError& error) {
-        EXPECT_EQ(std::string(error.what()), "In " + mailIni() + " kann nicht geschrieben werden");
-    }
+    expectThrowText<FileError>(
+        [&] { dialog.BitBtn1Click(); }, "In " + mailIni() + " kann nicht geschrieben werden");
     EXPECT_EQ(settings.ServerName, "mail.example.org");
     EXPECT_EQ(settings.SentObjects, ".\\gesendet");
 }

@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <thread>
+#include <string>
 
 #include "app/update_check.h"
 #include "app/version_info.h"
@@ -38,6 +38,31 @@ bool checkForUpdate(test::ScriptedInteraction& ui, const std::string& ini, const
         return true;
     }
     return false;
+}
+
+// Starts `path` with `fd` as its descriptor `target`; posix_spawn's result.
+int spawnWith(pid_t& pid, const std::string& path, char* argv[], int fd, int target) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fd, target);
+    const int result = ::posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return result;
+}
+
+// Reads `fd` until what was read holds `text` (an empty text: until the
+// end of the pipe), waiting at most 10 seconds for each piece.
+std::string readUntil(int fd, const std::string& text) {
+    std::string got;
+    while (text.empty() || got.find(text) == std::string::npos) {
+        pollfd ready{fd, POLLIN, 0};
+        if (::poll(&ready, 1, 10'000) <= 0) break;
+        char buffer[4096];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) break;
+        got.append(buffer, static_cast<std::size_t>(n));
+    }
+    return got;
 }
 
 }  // namespace
@@ -116,37 +141,49 @@ TEST(Refreshkit, WaitsForTheOldProgramReplacesItAndStartsTheNewOne) {
     ASSERT_NE(build, nullptr);
     const std::string updater = std::string(build) + "/tools/refreshkit/refreshkit";
     test::TestHome home;
-    // The old program is a copy of sleep, so its process shows the file.
+    // The old program is a copy of cat reading a pipe of the test's, so its
+    // process shows the file and runs until the test closes the pipe.
     const std::string program = home.path("sendrix");
-    ASSERT_EQ(std::system(("cp /bin/sleep " + program + " && chmod 0750 " + program).c_str()), 0);
+    ASSERT_EQ(std::system(("cp /bin/cat " + program + " && chmod 0750 " + program).c_str()), 0);
     const std::string marker = home.path("started");
     const std::string candidate =
         home.write("update/sendrix", "#!/bin/sh\necho neu > '" + marker + "'\n");
     ::chmod(candidate.c_str(), 0755);
 
+    int oldInput[2];
+    ASSERT_EQ(::pipe2(oldInput, O_CLOEXEC), 0);
     pid_t old = 0;
-    std::string seconds = "1";
-    char* oldArgv[] = {const_cast<char*>(program.c_str()), seconds.data(), nullptr};
-    ASSERT_EQ(::posix_spawn(&old, program.c_str(), nullptr, nullptr, oldArgv, environ), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    char* oldArgv[] = {const_cast<char*>(program.c_str()), nullptr};
+    ASSERT_EQ(spawnWith(old, program, oldArgv, oldInput[0], STDIN_FILENO), 0);
+    // posix_spawn returns once the child runs the program.
+    ::close(oldInput[0]);
 
+    // The updater's standard error goes to a pipe; the program it starts
+    // inherits it, so the pipe ends when both have ended.
+    int errors[2];
+    ASSERT_EQ(::pipe2(errors, O_CLOEXEC), 0);
     pid_t pid = 0;
     char* argv[] = {const_cast<char*>(updater.c_str()), const_cast<char*>(candidate.c_str()),
                     const_cast<char*>(program.c_str()), nullptr};
-    ASSERT_EQ(::posix_spawn(&pid, updater.c_str(), nullptr, nullptr, argv, environ), 0);
-    // Reap the old program so that it really disappears, as an ended
-    // program would.
+    ASSERT_EQ(spawnWith(pid, updater, argv, errors[1], STDERR_FILENO), 0);
+    ::close(errors[1]);
+    std::string said = readUntil(errors[0], "Warte auf das Ende von ");
+    EXPECT_NE(said.find("Warte auf das Ende von "), std::string::npos) << said;
+
+    // The old program ends; reap it so that it really disappears, as an
+    // ended program would.
+    ::close(oldInput[1]);
     int status = 0;
     ASSERT_EQ(::waitpid(old, &status, 0), old);
+    said += readUntil(errors[0], "");
+    ::close(errors[0]);
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << said;
 
     EXPECT_EQ(home.read("sendrix"), home.read("update/sendrix"));
     struct stat info {};
     ASSERT_EQ(::stat(program.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0750u);
-    for (int i = 0; i < 50 && !home.exists("started"); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(home.read("started"), "neu\n");
     const std::string log = home.read("refreshkit.log");
     EXPECT_NE(log.find("Warte auf das Ende von " + program), std::string::npos) << log;

@@ -6,7 +6,11 @@
 #include "mail/id_smtp.h"
 #include "mail/memory_write_target.h"
 #include "platform/clock.h"
+#include "support/expect_throw.h"
 #include "support/scripted_smtp_server.h"
+
+using sendrix::test::expectThrowText;
+using ::testing::_;
 
 using namespace sendrix::mail;
 using sendrix::test::ScriptedSmtpServer;
@@ -110,13 +114,12 @@ TEST_F(Smtp, WrongPasswordIsTheServersReplyLine)
     smtp.SetUserId("ich");
     smtp.SetPassword("falsch");
     connect(server);
-    try {
-        deliverAndClose({"ich@example.org", {"du@example.org"}});
-        FAIL() << "logged in with a wrong password";
-    } catch (const EIdProtocolReplyError& error) {
-        EXPECT_EQ(error.ReplyCode(), 535);
-        EXPECT_STREQ(error.what(), "535 5.7.8 Authentication credentials invalid");
-    }
+    expectThrowText<EIdProtocolReplyError>(
+        [&] { deliverAndClose({"ich@example.org", {"du@example.org"}}); },
+        "535 5.7.8 Authentication credentials invalid",
+        [&](const EIdProtocolReplyError& error) {
+            EXPECT_EQ(error.ReplyCode(), 535);
+        });
     EXPECT_FALSE(smtp.LoggedIn());
     EXPECT_EQ(recorded(server), "ehlo " + host() + "\r\nRset\r\nauth LOGIN\r\naWNo\r\nZmFsc2No\r\nQuit\r\n");
 }
@@ -257,13 +260,11 @@ TEST_F(Smtp, RefusalAtEachStepRaisesTheReplyAndSendsNothingMoreButQuit)
         const auto& row = rows[r];
         SCOPED_TRACE(row.reply);
         connect(server);
-        try {
-            deliverAndClose({"a@x.test", {"b@x.test", "c@x.test"}});
-            FAIL() << "accepted";
-        } catch (const EIdProtocolReplyError& error) {
-            EXPECT_EQ(error.ReplyCode(), row.code);
-            EXPECT_STREQ(error.what(), row.reply);
-        }
+        expectThrowText<EIdProtocolReplyError>(
+            [&] { deliverAndClose({"a@x.test", {"b@x.test", "c@x.test"}}); }, row.reply,
+            [&](const EIdProtocolReplyError& error) {
+                EXPECT_EQ(error.ReplyCode(), row.code);
+            });
         std::string expected;
         for (size_t i = 0; i < sent.size() && i <= row.refuse; ++i)
             expected += sent[i] + "\r\n";
@@ -282,20 +283,14 @@ TEST_F(Smtp, GreetingAndHeloRefusalsCloseTheConnectionInsideOpen)
                                SmtpScript().line("220 ok").answer("502 no").answer("501 no HELO")});
     smtp.SetHost("127.0.0.1");
     smtp.SetPort(server.port());
-    try {
-        smtp.Open();
-        FAIL() << "greeting accepted";
-    } catch (const EIdProtocolReplyError& error) {
-        EXPECT_STREQ(error.what(), "554 5.3.2 busy");
-    }
+    expectThrowText<EIdProtocolReplyError>([&] { smtp.Open(); }, "554 5.3.2 busy");
     EXPECT_FALSE(smtp.IsOpen());
     EXPECT_EQ(recorded(server, 0), "Quit\r\n");
-    try {
-        smtp.Open();
-        FAIL() << "HELO refusal accepted";
-    } catch (const EIdProtocolReplyError& error) {
-        EXPECT_EQ(error.ReplyCode(), 501);
-    }
+    expectThrowText<EIdProtocolReplyError>(
+        [&] { smtp.Open(); }, _,
+        [&](const EIdProtocolReplyError& error) {
+            EXPECT_EQ(error.ReplyCode(), 501);
+        });
     EXPECT_EQ(recorded(server, 1), "ehlo " + host() + "\r\nHelo " + host() + "\r\nQuit\r\n");
 }
 
@@ -304,12 +299,8 @@ TEST_F(Smtp, ServerClosingWithoutGreetingIsClosedGracefully)
     ScriptedSmtpServer server({SmtpScript().close()});
     smtp.SetHost("localhost");
     smtp.SetPort(server.port());
-    try {
-        smtp.Open();
-        FAIL() << "no error";
-    } catch (const EIdConnClosedGracefully& error) {
-        EXPECT_STREQ(error.what(), "Die Verbindung wurde erfolgreich geschlossen.");
-    }
+    expectThrowText<EIdConnClosedGracefully>(
+        [&] { smtp.Open(); }, "Die Verbindung wurde erfolgreich geschlossen.");
     EXPECT_FALSE(smtp.IsOpen());
 }
 
@@ -341,13 +332,11 @@ TEST_F(Smtp, RefusedConnectionIs10061)
     }
     smtp.SetHost("127.0.0.1");
     smtp.SetPort(port);
-    try {
-        smtp.Open();
-        FAIL() << "connected";
-    } catch (const EIdSocketError& error) {
-        EXPECT_EQ(error.ErrorNumber(), 10061);
-        EXPECT_STREQ(error.what(), "Socket-Fehler # 10061\r\nVerbindung abgelehnt.");
-    }
+    expectThrowText<EIdSocketError>(
+        [&] { smtp.Open(); }, "Socket-Fehler # 10061\r\nVerbindung abgelehnt.",
+        [&](const EIdSocketError& error) {
+            EXPECT_EQ(error.ErrorNumber(), 10061);
+        });
     EXPECT_FALSE(smtp.IsOpen());
 }
 
@@ -404,16 +393,15 @@ TEST_F(Smtp, ConnectionLostDuringTheMessageTextIsASocketError)
                                    .answer("354 go")
                                    .reset()});
     connect(server);
-    try {
-        deliverAndClose({"a@x.test", {"b@x.test"}});
-        FAIL() << "delivered into a reset connection";
-    } catch (const EIdException& error) {
-        // The reset shows as 10054 on the reply's read or as 10058 on a
-        // later send; either way it is a socket error, not a crash.
-        const auto* socketError = dynamic_cast<const EIdSocketError*>(&error);
-        ASSERT_NE(socketError, nullptr) << error.what();
-        EXPECT_TRUE(socketError->ErrorNumber() == 10054 || socketError->ErrorNumber() == 10058);
-    }
+    expectThrowText<EIdException>(
+        [&] { deliverAndClose({"a@x.test", {"b@x.test"}}); }, _,
+        [&](const EIdException& error) {
+            // The reset shows as 10054 on the reply's read or as 10058 on a
+            // later send; either way it is a socket error, not a crash.
+            const auto* socketError = dynamic_cast<const EIdSocketError*>(&error);
+            ASSERT_NE(socketError, nullptr) << error.what();
+            EXPECT_TRUE(socketError->ErrorNumber() == 10054 || socketError->ErrorNumber() == 10058);
+        });
     EXPECT_FALSE(smtp.IsOpen());
 }
 
@@ -455,14 +443,14 @@ TEST_F(Smtp, EachWaitHasTheLimitOfItsStepAndRunningOutClosesTheConnection)
         IdTimeouts limits = patient;
         limits.*row.limit = 150;
         smtp.SetTimeouts(limits);
-        try {
-            smtp.Open();
-            deliverAndClose({"a@x.test", {"b@x.test"}});
-            FAIL() << "waited for ever";
-        } catch (const EIdSocketError& error) {
-            EXPECT_EQ(error.ErrorNumber(), 10060);
-            EXPECT_STREQ(error.what(), "Socket-Fehler # 10060\r\nZeitüberschreitung bei Verbindung.");
-        }
+        expectThrowText<EIdSocketError>(
+            [&] {
+                smtp.Open();
+                deliverAndClose({"a@x.test", {"b@x.test"}});
+            }, "Socket-Fehler # 10060\r\nZeitüberschreitung bei Verbindung.",
+            [&](const EIdSocketError& error) {
+                EXPECT_EQ(error.ErrorNumber(), 10060);
+            });
         EXPECT_FALSE(smtp.IsOpen());
         // Closed at once, without "Quit" (the server is not listening).
         EXPECT_EQ(recorded(server, r), r == 0 ? "" : "ehlo " + host() + "\r\n" + row.sentAfterEhlo);

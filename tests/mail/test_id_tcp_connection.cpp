@@ -10,7 +10,11 @@
 #include "mail/id_reply_reader.h"
 #include "mail/id_tcp_client.h"
 #include "mail/socket_error_map.h"
+#include "support/expect_throw.h"
 #include "support/scripted_smtp_server.h"
+
+using sendrix::test::expectThrowText;
+using ::testing::_;
 
 using namespace sendrix::mail;
 using sendrix::test::ScriptedSmtpServer;
@@ -80,13 +84,11 @@ TEST_F(Connection, UnexpectedCodeRaisesWithTheTrimmedLastLine)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.reply);
         open(server);
-        try {
-            client.ReadReply({250});
-            FAIL() << "accepted";
-        } catch (const EIdProtocolReplyError& error) {
-            EXPECT_EQ(error.ReplyCode(), row.code);
-            EXPECT_STREQ(error.what(), row.message);
-        }
+        expectThrowText<EIdProtocolReplyError>(
+            [&] { client.ReadReply({250}); }, row.message,
+            [&](const EIdProtocolReplyError& error) {
+                EXPECT_EQ(error.ReplyCode(), row.code);
+            });
         client.Close();
     }
 }
@@ -97,12 +99,8 @@ TEST_F(Connection, ServerClosingWithoutReplyIsClosedGracefully)
     for (int i = 0; i < 2; ++i) {
         SCOPED_TRACE(i);
         open(server);
-        try {
-            client.ReadReply({});
-            FAIL() << "no error";
-        } catch (const EIdConnClosedGracefully& error) {
-            EXPECT_STREQ(error.what(), "Die Verbindung wurde erfolgreich geschlossen.");
-        }
+        expectThrowText<EIdConnClosedGracefully>(
+            [&] { client.ReadReply({}); }, "Die Verbindung wurde erfolgreich geschlossen.");
         EXPECT_FALSE(client.IsOpen());
         // Writing after the closing was noticed fails before anything is sent.
         EXPECT_THROW(client.WriteLine("Quit"), EIdConnClosedGracefully);
@@ -135,12 +133,7 @@ TEST_F(Connection, OpenOnAnOpenConnectionRaisesAndLeavesItAlone)
 {
     ScriptedSmtpServer server({SmtpScript().line("220 hi").answer("250 still here")});
     open(server);
-    try {
-        client.Open();
-        FAIL() << "opened twice";
-    } catch (const EIdAlreadyConnected& error) {
-        EXPECT_STREQ(error.what(), "Verbindung besteht bereits.");
-    }
+    expectThrowText<EIdAlreadyConnected>([&] { client.Open(); }, "Verbindung besteht bereits.");
     EXPECT_TRUE(client.IsOpen());
     EXPECT_EQ(client.ReadReply({220}), 220);
     EXPECT_EQ(client.SendCommand("noop", 250), 250);
@@ -150,13 +143,11 @@ TEST_F(Connection, RefusedPortIsSocketError10061AndLeavesTheConnectionClosed)
 {
     client.SetHost("127.0.0.1");
     client.SetPort(unusedPort());
-    try {
-        client.Open();
-        FAIL() << "connected";
-    } catch (const EIdSocketError& error) {
-        EXPECT_EQ(error.ErrorNumber(), 10061);
-        EXPECT_STREQ(error.what(), "Socket-Fehler # 10061\r\nVerbindung abgelehnt.");
-    }
+    expectThrowText<EIdSocketError>(
+        [&] { client.Open(); }, "Socket-Fehler # 10061\r\nVerbindung abgelehnt.",
+        [&](const EIdSocketError& error) {
+            EXPECT_EQ(error.ErrorNumber(), 10061);
+        });
     EXPECT_FALSE(client.IsOpen());
     EXPECT_FALSE(client.Binding().SocketOpen());
 }
@@ -165,15 +156,14 @@ TEST_F(Connection, UnresolvableHostRaisesALookupNumberWithoutText)
 {
     client.SetHost("no-such-host.invalid");
     client.SetPort(25);
-    try {
-        client.Open();
-        FAIL() << "resolved";
-    } catch (const EIdSocketError& error) {
-        std::string message = error.what();
-        EXPECT_GE(error.ErrorNumber(), kWsaHostNotFound);
-        EXPECT_LE(error.ErrorNumber(), kWsaNoData);
-        EXPECT_EQ(message, "Socket-Fehler # " + std::to_string(error.ErrorNumber()) + "\r\n");
-    }
+    expectThrowText<EIdSocketError>(
+        [&] { client.Open(); }, _,
+        [&](const EIdSocketError& error) {
+            std::string message = error.what();
+            EXPECT_GE(error.ErrorNumber(), kWsaHostNotFound);
+            EXPECT_LE(error.ErrorNumber(), kWsaNoData);
+            EXPECT_EQ(message, "Socket-Fehler # " + std::to_string(error.ErrorNumber()) + "\r\n");
+        });
     EXPECT_FALSE(client.IsOpen());
 }
 
@@ -241,13 +231,12 @@ TEST(Stack, ErrorTextsAndTheErrnoMapping)
     errno = EAGAIN;
     EXPECT_TRUE(holder.Stack().CheckSocketResult(-1, {10035}));
     errno = ECONNRESET;
-    try {
-        holder.Stack().CheckSocketResult(-1, {10035});
-        FAIL() << "tolerated";
-    } catch (const EIdSocketError& error) {
-        EXPECT_EQ(error.ErrorNumber(), 10054);
-        EXPECT_STREQ(error.what(), "Socket-Fehler # 10054\r\nDie Verbindung wurde von Peer zurückgesetzt.");
-    }
+    expectThrowText<EIdSocketError>(
+        [&] { holder.Stack().CheckSocketResult(-1, {10035}); },
+        "Socket-Fehler # 10054\r\nDie Verbindung wurde von Peer zurückgesetzt.",
+        [&](const EIdSocketError& error) {
+            EXPECT_EQ(error.ErrorNumber(), 10054);
+        });
 }
 
 TEST_F(Connection, TakeInputBeyondThePendingBytesRaisesAndRemovesNothing)
@@ -257,12 +246,8 @@ TEST_F(Connection, TakeInputBeyondThePendingBytesRaisesAndRemovesNothing)
     for (int i = 0; i < 100 && client.PendingInput().size() < 10; ++i)
         client.FillInput(true, 100);
     ASSERT_EQ(client.PendingInput(), "abc\r\ndef\r\n");
-    try {
-        client.TakeInput(11);
-        FAIL() << "took too much";
-    } catch (const EIdNotEnoughDataInBuffer& error) {
-        EXPECT_STREQ(error.what(), "Nicht genügend Daten im Puffer.");
-    }
+    expectThrowText<EIdNotEnoughDataInBuffer>(
+        [&] { client.TakeInput(11); }, "Nicht genügend Daten im Puffer.");
     EXPECT_EQ(client.PendingInput().size(), 10u);
     EXPECT_EQ(client.TakeInput(4), "abc\r");
     EXPECT_EQ(client.TakeInput(6), "\ndef\r\n");
@@ -293,13 +278,12 @@ TEST_F(Connection, SilentServerRunsIntoTheReplyLimitAndIsClosed)
     limits.replyMs = 150;
     client.SetTimeouts(limits);
     open(server);
-    try {
-        client.ReadReply({220});
-        FAIL() << "no time limit";
-    } catch (const EIdSocketError& error) {
-        EXPECT_EQ(error.ErrorNumber(), 10060);
-        EXPECT_STREQ(error.what(), "Socket-Fehler # 10060\r\nZeitüberschreitung bei Verbindung.");
-    }
+    expectThrowText<EIdSocketError>(
+        [&] { client.ReadReply({220}); },
+        "Socket-Fehler # 10060\r\nZeitüberschreitung bei Verbindung.",
+        [&](const EIdSocketError& error) {
+            EXPECT_EQ(error.ErrorNumber(), 10060);
+        });
     EXPECT_FALSE(client.IsOpen());
     EXPECT_TRUE(server.waitForSessions(1));
     EXPECT_TRUE(server.clientClosed(0));
@@ -314,12 +298,11 @@ TEST_F(Connection, ReplyLimitCoversTheWholeReplyNotEachRead)
     limits.replyMs = 200;
     client.SetTimeouts(limits);
     open(server);
-    try {
-        client.ReadReply({220});
-        FAIL() << "the drip stretched the limit";
-    } catch (const EIdSocketError& error) {
-        EXPECT_EQ(error.ErrorNumber(), 10060);
-    }
+    expectThrowText<EIdSocketError>(
+        [&] { client.ReadReply({220}); }, _,
+        [&](const EIdSocketError& error) {
+            EXPECT_EQ(error.ErrorNumber(), 10060);
+        });
 }
 
 TEST_F(Connection, OverlongLineAndEndlessReplyAreRefused)
@@ -334,20 +317,13 @@ TEST_F(Connection, OverlongLineAndEndlessReplyAreRefused)
     open(server);
     EXPECT_EQ(client.ReadReply({250}), 250);
     EXPECT_EQ(client.LastReplyLine().size(), kMaxReplyLineLength);
-    try {
-        client.ReadReply({250});
-        FAIL() << "took the overlong line";
-    } catch (const EIdProtocolReplyError& error) {
-        EXPECT_STREQ(error.what(), "Der Server hat eine Zeile von mehr als 65536 Zeichen gesendet.");
-    }
+    expectThrowText<EIdProtocolReplyError>(
+        [&] { client.ReadReply({250}); },
+        "Der Server hat eine Zeile von mehr als 65536 Zeichen gesendet.");
     client.Close();
     open(server);
-    try {
-        client.ReadReply({250});
-        FAIL() << "took the endless reply";
-    } catch (const EIdProtocolReplyError& error) {
-        EXPECT_STREQ(error.what(), "Die Antwort des Servers hat mehr als 1000 Zeilen.");
-    }
+    expectThrowText<EIdProtocolReplyError>(
+        [&] { client.ReadReply({250}); }, "Die Antwort des Servers hat mehr als 1000 Zeilen.");
 }
 
 TEST_F(Connection, GatheredWritesReachTheServerByteForByte)
@@ -391,14 +367,15 @@ TEST_F(Connection, PeerThatDoesNotReadRunsIntoTheSendLimit)
     client.SetTimeouts(limits);
     open(server);
     std::string block(1 << 20, 'x');
-    try {
-        for (int i = 0; i < 64; ++i)
-            client.WriteText(block);
-        client.FlushOutput();
-        FAIL() << "64 MiB went into a peer that reads nothing";
-    } catch (const EIdSocketError& error) {
-        EXPECT_EQ(error.ErrorNumber(), 10060);
-    }
+    expectThrowText<EIdSocketError>(
+        [&] {
+            for (int i = 0; i < 64; ++i)
+                client.WriteText(block);
+            client.FlushOutput();
+        }, _,
+        [&](const EIdSocketError& error) {
+            EXPECT_EQ(error.ErrorNumber(), 10060);
+        });
     EXPECT_FALSE(client.IsOpen());
 }
 
@@ -407,13 +384,12 @@ TEST_F(Connection, ResetByPeerIsASocketErrorNotACrash)
     ScriptedSmtpServer server({SmtpScript().line("220 hi").awaitLine().reset()});
     open(server);
     EXPECT_EQ(client.ReadReply({220}), 220);
-    try {
-        client.SendCommand("noop", 250);
-        FAIL() << "no error";
-    } catch (const EIdSocketError& error) {
-        EXPECT_EQ(error.ErrorNumber(), 10054);
-        EXPECT_STREQ(error.what(), "Socket-Fehler # 10054\r\nDie Verbindung wurde von Peer zurückgesetzt.");
-    }
+    expectThrowText<EIdSocketError>(
+        [&] { client.SendCommand("noop", 250); },
+        "Socket-Fehler # 10054\r\nDie Verbindung wurde von Peer zurückgesetzt.",
+        [&](const EIdSocketError& error) {
+            EXPECT_EQ(error.ErrorNumber(), 10054);
+        });
     // A reset connection is dead and closed at once, so a later "Quit"
     // cannot replace the reset with a second error.
     EXPECT_FALSE(client.IsOpen());

@@ -15,12 +15,16 @@
 #include "mail/memory_write_target.h"
 #include "platform/clock.h"
 #include "platform/error.h"
-#include "platform/scratch_folder.h"
+#include "support/temp_folder.h"
+#include "support/expect_throw.h"
+
+using sendrix::test::expectThrowText;
+using ::testing::_;
 
 namespace sendrix::mail {
 namespace {
 
-using platform::testing::ScratchFolder;
+using test::TempFolder;
 
 // Monday, 7 December 2026, 13:58:43, Central European winter time.
 platform::LocalTime winterTime(int offsetMinutes = 60)
@@ -85,7 +89,7 @@ protected:
         const char* old = std::getenv("TMPDIR");
         if (old)
             m_oldTmpDir = old;
-        ::setenv("TMPDIR", m_temp.path().c_str(), 1);
+        ::setenv("TMPDIR", m_temp.folder().c_str(), 1);
         m_message.ContentType = "text/plain";
         m_message.From.SetText("Max Muster <max@example.com>");
         m_message.Recipients.SetAddresses("anna@example.org");
@@ -129,8 +133,8 @@ protected:
         return std::string::npos;
     }
 
-    ScratchFolder m_temp;
-    ScratchFolder m_files;
+    TempFolder m_temp;
+    TempFolder m_files;
     std::optional<std::string> m_oldTmpDir;
     platform::FixedClock m_clock{winterTime()};
     TIdMessage m_message;
@@ -433,12 +437,8 @@ TEST_F(MessageWriter, ExactlyOneTextPartFailsAfterTheHeaderLines)
 {
     m_message.MessageParts.AddText().Body = {"a"};
     MemoryWriteTarget target;
-    try {
-        write(target);
-        FAIL() << "no error";
-    } catch (const EIdTextInvalidCount& e) {
-        EXPECT_STREQ(e.what(), "Ungültige Anzahl für Text. TIdText muß größer als 1 sein");
-    }
+    expectThrowText<EIdTextInvalidCount>(
+        [&] { write(target); }, "Ungültige Anzahl für Text. TIdText muß größer als 1 sein");
     const std::string& bytes = target.Bytes();
     EXPECT_EQ(bytes.substr(bytes.size() - 29), "X-Library: Sendrix 1.2.0.20\r\n");
     EXPECT_EQ(bytes.find("\r\n\r\n"), std::string::npos);
@@ -446,12 +446,9 @@ TEST_F(MessageWriter, ExactlyOneTextPartFailsAfterTheHeaderLines)
 
 TEST_F(MessageWriter, PlainPartCannotBeCreated)
 {
-    try {
-        TIdMessagePart part;
-        FAIL() << "created";
-    } catch (const EIdCanNotCreateMessagePart& e) {
-        EXPECT_STREQ(e.what(), "TIdMessagePart kann nicht erzeugt werden. Verwenden Sie abgeleitete Klassen. ");
-    }
+    expectThrowText<EIdCanNotCreateMessagePart>(
+        [&] { TIdMessagePart part; },
+        "TIdMessagePart kann nicht erzeugt werden. Verwenden Sie abgeleitete Klassen. ");
 }
 
 TEST_F(MessageWriter, DateCarriesTheZoneOfTheMomentOfWriting)
@@ -479,12 +476,8 @@ TEST_F(MessageWriter, UnusableTimeZoneFailsBeforeAnythingIsWritten)
 {
     m_clock.set(winterTime(24 * 60));
     MemoryWriteTarget target;
-    try {
-        write(target);
-        FAIL() << "no error";
-    } catch (const EIdFailedToRetreiveTimeZoneInfo& e) {
-        EXPECT_STREQ(e.what(), "Einlesen der Zeitzonen-Informationen ist fehlgeschlagen.");
-    }
+    expectThrowText<EIdFailedToRetreiveTimeZoneInfo>(
+        [&] { write(target); }, "Einlesen der Zeitzonen-Informationen ist fehlgeschlagen.");
     EXPECT_TRUE(target.Bytes().empty());
 }
 
@@ -566,17 +559,13 @@ TEST(AttachmentHeaderName, CutsAtTheLastFolderSeparatorOfEitherKind)
 
 TEST_F(MessageWriter, MissingAttachmentFailsAfterItsBoundaryAndLeavesNoTemporaryFile)
 {
-    const std::string path = m_files.file("fehlt.pdf");
+    const std::string path = m_files.path("fehlt.pdf");
     m_message.MessageParts.AddAttachment(path);
     MemoryWriteTarget target;
-    try {
-        write(target);
-        FAIL() << "no error";
-    } catch (const FileError& e) {
-        // The fixed text stays the first line; the reason follows on a second.
-        EXPECT_EQ(std::string(e.what()),
-                  "Datei " + path + " kann nicht geöffnet werden\nDatei nicht gefunden");
-    }
+    // The fixed text stays the first line; the reason follows on a second.
+    expectThrowText<FileError>(
+        [&] { write(target); },
+        "Datei " + path + " kann nicht geöffnet werden\nDatei nicht gefunden");
     const auto lines = target.Lines();
     EXPECT_EQ(lines.back(), "--=_NextPart_2rfkqmtzsadvnqw3nerasdf");
     EXPECT_EQ(m_temp.entryCount(), 0u);
@@ -585,15 +574,14 @@ TEST_F(MessageWriter, MissingAttachmentFailsAfterItsBoundaryAndLeavesNoTemporary
 TEST_F(MessageWriter, UncreatableTemporaryFileFailsWithItsText)
 {
     m_message.MessageParts.AddAttachment(file("a.txt", "a"));
-    ::setenv("TMPDIR", m_temp.file("gibt-es-nicht").c_str(), 1);
-    try {
-        write();
-        FAIL() << "no error";
-    } catch (const FileError& e) {
-        const std::string text = e.what();
-        EXPECT_EQ(text.rfind("Datei " + m_temp.file("gibt-es-nicht"), 0), 0u) << text;
-        EXPECT_EQ(text.substr(text.size() - 27), " kann nicht erstellt werden") << text;
-    }
+    ::setenv("TMPDIR", m_temp.path("gibt-es-nicht").c_str(), 1);
+    expectThrowText<FileError>(
+        [&] { write(); }, _,
+        [&](const FileError& e) {
+            const std::string text = e.what();
+            EXPECT_EQ(text.rfind("Datei " + m_temp.path("gibt-es-nicht"), 0), 0u) << text;
+            EXPECT_EQ(text.substr(text.size() - 27), " kann nicht erstellt werden") << text;
+        });
 }
 
 TEST_F(MessageWriter, ConnectionFailingHalfWayLeavesNoTemporaryFile)

@@ -3,6 +3,9 @@
 #include "mail/id_exception.h"
 #include "mail/id_reply_reader.h"
 #include "platform/text_trim.h"
+#include "support/expect_throw.h"
+
+using sendrix::test::expectThrowText;
 
 using namespace sendrix::mail;
 
@@ -81,12 +84,8 @@ TEST(ReplyReader, RefusesTheLineBeyondTheLimit)
     IdReplyReader flood(4);
     for (int i = 0; i < 4; ++i)
         flood.AddLine("250-more");
-    try {
-        flood.AddLine("250-more");
-        FAIL() << "no error past the limit";
-    } catch (const EIdProtocolReplyError& error) {
-        EXPECT_STREQ(error.what(), "Die Antwort des Servers hat mehr als 4 Zeilen.");
-    }
+    expectThrowText<EIdProtocolReplyError>(
+        [&] { flood.AddLine("250-more"); }, "Die Antwort des Servers hat mehr als 4 Zeilen.");
 }
 
 TEST(ReplyReader, DefaultLimitIsAThousandLines)

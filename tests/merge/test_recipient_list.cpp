@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "platform/error.h"
-#include "temp_folder.h"
+#include "support/expect_throw.h"
+#include "support/temp_folder.h"
+
+using sendrix::test::expectThrowText;
+using ::testing::HasSubstr;
 
 using namespace sendrix;
 using namespace sendrix::merge;
@@ -117,10 +121,5 @@ TEST(RecipientListFile, ReadsWindows1252AndUtf8WithOrWithoutByteOrderMarkTheSame
 TEST(RecipientListFile, MissingFileThrowsAnErrorNamingIt) {
     test::TempFolder dir;
     const std::string path = dir.path("gibt-es-nicht.csv");
-    try {
-        readRecipientList(path);
-        FAIL() << "no error";
-    } catch (const FileError& error) {
-        EXPECT_NE(std::string(error.what()).find(path), std::string::npos) << error.what();
-    }
+    expectThrowText<FileError>([&] { readRecipientList(path); }, HasSubstr(path));
 }

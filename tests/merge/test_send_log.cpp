@@ -6,7 +6,10 @@
 
 #include "merge/send_log.h"
 #include "platform/error.h"
-#include "temp_folder.h"
+#include "support/expect_throw.h"
+#include "support/temp_folder.h"
+
+using sendrix::test::expectThrowText;
 
 namespace sendrix::merge {
 namespace {
@@ -34,13 +37,9 @@ TEST(SendLog, AFailureNamesTheLogAndTheReason) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.path);
-        try {
-            appendSendLogLine(row.path, "eins");
-            FAIL() << "no error";
-        } catch (const FileError& e) {
-            EXPECT_EQ(std::string(e.what()), "In das Sendeprotokoll " + row.path +
-                                                 " kann nicht geschrieben werden: " + row.reason);
-        }
+        expectThrowText<FileError>(
+            [&] { appendSendLogLine(row.path, "eins"); },
+            "In das Sendeprotokoll " + row.path + " kann nicht geschrieben werden: " + row.reason);
     }
 }
 

@@ -6,12 +6,12 @@
 #include <string>
 
 #include "platform/file.h"
-#include "scratch_folder.h"
+#include "support/temp_folder.h"
 
 namespace sendrix::platform {
 namespace {
 
-using testing::ScratchFolder;
+using test::TempFolder;
 
 TEST(File, TheReasonStandsWhereTheTextWantsIt) {
     struct Row {
@@ -33,17 +33,17 @@ TEST(File, TheReasonStandsWhereTheTextWantsIt) {
 }
 
 TEST(File, AFailedOpenKeepsItsReason) {
-    ScratchFolder folder;
-    const File missing = File::open(folder.file("fehlt/a.txt"), O_RDONLY);
+    TempFolder folder;
+    const File missing = File::open(folder.path("fehlt/a.txt"), O_RDONLY);
     EXPECT_FALSE(missing.isOpen());
     EXPECT_EQ(missing.openError(), ENOENT);
-    const File folderAsFile = File::open(folder.path(), O_WRONLY);
+    const File folderAsFile = File::open(folder.folder(), O_WRONLY);
     EXPECT_EQ(folderAsFile.openError(), EISDIR);
 }
 
 TEST(File, WritesAndReadsWholeAndMovesItsDescriptor) {
-    ScratchFolder folder;
-    const std::string path = folder.file("a.bin");
+    TempFolder folder;
+    const std::string path = folder.path("a.bin");
     std::string bytes(200000, '\0');
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = char(i * 7);
     File out = File::open(path, O_WRONLY | O_CREAT | O_EXCL, 0600);

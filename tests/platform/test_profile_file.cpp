@@ -9,20 +9,23 @@
 
 #include "platform/error.h"
 #include "platform/profile_file.h"
-#include "scratch_folder.h"
+#include "support/temp_folder.h"
+#include "support/expect_throw.h"
+
+using sendrix::test::expectThrowText;
 
 namespace sendrix::platform {
 namespace {
 
-using testing::ScratchFolder;
+using test::TempFolder;
 
 class ProfileFileTest : public ::testing::Test {
 protected:
-    ScratchFolder dir;
+    TempFolder dir;
 };
 
 TEST_F(ProfileFileTest, SectionsAndKeysMatchWithoutRegardToCase) {
-    const std::string ini = dir.file("Mail.ini");
+    const std::string ini = dir.path("Mail.ini");
     // Written in one case, read in another, as the settings code does.
     writeProfileString(ini, "Optionen", "Sentobjects", "/srv/sent");
     writeProfileString(ini, "Email-profil", "1e", "a@example.org");
@@ -88,7 +91,7 @@ TEST_F(ProfileFileTest, LineShapesFromOtherEditors) {
 }
 
 TEST_F(ProfileFileTest, ValuesAreCutTo2047Characters) {
-    const std::string ini = dir.file("a.ini");
+    const std::string ini = dir.path("a.ini");
     const std::string longAscii(3000, 'a');
     writeProfileString(ini, "S", "ascii", longAscii);
     EXPECT_EQ(readProfileString(ini, "S", "ascii", ""), std::string(2047, 'a'));
@@ -143,7 +146,7 @@ TEST_F(ProfileFileTest, IntegersAreDecimalOrHexadecimal) {
 }
 
 TEST_F(ProfileFileTest, BooleansAreWrittenAsOneAndZeroAndReadAsIntegers) {
-    const std::string ini = dir.file("a.ini");
+    const std::string ini = dir.path("a.ini");
     writeProfileBool(ini, "B", "on", true);
     writeProfileBool(ini, "B", "off", false);
     EXPECT_EQ(dir.read("a.ini"), "[B]\r\non=1\r\noff=0\r\n");
@@ -151,7 +154,7 @@ TEST_F(ProfileFileTest, BooleansAreWrittenAsOneAndZeroAndReadAsIntegers) {
     EXPECT_FALSE(readProfileBool(ini, "B", "off", true));
 
     dir.write("b.ini", "[B]\r\ntwo=2\r\nhex=0x0\r\nword=ja\r\n");
-    const std::string other = dir.file("b.ini");
+    const std::string other = dir.path("b.ini");
     EXPECT_TRUE(readProfileBool(other, "B", "two", false));
     EXPECT_FALSE(readProfileBool(other, "B", "hex", true));
     EXPECT_TRUE(readProfileBool(other, "B", "word", true));
@@ -210,7 +213,7 @@ TEST_F(ProfileFileTest, WriteKeepsTheFilesLineEndsAndMendsAMissingLastOne) {
 }
 
 TEST_F(ProfileFileTest, WrittenValuesReadBackUnchanged) {
-    const std::string ini = dir.file("a.ini");
+    const std::string ini = dir.path("a.ini");
     // Blanks at either end would be lost to the reader, so they are quoted.
     writeProfileString(ini, "S", "blanks", "  two  ");
     EXPECT_EQ(readProfileString(ini, "S", "blanks", ""), "  two  ");
@@ -227,7 +230,7 @@ TEST_F(ProfileFileTest, WrittenValuesReadBackUnchanged) {
 }
 
 TEST_F(ProfileFileTest, MissingFileReadsEmptyAndIsCreatedWithMode0600) {
-    const std::string ini = dir.file("Mail.ini");
+    const std::string ini = dir.path("Mail.ini");
     EXPECT_EQ(readProfileString(ini, "Smtp", "ServerName", "default"), "default");
     EXPECT_EQ(readProfileInt(ini, "Smtp", "ServerPort", 25), 25);
     EXPECT_EQ(dir.entryCount(), 0u) << "a read creates nothing";
@@ -235,7 +238,7 @@ TEST_F(ProfileFileTest, MissingFileReadsEmptyAndIsCreatedWithMode0600) {
     const mode_t old = ::umask(0);
     writeProfileString(ini, "Smtp", "ServerPassword", "\"x\"");
     ::umask(old);
-    EXPECT_EQ(ScratchFolder::modeOf(ini), 0600u);
+    EXPECT_EQ(TempFolder::modeOf(ini), 0600u);
     EXPECT_EQ(dir.read("Mail.ini"), "[Smtp]\r\nServerPassword=\"x\"\r\n");
     EXPECT_EQ(dir.entryCount(), 1u) << "no temporary file is left";
 }
@@ -244,16 +247,16 @@ TEST_F(ProfileFileTest, RewriteKeepsTheFilesPermissions) {
     const std::string ini = dir.write("shared.ini", "[A]\r\nx=1\r\n");
     ASSERT_EQ(::chmod(ini.c_str(), 0640), 0);
     writeProfileString(ini, "A", "x", "2");
-    EXPECT_EQ(ScratchFolder::modeOf(ini), 0640u);
+    EXPECT_EQ(TempFolder::modeOf(ini), 0640u);
     ASSERT_EQ(::chmod(ini.c_str(), 0604), 0);
     writeProfileString(ini, "A", "y", "3");
-    EXPECT_EQ(ScratchFolder::modeOf(ini), 0604u);
+    EXPECT_EQ(TempFolder::modeOf(ini), 0604u);
     EXPECT_EQ(dir.read("shared.ini"), "[A]\r\nx=2\r\ny=3\r\n");
 }
 
 TEST_F(ProfileFileTest, WriteThroughALinkReplacesTheTargetAndKeepsTheLink) {
     const std::string target = dir.write("real.ini", "[A]\r\nx=1\r\n");
-    const std::string link = dir.file("link.ini");
+    const std::string link = dir.path("link.ini");
     ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
     writeProfileString(link, "A", "x", "2");
     struct stat st {};
@@ -266,13 +269,12 @@ TEST_F(ProfileFileTest, FailedWriteRaisesTheMessageAndLeavesTheFileAlone) {
     // No folder to put the file in: its parent is a regular file.
     const std::string blocker = dir.write("plain", "not a folder");
     const std::string inside = blocker + "/Mail.ini";
-    try {
-        writeProfileString(inside, "Smtp", "ServerName", "x");
-        FAIL() << "no error";
-    } catch (const FileError& e) {
-        EXPECT_EQ(std::string(e.what()), "In " + inside + " kann nicht geschrieben werden");
-        EXPECT_EQ(e.errorNumber(), ENOTDIR);
-    }
+    expectThrowText<FileError>(
+        [&] { writeProfileString(inside, "Smtp", "ServerName", "x"); },
+        "In " + inside + " kann nicht geschrieben werden",
+        [&](const FileError& e) {
+            EXPECT_EQ(e.errorNumber(), ENOTDIR);
+        });
     EXPECT_EQ(readProfileString(inside, "Smtp", "ServerName", "d"), "d");
     EXPECT_EQ(dir.read("plain"), "not a folder");
 }
@@ -303,7 +305,7 @@ TEST_F(ProfileFileTest, WriteThatRunsOutOfSpaceLosesNothing) {
 }
 
 TEST_F(ProfileFileTest, FolderWhereTheFileShouldBe) {
-    const std::string ini = dir.file("Mail.ini");
+    const std::string ini = dir.path("Mail.ini");
     ASSERT_EQ(::mkdir(ini.c_str(), 0755), 0);
     EXPECT_EQ(readProfileString(ini, "Smtp", "ServerName", "d"), "d");
     EXPECT_EQ(readProfileInt(ini, "Smtp", "ServerPort", 25), 25);
@@ -325,7 +327,7 @@ int runAsOrdinaryUser(const std::function<int()>& body) {
 }
 
 TEST_F(ProfileFileTest, ReadOnlyAndUnreadableFilesAreNeverReplaced) {
-    ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);  // the folder itself would allow a rename
+    ASSERT_EQ(::chmod(dir.folder().c_str(), 0777), 0);  // the folder itself would allow a rename
     const std::string readOnly = dir.write("ro.ini", "[A]\r\nx=1\r\n");
     const std::string writeOnly = dir.write("wo.ini", "[A]\r\nx=1\r\n");
     ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
@@ -364,7 +366,7 @@ TEST_F(ProfileFileTest, CharacterSetOfTheFile) {
     }
 
     // Written as Windows-1252 while every character fits...
-    const std::string ini = dir.file("new.ini");
+    const std::string ini = dir.path("new.ini");
     writeProfileString(ini, "Email", "Realname", "Änne Weiß €");
     EXPECT_EQ(dir.read("new.ini"), "[Email]\r\nRealname=\xC4nne Wei\xDF \x80\r\n");
     EXPECT_EQ(readProfileString(ini, "Email", "Realname", ""), "Änne Weiß €");

@@ -14,12 +14,12 @@
 #include "platform/clock.h"
 #include "platform/system_info.h"
 #include "platform/text_file.h"
-#include "scratch_folder.h"
+#include "support/temp_folder.h"
 
 namespace sendrix::platform {
 namespace {
 
-using testing::ScratchFolder;
+using test::TempFolder;
 
 // Sets environment variables for one test and restores them afterwards.
 class EnvironmentGuard {
@@ -63,40 +63,42 @@ TEST(SystemInfo, UserNameIsTheLoginNameAndFitsTheBuffer) {
 }
 
 TEST(SystemInfo, ProgramFolderFromSendrixHomeWithTrailingSlash) {
-    ScratchFolder folder;
+    TempFolder folder;
+    // The folder named without its trailing slash.
+    const std::string bare = folder.folder().substr(0, folder.folder().size() - 1);
     EnvironmentGuard env;
-    env.set("SENDRIX_HOME", folder.path());
-    EXPECT_EQ(programFolder(), folder.path() + "/");
-    EXPECT_EQ(programFileInFolder(), folder.path() + "/" + fileNameOnly(programPath()));
+    env.set("SENDRIX_HOME", bare);
+    EXPECT_EQ(programFolder(), bare + "/");
+    EXPECT_EQ(programFileInFolder(), bare + "/" + fileNameOnly(programPath()));
     // A folder that does not exist yet is created.
-    env.set("SENDRIX_HOME", folder.file("neu/tiefer/"));
-    EXPECT_EQ(programFolder(), folder.file("neu/tiefer/"));
-    EXPECT_TRUE(directoryExists(folder.file("neu/tiefer")));
+    env.set("SENDRIX_HOME", folder.path("neu/tiefer/"));
+    EXPECT_EQ(programFolder(), folder.path("neu/tiefer/"));
+    EXPECT_TRUE(directoryExists(folder.path("neu/tiefer")));
 }
 
 TEST(SystemInfo, UnwritableProgramFolderFallsBackToTheConfigFolder) {
     if (::geteuid() == 0) GTEST_SKIP() << "root may write everywhere";
-    ScratchFolder folder;
+    TempFolder folder;
     EnvironmentGuard env;
-    const std::string locked = folder.file("locked");
+    const std::string locked = folder.path("locked");
     ASSERT_TRUE(createDirectories(locked));
     ::chmod(locked.c_str(), 0500);
     env.set("SENDRIX_HOME", locked);
-    env.set("XDG_CONFIG_HOME", folder.file("config"));
-    EXPECT_EQ(programFolder(), folder.file("config/sendrix/"));
+    env.set("XDG_CONFIG_HOME", folder.path("config"));
+    EXPECT_EQ(programFolder(), folder.path("config/sendrix/"));
     ::chmod(locked.c_str(), 0700);
 }
 
 TEST(SystemInfo, FileInsteadOfFolderFallsBackToTheConfigFolder) {
-    ScratchFolder folder;
+    TempFolder folder;
     EnvironmentGuard env;
     env.set("SENDRIX_HOME", folder.write("plain-file", "x"));
-    env.set("XDG_CONFIG_HOME", folder.file("config"));
-    EXPECT_EQ(programFolder(), folder.file("config/sendrix/"));
+    env.set("XDG_CONFIG_HOME", folder.path("config"));
+    EXPECT_EQ(programFolder(), folder.path("config/sendrix/"));
     // A relative XDG_CONFIG_HOME is ignored, as the base directory rules say.
     env.set("XDG_CONFIG_HOME", "relative");
-    env.set("HOME", folder.file("home"));
-    EXPECT_EQ(programFolder(), folder.file("home/.config/sendrix/"));
+    env.set("HOME", folder.path("home"));
+    EXPECT_EQ(programFolder(), folder.path("home/.config/sendrix/"));
 }
 
 TEST(SystemInfo, LocaleNamesToLanguages) {

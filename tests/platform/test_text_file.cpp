@@ -11,12 +11,15 @@
 #include "platform/error.h"
 #include "platform/temp_file.h"
 #include "platform/text_file.h"
-#include "scratch_folder.h"
+#include "support/temp_folder.h"
+#include "support/expect_throw.h"
+
+using sendrix::test::expectThrowText;
 
 namespace sendrix::platform {
 namespace {
 
-using testing::ScratchFolder;
+using test::TempFolder;
 using Lines = std::vector<std::string>;
 
 TEST(TextFile, LineEndsOfEveryKindSplitAlike) {
@@ -37,7 +40,7 @@ TEST(TextFile, CtrlZEndsTheTextOnlyWhenAsked) {
 }
 
 TEST(TextFile, ReadsEitherCharacterSetAndNulBytesSurvive) {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::string cp1252 = folder.write("a.txt", "M\xFCller;J\xF6rg\r\n");
     const std::string utf8 = folder.write("b.txt", "\xEF\xBB\xBFMüller;Jörg\n");
     EXPECT_EQ(readTextFileLines(cp1252), readTextFileLines(utf8));
@@ -48,23 +51,21 @@ TEST(TextFile, ReadsEitherCharacterSetAndNulBytesSurvive) {
 }
 
 TEST(TextFile, MissingFileRaisesTheOpenErrorNamingIt) {
-    ScratchFolder folder;
-    const std::string path = folder.file("fehlt.txt");
-    try {
-        readFileBytes(path);
-        FAIL() << "no error";
-    } catch (const FileError& e) {
-        EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
-        // The fixed text stays the first line; the reason follows on a second.
-        EXPECT_EQ(std::string(e.what()),
-                  "Datei " + path + " kann nicht geöffnet werden\n" + fileErrorText(ENOENT));
-        EXPECT_EQ(e.errorNumber(), ENOENT);
-    }
+    TempFolder folder;
+    const std::string path = folder.path("fehlt.txt");
+    // The fixed text stays the first line; the reason follows on a second.
+    expectThrowText<FileError>(
+        [&] { readFileBytes(path); },
+        "Datei " + path + " kann nicht geöffnet werden\n" + fileErrorText(ENOENT),
+        [&](const FileError& e) {
+            EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+            EXPECT_EQ(e.errorNumber(), ENOENT);
+        });
 }
 
 TEST(TextFile, WrittenLinesReadBackAndKeepEveryCharacter) {
-    ScratchFolder folder;
-    const std::string path = folder.file("history");
+    TempFolder folder;
+    const std::string path = folder.path("history");
     writeTextFileLines(path, {"a@example.org", "Grüße €"});
     // Windows-1252 where every character fits, with CR LF.
     EXPECT_EQ(folder.read("history"), "a@example.org\r\nGr\xFC\xDF" "e \x80\r\n");
@@ -74,22 +75,22 @@ TEST(TextFile, WrittenLinesReadBackAndKeepEveryCharacter) {
 }
 
 TEST(TextFile, AtomicReplaceKeepsPermissionsAndLeavesNoTemporaryFile) {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::string path = folder.write("f", "old");
     ::chmod(path.c_str(), 0640);
     replaceFileAtomically(path, "new", "fehlgeschlagen");
     EXPECT_EQ(folder.read("f"), "new");
-    EXPECT_EQ(ScratchFolder::modeOf(path), 0640u);
-    replaceFileAtomically(folder.file("neu"), "x", "fehlgeschlagen", 0600);
-    EXPECT_EQ(ScratchFolder::modeOf(folder.file("neu")), 0600u);
+    EXPECT_EQ(TempFolder::modeOf(path), 0640u);
+    replaceFileAtomically(folder.path("neu"), "x", "fehlgeschlagen", 0600);
+    EXPECT_EQ(TempFolder::modeOf(folder.path("neu")), 0600u);
     EXPECT_EQ(folder.entryCount(), 2u);
 }
 
 TEST(TextFile, FailedReplaceRaisesTheGivenTextAndKeepsTheOldFile) {
     if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
-    ScratchFolder folder;
+    TempFolder folder;
     const std::string path = folder.write("f", "old");
-    ::chmod(folder.path().c_str(), 0500);
+    ::chmod(folder.folder().c_str(), 0500);
     EXPECT_THROW(
         {
             try {
@@ -100,26 +101,26 @@ TEST(TextFile, FailedReplaceRaisesTheGivenTextAndKeepsTheOldFile) {
             }
         },
         FileError);
-    ::chmod(folder.path().c_str(), 0700);
+    ::chmod(folder.folder().c_str(), 0700);
     EXPECT_EQ(folder.read("f"), "old");
 }
 
 TEST(TextFile, ReplacingAFolderFailsAndLeavesItAlone) {
-    ScratchFolder folder;
-    ASSERT_TRUE(createDirectories(folder.file("d")));
-    EXPECT_THROW(replaceFileAtomically(folder.file("d"), "x", "geht nicht"), FileError);
-    EXPECT_TRUE(directoryExists(folder.file("d")));
-    EXPECT_FALSE(fileExists(folder.file("d")));
+    TempFolder folder;
+    ASSERT_TRUE(createDirectories(folder.path("d")));
+    EXPECT_THROW(replaceFileAtomically(folder.path("d"), "x", "geht nicht"), FileError);
+    EXPECT_TRUE(directoryExists(folder.path("d")));
+    EXPECT_FALSE(fileExists(folder.path("d")));
     EXPECT_EQ(folder.entryCount(), 1u);
 }
 
 TEST(FileSystem, CreateDirectoriesMakesEveryParentAndAcceptsExisting) {
-    ScratchFolder folder;
-    EXPECT_TRUE(createDirectories(folder.file("a/b/c")));
-    EXPECT_TRUE(directoryExists(folder.file("a/b/c")));
-    EXPECT_TRUE(createDirectories(folder.file("a/b/c/")));
+    TempFolder folder;
+    EXPECT_TRUE(createDirectories(folder.path("a/b/c")));
+    EXPECT_TRUE(directoryExists(folder.path("a/b/c")));
+    EXPECT_TRUE(createDirectories(folder.path("a/b/c/")));
     folder.write("file", "x");
-    EXPECT_FALSE(createDirectories(folder.file("file/sub")));
+    EXPECT_FALSE(createDirectories(folder.path("file/sub")));
 }
 
 TEST(FileSystem, GermanErrorTextsAndFileNames) {
@@ -146,9 +147,9 @@ TEST(TemporaryFile, IsDeletedOnEveryPath) {
 }
 
 TEST(TemporaryFile, UnusableFolderRaisesTheGivenText) {
-    ScratchFolder folder;
+    TempFolder folder;
     const std::string saved = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
-    ::setenv("TMPDIR", folder.file("fehlt").c_str(), 1);
+    ::setenv("TMPDIR", folder.path("fehlt").c_str(), 1);
     EXPECT_THROW(TemporaryFile("Datei x kann nicht erstellt werden"), FileError);
     if (saved.empty()) ::unsetenv("TMPDIR"); else ::setenv("TMPDIR", saved.c_str(), 1);
 }

@@ -1,0 +1,157 @@
+#include "merge/preflight.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "mail/id_email_address.h"
+#include "merge/body_composition.h"
+#include "merge/personal_message.h"
+#include "merge/placeholders.h"
+#include "platform/ascii.h"
+#include "platform/text_file.h"
+#include "platform/text_trim.h"
+
+namespace sendrix::merge {
+
+namespace {
+
+std::string rowText(int row) { return "Zeile " + std::to_string(row) + ": "; }
+
+std::uint64_t fileSize(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+std::string megabytes(std::uint64_t bytes) {
+    const std::uint64_t tenths = (bytes * 10 + 512 * 1024) / (1024 * 1024);
+    return std::to_string(tenths / 10) + "," + std::to_string(tenths % 10) + " MB";
+}
+
+// Every text of the mailing that may hold column placeholders.
+std::vector<std::string> placeholderTexts(const Mailing& mailing) {
+    std::vector<std::string> texts = {mailing.subject};
+    if (mailing.body.useSalutation) texts.push_back(mailing.body.salutationTemplate);
+    texts.insert(texts.end(), mailing.body.body.begin(), mailing.body.body.end());
+    texts.insert(texts.end(), mailing.attachments.begin(), mailing.attachments.end());
+    return texts;
+}
+
+}  // namespace
+
+bool plausibleAddress(const std::string& address) {
+    const std::size_t at = address.rfind('@');
+    if (at == std::string::npos || at == 0 || at + 1 >= address.size()) return false;
+    for (char c : address)
+        if (static_cast<unsigned char>(c) <= ' ' || c == '<' || c == '>' || c == ',' || c == ';')
+            return false;
+    if (address.find('@') != at && address.front() != '"') return false;
+    const std::string domain = address.substr(at + 1);
+    if (domain.front() == '[') return domain.back() == ']';
+    const std::size_t dot = domain.find('.');
+    return dot != std::string::npos && dot != 0 && domain.back() != '.' &&
+           domain.find("..") == std::string::npos;
+}
+
+std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimits& limits) {
+    std::vector<Finding> findings;
+    auto error = [&](std::string text) { findings.push_back({Finding::Level::Error, std::move(text)}); };
+    auto warning = [&](std::string text) {
+        findings.push_back({Finding::Level::Warning, std::move(text)});
+    };
+
+    // Placeholders first and once each: with one unknown name no message can
+    // be made, and saying so per row would bury everything else.
+    std::set<std::string> reported;
+    bool placeholdersKnown = true;
+    std::vector<std::string> texts = placeholderTexts(mailing);
+    for (const std::string& text : texts)
+        for (const std::string& name : placeholderNames(text))
+            if (columnIndex(name, mailing.extraTitles) < 0) {
+                placeholdersKnown = false;
+                if (reported.insert(name).second) error(unknownPlaceholderText(name));
+            }
+
+    const std::vector<std::string> subjectNames = placeholderNames(mailing.subject);
+    std::map<std::string, int> firstRowOf;
+    std::set<std::string> missingFiles;
+    for (std::size_t i = 0; i < mailing.rows.size(); ++i) {
+        const RecipientRow& row = mailing.rows[i];
+        if (row.ok != kSendMark) continue;
+        const int number = static_cast<int>(i) + 1;
+
+        if (platform::trimControl(row.email).empty()) {
+            warning(rowText(number) + "keine E-Mail-Adresse; die Zeile wird übersprungen.");
+            continue;
+        }
+        mail::TIdEMailAddressList addresses;
+        addresses.SetAddresses(row.email);
+        for (const mail::TIdEMailAddressItem& item : addresses) {
+            if (!plausibleAddress(item.Address())) {
+                error(rowText(number) + "\"" + item.Address() + "\" ist keine gültige E-Mail-Adresse.");
+                continue;
+            }
+            const auto [seen, isNew] = firstRowOf.emplace(platform::asciiLowered(item.Address()), number);
+            if (!isNew)
+                warning(rowText(number) + "die Adresse " + item.Address() + " steht schon in Zeile " +
+                        std::to_string(seen->second) + ".");
+        }
+        if (addresses.Count() == 0)
+            error(rowText(number) + "\"" + row.email + "\" ist keine gültige E-Mail-Adresse.");
+
+        std::uint64_t size = 2048;
+        std::vector<std::string> files;
+        try {
+            for (const std::string& common : mailing.attachments)
+                files.push_back(attachmentPath(mailing, row, common));
+            for (std::string& own : rowAttachments(mailing, row)) files.push_back(std::move(own));
+        } catch (const PlaceholderError&) {
+            // Reported once above.
+        }
+        if (placeholdersKnown) {
+            for (const std::string& name : subjectNames)
+                if (platform::trimControl(columnValue(row, columnIndex(name, mailing.extraTitles)))
+                        .empty())
+                    warning(rowText(number) + "\"{{" + name + "}}\" im Betreff ist leer.");
+            for (const std::string& line : composeListBody(mailing.body, row, mailing.extraTitles))
+                size += line.size() + 2;
+        }
+        for (const std::string& file : files) {
+            if (!platform::fileExists(file)) {
+                // A common file that is missing is missing for every row.
+                const bool common = std::find(mailing.attachments.begin(), mailing.attachments.end(),
+                                              file) != mailing.attachments.end();
+                if (!common)
+                    error(rowText(number) + "der Anhang " + file + " ist nicht zu finden.");
+                else if (missingFiles.insert(file).second)
+                    error("Der Anhang " + file + " ist nicht zu finden.");
+                continue;
+            }
+            // Base64: four bytes for every three, and a line end every 76.
+            const std::uint64_t bytes = fileSize(file);
+            size += (bytes + 2) / 3 * 4 * 78 / 76 + 256;
+        }
+        if (limits.serverSize > 0 && size > limits.serverSize)
+            error(rowText(number) + "die Nachricht ist mit etwa " + megabytes(size) +
+                  " größer, als der Server annimmt (" + megabytes(limits.serverSize) + ").");
+        else if (size > limits.usualSize)
+            warning(rowText(number) + "die Nachricht ist mit etwa " + megabytes(size) +
+                    " größer als " + megabytes(limits.usualSize) +
+                    "; viele Server nehmen sie nicht an.");
+    }
+    return findings;
+}
+
+bool hasError(const std::vector<Finding>& findings) {
+    for (const Finding& finding : findings)
+        if (finding.level == Finding::Level::Error) return true;
+    return false;
+}
+
+std::string findingLine(const Finding& finding) {
+    return (finding.level == Finding::Level::Error ? "Fehler: " : "Warnung: ") + finding.text;
+}
+
+}  // namespace sendrix::merge

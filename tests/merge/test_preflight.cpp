@@ -1,0 +1,96 @@
+// The check before a list send: what it finds, at which level, and that it
+// looks at marked rows only.
+#include "merge/preflight.h"
+
+#include <gtest/gtest.h>
+
+#include "temp_folder.h"
+
+using namespace sendrix;
+using namespace sendrix::merge;
+
+namespace {
+
+std::vector<std::string> lines(const std::vector<Finding>& findings) {
+    std::vector<std::string> out;
+    for (const Finding& finding : findings) out.push_back(findingLine(finding));
+    return out;
+}
+
+RecipientRow row(const std::string& email, const std::string& extra = "x") {
+    return {"+", "N", "V", email, "", {extra}};
+}
+
+}  // namespace
+
+TEST(Preflight, ReportsEveryKindOfFindingAtItsLevel) {
+    test::TempFolder dir;
+    dir.write("da.pdf", "%PDF");
+    Mailing mailing;
+    mailing.subject = "Nr. {{Nr}} {{Spitz}}";
+    mailing.body.body = {"{{Spitz}} {{Unbekannt}}"};
+    mailing.extraTitles = {"Nr"};
+    EXPECT_EQ(lines(preflightCheck(mailing)),
+              (std::vector<std::string>{
+                  "Fehler: Der Platzhalter \"{{Spitz}}\" nennt keine Spalte der Empfängerliste.",
+                  "Fehler: Der Platzhalter \"{{Unbekannt}}\" nennt keine Spalte der Empfängerliste."}));
+
+    mailing.subject = "Nr. {{Nr}}";
+    mailing.body.body = {"Text"};
+    mailing.extraTitles = {"Nr", "Anhang"};
+    mailing.listFolder = dir.folder();
+    mailing.attachments = {dir.path("weg.pdf")};
+    mailing.rows = {
+        {"+", "N", "V", "a@example.org", "", {"1", "da.pdf"}},
+        {"+", "N", "V", "", "", {"2", ""}},
+        {"+", "N", "V", "kein at", "", {"3", ""}},
+        {"+", "N", "V", "A@Example.org", "", {"", "fehlt.pdf"}},
+        {"", "N", "V", "kaputt", "", {"5", ""}},  // not marked: not looked at
+        {"+", "N", "V", "b@localhost", "", {"6", ""}},
+    };
+    const std::vector<Finding> findings = preflightCheck(mailing);
+    EXPECT_TRUE(hasError(findings));
+    EXPECT_EQ(lines(findings),
+              (std::vector<std::string>{
+                  "Fehler: Der Anhang " + dir.path("weg.pdf") + " ist nicht zu finden.",
+                  "Warnung: Zeile 2: keine E-Mail-Adresse; die Zeile wird übersprungen.",
+                  "Fehler: Zeile 3: \"kein at\" ist keine gültige E-Mail-Adresse.",
+                  "Warnung: Zeile 4: die Adresse A@Example.org steht schon in Zeile 1.",
+                  "Warnung: Zeile 4: \"{{Nr}}\" im Betreff ist leer.",
+                  "Fehler: Zeile 4: der Anhang " + dir.folder() + "/fehlt.pdf ist nicht zu finden.",
+                  "Fehler: Zeile 6: \"b@localhost\" ist keine gültige E-Mail-Adresse."}));
+}
+
+TEST(Preflight, MessagesLargerThanTheServerTakesAreErrorsAndOverTheUsualSizeWarnings) {
+    test::TempFolder dir;
+    dir.write("gross.bin", std::string(30000, 'x'));
+    Mailing mailing;
+    mailing.attachments = {dir.path("gross.bin")};
+    mailing.rows = {row("a@example.org")};
+    mailing.extraTitles = {"Notiz"};
+    EXPECT_TRUE(preflightCheck(mailing).empty());
+
+    PreflightLimits limits;
+    limits.usualSize = 40000;  // 30000 bytes are some 41000 in base64
+    std::vector<Finding> findings = preflightCheck(mailing, limits);
+    ASSERT_EQ(findings.size(), 1u);
+    EXPECT_EQ(findings[0].level, Finding::Level::Warning);
+
+    limits.serverSize = 40000;
+    findings = preflightCheck(mailing, limits);
+    ASSERT_EQ(findings.size(), 1u);
+    EXPECT_EQ(findings[0].level, Finding::Level::Error);
+    EXPECT_NE(findings[0].text.find("größer, als der Server annimmt"), std::string::npos) << findings[0].text;
+}
+
+TEST(Preflight, PlausibleAddresses) {
+    for (const char* good : {"a@example.org", "a.b+c@sub.example.de", "x@[127.0.0.1]", "\"a@b\"@example.org"}) {
+        SCOPED_TRACE(good);
+        EXPECT_TRUE(plausibleAddress(good));
+    }
+    for (const char* bad : {"", "a", "@example.org", "a@", "a@b", "a b@example.org", "a@example.", "a@.org",
+                            "a@@example.org", "a@exa..mple.org"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_FALSE(plausibleAddress(bad));
+    }
+}
