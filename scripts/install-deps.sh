@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-translations-l10n libgl1-mesa-dev
   libsecret-1-dev gnome-keyring dbus-daemon
   man-db groff-base
+  debhelper dpkg-dev lintian appstream desktop-file-utils
   python3 python3-aiosmtpd
   xvfb xauth
 )

@@ -4,11 +4,17 @@
 # message it receives into a folder. With a display the window opens with the
 # mailing loaded (press Alt+S to send); without one the mailing goes out
 # unattended ("/sofort"). Extra arguments are passed on to the program.
+# SENDRIX_PROGRAM names another program to run (an installed one, as
+# scripts/package.sh does); then nothing is built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/build.sh
 BUILD_DIR=${BUILD_DIR:-build}
-program=$(realpath "$BUILD_DIR/src/sendrix")
+if [ -n "${SENDRIX_PROGRAM:-}" ]; then
+  program=$(realpath "$SENDRIX_PROGRAM")
+else
+  bash scripts/build.sh
+  program=$(realpath "$BUILD_DIR/src/sendrix")
+fi
 
 # A program folder of its own, so the demo never touches real settings.
 demo=$(realpath -m "$BUILD_DIR/demo")

@@ -120,6 +120,17 @@ public:
         return secret;
     }
 
+    void Remove(const SecretKey& key) override {
+        Attributes attributes(key);
+        ErrorSlot slot;
+        // False with no error set means: nothing was stored.
+        if (!secret_service_clear_sync(service(""), schema(), attributes.table, nullptr,
+                                       &slot.error) &&
+            slot.error)
+            throw Error("Das alte Passwort kann nicht aus dem Schlüsselbund entfernt werden: " +
+                        slot.text());
+    }
+
 private:
     // The service; when none answers, throws an error ending with `hint`.
     SecretService* service(const std::string& hint) {

@@ -14,6 +14,7 @@ struct SecretKey {
     std::string server;
     std::string user;
     std::string kind = "password";
+    bool operator==(const SecretKey&) const = default;
 };
 
 // Whether reading may show the service's own unlock prompt: yes in the
@@ -35,6 +36,9 @@ public:
     // and stays locked (with SecretPrompt::Never: is locked at all); the
     // texts name the way out for unattended use.
     virtual std::string Lookup(const SecretKey& key) = 0;
+    // Removes the secret stored under `key`; none stored is no error.
+    // Throws sendrix::Error with the reason when it cannot be removed.
+    virtual void Remove(const SecretKey& key) = 0;
 };
 
 // The desktop's Secret Service through libsecret.

@@ -39,6 +39,9 @@ void TfmSetup::FormCreate() {
     edtAccount.Text = m_settings.ServerUser;
     m_keyringAvailable = Secrets && Secrets->Available();
     m_keyringProblem.clear();
+    m_openedKey.reset();
+    if (m_settings.PasswordStorage == PasswordPlace::Keyring)
+        m_openedKey = SecretKey{m_settings.ServerName, m_settings.ServerUser};
     try {
         edtPassword.Text = SmtpLoginPassword(m_settings, m_keyringAvailable ? Secrets : nullptr);
     } catch (const Error& error) {
@@ -73,10 +76,10 @@ void TfmSetup::BitBtn1Click() {
     writeProfileString(m_mailIni, "Smtp", "ServerUser", edtAccount.Text);
     m_settings.ServerUser = edtAccount.Text;
 
+    // The key as a later start reads it back from the file.
+    const SecretKey key{platform::readProfileString(m_mailIni, "Smtp", "ServerName", ""),
+                        platform::readProfileString(m_mailIni, "Smtp", "ServerUser", "")};
     if (m_keyringAvailable && !chkPasswordInFile.Checked) {
-        // The key as a later start reads it back from the file.
-        const SecretKey key{platform::readProfileString(m_mailIni, "Smtp", "ServerName", ""),
-                            platform::readProfileString(m_mailIni, "Smtp", "ServerUser", "")};
         Secrets->Store(key, edtPassword.Text);
         writeProfileString(m_mailIni, "Smtp", "ServerPassword", kKeyringPasswordMarker);
         m_settings.PasswordStorage = PasswordPlace::Keyring;
@@ -96,6 +99,12 @@ void TfmSetup::BitBtn1Click() {
 
     // Stored with the mail configuration at close, not here.
     m_settings.SentObjects = sentobjects.Text;
+
+    // A password that has moved leaves no copy behind in the keyring.
+    const bool inKeyring = m_settings.PasswordStorage == PasswordPlace::Keyring;
+    if (m_openedKey && m_keyringAvailable && (!inKeyring || !(key == *m_openedKey)))
+        Secrets->Remove(*m_openedKey);
+    m_openedKey = inKeyring ? std::optional<SecretKey>(key) : std::nullopt;
 }
 
 void TfmSetup::chkPasswordInFileClick() {

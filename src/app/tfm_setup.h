@@ -2,11 +2,13 @@
 // The SMTP setup dialog without a toolkit: its controls as plain models and
 // its handlers. Created anew each time it is opened; the view (Qt, tests)
 // shows it modally and calls the handlers.
+#include <optional>
 #include <string>
 
 #include "app/controls.h"
 #include "app/interaction.h"
 #include "app/mail_settings.h"
+#include "app/secret_store.h"
 
 namespace sendrix::app {
 
@@ -30,7 +32,8 @@ public:
     // dialog afterwards in either case. With chkPasswordInFile unchecked the
     // password goes into the keyring first and "ServerPassword" gets only
     // kKeyringPasswordMarker; a keyring that refuses throws before the key
-    // is written.
+    // is written. Last, a keyring entry the dialog opened with is removed
+    // when the password has moved (into the file, or to another account).
     void BitBtn1Click();
     // The choice between file and keyring: lblPasswordStore follows it.
     void chkPasswordInFileClick();
@@ -61,11 +64,12 @@ public:
     TLabel lblPasswordStore;   // where OK stores the password
 
     // The desktop's keyring; set before FormCreate (null: the file only).
-    class SecretStore* Secrets = nullptr;
+    SecretStore* Secrets = nullptr;
 
 private:
     bool m_keyringAvailable = false;
     std::string m_keyringProblem;  // why the keyring's password is not shown
+    std::optional<SecretKey> m_openedKey;  // the keyring entry at FormCreate
 
     TMailSettings& m_settings;
     Interaction& m_interaction;

@@ -15,6 +15,7 @@
 #include "app/tfrm_message_editor.h"
 #include "app/unattended_run.h"
 #include "platform/clock.h"
+#include "platform/error.h"
 #include "platform/profile_file.h"
 #include "support/app/scripted_interaction.h"
 #include "support/app/test_home.h"
@@ -158,8 +159,24 @@ TEST_F(KeyringPasswordTest, TheSetupChoiceMovesThePasswordBackIntoTheFile) {
     app::TMailSettings next;
     app::ReadSmtpAccount(mailIni(), next);
     EXPECT_EQ(app::SmtpLoginPassword(next, nullptr), kPassword);
+    // No copy stays behind in the keyring.
+    EXPECT_THROW(windowKeyring->Lookup({"127.0.0.1", "anna"}), Error);
     // And the next dialog keeps the choice.
     EXPECT_TRUE(openSetup()->chkPasswordInFile.Checked);
+}
+
+TEST_F(KeyringPasswordTest, AnotherAccountTakesThePasswordAlongAndTheOldEntryGoes) {
+    writeAccount();
+    {
+        std::unique_ptr<TfmSetup> dialog = openSetup();
+        dialog->edtPassword.Text = kPassword;
+        dialog->BitBtn1Click();
+    }
+    std::unique_ptr<TfmSetup> dialog = openSetup();
+    dialog->edtAccount.Text = "bert";
+    dialog->BitBtn1Click();
+    EXPECT_EQ(windowKeyring->Lookup({"127.0.0.1", "bert"}), kPassword);
+    EXPECT_THROW(windowKeyring->Lookup({"127.0.0.1", "anna"}), Error);
 }
 
 TEST_F(KeyringPasswordTest, AMarkerWithoutItsKeyringEntryNamesTheAccount) {

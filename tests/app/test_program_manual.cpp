@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "app/command_line.h"
+#include "app/version_info.h"
 #include "platform/text_codec.h"
 
 using namespace sendrix::app;
@@ -77,7 +78,13 @@ TEST(ProgramManual, HelpFitsSeventyNineColumnsAndEndsWithTheManualPage) {
     EXPECT_EQ(help.find("PROGRAMMORDNER"), std::string::npos);
 }
 
+std::string programVersion() {
+    return ProgramVersionResource().query(std::string("StringFileInfo\\") + kVersionBlock +
+                                          "\\FileVersion");
+}
+
 TEST(ProgramManual, InformationSwitchesAnswerAloneAndOthersPassThrough) {
+    const std::string versionLine = "Sendrix " + programVersion();
     struct Row {
         std::vector<std::string> arguments;
         std::string firstLine;  // empty: no answer
@@ -85,8 +92,8 @@ TEST(ProgramManual, InformationSwitchesAnswerAloneAndOthersPassThrough) {
     const Row rows[] = {
         {{"--help"}, "Aufruf: sendrix [EMPFÄNGERLISTE] [SCHALTER ...]"},
         {{"liste.csv", "-h"}, "Aufruf: sendrix [EMPFÄNGERLISTE] [SCHALTER ...]"},
-        {{"--version"}, "Sendrix 1.2.0.20"},
-        {{"-V", "--help"}, "Sendrix 1.2.0.20"},  // the first request wins
+        {{"--version"}, versionLine},
+        {{"-V", "--help"}, versionLine},  // the first request wins
         {{"/sofort", "/s:--help"}, ""},
         {{"--HELP"}, ""},
         {{}, ""},
@@ -109,7 +116,7 @@ TEST(ProgramManual, ManualPageEscapesMinusBackslashAndLeadingDots) {
     const std::set<std::string> kRequests = {".TH", ".SH", ".PP", ".TP", ".B",  ".RI",
                                              ".BR", ".br", ".RS", ".RE", ".nf", ".fi"};
     const std::string page = ManualPage("2026-12-09");
-    EXPECT_EQ(page.find(".TH SENDRIX 1 \"2026-12-09\" \"Sendrix 1.2.0.20\""),
+    EXPECT_EQ(page.find(".TH SENDRIX 1 \"2026-12-09\" \"Sendrix " + programVersion() + "\""),
               page.find('\n') + 1);
     EXPECT_NE(page.find(".TP\n\\fB\\-\\-help, \\-h\\fR\n"), std::string::npos);
     EXPECT_NE(page.find(".TP\n\\fB/e:\\fIADRESSE\\fR, \\fB/from:\\fIADRESSE\\fR\n"),

@@ -6,7 +6,7 @@
 #include "merge/delimited_text.h"
 #include "merge/list_columns.h"
 #include "merge/recipient_list.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 using namespace sendrix;
 using namespace sendrix::merge;

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 using namespace sendrix;
 using namespace sendrix::merge;
