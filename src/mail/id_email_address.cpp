@@ -1,5 +1,8 @@
 #include "mail/id_email_address.h"
 #include "platform/ascii.h"
+
+#include "mail/idn_address.h"
+#include "mail/wire_charset.h"
 #include "platform/text_trim.h"
 
 namespace sendrix::mail {
@@ -81,35 +84,67 @@ void TIdEMailAddressList::SetAddresses(std::string_view text)
     addPiece(text.size());
 }
 
-std::string EncodeDisplayAddress(const TIdEMailAddressItem& item, const HeaderCharset& charset)
+namespace {
+
+std::string quotedName(std::string_view name)
 {
-    if (item.Name().empty())
-        return item.Address();
-    std::string namePart;
-    if (hasControlOr8BitByte(item.Name())) {
-        namePart = EncodeHeaderText(item.Name(), kAddressSpecials, charset);
-    } else {
-        // RFC 5322 quoted-string: backslash and double quote need a quoted-pair.
-        namePart = "\"";
-        for (char c : item.Name()) {
-            if (c == '\\' || c == '"')
-                namePart += '\\';
-            namePart += c;
-        }
-        namePart += '"';
+    // RFC 5322 quoted-string: backslash and double quote need a quoted-pair.
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '\\' || c == '"')
+            out += '\\';
+        out += c;
     }
-    return namePart + " <" + item.Address() + ">";
+    out += '"';
+    return out;
 }
 
-std::string EncodeAddressListText(const TIdEMailAddressList& list, const HeaderCharset& charset)
+template <typename EncodeName>
+std::string displayAddress(const TIdEMailAddressItem& item, std::string_view address, EncodeName encodeName)
+{
+    if (item.Name().empty())
+        return std::string(address);
+    const std::string namePart =
+        hasControlOr8BitByte(item.Name()) ? encodeName(item.Name()) : quotedName(item.Name());
+    return namePart + " <" + std::string(address) + ">";
+}
+
+template <typename Render>
+std::string joinedList(const TIdEMailAddressList& list, Render render)
 {
     std::string text;
     for (int i = 0; i < list.Count(); ++i) {
         if (i > 0)
             text += ", ";
-        text += EncodeDisplayAddress(list.Items(i), charset);
+        text += render(list.Items(i));
     }
     return text;
+}
+
+}  // namespace
+
+std::string EncodeDisplayAddress(const TIdEMailAddressItem& item, const HeaderCharset& charset)
+{
+    return displayAddress(item, item.Address(), [&](std::string_view name) {
+        return EncodeHeaderText(name, kAddressSpecials, charset);
+    });
+}
+
+std::string EncodeAddressListText(const TIdEMailAddressList& list, const HeaderCharset& charset)
+{
+    return joinedList(list, [&](const TIdEMailAddressItem& item) { return EncodeDisplayAddress(item, charset); });
+}
+
+std::string EncodeDisplayAddress(const TIdEMailAddressItem& item, const platform::LocaleLanguage& language)
+{
+    return displayAddress(item, WithAsciiDomain(item.Address()), [&](std::string_view name) {
+        return EncodeHeaderWords(name, kAddressSpecials, language);
+    });
+}
+
+std::string EncodeAddressListText(const TIdEMailAddressList& list, const platform::LocaleLanguage& language)
+{
+    return joinedList(list, [&](const TIdEMailAddressItem& item) { return EncodeDisplayAddress(item, language); });
 }
 
 }  // namespace sendrix::mail

@@ -61,4 +61,10 @@ std::string EncodeDisplayAddress(const TIdEMailAddressItem& item, const HeaderCh
 // The items' renderings joined by ", "; "" for an empty list.
 std::string EncodeAddressListText(const TIdEMailAddressList& list, const HeaderCharset& charset);
 
+// The same for program text (UTF-8): a name outside printable ASCII as
+// encoded words in its own charset (wire_charset.h), an internationalised
+// domain as its A-label (idn_address.h).
+std::string EncodeDisplayAddress(const TIdEMailAddressItem& item, const platform::LocaleLanguage& language);
+std::string EncodeAddressListText(const TIdEMailAddressList& list, const platform::LocaleLanguage& language);
+
 }  // namespace sendrix::mail

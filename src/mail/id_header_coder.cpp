@@ -2,6 +2,9 @@
 
 #include <cstdint>
 
+#include "platform/ascii.h"
+#include "platform/text_codec.h"
+
 namespace sendrix::mail {
 
 HeaderCharset ChooseHeaderCharset(const platform::LocaleLanguage& language)
@@ -34,6 +37,22 @@ constexpr std::string_view kBase64 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnop
 // RFC 2047 2: an encoded word is at most 75 characters long.
 constexpr size_t kMaxEncodedWord = 75;
 
+void appendBase64(std::string& out, std::string_view bytes)
+{
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        const size_t count = bytes.size() - i < 3 ? bytes.size() - i : 3;
+        uint32_t v = uint32_t(static_cast<unsigned char>(bytes[i])) << 16;
+        if (count > 1)
+            v |= uint32_t(static_cast<unsigned char>(bytes[i + 1])) << 8;
+        if (count > 2)
+            v |= static_cast<unsigned char>(bytes[i + 2]);
+        out += kBase64[(v >> 18) & 63];
+        out += kBase64[(v >> 12) & 63];
+        out += count > 1 ? kBase64[(v >> 6) & 63] : '=';
+        out += count > 2 ? kBase64[v & 63] : '=';
+    }
+}
+
 bool isWhiteSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -52,11 +71,23 @@ bool wordNeedsEncoding(std::string_view word, std::string_view specials)
     return false;
 }
 
+// RFC 2047 5: an encoded word holds whole characters. In UTF-8 a character
+// is its whole sequence; in the other charsets each byte is cut alone.
+size_t unitLength(std::string_view run, size_t pos, bool utf8)
+{
+    if (!utf8)
+        return 1;
+    char32_t cp = 0;
+    const size_t length = platform::utf8SequenceAt(run, pos, cp);
+    return length == 0 ? 1 : length;
+}
+
 void appendEncodedRun(std::string& out, std::string_view run, std::string_view specials, char encoding,
                       std::string_view charsetName)
 {
     const std::string opening = "=?" + std::string(charsetName) + "?" + encoding + "?";
     const size_t startColumn = opening.size() + 2;  // room for "?="
+    const bool utf8 = platform::equalsNoCase(charsetName, "UTF-8");
     size_t column = startColumn;
     auto newWord = [&] {
         out += "?=\r\n\t";
@@ -65,40 +96,47 @@ void appendEncodedRun(std::string& out, std::string_view run, std::string_view s
     };
     out += opening;
     if (encoding == 'Q') {
-        for (char c : run) {
-            const auto b = static_cast<unsigned char>(c);
-            char token[3];
-            size_t length = 1;
-            if (b == ' ') {
-                token[0] = '_';
-            } else if (needsEncoding(b, specials) || b == '=' || b == '?' || b == '_') {
-                token[0] = '=';
-                token[1] = kHex[b >> 4];
-                token[2] = kHex[b & 15];
-                length = 3;
-            } else {
-                token[0] = c;
+        std::string tokens;
+        for (size_t i = 0; i < run.size();) {
+            const size_t length = unitLength(run, i, utf8);
+            tokens.clear();
+            for (size_t k = i; k < i + length; ++k) {
+                const auto b = static_cast<unsigned char>(run[k]);
+                if (b == ' ') {
+                    tokens += '_';
+                } else if (needsEncoding(b, specials) || b == '=' || b == '?' || b == '_') {
+                    tokens += '=';
+                    tokens += kHex[b >> 4];
+                    tokens += kHex[b & 15];
+                } else {
+                    tokens += static_cast<char>(b);
+                }
             }
-            if (column + length > kMaxEncodedWord)
+            if (column + tokens.size() > kMaxEncodedWord)
                 newWord();
-            out.append(token, length);
-            column += length;
+            out += tokens;
+            column += tokens.size();
+            i += length;
         }
     } else {
-        for (size_t i = 0; i < run.size(); i += 3) {
-            if (column + 4 > kMaxEncodedWord)
+        // Groups of three bytes; in UTF-8 a word ends only where a character
+        // ends, so its last group may be short and padded.
+        const size_t room = startColumn + 4 > kMaxEncodedWord ? 3 : (kMaxEncodedWord - startColumn) / 4 * 3;
+        size_t i = 0;
+        while (i < run.size()) {
+            size_t end = i;
+            while (end < run.size()) {
+                const size_t length = unitLength(run, end, utf8);
+                if (end + length - i > room)
+                    break;
+                end += length;
+            }
+            if (end == i)
+                end = i + unitLength(run, i, utf8);  // a character longer than the room
+            if (i > 0)
                 newWord();
-            const size_t count = run.size() - i < 3 ? run.size() - i : 3;
-            uint32_t v = uint32_t(static_cast<unsigned char>(run[i])) << 16;
-            if (count > 1)
-                v |= uint32_t(static_cast<unsigned char>(run[i + 1])) << 8;
-            if (count > 2)
-                v |= static_cast<unsigned char>(run[i + 2]);
-            out += kBase64[(v >> 18) & 63];
-            out += kBase64[(v >> 12) & 63];
-            out += count > 1 ? kBase64[(v >> 6) & 63] : '=';
-            out += count > 2 ? kBase64[v & 63] : '=';
-            column += 4;
+            appendBase64(out, run.substr(i, end - i));
+            i = end;
         }
     }
     out += "?=";

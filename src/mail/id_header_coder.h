@@ -1,7 +1,8 @@
 #pragma once
-// Header text encoding: the character set label chosen from the locale,
-// RFC 2047 encoded words, and the Shift_JIS to ISO-2022-JP conversion used
-// in Japanese locales.
+// Header text encoding: the locale's header character set of old, RFC 2047
+// encoded words, and the Shift_JIS to ISO-2022-JP conversion used in
+// Japanese locales. The charset a message's text goes out in is chosen from
+// the text (wire_charset.h); these functions work on bytes already in it.
 #include <string>
 #include <string_view>
 
@@ -15,7 +16,9 @@ struct HeaderCharset {
     bool convertToIso2022Jp = false;
 };
 
-// The choice for the user's locale (asked anew on every call).
+// The locale's own header charset (asked anew on every call). Messages take
+// their labels from their text instead; only the ISO-2022-JP flag still
+// decides whether Japanese text may go out in ISO-2022-JP.
 HeaderCharset ChooseHeaderCharset();
 // The same choice for a given language; German and all other languages
 // without a table row give "ISO-8859-1" with 'Q'.
@@ -26,8 +29,8 @@ inline constexpr std::string_view kAddressSpecials = "\"(),.:;<>@[]\\";
 
 // `text` with every run of words that need encoding (bytes below 32, from
 // 127 on, or in `specials`) written as encoded words of at most 75
-// characters, joined by CR LF and a tab. Text without such bytes comes back
-// unchanged.
+// characters, joined by CR LF and a tab. With the name "UTF-8" a word ends
+// only between characters. Text without such bytes comes back unchanged.
 std::string EncodeHeaderText(std::string_view text, std::string_view specials, char encoding,
                              bool convertToIso2022Jp, std::string_view charsetName);
 std::string EncodeHeaderText(std::string_view text, std::string_view specials,

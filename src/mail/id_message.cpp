@@ -4,6 +4,8 @@
 
 #include "mail/id_exception.h"
 #include "mail/id_header_coder.h"
+#include "mail/id_message_id.h"
+#include "mail/wire_charset.h"
 
 namespace sendrix::mail {
 
@@ -51,6 +53,7 @@ void TIdMessage::Clear()
     ContentTransferEncoding.clear();
     Sender.Clear();
     ReceiptRecipient.Clear();
+    MsgId.clear();
     Date.reset();
     Priority = mpNormal;
     Body.clear();
@@ -158,28 +161,35 @@ int LocalUtcOffset(const platform::Clock& clock)
     return offset;
 }
 
-TIdHeaderList TIdMessage::BuildHeaderLines(std::string_view contentType, const platform::Clock& clock) const
+TIdHeaderList TIdMessage::BuildHeaderLines(const TopLevelDeclaration& declaration,
+                                          const platform::Clock& clock) const
 {
-    const HeaderCharset charset = ChooseHeaderCharset();
+    const platform::LocaleLanguage language = platform::localeLanguage();
     const int offset = LocalUtcOffset(clock);
     const platform::LocalTime date = Date ? *Date : clock.now();
 
     TIdHeaderList headers;
-    headers.SetHeaderValue("From", EncodeDisplayAddress(singleLine(From), charset));
-    headers.SetHeaderValue("Subject", EncodeHeaderText(SingleLine(Subject), "", charset));
-    headers.SetHeaderValue("To", EncodeAddressListText(singleLine(Recipients), charset));
-    headers.SetHeaderValue("Cc", EncodeAddressListText(singleLine(CCList), charset));
+    headers.SetHeaderValue("From", EncodeDisplayAddress(singleLine(From), language));
+    headers.SetHeaderValue("Subject", EncodeHeaderWords(SingleLine(Subject), "", language));
+    headers.SetHeaderValue("To", EncodeAddressListText(singleLine(Recipients), language));
+    headers.SetHeaderValue("Cc", EncodeAddressListText(singleLine(CCList), language));
     headers.SetHeaderValue("Newsgroups", newsGroupsText(NewsGroups));
-    headers.SetHeaderValue("Content-Type", SingleLine(contentType));
-    if (MessageParts.Count() > 0)
+    headers.SetHeaderValue("Content-Type", SingleLine(declaration.contentType));
+    if (declaration.mimeVersion)
         headers.SetHeaderValue("MIME-Version", "1.0");
-    headers.SetHeaderValue("Content-Transfer-Encoding", SingleLine(ContentTransferEncoding));
+    headers.SetHeaderValue("Content-Transfer-Encoding", SingleLine(declaration.transferEncoding.empty()
+                                                                        ? ContentTransferEncoding
+                                                                        : declaration.transferEncoding));
     headers.SetHeaderValue("Sender", singleLine(Sender).Text());
-    headers.SetHeaderValue("Reply-To", EncodeAddressListText(singleLine(ReplyTo), charset));
-    headers.SetHeaderValue("Organization", EncodeHeaderText(SingleLine(Organization), "", charset));
-    headers.SetHeaderValue("Disposition-Notification-To", EncodeDisplayAddress(singleLine(ReceiptRecipient), charset));
+    headers.SetHeaderValue("Reply-To", EncodeAddressListText(singleLine(ReplyTo), language));
+    headers.SetHeaderValue("Organization", EncodeHeaderWords(SingleLine(Organization), "", language));
+    headers.SetHeaderValue("Disposition-Notification-To",
+                           EncodeDisplayAddress(singleLine(ReceiptRecipient), language));
     headers.SetHeaderValue("References", SingleLine(References));
     headers.SetHeaderValue("Date", FormatMessageDate(date, offset));
+    // Receivers refuse mail without one (Gmail: 550-5.7.1).
+    if (ExtraHeaders.GetHeaderValue("Message-ID").empty())
+        headers.SetHeaderValue("Message-ID", MsgId.empty() ? NewMessageId(From.Address()) : SingleLine(MsgId));
     headers.SetHeaderValue("X-Priority", std::to_string(static_cast<int>(Priority) + 1));
     headers.SetHeaderValue("X-Library", kLibraryName);
     // Extra header lines are already folded.

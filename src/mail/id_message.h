@@ -1,6 +1,9 @@
 #pragma once
 // One outgoing Internet message: header fields, body lines and MIME parts.
-// Fields hold wire bytes (Windows-1252); nothing is converted on writing.
+// Text fields hold program text (UTF-8); the writer chooses each text's wire
+// charset (wire_charset.h). A byte that is no valid UTF-8 is taken as the
+// Windows-1252 character it would be, so callers that fill in Windows-1252
+// bytes lose nothing either.
 #include <memory>
 #include <optional>
 #include <string>
@@ -96,6 +99,15 @@ private:
     std::vector<std::unique_ptr<TIdMessagePart>> m_parts;
 };
 
+// What the writer declares for the whole message.
+struct TopLevelDeclaration {
+    std::string contentType;
+    // "MIME-Version: 1.0": a message with parts, or a declared body.
+    bool mimeVersion = false;
+    // Empty: the message's own ContentTransferEncoding field.
+    std::string transferEncoding;
+};
+
 class TIdMessage {
 public:
     TIdMessage() { Clear(); }
@@ -115,10 +127,12 @@ public:
             Date.reset();
     }
 
-    // A new list with the header lines in their fixed order, folded.
-    // `contentType` is the top-level content type the writer chose. Throws
-    // EIdFailedToRetreiveTimeZoneInfo when the clock reports no valid offset.
-    TIdHeaderList BuildHeaderLines(std::string_view contentType, const platform::Clock& clock) const;
+    // A new list with the header lines in their fixed order, folded; text
+    // fields in their own charsets (wire_charset.h), a "Message-ID" after
+    // "Date" (MsgId, or a new one). `declaration` is what the writer chose
+    // for the top level. Throws EIdFailedToRetreiveTimeZoneInfo when the
+    // clock reports no valid offset.
+    TIdHeaderList BuildHeaderLines(const TopLevelDeclaration& declaration, const platform::Clock& clock) const;
 
     TIdEMailAddressItem From;
     TIdEMailAddressList Recipients;       // "To"
@@ -134,6 +148,10 @@ public:
     std::string ContentTransferEncoding;
     TIdEMailAddressItem Sender;
     TIdEMailAddressItem ReceiptRecipient;  // "Disposition-Notification-To"
+    // "<id@domain>" as written; empty: a new one (NewMessageId) for every
+    // writing, so a message object reused for many recipients never
+    // repeats one. An "Message-ID" among ExtraHeaders wins over both.
+    std::string MsgId;
     // Local date and time of the "Date" header; unset means "now".
     std::optional<platform::LocalTime> Date;
     TIdMessagePriority Priority = mpNormal;

@@ -6,8 +6,11 @@
 
 #include "mail/id_coder.h"
 #include "mail/id_coder_3to4.h"
+#include "mail/id_coder_quoted_printable.h"
 #include "mail/id_exception.h"
 #include "mail/id_header_coder.h"
+#include "mail/media_types.h"
+#include "mail/wire_charset.h"
 #include "platform/ascii.h"
 #include "platform/error.h"
 #include "platform/file.h"
@@ -64,33 +67,64 @@ void forEachLine(std::string_view text, Emit emit)
         emit(text.substr(start));
 }
 
-// The wire lines of one body line: split where it holds a CR or LF, each
-// piece dot-doubled. An empty body line stays one empty line.
-void appendBodyLine(std::vector<std::string>& out, std::string_view line, bool toIso2022Jp)
-{
-    // Converted first, dot-doubled after: the conversion drops invalid
-    // bytes, and a "." behind a dropped byte must still get its second one.
-    auto add = [&](std::string_view piece) {
-        out.push_back(withDoubledDot(toIso2022Jp ? ConvertToIso2022Jp(piece) : std::string(piece)));
-    };
-    if (line.empty()) {
-        out.emplace_back();
-        return;
-    }
-    // A trailing line end of a body line still stands for an empty line.
-    const char last = line.back();
-    forEachLine(line, add);
-    if (last == '\r' || last == '\n')
-        out.emplace_back();
-}
-
-std::vector<std::string> bodyWireLines(const std::vector<std::string>& body, bool toIso2022Jp)
+// The lines of a body as they go out: a line holding CR or LF is split
+// there. An empty body line stays one empty line, and a line end at the end
+// of a body line still stands for an empty line after it.
+std::vector<std::string> splitBodyLines(const std::vector<std::string>& body)
 {
     std::vector<std::string> lines;
     lines.reserve(body.size());
-    for (const std::string& line : body)
-        appendBodyLine(lines, line, toIso2022Jp);
+    for (const std::string& line : body) {
+        if (line.empty()) {
+            lines.emplace_back();
+            continue;
+        }
+        forEachLine(line, [&](std::string_view piece) { lines.emplace_back(piece); });
+        if (line.back() == '\r' || line.back() == '\n')
+            lines.emplace_back();
+    }
     return lines;
+}
+
+// The wire lines of `lines` in `encoding`, every one dot-doubled. The dots
+// are doubled on the encoded lines: the ISO-2022-JP conversion can drop
+// bytes in front of a ".", and a soft line break can put one at the start of
+// any wire line; every such line needs its second dot.
+std::vector<std::string> encodedWireLines(const std::vector<std::string>& lines, const TextEncoding& encoding)
+{
+    std::vector<std::string> wire;
+    wire.reserve(lines.size());
+    if (!encoding.quotedPrintable) {
+        for (const std::string& line : lines)
+            wire.push_back(withDoubledDot(ToWireBytes(line, encoding.charset)));
+        return wire;
+    }
+    TIdQuotedPrintableEncoder coder;
+    for (const std::string& line : lines) {
+        coder.Feed(ToWireBytes(line, encoding.charset));
+        coder.Feed("\r\n");
+        forEachLine(coder.Finish(), [&](std::string_view piece) { wire.push_back(withDoubledDot(piece)); });
+    }
+    return wire;
+}
+
+// "type; charset=name" for text in a charset other than ASCII; a charset
+// parameter already in `type` is replaced, since the bytes are what the
+// choice made them. ASCII text keeps the type as it is.
+std::string withCharset(std::string_view type, const WireCharset& charset)
+{
+    std::string value(type);
+    if (charset.kind == WireCharsetKind::Ascii)
+        return value;
+    const size_t at = platform::asciiLowered(value).find("charset=");
+    if (at != std::string::npos) {
+        size_t end = value.find(';', at);
+        end = end == std::string::npos ? value.size() : end + 1;
+        value.erase(at, end - at);
+    }
+    while (!value.empty() && (value.back() == ' ' || value.back() == ';' || value.back() == '\t'))
+        value.pop_back();
+    return value + "; charset=" + charset.name;
 }
 
 void writeAll(platform::File& file, std::string_view bytes, const std::string& name)
@@ -156,24 +190,35 @@ void encodeFileInto(platform::File& source, const std::string& sourceName, TIdCo
     }
 }
 
-std::string topLevelContentType(const TIdMessage& message, const PartCounts& counts)
+// A multipart's type, or the single part's declared text. RFC 2045's
+// grammar allows no ";" after the last parameter.
+TopLevelDeclaration topLevelDeclaration(const TIdMessage& message, const PartCounts& counts,
+                                        const platform::LocaleLanguage& language)
 {
-    std::string value;
+    TopLevelDeclaration declaration;
+    declaration.mimeVersion = message.MessageParts.Count() > 0;
     if (counts.related >= 1)
-        value = "multipart/related; type=\"multipart/alternative\"; boundary=\"" + std::string(kRelatedBoundary) + "\"";
+        declaration.contentType = "multipart/related; type=\"multipart/alternative\"; boundary=\"" +
+                                  std::string(kRelatedBoundary) + "\"";
     else if (counts.attachments >= 1)
-        value = "multipart/mixed; boundary=\"" + std::string(kMixedBoundary) + "\"";
+        declaration.contentType = "multipart/mixed; boundary=\"" + std::string(kMixedBoundary) + "\"";
     else if (counts.texts >= 1)
-        value = "multipart/alternative; boundary=\"" + std::string(kMixedBoundary) + "\"";
-    else
-        value = message.ContentType;
-    // The character set is appended even when empty, so "text/plain;" is
-    // what the program's messages have always carried.
-    if (!value.empty())
-        value += ";" + message.CharSet;
-    else
-        value = message.CharSet;
-    return value;
+        declaration.contentType = "multipart/alternative; boundary=\"" + std::string(kMixedBoundary) + "\"";
+    if (!declaration.contentType.empty())
+        return declaration;
+
+    const TextEncoding encoding = ChooseTextEncoding(splitBodyLines(message.Body), language);
+    if (encoding.declared()) {
+        declaration.contentType = withCharset(message.ContentType.empty() ? "text/plain" : message.ContentType,
+                                              encoding.charset);
+        declaration.mimeVersion = true;
+        declaration.transferEncoding = encoding.transferEncoding();
+        return declaration;
+    }
+    declaration.contentType = message.ContentType;
+    if (!message.CharSet.empty())
+        declaration.contentType += (declaration.contentType.empty() ? "charset=" : "; charset=") + message.CharSet;
+    return declaration;
 }
 
 PartCounts countParts(const TIdMessage& message)
@@ -190,6 +235,49 @@ PartCounts countParts(const TIdMessage& message)
         }
     }
     return counts;
+}
+
+const WireCharset kUtf8{WireCharsetKind::Utf8, "UTF-8", 'B'};
+
+// A file name for name="..." and filename="...": ASCII as it is; otherwise
+// one encoded word, which readers without RFC 2231 understand there.
+std::string plainParameterValue(const std::string& name)
+{
+    for (char c : name)
+        if (static_cast<unsigned char>(c) >= 0x80 || static_cast<unsigned char>(c) < 0x20)
+            return "=?UTF-8?B?" + EncodeBase64Text(name) + "?=";
+    return name;
+}
+
+// RFC 2231 "filename*" in UTF-8 with percent escapes, in sections of up to
+// 60 characters so no line grows long, each section ending in ";" as the
+// plain "filename" follows. None for an ASCII name.
+std::vector<std::string> rfc2231FileNameLines(const std::string& name)
+{
+    if (plainParameterValue(name) == name)
+        return {};
+    static const char kHex[] = "0123456789ABCDEF";
+    std::vector<std::string> pieces(1);
+    for (char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        std::string token;
+        // RFC 2231 attribute-char: printable ASCII but specials, blank, "*", "'", "%".
+        if (b > 0x20 && b < 0x7F && std::string_view("()<>@,;:\\\"/[]?=*'%").find(c) == std::string_view::npos) {
+            token = c;
+        } else {
+            token = {'%', kHex[b >> 4], kHex[b & 15]};
+        }
+        if (pieces.back().size() + token.size() > 60)
+            pieces.emplace_back();
+        pieces.back() += token;
+    }
+    std::vector<std::string> lines;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        const std::string attribute =
+            pieces.size() == 1 ? "filename*=" : "filename*" + std::to_string(i) + "*=";
+        lines.push_back("        " + attribute + (i == 0 ? "UTF-8''" : "") + pieces[i] + ";");
+    }
+    return lines;
 }
 
 void status(IdWriterObserver* observer, std::string_view text)
@@ -231,10 +319,12 @@ void writeMixed(IdWriteTarget& target, TIdMessage& message, const PartCounts& co
     target.WriteLine("");
     target.WriteLine(boundaryLine);
     if (counts.texts == 0) {
-        target.WriteLine("Content-Type: " + firstPartContentType(message));
-        target.WriteLine("Content-Transfer-Encoding: 7bit");
+        const std::vector<std::string> lines = splitBodyLines(message.Body);
+        const TextEncoding encoding = ChooseTextEncoding(lines, platform::localeLanguage());
+        target.WriteLine("Content-Type: " + withCharset(firstPartContentType(message), encoding.charset));
+        target.WriteLine("Content-Transfer-Encoding: " + encoding.transferEncoding());
         target.WriteLine("");
-        target.WriteLines(bodyWireLines(message.Body, false));
+        target.WriteLines(encodedWireLines(lines, encoding));
     } else {
         target.WriteLine("Content-Type: multipart/alternative; ");
         target.WriteLine("        boundary=\"" + std::string(kAlternativeBoundary) + "\"");
@@ -259,10 +349,8 @@ std::string AttachmentHeaderName(std::string_view path)
 {
     const size_t cut = path.find_last_of("/\\");
     const std::string_view name = cut == std::string_view::npos ? path : path.substr(cut + 1);
-    // Windows-1252 as every other text of the message; a name with
-    // characters outside it stays UTF-8 rather than losing them.
-    std::string bytes = platform::encodeFileText(name);
-    for (char& c : bytes) {
+    std::string text = ToWireBytes(name, kUtf8);
+    for (char& c : text) {
         // A line break would end the header line, a double quote the
         // parameter; a single quote reads the same to a person.
         if (c == '\r' || c == '\n')
@@ -270,7 +358,7 @@ std::string AttachmentHeaderName(std::string_view path)
         else if (c == '"')
             c = '\'';
     }
-    return bytes;
+    return text;
 }
 
 void WriteAttachmentPart(IdWriteTarget& target, TIdAttachment& attachment)
@@ -281,12 +369,13 @@ void WriteAttachmentPart(IdWriteTarget& target, TIdAttachment& attachment)
         attachment.SetContentDisposition("attachment");
     std::unique_ptr<TIdCoder> coder = FindCoder(attachment.ContentType(), attachment.ContentTransfer());
     coder->SetLineMode(true);
+    const std::string& path = attachment.FileName();
+    const std::string name = AttachmentHeaderName(path);
     if (attachment.ContentTransfer() == "base64" && attachment.ContentType().empty())
-        attachment.SetContentType("application/octet-stream");
+        attachment.SetContentType(MediaTypeForFileName(name));
 
     // Others may go on reading and writing the file meanwhile; whatever is
     // read is sent.
-    const std::string& path = attachment.FileName();
     platform::File source = platform::File::open(path, O_RDONLY);
     if (!source.isOpen())
         throw platform::fileFailure("Datei " + path + " kann nicht geöffnet werden", source.openError());
@@ -298,12 +387,12 @@ void WriteAttachmentPart(IdWriteTarget& target, TIdAttachment& attachment)
 
     // Written directly, never folded: the parameters stand on lines of their
     // own already.
-    const std::string name = AttachmentHeaderName(path);
     target.WriteLine("Content-Type: " + attachment.ContentType() + ";");
-    target.WriteLine("        name=\"" + name + "\"");
+    target.WriteLine("        name=\"" + plainParameterValue(name) + "\"");
     target.WriteLine("Content-Transfer-Encoding: " + attachment.ContentTransfer());
     target.WriteLine("Content-Disposition: " + attachment.ContentDisposition() + ";");
-    target.WriteLine("        filename=\"" + name + "\"");
+    target.WriteLines(rfc2231FileNameLines(name));
+    target.WriteLine("        filename=\"" + plainParameterValue(name) + "\"");
     target.WriteLines(attachment.ExtraHeaders.SafeLines());
     target.WriteLine("");
     target.WriteFromStream(temporary.fd());
@@ -316,23 +405,29 @@ void WriteTextPart(IdWriteTarget& target, TIdText& text)
         text.SetContentType("text/plain");
     if (text.ContentTransfer().empty())
         text.SetContentTransfer("quoted-printable");
-    std::unique_ptr<TIdCoder> coder = FindCoder(text.ContentType(), text.ContentTransfer());
-    const bool toIso2022Jp = ChooseHeaderCharset().convertToIso2022Jp;
+    const std::vector<std::string> lines = splitBodyLines(text.Body);
+    TextEncoding encoding = ChooseTextEncoding(lines, platform::localeLanguage());
+    // The part's own transfer encoding stands; only quoted-printable makes
+    // 8-bit text and long lines safe, and it is the default.
+    const std::string transfer = text.ContentTransfer();
+    const std::string lower = platform::asciiLowered(transfer);
+    const bool known = lower == "quoted-printable" || lower == "7bit" || lower == "8bit";
 
-    target.WriteLine("Content-Type: " + text.ContentType());
-    target.WriteLine("Content-Transfer-Encoding: " + text.ContentTransfer());
+    target.WriteLine("Content-Type: " + withCharset(text.ContentType(), encoding.charset));
+    target.WriteLine("Content-Transfer-Encoding: " + transfer);
     target.WriteLines(text.ExtraHeaders.SafeLines());
     target.WriteLine("");
-    for (const std::string& line : text.Body) {
-        coder->Feed(line);
-        coder->Feed("\r\n");
-        std::string encoded = coder->Finish();
-        if (toIso2022Jp)
-            encoded = ConvertToIso2022Jp(encoded);
-        // Dots are doubled on the encoded lines rather than the body line:
-        // a soft line break or a pass-through coder can put a "." at the
-        // start of any wire line, and every such line needs its second dot.
-        forEachLine(encoded, [&](std::string_view wire) { target.WriteLine(withDoubledDot(wire)); });
+    if (known) {
+        encoding.quotedPrintable = lower == "quoted-printable";
+        target.WriteLines(encodedWireLines(lines, encoding));
+    } else {
+        // Another registered coder (base64, x-uu) encodes the wire bytes.
+        std::unique_ptr<TIdCoder> coder = FindCoder(text.ContentType(), transfer);
+        for (const std::string& line : lines) {
+            coder->Feed(ToWireBytes(line, encoding.charset));
+            coder->Feed("\r\n");
+            forEachLine(coder->Finish(), [&](std::string_view wire) { target.WriteLine(withDoubledDot(wire)); });
+        }
     }
     target.WriteLine("");
 }
@@ -340,7 +435,8 @@ void WriteTextPart(IdWriteTarget& target, TIdText& text)
 PartCounts WriteHeaderBlock(IdWriteTarget& target, TIdMessage& message, const platform::Clock& clock)
 {
     const PartCounts counts = countParts(message);
-    const TIdHeaderList headers = message.BuildHeaderLines(topLevelContentType(message, counts), clock);
+    const TIdHeaderList headers =
+        message.BuildHeaderLines(topLevelDeclaration(message, counts, platform::localeLanguage()), clock);
     target.WriteLines(headers.Lines());
     return counts;
 }
@@ -358,9 +454,9 @@ void WriteBodySection(IdWriteTarget& target, TIdMessage& message, const PartCoun
         writeTextParts(target, message, kMixedBoundary, observer);
     } else {
         status(observer, kTextStatus);
-        // The single-part body is the one place where Japanese locales send
-        // ISO-2022-JP text.
-        target.WriteLines(bodyWireLines(message.Body, ChooseHeaderCharset().convertToIso2022Jp));
+        // The same choice as the header block's declaration made.
+        const std::vector<std::string> lines = splitBodyLines(message.Body);
+        target.WriteLines(encodedWireLines(lines, ChooseTextEncoding(lines, platform::localeLanguage())));
     }
     if (observer)
         observer->WorkEnd();

@@ -47,15 +47,19 @@ void WriteBodySection(IdWriteTarget& target, TIdMessage& message, const PartCoun
                       IdWriterObserver* observer = nullptr);
 
 // One attachment from its header lines to the empty line after its data;
-// fills in the default content type, transfer encoding and disposition.
+// fills in the default content type (from the file name's extension,
+// media_types.h), transfer encoding and disposition. A file name outside
+// ASCII goes out as RFC 2231 "filename*" in UTF-8 and, for older readers,
+// as an encoded word in "name" and "filename".
 void WriteAttachmentPart(IdWriteTarget& target, TIdAttachment& attachment);
 
-// One text part, quoted-printable unless the part says otherwise.
+// One text part, quoted-printable unless the part says otherwise, its
+// charset chosen from its text (wire_charset.h).
 void WriteTextPart(IdWriteTarget& target, TIdText& text);
 
-// The file name without its folder (cut at the last "/" or "\"), in
-// Windows-1252, with CR and LF as blanks and double quotes as single quotes,
-// so it can stand inside name="..." and filename="...".
+// The file name without its folder (cut at the last "/" or "\"), as UTF-8
+// (a byte that is no UTF-8 taken as Windows-1252), with CR and LF as blanks
+// and double quotes as single quotes.
 std::string AttachmentHeaderName(std::string_view path);
 
 }  // namespace sendrix::mail

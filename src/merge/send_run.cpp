@@ -22,8 +22,6 @@ namespace sendrix::merge {
 
 namespace {
 
-std::string wire(const std::string& text) { return platform::utf8ToCp1252(text); }
-
 mail::TIdMessagePriority priorityAt(int index) {
     switch (index) {
         case 0: return mail::mpHighest;
@@ -88,21 +86,21 @@ SendRun::~SendRun() { closeQuietly(); }
 void SendRun::fillMessage(const Mailing& mailing, const std::vector<std::string>& body,
                           const std::string& address, const std::string* subject) {
     mail::TIdMessage& m = m_message;
-    m.Body.clear();
-    m.Body.reserve(body.size());
-    for (const std::string& line : body) m.Body.push_back(wire(line));
+    // Program text as it is: the message writer chooses each text's wire
+    // charset, so no character is lost on the way.
+    m.Body = body;
     if (!mailing.displayName.empty()) {
-        m.From.SetText(wire(mailing.displayName + " <" + mailing.senderAddress + ">"));
+        m.From.SetText(mailing.displayName + " <" + mailing.senderAddress + ">");
     } else {
-        m.From.SetText(wire(mailing.senderAddress));
+        m.From.SetText(mailing.senderAddress);
     }
-    m.Recipients.SetAddresses(wire(address));
-    m.Subject = wire(subject ? *subject : mailing.subject);
+    m.Recipients.SetAddresses(address);
+    m.Subject = subject ? *subject : mailing.subject;
     m.ContentType = mailing.body.html ? "text/html; charset=\"Windows-1252\"" : "text/plain";
     m.Priority = priorityAt(mailing.priorityIndex);
-    m.CCList.SetAddresses(wire(mailing.cc));
-    m.BccList.SetAddresses(wire(mailing.bcc));
-    m.ReplyTo.SetAddresses(wire(mailing.replyTo));
+    m.CCList.SetAddresses(mailing.cc);
+    m.BccList.SetAddresses(mailing.bcc);
+    m.ReplyTo.SetAddresses(mailing.replyTo);
     m.ReceiptRecipient.SetText(mailing.receipt ? m.From.Text() : std::string());
 }
 

@@ -51,17 +51,6 @@ bool hasMultiByteSequence(std::string_view bytes) {
     return false;
 }
 
-// Valid UTF-8 is returned unchanged; invalid bytes become their
-// Windows-1252 characters.
-std::string repairUtf8(std::string_view bytes) {
-    if (isValidUtf8(bytes)) return std::string(bytes);
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 4);
-    size_t pos = 0;
-    while (pos < bytes.size()) appendUtf8(out, nextCharacter(bytes, pos));
-    return out;
-}
-
 }  // namespace
 
 void appendUtf8(std::string& out, char32_t cp) {
@@ -109,6 +98,15 @@ size_t utf8SequenceAt(std::string_view s, size_t pos, char32_t& cp) {
     }
     if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
     return length;
+}
+
+std::string repairUtf8(std::string_view bytes) {
+    if (isValidUtf8(bytes)) return std::string(bytes);
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 4);
+    size_t pos = 0;
+    while (pos < bytes.size()) appendUtf8(out, nextCharacter(bytes, pos));
+    return out;
 }
 
 std::string cp1252ToUtf8(std::string_view bytes) {

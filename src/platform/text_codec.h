@@ -28,6 +28,10 @@ std::string_view leftCharacters(std::string_view text, size_t count);
 // Appends the UTF-8 form of a code point.
 void appendUtf8(std::string& out, char32_t cp);
 
+// Valid UTF-8 unchanged; every byte outside a valid sequence becomes its
+// Windows-1252 character, so such text loses nothing.
+std::string repairUtf8(std::string_view bytes);
+
 // True when the bytes are valid UTF-8 (ASCII alone counts as valid).
 bool isValidUtf8(std::string_view bytes);
 

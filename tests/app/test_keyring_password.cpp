@@ -197,3 +197,24 @@ TEST_F(KeyringPasswordTest, AMarkerWithoutItsKeyringEntryNamesTheAccount) {
         << err.str();
     EXPECT_EQ(server.sessionCount(), 0u);
 }
+
+TEST_F(KeyringPasswordTest, TheWindowAsksTheServiceToUnlockALockedKeyring) {
+    writeAccount();
+    std::unique_ptr<TfmSetup> dialog = openSetup();
+    dialog->edtPassword.Text = kPassword;
+    dialog->BitBtn1Click();
+    lockTheDefaultKeyring();
+    // The service's prompter needs a display, which this test has not: the
+    // unlock it was asked for fails, and the window says so instead of
+    // reporting a keyring that could not be asked.
+    try {
+        windowKeyring->Lookup({"127.0.0.1", "anna"});
+        FAIL() << "no error";
+    } catch (const Error& error) {
+        EXPECT_EQ(std::string(error.what()).rfind("Der Schlüsselbund wurde nicht entsperrt "
+                                                  "(Passwort für anna@127.0.0.1).",
+                                                  0),
+                  0u)
+            << error.what();
+    }
+}

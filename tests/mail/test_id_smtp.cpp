@@ -466,6 +466,7 @@ TEST_F(Smtp, DeliverSendsToThenCcThenBccAndExactlyTheWritersText)
     message.CCList.SetAddresses("carla@example.org");
     message.BccList.SetAddresses("dora@example.org");
     message.Subject = "Gr\xfc\xdf" "e";
+    message.MsgId = "<1@example.org>";  // the same in both writings
     message.Body = {"Hallo,", ".eine Zeile mit Punkt", ".", "Ende"};
     message.Date = kClock.now();
 

@@ -94,6 +94,7 @@ protected:
         m_message.From.SetText("Max Muster <max@example.com>");
         m_message.Recipients.SetAddresses("anna@example.org");
         m_message.Subject = "Hallo";
+        m_message.MsgId = "<golden.1@example.com>";
     }
     void TearDown() override
     {
@@ -142,13 +143,17 @@ protected:
 
 TEST_F(MessageWriter, PlainMessageHasTheShortHeaderSequenceThenTheBody)
 {
+    // 8-bit text is declared: its charset, MIME-Version and quoted-printable.
     m_message.Body = {"Zeile eins", ".", "..", "a.", ".Punkt am Anfang", "", "8-Bit: Gr\xFC\xDF" "e \x80"};
     EXPECT_EQ(write(),
               "From: \"Max Muster\" <max@example.com>\r\n"
               "Subject: Hallo\r\n"
               "To: anna@example.org\r\n"
-              "Content-Type: text/plain;\r\n"
+              "Content-Type: text/plain; charset=windows-1252\r\n"
+              "MIME-Version: 1.0\r\n"
+              "Content-Transfer-Encoding: quoted-printable\r\n"
               "Date: Mon, 7 Dec 2026 13:58:43 +0100\r\n"
+              "Message-ID: <golden.1@example.com>\r\n"
               "X-Priority: 3\r\n"
               "X-Library: Sendrix 1.2.0.20\r\n"
               "\r\n"
@@ -158,7 +163,7 @@ TEST_F(MessageWriter, PlainMessageHasTheShortHeaderSequenceThenTheBody)
               "a.\r\n"
               "..Punkt am Anfang\r\n"
               "\r\n"
-              "8-Bit: Gr\xFC\xDF" "e \x80\r\n");
+              "8-Bit: Gr=FC=DFe =80\r\n");
 }
 
 TEST_F(MessageWriter, AllAddressFieldsAndReceiptStandInTableOrderAndBccNowhere)
@@ -176,10 +181,11 @@ TEST_F(MessageWriter, AllAddressFieldsAndReceiptStandInTableOrderAndBccNowhere)
               "Subject: Hallo\r\n"
               "To: anna@example.org, \"Berg, Bernd\" <bernd@example.org>\r\n"
               "Cc: cc@example.org\r\n"
-              "Content-Type: text/html; charset=\"Windows-1252\";\r\n"
+              "Content-Type: text/html; charset=\"Windows-1252\"\r\n"
               "Reply-To: \"Antwort\" <antwort@example.org>\r\n"
               "Disposition-Notification-To: \"Max Muster\" <max@example.com>\r\n"
               "Date: Mon, 7 Dec 2026 13:58:43 +0100\r\n"
+              "Message-ID: <golden.1@example.com>\r\n"
               "X-Priority: 1\r\n"
               "X-Library: Sendrix 1.2.0.20\r\n"
               "\r\n");
@@ -195,8 +201,9 @@ TEST_F(MessageWriter, EmptySubjectAndSenderWithoutNameAndLowestPriority)
     EXPECT_EQ(write(),
               "From: max@example.com\r\n"
               "To: anna@example.org\r\n"
-              "Content-Type: text/plain;\r\n"
+              "Content-Type: text/plain\r\n"
               "Date: Mon, 7 Dec 2026 13:58:43 +0100\r\n"
+              "Message-ID: <golden.1@example.com>\r\n"
               "X-Priority: 5\r\n"
               "X-Library: Sendrix 1.2.0.20\r\n"
               "\r\n"
@@ -214,24 +221,25 @@ TEST_F(MessageWriter, OneAttachmentGivesTheMixedLayoutByteForByte)
               "From: \"Max Muster\" <max@example.com>\r\n"
               "Subject: Hallo\r\n"
               "To: anna@example.org\r\n"
-              "Content-Type: multipart/mixed; boundary=\"=_NextPart_2rfkqmtzsadvnqw3nerasdf\";\r\n"
+              "Content-Type: multipart/mixed; boundary=\"=_NextPart_2rfkqmtzsadvnqw3nerasdf\"\r\n"
               "MIME-Version: 1.0\r\n"
               "Date: Mon, 7 Dec 2026 13:58:43 +0100\r\n"
+              "Message-ID: <golden.1@example.com>\r\n"
               "X-Priority: 3\r\n"
               "X-Library: Sendrix 1.2.0.20\r\n"
               "\r\n"
               "This is a multi-part message in MIME format\r\n"
               "\r\n"
               "--=_NextPart_2rfkqmtzsadvnqw3nerasdf\r\n"
-              "Content-Type: text/plain\r\n"
-              "Content-Transfer-Encoding: 7bit\r\n"
+              "Content-Type: text/plain; charset=windows-1252\r\n"
+              "Content-Transfer-Encoding: quoted-printable\r\n"
               "\r\n"
               "Hallo,\r\n"
               "..\r\n"
-              "Gru\xDF\r\n"
+              "Gru=DF\r\n"
               "\r\n"
               "--=_NextPart_2rfkqmtzsadvnqw3nerasdf\r\n"
-              "Content-Type: application/octet-stream;\r\n"
+              "Content-Type: application/pdf;\r\n"
               "        name=\"Bericht.pdf\"\r\n"
               "Content-Transfer-Encoding: base64\r\n"
               "Content-Disposition: attachment;\r\n"
@@ -244,7 +252,7 @@ TEST_F(MessageWriter, OneAttachmentGivesTheMixedLayoutByteForByte)
     EXPECT_EQ(m_temp.entryCount(), 0u);
     // The defaults stay stored in the part for the next message of a run.
     const auto& part = static_cast<TIdAttachment&>(m_message.MessageParts.Items(0));
-    EXPECT_EQ(part.ContentType(), "application/octet-stream");
+    EXPECT_EQ(part.ContentType(), "application/pdf");
     EXPECT_EQ(part.ContentTransfer(), "base64");
     EXPECT_EQ(part.ContentDisposition(), "attachment");
 }
@@ -321,7 +329,7 @@ TEST_F(MessageWriter, TwoAttachmentsInOrderEachAfterAnEmptyLineAndItsBoundary)
     ASSERT_LT(first, second);
     const std::vector<std::string> between(lines.begin() + first + 5, lines.begin() + second + 1);
     EXPECT_EQ(between, (std::vector<std::string>{"MQ==", "", "", "--=_NextPart_2rfkqmtzsadvnqw3nerasdf",
-                                                 "Content-Type: application/octet-stream;",
+                                                 "Content-Type: text/plain;",
                                                  "        name=\"zwei.txt\""}));
     const std::vector<std::string> tail(lines.end() - 4, lines.end());
     EXPECT_EQ(tail, (std::vector<std::string>{"", "MjI=", "", "--=_NextPart_2rfkqmtzsadvnqw3nerasdf--"}));
@@ -337,14 +345,14 @@ TEST_F(MessageWriter, ContentIdMakesTheRelatedLayoutWithItsUnbrokenContentTypeLi
     const auto lines = target.Lines();
     const std::string contentType =
         "Content-Type: multipart/related; type=\"multipart/alternative\"; "
-        "boundary=\"=_NextPart_2relrfksadvnqqmtzw3nerasdf\";";
-    ASSERT_EQ(contentType.size(), 112u);
+        "boundary=\"=_NextPart_2relrfksadvnqqmtzw3nerasdf\"";
+    ASSERT_EQ(contentType.size(), 111u);
     EXPECT_EQ(lines.at(3), contentType);
     const size_t header = indexOf(lines, "        filename=\"bild.png\"");
     ASSERT_NE(header, std::string::npos);
     EXPECT_EQ(lines.at(header + 1), "Content-ID: <bild1>");
     EXPECT_EQ(lines.at(header + 2), "");
-    EXPECT_EQ(indexOf(lines, "--=_NextPart_2relrfksadvnqqmtzw3nerasdf"), 11u);
+    EXPECT_EQ(indexOf(lines, "--=_NextPart_2relrfksadvnqqmtzw3nerasdf"), 12u);
     EXPECT_EQ(lines.back(), "--=_NextPart_2relrfksadvnqqmtzw3nerasdf--");
 }
 
@@ -358,8 +366,8 @@ TEST_F(MessageWriter, TwoTextPartsGiveTheAlternativeLayoutWithoutTheMessageBody)
     m_message.Body = {"nie gesendet"};
     const std::string text = write();
     const std::string contentType =
-        "Content-Type: multipart/alternative; boundary=\"=_NextPart_2rfkqmtzsadvnqw3nerasdf\";";
-    ASSERT_EQ(contentType.size(), 83u);
+        "Content-Type: multipart/alternative; boundary=\"=_NextPart_2rfkqmtzsadvnqw3nerasdf\"";
+    ASSERT_EQ(contentType.size(), 82u);
     EXPECT_EQ(text,
               "From: \"Max Muster\" <max@example.com>\r\n"
               "Subject: Hallo\r\n"
@@ -368,13 +376,14 @@ TEST_F(MessageWriter, TwoTextPartsGiveTheAlternativeLayoutWithoutTheMessageBody)
                   "\r\n"
                   "MIME-Version: 1.0\r\n"
                   "Date: Mon, 7 Dec 2026 13:58:43 +0100\r\n"
+                  "Message-ID: <golden.1@example.com>\r\n"
                   "X-Priority: 3\r\n"
                   "X-Library: Sendrix 1.2.0.20\r\n"
                   "\r\n"
                   "This is a multi-part message in MIME format\r\n"
                   "\r\n"
                   "--=_NextPart_2rfkqmtzsadvnqw3nerasdf\r\n"
-                  "Content-Type: text/plain\r\n"
+                  "Content-Type: text/plain; charset=windows-1252\r\n"
                   "Content-Transfer-Encoding: quoted-printable\r\n"
                   "\r\n"
                   "Gr=FC=DFe\r\n"
@@ -521,7 +530,7 @@ TEST_F(MessageWriter, BareLineBreaksInBodyLinesAreSplitAndEachPieceDotDoubled)
         MemoryWriteTarget target;
         write(target);
         EXPECT_TRUE(onlyCrLfLineEnds(target.Bytes()));
-        const std::string expected = joinLines({"eins", "..", "zwei", "drei", "..", "vier", "f\xFCnf", "..",
+        const std::string expected = joinLines({"eins", "..", "zwei", "drei", "..", "vier", "f=FCnf", "..",
                                                 "sechs", "", ""});
         EXPECT_NE(target.Bytes().find(expected), std::string::npos);
         for (const auto& line : target.Lines())
@@ -529,7 +538,7 @@ TEST_F(MessageWriter, BareLineBreaksInBodyLinesAreSplitAndEachPieceDotDoubled)
     }
 }
 
-TEST_F(MessageWriter, AttachmentNameIsWindows1252AndCannotEndItsParameterOrLine)
+TEST_F(MessageWriter, AttachmentNameOutsideAsciiIsEncodedAndCannotEndItsParameterOrLine)
 {
     // A Linux file name may hold a double quote, CR and LF; the file is
     // still opened under its own name.
@@ -538,8 +547,12 @@ TEST_F(MessageWriter, AttachmentNameIsWindows1252AndCannotEndItsParameterOrLine)
     MemoryWriteTarget target;
     write(target);
     const auto lines = target.Lines();
-    EXPECT_NE(indexOf(lines, "        name=\"Gr\xFC\xDF" "e 'neu'  X-Evil: 1.txt\""), std::string::npos);
-    EXPECT_NE(indexOf(lines, "        filename=\"Gr\xFC\xDF" "e 'neu'  X-Evil: 1.txt\""), std::string::npos);
+    // "Grüße 'neu'  X-Evil: 1.txt" in UTF-8: RFC 2231 and one encoded word.
+    const std::string word = "=?UTF-8?B?R3LDvMOfZSAnbmV1JyAgWC1FdmlsOiAxLnR4dA==?=";
+    EXPECT_NE(indexOf(lines, "        name=\"" + word + "\""), std::string::npos);
+    EXPECT_NE(indexOf(lines, "        filename*=UTF-8''Gr%C3%BC%C3%9Fe%20%27neu%27%20%20X-Evil%3A%201.txt;"),
+              std::string::npos);
+    EXPECT_NE(indexOf(lines, "        filename=\"" + word + "\""), std::string::npos);
     EXPECT_NE(indexOf(lines, "aW5oYWx0"), std::string::npos);
     EXPECT_TRUE(onlyCrLfLineEnds(target.Bytes()));
 }
@@ -550,11 +563,10 @@ TEST(AttachmentHeaderName, CutsAtTheLastFolderSeparatorOfEitherKind)
     EXPECT_EQ(AttachmentHeaderName("C:\\Daten\\Bericht.pdf"), "Bericht.pdf");
     EXPECT_EQ(AttachmentHeaderName("/a\\b/c\\d.txt"), "d.txt");
     EXPECT_EQ(AttachmentHeaderName("ohne-ordner.txt"), "ohne-ordner.txt");
-    EXPECT_EQ(AttachmentHeaderName("/x/Preis \xE2\x82\xAC.txt"), "Preis \x80.txt");
-    // A name that Windows-1252 cannot hold keeps its UTF-8 bytes.
+    EXPECT_EQ(AttachmentHeaderName("/x/Preis \xE2\x82\xAC.txt"), "Preis \xE2\x82\xAC.txt");
     EXPECT_EQ(AttachmentHeaderName("/x/\xE6\x97\xA5.txt"), "\xE6\x97\xA5.txt");
-    // Bytes that are no UTF-8 are taken as Windows-1252 already.
-    EXPECT_EQ(AttachmentHeaderName("/x/K\xF6ln.txt"), "K\xF6ln.txt");
+    // Bytes that are no UTF-8 are taken as Windows-1252 characters.
+    EXPECT_EQ(AttachmentHeaderName("/x/K\xF6ln.txt"), "K\xC3\xB6ln.txt");
 }
 
 TEST_F(MessageWriter, MissingAttachmentFailsAfterItsBoundaryAndLeavesNoTemporaryFile)

@@ -5,8 +5,8 @@
 //             [--subject TEXT] [--body-file PATH] [--attach PATH]...
 //             [--user NAME --password WORD] [--html] [--timeout SECONDS]
 //
-// Texts are UTF-8 and go into the message as Windows-1252, as the send run
-// fills it. Address fields take comma-separated lists ("Name <a@b>, c@d").
+// Texts are UTF-8 and go into the message as they are, as the send run
+// fills it; the writer chooses their wire charset. Address fields take comma-separated lists ("Name <a@b>, c@d").
 // --user switches AUTH LOGIN on. Exit status 0 when the message was
 // delivered; otherwise 1, and standard error holds three lines: the error
 // class, its ReplyCode or ErrorNumber (0 for other classes), its message
@@ -22,7 +22,6 @@
 #include "mail/id_exception.h"
 #include "mail/id_message.h"
 #include "mail/id_smtp.h"
-#include "platform/text_codec.h"
 
 using namespace sendrix;
 
@@ -73,7 +72,7 @@ Options parse(int argc, char** argv)
     return options;
 }
 
-// The body file's lines (LF or CR LF), in Windows-1252.
+// The body file's lines (LF or CR LF), as they are.
 std::vector<std::string> readBody(const std::string& path)
 {
     std::vector<std::string> lines;
@@ -91,7 +90,7 @@ std::vector<std::string> readBody(const std::string& path)
         std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        lines.push_back(platform::utf8ToCp1252(line));
+        lines.push_back(line);
         if (end == std::string::npos)
             break;
         start = end + 1;
@@ -111,11 +110,11 @@ int main(int argc, char** argv)
     const Options options = parse(argc, argv);
 
     mail::TIdMessage message;
-    message.From.SetText(platform::utf8ToCp1252(options.from));
-    message.Recipients.SetAddresses(platform::utf8ToCp1252(options.to));
-    message.CCList.SetAddresses(platform::utf8ToCp1252(options.cc));
-    message.BccList.SetAddresses(platform::utf8ToCp1252(options.bcc));
-    message.Subject = platform::utf8ToCp1252(options.subject);
+    message.From.SetText(options.from);
+    message.Recipients.SetAddresses(options.to);
+    message.CCList.SetAddresses(options.cc);
+    message.BccList.SetAddresses(options.bcc);
+    message.Subject = options.subject;
     message.ContentType = options.html ? "text/html; charset=\"Windows-1252\"" : "text/plain";
     message.Body = readBody(options.bodyFile);
     for (const auto& path : options.attachments)

@@ -1,0 +1,77 @@
+#include "mail/id_message_id.h"
+
+#include <chrono>
+#include <cstdint>
+#include <sys/random.h>
+#include <unistd.h>
+
+#include "mail/idn_address.h"
+
+namespace sendrix::mail {
+
+namespace {
+
+constexpr const char* kFallbackDomain = "sendrix.invalid";
+
+std::string base36(uint64_t value)
+{
+    static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    std::string out;
+    do {
+        out.insert(out.begin(), kDigits[value % 36]);
+        value /= 36;
+    } while (value != 0);
+    return out;
+}
+
+uint64_t randomBits()
+{
+    uint64_t value = 0;
+    auto* bytes = reinterpret_cast<unsigned char*>(&value);
+    size_t filled = 0;
+    while (filled < sizeof value) {
+        const ssize_t n = ::getrandom(bytes + filled, sizeof value - filled, 0);
+        if (n > 0)
+            filled += static_cast<size_t>(n);
+        // EINTR: try again. Nothing else can fail for 8 bytes once the
+        // system's pool is ready, which it is long before a user sends mail.
+    }
+    return value;
+}
+
+// A dot-atom of letters, digits and hyphens with at least one dot: what an
+// identifier's right side may hold, and no bare host name.
+bool isUsableDomain(std::string_view domain)
+{
+    if (domain.empty() || domain.front() == '.' || domain.back() == '.' ||
+        domain.find('.') == std::string_view::npos || domain.find("..") != std::string_view::npos)
+        return false;
+    for (char c : domain)
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+              c == '.'))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+std::string MessageIdDomain(std::string_view senderAddress)
+{
+    const size_t at = senderAddress.rfind('@');
+    if (at == std::string_view::npos)
+        return kFallbackDomain;
+    const std::string domain = AsciiDomain(senderAddress.substr(at + 1));
+    return isUsableDomain(domain) ? domain : kFallbackDomain;
+}
+
+std::string NewMessageId(std::string_view senderAddress)
+{
+    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(
+                            std::chrono::system_clock::now().time_since_epoch())
+                            .count();
+    std::string left = base36(static_cast<uint64_t>(micros)) + "." + base36(static_cast<uint64_t>(::getpid())) +
+                       "." + base36(randomBits());
+    return "<" + left + "@" + MessageIdDomain(senderAddress) + ">";
+}
+
+}  // namespace sendrix::mail

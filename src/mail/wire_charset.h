@@ -1,0 +1,67 @@
+#pragma once
+// The one place where the wire charset of a text is chosen. Text inside the
+// program is UTF-8; what goes on the wire is chosen from the text itself, so
+// no locale can delete or mislabel a character:
+//   - ASCII stays ASCII;
+//   - in a Japanese locale, text that ISO-2022-JP can hold goes out so;
+//   - text that fits Windows-1252 goes out in it, labelled "windows-1252";
+//   - everything else goes out as UTF-8.
+// A byte that is no valid UTF-8 is taken as the Windows-1252 character it
+// would be (as the text files are read); in a Japanese locale a text that is
+// no valid UTF-8 is taken as Shift_JIS, the code page such text came from.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/system_info.h"
+
+namespace sendrix::mail {
+
+enum class WireCharsetKind { Ascii, Windows1252, Iso2022Jp, Utf8 };
+
+struct WireCharset {
+    WireCharsetKind kind = WireCharsetKind::Ascii;
+    // The MIME name: "us-ascii", "windows-1252", "ISO-2022-JP", "UTF-8".
+    std::string name = "us-ascii";
+    // The letter of encoded words in this charset, 'Q' or 'B'.
+    char headerEncoding = 'Q';
+
+    // Bytes from 0x80 on reach the wire.
+    bool eightBit() const { return kind == WireCharsetKind::Windows1252 || kind == WireCharsetKind::Utf8; }
+};
+
+// The charset for `text` (one header value, one file name).
+WireCharset ChooseWireCharset(std::string_view text, const platform::LocaleLanguage& language);
+// One charset for all `lines` together (a body).
+WireCharset ChooseWireCharset(const std::vector<std::string>& lines, const platform::LocaleLanguage& language);
+
+// RFC 5322 2.1.1: no line may be longer than 998 octets without its CR LF.
+inline constexpr size_t kMaxLineOctets = 998;
+
+// How a text body goes out. The one place that decides: issue-specific
+// hardening (forbidden bytes, say) extends this choice, not the writer.
+struct TextEncoding {
+    WireCharset charset;
+    // 8-bit text, or a line over kMaxLineOctets: the wire never carries
+    // either, whatever the server offers.
+    bool quotedPrintable = false;
+
+    // ASCII text with short lines goes out undeclared, as it always has.
+    bool declared() const { return charset.kind != WireCharsetKind::Ascii || quotedPrintable; }
+    std::string transferEncoding() const { return quotedPrintable ? "quoted-printable" : "7bit"; }
+};
+
+// The encoding of a body made of `lines` (no line ends inside them).
+TextEncoding ChooseTextEncoding(const std::vector<std::string>& lines, const platform::LocaleLanguage& language);
+
+// The bytes of `text` in `charset`, which was chosen for it (or for the
+// body it is a line of): nothing is replaced or dropped.
+std::string ToWireBytes(std::string_view text, const WireCharset& charset);
+
+// Header text with every run of words that need encoding (bytes outside
+// printable ASCII, or in `specials`) as RFC 2047 encoded words in the text's
+// own charset; ASCII text without specials comes back unchanged.
+std::string EncodeHeaderWords(std::string_view text, std::string_view specials,
+                              const platform::LocaleLanguage& language);
+
+}  // namespace sendrix::mail
