@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
+  libssl-dev openssl ca-certificates
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-translations-l10n libgl1-mesa-dev
   libsecret-1-dev gnome-keyring dbus-daemon

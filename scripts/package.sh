@@ -22,17 +22,26 @@ version=$(sed -n 's/^project(Sendrix VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 changelog_version=$(dpkg-parsechangelog -l debian/changelog -S Version)
 [ "$changelog_version" = "$version" ] ||
   fail "debian/changelog names $changelog_version, CMakeLists.txt $version: add a changelog entry for $version"
-if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
-  echo "package.sh: uncommitted changes are not in the package (it is built from HEAD)" >&2
-fi
 
 # A clean clone at a fixed path, so that a second run hits the compiler
-# cache (ccache, when installed) even though the clone is new.
+# cache (ccache, when installed) even though the clone is new. Without git
+# (or a repository git refuses to read) a copy of the tree without its build
+# folders stands in.
 rm -rf "$work"
 mkdir -p "$work"
 source_dir="$work/sendrix-$version"
-git clone --quiet --no-checkout "$repo" "$source_dir"
-git -C "$source_dir" checkout --quiet --detach "$(git rev-parse HEAD)"
+if head=$(git rev-parse HEAD 2>/dev/null) &&
+   git clone --quiet --no-checkout "$repo" "$source_dir" 2>/dev/null &&
+   git -C "$source_dir" checkout --quiet --detach "$head"; then
+  if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
+    echo "package.sh: uncommitted changes are not in the package (it is built from HEAD)" >&2
+  fi
+else
+  echo "package.sh: no git clone possible; building from a copy of the tree" >&2
+  rm -rf "$source_dir"
+  mkdir -p "$source_dir"
+  tar -c --exclude='./build*' --exclude=./.git --exclude=./out . | tar -x -C "$source_dir"
+fi
 
 echo "== Building sendrix_${version}_amd64.deb"
 export CCACHE_BASEDIR="$source_dir" CCACHE_NOHASHDIR=1
@@ -72,9 +81,14 @@ root="$work/root"
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
 touch "$root/var/lib/dpkg/status"
 # The root holds no other package, so its dependencies are taken on trust
-# there (they were checked above against this system).
-dpkg --root="$root" --log=/dev/null --force-depends --force-not-root -i "$deb" >"$work/dpkg.log" 2>&1 ||
-  { cat "$work/dpkg.log" >&2; fail "dpkg could not install the package into $root"; }
+# there (they were checked above against this system). dpkg gives the files
+# to root, which only root can do; anyone else unpacks them.
+if [ "$(id -u)" -eq 0 ]; then
+  dpkg --root="$root" --log=/dev/null --force-depends -i "$deb" >"$work/dpkg.log" 2>&1 ||
+    { cat "$work/dpkg.log" >&2; fail "dpkg could not install the package into $root"; }
+else
+  dpkg-deb --extract "$deb" "$root"
+fi
 program="$root/usr/bin/sendrix"
 
 if ldd "$root/usr/lib/sendrix/sendrix-window.so" "$program" | grep -q "not found"; then

@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "app/secret_store.h"
+#include "mail/tls_session.h"
 #include "platform/ascii.h"
 #include "platform/error.h"
 #include "platform/profile_file.h"
@@ -94,6 +95,20 @@ void ReadSmtpAccount(const std::string& mailIni, TMailSettings& settings) {
     const int perMinute = readProfileInt(mailIni, "Smtp", "MessagesPerMinute", 0);
     settings.MessagesPerMinute =
         perMinute >= 1 && perMinute <= kMaxMessagesPerMinute ? perMinute : 0;
+
+    const std::string encryption(trimBlanks(readProfileString(mailIni, "Smtp", "Encryption", "")));
+    if (encryption.empty() || encryption == "0") settings.Encryption = kEncryptionNone;
+    else if (encryption == "1") settings.Encryption = kEncryptionStartTls;
+    else if (encryption == "2") settings.Encryption = kEncryptionTls;
+    else
+        throw Error("'" + encryption + "' ist kein gültiger Wert für [Smtp] Encryption\r\n" + mailIni +
+                    " – 0 (keine), 1 (STARTTLS) oder 2 (SSL/TLS) eintragen");
+    const std::string fingerprint = readProfileString(mailIni, "Smtp", "TlsFingerprint", "");
+    settings.TlsFingerprint = mail::normalizeFingerprint(fingerprint);
+    if (settings.TlsFingerprint.empty() && !trimBlanks(fingerprint).empty())
+        throw Error("'" + fingerprint + "' ist kein SHA-256-Fingerabdruck für [Smtp] TlsFingerprint\r\n" +
+                    mailIni + " – 64 Hex-Ziffern eintragen, paarweise durch \":\" getrennt");
+    settings.TokenCommand = readProfileString(mailIni, "Smtp", "TokenCommand", "");
 }
 
 }  // namespace sendrix::app

@@ -21,7 +21,8 @@ struct TMailSettings {
     // False while the password is in the keyring and has not been read: it
     // is read when a login first needs it (SmtpLoginPassword).
     bool PasswordLoaded = true;
-    int SMTPAuthenticationType = 0;  // 0 no login, 1 AUTH LOGIN
+    // 0 no login, 1 AUTH LOGIN, 2 AUTH PLAIN, 3 XOAUTH2, 4 OAUTHBEARER
+    int SMTPAuthenticationType = 0;
     std::string PersonalEmail;       // sender address
     std::string SentObjects;         // sent-objects folder, empty = no archive
     std::string LogFile;             // monthly send log
@@ -33,7 +34,18 @@ struct TMailSettings {
     // between them) and messages started per minute (0 no limit, 1-10000).
     int MessagesPerConnection = 1;
     int MessagesPerMinute = 0;
+    // [Smtp] "Encryption": 0 none, 1 STARTTLS, 2 SSL/TLS from the first byte.
+    int Encryption = 0;
+    // [Smtp] "TlsFingerprint": SHA-256 of a certificate trusted besides the
+    // trust store ("AB:CD:..."), empty for none.
+    std::string TlsFingerprint;
+    // [Smtp] "TokenCommand": prints the OAuth 2 access token (logins 3, 4).
+    std::string TokenCommand;
 };
+
+inline constexpr int kEncryptionNone = 0;
+inline constexpr int kEncryptionStartTls = 1;
+inline constexpr int kEncryptionTls = 2;
 
 // Host used while "Mail.ini" names none. The reserved ".invalid" domain never
 // resolves, so an unconfigured program cannot hand mail to a stranger.
@@ -79,10 +91,13 @@ int ParseServerPort(const std::string& text);
 
 // Reads the SMTP account from section "Smtp" of `mailIni` into `settings`
 // (ServerName, ServerPort, ServerUser, ServerPassword unscrambled,
-// SMTPAuthenticationType, Timeout, MessagesPerConnection, MessagesPerMinute;
-// a limit out of range gives its default). A "ServerPassword" holding
-// kKeyringPasswordMarker leaves the password empty and unloaded. Fields are set one by one; a "ServerPort"
-// that is no number throws (see ParseServerPort) and leaves the later fields.
+// SMTPAuthenticationType, Timeout, Encryption, TlsFingerprint, TokenCommand,
+// MessagesPerConnection, MessagesPerMinute; a limit out of range gives its
+// default). A "ServerPassword" holding kKeyringPasswordMarker leaves the
+// password empty and unloaded. Fields are set one by one; a "ServerPort"
+// that is no number throws (see ParseServerPort) and leaves the later fields. An "Encryption"
+// other than 0, 1, 2 and a "TlsFingerprint" that is not 64 hex digits throw
+// sendrix::Error: guessing could send a password in the clear.
 void ReadSmtpAccount(const std::string& mailIni, TMailSettings& settings);
 
 }  // namespace sendrix::app

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/access_token.h"
 #include "app/tfrm_message_editor.h"
 #include "merge/body_composition.h"
 #include "merge/mailing.h"
@@ -112,12 +113,17 @@ merge::SmtpAccount accountOf(TMailSettings& settings, SecretStore* secrets) {
     account.host = settings.ServerName;
     account.port = settings.ServerPort;
     account.user = settings.ServerUser;
-    account.password = settings.SMTPAuthenticationType != 0 ? SmtpLoginPassword(settings, secrets)
-                                                            : settings.ServerPassword;
+    // OAuth logins (3, 4) use a token instead: the keyring is not asked.
+    const bool passwordLogin = settings.SMTPAuthenticationType == 1 || settings.SMTPAuthenticationType == 2;
+    account.password = passwordLogin ? SmtpLoginPassword(settings, secrets) : settings.ServerPassword;
     account.authenticationType = settings.SMTPAuthenticationType;
     account.timeoutSeconds = settings.Timeout;
     account.messagesPerConnection = settings.MessagesPerConnection;
     account.messagesPerMinute = settings.MessagesPerMinute;
+    account.encryption = settings.Encryption;
+    account.pinnedFingerprint = settings.TlsFingerprint;
+    const std::string command = settings.TokenCommand;
+    account.accessToken = [command] { return fetchAccessToken(command); };
     return account;
 }
 

@@ -7,6 +7,7 @@
 #include "mail/id_coder_3to4.h"
 #include "mail/id_exception.h"
 #include "mail/id_message.h"
+#include "mail/socket_error_map.h"
 #include "platform/ascii.h"
 
 namespace sendrix::mail {
@@ -30,7 +31,46 @@ std::string visible(const std::string& address)
     return out;
 }
 
+// RFC 7628 3.1: "," and "=" in the gs2 authorization name are escaped.
+std::string gs2Name(const std::string& user)
+{
+    std::string out;
+    for (char c : user) {
+        if (c == ',')
+            out += "=2C";
+        else if (c == '=')
+            out += "=3D";
+        else
+            out += c;
+    }
+    return out;
+}
+
+bool holdsControl(const std::string& text)
+{
+    for (char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return true;
+    return false;
+}
+
+bool containsNoCase(const std::string& text, const std::string& upperWord)
+{
+    return platform::asciiUppered(text).find(upperWord) != std::string::npos;
+}
+
 }  // namespace
+
+std::string MechanismName(TAuthenticationType type)
+{
+    switch (type) {
+        case atLogin: return "LOGIN";
+        case atPlain: return "PLAIN";
+        case atXOAuth2: return "XOAUTH2";
+        case atOAuthBearer: return "OAUTHBEARER";
+        default: return "";
+    }
+}
 
 void checkEnvelopeAddress(const std::string& address)
 {
@@ -48,19 +88,87 @@ TIdSMTP::TIdSMTP()
 
 TIdSMTP::~TIdSMTP() = default;
 
+void TIdSMTP::SetPinnedFingerprint(const std::string& fingerprint)
+{
+    if (fingerprint == m_pinnedFingerprint)
+        return;
+    m_pinnedFingerprint = fingerprint;
+    // Sessions were trusted under the old pin; the next handshake is full.
+    if (m_tlsContext)
+        m_tlsContext->ForgetSessions();
+}
+
+std::string TIdSMTP::hint(const std::string& check) const
+{
+    return "Server " + Host() + ":" + std::to_string(Port()) + " " + check;
+}
+
+void TIdSMTP::startTls()
+{
+    if (!m_tlsContext)
+        m_tlsContext = std::make_unique<TlsClientContext>();
+    try {
+        StartTls(*m_tlsContext, Host(), m_pinnedFingerprint);
+    } catch (const EIdSocketError& error) {
+        if (error.ErrorNumber() != kWsaETimedOut)
+            throw;
+        throw EIdSocketError(error.ErrorNumber(),
+                             std::string(error.what()) + "\r\n" +
+                                 hint("antwortet nicht auf den TLS-Aufbau – Verschlüsselung und Port in den "
+                                      "Optionen prüfen"));
+    }
+}
+
+void TIdSMTP::startTlsCommand(const std::string& host, bool extended)
+{
+    // With STARTTLS set, nothing but EHLO and STARTTLS may go out in the
+    // clear: without the extension the attempt ends here.
+    if (!extended || !m_offersStartTls)
+        throw EIdTlsError("Der Server bietet kein STARTTLS an; es wurde nichts gesendet.\r\n" +
+                          hint("– Verschlüsselung \"SSL/TLS\" (Port 465) versuchen oder den Betreiber fragen"));
+    if (SendCommand("STARTTLS", -1) != 220)
+        throw EIdProtocolReplyError(
+            ReplyCode(), LastReplyLine() + "\r\n" +
+                             hint("lehnt STARTTLS ab – später erneut versuchen oder Verschlüsselung in den "
+                                  "Optionen prüfen"));
+    // RFC 3207 5 and the injection attacks of 2011: anything the server
+    // "sent" after its 220 and before the handshake may come from someone
+    // in the path and would be read as the answer to an encrypted command.
+    FillInput(false, 0);
+    if (!PendingInput().empty()) {
+        DropConnection();  // not another word over a connection tampered with
+        throw EIdTlsError(
+            "Der Server hat nach seiner Zusage zu STARTTLS unverschlüsselte Daten gesendet; die "
+            "Verbindung wurde abgebrochen.\r\n" +
+            hint("– jemand im Netz könnte Befehle einschleusen; Netz und Server prüfen"));
+    }
+    startTls();
+    // RFC 3207 4.2: forget what was learnt in the clear, ask again.
+    m_authMechanisms.clear();
+    m_offersStartTls = false;
+    SendCommand("ehlo " + host, 250);
+    collectMechanisms(ReplyLines());
+}
+
 void TIdSMTP::Open()
 {
     TIdTCPClient::Open();
     try {
+        if (m_tlsMode == TlsMode::Implicit)
+            startTls();
         ReadReply({220});
         m_authMechanisms.clear();
+        m_offersStartTls = false;
         const std::string host = Stack().LocalHostName();
-        if (SendCommand("ehlo " + host, -1) == 250)
+        const bool extended = SendCommand("ehlo " + host, -1) == 250;
+        if (extended)
             collectMechanisms(ReplyLines());
-        else
+        else if (m_tlsMode != TlsMode::StartTls)
             // A server may answer EHLO with 500 (no service extensions):
             // introduce ourselves the old way.
             SendCommand("Helo " + host, 250);
+        if (m_tlsMode == TlsMode::StartTls)
+            startTlsCommand(host, extended);
     } catch (...) {
         Close();  // an error of its own leaves Open in place of the first
         throw;
@@ -72,6 +180,8 @@ void TIdSMTP::collectMechanisms(const std::vector<std::string>& replyLines)
     // The first line is the server's name and greeting, never a keyword.
     for (size_t i = 1; i < replyLines.size(); ++i) {
         const std::string line = platform::asciiUppered(replyLines[i]);
+        if (line.size() >= 12 && line.compare(4, 8, "STARTTLS") == 0 && (line.size() == 12 || line[12] == ' '))
+            m_offersStartTls = true;
         // "250-AUTH LOGIN" or "250 AUTH=LOGIN": the keyword right behind
         // the code and its separator; "250-X-AUTH LOGIN" does not count.
         if (line.find("AUTH") != 4 || line.size() < 9 || (line[8] != ' ' && line[8] != '='))
@@ -93,25 +203,68 @@ void TIdSMTP::collectMechanisms(const std::vector<std::string>& replyLines)
 
 bool TIdSMTP::MechanismOffered(TAuthenticationType type) const
 {
-    if (type != atLogin)
-        return false;
+    const std::string name = MechanismName(type);
     // Names are stored upper-cased, so this lookup ignores letter case.
-    return std::find(m_authMechanisms.begin(), m_authMechanisms.end(), "LOGIN") != m_authMechanisms.end();
+    return !name.empty() &&
+           std::find(m_authMechanisms.begin(), m_authMechanisms.end(), name) != m_authMechanisms.end();
 }
 
 bool TIdSMTP::LogIn()
 {
-    if (m_authenticationType != atLogin) {
-        m_loggedIn = true;
-        return false;
+    switch (m_authenticationType) {
+        case atLogin:
+            // The texts of the 334 replies are not looked at: the name
+            // always goes first and the password second.
+            SendCommand("auth LOGIN", 334);
+            SendCommand(EncodeBase64Text(m_userId), 334);
+            SendCommand(EncodeBase64Text(m_password), 235);
+            break;
+        case atPlain:
+            // RFC 4616: [authzid] NUL authcid NUL passwd, sent as the
+            // initial response of RFC 4954.
+            SendCommand("auth PLAIN " + EncodeBase64Text(std::string(1, '\0') + m_userId + '\0' + m_password), 235);
+            break;
+        case atXOAuth2:
+        case atOAuthBearer:
+            logInWithToken();
+            break;
+        default:
+            m_loggedIn = true;
+            return false;
     }
-    // The texts of the 334 replies are not looked at: the name always goes
-    // first and the password second.
-    SendCommand("auth LOGIN", 334);
-    SendCommand(EncodeBase64Text(m_userId), 334);
-    SendCommand(EncodeBase64Text(m_password), 235);
     m_loggedIn = true;
     return true;
+}
+
+void TIdSMTP::logInWithToken()
+{
+    // The fields are separated by ^A: one inside them would forge another.
+    if (m_accessToken.empty() || holdsControl(m_accessToken) || holdsControl(m_userId))
+        throw EIdException("Das Zugriffstoken oder der Kontoname ist leer oder enthält Steuerzeichen; es "
+                           "wurde nichts gesendet.\r\n" +
+                           hint("– Token-Befehl und Kontoname in den Optionen prüfen"));
+    std::string command;
+    std::string retry;
+    if (m_authenticationType == atXOAuth2) {
+        command = "auth XOAUTH2 " +
+                  EncodeBase64Text("user=" + m_userId + "\x01" "auth=Bearer " + m_accessToken + "\x01\x01");
+        // The server's 334 carries its error as base64 JSON; an empty line
+        // makes it end the exchange with its final code.
+        retry = "";
+    } else {
+        // RFC 7628 3.1 with the host and port of this connection.
+        command = "auth OAUTHBEARER " +
+                  EncodeBase64Text("n,a=" + gs2Name(m_userId) + ",\x01host=" + Host() + "\x01port=" +
+                                   std::to_string(Port()) + "\x01" "auth=Bearer " + m_accessToken + "\x01\x01");
+        // RFC 7628 3.2.3: after the error the client sends a lone ^A.
+        retry = EncodeBase64Text("\x01");
+    }
+    if (SendCommand(command, -1) == 334)
+        SendCommand(retry, -1);
+    if (ReplyCode() != 235)
+        throw EIdProtocolReplyError(ReplyCode(),
+                                    LastReplyLine() + "\r\n" +
+                                        hint("nimmt das Zugriffstoken nicht an – Kontoname und Token-Befehl prüfen"));
 }
 
 void TIdSMTP::Deliver(TIdMessage& message)
@@ -146,9 +299,35 @@ void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<
         checkEnvelopeAddress(address);
 
     SendCommand("Rset", -1);
-    if (m_authenticationType != atNone && MechanismOffered(m_authenticationType) && !m_loggedIn)
+    if (m_authenticationType != atNone && !m_loggedIn) {
+        // Sending without the login that is set could be refused late or,
+        // worse, accepted by a relay the user did not mean to use.
+        if (!MechanismOffered(m_authenticationType)) {
+            std::string offered;
+            for (const auto& name : m_authMechanisms)
+                offered += (offered.empty() ? "" : " ") + name;
+            std::string check = offered.empty() ? "bietet keine Anmeldung an" : "bietet an: " + offered;
+            check += !TlsActive() && (m_offersStartTls || offered.empty())
+                         ? " – Verschlüsselung in den Optionen einstellen (viele Server nehmen die Anmeldung "
+                           "erst über TLS an)"
+                         : " – Anmeldeart in den Optionen prüfen";
+            throw EIdLoginNotOffered("Der Server bietet die Anmeldung " + MechanismName(m_authenticationType) +
+                                     " nicht an; es wurde nichts gesendet.\r\n" + hint(check));
+        }
         LogIn();
-    SendCommand("Mail from:<" + envelope.from + ">", 250);
+    }
+    try {
+        SendCommand("Mail from:<" + envelope.from + ">", 250);
+    } catch (const EIdProtocolReplyError& error) {
+        // "530 5.7.0 Must issue a STARTTLS command first" (RFC 3207 4):
+        // the server's line stays first, the second says what to change.
+        if (error.ReplyCode() != 530 || TlsActive())
+            throw;
+        const std::string check = containsNoCase(error.what(), "STARTTLS") || m_offersStartTls
+                                      ? "verlangt STARTTLS – Verschlüsselung in den Optionen einstellen"
+                                      : "verlangt eine Anmeldung – Anmeldeart und Konto in den Optionen einstellen";
+        throw EIdProtocolReplyError(530, std::string(error.what()) + "\r\n" + hint(check));
+    }
     // 251 ("will forward") is a refusal too: only 250 is accepted.
     for (const auto& address : envelope.recipients)
         SendCommand("RCPT to:<" + address + ">", 250);

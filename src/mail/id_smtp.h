@@ -1,10 +1,18 @@
 #pragma once
-// The SMTP client: one connection per message, plain SMTP without
-// pipelining, optional AUTH LOGIN. Open greets and introduces itself, Deliver
-// runs one mail transaction, Close ends the connection. Every command waits
-// for its whole reply; an unexpected code raises EIdProtocolReplyError with
-// the server's last reply line.
+// The SMTP client: one connection per message, SMTP without pipelining, in
+// the clear, with STARTTLS (RFC 3207) or with TLS from the first byte
+// (RFC 8314), optional login (AUTH LOGIN, PLAIN, XOAUTH2, OAUTHBEARER). Open
+// greets and introduces itself, Deliver runs one mail transaction, Close
+// ends the connection. Every command waits for its whole reply; an
+// unexpected code raises EIdProtocolReplyError with the server's last reply
+// line.
+//
+// Errors of the encrypted paths and of the newer logins keep their fixed
+// first line and add a second one naming the server and what to check
+// ("Server smtp.gmx.net:587 verlangt STARTTLS – Verschlüsselung in den
+// Optionen einstellen").
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,7 +20,11 @@
 
 namespace sendrix::mail {
 
-enum TAuthenticationType { atNone = 0, atLogin = 1 };
+// The values of "Mail.ini" [Smtp] "SMTPAuthenticationType".
+enum TAuthenticationType { atNone = 0, atLogin = 1, atPlain = 2, atXOAuth2 = 3, atOAuthBearer = 4 };
+
+// The SASL name of a login kind ("LOGIN", ...); "" for atNone.
+std::string MechanismName(TAuthenticationType type);
 
 // The addresses of one transaction: MAIL FROM and every RCPT TO in order.
 struct SmtpEnvelope {
@@ -32,6 +44,18 @@ public:
     void SetUserId(const std::string& userId) { m_userId = userId; }
     const std::string& Password() const { return m_password; }
     void SetPassword(const std::string& password) { m_password = password; }
+    // The OAuth 2 access token for atXOAuth2 and atOAuthBearer (fetched by
+    // the caller for each connection).
+    void SetAccessToken(const std::string& token) { m_accessToken = token; }
+
+    TlsMode Encryption() const { return m_tlsMode; }
+    void SetEncryption(TlsMode mode) { m_tlsMode = mode; }
+    // SHA-256 fingerprint of a certificate trusted besides the trust store
+    // (any form normalizeFingerprint takes; empty: none).
+    void SetPinnedFingerprint(const std::string& fingerprint);
+    // Whether the open connection is encrypted / resumed a TLS session.
+    bool Encrypted() const { return TlsActive(); }
+    bool SessionResumed() const { return TlsResumed(); }
     // The message's "X-Mailer" value; empty removes the header.
     const std::string& MailAgent() const { return m_mailAgent; }
     void SetMailAgent(const std::string& agent) { m_mailAgent = agent; }
@@ -50,12 +74,21 @@ public:
     // name and falls back to "Helo " when that is not answered 250. On any
     // failure Close has run (its own error, if any, replaces the first).
     // Throws EIdAlreadyConnected when already open.
+    // Implicit TLS: the handshake comes right after connecting, before the
+    // greeting. STARTTLS: after the EHLO reply "STARTTLS", 220, handshake,
+    // EHLO again; the login mechanisms come from the new reply only. A
+    // server without STARTTLS, bytes after its 220 (RFC 3207 5: they could
+    // have been injected by someone in the path), a failed handshake or an
+    // untrusted certificate raise EIdTlsError / EIdCertificateError, a
+    // refusal of STARTTLS EIdProtocolReplyError; nothing more is sent then.
     void Open() override;
 
-    // One mail transaction for the message: "Rset", AUTH LOGIN when needed,
-    // MAIL, RCPT for To, CC, BCC, "Data", the message text, ".". Throws
+    // One mail transaction for the message: "Rset", the login when one is
+    // set, MAIL, RCPT for To, CC, BCC, "Data", the message text, ".". Throws
     // EIdInvalidEnvelopeAddress before sending anything when an address
-    // holds CR, LF, NUL, "<" or ">"; leaves the connection open on failure.
+    // holds CR, LF, NUL, "<" or ">", and EIdLoginNotOffered (before MAIL)
+    // when the server does not offer the login that is set; leaves the
+    // connection open on failure.
     virtual void Deliver(TIdMessage& message);
 
     // The message text Deliver sends, into `target`: the "X-Mailer" line of
@@ -66,9 +99,11 @@ public:
     // message text (with its dots doubled) through this connection.
     void deliverEnvelope(const SmtpEnvelope& envelope, const std::function<void()>& writeText);
 
-    // AUTH LOGIN for atLogin (true); nothing for other kinds (false).
+    // The login that is set (true); nothing for atNone (false). LOGIN and
+    // PLAIN send UserId and Password as they are (UTF-8); XOAUTH2 and
+    // OAUTHBEARER the access token. A refusal raises EIdProtocolReplyError.
     virtual bool LogIn();
-    // For atLogin: whether "LOGIN" is in AuthMechanisms.
+    // Whether the mechanism of `type` is in AuthMechanisms (false for atNone).
     virtual bool MechanismOffered(TAuthenticationType type) const;
 
     // Writes "Quit" (reply not read) when open, then closes the socket on
@@ -78,10 +113,20 @@ public:
 private:
     void SetMailAgentHeader(TIdMessage& message) const;
     void collectMechanisms(const std::vector<std::string>& replyLines);
+    void startTls();
+    void startTlsCommand(const std::string& host, bool extended);
+    void logInWithToken();
+    // "Server host:port " + `check`, the second line of an error.
+    std::string hint(const std::string& check) const;
 
     TAuthenticationType m_authenticationType = atNone;
     std::string m_userId;
     std::string m_password;
+    std::string m_accessToken;
+    TlsMode m_tlsMode = TlsMode::None;
+    std::string m_pinnedFingerprint;
+    std::unique_ptr<TlsClientContext> m_tlsContext;
+    bool m_offersStartTls = false;
     std::string m_mailAgent;
     std::vector<std::string> m_authMechanisms;
     bool m_loggedIn = false;

@@ -51,6 +51,8 @@ std::string TIdTCPConnection::LastReplyLine() const
 void TIdTCPConnection::ResetState()
 {
     m_socket.Reset(true);
+    m_tls.reset();
+    m_tlsWant = TlsWant::Nothing;
     m_pendingInput.clear();
     m_output.clear();
     m_peerClosed = false;
@@ -82,8 +84,14 @@ void TIdTCPConnection::Close()
 void TIdTCPConnection::DropConnection()
 {
     m_output.clear();
-    if (!m_socket.SocketOpen())
+    if (!m_socket.SocketOpen()) {
+        m_tls.reset();
         return;
+    }
+    if (m_tls) {
+        m_tls->SendCloseNotify();
+        m_tls.reset();
+    }
     m_socket.ShutdownAndClose();
     m_socket.Reset(true);
     m_peerClosed = true;
@@ -227,14 +235,21 @@ size_t TIdTCPConnection::FillInput(bool raiseIfClosed, int timeoutMs)
     if (!IsOpen())
         return 0;
     FlushOutput();
-    int ready = m_socket.WaitReadable(timeoutMs);
-    if (ready < 0)
-        TIdStack::RaiseSocketError(TIdStack::LastErrorNumber());
-    if (ready == 0)
-        return 0;
+    // Bytes TLS has already decrypted are not in the socket any more.
+    if (!(m_tls && m_tls->HasPending())) {
+        const bool forWrite = m_tls && m_tlsWant == TlsWant::Write;
+        int ready = forWrite ? m_socket.WaitWritable(timeoutMs) : m_socket.WaitReadable(timeoutMs);
+        if (ready < 0)
+            TIdStack::RaiseSocketError(TIdStack::LastErrorNumber());
+        if (ready == 0)
+            return 0;
+    }
 
     m_receiveArea.resize(size_t(m_recvBufferSize));
-    ssize_t n = m_socket.Receive(m_receiveArea.data(), m_receiveArea.size());
+    ssize_t n = receiveSome(m_receiveArea.data(), m_receiveArea.size());
+    // Part of a TLS record, or a wake-up without data: nothing came yet.
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        return 0;
     m_peerClosed = n == 0;
     if (n < 0) {
         int number = TIdStack::LastErrorNumber();
@@ -325,10 +340,13 @@ void TIdTCPConnection::FlushOutput()
     size_t sent = 0;
     while (sent < m_output.size()) {
         CheckClosed(true, true);
-        ssize_t n = m_socket.Send(m_output.data() + sent, m_output.size() - sent);
+        ssize_t n = sendSome(m_output.data() + sent, m_output.size() - sent);
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             // The peer is not taking bytes; wait for room, but not forever.
-            int ready = m_socket.WaitWritable(m_timeouts.sendStallMs);
+            // (TLS may first need to read, e.g. a key update.)
+            const bool forRead = m_tls && m_tlsWant == TlsWant::Read;
+            int ready = forRead ? m_socket.WaitReadable(m_timeouts.sendStallMs)
+                                : m_socket.WaitWritable(m_timeouts.sendStallMs);
             if (ready == 0)
                 raiseTimeout();
             if (ready < 0)
@@ -340,6 +358,64 @@ void TIdTCPConnection::FlushOutput()
         sent += size_t(n);
     }
     m_output.clear();
+}
+
+ssize_t TIdTCPConnection::receiveSome(char* buffer, size_t size)
+{
+    if (!m_tls)
+        return m_socket.Receive(buffer, size);
+    try {
+        ssize_t n = m_tls->Read(buffer, size, m_tlsWant);
+        if (n < 0 && m_tlsWant != TlsWant::Nothing)
+            errno = EAGAIN;
+        return n;
+    } catch (const EIdTlsError&) {
+        DropConnection();
+        throw;
+    }
+}
+
+ssize_t TIdTCPConnection::sendSome(const char* data, size_t size)
+{
+    if (!m_tls)
+        return m_socket.Send(data, size);
+    try {
+        ssize_t n = m_tls->Write(data, size, m_tlsWant);
+        if (n < 0 && m_tlsWant != TlsWant::Nothing)
+            errno = EAGAIN;
+        return n;
+    } catch (const EIdTlsError&) {
+        m_output.clear();
+        DropConnection();
+        throw;
+    }
+}
+
+void TIdTCPConnection::StartTls(TlsClientContext& context, const std::string& host, const std::string& pinned)
+{
+    FlushOutput();
+    const std::string where = host + ":" + std::to_string(m_socket.RemotePort());
+    try {
+        m_tls = std::make_unique<TlsSession>(context, m_socket.SocketHandle(), host, where);
+        // The handshake has the connect limit: it is part of getting through.
+        const auto deadline = SteadyClock::now() + std::chrono::milliseconds(m_timeouts.connectMs);
+        TlsWant want = TlsWant::Nothing;
+        while (!m_tls->HandshakeStep(want)) {
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
+            if (left.count() <= 0)
+                raiseTimeout();
+            int ready = want == TlsWant::Write ? m_socket.WaitWritable(int(left.count()))
+                                               : m_socket.WaitReadable(int(left.count()));
+            if (ready == 0)
+                raiseTimeout();
+            if (ready < 0)
+                TIdStack::RaiseSocketError(TIdStack::LastErrorNumber());
+        }
+        m_tls->CheckPeer(normalizeFingerprint(pinned));
+    } catch (...) {
+        DropConnection();
+        throw;
+    }
 }
 
 }  // namespace sendrix::mail

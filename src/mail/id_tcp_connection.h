@@ -8,10 +8,14 @@
 // wire are the same as with one send per line, without each small segment
 // waiting for the peer's delayed acknowledgement of the one before.
 //
+// With StartTls the same reading, gathering and waiting runs over TLS; the
+// bytes above it do not change.
+//
 // Every wait has a time limit (IdTimeouts); running out of one raises
 // EIdSocketError 10060 "Zeitüberschreitung bei Verbindung." and closes the
 // connection.
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +24,7 @@
 #include "mail/id_socket_handle.h"
 #include "mail/id_stack.h"
 #include "mail/id_write_target.h"
+#include "mail/tls_session.h"
 
 namespace sendrix::mail {
 
@@ -111,6 +116,17 @@ public:
     // Hands every collected byte to the socket now.
     void FlushOutput();
 
+    // Starts TLS on the open connection: the handshake within
+    // Timeouts().connectMs, then the certificate check (TlsSession::CheckPeer
+    // with `pinned`, normalized). `host` is the configured server name.
+    // Precondition: nothing collected or pending. On failure the connection
+    // is dropped and EIdTlsError, EIdCertificateError or EIdSocketError
+    // 10060 is raised.
+    void StartTls(TlsClientContext& context, const std::string& host, const std::string& pinned);
+    bool TlsActive() const { return m_tls != nullptr; }
+    // Whether the TLS session was resumed from an earlier connection.
+    bool TlsResumed() const { return m_tls && m_tls->Resumed(); }
+
     // The first `count` bytes of PendingInput, removed from it; throws
     // EIdNotEnoughDataInBuffer (removing nothing) when fewer are pending.
     virtual std::string TakeInput(size_t count);
@@ -138,6 +154,11 @@ private:
     [[noreturn]] void raiseSendError(int errorNumber);
     [[noreturn]] void raiseReceiveError(int errorNumber);
     [[noreturn]] static void raiseOverlongLine();
+    // One receive / send over TLS when it is on, else over the socket:
+    // bytes, 0 for a closed peer (receive only), or -1 with errno set
+    // (EAGAIN: wait; over TLS m_tlsWant says for what).
+    ssize_t receiveSome(char* buffer, size_t size);
+    ssize_t sendSome(const char* data, size_t size);
 
     std::string m_pendingInput;
     std::vector<char> m_receiveArea;
@@ -149,6 +170,9 @@ private:
     std::string m_output;  // written, not yet handed to the socket
     IdTimeouts m_timeouts;
     std::optional<SteadyClock::time_point> m_replyDeadline;
+    std::unique_ptr<TlsSession> m_tls;
+    // What TLS waits for before the last receive or send can progress.
+    TlsWant m_tlsWant = TlsWant::Nothing;
 };
 
 }  // namespace sendrix::mail

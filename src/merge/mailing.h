@@ -1,6 +1,7 @@
 #pragma once
 // A snapshot of the composed mailing and of the SMTP account, taken from the
 // main window when a send starts. Texts are UTF-8, as inside the program.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,8 @@ struct SmtpAccount {
     int port = 25;
     std::string user;
     std::string password;
-    // 0 no login, 1 AUTH LOGIN; any other value keeps the client's kind.
+    // 0 no login, 1 AUTH LOGIN, 2 AUTH PLAIN, 3 XOAUTH2, 4 OAUTHBEARER; any
+    // other value keeps the client's kind.
     int authenticationType = 0;
     // Limit for connecting and every reply in seconds; 0 the client default.
     int timeoutSeconds = 0;
@@ -44,6 +46,12 @@ struct SmtpAccount {
     // them), and messages started per minute (0: no limit).
     int messagesPerConnection = 1;
     int messagesPerMinute = 0;
+    // 0 none, 1 STARTTLS, 2 SSL/TLS from the first byte.
+    int encryption = 0;
+    std::string pinnedFingerprint;  // empty: the trust store alone decides
+    // Gives the OAuth 2 access token for logins 3 and 4; called once per
+    // connection, may throw (the run ends with its error).
+    std::function<std::string()> accessToken;
 };
 
 }  // namespace sendrix::merge

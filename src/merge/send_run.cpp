@@ -105,8 +105,12 @@ void SendRun::fillMessage(const Mailing& mailing, const std::vector<std::string>
 }
 
 void SendRun::configureClient(const SmtpAccount& account) {
-    if (account.authenticationType == 0) m_smtp.SetAuthenticationType(mail::atNone);
-    if (account.authenticationType == 1) m_smtp.SetAuthenticationType(mail::atLogin);
+    if (account.authenticationType >= mail::atNone && account.authenticationType <= mail::atOAuthBearer)
+        m_smtp.SetAuthenticationType(mail::TAuthenticationType(account.authenticationType));
+    m_smtp.SetEncryption(account.encryption == 1   ? mail::TlsMode::StartTls
+                         : account.encryption == 2 ? mail::TlsMode::Implicit
+                                                   : mail::TlsMode::None);
+    m_smtp.SetPinnedFingerprint(account.pinnedFingerprint);
     m_smtp.SetUserId(account.user);
     m_smtp.SetPassword(account.password);
     m_smtp.SetHost(account.host);
@@ -190,6 +194,10 @@ RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
         try {
             if (!m_smtp.IsOpen()) {
                 m_onConnection = 0;
+                // A token is short-lived: fetched anew for every connection.
+                const auto type = m_smtp.AuthenticationType();
+                if ((type == mail::atXOAuth2 || type == mail::atOAuthBearer) && account.accessToken)
+                    m_smtp.SetAccessToken(account.accessToken());
                 m_smtp.Open();  // closes the connection itself when it fails
             }
             opened = true;

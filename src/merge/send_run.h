@@ -137,7 +137,8 @@ public:
     void fillMessage(const Mailing& mailing, const std::vector<std::string>& body,
                      const std::string& address, const std::string* subject = nullptr);
 
-    // Host, port, login and time limits of the client from the account.
+    // Host, port, login, encryption, pinned certificate and time limits of
+    // the client from the account (the access token comes per connection).
     void configureClient(const SmtpAccount& account);
 
     // The waits before the second, third and fourth try of a temporarily

@@ -1,8 +1,14 @@
 #include "platform/process.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -91,6 +97,101 @@ bool startDetached(const std::string& program, const std::vector<std::string>& a
     } while (n < 0 && errno == EINTR);
     ::close(report[0]);
     return n == 0;
+}
+
+CapturedRun runCaptured(const std::vector<std::string>& args, int timeoutMs, std::size_t maxBytes) {
+    CapturedRun run;
+    std::vector<std::string> strings(args);
+    std::vector<char*> argv;
+    for (std::string& s : strings) argv.push_back(s.data());
+    argv.push_back(nullptr);
+
+    int out[2];
+    int err[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+        run.startError = errno;
+        return run;
+    }
+    if (::pipe2(err, O_CLOEXEC) != 0) {
+        run.startError = errno;
+        ::close(out[0]);
+        ::close(out[1]);
+        return run;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    pid_t child = -1;
+    const int spawned = ::posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    ::close(err[1]);
+    if (spawned != 0) {
+        run.startError = spawned;
+        ::close(out[0]);
+        ::close(err[0]);
+        return run;
+    }
+
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    pollfd streams[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    std::string* targets[2] = {&run.output, &run.errors};
+    int open = 2;
+    while (open > 0) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            run.timedOut = true;
+            break;
+        }
+        const int ready = ::poll(streams, 2, int(left));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) continue;  // the next round sees the deadline
+        for (int i = 0; i < 2; ++i) {
+            if (streams[i].fd < 0 || streams[i].revents == 0) continue;
+            char buffer[4096];
+            const ssize_t n = ::read(streams[i].fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                ::close(streams[i].fd);
+                streams[i].fd = -1;
+                --open;
+                continue;
+            }
+            // Past the cap the bytes are read and dropped, so the program
+            // is never blocked on a full pipe.
+            std::string& target = *targets[i];
+            if (target.size() < maxBytes) target.append(buffer, std::min(std::size_t(n), maxBytes - target.size()));
+        }
+    }
+    for (const pollfd& stream : streams)
+        if (stream.fd >= 0) ::close(stream.fd);
+    // A program may close its outputs and go on running: its end is awaited
+    // within the same limit (a pidfd becomes readable when it ends).
+    if (!run.timedOut) {
+        const int pidfd = int(::syscall(SYS_pidfd_open, child, 0));
+        for (;;) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0) {
+                run.timedOut = true;
+                break;
+            }
+            if (pidfd < 0) break;  // no pidfd: wait below without a limit
+            pollfd end{pidfd, POLLIN, 0};
+            const int ready = ::poll(&end, 1, int(left));
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready != 0) break;
+        }
+        if (pidfd >= 0) ::close(pidfd);
+    }
+    if (run.timedOut) ::kill(child, SIGKILL);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return run;
 }
 
 bool shellOpen(const std::string& file, const std::string& parameters) {

@@ -18,4 +18,19 @@ bool shellOpen(const std::string& file, const std::string& parameters = "");
 // "\"/a b/x\" \"/c\"" -> {"/a b/x", "/c"}.
 std::vector<std::string> splitCommandParameters(const std::string& parameters);
 
+// The outcome of a program run to its end with its output captured.
+struct CapturedRun {
+    int startError = 0;     // errno when it could not be started, else 0
+    bool timedOut = false;  // killed when the time limit passed
+    int exitStatus = 0;     // its exit status; 128 + n for a signal n
+    std::string output;     // standard output
+    std::string errors;     // standard error
+};
+
+// Runs `argv` (argv[0] looked up in PATH, no shell) with standard input
+// from /dev/null, capturing at most `maxBytes` of each output stream, and
+// waits at most `timeoutMs` for it to end; past that it is killed.
+// Precondition: argv is not empty.
+CapturedRun runCaptured(const std::vector<std::string>& argv, int timeoutMs, std::size_t maxBytes);
+
 }  // namespace sendrix::platform

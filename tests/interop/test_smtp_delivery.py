@@ -219,13 +219,15 @@ class SmtpDelivery(unittest.TestCase):
                                  "535 5.7.8 Authentication credentials invalid"])
         self.assertEqual(recorder.envelopes, [])
 
-    def test_login_configured_but_not_offered_runs_without_it(self):
+    def test_login_configured_but_not_offered_is_an_error_before_mail(self):
         recorder = Recorder()
         server = self.start(recorder)
         status, error = send(server.port, "--user", "ich", "--password", "egal",
                              "--from", "ich@example.org", "--to", "du@example.org")
-        self.assertEqual(status, 0, error)
-        self.assertEqual(len(recorder.envelopes), 1)
+        self.assertEqual(status, 1)
+        self.assertEqual(error[0], "EIdLoginNotOffered")
+        self.assertTrue(error[2].startswith("Der Server bietet die Anmeldung LOGIN nicht an"), error[2])
+        self.assertEqual(len(recorder.envelopes), 0)
 
     def test_refused_recipient_ends_the_transaction_without_a_message(self):
         recorder = Recorder(refused={"nobody@example.org"})

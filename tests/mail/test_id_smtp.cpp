@@ -124,7 +124,7 @@ TEST_F(Smtp, WrongPasswordIsTheServersReplyLine)
     EXPECT_EQ(recorded(server), "ehlo " + host() + "\r\nRset\r\nauth LOGIN\r\naWNo\r\nZmFsc2No\r\nQuit\r\n");
 }
 
-TEST_F(Smtp, EmptyLoginDataIsSentAsEmptyBase64AndLoginNotOfferedIsSkipped)
+TEST_F(Smtp, EmptyLoginDataIsSentAsEmptyBase64AndLoginNotOfferedStopsBeforeMail)
 {
     SmtpBehaviour noAuth;
     noAuth.ehloReply = {"250-mail.test", "250 SIZE 100"};
@@ -136,9 +136,18 @@ TEST_F(Smtp, EmptyLoginDataIsSentAsEmptyBase64AndLoginNotOfferedIsSkipped)
                                    "Mail from:<>\r\nRCPT to:<du@example.org>\r\nData\r\n" + kText + "Quit\r\n");
     connect(server);
     EXPECT_FALSE(smtp.MechanismOffered(atLogin));
-    deliverAndClose({"ich@example.org", {"du@example.org"}});
-    EXPECT_EQ(recorded(server, 1), "ehlo " + host() + "\r\nRset\r\nMail from:<ich@example.org>\r\n"
-                                   "RCPT to:<du@example.org>\r\nData\r\n" + kText + "Quit\r\n");
+    // A login that is set but not offered is an error, never a send without it.
+    try {
+        deliverAndClose({"ich@example.org", {"du@example.org"}});
+        ADD_FAILURE() << "no error";
+    } catch (const EIdLoginNotOffered& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "Der Server bietet die Anmeldung LOGIN nicht an; es wurde nichts gesendet.\r\n"
+                  "Server 127.0.0.1:" + std::to_string(server.port()) +
+                      " bietet keine Anmeldung an – Verschlüsselung in den Optionen einstellen (viele Server "
+                      "nehmen die Anmeldung erst über TLS an)");
+    }
+    EXPECT_EQ(recorded(server, 1), "ehlo " + host() + "\r\nRset\r\nQuit\r\n");
 }
 
 TEST_F(Smtp, LongLoginDataGoesOutAsOneBase64Line)
@@ -170,10 +179,9 @@ TEST_F(Smtp, EhloRefusedFallsBackToHeloAndNeverLogsIn)
     smtp.SetAuthenticationType(atLogin);
     connect(server);
     EXPECT_TRUE(smtp.AuthMechanisms().empty());
-    deliverAndClose({"ich@example.org", {"du@example.org"}});
-    EXPECT_EQ(recorded(server), "ehlo " + host() + "\r\nHelo " + host() + "\r\nRset\r\n"
-                                "Mail from:<ich@example.org>\r\nRCPT to:<du@example.org>\r\nData\r\n" +
-                                    kText + "Quit\r\n");
+    // Without service extensions there is no login: the send stops there.
+    EXPECT_THROW(deliverAndClose({"ich@example.org", {"du@example.org"}}), EIdLoginNotOffered);
+    EXPECT_EQ(recorded(server), "ehlo " + host() + "\r\nHelo " + host() + "\r\nRset\r\nQuit\r\n");
 }
 
 TEST_F(Smtp, MechanismsComeFromAuthLinesAfterTheFirst)

@@ -4,10 +4,17 @@
 //   smtp_send --host H --port P --from TEXT --to TEXT [--cc TEXT] [--bcc TEXT]
 //             [--subject TEXT] [--body-file PATH] [--attach PATH]...
 //             [--user NAME --password WORD] [--html] [--timeout SECONDS]
+//             [--encryption none|starttls|tls] [--pin FINGERPRINT]
+//             [--auth login|plain|xoauth2|oauthbearer] [--token-command CMD]
+//             [--repeat N]
 //
 // Texts are UTF-8 and go into the message as they are, as the send run
 // fills it; the writer chooses their wire charset. Address fields take comma-separated lists ("Name <a@b>, c@d").
-// --user switches AUTH LOGIN on. Exit status 0 when the message was
+// --user switches AUTH LOGIN on (--auth picks another login; the OAuth
+// ones take their token from --token-command, run once per connection).
+// --repeat sends the message N times, one connection each, with the same
+// client (so TLS sessions may be resumed); each delivery prints a line
+// "sent encrypted=0|1 resumed=0|1" on standard output. Exit status 0 when the message was
 // delivered; otherwise 1, and standard error holds three lines: the error
 // class, its ReplyCode or ErrorNumber (0 for other classes), its message
 // (whose own line breaks stay in it).
@@ -19,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "app/access_token.h"
 #include "mail/id_exception.h"
 #include "mail/id_message.h"
 #include "mail/id_smtp.h"
@@ -35,6 +43,8 @@ struct Options {
     bool html = false;
     bool login = false;
     int timeout = 0;
+    std::string encryption = "none", pin, auth = "login", tokenCommand;
+    int repeat = 1;
 };
 
 [[noreturn]] void usage(const std::string& problem)
@@ -67,6 +77,11 @@ Options parse(int argc, char** argv)
         else if (name == "--user") { options.user = value; options.login = true; }
         else if (name == "--password") options.password = value;
         else if (name == "--timeout") options.timeout = std::stoi(value);
+        else if (name == "--encryption") options.encryption = value;
+        else if (name == "--pin") options.pin = value;
+        else if (name == "--auth") { options.auth = value; options.login = true; }
+        else if (name == "--token-command") options.tokenCommand = value;
+        else if (name == "--repeat") options.repeat = std::stoi(value);
         else usage("unknown switch " + name);
     }
     return options;
@@ -123,13 +138,43 @@ int main(int argc, char** argv)
     mail::TIdSMTP smtp;
     smtp.SetHost(options.host);
     smtp.SetPort(options.port);
-    smtp.SetAuthenticationType(options.login ? mail::atLogin : mail::atNone);
+    mail::TAuthenticationType type = mail::atNone;
+    if (options.login) {
+        if (options.auth == "login") type = mail::atLogin;
+        else if (options.auth == "plain") type = mail::atPlain;
+        else if (options.auth == "xoauth2") type = mail::atXOAuth2;
+        else if (options.auth == "oauthbearer") type = mail::atOAuthBearer;
+        else usage("unknown login " + options.auth);
+    }
+    smtp.SetAuthenticationType(type);
     smtp.SetUserId(options.user);
     smtp.SetPassword(options.password);
     smtp.SetTimeoutSeconds(options.timeout);
+    if (options.encryption == "starttls") smtp.SetEncryption(mail::TlsMode::StartTls);
+    else if (options.encryption == "tls") smtp.SetEncryption(mail::TlsMode::Implicit);
+    else if (options.encryption != "none") usage("unknown encryption " + options.encryption);
+    smtp.SetPinnedFingerprint(options.pin);
 
     try {
-        mail::deliverOnce(smtp, message);
+        for (int i = 0; i < options.repeat; ++i) {
+            if (type == mail::atXOAuth2 || type == mail::atOAuthBearer)
+                smtp.SetAccessToken(app::fetchAccessToken(options.tokenCommand, 5000));
+            smtp.Open();  // closes the connection itself when it fails
+            const bool encrypted = smtp.Encrypted();
+            const bool resumed = smtp.SessionResumed();
+            mail::deliverAndClose(smtp, [&] { smtp.Deliver(message); });
+            std::cout << "sent encrypted=" << encrypted << " resumed=" << resumed << "\n";
+        }
+        std::cout << std::flush;
+    } catch (const mail::EIdCertificateError& error) {
+        report("EIdCertificateError", 0, error.what());
+        return 1;
+    } catch (const mail::EIdTlsError& error) {
+        report("EIdTlsError", 0, error.what());
+        return 1;
+    } catch (const mail::EIdLoginNotOffered& error) {
+        report("EIdLoginNotOffered", 0, error.what());
+        return 1;
     } catch (const mail::EIdProtocolReplyError& error) {
         report("EIdProtocolReplyError", error.ReplyCode(), error.what());
         return 1;
