@@ -34,7 +34,8 @@ std::string fetchAccessToken(const std::string& command, int timeoutMs) {
                     ")." + kCheck);
     if (run.timedOut)
         throw Error(program + " hat nach " + std::to_string(timeoutMs / 1000) +
-                    " Sekunden kein Token geliefert und wurde beendet." + kCheck);
+                    (timeoutMs / 1000 == 1 ? " Sekunde" : " Sekunden") +
+                    " kein Token geliefert und wurde beendet." + kCheck);
     if (run.exitStatus != 0) {
         const std::string reason = firstLine(run.errors);
         throw Error(program + " ist mit dem Status " + std::to_string(run.exitStatus) + " beendet worden" +

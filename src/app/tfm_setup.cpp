@@ -1,8 +1,13 @@
 #include "app/tfm_setup.h"
 
+#include <algorithm>
+
+#include "app/mail_providers.h"
 #include "app/secret_store.h"
+#include "platform/ascii.h"
 #include "platform/error.h"
 #include "platform/profile_file.h"
+#include "platform/text_trim.h"
 
 namespace sendrix::app {
 
@@ -11,6 +16,8 @@ namespace {
 // The port the dialog gives the running program for a text that is no
 // number. It is kept as it has always been, although SMTP's port is 25.
 constexpr int kFallbackPort = 110;
+
+constexpr const char* kOwnServer = "(eigener Server)";
 
 }  // namespace
 
@@ -26,7 +33,15 @@ TfmSetup::TfmSetup(TMailSettings& settings, Interaction& interaction, std::strin
     : m_settings(settings), m_interaction(interaction), m_mailIni(std::move(mailIni)) {
     lblServer.Caption = "SMTP-Server";
     lblAuthType.Caption = "&Typ";
-    cboAuthType.Items = {"None", "Simple Login"};
+    cboAuthType.Items = {"None", "Simple Login", "PLAIN", "XOAUTH2 (OAuth 2)", "OAUTHBEARER (OAuth 2)"};
+    lblProvider.Caption = "&Anbieter";
+    cboProvider.Items = {kOwnServer};
+    for (const MailProvider& provider : mailProviders()) cboProvider.Items.push_back(provider.name);
+    lblEncryption.Caption = "&Verschlüsselung";
+    cboEncryption.Items = {"Keine", "STARTTLS", "SSL/TLS"};
+    lblTokenCommand.Caption = "T&oken-Befehl";
+    lblClearWarning.Caption = "Ohne Verschlüsselung gehen Kontoname und Passwort lesbar über das Netz.";
+    lblClearWarning.Visible = false;
     lblAccount.Caption = "&Kontoname";
     lblPassword.Caption = "&Passwort";
     lblSentObjects.Caption = "Gesendete Objekte";
@@ -55,7 +70,7 @@ void TfmSetup::FormCreate() {
         !m_keyringAvailable || m_settings.PasswordStorage == PasswordPlace::File;
     chkPasswordInFileClick();
     const int type = m_settings.SMTPAuthenticationType;
-    if (type == 0 || type == 1) {
+    if (type >= 0 && type < static_cast<int>(cboAuthType.Items.size())) {
         cboAuthType.ItemIndex = type;
         cboAuthType.Text = cboAuthType.Items[type];
     } else {
@@ -63,15 +78,72 @@ void TfmSetup::FormCreate() {
         cboAuthType.Text.clear();
     }
     sentobjects.Text = m_settings.SentObjects;
+    select(cboEncryption, m_settings.Encryption);
+    m_shownEncryption = m_settings.Encryption;
+    edtTokenCommand.Text = m_settings.TokenCommand;
+    select(cboProvider, 0);
+    for (std::size_t i = 0; i < mailProviders().size(); ++i)
+        if (platform::equalsNoCase(mailProviders()[i].host, m_settings.ServerName))
+            select(cboProvider, static_cast<int>(i) + 1);
+    updateClearWarning();
+}
+
+void TfmSetup::select(TComboBox& box, int index) {
+    const bool valid = index >= 0 && index < static_cast<int>(box.Items.size());
+    box.ItemIndex = valid ? index : -1;
+    box.Text = valid ? box.Items[index] : std::string();
+}
+
+void TfmSetup::updateClearWarning() {
+    lblClearWarning.Visible = cboAuthType.ItemIndex > 0 && cboEncryption.ItemIndex <= 0;
+}
+
+void TfmSetup::cboProviderChange() {
+    const int index = cboProvider.ItemIndex;
+    if (index < 1 || index > static_cast<int>(mailProviders().size())) return;
+    const MailProvider& provider = mailProviders()[index - 1];
+    SMTPServer.Text = provider.host;
+    SMTPPort.Text = std::to_string(provider.port);
+    select(cboEncryption, provider.encryption);
+    m_shownEncryption = provider.encryption;
+    updateClearWarning();
+}
+
+void TfmSetup::cboEncryptionChange() {
+    const int chosen = std::max(0, cboEncryption.ItemIndex);
+    // Only a port that still is the old choice's usual one follows: a port
+    // the user typed stays.
+    const std::string trimmed(platform::trimBlanks(SMTPPort.Text));
+    if (trimmed.empty() || trimmed == std::to_string(DefaultPortFor(m_shownEncryption)))
+        SMTPPort.Text = std::to_string(DefaultPortFor(chosen));
+    m_shownEncryption = chosen;
+    updateClearWarning();
+}
+
+void TfmSetup::cboAuthTypeChange() { updateClearWarning(); }
+
+int DefaultPortFor(int encryption) {
+    return encryption == kEncryptionStartTls ? 587 : encryption == kEncryptionTls ? 465 : kDefaultServerPort;
 }
 
 void TfmSetup::BitBtn1Click() {
     using platform::writeProfileString;
+    // Before anything is stored: a port the next start could not read
+    // would stop it.
+    int port = 0;
+    try {
+        port = ParseServerPort(SMTPPort.Text);
+    } catch (const Error& error) {
+        KeepOpen = true;
+        throw Error(std::string(error.what()) +
+                    "\r\nPort 1 bis 65535 eintragen (STARTTLS meist 587, SSL/TLS 465, ohne Verschlüsselung 25)");
+    }
+    KeepOpen = false;
     writeProfileString(m_mailIni, "Smtp", "ServerName", SMTPServer.Text);
     m_settings.ServerName = SMTPServer.Text;
 
     writeProfileString(m_mailIni, "Smtp", "ServerPort", SMTPPort.Text);
-    m_settings.ServerPort = DialogServerPort(SMTPPort.Text);
+    m_settings.ServerPort = port;
 
     writeProfileString(m_mailIni, "Smtp", "ServerUser", edtAccount.Text);
     m_settings.ServerUser = edtAccount.Text;
@@ -96,6 +168,18 @@ void TfmSetup::BitBtn1Click() {
     const int type = cboAuthType.ItemIndex;
     platform::writeProfileInt(m_mailIni, "Smtp", "SMTPAuthenticationType", type);
     m_settings.SMTPAuthenticationType = type;
+
+    // Keys that earlier versions did not know are written only when they
+    // say more than their absence, so such a file stays as it was.
+    const auto writeNewKey = [this](const char* name, const std::string& value, const std::string& absent) {
+        if (value != absent || platform::readProfileString(m_mailIni, "Smtp", name, "\n") != "\n")
+            platform::writeProfileString(m_mailIni, "Smtp", name, value);
+    };
+    const int encryption = std::max(0, cboEncryption.ItemIndex);
+    writeNewKey("Encryption", std::to_string(encryption), "0");
+    m_settings.Encryption = encryption;
+    writeNewKey("TokenCommand", edtTokenCommand.Text, "");
+    m_settings.TokenCommand = edtTokenCommand.Text;
 
     // Stored with the mail configuration at close, not here.
     m_settings.SentObjects = sentobjects.Text;

@@ -28,8 +28,11 @@ public:
     void FormCreate();
     // OK: stores the fields into "Mail.ini" and the settings in a fixed
     // order; the first key that cannot be written throws FileError and
-    // leaves the later keys and fields unchanged. The view closes the
-    // dialog afterwards in either case. With chkPasswordInFile unchecked the
+    // leaves the later keys and fields unchanged. A port that is not
+    // 1..65535 throws before anything is stored and sets KeepOpen; the view
+    // closes the dialog afterwards unless KeepOpen. "Encryption" and
+    // "TokenCommand" are written only when set or already in the file, so a
+    // file without them stays without them. With chkPasswordInFile unchecked the
     // password goes into the keyring first and "ServerPassword" gets only
     // kKeyringPasswordMarker; a keyring that refuses throws before the key
     // is written. Last, a keyring entry the dialog opened with is removed
@@ -41,6 +44,16 @@ public:
     void edtPasswordDblClick();
     // "...": shows the password in clear until the dialog closes.
     void SpeedButton1Click();
+    // "Anbieter": server, port and encryption of the chosen provider
+    // (entry 0, "(eigener Server)", changes nothing).
+    void cboProviderChange();
+    // "Verschlüsselung": the port follows when it still holds the usual port
+    // of the previous choice (DefaultPortFor) or is empty.
+    void cboEncryptionChange();
+    // "Typ": the warning about a login in the clear follows.
+    void cboAuthTypeChange();
+    // "Abbrechen": stores nothing; the view closes the dialog.
+    void BitBtn2Click() {}
     void FormHide() {}
     // The close box: stores nothing.
     void FormClose() {}
@@ -62,11 +75,24 @@ public:
     TEdit sentobjects;
     TCheckBox chkPasswordInFile;
     TLabel lblPasswordStore;   // where OK stores the password
+    TLabel lblProvider;
+    TComboBox cboProvider;
+    TLabel lblEncryption;
+    TComboBox cboEncryption;   // "Keine", "STARTTLS", "SSL/TLS" = [Smtp] Encryption
+    TLabel lblTokenCommand;
+    TEdit edtTokenCommand;     // [Smtp] TokenCommand
+    // Visible while a login is set and the encryption is "Keine".
+    TLabel lblClearWarning;
+    bool KeepOpen = false;     // OK refused the port: the dialog stays open
 
     // The desktop's keyring; set before FormCreate (null: the file only).
     SecretStore* Secrets = nullptr;
 
 private:
+    static void select(TComboBox& box, int index);
+    void updateClearWarning();
+    int m_shownEncryption = 0;  // the encryption whose usual port is shown
+
     bool m_keyringAvailable = false;
     std::string m_keyringProblem;  // why the keyring's password is not shown
     std::optional<SecretKey> m_openedKey;  // the keyring entry at FormCreate
@@ -87,5 +113,8 @@ public:
 // Port of the running program for a "ServerPort" text typed in the dialog:
 // the number, or 110 when the text is no valid port number.
 int DialogServerPort(const std::string& text);
+
+// The usual port of an encryption choice: 25 none, 587 STARTTLS, 465 SSL/TLS.
+int DefaultPortFor(int encryption);
 
 }  // namespace sendrix::app

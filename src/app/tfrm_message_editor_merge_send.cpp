@@ -2,16 +2,20 @@
 // send to the current row and the test mail. The run itself lives in
 // merge/send_run; this file takes the snapshot of the window and shows the
 // run's progress on the controls.
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/access_token.h"
 #include "app/tfrm_message_editor.h"
+#include "mail/tls_session.h"
 #include "merge/body_composition.h"
 #include "merge/mailing.h"
 #include "merge/preflight.h"
 #include "merge/recipient_list.h"
 #include "merge/send_run.h"
+#include "platform/error.h"
+#include "platform/profile_file.h"
 #include "platform/system_info.h"
 #include "platform/text_trim.h"
 
@@ -131,6 +135,28 @@ merge::SmtpAccount accountOf(TMailSettings& settings, SecretStore* secrets) {
 // so the log folder keeps holding only the send logs.
 std::string resultFolder() { return platform::programFolder() + "Ergebnisse"; }
 
+// Runs `send`; a refused certificate is shown with its fingerprint and the
+// person at the window may decide to trust it from now on ([Smtp]
+// TlsFingerprint). The console answers the question No, so an unattended
+// run never pins a certificate by itself. Either way the send has failed.
+void sendTrustingOnRequest(Interaction& interaction, TMailSettings& settings,
+                           const std::function<void()>& send) {
+    try {
+        send();
+    } catch (const mail::EIdCertificateError& error) {
+        if (error.Fingerprint().empty() ||
+            !interaction.Confirm(std::string(error.what()) +
+                                 "\r\n\r\nSoll Sendrix diesem Zertifikat künftig vertrauen? Nur mit Ja "
+                                 "antworten, wenn der Betreiber des Servers genau diesen Fingerabdruck nennt."))
+            throw;
+        const std::string mailIni = platform::programFolder() + "Mail.ini";
+        platform::writeProfileString(mailIni, "Smtp", "TlsFingerprint", error.Fingerprint());
+        settings.TlsFingerprint = error.Fingerprint();
+        throw Error("Dem Zertifikat wird künftig vertraut (" + mailIni +
+                    ", [Smtp] TlsFingerprint); es wurde nichts gesendet. Bitte erneut senden.");
+    }
+}
+
 }  // namespace
 
 void TfrmMessageEditor::sendenClick() {
@@ -173,12 +199,13 @@ void TfrmMessageEditor::sendenClick() {
         const std::string archive =
             merge::sentObjectsFolder(MailSettings.SentObjects, platform::programFolder());
         merge::RunSummary summary;
-        runSend([&](merge::SendObserver& observer) {
-            merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile,
-                               SendTime ? *SendTime : merge::steadyRunTime());
-            run.setDryRunFolder(DryRunFolder);
-            summary = run.runList(mailing, account, archive, resultFolder(),
-                                  !SendImmediately);
+        sendTrustingOnRequest(m_interaction, MailSettings, [&] {
+            runSend([&](merge::SendObserver& observer) {
+                merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile,
+                                   SendTime ? *SendTime : merge::steadyRunTime());
+                run.setDryRunFolder(DryRunFolder);
+                summary = run.runList(mailing, account, archive, resultFolder(), !SendImmediately);
+            });
         });
         if (!summary.complete()) {
             LastRunOutcome = RunOutcome::Incomplete;
@@ -249,10 +276,12 @@ void TfrmMessageEditor::SendToAddress(const std::string& address, int number) {
     const merge::Mailing mailing = mailingOf(*this);
     const merge::SmtpAccount account = accountOf(MailSettings, Secrets);
     const std::vector<std::string> body = Memo1.Lines;
-    runSend([&](merge::SendObserver& observer) {
-        merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile,
-                           SendTime ? *SendTime : merge::steadyRunTime());
-        run.sendToAddress(mailing, account, body, address, number);
+    sendTrustingOnRequest(m_interaction, MailSettings, [&] {
+        runSend([&](merge::SendObserver& observer) {
+            merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile,
+                               SendTime ? *SendTime : merge::steadyRunTime());
+            run.sendToAddress(mailing, account, body, address, number);
+        });
     });
 }
 

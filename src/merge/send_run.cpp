@@ -242,6 +242,9 @@ RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
             // error box or the next row follows at once.
             m_observer.addProtocolLine(now + ": Mail an " + address + " nicht versendet: " +
                                        result.reply);
+            // A refused certificate keeps its class: the window offers to
+            // trust it.
+            if (dynamic_cast<const mail::EIdCertificateError*>(&error)) throw;
             if (kind == FailureKind::Run) throw SendRunError(m_failure);
             result.state = RowResult::State::Failed;
             return result;

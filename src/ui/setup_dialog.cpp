@@ -14,6 +14,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <functional>
 
 #include "app/handler_runner.h"
 #include "ui/qt_text.h"
@@ -41,6 +42,20 @@ QLabel* label(const app::TLabel& model, QWidget* buddy, QWidget* parent) {
     return text;
 }
 
+// A list box whose choice goes into `model` and then to `handler`.
+QComboBox* choice(const char* name, app::TComboBox& model, QWidget* parent,
+                  const std::function<void()>& handler) {
+    auto* box = new QComboBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    for (const std::string& item : model.Items) box->addItem(toQt(item));
+    QObject::connect(box, &QComboBox::activated, parent, [box, &model, handler](int index) {
+        model.ItemIndex = index;
+        model.Text = fromQt(box->itemText(index));
+        handler();
+    });
+    return box;
+}
+
 }  // namespace
 
 SetupDialog::SetupDialog(app::TfmSetup& model, app::Interaction& interaction, QWidget* parent)
@@ -58,13 +73,22 @@ SetupDialog::SetupDialog(app::TfmSetup& model, app::Interaction& interaction, QW
     // Wide enough for any port number (five digits) in the form's font.
     m_SMTPPort->setFixedWidth(
         std::max(34, m_SMTPPort->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12));
-    m_cboAuthType = new QComboBox(this);
-    m_cboAuthType->setObjectName(QStringLiteral("cboAuthType"));
-    for (const std::string& item : m_model.cboAuthType.Items) m_cboAuthType->addItem(toQt(item));
-    connect(m_cboAuthType, &QComboBox::activated, this, [this](int index) {
-        m_model.cboAuthType.ItemIndex = index;
-        m_model.cboAuthType.Text = fromQt(m_cboAuthType->itemText(index));
-    });
+    m_cboAuthType = choice("cboAuthType", m_model.cboAuthType, this,
+                           [this] { run(&app::TfmSetup::cboAuthTypeChange); });
+    m_cboProvider = choice("cboProvider", m_model.cboProvider, this,
+                           [this] { run(&app::TfmSetup::cboProviderChange); });
+    m_cboEncryption = choice("cboEncryption", m_model.cboEncryption, this,
+                             [this] { run(&app::TfmSetup::cboEncryptionChange); });
+    m_edtTokenCommand = field("edtTokenCommand", m_model.edtTokenCommand, m_model.edtTokenCommand, this);
+    m_lblClearWarning = new QLabel(toQt(m_model.lblClearWarning.Caption), this);
+    m_lblClearWarning->setObjectName(QStringLiteral("lblClearWarning"));
+    m_lblClearWarning->setTextFormat(Qt::PlainText);
+    m_lblClearWarning->setWordWrap(true);
+    m_lblClearWarning->setStyleSheet(QStringLiteral("color: #a00000"));
+    // Its room is kept while it is hidden: the dialog has a fixed size.
+    QSizePolicy policy = m_lblClearWarning->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    m_lblClearWarning->setSizePolicy(policy);
     m_edtAccount = field("edtAccount", m_model.edtAccount, m_model.edtAccount, this);
     m_edtPassword = field("edtPassword", m_model.edtPassword, m_model.edtPassword, this);
     m_edtPassword->installEventFilter(this);
@@ -95,9 +119,17 @@ SetupDialog::SetupDialog(app::TfmSetup& model, app::Interaction& interaction, QW
     ok->setDefault(true);
     ok->setAutoDefault(true);
     connect(ok, &QPushButton::clicked, this, [this] {
-        // Stored or not, the dialog closes; an error has been shown.
+        // Stored or not, the dialog closes (an error has been shown),
+        // unless the port was refused and can still be corrected.
         run(&app::TfmSetup::BitBtn1Click);
-        accept();
+        if (!m_model.KeepOpen) accept();
+    });
+    auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), this);
+    cancel->setObjectName(QStringLiteral("BitBtn2"));
+    cancel->setAutoDefault(false);
+    connect(cancel, &QPushButton::clicked, this, [this] {
+        run(&app::TfmSetup::BitBtn2Click);
+        reject();
     });
 
     auto* grid = new QGridLayout(this);
@@ -109,24 +141,36 @@ SetupDialog::SetupDialog(app::TfmSetup& model, app::Interaction& interaction, QW
     serverRow->addWidget(m_SMTPServer);
     serverRow->addWidget(m_SMTPPort);
     serverRow->addStretch();
-    grid->addWidget(label(m_model.lblServer, m_SMTPServer, this), 0, 0);
-    grid->addLayout(serverRow, 0, 1);
-    grid->addWidget(label(m_model.lblAuthType, m_cboAuthType, this), 1, 0);
-    grid->addWidget(m_cboAuthType, 1, 1, Qt::AlignLeft);
-    grid->addWidget(label(m_model.lblAccount, m_edtAccount, this), 2, 0);
-    grid->addWidget(m_edtAccount, 2, 1);
+    int row = 0;
+    grid->addWidget(label(m_model.lblProvider, m_cboProvider, this), row, 0);
+    grid->addWidget(m_cboProvider, row++, 1, Qt::AlignLeft);
+    grid->addWidget(label(m_model.lblServer, m_SMTPServer, this), row, 0);
+    grid->addLayout(serverRow, row++, 1);
+    grid->addWidget(label(m_model.lblEncryption, m_cboEncryption, this), row, 0);
+    grid->addWidget(m_cboEncryption, row++, 1, Qt::AlignLeft);
+    grid->addWidget(label(m_model.lblAuthType, m_cboAuthType, this), row, 0);
+    grid->addWidget(m_cboAuthType, row++, 1, Qt::AlignLeft);
+    grid->addWidget(label(m_model.lblAccount, m_edtAccount, this), row, 0);
+    grid->addWidget(m_edtAccount, row++, 1);
     auto* passwordRow = new QHBoxLayout;
     passwordRow->setSpacing(2);
     passwordRow->addWidget(m_edtPassword);
     passwordRow->addWidget(reveal);
-    grid->addWidget(label(m_model.lblPassword, m_edtPassword, this), 3, 0);
-    grid->addLayout(passwordRow, 3, 1);
-    grid->addWidget(label(m_model.lblSentObjects, m_sentobjects, this), 4, 0);
-    grid->addWidget(m_sentobjects, 4, 1, Qt::AlignLeft);
-    grid->addWidget(m_chkPasswordInFile, 5, 0, 1, 2);
-    grid->addWidget(m_lblPasswordStore, 6, 0, 1, 2);
-    grid->addWidget(ok, 7, 1, Qt::AlignRight | Qt::AlignBottom);
-    grid->setRowStretch(7, 1);
+    grid->addWidget(label(m_model.lblPassword, m_edtPassword, this), row, 0);
+    grid->addLayout(passwordRow, row++, 1);
+    grid->addWidget(m_lblClearWarning, row++, 0, 1, 2);
+    grid->addWidget(label(m_model.lblTokenCommand, m_edtTokenCommand, this), row, 0);
+    grid->addWidget(m_edtTokenCommand, row++, 1);
+    grid->addWidget(label(m_model.lblSentObjects, m_sentobjects, this), row, 0);
+    grid->addWidget(m_sentobjects, row++, 1, Qt::AlignLeft);
+    grid->addWidget(m_chkPasswordInFile, row++, 0, 1, 2);
+    grid->addWidget(m_lblPasswordStore, row++, 0, 1, 2);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    grid->addLayout(buttons, row, 0, 1, 2, Qt::AlignBottom);
+    grid->setRowStretch(row, 1);
 
     refreshFromModel();
     // Wide enough for the password choice, high enough for its status.
@@ -148,14 +192,20 @@ void SetupDialog::refreshFromModel() {
                                std::pair{m_SMTPPort, &m_model.SMTPPort},
                                std::pair{m_edtAccount, &m_model.edtAccount},
                                std::pair{m_edtPassword, &m_model.edtPassword},
+                               std::pair{m_edtTokenCommand, &m_model.edtTokenCommand},
                                std::pair{m_sentobjects, &m_model.sentobjects}}) {
         const QSignalBlocker blocker(edit);
         const QString text = toQt(model->Text);
         if (edit->text() != text) edit->setText(text);
     }
     m_edtPassword->setEchoMode(m_model.PasswordMasked ? QLineEdit::Password : QLineEdit::Normal);
-    const QSignalBlocker blocker(m_cboAuthType);
-    m_cboAuthType->setCurrentIndex(m_model.cboAuthType.ItemIndex);
+    for (auto [box, model] : {std::pair{m_cboAuthType, &m_model.cboAuthType},
+                              std::pair{m_cboProvider, &m_model.cboProvider},
+                              std::pair{m_cboEncryption, &m_model.cboEncryption}}) {
+        const QSignalBlocker blocker(box);
+        box->setCurrentIndex(model->ItemIndex);
+    }
+    m_lblClearWarning->setVisible(m_model.lblClearWarning.Visible);
     m_chkPasswordInFile->setChecked(m_model.chkPasswordInFile.Checked);
     m_chkPasswordInFile->setEnabled(m_model.chkPasswordInFile.Enabled);
     m_lblPasswordStore->setText(toQt(m_model.lblPasswordStore.Caption));

@@ -36,6 +36,10 @@ private:
     QLineEdit* m_sentobjects = nullptr;
     QCheckBox* m_chkPasswordInFile = nullptr;
     QLabel* m_lblPasswordStore = nullptr;
+    QComboBox* m_cboProvider = nullptr;
+    QComboBox* m_cboEncryption = nullptr;
+    QLineEdit* m_edtTokenCommand = nullptr;
+    QLabel* m_lblClearWarning = nullptr;
 };
 
 }  // namespace sendrix::ui

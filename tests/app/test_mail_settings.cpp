@@ -169,3 +169,40 @@ TEST(ReadSmtpAccount, JunkFileGivesDefaultsOrAClearError) {
     EXPECT_EQ(settings.ServerPort, 25);
     EXPECT_EQ(settings.ServerUser.substr(0, 4), "anna");
 }
+
+TEST(ReadSmtpAccount, EncryptionAndFingerprintAreReadOrStopTheStart) {
+    struct Row {
+        const char* name;
+        std::string lines;
+        int encryption;
+        std::string fingerprint;  // "!" : the start stops
+    };
+    const std::string hex = "ab01" + std::string(60, 'c');
+    const std::string normal = "AB:01:" + [] {
+        std::string out;
+        for (int i = 0; i < 30; ++i) out += i ? ":CC" : "CC";
+        return out;
+    }();
+    const std::vector<Row> rows = {
+        {"absent: as before", "", 0, ""},
+        {"STARTTLS", "Encryption=1\n", 1, ""},
+        {"SSL/TLS with blanks", "Encryption= 2 \n", 2, ""},
+        {"unknown value", "Encryption=3\n", 0, "!"},
+        {"a word", "Encryption=tls\n", 0, "!"},
+        {"fingerprint without colons, lower case", "TlsFingerprint=" + hex + "\n", 0, normal},
+        {"fingerprint one digit short", "TlsFingerprint=" + hex.substr(1) + "\n", 0, "!"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TestHome home;
+        const std::string ini = home.write("Mail.ini", "[Smtp]\n" + row.lines);
+        TMailSettings settings;
+        if (row.fingerprint == "!") {
+            EXPECT_THROW(ReadSmtpAccount(ini, settings), sendrix::Error);
+            continue;
+        }
+        ReadSmtpAccount(ini, settings);
+        EXPECT_EQ(settings.Encryption, row.encryption);
+        EXPECT_EQ(settings.TlsFingerprint, row.fingerprint);
+    }
+}

@@ -48,7 +48,7 @@ TEST(TfmSetup, FormCreateShowsTheAccountWithThePlainPassword) {
 }
 
 TEST(TfmSetup, AnUnknownLoginKindSelectsNoEntry) {
-    for (int type : {-1, 2, 7}) {
+    for (int type : {-1, 5, 7}) {
         SCOPED_TRACE(type);
         TMailSettings settings = accountSettings();
         settings.SMTPAuthenticationType = type;
@@ -123,15 +123,27 @@ TEST_F(SetupStoreTest, OkStoresWhatWasTypedAndUpdatesTheRunningSettings) {
     EXPECT_EQ(next.ServerPort, 2525);
 }
 
-TEST_F(SetupStoreTest, APortThatIsNoNumberIsStoredAsTypedAndRunsOn110) {
+TEST_F(SetupStoreTest, APortThatIsNoNumberIsRefusedBeforeAnythingIsStored) {
+    home.write("Mail.ini", "[Smtp]\r\nServerPort=587\r\n");
+    const std::string before = home.read("Mail.ini");
     TfmSetup dialog(settings, ui, mailIni());
     dialog.FormCreate();
-    for (const char* typed : {"zwei", "", "70000", "25 5"}) {
+    dialog.SMTPServer.Text = "neu.example.org";
+    for (const char* typed : {"zwei", "", "70000", "0", "25 5"}) {
         SCOPED_TRACE(typed);
         dialog.SMTPPort.Text = typed;
-        dialog.BitBtn1Click();
-        EXPECT_EQ(key("ServerPort"), typed);
-        EXPECT_EQ(settings.ServerPort, 110);
+        try {
+            dialog.BitBtn1Click();
+            ADD_FAILURE() << "no error";
+        } catch (const Error& error) {
+            const std::string text = error.what();
+            EXPECT_EQ(text.substr(0, text.find('\r')).rfind("'" + std::string(typed) + "' ist kein", 0), 0u) << text;
+            EXPECT_NE(text.find("\r\nPort 1 bis 65535 eintragen"), std::string::npos) << text;
+        }
+        EXPECT_TRUE(dialog.KeepOpen);
+        EXPECT_EQ(home.read("Mail.ini"), before);
+        EXPECT_EQ(settings.ServerName, "mail.example.org");
+        EXPECT_EQ(settings.ServerPort, 587);
     }
     dialog.SMTPPort.Text = " 0x1A ";
     dialog.BitBtn1Click();
@@ -264,6 +276,83 @@ TEST_F(OptionenTest, OkWritesTheProgramFoldersMailIniNeverTheIniSwitchFile) {
     EXPECT_EQ(platform::readProfileString(home.path("Mail.ini"), "Smtp", "ServerName", ""),
               "hier.example");
     EXPECT_EQ(platform::readProfileString(other, "Smtp", "ServerName", "<none>"), "<none>");
+}
+
+TEST(TfmSetup, ProviderEncryptionAndLoginFillTheFieldsThePortFollowsAndTheWarningShows) {
+    TMailSettings settings = accountSettings();
+    settings.ServerName = "smtp.web.de";
+    settings.ServerPort = 25;
+    ScriptedInteraction ui;
+    TfmSetup dialog(settings, ui, "/nonexistent/Mail.ini");
+    dialog.FormCreate();
+    // A known server selects its provider; a login without encryption warns.
+    EXPECT_EQ(dialog.cboProvider.Text, "WEB.DE");
+    EXPECT_EQ(dialog.cboEncryption.Text, "Keine");
+    EXPECT_TRUE(dialog.lblClearWarning.Visible);
+
+    struct Step {
+        const char* name;
+        std::function<void()> act;
+        std::string server, port, encryption;
+        bool warning;
+    };
+    const std::vector<Step> steps = {
+        {"STARTTLS: the usual port 25 becomes 587",
+         [&] { dialog.cboEncryption.ItemIndex = 1; dialog.cboEncryptionChange(); },
+         "smtp.web.de", "587", "STARTTLS", false},
+        {"SSL/TLS: 587 becomes 465",
+         [&] { dialog.cboEncryption.ItemIndex = 2; dialog.cboEncryptionChange(); },
+         "smtp.web.de", "465", "SSL/TLS", false},
+        {"a typed port stays",
+         [&] { dialog.SMTPPort.Text = "2465"; dialog.cboEncryption.ItemIndex = 0; dialog.cboEncryptionChange(); },
+         "smtp.web.de", "2465", "Keine", true},
+        {"no login: no warning",
+         [&] { dialog.cboAuthType.ItemIndex = 0; dialog.cboAuthTypeChange(); },
+         "smtp.web.de", "2465", "Keine", false},
+        {"a provider fills server, port and encryption",
+         [&] { dialog.cboProvider.ItemIndex = 3; dialog.cboProviderChange(); },
+         "securesmtp.t-online.de", "465", "SSL/TLS", false},
+        {"own server changes nothing",
+         [&] { dialog.cboProvider.ItemIndex = 0; dialog.cboProviderChange(); },
+         "securesmtp.t-online.de", "465", "SSL/TLS", false},
+        {"XOAUTH2 with encryption: no warning",
+         [&] { dialog.cboAuthType.ItemIndex = 3; dialog.cboAuthTypeChange(); },
+         "securesmtp.t-online.de", "465", "SSL/TLS", false},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.act();
+        EXPECT_EQ(dialog.SMTPServer.Text, step.server);
+        EXPECT_EQ(dialog.SMTPPort.Text, step.port);
+        EXPECT_EQ(dialog.cboEncryption.Items.at(dialog.cboEncryption.ItemIndex), step.encryption);
+        EXPECT_EQ(dialog.lblClearWarning.Visible, step.warning);
+    }
+}
+
+TEST_F(SetupStoreTest, NewKeysAreWrittenOnlyWhenSetAndReadBackByTheNextStart) {
+    TfmSetup dialog(settings, ui, mailIni());
+    dialog.FormCreate();
+    dialog.BitBtn1Click();
+    // A dialog that changes none of them leaves the file without them.
+    EXPECT_EQ(key("Encryption"), "<none>");
+    EXPECT_EQ(key("TokenCommand"), "<none>");
+
+    dialog.cboEncryption.ItemIndex = 1;
+    dialog.cboAuthType.ItemIndex = 3;
+    dialog.edtTokenCommand.Text = "oauth2-token --konto \"anna b\"";
+    dialog.BitBtn1Click();
+    EXPECT_EQ(key("Encryption"), "1");
+    EXPECT_EQ(settings.Encryption, 1);
+    TMailSettings next;
+    app::ReadSmtpAccount(mailIni(), next);
+    EXPECT_EQ(next.Encryption, 1);
+    EXPECT_EQ(next.SMTPAuthenticationType, 3);
+    EXPECT_EQ(next.TokenCommand, "oauth2-token --konto \"anna b\"");
+
+    // Back to "Keine": the key is present now, so it says so.
+    dialog.cboEncryption.ItemIndex = 0;
+    dialog.BitBtn1Click();
+    EXPECT_EQ(key("Encryption"), "0");
 }
 
 }  // namespace
