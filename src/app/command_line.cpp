@@ -3,6 +3,7 @@
 #include "platform/ascii.h"
 #include "platform/text_codec.h"
 #include "platform/text_trim.h"
+#include "platform/visible_text.h"
 
 namespace sendrix::app {
 
@@ -46,6 +47,42 @@ std::string fieldValue(const std::string& value) {
     return platform::trimControl(line);
 }
 
+// The value of an address switch ("/to:", "/cc:", "/bcc:") that `argument`
+// matched with `prefix`, as fieldValue makes it. What would turn it into
+// other addresses is a fault of its own in `faults`: a control character
+// inside it (a line break would have become a blank and the text beside it
+// a second address) and an address cut by the length limit (the rest would
+// be mailed: a local mailbox, another domain).
+std::string addressFieldValue(const std::string& argument, std::string_view prefix,
+                              std::vector<std::string>& faults) {
+    const std::string_view whole = std::string_view(argument).substr(prefix.size());
+    const std::string_view kept = platform::leftCharacters(whole, kValueLength);
+    const std::string_view switchName = std::string_view(argument).substr(0, prefix.size());
+    if (whole.substr(kept.size()).find_first_not_of(" ,\t") != std::string_view::npos)
+        faults.push_back("Der Wert von " + std::string(switchName) + " ist länger als " +
+                         std::to_string(kValueLength) +
+                         " Zeichen; an die gekürzten Adressen wird nicht gesendet: \"" +
+                         platform::visibleText(kept) + "\"");
+    const std::string trimmed = platform::trimControl(platform::decodeFileText(kept));
+    for (char c : trimmed) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            faults.push_back("Der Wert von " + std::string(switchName) +
+                             " enthält ein Steuerzeichen (etwa ein Zeilenende); an diese Adressen "
+                             "wird nicht gesendet: \"" + platform::visibleText(trimmed) + "\"");
+            break;
+        }
+    }
+    return fieldValue(std::string(kept));
+}
+
+// The prefix of `prefixes` that `argument` begins with, nullptr for none.
+const char* matchedPrefix(const std::string& argument, std::initializer_list<const char*> prefixes) {
+    for (const char* prefix : prefixes)
+        if (platform::startsWithNoCase(argument, prefix)) return prefix;
+    return nullptr;
+}
+
 }  // namespace
 
 CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments) {
@@ -65,9 +102,12 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments) {
         if (matchPrefix(argument, {"/B:"}, value))
             options.Files.push_back({CommandLineFile::Kind::Body, value});
         if (matchPrefix(argument, {"/s:", "/subject:"}, value)) options.Subject = fieldValue(value);
-        if (matchPrefix(argument, {"/to:"}, value)) options.To = fieldValue(value);
-        if (matchPrefix(argument, {"/cc:"}, value)) options.CC = dashMeansEmpty(fieldValue(value));
-        if (matchPrefix(argument, {"/bcc:"}, value)) options.BCC = dashMeansEmpty(fieldValue(value));
+        if (const char* prefix = matchedPrefix(argument, {"/to:"}))
+            options.To = addressFieldValue(argument, prefix, options.Faults);
+        if (const char* prefix = matchedPrefix(argument, {"/cc:"}))
+            options.CC = dashMeansEmpty(addressFieldValue(argument, prefix, options.Faults));
+        if (const char* prefix = matchedPrefix(argument, {"/bcc:"}))
+            options.BCC = dashMeansEmpty(addressFieldValue(argument, prefix, options.Faults));
         if (platform::startsWithNoCase(argument, "/D") && argument.size() >= 3) {
             switch (platform::asciiUpper(argument[2])) {
                 case 'T': options.SubjectStamp = 1; break;

@@ -33,6 +33,10 @@ struct CommandLineOptions {
     std::optional<std::string> ReplyTo;  // "/R:"
     std::vector<std::string> IniFiles;   // "/INI:" values, not trimmed
     std::vector<CommandLineFile> Files;  // "/A:" trimmed, "/B:" not trimmed
+    // Address switches that must not be used as they stand, one German
+    // sentence each: a control character inside the value, or an address
+    // cut by the length limit. The start shows them and sends nothing.
+    std::vector<std::string> Faults;
     // "/eml:FOLDER", trimmed, never cut: the list send writes every message
     // into the folder as an .eml file instead of sending it (dry run).
     std::string DryRunFolder;

@@ -87,6 +87,7 @@ void TfrmMessageEditor::FormCreate() {
     int subjectStamp = 0;
     int salutationSwitch = -1;
     std::string senderOverride;
+    std::vector<std::string> commandLineFaults;
     std::string displayNameOverride;
     std::string replyOverride;
 
@@ -136,6 +137,7 @@ void TfrmMessageEditor::FormCreate() {
         }
         if (options.DontSave) DontSave = true;
         if (options.ContinueAfterRefusal) ContinueAfterRefusal = true;
+        commandLineFaults = options.Faults;
         if (!options.DryRunFolder.empty()) DryRunFolder = options.DryRunFolder;
         if (options.Subject) edtSubject.Text = *options.Subject;
         if (options.To) edtto.Text = *options.To;
@@ -148,6 +150,13 @@ void TfrmMessageEditor::FormCreate() {
         // The attachment list follows every attachment, so a later file
         // that fails to load leaves the list showing what was attached.
         for (const CommandLineFile& file : options.Files) {
+            if (file.kind == CommandLineFile::Kind::Body && !platform::fileExists(file.path)) {
+                // Sending without the text asked for would mail every
+                // recipient an empty message.
+                commandLineFaults.push_back("Die Textdatei " + file.path +
+                                            " ist keine lesbare Datei; es wurde nichts gesendet.");
+                continue;
+            }
             if (!platform::fileExists(file.path)) continue;
             if (file.kind == CommandLineFile::Kind::Attachment) {
                 AddAttachmentFile(file.path);
@@ -206,6 +215,13 @@ void TfrmMessageEditor::FormCreate() {
 
     // 17.
     readProfiles();
+    // Everything else is loaded, so the window shows the fields as given;
+    // the start counts as failed, so "/sofort" sends nothing.
+    if (!commandLineFaults.empty()) {
+        std::string text;
+        for (const std::string& fault : commandLineFaults) text += (text.empty() ? "" : "\n") + fault;
+        throw Error(text);
+    }
     m_startupCompleted = true;
 }
 

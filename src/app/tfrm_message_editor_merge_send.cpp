@@ -8,6 +8,7 @@
 
 #include "app/access_token.h"
 #include "app/tfrm_message_editor.h"
+#include "mail/id_email_address.h"
 #include "mail/tls_session.h"
 #include "merge/body_composition.h"
 #include "merge/mailing.h"
@@ -24,6 +25,27 @@ namespace sendrix::app {
 namespace {
 
 const char* const kEmptySubjectQuestion = "Wollen Sie wirklich keinen Betreff der E-mail eingeben?";
+
+const char* const kNoListAddressNotice =
+    "Kein markierter Empfänger der Liste hat eine Adresse; es wurde nichts gesendet.";
+
+// True when the field names at least one address: ", ," names none, and a
+// message without a recipient must not be started.
+bool holdsAnAddress(const std::string& field) {
+    mail::TIdEMailAddressList list;
+    list.SetAddresses(field);
+    for (const mail::TIdEMailAddressItem& item : list)
+        if (!platform::trimControl(item.Address()).empty()) return true;
+    return false;
+}
+
+// True when a marked row has an address; a list without one sends nothing
+// and must not end as a finished run.
+bool holdsAnAddress(const std::vector<merge::RecipientRow>& rows) {
+    for (const merge::RecipientRow& row : rows)
+        if (row.ok == merge::kSendMark && holdsAnAddress(row.email)) return true;
+    return false;
+}
 
 // The run's progress on the window's controls, each repaint passed on to
 // the interaction at once.
@@ -176,7 +198,7 @@ void TfrmMessageEditor::sendenClick() {
     if (edtto.Text != kRecipientListMarker) {
         // Sending nothing and saying nothing would let a calling program
         // take an empty address for a delivered mail.
-        if (platform::trimControl(edtto.Text).empty()) {
+        if (!holdsAnAddress(edtto.Text)) {
             m_interaction.Notice("Es ist keine Empfängeradresse angegeben.");
             return;
         }
@@ -186,6 +208,10 @@ void TfrmMessageEditor::sendenClick() {
     } else {
         mailing.rows = recipientRowsOf(empfaengerliste);
         if (!PreflightAllowsRun(mailing)) return;
+        if (!holdsAnAddress(mailing.rows)) {
+            m_interaction.Notice(kNoListAddressNotice);
+            return;
+        }
         if (!SendImmediately &&
             !m_interaction.Confirm("Wollen Sie diese Mail an " +
                                    std::to_string(mailing.rows.size()) +

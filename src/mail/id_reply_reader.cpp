@@ -20,7 +20,15 @@ int replyCodeOfLine(std::string_view line)
             return 0;
         code = code * 10 + (line[i] - '0');
     }
+    // "250Ok" and "2500 queued" are no replies with the code 250.
+    if (line.size() > 3 && line[3] != ' ' && line[3] != '-')
+        return 0;
     return code;
+}
+
+bool wellFormedReplyLine(std::string_view line)
+{
+    return replyCodeOfLine(line) != 0 || platform::startsWithNoCase(line, "-ERR");
 }
 
 bool IdReplyReader::AddLine(std::string line)

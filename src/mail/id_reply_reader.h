@@ -19,8 +19,11 @@ constexpr size_t kMaxReplyLines = 1000;
 
 // The code of a reply line: 1 for "+OK" and 0 for "-ERR" (any case, as POP3
 // servers answer), else the number in the first three characters, 0 when
-// they are no number. 0 never matches an expected code.
+// they are no number or are followed by anything but a blank, "-" or the
+// line end ("250Ok", "2500 queued"). 0 never matches an expected code.
 int replyCodeOfLine(std::string_view line);
+// False for a line that is neither a coded reply line nor "-ERR".
+bool wellFormedReplyLine(std::string_view line);
 
 class IdReplyReader {
 public:

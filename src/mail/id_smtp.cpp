@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "mail/envelope_address.h"
 #include "mail/id_coder_3to4.h"
 #include "mail/id_exception.h"
 #include "mail/id_message.h"
@@ -152,6 +153,9 @@ void TIdSMTP::startTlsCommand(const std::string& host, bool extended)
 
 void TIdSMTP::Open()
 {
+    // A line end or blank in a name would end or extend the EHLO command.
+    checkHostName(Host(), "Der Servername");
+    checkHostName(Stack().LocalHostName(), "Der eigene Rechnername");
     TIdTCPClient::Open();
     try {
         if (m_tlsMode == TlsMode::Implicit)
@@ -267,14 +271,34 @@ void TIdSMTP::logInWithToken()
                                         hint("nimmt das Zugriffstoken nicht an – Kontoname und Token-Befehl prüfen"));
 }
 
-void TIdSMTP::Deliver(TIdMessage& message)
+SmtpEnvelope envelopeOf(const TIdMessage& message)
 {
     SmtpEnvelope envelope;
     envelope.from = message.From.Address();
     for (const TIdEMailAddressList* list : {&message.Recipients, &message.CCList, &message.BccList})
         for (const TIdEMailAddressItem& item : *list)
             envelope.recipients.push_back(item.Address());
-    deliverEnvelope(envelope, [&] {
+    // A mailbox named in To and again in CC gets the message once.
+    envelope.recipients = withoutRepeatedMailboxes(envelope.recipients);
+    return envelope;
+}
+
+void checkEnvelope(const SmtpEnvelope& envelope)
+{
+    checkEnvelopeAddress(envelope.from);
+    // Without a recipient a server would take MAIL and then refuse DATA, or
+    // a lenient one would take a message that goes nowhere.
+    if (envelope.recipients.empty())
+        throw EIdInvalidEnvelopeAddress("Die Nachricht hat keinen Empfänger; es wurde nichts gesendet.");
+    for (const auto& address : envelope.recipients) {
+        checkEnvelopeAddress(address);
+        checkRecipientAddress(address);
+    }
+}
+
+void TIdSMTP::Deliver(TIdMessage& message)
+{
+    deliverEnvelope(envelopeOf(message), [&] {
         SetMailAgentHeader(message);
         WriteMessage(message);
     });
@@ -294,9 +318,7 @@ void TIdSMTP::SetMailAgentHeader(TIdMessage& message) const
 
 void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<void()>& writeText)
 {
-    checkEnvelopeAddress(envelope.from);
-    for (const auto& address : envelope.recipients)
-        checkEnvelopeAddress(address);
+    checkEnvelope(envelope);
 
     SendCommand("Rset", -1);
     if (m_authenticationType != atNone && !m_loggedIn) {
@@ -382,6 +404,7 @@ void deliverAndClose(TIdSMTP& smtp, const std::function<void()>& transaction)
 
 void deliverOnce(TIdSMTP& smtp, TIdMessage& message)
 {
+    checkEnvelope(envelopeOf(message));  // a refused address opens no connection
     smtp.Open();  // closes the connection itself when it fails
     deliverAndClose(smtp, [&] { smtp.Deliver(message); });
 }

@@ -84,11 +84,11 @@ public:
     void Open() override;
 
     // One mail transaction for the message: "Rset", the login when one is
-    // set, MAIL, RCPT for To, CC, BCC, "Data", the message text, ".". Throws
-    // EIdInvalidEnvelopeAddress before sending anything when an address
-    // holds CR, LF, NUL, "<" or ">", and EIdLoginNotOffered (before MAIL)
-    // when the server does not offer the login that is set; leaves the
-    // connection open on failure.
+    // set, MAIL, RCPT for To, CC, BCC (each mailbox once), "Data", the
+    // message text, ".". Throws EIdInvalidEnvelopeAddress before sending
+    // anything when checkEnvelope refuses the envelope, and
+    // EIdLoginNotOffered (before MAIL) when the server does not offer the
+    // login that is set; leaves the connection open on failure.
     virtual void Deliver(TIdMessage& message);
 
     // The message text Deliver sends, into `target`: the "X-Mailer" line of
@@ -136,14 +136,22 @@ private:
 // ">", which would smuggle a command or a parameter into the dialogue.
 void checkEnvelopeAddress(const std::string& address);
 
+// The envelope of the message: its sender, then To, CC and BCC in order,
+// each mailbox once.
+SmtpEnvelope envelopeOf(const TIdMessage& message);
+// Throws EIdInvalidEnvelopeAddress when the envelope has no recipient, when
+// an address fails checkEnvelopeAddress, or when a recipient fails
+// checkRecipientAddress (mail/envelope_address.h).
+void checkEnvelope(const SmtpEnvelope& envelope);
+
 // Runs `transaction` (Deliver or deliverEnvelope) on the open client, then
 // Close. When the transaction throws, Close runs and the transaction's error
 // is raised, whatever Close raises. When it returns, an EIdException from
 // Close is not raised: the server has taken the message.
 void deliverAndClose(TIdSMTP& smtp, const std::function<void()>& transaction);
 
-// One message over a connection of its own: Open, Deliver, Close by the
-// rules of deliverAndClose. Throws what Open or Deliver raise.
+// One message over a connection of its own: checkEnvelope, Open, Deliver,
+// Close by the rules of deliverAndClose. Throws what Open or Deliver raise.
 void deliverOnce(TIdSMTP& smtp, TIdMessage& message);
 
 }  // namespace sendrix::mail

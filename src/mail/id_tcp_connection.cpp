@@ -10,6 +10,7 @@
 #include "mail/id_reply_reader.h"
 #include "mail/socket_error_map.h"
 #include "platform/text_trim.h"
+#include "platform/visible_text.h"
 
 namespace sendrix::mail {
 
@@ -22,6 +23,7 @@ IdTimeouts IdTimeouts::FromSetting(int seconds)
         // The replies to "Data" and "." never get less time than a command.
         timeouts.dataReplyMs = std::max(timeouts.dataReplyMs, timeouts.replyMs);
         timeouts.endOfDataReplyMs = std::max(timeouts.endOfDataReplyMs, timeouts.replyMs);
+        timeouts.sendStallMs = seconds * 1000;
     }
     return timeouts;
 }
@@ -113,8 +115,27 @@ void TIdTCPConnection::raiseTimeout()
     TIdStack::RaiseSocketError(kWsaETimedOut);
 }
 
+void TIdTCPConnection::refuseEarlyReply()
+{
+    if (m_pendingInput.empty() && m_socket.SocketOpen() && !m_peerClosed)
+        FillInput(false, 0);
+    if (m_pendingInput.empty())
+        return;
+    // Bytes that are there before the command was sent answer something
+    // else (a doubled reply, one sent ahead); taking them as this command's
+    // reply could report a refused message as delivered.
+    const std::string early = platform::trimControl(m_pendingInput.substr(0, m_pendingInput.find('\n')));
+    m_replyLines = {early};
+    m_replyCode = replyCodeOfLine(early);
+    if (m_replyCode == 421)
+        RaiseReplyError();  // the server is closing: its own words say why
+    throw EIdProtocolReplyError(0, "Der Server hat geantwortet, bevor der Befehl gesendet war: \"" +
+                                       platform::visibleText(early) + "\"");
+}
+
 int TIdTCPConnection::SendCommand(const std::string& command, int expected, int timeoutMs)
 {
+    refuseEarlyReply();
     WriteLine(command);
     if (expected == -1)
         return ReadReply({}, timeoutMs);
@@ -141,6 +162,11 @@ int TIdTCPConnection::ReadReply(const std::vector<int>& allowed, int timeoutMs)
     m_replyDeadline.reset();
     m_replyLines = reader.Lines();
     m_replyCode = reader.Code();
+    // A line that is no reply ("250Ok") and 421 (the service is closing the
+    // connection) end the dialogue whatever was asked, with the server's
+    // own line as the message.
+    if (!wellFormedReplyLine(m_replyLines.back()) || m_replyCode == 421)
+        RaiseReplyError();
     return CheckReply(m_replyCode, allowed);
 }
 
@@ -153,7 +179,7 @@ int TIdTCPConnection::CheckReply(int code, const std::vector<int>& allowed)
 
 void TIdTCPConnection::RaiseReplyError()
 {
-    throw EIdProtocolReplyError(m_replyCode, LastReplyLine());
+    throw EIdProtocolReplyError(m_replyCode, platform::visibleText(LastReplyLine()));
 }
 
 std::string TIdTCPConnection::ReadNonEmptyLine()

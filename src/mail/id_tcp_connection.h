@@ -41,8 +41,8 @@ struct IdTimeouts {
     int sendStallMs = 180'000;      // without progress while sending
 
     // From "Mail.ini" [Smtp] "Timeout" (whole seconds): 1..3600 replaces
-    // the connect and reply limits (the replies to "Data" and "." keep at
-    // least that much); any other value gives the defaults.
+    // the connect, reply and send-stall limits (the replies to "Data" and
+    // "." keep at least that much); any other value gives the defaults.
     static IdTimeouts FromSetting(int seconds);
 };
 
@@ -82,16 +82,20 @@ public:
 
     // Writes `command` as a line and reads the reply; `expected` -1 takes
     // any code, else another code raises EIdProtocolReplyError. `timeoutMs`
-    // kReplyDeadline means Timeouts().replyMs.
+    // kReplyDeadline means Timeouts().replyMs. Bytes received before the
+    // command is written raise EIdProtocolReplyError without writing it
+    // (the server's own text for a 421).
     virtual int SendCommand(const std::string& command, int expected,
                             int timeoutMs = kReplyDeadline);
     // Reads one whole reply into ReplyLines/ReplyCode and runs CheckReply
     // (empty `allowed`: any code). Throws EIdProtocolReplyError beyond
-    // kMaxReplyLines lines or kMaxReplyLineLength characters in a line.
+    // kMaxReplyLines lines or kMaxReplyLineLength characters in a line, for
+    // a last line that is no reply line (wellFormedReplyLine) and for 421,
+    // whatever is allowed.
     virtual int ReadReply(const std::vector<int>& allowed, int timeoutMs = kReplyDeadline);
     // Raises RaiseReplyError when `allowed` is not empty and lacks `code`.
     virtual int CheckReply(int code, const std::vector<int>& allowed);
-    // Throws EIdProtocolReplyError(ReplyCode, LastReplyLine).
+    // Throws EIdProtocolReplyError(ReplyCode, LastReplyLine as visibleText).
     [[noreturn]] virtual void RaiseReplyError();
 
     // One line up to `terminator` (LF when empty; then one CR before it is
@@ -146,6 +150,8 @@ protected:
     virtual void ResetState();
     // Drops the connection and raises EIdSocketError 10060.
     [[noreturn]] void raiseTimeout();
+    // SendCommand's check that nothing has arrived unasked.
+    void refuseEarlyReply();
 
     TIdSocketHandle m_socket;
 

@@ -521,3 +521,128 @@ TEST_F(Smtp, MailAgentSetsTheXMailerEntryAndAnEmptyOneRemovesIt)
     EXPECT_EQ(server.messages()[0].find("X-Mailer"), std::string::npos);
     EXPECT_NE(server.messages()[1].find("\r\nX-Mailer: Sendrix 1.2\r\n"), std::string::npos);
 }
+
+TEST_F(Smtp, RepliesAreReadStrictlyAndAMisreadOneNeverCountsAsDelivered)
+{
+    const std::string ehlo = "ehlo " + host() + "\r\n";
+    const std::string upToData = ehlo + "Rset\r\nMail from:<a@x.test>\r\nRCPT to:<b@x.test>\r\nData\r\n";
+    const std::string textWithoutEnd = "Subject: test\r\n\r\nbody\r\n";
+    struct Row {
+        const char* name;
+        SmtpScript script;
+        int code;
+        std::string text;
+        std::string received;
+    };
+    const SmtpScript untilData = SmtpScript()
+                                     .line("220 mail.test")
+                                     .answer("250 mail.test")
+                                     .answer("250 reset")
+                                     .answer("250 sender")
+                                     .answer("250 rcpt");
+    std::vector<Row> rows = {
+        {"250Ok after the final dot", SmtpScript(untilData).answer("354 go").awaitData().line("250Ok"), 0,
+         "250Ok", upToData + kText + "Quit\r\n"},
+        {"a four-digit code", SmtpScript().line("220 mail.test").answer("250 mail.test").answer("250 reset")
+                                  .answer("2500 queued"),
+         0, "2500 queued",
+         ehlo + "Rset\r\nMail from:<a@x.test>\r\nQuit\r\n"},
+        // The 250 sent along with the 354 would have been taken as the reply
+        // to ".", which the server refuses: the dot is never sent.
+        {"a doubled reply to Data", SmtpScript(untilData).answer("354 go\n250 queued").awaitData().line("554 no"),
+         0, "Der Server hat geantwortet, bevor der Befehl gesendet war: \"250 queued\"",
+         upToData + textWithoutEnd + "Quit\r\n"},
+        {"a reply sent before its command", SmtpScript().line("220 mail.test").answer("250 mail.test")
+                                                .answer("250 reset\n250 sender"),
+         0, "Der Server hat geantwortet, bevor der Befehl gesendet war: \"250 sender\"",
+         ehlo + "Rset\r\nQuit\r\n"},
+        {"421 to Rset", SmtpScript().line("220 mail.test").answer("250 mail.test")
+                            .answer("421 4.3.2 mail.test shutting down").close(),
+         421, "421 4.3.2 mail.test shutting down", ehlo + "Rset\r\n"},
+        {"421 unasked", SmtpScript().line("220 mail.test").answer("250 mail.test").answer("250 reset")
+                            .answer("250 sender\n421 4.4.2 idle too long"),
+         421, "421 4.4.2 idle too long", ehlo + "Rset\r\nMail from:<a@x.test>\r\nQuit\r\n"},
+        {"8-bit and control bytes", SmtpScript(untilData).answer("550 Empf\xe4nger\x07 fehlt\x1b[2J"), 550,
+         "550 Empfänger<0x07> fehlt<ESC>[2J", upToData + "Quit\r\n"},
+    };
+    std::vector<SmtpScript> scripts;
+    for (const auto& row : rows)
+        scripts.push_back(row.script);
+    ScriptedSmtpServer server(scripts);
+    for (size_t r = 0; r < rows.size(); ++r) {
+        SCOPED_TRACE(rows[r].name);
+        connect(server);
+        try {
+            deliverAndClose({"a@x.test", {"b@x.test"}});
+            ADD_FAILURE() << "delivered";
+        } catch (const EIdProtocolReplyError& error) {
+            EXPECT_EQ(error.ReplyCode(), rows[r].code);
+            EXPECT_EQ(error.what(), rows[r].text);
+        }
+        EXPECT_EQ(recorded(server, r), rows[r].received);
+    }
+}
+
+TEST_F(Smtp, AnEnvelopeWithoutARecipientOrWithADamagedOneOpensNoConnection)
+{
+    ScriptedSmtpServer server({plainServer()});
+    smtp.SetHost("127.0.0.1");
+    smtp.SetPort(server.port());
+    struct Row {
+        std::vector<std::string> to;
+        std::string text;
+    } rows[] = {
+        {{}, "Die Nachricht hat keinen Empfänger; es wurde nichts gesendet."},
+        {{"kunde@example.com opfer@example.net"},
+         "Die Empfängeradresse \"kunde@example.com opfer@example.net\" ist ungültig: sie enthält ein "
+         "Leerzeichen; es wurde nichts gesendet."},
+        {{"ok@example.com", "lokal"},
+         "Die Empfängeradresse \"lokal\" ist ungültig: das Zeichen @ fehlt; es wurde nichts gesendet."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        TIdMessage message;
+        message.From.SetAddress("ich@example.org");
+        for (const auto& address : row.to)
+            message.Recipients.Add().SetAddress(address);
+        try {
+            deliverOnce(smtp, message);
+            ADD_FAILURE() << "sent";
+        } catch (const EIdInvalidEnvelopeAddress& error) {
+            EXPECT_EQ(error.what(), row.text);
+        }
+    }
+    EXPECT_EQ(server.sessionCount(), 0u);
+}
+
+TEST_F(Smtp, AMailboxNamedTwiceGetsOneRcpt)
+{
+    ScriptedSmtpServer server({SmtpScript::standard()});
+    TIdMessage message;
+    message.From.SetAddress("ich@example.org");
+    message.Recipients.SetAddresses("anna@example.org, bert@example.org");
+    message.CCList.SetAddresses("Anna <anna@EXAMPLE.org>");
+    message.BccList.SetAddresses("bert@example.org");
+    smtp.SetHost("127.0.0.1");
+    smtp.SetPort(server.port());
+    deliverOnce(smtp, message);
+    const std::string received = recorded(server);
+    EXPECT_NE(received.find("Mail from:<ich@example.org>\r\nRCPT to:<anna@example.org>\r\n"
+                            "RCPT to:<bert@example.org>\r\nData\r\n"),
+              std::string::npos)
+        << received;
+    EXPECT_EQ(server.messages().size(), 1u);
+}
+
+TEST_F(Smtp, AServerNameWithALineEndOrBlankIsRefusedBeforeConnecting)
+{
+    ScriptedSmtpServer server({});
+    for (const char* name : {"127.0.0.1\r\nQUIT", "127.0.0.1 x", "127.0.0.1\t"}) {
+        SCOPED_TRACE(name);
+        smtp.SetHost(name);
+        smtp.SetPort(server.port());
+        EXPECT_THROW(smtp.Open(), EIdException);
+        EXPECT_FALSE(smtp.IsOpen());
+    }
+    EXPECT_EQ(server.sessionCount(), 0u);
+}

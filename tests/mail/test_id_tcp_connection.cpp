@@ -476,10 +476,12 @@ TEST(Timeouts, SettingReplacesConnectAndReplyLimitsWithinRange)
     // duplicates, so a short setting never shortens it.
     EXPECT_EQ(one.dataReplyMs, 120000);
     EXPECT_EQ(one.endOfDataReplyMs, 600000);
-    EXPECT_EQ(one.sendStallMs, 180000);
+    // The setting also bounds the time without progress while sending.
+    EXPECT_EQ(one.sendStallMs, 1000);
     IdTimeouts hour = IdTimeouts::FromSetting(3600);
     EXPECT_EQ(hour.connectMs, 3600000);
     EXPECT_EQ(hour.replyMs, 3600000);
     EXPECT_EQ(hour.dataReplyMs, 3600000);
     EXPECT_EQ(hour.endOfDataReplyMs, 3600000);
+    EXPECT_EQ(hour.sendStallMs, 3600000);
 }

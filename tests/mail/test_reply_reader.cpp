@@ -26,6 +26,25 @@ TEST(ReplyCode, ReadsNumbersPop3WordsAndRefusesLetters)
     }
 }
 
+TEST(ReplyCode, ThreeDigitsMustBeFollowedByABlankADashOrTheLineEnd)
+{
+    struct Row {
+        const char* line;
+        int code;
+        bool wellFormed;
+    } rows[] = {
+        {"250Ok", 0, false},       {"2500 queued", 0, false}, {"250\tqueued", 0, false},
+        {"250.ok", 0, false},      {"250 ok", 250, true},     {"250-more", 250, true},
+        {"250", 250, true},        {"-ERR gone", 0, true},    {"+OK", 1, true},
+        {"ok 250", 0, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.line);
+        EXPECT_EQ(replyCodeOfLine(row.line), row.code);
+        EXPECT_EQ(wellFormedReplyLine(row.line), row.wellFormed);
+    }
+}
+
 TEST(ReplyCode, TrimRemovesControlCharactersAndBlanksAtBothEnds)
 {
     EXPECT_EQ(sendrix::platform::trimControl(std::string("\t \x01 250 ok \r\n\0", 14)), "250 ok");

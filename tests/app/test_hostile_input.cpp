@@ -1,0 +1,188 @@
+// Hostile and careless input in an unattended run ("/sofort") against the
+// scripted SMTP server: what the server received, the exit status and the
+// text on standard error. Nothing goes to an address that was damaged,
+// nothing goes out without a recipient, and a misread reply never ends as
+// delivered.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "app/unattended_run.h"
+#include "platform/text_codec.h"
+#include "support/app/test_home.h"
+#include "support/scripted_smtp_server.h"
+
+using namespace sendrix;
+using test::ScriptedSmtpServer;
+using test::SmtpScript;
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class HostileInputTest : public ::testing::Test {
+protected:
+    Outcome run(const ScriptedSmtpServer& server, std::vector<std::string> arguments) {
+        home.write("Mail.ini", "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" +
+                                   std::to_string(server.port()) + "\r\n");
+        arguments.push_back("/s:Rundbrief");
+        arguments.push_back("/from:absender@example.org");
+        arguments.push_back("/B:" + home.write("text.txt", "Guten Tag.\r\n"));
+        arguments.push_back("/sofort");
+        std::ostringstream out, err;
+        const int status = app::RunWithoutWindow(arguments, out, err);
+        return {status, out.str(), err.str()};
+    }
+    test::TestHome home;
+};
+
+std::string rcptLines(const std::string& received) {
+    std::string lines;
+    for (std::size_t at = received.find("RCPT to:"); at != std::string::npos;
+         at = received.find("RCPT to:", at + 1))
+        lines += received.substr(at, received.find("\r\n", at) - at) + "\n";
+    return lines;
+}
+
+}  // namespace
+
+TEST_F(HostileInputTest, DamagedRecipientsAreRefusedAndNothingIsSent) {
+    const std::string longLocal(95, 'k');
+    struct Row {
+        std::vector<std::string> arguments;
+        std::string error;
+    } rows[] = {
+        {{"/to:kunde@example.com\r\nopfer@example.net"},
+         "Fehler: Der Wert von /to: enthält ein Steuerzeichen (etwa ein Zeilenende); an diese Adressen wird "
+         "nicht gesendet: \"kunde@example.com<CR><LF>opfer@example.net\""},
+        {{"/to:kunde@example.com", "/cc:chef@example.com\nopfer@example.net"},
+         "Fehler: Der Wert von /cc: enthält ein Steuerzeichen (etwa ein Zeilenende); an diese Adressen wird "
+         "nicht gesendet: \"chef@example.com<LF>opfer@example.net\""},
+        {{"/to:kunde@example.com", "/BCC:a@example.com\rb@example.net"},
+         "Fehler: Der Wert von /BCC: enthält ein Steuerzeichen"},
+        {{"/to:" + longLocal + "@example.com"},
+         "Fehler: Der Wert von /to: ist länger als 100 Zeichen; an die gekürzten Adressen wird nicht "
+         "gesendet: \"" + longLocal + "@exam\""},
+        {{"/to:kunde@example.com opfer@example.net"},
+         "Fehler: Die Empfängeradresse \"kunde@example.com opfer@example.net\" ist ungültig: sie enthält ein "
+         "Leerzeichen; es wurde nichts gesendet."},
+        {{"/to:@example.com"}, "ist ungültig: vor dem @ steht nichts; es wurde nichts gesendet."},
+        {{"/to:kunde@"}, "ist ungültig: nach dem @ steht nichts; es wurde nichts gesendet."},
+        {{"/to:kunde@example.com", "/cc:" + std::string(65, 'c') + "@example.com"},
+         "ist ungültig: der Teil vor dem @ ist länger als 64 Zeichen; es wurde nichts gesendet."},
+    };
+    ScriptedSmtpServer server({});
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.arguments.front());
+        const Outcome outcome = run(server, row.arguments);
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_NE(outcome.err.find(row.error), std::string::npos) << outcome.err;
+        EXPECT_TRUE(platform::isValidUtf8(outcome.err));
+        EXPECT_EQ(outcome.out.find("versendet worden"), std::string::npos) << outcome.out;
+    }
+    EXPECT_EQ(server.sessionCount(), 0u);
+}
+
+TEST_F(HostileInputTest, NoEnvelopeWithoutARecipientAndEachMailboxOnce) {
+    {
+        ScriptedSmtpServer server({});
+        for (const char* to : {"/to: , ,", "/to:,"}) {
+            SCOPED_TRACE(to);
+            const Outcome outcome = run(server, {to});
+            EXPECT_EQ(outcome.status, 1);
+            EXPECT_NE(outcome.err.find("Hinweis: Es ist keine Empfängeradresse angegeben."), std::string::npos)
+                << outcome.err;
+        }
+        // A list whose marked rows have no address at all.
+        const Outcome outcome = run(server, {home.write("leer.csv", "Name;Vorname;Email;Typ\r\nMuster;Anna;;w\r\n"
+                                                                    "Probe;Bert; ;m\r\n")});
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_NE(outcome.err.find("Hinweis: Kein markierter Empfänger der Liste hat eine Adresse; es wurde "
+                                   "nichts gesendet."),
+                  std::string::npos)
+            << outcome.err;
+        EXPECT_EQ(server.sessionCount(), 0u);
+    }
+    ScriptedSmtpServer server({SmtpScript::standard()});
+    const Outcome outcome = run(server, {"/to:anna@example.org", "/cc:Anna <anna@EXAMPLE.org>, bert@example.org",
+                                         "/bcc:bert@example.org"});
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    ASSERT_TRUE(server.waitForSessions(1));
+    EXPECT_EQ(rcptLines(server.received(0)), "RCPT to:<anna@example.org>\nRCPT to:<bert@example.org>\n");
+}
+
+TEST_F(HostileInputTest, AMisreadReplyEndsWithTheServersTextAndStatusOne) {
+    const SmtpScript untilData = SmtpScript()
+                                     .line("220 mail.test")
+                                     .answer("250 mail.test")
+                                     .answer("250 reset")
+                                     .answer("250 sender")
+                                     .answer("250 rcpt");
+    struct Row {
+        const char* name;
+        SmtpScript script;
+        std::string error;
+        bool dotSent;
+    } rows[] = {
+        {"250Ok", SmtpScript(untilData).answer("354 go").awaitData().line("250Ok"),
+         "Fehler: 250Ok", true},
+        {"doubled", SmtpScript(untilData).answer("354 go\n250 queued").awaitData().line("554 refused"),
+         "Fehler: Der Server hat geantwortet, bevor der Befehl gesendet war: \"250 queued\"", false},
+        {"421", SmtpScript().line("220 mail.test").answer("250 mail.test").answer("421 4.3.2 Wartung, bis "
+                                                                                  "gleich").close(),
+         "Fehler: 421 4.3.2 Wartung, bis gleich", false},
+        {"Latin-1", SmtpScript(untilData).answer("354 go").awaitData().line("554 Nachricht abgelehnt: "
+                                                                          "ung\xfcltig"),
+         "Fehler: 554 Nachricht abgelehnt: ungültig", true},
+    };
+    for (auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScriptedSmtpServer server({row.script});
+        const Outcome outcome = run(server, {"/to:kunde@example.com"});
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_NE(outcome.err.find(row.error), std::string::npos) << outcome.err;
+        EXPECT_TRUE(platform::isValidUtf8(outcome.err));
+        EXPECT_EQ(outcome.out.find("versendet worden"), std::string::npos) << outcome.out;
+        ASSERT_TRUE(server.waitForSessions(1));
+        EXPECT_EQ(server.received(0).find("\r\n.\r\n") != std::string::npos, row.dotSent);
+    }
+}
+
+TEST_F(HostileInputTest, ABodyThatCannotBeReadOrAServerNameWithABlankSendsNothing) {
+    ScriptedSmtpServer server({});
+    home.write("ordner/x.txt", "x");
+    struct Row {
+        std::vector<std::string> arguments;
+        std::string error;
+    } rows[] = {
+        {{"/to:kunde@example.com", "/B:" + home.path("fehlt.txt")},
+         "Fehler: Die Textdatei " + home.path("fehlt.txt") + " ist keine lesbare Datei; es wurde nichts gesendet."},
+        {{"/to:kunde@example.com", "/B:" + home.path("ordner")},
+         "Fehler: Die Textdatei " + home.path("ordner") + " ist keine lesbare Datei; es wurde nichts gesendet."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.arguments.back());
+        // The fixture's own body comes after the broken one: it must not cover it.
+        const Outcome outcome = run(server, row.arguments);
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_NE(outcome.err.find(row.error), std::string::npos) << outcome.err;
+    }
+    // A blank in the server name would extend the name sent and the
+    // commands built from it.
+    std::ostringstream out, err;
+    home.write("Mail.ini", "[Smtp]\r\nServerName=127.0.0.1 RCPT\r\nServerPort=" + std::to_string(server.port()) +
+                               "\r\n");
+    const int status = app::RunWithoutWindow({"/to:kunde@example.com", "/s:x", "/from:a@example.org",
+                                              "/B:" + home.write("t.txt", "x"), "/sofort"},
+                                             out, err);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(err.str().find("Fehler: Der Servername \"127.0.0.1 RCPT\" enthält ein Leerzeichen oder "
+                             "Steuerzeichen; es wurde keine Verbindung aufgebaut."),
+              std::string::npos)
+        << err.str();
+    EXPECT_EQ(server.sessionCount(), 0u);
+}
