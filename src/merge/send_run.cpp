@@ -179,7 +179,7 @@ void SendRun::announce(const Mailing& mailing, const std::string& address, int n
 
 RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
                            const std::vector<std::string>& body, const std::string& address,
-                           int number, int row, const std::string* subject) {
+                           int number, int row, const std::string* subject, bool retry) {
     RowResult result;
     result.row = row;
     result.address = address;
@@ -192,6 +192,8 @@ RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
         bool opened = false;
         bool loginNeeded = false;
         try {
+            // A refused address opens no connection.
+            mail::checkEnvelope(mail::envelopeOf(m_message));
             if (!m_smtp.IsOpen()) {
                 m_onConnection = 0;
                 // A token is short-lived: fetched anew for every connection.
@@ -220,7 +222,7 @@ RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
             if (!keepOpen) closeQuietly();
 
             const std::string now = platform::longTime(m_clock.now());
-            if (kind == FailureKind::Temporary && attempt < std::size(kRetryWaitSeconds)) {
+            if (kind == FailureKind::Temporary && retry && attempt < std::size(kRetryWaitSeconds)) {
                 const int wait = kRetryWaitSeconds[attempt];
                 const std::string line =
                     now + ": Mail an " + address + " vorläufig abgewiesen (" + result.reply +
@@ -277,7 +279,8 @@ void SendRun::sendToAddress(const Mailing& mailing, const SmtpAccount& account,
     // One message: the connection ends with it, whatever the account allows.
     SmtpAccount single = account;
     single.messagesPerConnection = 1;
-    const RowResult result = deliver(mailing, single, body, address, number, 0, subject);
+    // A single message is not tried again: its sender is waiting for it.
+    const RowResult result = deliver(mailing, single, body, address, number, 0, subject, false);
     closeQuietly();
     if (result.state == RowResult::State::Failed) throw SendRunError(m_failure);
     if (result.state == RowResult::State::NotSent)
@@ -377,7 +380,7 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
                 ++summary.delivered;
             } else if (result.state != RowResult::State::NoAddress) {
                 result = deliver(mailing, account, message.body, row.email, number, r,
-                                 &message.subject);
+                                 &message.subject, true);
                 m_observer.rowOutcome(result);
                 if (result.state == RowResult::State::NotSent) {
                     summary.stopped = true;

@@ -101,7 +101,7 @@ public:
     // mailing's fields and the account. A blank address returns at once
     // (nothing shown, logged or sent). Otherwise: status and protocol line,
     // the log line, the message fields, Open, Deliver, Close, and the
-    // "versendet worden" line; a temporary refusal is tried again later.
+    // "versendet worden" line (a temporary refusal is not tried again).
     // Throws SendRunError (or the log's error) when it was not delivered;
     // the connection is closed then. `subject` replaces the mailing's when
     // given (a personalised one).
@@ -146,12 +146,12 @@ public:
     static constexpr int kRetryWaitSeconds[] = {30, 120, 300};
 
 private:
-    // One row's message with its further tries. Returns Delivered, Failed
+    // One row's message with its further tries (`retry`). Returns Delivered, Failed
     // (m_failure then holds the error) or NotSent (stopped while waiting).
     // Throws SendRunError for an error that ends the run.
     RowResult deliver(const Mailing& mailing, const SmtpAccount& account,
                       const std::vector<std::string>& body, const std::string& address,
-                      int number, int row, const std::string* subject);
+                      int number, int row, const std::string* subject, bool retry);
     // Writes the filled message into the dry-run folder; returns the path.
     std::string writeMessageFile(int number);
     // The dry run's stand-in for a delivery: the file and its protocol line.
