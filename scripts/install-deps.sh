@@ -12,7 +12,7 @@ packages=(
   man-db groff-base
   debhelper dpkg-dev lintian appstream desktop-file-utils
   python3 python3-aiosmtpd
-  libidn2-dev media-types shared-mime-info
+  libidn2-dev media-types shared-mime-info spamassassin
   xvfb xauth
 )
 

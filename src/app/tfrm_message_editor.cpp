@@ -2,6 +2,7 @@
 #include "app/tfrm_message_editor.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -155,6 +156,16 @@ void TfrmMessageEditor::FormCreate() {
                 // recipient an empty message.
                 commandLineFaults.push_back("Die Textdatei " + file.path +
                                             " ist keine lesbare Datei; es wurde nichts gesendet.");
+                continue;
+            }
+            struct stat info {};
+            if (file.kind == CommandLineFile::Kind::Attachment && ::stat(file.path.c_str(), &info) == 0 &&
+                !S_ISREG(info.st_mode)) {
+                // A folder, a pipe or a device cannot be attached whole;
+                // dropping it silently would send the mailing without it.
+                commandLineFaults.push_back("Die Anlage " + file.path +
+                                            " ist keine gewöhnliche Datei (etwa ein Ordner, eine Pipe oder ein "
+                                            "Gerät); es wurde nichts gesendet.");
                 continue;
             }
             if (!platform::fileExists(file.path)) continue;

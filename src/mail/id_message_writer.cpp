@@ -8,6 +8,7 @@
 #include "mail/id_coder_3to4.h"
 #include "mail/id_coder_quoted_printable.h"
 #include "mail/id_exception.h"
+#include "mail/html_text.h"
 #include "mail/id_header_coder.h"
 #include "mail/media_types.h"
 #include "mail/wire_charset.h"
@@ -111,10 +112,10 @@ std::vector<std::string> encodedWireLines(const std::vector<std::string>& lines,
 // "type; charset=name" for text in a charset other than ASCII; a charset
 // parameter already in `type` is replaced, since the bytes are what the
 // choice made them. ASCII text keeps the type as it is.
-std::string withCharset(std::string_view type, const WireCharset& charset)
+std::string withCharset(std::string_view type, const WireCharset& charset, bool declareAscii = false)
 {
     std::string value(type);
-    if (charset.kind == WireCharsetKind::Ascii)
+    if (charset.kind == WireCharsetKind::Ascii && !declareAscii)
         return value;
     const size_t at = platform::asciiLowered(value).find("charset=");
     if (at != std::string::npos) {
@@ -190,6 +191,46 @@ void encodeFileInto(platform::File& source, const std::string& sourceName, TIdCo
     }
 }
 
+// An HTML body of its own (no text parts): it goes out as
+// multipart/alternative with a plain-text rendering first, since receivers
+// distrust HTML-only mail (SpamAssassin's MIME_HTML_ONLY).
+bool isHtmlMailing(const TIdMessage& message)
+{
+    for (int i = 0; i < message.MessageParts.Count(); ++i)
+        if (message.MessageParts.Items(i).Kind() == TIdMessagePartKind::Text)
+            return false;
+    return platform::startsWithNoCase(message.ContentType, "text/html");
+}
+
+// One text part of the alternative: its header lines, its lines in the
+// encoding chosen for them, the empty line after them.
+void writeTextBody(IdWriteTarget& target, std::string_view type, const std::vector<std::string>& lines)
+{
+    const TextEncoding encoding = ChooseTextEncoding(lines, platform::localeLanguage());
+    target.WriteLine("Content-Type: " + withCharset(type, encoding.charset, true));
+    target.WriteLine("Content-Transfer-Encoding: " + encoding.transferEncoding());
+    target.WriteLine("");
+    target.WriteLines(encodedWireLines(lines, encoding));
+    target.WriteLine("");
+}
+
+void status(IdWriterObserver* observer, std::string_view text);
+
+// The plain-text rendering, then the HTML itself, between `boundary` lines.
+void writeHtmlAlternative(IdWriteTarget& target, const TIdMessage& message, std::string_view boundary,
+                          IdWriterObserver* observer)
+{
+    const std::string boundaryLine = "--" + std::string(boundary);
+    const std::vector<std::string> html = splitBodyLines(message.Body);
+    target.WriteLine(boundaryLine);
+    status(observer, kTextStatus);
+    writeTextBody(target, "text/plain", RenderHtmlAsText(html));
+    target.WriteLine(boundaryLine);
+    status(observer, kTextStatus);
+    writeTextBody(target, message.ContentType, html);
+    target.WriteLine(boundaryLine + "--");
+}
+
 // A multipart's type, or the single part's declared text. RFC 2045's
 // grammar allows no ";" after the last parameter.
 TopLevelDeclaration topLevelDeclaration(const TIdMessage& message, const PartCounts& counts,
@@ -202,10 +243,12 @@ TopLevelDeclaration topLevelDeclaration(const TIdMessage& message, const PartCou
                                   std::string(kRelatedBoundary) + "\"";
     else if (counts.attachments >= 1)
         declaration.contentType = "multipart/mixed; boundary=\"" + std::string(kMixedBoundary) + "\"";
-    else if (counts.texts >= 1)
+    else if (counts.texts >= 1 || isHtmlMailing(message))
         declaration.contentType = "multipart/alternative; boundary=\"" + std::string(kMixedBoundary) + "\"";
-    if (!declaration.contentType.empty())
+    if (!declaration.contentType.empty()) {
+        declaration.mimeVersion = true;
         return declaration;
+    }
 
     const TextEncoding encoding = ChooseTextEncoding(splitBodyLines(message.Body), language);
     if (encoding.declared()) {
@@ -318,7 +361,12 @@ void writeMixed(IdWriteTarget& target, TIdMessage& message, const PartCounts& co
     target.WriteLine(kPreamble);
     target.WriteLine("");
     target.WriteLine(boundaryLine);
-    if (counts.texts == 0) {
+    if (counts.texts == 0 && isHtmlMailing(message)) {
+        target.WriteLine("Content-Type: multipart/alternative; ");
+        target.WriteLine("        boundary=\"" + std::string(kAlternativeBoundary) + "\"");
+        target.WriteLine("");
+        writeHtmlAlternative(target, message, kAlternativeBoundary, observer);
+    } else if (counts.texts == 0) {
         const std::vector<std::string> lines = splitBodyLines(message.Body);
         const TextEncoding encoding = ChooseTextEncoding(lines, platform::localeLanguage());
         target.WriteLine("Content-Type: " + withCharset(firstPartContentType(message), encoding.charset));
@@ -452,6 +500,10 @@ void WriteBodySection(IdWriteTarget& target, TIdMessage& message, const PartCoun
         target.WriteLine(kPreamble);
         target.WriteLine("");
         writeTextParts(target, message, kMixedBoundary, observer);
+    } else if (isHtmlMailing(message)) {
+        target.WriteLine(kPreamble);
+        target.WriteLine("");
+        writeHtmlAlternative(target, message, kMixedBoundary, observer);
     } else {
         status(observer, kTextStatus);
         // The same choice as the header block's declaration made.

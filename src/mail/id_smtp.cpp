@@ -81,6 +81,16 @@ void checkEnvelopeAddress(const std::string& address)
                                         "NUL, \"<\" oder \">\"); es wurde nichts gesendet.");
 }
 
+std::string HeloName(std::string_view fqdn, std::string_view localIp)
+{
+    const std::string name = platform::asciiLowered(fqdn);
+    const bool qualified = name.find('.') != std::string::npos && name.front() != '.' && name.back() != '.' &&
+                           !name.starts_with("localhost") && !TIdStack::IsDottedQuad(name);
+    if (qualified)
+        return std::string(fqdn);
+    return "[" + std::string(localIp.empty() ? "127.0.0.1" : localIp) + "]";
+}
+
 TIdSMTP::TIdSMTP()
 {
     SetPort(25);
@@ -163,7 +173,7 @@ void TIdSMTP::Open()
         ReadReply({220});
         m_authMechanisms.clear();
         m_offersStartTls = false;
-        const std::string host = Stack().LocalHostName();
+        const std::string host = HeloName(Stack().FullyQualifiedHostName(), Binding().LocalIP());
         const bool extended = SendCommand("ehlo " + host, -1) == 250;
         if (extended)
             collectMechanisms(ReplyLines());

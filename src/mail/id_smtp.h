@@ -70,8 +70,9 @@ public:
     // the next wait.
     void SetTimeoutSeconds(int seconds) { SetTimeouts(IdTimeouts::FromSetting(seconds)); }
 
-    // Connects, expects the 220 greeting, sends "ehlo " + the local host
-    // name and falls back to "Helo " when that is not answered 250. On any
+    // Connects, expects the 220 greeting, sends "ehlo " + HeloName of the
+    // host's fully qualified name and the connection's local address, and
+    // falls back to "Helo " when that is not answered 250. On any
     // failure Close has run (its own error, if any, replaces the first).
     // Throws EIdAlreadyConnected when already open.
     // Implicit TLS: the handshake comes right after connecting, before the
@@ -131,6 +132,12 @@ private:
     std::vector<std::string> m_authMechanisms;
     bool m_loggedIn = false;
 };
+
+// The name a client introduces itself with (RFC 5321 4.1.4): `fqdn` when it
+// is a fully qualified domain name (a dot, not "localhost" or an address),
+// else the address literal "[localIp]". Receivers refuse a bare host name
+// (Postfix's reject_non_fqdn_helo_hostname: 504).
+std::string HeloName(std::string_view fqdn, std::string_view localIp);
 
 // Throws EIdInvalidEnvelopeAddress when `address` holds CR, LF, NUL, "<" or
 // ">", which would smuggle a command or a parameter into the dialogue.

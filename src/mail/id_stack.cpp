@@ -105,6 +105,19 @@ std::string TIdStack::LocalHostName() const
     return name.empty() ? std::string("localhost") : name;
 }
 
+std::string TIdStack::FullyQualifiedHostName() const
+{
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_flags = AI_CANONNAME;
+    addrinfo* result = nullptr;
+    if (::getaddrinfo(LocalHostName().c_str(), nullptr, &hints, &result) != 0 || result == nullptr)
+        return {};
+    std::string name = result->ai_canonname ? result->ai_canonname : "";
+    ::freeaddrinfo(result);
+    return name.find('.') == std::string::npos ? std::string() : name;
+}
+
 std::string TIdStack::SocketErrorText(int errorNumber)
 {
     switch (errorNumber) {

@@ -29,6 +29,10 @@ public:
     // "localhost" when the system reports none.
     std::string LocalHostName() const;
 
+    // The host's fully qualified name: its canonical name as the resolver
+    // gives it for LocalHostName(), when that holds a dot; otherwise "".
+    std::string FullyQualifiedHostName() const;
+
     // The German text of a Windows Sockets error number; empty for numbers
     // without one.
     static std::string SocketErrorText(int errorNumber);

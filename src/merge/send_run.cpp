@@ -6,6 +6,7 @@
 
 #include "mail/id_exception.h"
 #include "mail/message_file_target.h"
+#include "mail/wire_charset.h"
 #include "merge/body_composition.h"
 #include "merge/personal_message.h"
 #include "merge/send_failure.h"
@@ -89,6 +90,16 @@ void SendRun::fillMessage(const Mailing& mailing, const std::vector<std::string>
     // Program text as it is: the message writer chooses each text's wire
     // charset, so no character is lost on the way.
     m.Body = body;
+    if (mailing.body.html) {
+        // The HTML head line names the charset the writer chooses for this
+        // body (the same choice), not a fixed label the bytes may not match.
+        const std::string charset = mail::ChooseWireCharset(body, platform::localeLanguage()).name;
+        for (std::string& line : m.Body) {
+            if (line != kHtmlHeadLine) continue;
+            const size_t at = line.find("charset=iso-8859-1");
+            line.replace(at, 18, "charset=" + charset);
+        }
+    }
     if (!mailing.displayName.empty()) {
         m.From.SetText(mailing.displayName + " <" + mailing.senderAddress + ">");
     } else {

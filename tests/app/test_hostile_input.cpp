@@ -5,6 +5,8 @@
 // delivered.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <sstream>
 
 #include "app/unattended_run.h"
@@ -184,5 +186,25 @@ TEST_F(HostileInputTest, ABodyThatCannotBeReadOrAServerNameWithABlankSendsNothin
                              "Steuerzeichen; es wurde keine Verbindung aufgebaut."),
               std::string::npos)
         << err.str();
+    EXPECT_EQ(server.sessionCount(), 0u);
+}
+
+TEST_F(HostileInputTest, AnAttachmentThatIsNoRegularFileStopsTheStart) {
+    ScriptedSmtpServer server({});
+    const std::string fifo = home.path("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    home.write("ordner/x.txt", "x");
+    for (const std::string& path : {fifo, std::string("/dev/zero"), home.path("ordner")}) {
+        SCOPED_TRACE(path);
+        const Outcome outcome = run(server, {"/to:kunde@example.com", "/A:" + path});
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_NE(outcome.err.find("Fehler: Die Anlage " + path + " ist keine gewöhnliche Datei (etwa ein Ordner, "
+                                   "eine Pipe oder ein Gerät); es wurde nichts gesendet."),
+                  std::string::npos)
+            << outcome.err;
+    }
+    // A missing attachment is still passed over, as before.
+    ScriptedSmtpServer delivering({SmtpScript::standard()});
+    EXPECT_EQ(run(delivering, {"/to:kunde@example.com", "/A:" + home.path("fehlt.pdf")}).status, 0);
     EXPECT_EQ(server.sessionCount(), 0u);
 }

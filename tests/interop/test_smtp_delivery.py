@@ -180,8 +180,9 @@ class SmtpDelivery(unittest.TestCase):
         self.assertEqual(mixed.get_content_type(), "multipart/mixed")
         parts = mixed.get_payload()
         self.assertEqual([part.get_content_type() for part in parts],
-                         ["text/html", "application/octet-stream", "text/plain"])
-        self.assertEqual(parts[0].get_payload(decode=True).decode("cp1252").split("\r\n")[:3], html)
+                         ["multipart/alternative", "application/octet-stream", "text/plain"])
+        self.assertEqual([part.get_content_type() for part in parts[0].get_payload()], ["text/plain", "text/html"])
+        self.assertEqual(parts[0].get_payload()[1].get_content().split("\r\n")[:3], html)
         self.assertEqual(parts[1].get_filename(), "daten.bin")
         self.assertEqual(parts[1].get_payload(decode=True), binary)
         self.assertEqual(parts[2].get_payload(decode=True), "Zeile 1\r\n.\r\nZeile 3\r\n".encode("cp1252"))

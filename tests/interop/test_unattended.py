@@ -208,12 +208,18 @@ class UnattendedTest(unittest.TestCase):
         body = self.write("text.txt", "<p>Hallo Welt</p>\r\n<p>Grüße</p>")
         status = self.run_program(liste, "/B:" + body, "/s:HTML", "/from:absender@example.org", "/sofort")
         self.assertEqual(status, 0, self.stderr)
-        (_, _, message), = self.messages()
+        (_, _, mailing), = self.messages()
+        # A plain-text rendering first, then the HTML, whose head line names
+        # the charset that is declared for it.
+        self.assertEqual(mailing.get_content_type(), "multipart/alternative")
+        plain, message = mailing.get_payload()
+        self.assertEqual(plain.get_content_type(), "text/plain")
+        self.assertEqual([line for line in self.body_lines(plain) if line], ["Hallo Anna,", "Hallo Welt", "Grüße"])
         self.assertEqual(message.get_content_type(), "text/html")
         self.assertEqual(message.get_content_charset(), "windows-1252")
         lines = self.body_lines(message)
         self.assertEqual(lines[:5], [
-            '<html><head><meta http-equiv="Content-Type" content="text/html; charset=iso-8859-1"></head><body>',
+            '<html><head><meta http-equiv="Content-Type" content="text/html; charset=windows-1252"></head><body>',
             "Hallo Anna,", "", "<p>Hallo Welt</p>", "<p>Grüße</p>"])
         self.assertEqual([line for line in lines[5:] if line], ["</body></html>"])
 

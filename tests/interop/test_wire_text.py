@@ -126,8 +126,13 @@ class WireText(unittest.TestCase):
         body = self.write("brief.html", "\r\n".join(html).encode("utf-8"))
         message, _ = self.deliver("--body-file", body, "--html")
         self.assertEqual(all_defects(message), [])
-        texts = {part.get_content_type(): part for part in message.walk() if part.get_content_maintype() == "text"}
-        self.assertEqual(self.body_text(texts["text/html"])[:len(html)], html)
+        # A plain-text rendering first, then the HTML.
+        self.assertEqual(message.get_content_type(), "multipart/alternative")
+        plain, markup = message.get_payload()
+        self.assertEqual(plain.get_content_type(), "text/plain")
+        self.assertEqual(self.body_text(plain)[:3], ["Liebe Ayşe Şahin – 5 €", "", LONG_LINE.rstrip()])
+        self.assertEqual(markup.get_content_type(), "text/html")
+        self.assertEqual(self.body_text(markup)[:len(html)], html)
 
     def test_attachment_layout_arrives_as_typed(self):
         body = self.write("brief.txt", "\r\n".join(BODY).encode("utf-8"))

@@ -42,7 +42,9 @@ protected:
     {
         sendrix::mail::deliverAndClose(smtp, [&] { deliver(envelope); });
     }
-    std::string host() { return smtp.Stack().LocalHostName(); }
+    // What the client introduces itself with on this machine (the test
+    // servers listen on 127.0.0.1, so that is the address literal's).
+    std::string host() { return HeloName(smtp.Stack().FullyQualifiedHostName(), "127.0.0.1"); }
     std::string recorded(ScriptedSmtpServer& server, size_t session = 0)
     {
         EXPECT_TRUE(server.waitForSessions(session + 1));
@@ -645,4 +647,27 @@ TEST_F(Smtp, AServerNameWithALineEndOrBlankIsRefusedBeforeConnecting)
         EXPECT_FALSE(smtp.IsOpen());
     }
     EXPECT_EQ(server.sessionCount(), 0u);
+}
+
+TEST(HeloName, AFullyQualifiedNameOrTheAddressLiteral)
+{
+    struct Row {
+        const char* fqdn;
+        const char* localIp;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"mail.example.org", "10.0.0.5", "mail.example.org"},
+        {"Host.Example.DE", "10.0.0.5", "Host.Example.DE"},
+        {"", "192.168.1.20", "[192.168.1.20]"},           // no name with a dot
+        {"vm", "127.0.0.1", "[127.0.0.1]"},                // a bare host name
+        {"localhost.localdomain", "127.0.0.1", "[127.0.0.1]"},
+        {"10.0.0.5", "10.0.0.5", "[10.0.0.5]"},             // an address is no name
+        {"example.org.", "10.0.0.5", "[10.0.0.5]"},
+        {"", "", "[127.0.0.1]"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.fqdn);
+        EXPECT_EQ(HeloName(row.fqdn, row.localIp), row.expected);
+    }
 }

@@ -176,12 +176,14 @@ TEST_F(MessageWriter, AllAddressFieldsAndReceiptStandInTableOrderAndBccNowhere)
     m_message.ReceiptRecipient.SetText(m_message.From.Text());
     m_message.Priority = mpHighest;
     const std::string text = write();
-    EXPECT_EQ(text,
+    // An HTML mailing is multipart/alternative (its parts: see below).
+    EXPECT_EQ(text.substr(0, text.find("\r\n\r\n") + 4),
               "From: \"Max Muster\" <max@example.com>\r\n"
               "Subject: Hallo\r\n"
               "To: anna@example.org, \"Berg, Bernd\" <bernd@example.org>\r\n"
               "Cc: cc@example.org\r\n"
-              "Content-Type: text/html; charset=\"Windows-1252\"\r\n"
+              "Content-Type: multipart/alternative; boundary=\"=_NextPart_2rfkqmtzsadvnqw3nerasdf\"\r\n"
+              "MIME-Version: 1.0\r\n"
               "Reply-To: \"Antwort\" <antwort@example.org>\r\n"
               "Disposition-Notification-To: \"Max Muster\" <max@example.com>\r\n"
               "Date: Mon, 7 Dec 2026 13:58:43 +0100\r\n"
@@ -259,20 +261,43 @@ TEST_F(MessageWriter, OneAttachmentGivesTheMixedLayoutByteForByte)
 
 TEST_F(MessageWriter, HtmlBodyWithAnAttachmentKeepsItsTypeInTheFirstPart)
 {
+    // The first part is the alternative of a rendering and the HTML, each
+    // with the charset chosen for it.
     m_message.ContentType = "text/html; charset=\"Windows-1252\"";
-    m_message.Body = {"<p>Hallo</p>"};
+    m_message.Body = {"<p>Hallo <b>Gr\xC3\xBC\xC3\x9F" "e</b></p>"};
     m_message.MessageParts.AddAttachment(file("a.bin", "x"));
     MemoryWriteTarget target;
     write(target);
     const auto lines = target.Lines();
     const size_t first = indexOf(lines, "--=_NextPart_2rfkqmtzsadvnqw3nerasdf");
     ASSERT_NE(first, std::string::npos);
-    EXPECT_EQ(lines.at(first + 1), "Content-Type: text/html; charset=\"Windows-1252\"");
-    EXPECT_EQ(lines.at(first + 2), "Content-Transfer-Encoding: 7bit");
-    EXPECT_EQ(lines.at(first + 4), "<p>Hallo</p>");
+    const std::vector<std::string> expected = {
+        "--=_NextPart_2rfkqmtzsadvnqw3nerasdf",
+        "Content-Type: multipart/alternative; ",
+        "        boundary=\"=_NextPart_2altrfkqmtzsadvnqw3nerasdf\"",
+        "",
+        "--=_NextPart_2altrfkqmtzsadvnqw3nerasdf",
+        "Content-Type: text/plain; charset=windows-1252",
+        "Content-Transfer-Encoding: quoted-printable",
+        "",
+        "Hallo Gr=FC=DFe",
+        "",
+        "--=_NextPart_2altrfkqmtzsadvnqw3nerasdf",
+        "Content-Type: text/html; charset=windows-1252",
+        "Content-Transfer-Encoding: quoted-printable",
+        "",
+        "<p>Hallo <b>Gr=FC=DFe</b></p>",
+        "",
+        "--=_NextPart_2altrfkqmtzsadvnqw3nerasdf--",
+        "",
+        "--=_NextPart_2rfkqmtzsadvnqw3nerasdf",
+    };
+    ASSERT_GE(lines.size(), first + expected.size());
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + first, lines.begin() + first + expected.size()), expected);
 
     // Anything that is no text type leaves the first part plain text.
     m_message.ContentType = "application/x-unknown";
+    m_message.Body = {"<p>Hallo</p>"};
     MemoryWriteTarget second;
     write(second);
     const auto other = second.Lines();
