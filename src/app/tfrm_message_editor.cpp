@@ -66,6 +66,7 @@ TfrmMessageEditor::TfrmMessageEditor(Interaction& interaction, const platform::C
     Beenden1.Caption = "&Beenden";
     Nachrichtffnen1.Caption = "&Öffnen";
     Speichern1.Caption = "&Speichern";
+    Vorschau1.Caption = "&Vorschau";
     Optionen1.Caption = "&Optionen";
     MailKonfigurationffnen1.Caption = "Mail-Konfiguration öffnen";
     MailKonfigurationsichern1.Caption = "&Mail-Konfiguration sichern";

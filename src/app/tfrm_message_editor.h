@@ -177,6 +177,10 @@ public:
     // Setup dialog: shows the TfmSetup that Optionen1Click creates; set by
     // the view (null: "&Optionen" does nothing, as in the console mode).
     class SetupDialogRunner* SetupDialogs = nullptr;
+    // "Vorschau": the marked rows' messages one at a time (app/message_preview.h),
+    // shown by PreviewDialogs (set by the view; null: nothing happens).
+    void Vorschau1Click();
+    class PreviewDialogRunner* PreviewDialogs = nullptr;
     // The desktop's keyring for the SMTP password; set by whoever runs the
     // window (null: a password kept there cannot be read, and the setup
     // dialog stores into the file).
@@ -228,6 +232,7 @@ public:
     TMenuItem Beenden1;
     TMenuItem Nachrichtffnen1;
     TMenuItem Speichern1;
+    TMenuItem Vorschau1;        // "&Nachricht" > "&Vorschau"
     TMenuItem Optionen1;
     TMenuItem MailKonfigurationffnen1;
     TMenuItem MailKonfigurationsichern1;
@@ -290,6 +295,8 @@ public:
     bool PreflightAllowsRun(const merge::Mailing& mailing);
     // Puts `snippet` on the clipboard through the hidden field Edit1.
     void CopySnippetToClipboard(const std::string& snippet);
+    // The composed mailing as the controls hold it, the grid's rows included.
+    merge::Mailing ListMailing() const;
     // The address the test mail offers: the sender's own address, or
     // kFallbackTestAddress while no sender is set.
     std::string DefaultTestAddress() const;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/access_token.h"
+#include "app/message_preview.h"
 #include "app/tfrm_message_editor.h"
 #include "mail/id_email_address.h"
 #include "mail/tls_session.h"
@@ -340,9 +341,33 @@ std::string TfrmMessageEditor::DefaultTestAddress() const {
     return own.empty() ? kFallbackTestAddress : own;
 }
 
+merge::Mailing TfrmMessageEditor::ListMailing() const {
+    merge::Mailing mailing = mailingOf(*this);
+    mailing.rows = recipientRowsOf(empfaengerliste);
+    return mailing;
+}
+
+void TfrmMessageEditor::Vorschau1Click() {
+    if (!PreviewDialogs) return;
+    MessagePreview preview(ListMailing());
+    PreviewDialogs->RunPreview(preview);
+}
+
 void TfrmMessageEditor::SpeedButton6Click() {
     std::string address = DefaultTestAddress();
     if (!m_interaction.InputBox("Test-Email", "Adresse", address)) return;
+    const int r = empfaengerliste.Row;
+    if (edtto.Text == kRecipientListMarker && r >= 1 && r < empfaengerliste.RowCount()) {
+        // With a list the test shows what the current row's recipient gets:
+        // salutation, filled placeholders and the row's own attachments.
+        LastRunOutcome = RunOutcome::Failed;
+        const merge::Mailing mailing = ListMailing();
+        FormSendObserver observer(*this, m_interaction);
+        merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile);
+        run.sendRowToAddress(mailing, accountOf(MailSettings, Secrets), mailing.rows[r - 1], address);
+        LastRunOutcome = RunOutcome::Finished;
+        return;
+    }
     const std::string remembered = edtto.Text;
     edtto.Text = address;
     try {

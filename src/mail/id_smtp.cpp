@@ -118,6 +118,8 @@ void TIdSMTP::startTls()
 {
     if (!m_tlsContext)
         m_tlsContext = std::make_unique<TlsClientContext>();
+    if (!m_sessionResumption)
+        m_tlsContext->ForgetSessions();
     try {
         StartTls(*m_tlsContext, Host(), m_pinnedFingerprint);
     } catch (const EIdSocketError& error) {

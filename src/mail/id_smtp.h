@@ -53,6 +53,9 @@ public:
     // SHA-256 fingerprint of a certificate trusted besides the trust store
     // (any form normalizeFingerprint takes; empty: none).
     void SetPinnedFingerprint(const std::string& fingerprint);
+    // Whether a connection may resume the TLS session of the previous one
+    // to the same server (on by default; saves the full handshake).
+    void SetSessionResumption(bool on) { m_sessionResumption = on; }
     // Whether the open connection is encrypted / resumed a TLS session.
     bool Encrypted() const { return TlsActive(); }
     bool SessionResumed() const { return TlsResumed(); }
@@ -128,6 +131,7 @@ private:
     std::string m_pinnedFingerprint;
     std::unique_ptr<TlsClientContext> m_tlsContext;
     bool m_offersStartTls = false;
+    bool m_sessionResumption = true;
     std::string m_mailAgent;
     std::vector<std::string> m_authMechanisms;
     bool m_loggedIn = false;

@@ -312,6 +312,14 @@ void SendRun::writeDryRunMessage(const Mailing& mailing, const std::vector<std::
     m_observer.repaint(SendView::StatusBar);
 }
 
+void SendRun::sendRowToAddress(const Mailing& mailing, const SmtpAccount& account,
+                               const RecipientRow& row, const std::string& address) {
+    const PersonalMessage message = personalMessage(mailing, row);
+    m_observer.setStagingText(message.body);
+    const RecipientAttachments attachments(m_message, mailing, row);
+    sendToAddress(mailing, account, message.body, address, 1, &message.subject);
+}
+
 namespace {
 
 std::string countText(int delivered, int marked, int remaining) {

@@ -109,6 +109,12 @@ public:
                        const std::vector<std::string>& body, const std::string& address,
                        int number, const std::string* subject = nullptr);
 
+    // The list-send message of `row` (personal subject, body and
+    // attachments) to `address` instead of the row's own, as message 1: the
+    // test mail of a list.
+    void sendRowToAddress(const Mailing& mailing, const SmtpAccount& account,
+                          const RecipientRow& row, const std::string& address);
+
     // Dry run: from now on every message is written as "NNNN.eml" (the
     // running number, four digits) into `folder`, byte for byte what the
     // server would store, instead of being sent; no send log line, no

@@ -33,6 +33,7 @@
 #include "ui/icons.h"
 #include "ui/qt_text.h"
 #include "ui/recipient_table_model.h"
+#include "ui/preview_dialog.h"
 #include "ui/setup_dialog.h"
 
 namespace sendrix::ui {
@@ -240,11 +241,13 @@ MainWindow::MainWindow(app::TfrmMessageEditor& form, app::Interaction& interacti
 
     connectEdits();
     m_form.SetupDialogs = this;
+    m_form.PreviewDialogs = this;
     refreshFromModel();
 }
 
 MainWindow::~MainWindow() {
     if (m_form.SetupDialogs == this) m_form.SetupDialogs = nullptr;
+    if (m_form.PreviewDialogs == this) m_form.PreviewDialogs = nullptr;
 }
 
 void MainWindow::placeOnScreen() {
@@ -294,6 +297,8 @@ void MainWindow::createMenus() {
                                    &TfrmMessageEditor::Nachrichtffnen1Click);
     m_Speichern1 =
         menuAction(nachricht, m_form.Speichern1, "Speichern1", &TfrmMessageEditor::Speichern1Click);
+    nachricht->addSeparator();
+    menuAction(nachricht, m_form.Vorschau1, "Vorschau1", &TfrmMessageEditor::Vorschau1Click);
 
     QMenu* extras = menuBar()->addMenu(QStringLiteral("&Extras"));
     m_Optionen1 = menuAction(extras, m_form.Optionen1, "Optionen1", &TfrmMessageEditor::Optionen1Click);
@@ -952,6 +957,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::RunModal(app::TfmSetup& dialog) {
     SetupDialog view(dialog, m_interaction, this);
+    view.exec();
+}
+
+void MainWindow::RunPreview(app::MessagePreview& preview) {
+    PreviewDialog view(preview, this);
     view.exec();
 }
 

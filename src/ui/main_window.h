@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/controls.h"
+#include "app/message_preview.h"
 #include "app/tfm_setup.h"
 #include "app/tfrm_message_editor.h"
 
@@ -30,7 +31,9 @@ namespace sendrix::ui {
 
 class RecipientTableModel;
 
-class MainWindow : public QMainWindow, public app::SetupDialogRunner {
+class MainWindow : public QMainWindow,
+                   public app::SetupDialogRunner,
+                   public app::PreviewDialogRunner {
     Q_OBJECT
 public:
     // The window shows `form`; boxes go through `interaction`, which must be
@@ -55,6 +58,8 @@ public:
 
     // Shows the setup dialog modally (app::SetupDialogRunner).
     void RunModal(app::TfmSetup& dialog) override;
+    // Shows the "Vorschau" window modally (app::PreviewDialogRunner).
+    void RunPreview(app::MessagePreview& preview) override;
 
     app::TfrmMessageEditor& form() { return m_form; }
 

@@ -349,6 +349,31 @@ class TlsTest(unittest.TestCase):
                     socket.create_connection(("127.0.0.1", server.port)).close()  # the client never came
                 self.assertEqual(server.commands(), commands)
 
+    def test_unattended_run_never_trusts_a_certificate_by_itself_and_honours_the_pinned_one(self):
+        home = tempfile.mkdtemp(dir=self.folder.name)
+        program = os.path.join(BUILD_DIR, "src", "sendrix")
+        env = {k: v for k, v in self.env.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        env.update({"SENDRIX_HOME": home, "LANG": "C.UTF-8", "TZ": "UTC"})
+        fingerprint = self.certs.fingerprint("unknown")
+        for pin, status, commands in (("", 1, ["EHLO", "STARTTLS"]),
+                                      ("TlsFingerprint=" + fingerprint + "\r\n", 0,
+                                       ["EHLO", "STARTTLS", "EHLO", "RSET", "MAIL", "RCPT", "DATA", "QUIT"])):
+            with self.subTest(pinned=bool(pin)):
+                server = ScriptedTlsServer(self.certs.context("unknown"), "starttls")
+                ini = ("[Smtp]\r\nServerName=localhost\r\nServerPort=%d\r\nSMTPAuthenticationType=0\r\n"
+                       "Encryption=1\r\n%s" % (server.port, pin)).encode()
+                with open(os.path.join(home, "Mail.ini"), "wb") as f:
+                    f.write(ini)
+                run = subprocess.run([program, "/to:du@example.org", "/s:Test", "/from:ich@example.org", "/sofort"],
+                                     env=env, cwd=home, capture_output=True, timeout=RUN_LIMIT)
+                self.assertEqual(run.returncode, status, run.stderr.decode())
+                self.assertEqual(server.commands(), commands)
+                with open(os.path.join(home, "Mail.ini"), "rb") as f:
+                    self.assertEqual(f.read(), ini)
+                if status:
+                    self.assertIn(fingerprint, run.stderr.decode())
+                    self.assertIn("unbekannten Aussteller", run.stderr.decode())
+
 
 if __name__ == "__main__":
     unittest.main()

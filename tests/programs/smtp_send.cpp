@@ -6,7 +6,7 @@
 //             [--user NAME --password WORD] [--html] [--timeout SECONDS]
 //             [--encryption none|starttls|tls] [--pin FINGERPRINT]
 //             [--auth login|plain|xoauth2|oauthbearer] [--token-command CMD]
-//             [--repeat N]
+//             [--repeat N] [--resume 0|1]
 //
 // Texts are UTF-8 and go into the message as they are, as the send run
 // fills it; the writer chooses their wire charset. Address fields take comma-separated lists ("Name <a@b>, c@d").
@@ -45,6 +45,7 @@ struct Options {
     int timeout = 0;
     std::string encryption = "none", pin, auth = "login", tokenCommand;
     int repeat = 1;
+    bool resume = true;
 };
 
 [[noreturn]] void usage(const std::string& problem)
@@ -82,6 +83,7 @@ Options parse(int argc, char** argv)
         else if (name == "--auth") { options.auth = value; options.login = true; }
         else if (name == "--token-command") options.tokenCommand = value;
         else if (name == "--repeat") options.repeat = std::stoi(value);
+        else if (name == "--resume") options.resume = value != "0";
         else usage("unknown switch " + name);
     }
     return options;
@@ -154,6 +156,7 @@ int main(int argc, char** argv)
     else if (options.encryption == "tls") smtp.SetEncryption(mail::TlsMode::Implicit);
     else if (options.encryption != "none") usage("unknown encryption " + options.encryption);
     smtp.SetPinnedFingerprint(options.pin);
+    smtp.SetSessionResumption(options.resume);
 
     try {
         for (int i = 0; i < options.repeat; ++i) {
