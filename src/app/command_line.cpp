@@ -96,6 +96,7 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments) {
             options.SenderOverride = fieldValue(value);
         if (platform::startsWithNoCase(argument, "/sofort")) options.SendImmediately = true;
         if (platform::equalsNoCase(argument, "/dontsave")) options.DontSave = true;
+        if (platform::equalsNoCase(argument, "/weiter")) options.ContinueAfterRefusal = true;
         if (matchPrefix(argument, {"/A:"}, value, kAttachmentValueLength))
             options.Files.push_back({CommandLineFile::Kind::Attachment, platform::trimControl(value)});
         if (matchPrefix(argument, {"/B:"}, value))

@@ -23,6 +23,9 @@ struct CommandLineOptions {
     std::string DisplayNameOverride;  // "/N:"
     bool SendImmediately = false;     // "/sofort" (also CloseAfterRun)
     bool DontSave = false;            // "/dontsave", the whole argument
+    // "/weiter", the whole argument: a list send goes on with the next row
+    // after a refused recipient instead of stopping.
+    bool ContinueAfterRefusal = false;
     std::optional<std::string> Subject;  // "/s:", "/subject:"
     std::optional<std::string> To;       // "/to:"
     std::optional<std::string> CC;       // "/cc:", "-" gives ""

@@ -104,6 +104,7 @@ struct TProgressBar {
     int Max = 100;
     int Position = 0;
     bool Visible = false;
+    std::string Caption;  // the text on the bar, e.g. "12 von 300"
 };
 
 struct TTabSheet {

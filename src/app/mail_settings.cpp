@@ -89,6 +89,12 @@ void ReadSmtpAccount(const std::string& mailIni, TMailSettings& settings) {
     settings.SMTPAuthenticationType = readProfileInt(mailIni, "Smtp", "SMTPAuthenticationType", 0);
     int timeout = readProfileInt(mailIni, "Smtp", "Timeout", 0);
     settings.Timeout = timeout >= 1 && timeout <= kMaxTimeoutSeconds ? timeout : 0;
+    const int perConnection = readProfileInt(mailIni, "Smtp", "MessagesPerConnection", 1);
+    settings.MessagesPerConnection =
+        perConnection >= 1 && perConnection <= kMaxMessagesPerConnection ? perConnection : 1;
+    const int perMinute = readProfileInt(mailIni, "Smtp", "MessagesPerMinute", 0);
+    settings.MessagesPerMinute =
+        perMinute >= 1 && perMinute <= kMaxMessagesPerMinute ? perMinute : 0;
 
     const std::string encryption(trimBlanks(readProfileString(mailIni, "Smtp", "Encryption", "")));
     if (encryption.empty() || encryption == "0") settings.Encryption = kEncryptionNone;

@@ -30,6 +30,10 @@ struct TMailSettings {
     // Limit for connecting and for every server reply, in whole seconds;
     // 0 means the SMTP client's own default.
     int Timeout = 0;
+    // The provider's limits: messages over one connection (1-1000, RSET
+    // between them) and messages started per minute (0 no limit, 1-10000).
+    int MessagesPerConnection = 1;
+    int MessagesPerMinute = 0;
     // [Smtp] "Encryption": 0 none, 1 STARTTLS, 2 SSL/TLS from the first byte.
     int Encryption = 0;
     // [Smtp] "TlsFingerprint": SHA-256 of a certificate trusted besides the
@@ -51,6 +55,8 @@ inline constexpr const char* kDefaultServerUser = "your_login";
 inline constexpr const char* kDefaultStoredPassword = "type_passcode";
 inline constexpr int kDefaultServerPort = 25;
 inline constexpr int kMaxTimeoutSeconds = 3600;
+inline constexpr int kMaxMessagesPerConnection = 1000;
+inline constexpr int kMaxMessagesPerMinute = 10000;
 inline constexpr std::size_t kMaxPasswordLength = 255;
 
 // XOR of every character with one fixed key (0x1F); applying it twice gives
@@ -85,10 +91,11 @@ int ParseServerPort(const std::string& text);
 
 // Reads the SMTP account from section "Smtp" of `mailIni` into `settings`
 // (ServerName, ServerPort, ServerUser, ServerPassword unscrambled,
-// SMTPAuthenticationType, Timeout, Encryption, TlsFingerprint, TokenCommand).
-// A "ServerPassword" holding kKeyringPasswordMarker leaves the password empty
-// and unloaded. Fields are set one by one; a "ServerPort" that is no number
-// throws (see ParseServerPort) and leaves the later fields. An "Encryption"
+// SMTPAuthenticationType, Timeout, Encryption, TlsFingerprint, TokenCommand,
+// MessagesPerConnection, MessagesPerMinute; a limit out of range gives its
+// default). A "ServerPassword" holding kKeyringPasswordMarker leaves the
+// password empty and unloaded. Fields are set one by one; a "ServerPort"
+// that is no number throws (see ParseServerPort) and leaves the later fields. An "Encryption"
 // other than 0, 1, 2 and a "TlsFingerprint" that is not 64 hex digits throw
 // sendrix::Error: guessing could send a password in the clear.
 void ReadSmtpAccount(const std::string& mailIni, TMailSettings& settings);

@@ -138,6 +138,7 @@ void TfrmMessageEditor::FormCreate() {
             CloseAfterRun = true;
         }
         if (options.DontSave) DontSave = true;
+        if (options.ContinueAfterRefusal) ContinueAfterRefusal = true;
         commandLineFaults = options.Faults;
         if (!options.DryRunFolder.empty()) DryRunFolder = options.DryRunFolder;
         if (options.Subject) edtSubject.Text = *options.Subject;

@@ -14,6 +14,8 @@
 //   tfrm_message_editor_extras.cpp      Optionen1Click, Update1Click,
 //                                       Versionsinfo1Click
 #include <array>
+#include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,7 +29,24 @@
 // --- end merge ---
 #include "platform/clock.h"
 
+namespace sendrix::merge {
+class RunTime;
+class SendObserver;
+}  // namespace sendrix::merge
+
 namespace sendrix::app {
+
+// Runs the network part of a send. The Qt view runs `work` off the
+// user-interface thread, hands it an observer that passes every call on to
+// `observer` on the user-interface thread, keeps the window painting with
+// only "Abbrechen" taking input, and returns when `work` has ended,
+// raising its error. Without one (console, tests) `work` runs at once.
+class SendRunner {
+public:
+    virtual ~SendRunner() = default;
+    virtual void RunSend(merge::SendObserver& observer,
+                         const std::function<void(merge::SendObserver&)>& work) = 0;
+};
 
 // Indexes of the pages of the page controls.
 inline constexpr int kPageEmpfaenger = 0;      // pnlTopleft "Empfänger"
@@ -79,8 +98,9 @@ public:
     // starts, Declined when a question is answered No and nothing is sent,
     // and Finished when the run went through to its end (every marked
     // recipient handed to the server). An error that ends the run thus
-    // leaves Failed behind.
-    enum class RunOutcome { None, Finished, Failed, Declined };
+    // leaves Failed behind; a list send that went to its end or was stopped
+    // with rows not delivered leaves Incomplete.
+    enum class RunOutcome { None, Finished, Failed, Declined, Incomplete };
     RunOutcome LastRunOutcome = RunOutcome::None;
     // 0 when the last send operation finished, else 1 (none ran, it failed
     // or was declined). Errors shown by start-up or close are the caller's
@@ -127,6 +147,14 @@ public:
     void useAnredeClick();
     void empfaengerlisteDblClick();
     void empfaengerlisteSelectCell(int col, int row);
+    // "Alle markieren" / "Keine markieren": every data row gets the send
+    // mark / loses it.
+    void AlleMarkierenClick();
+    void KeineMarkierenClick();
+    // "Abbrechen" (button and Escape) during a send: the run stops after the
+    // message in flight or at once while it waits. May be called from the
+    // user-interface thread while the run works on another.
+    void AbbrechenClick();
 
     // Seams used by start-up and LoadMailConfiguration; the caller has
     // checked that the file exists.
@@ -226,6 +254,9 @@ public:
     bool SendImmediately = false;
     bool CloseAfterRun = false;
     bool DontSave = false;
+    // "/weiter": after a refused recipient the list send goes on without a
+    // question (unattended the run otherwise stops there).
+    bool ContinueAfterRefusal = false;
     // Not empty: list sends write .eml files into this folder instead of
     // sending ("/eml:").
     std::string DryRunFolder;
@@ -273,12 +304,29 @@ public:
 
     // The row of the grid cell selected last; the double-click toggles it.
     int RememberedRow = 1;
+
+    // The grid's status column, by grid row ("versendet 12:03:04",
+    // "Fehler: ...", "wartet"); empty until a list send has run, and emptied
+    // when another list is loaded.
+    std::vector<std::string> RowStatus;
+    // Set by AbbrechenClick, cleared when a send starts.
+    std::atomic<bool> StopRequested{false};
+    // True while a send's network part runs.
+    bool Sending = false;
+    // Where the send's network part runs (set by the view; null: at once).
+    SendRunner* SendRuns = nullptr;
+    // The time of the waits between tries and of the pace limit (null: the
+    // system's steady clock); tests put their own.
+    merge::RunTime* SendTime = nullptr;
     // The folder of the recipient list loaded last: relative per-recipient
     // attachment paths lie below it.
     std::string RecipientListFolder;
     // --- end merge ---
 
 private:
+    // Runs the network part of a send through SendRuns (or at once) with
+    // the observer on the window's controls; StopRequested starts cleared.
+    void runSend(const std::function<void(merge::SendObserver&)>& work);
     // Sets useAnrede and runs useAnredeClick when the state changes.
     void setSalutationChecked(bool checked);
     // LoadMailConfiguration in two halves: the keys (steps 1-11), then the

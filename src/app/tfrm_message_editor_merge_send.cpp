@@ -79,6 +79,28 @@ public:
             case merge::SendView::PageControl: m_interaction.Repaint(ControlId::Control); break;
         }
     }
+    void setProgressCount(int done, int total) override {
+        m_form.Progress.Caption = std::to_string(done) + " von " + std::to_string(total);
+        m_interaction.Repaint(ControlId::Progress);
+    }
+    // The status column; a delivered row loses its send mark, so that the
+    // next "Senden" goes exactly to the rows still to send.
+    void rowOutcome(const merge::RowResult& result) override {
+        auto& cells = m_form.empfaengerliste.Cells;
+        if (result.row < 1 || result.row >= static_cast<int>(cells.size())) return;
+        if (m_form.RowStatus.size() < cells.size()) m_form.RowStatus.resize(cells.size());
+        m_form.RowStatus[result.row] = merge::rowStatusText(result);
+        if (result.state == merge::RowResult::State::Delivered && !cells[result.row].empty())
+            cells[result.row][0].clear();
+        m_interaction.Repaint(ControlId::empfaengerliste);
+    }
+    bool continueAfterRefusal(const std::string& question) override {
+        if (m_form.ContinueAfterRefusal) return true;
+        // Unattended nobody could answer: the run stops as it always did.
+        if (m_form.SendImmediately) return false;
+        return m_interaction.Confirm(question);
+    }
+    bool stopRequested() override { return m_form.StopRequested; }
 
 private:
     TfrmMessageEditor& m_form;
@@ -123,12 +145,18 @@ merge::SmtpAccount accountOf(TMailSettings& settings, SecretStore* secrets) {
     account.password = passwordLogin ? SmtpLoginPassword(settings, secrets) : settings.ServerPassword;
     account.authenticationType = settings.SMTPAuthenticationType;
     account.timeoutSeconds = settings.Timeout;
+    account.messagesPerConnection = settings.MessagesPerConnection;
+    account.messagesPerMinute = settings.MessagesPerMinute;
     account.encryption = settings.Encryption;
     account.pinnedFingerprint = settings.TlsFingerprint;
     const std::string command = settings.TokenCommand;
     account.accessToken = [command] { return fetchAccessToken(command); };
     return account;
 }
+
+// The result file's place when there is no archive: a folder of its own,
+// so the log folder keeps holding only the send logs.
+std::string resultFolder() { return platform::programFolder() + "Ergebnisse"; }
 
 // Runs `send`; a refused certificate is shown with its fingerprint and the
 // person at the window may decide to trust it from now on ([Smtp]
@@ -193,14 +221,24 @@ void TfrmMessageEditor::sendenClick() {
             LastRunOutcome = RunOutcome::Declined;
             return;
         }
-        FormSendObserver observer(*this, m_interaction);
-        merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile);
-        run.setDryRunFolder(DryRunFolder);
+        RowStatus.assign(empfaengerliste.Cells.size(), std::string());
+        const merge::SmtpAccount account = accountOf(MailSettings, Secrets);
+        const std::string archive =
+            merge::sentObjectsFolder(MailSettings.SentObjects, platform::programFolder());
+        merge::RunSummary summary;
         sendTrustingOnRequest(m_interaction, MailSettings, [&] {
-            run.runList(mailing, accountOf(MailSettings, Secrets),
-                        merge::sentObjectsFolder(MailSettings.SentObjects, platform::programFolder()),
-                        !SendImmediately);
+            runSend([&](merge::SendObserver& observer) {
+                merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile,
+                                   SendTime ? *SendTime : merge::steadyRunTime());
+                run.setDryRunFolder(DryRunFolder);
+                summary = run.runList(mailing, account, archive, resultFolder(), !SendImmediately);
+            });
         });
+        if (!summary.complete()) {
+            LastRunOutcome = RunOutcome::Incomplete;
+            if (CloseAfterRun) m_interaction.CloseWindow();
+            return;
+        }
     }
     LastRunOutcome = RunOutcome::Finished;
     if (CloseAfterRun) m_interaction.CloseWindow();
@@ -238,11 +276,39 @@ bool TfrmMessageEditor::PreflightAllowsRun(const merge::Mailing& mailing) {
     return false;
 }
 
-void TfrmMessageEditor::SendToAddress(const std::string& address, int number) {
+void TfrmMessageEditor::runSend(const std::function<void(merge::SendObserver&)>& work) {
     FormSendObserver observer(*this, m_interaction);
-    merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile);
+    StopRequested = false;
+    Sending = true;
+    try {
+        if (SendRuns)
+            SendRuns->RunSend(observer, work);
+        else
+            work(observer);
+    } catch (...) {
+        Sending = false;
+        throw;
+    }
+    Sending = false;
+}
+
+void TfrmMessageEditor::AbbrechenClick() {
+    if (!Sending) return;
+    StopRequested = true;
+    if (StatusBar1.Panels.size() < 2) StatusBar1.Panels.resize(2);
+    StatusBar1.Panels[1] = "Abbruch angefordert: der Versand endet nach der laufenden Mail.";
+}
+
+void TfrmMessageEditor::SendToAddress(const std::string& address, int number) {
+    const merge::Mailing mailing = mailingOf(*this);
+    const merge::SmtpAccount account = accountOf(MailSettings, Secrets);
+    const std::vector<std::string> body = Memo1.Lines;
     sendTrustingOnRequest(m_interaction, MailSettings, [&] {
-        run.sendToAddress(mailingOf(*this), accountOf(MailSettings, Secrets), Memo1.Lines, address, number);
+        runSend([&](merge::SendObserver& observer) {
+            merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile,
+                               SendTime ? *SendTime : merge::steadyRunTime());
+            run.sendToAddress(mailing, account, body, address, number);
+        });
     });
 }
 

@@ -34,6 +34,7 @@ void TfrmMessageEditor::LoadRecipientList(const std::string& path) {
     RecipientListFolder = folderOf(path);
     empfaengerliste.Row = 1;
     RememberedRow = 1;
+    RowStatus.clear();
 
     for (const merge::FaultyAddress& faulty : list.faulty)
         m_interaction.Warning(merge::faultyAddressWarning(faulty));
@@ -66,6 +67,19 @@ void TfrmMessageEditor::empfaengerlisteDblClick() {
     std::vector<std::string>& row = empfaengerliste.Cells[RememberedRow];
     if (row.size() <= kColOk) row.resize(empfaengerliste.ColumnCount());
     row[kColOk] = row[kColOk] == merge::kSendMark ? "" : merge::kSendMark;
+}
+
+void TfrmMessageEditor::AlleMarkierenClick() {
+    for (std::size_t r = 1; r < empfaengerliste.Cells.size(); ++r) {
+        std::vector<std::string>& row = empfaengerliste.Cells[r];
+        if (row.size() <= kColOk) row.resize(TStringGrid::ColCount);
+        row[kColOk] = merge::kSendMark;
+    }
+}
+
+void TfrmMessageEditor::KeineMarkierenClick() {
+    for (std::size_t r = 1; r < empfaengerliste.Cells.size(); ++r)
+        if (!empfaengerliste.Cells[r].empty()) empfaengerliste.Cells[r][kColOk].clear();
 }
 
 void TfrmMessageEditor::editlisteClick() {

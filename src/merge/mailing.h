@@ -42,6 +42,10 @@ struct SmtpAccount {
     int authenticationType = 0;
     // Limit for connecting and every reply in seconds; 0 the client default.
     int timeoutSeconds = 0;
+    // The provider's limits: messages over one connection (RSET between
+    // them), and messages started per minute (0: no limit).
+    int messagesPerConnection = 1;
+    int messagesPerMinute = 0;
     // 0 none, 1 STARTTLS, 2 SSL/TLS from the first byte.
     int encryption = 0;
     std::string pinnedFingerprint;  // empty: the trust store alone decides

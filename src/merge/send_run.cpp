@@ -1,11 +1,15 @@
 #include "merge/send_run.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 
+#include "mail/id_exception.h"
 #include "mail/message_file_target.h"
 #include "mail/wire_charset.h"
 #include "merge/body_composition.h"
 #include "merge/personal_message.h"
+#include "merge/send_failure.h"
 #include "merge/placeholders.h"
 #include "merge/send_log.h"
 #include "merge/sent_archive.h"
@@ -74,9 +78,11 @@ std::string sentObjectsFolder(const std::string& sentObjects, const std::string&
 }
 
 SendRun::SendRun(mail::TIdMessage& message, mail::TIdSMTP& smtp, SendObserver& observer,
-                 const platform::Clock& clock, std::string logFile)
+                 const platform::Clock& clock, std::string logFile, RunTime& time)
     : m_message(message), m_smtp(smtp), m_observer(observer), m_clock(clock),
-      m_logFile(std::move(logFile)), m_userName(platform::CurrentUserName()) {}
+      m_logFile(std::move(logFile)), m_time(time), m_userName(platform::CurrentUserName()) {}
+
+SendRun::~SendRun() { closeQuietly(); }
 
 void SendRun::fillMessage(const Mailing& mailing, const std::vector<std::string>& body,
                           const std::string& address, const std::string* subject) {
@@ -136,23 +142,42 @@ std::string SendRun::writeMessageFile(int number) {
     return path;
 }
 
-void SendRun::sendToAddress(const Mailing& mailing, const SmtpAccount& account,
-                            const std::vector<std::string>& body, const std::string& address,
-                            int number, const std::string* subject) {
-    if (platform::trimControl(address).empty()) return;
+bool SendRun::stopRequested() { return m_observer.stopRequested(); }
 
-    if (!m_dryRunFolder.empty()) {
-        fillMessage(mailing, body, address, subject);
-        m_smtp.SetClock(&m_clock);
-        const std::string path = writeMessageFile(number);
-        const std::string done = platform::longTime(m_clock.now()) + ": Mail an " + address +
-                                 " ist als " + path + " gespeichert worden.";
-        m_observer.setStatusText(done);
-        m_observer.addProtocolLine(done);
-        m_observer.repaint(SendView::StatusBar);
-        return;
+void SendRun::closeQuietly() {
+    m_onConnection = 0;
+    try {
+        m_smtp.Close();
+    } catch (...) {
+        // After a 250 to the final "." a connection lost while saying
+        // goodbye does not undo the delivery (reporting it would make the
+        // sender mail it twice); after a refusal the refusal is what counts.
     }
+}
 
+bool SendRun::waitForPace(const SmtpAccount& account) {
+    if (account.messagesPerMinute > 0 && m_started) {
+        const std::chrono::milliseconds interval{(60000 + account.messagesPerMinute - 1) /
+                                                 account.messagesPerMinute};
+        const std::chrono::milliseconds until = m_lastStart + interval;
+        const std::chrono::milliseconds left = until - m_time.now();
+        if (left > std::chrono::milliseconds::zero()) {
+            const long seconds = static_cast<long>((left.count() + 999) / 1000);
+            m_observer.setStatusText(
+                platform::longTime(m_clock.now()) + ": Versandlimit " +
+                std::to_string(account.messagesPerMinute) + " Mails pro Minute, nächste Mail um " +
+                platform::longTime(platform::addSeconds(m_clock.now(), seconds)));
+            m_observer.repaint(SendView::StatusBar);
+            if (!m_time.waitUntil(until, [this] { return stopRequested(); })) return false;
+        }
+    }
+    m_started = true;
+    m_lastStart = m_time.now();
+    return true;
+}
+
+void SendRun::announce(const Mailing& mailing, const std::string& address, int number,
+                       const std::string* subject) {
     const std::string started = platform::longTime(m_clock.now()) + ": Mail wird an " + address +
                                 " versendet (" + std::to_string(number) + ")";
     m_observer.setStatusText(started);
@@ -161,20 +186,130 @@ void SendRun::sendToAddress(const Mailing& mailing, const SmtpAccount& account,
 
     appendSendLogLine(m_logFile, sendLogLine(m_clock.now(), number, m_userName, address,
                                              subject ? *subject : mailing.subject));
+}
 
-    fillMessage(mailing, body, address, subject);
+RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
+                           const std::vector<std::string>& body, const std::string& address,
+                           int number, int row, const std::string* subject, bool retry) {
+    RowResult result;
+    result.row = row;
+    result.address = address;
+    const int perConnection = std::max(1, account.messagesPerConnection);
+    for (std::size_t attempt = 0;; ++attempt) {
+        if (!waitForPace(account)) return result;
+        announce(mailing, address, number, subject);
+        if (attempt == 0) fillMessage(mailing, body, address, subject);
+
+        bool opened = false;
+        bool loginNeeded = false;
+        try {
+            // A refused address opens no connection.
+            mail::checkEnvelope(mail::envelopeOf(m_message));
+            if (!m_smtp.IsOpen()) {
+                m_onConnection = 0;
+                // A token is short-lived: fetched anew for every connection.
+                const auto type = m_smtp.AuthenticationType();
+                if ((type == mail::atXOAuth2 || type == mail::atOAuthBearer) && account.accessToken)
+                    m_smtp.SetAccessToken(account.accessToken());
+                m_smtp.Open();  // closes the connection itself when it fails
+            }
+            opened = true;
+            loginNeeded = m_smtp.AuthenticationType() != mail::atNone &&
+                          m_smtp.MechanismOffered(m_smtp.AuthenticationType()) &&
+                          !m_smtp.LoggedIn();
+            m_smtp.Deliver(m_message);
+        } catch (const std::exception& error) {
+            const bool inLogin = opened && loginNeeded && !m_smtp.LoggedIn();
+            const FailureKind kind = classifyFailure(error, opened && !inLogin);
+            const std::string context =
+                failureContext(error, kind, inLogin, account.host, account.port, address);
+            m_failure = error.what();
+            if (!context.empty()) m_failure += "\n" + context;
+            result.reply = failureReply(error);
+            result.when = m_clock.now();
+            // A refused transaction leaves the connection usable: the next
+            // one begins with RSET.
+            const bool keepOpen = kind == FailureKind::Recipient && ++m_onConnection < perConnection;
+            if (!keepOpen) closeQuietly();
+
+            const std::string now = platform::longTime(m_clock.now());
+            if (kind == FailureKind::Temporary && retry && attempt < std::size(kRetryWaitSeconds)) {
+                const int wait = kRetryWaitSeconds[attempt];
+                const std::string line =
+                    now + ": Mail an " + address + " vorläufig abgewiesen (" + result.reply +
+                    "), nächster Versuch um " +
+                    platform::longTime(platform::addSeconds(m_clock.now(), wait));
+                m_observer.setStatusText(line);
+                m_observer.addProtocolLine(line);
+                m_observer.repaint(SendView::StatusBar);
+                result.state = RowResult::State::Waiting;
+                m_observer.rowOutcome(result);
+                if (!m_time.waitUntil(m_time.now() + std::chrono::seconds(wait),
+                                      [this] { return stopRequested(); })) {
+                    result.state = RowResult::State::NotSent;
+                    return result;
+                }
+                continue;
+            }
+            // The status keeps naming the attempt, as it always did; the
+            // error box or the next row follows at once.
+            m_observer.addProtocolLine(now + ": Mail an " + address + " nicht versendet: " +
+                                       result.reply);
+            // A refused certificate keeps its class: the window offers to
+            // trust it.
+            if (dynamic_cast<const mail::EIdCertificateError*>(&error)) throw;
+            if (kind == FailureKind::Run) throw SendRunError(m_failure);
+            result.state = RowResult::State::Failed;
+            return result;
+        }
+        if (++m_onConnection >= perConnection) closeQuietly();
+
+        result.state = RowResult::State::Delivered;
+        result.reply.clear();  // a refusal before a later try is history
+        result.when = m_clock.now();
+        const std::string done =
+            platform::longTime(result.when) + ": Mail ist an " + address + " versendet worden.";
+        m_observer.setStatusText(done);
+        m_observer.repaint(SendView::StatusBar);
+        m_observer.addProtocolLine(done);
+        return result;
+    }
+}
+
+void SendRun::sendToAddress(const Mailing& mailing, const SmtpAccount& account,
+                            const std::vector<std::string>& body, const std::string& address,
+                            int number, const std::string* subject) {
+    if (platform::trimControl(address).empty()) return;
+
+    if (!m_dryRunFolder.empty()) {
+        writeDryRunMessage(mailing, body, address, number, subject);
+        return;
+    }
+
     configureClient(account);
-    const auto type = m_smtp.AuthenticationType();
-    if ((type == mail::atXOAuth2 || type == mail::atOAuthBearer) && account.accessToken)
-        m_smtp.SetAccessToken(account.accessToken());
+    // One message: the connection ends with it, whatever the account allows.
+    SmtpAccount single = account;
+    single.messagesPerConnection = 1;
+    // A single message is not tried again: its sender is waiting for it.
+    const RowResult result = deliver(mailing, single, body, address, number, 0, subject, false);
+    closeQuietly();
+    if (result.state == RowResult::State::Failed) throw SendRunError(m_failure);
+    if (result.state == RowResult::State::NotSent)
+        throw SendRunError("Der Versand wurde abgebrochen; die Mail an " + address +
+                           " ist nicht versendet worden.");
+}
 
-    mail::deliverOnce(m_smtp, m_message);
-
-    const std::string done =
-        platform::longTime(m_clock.now()) + ": Mail ist an " + address + " versendet worden.";
+void SendRun::writeDryRunMessage(const Mailing& mailing, const std::vector<std::string>& body,
+                                 const std::string& address, int number,
+                                 const std::string* subject) {
+    fillMessage(mailing, body, address, subject);
+    m_smtp.SetClock(&m_clock);
+    const std::string path = writeMessageFile(number);
+    const std::string done = platform::longTime(m_clock.now()) + ": Mail an " + address +
+                             " ist als " + path + " gespeichert worden.";
     m_observer.setStatusText(done);
-    m_observer.repaint(SendView::StatusBar);
     m_observer.addProtocolLine(done);
+    m_observer.repaint(SendView::StatusBar);
 }
 
 void SendRun::sendRowToAddress(const Mailing& mailing, const SmtpAccount& account,
@@ -185,10 +320,22 @@ void SendRun::sendRowToAddress(const Mailing& mailing, const SmtpAccount& accoun
     sendToAddress(mailing, account, message.body, address, 1, &message.subject);
 }
 
-int SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
-                     const std::string& archiveFolder, bool showFinishedText) {
+namespace {
+
+std::string countText(int delivered, int marked, int remaining) {
+    return std::to_string(delivered) + " von " + std::to_string(marked) + " versendet, " +
+           std::to_string(remaining) + " noch zu senden";
+}
+
+}  // namespace
+
+RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
+                            const std::string& archiveFolder, const std::string& resultFolder,
+                            bool showFinishedText) {
+    RunSummary summary;
     const platform::LocalTime start = m_clock.now();
-    if (!archiveFolder.empty() && m_dryRunFolder.empty())
+    const bool dryRun = !m_dryRunFolder.empty();
+    if (!archiveFolder.empty() && !dryRun)
         writeSentArchive(archiveFolder, start, mailing.subject, mailing.body.body);
 
     const int rowCount = static_cast<int>(mailing.rows.size()) + 1;
@@ -200,26 +347,108 @@ int SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
     m_observer.showProtocolPage();
     m_observer.repaint(SendView::PageControl);
 
-    int number = 1;
-    int handed = 0;
+    std::vector<RowResult> results;
+    int blank = 0;
     for (int r = 1; r < rowCount; ++r) {
         const RecipientRow& row = mailing.rows[r - 1];
-        m_observer.setStagingText({});
         if (row.ok != kSendMark) continue;
-        const PersonalMessage message = personalMessage(mailing, row);
-        m_observer.setStagingText(message.body);
-        const RecipientAttachments attachments(m_message, mailing, row);
-        sendToAddress(mailing, account, message.body, row.email, number, &message.subject);
-        if (!platform::trimControl(row.email).empty()) ++handed;
-        ++number;
-        m_observer.setProgressPosition(r + 1);
-        m_observer.addProtocolLine("");
+        RowResult result;
+        result.row = r;
+        result.address = row.email;
+        if (platform::trimControl(row.email).empty()) {
+            result.state = RowResult::State::NoAddress;
+            ++blank;
+        }
+        results.push_back(result);
+    }
+    summary.marked = static_cast<int>(results.size());
+    const std::string folder = archiveFolder.empty() ? resultFolder : archiveFolder;
+    // A dry run sends nothing, so it has no results.
+    if (!folder.empty() && !dryRun)
+        summary.resultFile = resultFileName(folder, start, mailing.subject);
+    const auto remaining = [&] { return summary.marked - summary.delivered - blank; };
+    // The connection ends and the result file is written on every way out.
+    const auto finish = [&] {
+        closeQuietly();
+        if (summary.resultFile.empty()) return;
+        writeResultFile(summary.resultFile, results);
+        m_observer.addProtocolLine("Ergebnisdatei: " + summary.resultFile);
+    };
+
+    configureClient(account);
+    m_started = false;
+    m_observer.setProgressCount(0, summary.marked);
+    int number = 1;
+    std::size_t index = 0;
+    try {
+        for (int r = 1; r < rowCount; ++r) {
+            const RecipientRow& row = mailing.rows[r - 1];
+            m_observer.setStagingText({});
+            if (row.ok != kSendMark) continue;
+            RowResult& result = results[index++];
+            if (stopRequested()) {
+                summary.stopped = true;
+                break;
+            }
+            const PersonalMessage message = personalMessage(mailing, row);
+            m_observer.setStagingText(message.body);
+            const RecipientAttachments attachments(m_message, mailing, row);
+            if (result.state != RowResult::State::NoAddress && dryRun) {
+                // Nothing goes out: the row keeps its mark.
+                writeDryRunMessage(mailing, message.body, row.email, number, &message.subject);
+                ++summary.delivered;
+            } else if (result.state != RowResult::State::NoAddress) {
+                result = deliver(mailing, account, message.body, row.email, number, r,
+                                 &message.subject, true);
+                m_observer.rowOutcome(result);
+                if (result.state == RowResult::State::NotSent) {
+                    summary.stopped = true;
+                    break;
+                }
+                if (result.state == RowResult::State::Delivered) ++summary.delivered;
+                if (result.state == RowResult::State::Failed) ++summary.failed;
+            }
+            ++number;
+            m_observer.setProgressPosition(r + 1);
+            m_observer.setProgressCount(static_cast<int>(index), summary.marked);
+            m_observer.addProtocolLine("");
+            m_observer.repaint(SendView::Protocol);
+            if (result.state == RowResult::State::Failed &&
+                !m_observer.continueAfterRefusal(m_failure +
+                                                 "\nMit dem nächsten Empfänger fortfahren?"))
+                throw SendRunError(m_failure);
+        }
+    } catch (...) {
+        m_observer.addProtocolLine(platform::longTime(m_clock.now()) +
+                                   ": Versand wegen eines Fehlers beendet: " +
+                                   countText(summary.delivered, summary.marked, remaining()) + ".");
+        try {
+            finish();
+        } catch (...) {
+            // The error that ended the run is the one to show.
+        }
         m_observer.repaint(SendView::Protocol);
+        throw;
     }
 
-    if (showFinishedText) m_observer.setStatusText(kRunFinishedText);
+    if (summary.stopped) {
+        const std::string line = platform::longTime(m_clock.now()) + ": Versand abgebrochen: " +
+                                 countText(summary.delivered, summary.marked, remaining()) + ".";
+        m_observer.addProtocolLine(line);
+        m_observer.setStatusText(line);
+    } else if (summary.failed > 0) {
+        const std::string line = std::to_string(summary.delivered) + " von " +
+                                 std::to_string(summary.marked) + " versendet, " +
+                                 std::to_string(summary.failed) + " abgewiesen.";
+        m_observer.addProtocolLine(line);
+        if (showFinishedText) m_observer.setStatusText("Sendrix durchgeführt: " + line);
+    } else if (showFinishedText) {
+        m_observer.setStatusText(kRunFinishedText);
+    }
+    finish();
+    m_observer.repaint(SendView::Protocol);
     m_observer.hideProgress();
-    return handed;
+    return summary;
 }
 
 }  // namespace sendrix::merge

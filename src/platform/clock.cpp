@@ -4,20 +4,28 @@
 
 namespace sendrix::platform {
 
+namespace {
+
+LocalTime fromFields(const std::tm& fields, int utcOffsetMinutes) {
+    LocalTime time;
+    time.year = fields.tm_year + 1900;
+    time.month = fields.tm_mon + 1;
+    time.day = fields.tm_mday;
+    time.hour = fields.tm_hour;
+    time.minute = fields.tm_min;
+    time.second = fields.tm_sec;
+    time.dayOfWeek = fields.tm_wday;
+    time.utcOffsetMinutes = utcOffsetMinutes;
+    return time;
+}
+
+}  // namespace
+
 LocalTime SystemClock::now() const {
     const std::time_t seconds = std::time(nullptr);
     std::tm local {};
     localtime_r(&seconds, &local);
-    LocalTime time;
-    time.year = local.tm_year + 1900;
-    time.month = local.tm_mon + 1;
-    time.day = local.tm_mday;
-    time.hour = local.tm_hour;
-    time.minute = local.tm_min;
-    time.second = local.tm_sec;
-    time.dayOfWeek = local.tm_wday;
-    time.utcOffsetMinutes = static_cast<int>(local.tm_gmtoff / 60);
-    return time;
+    return fromFields(local, static_cast<int>(local.tm_gmtoff / 60));
 }
 
 // The German formats serve every locale: the log and archive lines these
@@ -32,6 +40,21 @@ std::string longTime(const LocalTime& time) {
     char text[32];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d", time.hour, time.minute, time.second);
     return text;
+}
+
+LocalTime addSeconds(const LocalTime& time, long seconds) {
+    std::tm fields{};
+    fields.tm_year = time.year - 1900;
+    fields.tm_mon = time.month - 1;
+    fields.tm_mday = time.day;
+    fields.tm_hour = time.hour;
+    fields.tm_min = time.minute;
+    fields.tm_sec = time.second;
+    // The fields read as UTC, so no time zone of the machine takes part.
+    const std::time_t later = timegm(&fields) + seconds;
+    std::tm result{};
+    gmtime_r(&later, &result);
+    return fromFields(result, time.utcOffsetMinutes);
 }
 
 SystemClock& systemClock() {

@@ -39,6 +39,11 @@ private:
 std::string shortDate(const LocalTime& time);
 std::string longTime(const LocalTime& time);
 
+// The wall-clock time `seconds` later, with the same UTC offset (a change
+// of daylight-saving time within the span is not followed); for the time
+// of a next try shown to the user.
+LocalTime addSeconds(const LocalTime& time, long seconds);
+
 SystemClock& systemClock();
 
 }  // namespace sendrix::platform

@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "app/handler_runner.h"
@@ -104,7 +105,8 @@ TEST_F(SendHandlersTest, ListSendSkipsUnmarkedRowsAndNumbersTheMarkedOnes) {
                                         "14:05:31: Mail wird an anna@example.org versendet (1)",
                                         "14:05:31: Mail ist an anna@example.org versendet worden.", "",
                                         "14:05:31: Mail wird an clara@example.org versendet (2)",
-                                        "14:05:31: Mail ist an clara@example.org versendet worden.", ""}));
+                                        "14:05:31: Mail ist an clara@example.org versendet worden.", "",
+                                        "Ergebnisdatei: " + home.path("gesendet/20260308_1405-Rundbrief.csv")}));
     EXPECT_EQ(logLines(), (std::vector<std::string>{logLine(1, "anna@example.org"),
                                                     logLine(2, "clara@example.org")}));
     EXPECT_EQ(form->StatusBar1.Panels[1], "Sendrix durchgeführt.");
@@ -124,6 +126,7 @@ TEST_F(SendHandlersTest, RefusedRecipientEndsTheRunAndLeavesTheTraceOfTheAttempt
     test::ScriptedSmtpServer server({test::SmtpScript::standard(refusing)}, repeating());
     create(server);
     ui.answerConfirm(true);
+    ui.answerConfirm(false);  // not on with the next recipient
     EXPECT_FALSE(send());
 
     ASSERT_EQ(ui.errors.size(), 1u);
@@ -135,7 +138,13 @@ TEST_F(SendHandlersTest, RefusedRecipientEndsTheRunAndLeavesTheTraceOfTheAttempt
     EXPECT_EQ(logLines(), (std::vector<std::string>{logLine(1, "anna@example.org"),
                                                     logLine(2, "bert@example.org")}));
     EXPECT_EQ(form->StatusBar1.Panels[1], "14:05:31: Mail wird an bert@example.org versendet (2)");
-    EXPECT_EQ(form->protokollmemo.Lines.back(), "14:05:31: Mail wird an bert@example.org versendet (2)");
+    // The attempt, then the failure with the server's reply.
+    const std::vector<std::string>& protocol = form->protokollmemo.Lines;
+    const auto attempt =
+        std::find(protocol.begin(), protocol.end(), "14:05:31: Mail wird an bert@example.org versendet (2)");
+    ASSERT_NE(attempt, protocol.end());
+    EXPECT_EQ(*(attempt + 1), "14:05:31: Mail an bert@example.org nicht versendet: 550 5.1.1 <refused>: "
+                              "Recipient address rejected");
     EXPECT_TRUE(form->Progress.Visible);
     EXPECT_EQ(form->LastRunOutcome, TfrmMessageEditor::RunOutcome::Failed);
 }

@@ -318,9 +318,11 @@ class UnattendedTest(unittest.TestCase):
                                   "/sofort")
         self.assertEqual(status, 0, self.stderr)
         folder = os.path.join(self.home, "gesendet")
-        names = os.listdir(folder)
+        # Beside the archive lies the run's result file.
+        names = [name for name in os.listdir(folder) if not name.endswith(".csv")]
         stamps = {time.strftime("%Y%m%d_%H%M", t) for t in (self.started, self.finished)}
         self.assertEqual(len(names), 1)
+        self.assertTrue(os.path.exists(os.path.join(folder, names[0][:-4] + ".csv")))
         self.assertIn(names[0], {s + "-Bericht 12 final.txt" for s in stamps})
         with open(os.path.join(folder, names[0]), "rb") as f:
             self.assertEqual(f.read(), body_bytes)

@@ -245,8 +245,9 @@ private:
                     std::lock_guard lock(m_server.m_mutex);
                     number = ++m_server.m_rcptCount;
                 }
-                ok = sendBytes(number == b.refuseRcptNumber ? b.refuseRcptReply + "\r\n"
-                                                            : std::string("250 2.1.5 Ok\r\n"));
+                const bool refused = b.refuseRcptNumber > 0 && number >= b.refuseRcptNumber &&
+                                     number < b.refuseRcptNumber + b.refuseRcptCount;
+                ok = sendBytes(refused ? b.refuseRcptReply + "\r\n" : std::string("250 2.1.5 Ok\r\n"));
             } else if (command == "DATA") {
                 std::string message;
                 ok = sendBytes("354 End data with <CR><LF>.<CR><LF>\r\n") && takeData(message);
@@ -424,7 +425,8 @@ ScriptedSmtpServer::~ScriptedSmtpServer()
 {
     m_stop = true;
     m_thread.join();
-    ::close(m_listenFd);
+    if (m_listenFd >= 0)
+        ::close(m_listenFd);
 }
 
 void ScriptedSmtpServer::run()
@@ -450,6 +452,14 @@ void ScriptedSmtpServer::run()
             script = &m_scripts.back();
         if (script) {
             Runner(*this, fd, index, *script).run();
+            if (m_options.sessionLimit != 0 && index + 1 >= m_options.sessionLimit) {
+                ::close(m_listenFd);
+                std::lock_guard lock(m_mutex);
+                m_listenFd = -1;
+                m_listenerClosed = true;
+                m_changed.notify_all();
+                return;
+            }
         } else {
             note("connection beyond the scripts closed");
             ::close(fd);
@@ -464,6 +474,12 @@ void ScriptedSmtpServer::note(const std::string& problem)
 {
     std::lock_guard lock(m_mutex);
     m_problems.push_back(problem);
+}
+
+bool ScriptedSmtpServer::waitForListenerClosed(std::chrono::milliseconds limit)
+{
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, limit, [this] { return m_listenerClosed; });
 }
 
 bool ScriptedSmtpServer::waitForSessions(size_t count, std::chrono::milliseconds limit)

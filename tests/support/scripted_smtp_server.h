@@ -51,6 +51,8 @@ struct SmtpBehaviour {
     // The n-th RCPT (counted over all sessions, 1-based) is refused; 0: none.
     int refuseRcptNumber = 0;
     std::string refuseRcptReply = "550 5.1.1 <refused>: Recipient address rejected";
+    // How many RCPT from refuseRcptNumber on are refused.
+    int refuseRcptCount = 1;
 };
 
 class SmtpScript {
@@ -99,6 +101,9 @@ public:
         // Connections beyond the scripts get the last script again
         // (otherwise they are closed at once).
         bool repeatLastScript = false;
+        // When not 0: after this many sessions the server stops listening,
+        // so a further connection is refused.
+        std::size_t sessionLimit = 0;
     };
 
     explicit ScriptedSmtpServer(std::vector<SmtpScript> scripts);
@@ -114,6 +119,8 @@ public:
     bool waitForSessions(size_t count, std::chrono::milliseconds limit = std::chrono::seconds(5));
 
     size_t sessionCount() const;
+    // Waits until the server has stopped listening (Options::sessionLimit).
+    bool waitForListenerClosed(std::chrono::milliseconds limit = std::chrono::seconds(5));
     // Every byte the client sent in that session ("" for an unknown one).
     std::string received(size_t session = 0) const;
     // True when the client closed its side of that session.
@@ -149,6 +156,7 @@ private:
     std::vector<std::string> m_messages;
     std::vector<std::string> m_problems;
     int m_rcptCount = 0;
+    bool m_listenerClosed = false;
     std::thread m_thread;
 };
 

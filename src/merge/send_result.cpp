@@ -1,0 +1,66 @@
+#include "merge/send_result.h"
+
+#include <sys/stat.h>
+
+#include "merge/sent_archive.h"
+#include "platform/text_file.h"
+
+namespace sendrix::merge {
+
+namespace {
+
+std::string stateWord(RowResult::State state) {
+    switch (state) {
+        case RowResult::State::Delivered: return "versendet";
+        case RowResult::State::Failed: return "Fehler";
+        case RowResult::State::NoAddress: return "keine Adresse";
+        case RowResult::State::Waiting:
+        case RowResult::State::NotSent: break;
+    }
+    return "nicht versendet";
+}
+
+std::string csvField(std::string text) {
+    if (!text.empty() && (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@'))
+        text.insert(0, "'");
+    if (text.find_first_of(";\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+}  // namespace
+
+std::string rowStatusText(const RowResult& result) {
+    switch (result.state) {
+        case RowResult::State::Delivered: return "versendet " + platform::longTime(result.when);
+        case RowResult::State::Failed: return "Fehler: " + result.reply;
+        case RowResult::State::Waiting: return "wartet";
+        case RowResult::State::NoAddress: return "keine Adresse";
+        case RowResult::State::NotSent: break;
+    }
+    return {};
+}
+
+std::string resultFileName(const std::string& folder, const platform::LocalTime& start,
+                           const std::string& subject) {
+    std::string name = archiveFileName(folder, start, subject);
+    return name.substr(0, name.size() - 4) + ".csv";
+}
+
+void writeResultFile(const std::string& path, const std::vector<RowResult>& results) {
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string::npos && slash > 0) ::mkdir(path.substr(0, slash).c_str(), 0755);
+    std::string text = "\xEF\xBB\xBFZeile;Adresse;Ergebnis;Antwort des Servers\r\n";
+    for (const RowResult& result : results)
+        text += std::to_string(result.row) + ";" + csvField(result.address) + ";" +
+                stateWord(result.state) + ";" + csvField(result.reply) + "\r\n";
+    // The file names every recipient, like the send log.
+    platform::replaceFileAtomically(path, text, "Datei " + path + " kann nicht erstellt werden",
+                                    0600);
+}
+
+}  // namespace sendrix::merge

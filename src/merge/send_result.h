@@ -1,0 +1,44 @@
+#pragma once
+// The outcome of each marked row of a list send: the text of the grid's
+// status column and the result file written beside the archive.
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+
+namespace sendrix::merge {
+
+struct RowResult {
+    enum class State {
+        NotSent,    // not tried (the run stopped before the row)
+        Waiting,    // refused for now; another try follows
+        Delivered,  // the server took the message with its 250 to "."
+        Failed,     // refused, or refused for now too often
+        NoAddress,  // marked, but its address is blank: nothing to send
+    };
+    int row = 0;  // the grid row, 1 the first data row
+    State state = State::NotSent;
+    std::string address;
+    std::string reply;       // the server's reply of a refusal
+    platform::LocalTime when;  // when it was delivered or last refused
+};
+
+// The status column: "versendet 12:03:04", "Fehler: 553 5.1.3 ...",
+// "wartet", "keine Adresse"; empty for a row not tried.
+std::string rowStatusText(const RowResult& result);
+
+// The result file of a run: the archive's name (folder, start minute,
+// subject) with ".csv" in place of ".txt".
+std::string resultFileName(const std::string& folder, const platform::LocalTime& start,
+                           const std::string& subject);
+
+// Writes the results as CSV that spreadsheet programs open: UTF-8 with a
+// byte-order mark, ";" between fields, CR LF after each line, a title line
+// "Zeile;Adresse;Ergebnis;Antwort des Servers", then one line per result.
+// A field holding ";", a quote or a line break is quoted; one that begins
+// with "=", "+", "-" or "@" gets a leading "'", so a spreadsheet never reads
+// an address or a server reply as a formula. Creates the folder (one
+// level); throws FileError naming the file when it cannot be written.
+void writeResultFile(const std::string& path, const std::vector<RowResult>& results);
+
+}  // namespace sendrix::merge
