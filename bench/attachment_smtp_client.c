@@ -23,14 +23,12 @@ enum { kBlock = 32768 };
 
 static char reply[1 << 16];
 
-static void fail(const char *what)
-{
+static void fail(const char* what) {
     fprintf(stderr, "attachment_smtp_client: %s\n", what);
     exit(1);
 }
 
-static void send_all(int fd, const char *data, size_t length)
-{
+static void send_all(int fd, const char* data, size_t length) {
     size_t sent = 0;
     while (sent < length) {
         ssize_t n = send(fd, data + sent, length - sent, MSG_NOSIGNAL);
@@ -41,8 +39,7 @@ static void send_all(int fd, const char *data, size_t length)
 }
 
 /* Reads one whole reply; returns its code. */
-static int read_reply(int fd)
-{
+static int read_reply(int fd) {
     size_t used = 0;
     for (;;) {
         ssize_t n = recv(fd, reply + used, sizeof reply - 1 - used, 0);
@@ -52,7 +49,7 @@ static int read_reply(int fd)
         reply[used] = 0;
         if (reply[used - 1] != '\n')
             continue;
-        char *line = reply + used - 1;
+        char* line = reply + used - 1;
         while (line > reply && line[-1] != '\n')
             line--;
         if (reply + used - line < 5 || line[3] != '-')
@@ -60,16 +57,14 @@ static int read_reply(int fd)
     }
 }
 
-static void command(int fd, const char *text, int expected)
-{
+static void command(int fd, const char* text, int expected) {
     send_all(fd, text, strlen(text));
     if (read_reply(fd) != expected)
         fail(text);
 }
 
 /* Base64 in lines of 76 characters (57 bytes), each ended by CR LF. */
-static void encode_into(FILE *out, const unsigned char *data, size_t length)
-{
+static void encode_into(FILE* out, const unsigned char* data, size_t length) {
     static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     char line[80];
     for (size_t at = 0; at < length; at += 57) {
@@ -89,19 +84,18 @@ static void encode_into(FILE *out, const unsigned char *data, size_t length)
     }
 }
 
-int main(int argc, char **argv)
-{
+int main(int argc, char** argv) {
     if (argc != 4)
         fail("usage: attachment_smtp_client PORT ATTACHMENT COUNT");
     int port = atoi(argv[1]);
     int count = atoi(argv[3]);
-    FILE *file = fopen(argv[2], "rb");
+    FILE* file = fopen(argv[2], "rb");
     if (!file)
         fail("cannot open the attachment");
     fseek(file, 0, SEEK_END);
     long size = ftell(file);
     fseek(file, 0, SEEK_SET);
-    unsigned char *attachment = malloc((size_t)size + 1);
+    unsigned char* attachment = malloc((size_t)size + 1);
     if (fread(attachment, 1, (size_t)size, file) != (size_t)size)
         fail("cannot read the attachment");
     fclose(file);
@@ -112,7 +106,8 @@ int main(int argc, char **argv)
         "MIME-Version: 1.0\r\nDate: Tue, 8 Dec 2026 14:05:31 +0100\r\nX-Priority: 3\r\n"
         "X-Library: Sendrix\r\n\r\nThis is a multi-part message in MIME format\r\n\r\n"
         "--=_NextPart_2rfkindysadvnqw3nerasdf\r\nContent-Type: text/plain\r\n"
-        "Content-Transfer-Encoding: 7bit\r\n\r\nSehr geehrte Frau M\xfcller1,\r\n\r\nanbei die Preise.\r\n\r\n"
+        "Content-Transfer-Encoding: 7bit\r\n\r\nSehr geehrte Frau M\xfcller1,\r\n\r\nanbei die "
+        "Preise.\r\n\r\n"
         "--=_NextPart_2rfkindysadvnqw3nerasdf\r\nContent-Type: application/octet-stream;\r\n"
         "        name=\"anlage.bin\"\r\nContent-Transfer-Encoding: base64\r\n"
         "Content-Disposition: attachment;\r\n        filename=\"anlage.bin\"\r\n\r\n";
@@ -132,7 +127,7 @@ int main(int argc, char **argv)
     struct timespec begin, end;
     clock_gettime(CLOCK_MONOTONIC, &begin);
     for (int i = 0; i < count; i++) {
-        FILE *encoded = tmpfile();
+        FILE* encoded = tmpfile();
         if (!encoded)
             fail("cannot create a temporary file");
         encode_into(encoded, attachment, (size_t)size);
@@ -140,7 +135,7 @@ int main(int argc, char **argv)
         rewind(encoded);
 
         int fd = socket(AF_INET, SOCK_STREAM, 0);
-        if (connect(fd, (struct sockaddr *)&address, sizeof address) != 0)
+        if (connect(fd, (struct sockaddr*)&address, sizeof address) != 0)
             fail("connect failed");
         if (read_reply(fd) != 220)
             fail("greeting");

@@ -19,32 +19,29 @@
 
 namespace {
 
-std::string makeFolder()
-{
+std::string makeFolder() {
     char folder[] = "/tmp/bench_attachment_mailing_XXXXXX";
     if (!mkdtemp(folder))
         throw std::runtime_error("cannot create a temporary folder");
     return std::string(folder) + "/";
 }
 
-void writeFile(const std::string& path, const std::string& text)
-{
+void writeFile(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary);
     out << text;
     if (!out)
         throw std::runtime_error("cannot write " + path);
 }
 
-std::string listText(int rows)
-{
+std::string listText(int rows) {
     std::string text = "Name;Vorname;Email;Typ\r\n";
     for (int i = 0; i < rows; ++i)
-        text += "M\xfcller" + std::to_string(i) + ";J\xfcrgen;kunde" + std::to_string(i) + "@example.org;w\r\n";
+        text +=
+            "M\xfcller" + std::to_string(i) + ";J\xfcrgen;kunde" + std::to_string(i) + "@example.org;w\r\n";
     return text;
 }
 
-std::string randomBytes(size_t size)
-{
+std::string randomBytes(size_t size) {
     std::mt19937 generator(20261208);
     std::string bytes(size, '\0');
     for (char& c : bytes)
@@ -53,13 +50,13 @@ std::string randomBytes(size_t size)
 }
 
 // Seconds for the whole run of the program.
-double sendThroughTheProgram(const std::string& program, const std::string& home, int port)
-{
+double sendThroughTheProgram(const std::string& program, const std::string& home, int port) {
     writeFile(home + "Mail.ini", "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" + std::to_string(port) +
                                      "\r\n[Optionen]\r\nAnrede=2\r\n");
-    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY SENDRIX_HOME=" + home + " " + program +
-                                " " + home + "liste.csv /B:" + home + "text.txt \"/s:Preisliste\" /A:" + home +
-                                "anlage.bin /from:absender@example.org /N:Absender /ANREDE /sofort > /dev/null";
+    const std::string command =
+        "env -u DISPLAY -u WAYLAND_DISPLAY SENDRIX_HOME=" + home + " " + program + " " + home +
+        "liste.csv /B:" + home + "text.txt \"/s:Preisliste\" /A:" + home +
+        "anlage.bin /from:absender@example.org /N:Absender /ANREDE /sofort > /dev/null";
     const auto begin = std::chrono::steady_clock::now();
     const int status = std::system(command.c_str());
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - begin;
@@ -70,8 +67,7 @@ double sendThroughTheProgram(const std::string& program, const std::string& home
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const int count = argc > 1 ? std::atoi(argv[1]) : 100;
     const long kibibytes = argc > 2 ? std::atol(argv[2]) : 1024;
     try {
@@ -85,16 +81,17 @@ int main(int argc, char** argv)
         bench::Sink sink(folder + "smtp_sink");
         std::vector<double> viaProgram, client;
         for (int round = 0; round < 3; ++round) {
-            const double rate =
-                bench::runMinimalClient(folder + "attachment_smtp_client", sink.port, home + "anlage.bin", count);
+            const double rate = bench::runMinimalClient(folder + "attachment_smtp_client", sink.port,
+                                                        home + "anlage.bin", count);
             client.push_back(count / rate);
             viaProgram.push_back(sendThroughTheProgram(program, home, sink.port));
         }
-        std::printf("%d recipients, one %ld KiB attachment each, a connection per message, median of 3 rounds\n",
-                    count, kibibytes);
+        std::printf(
+            "%d recipients, one %ld KiB attachment each, a connection per message, median of 3 rounds\n",
+            count, kibibytes);
         std::printf("C client (same path):        %7.3f s\n", bench::median(client));
-        std::printf("sendrix /sofort (whole run): %7.3f s  (%.2f x the C client)\n", bench::median(viaProgram),
-                    bench::median(viaProgram) / bench::median(client));
+        std::printf("sendrix /sofort (whole run): %7.3f s  (%.2f x the C client)\n",
+                    bench::median(viaProgram), bench::median(viaProgram) / bench::median(client));
         std::system(("rm -rf " + home).c_str());
     } catch (const std::exception& error) {
         std::fprintf(stderr, "bench_attachment_mailing: %s\n", error.what());

@@ -27,10 +27,13 @@ namespace {
 void writeFile(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary);
     out << text;
-    if (!out) throw std::runtime_error("cannot write " + path);
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
 }
 
-std::string quoted(const std::string& field) { return "\"" + field + "\""; }
+std::string quoted(const std::string& field) {
+    return "\"" + field + "\"";
+}
 
 std::string csvText(int rows) {
     std::string text =
@@ -50,8 +53,8 @@ std::string ownFormatText(int rows) {
     std::string text = "Name;Vorname;Email;Typ\r\n";
     for (int i = 0; i < rows; ++i) {
         const std::string n = std::to_string(i);
-        text += "Müller-Lüdenscheidt " + n + ";Jürgen;mitglied" + n + "@example.org;" +
-                (i % 2 ? "w" : "m") + "\r\n";
+        text += "Müller-Lüdenscheidt " + n + ";Jürgen;mitglied" + n + "@example.org;" + (i % 2 ? "w" : "m") +
+                "\r\n";
     }
     return text;
 }
@@ -65,7 +68,8 @@ struct Measure {
 // above what it had before the work.
 Measure inChild(const std::function<void()>& work) {
     int pipeFds[2];
-    if (pipe(pipeFds) != 0) throw std::runtime_error("pipe");
+    if (pipe(pipeFds) != 0)
+        throw std::runtime_error("pipe");
     const pid_t pid = fork();
     if (pid == 0) {
         close(pipeFds[0]);
@@ -77,19 +81,22 @@ Measure inChild(const std::function<void()>& work) {
         rusage after{};
         getrusage(RUSAGE_SELF, &after);
         Measure m{took.count(), after.ru_maxrss - before.ru_maxrss};
-        if (write(pipeFds[1], &m, sizeof m) != sizeof m) _exit(1);
+        if (write(pipeFds[1], &m, sizeof m) != sizeof m)
+            _exit(1);
         _exit(0);
     }
     close(pipeFds[1]);
     Measure m;
-    if (read(pipeFds[0], &m, sizeof m) != sizeof m) throw std::runtime_error("child failed");
+    if (read(pipeFds[0], &m, sizeof m) != sizeof m)
+        throw std::runtime_error("child failed");
     close(pipeFds[0]);
     waitpid(pid, nullptr, 0);
     return m;
 }
 
 Measure median(std::vector<Measure> runs) {
-    std::sort(runs.begin(), runs.end(), [](const Measure& a, const Measure& b) { return a.seconds < b.seconds; });
+    std::sort(runs.begin(), runs.end(),
+              [](const Measure& a, const Measure& b) { return a.seconds < b.seconds; });
     return runs[runs.size() / 2];
 }
 
@@ -99,7 +106,8 @@ int main(int argc, char** argv) {
     const int rows = argc > 1 ? std::atoi(argv[1]) : 100000;
     const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
     char folder[] = "/tmp/bench_csv_list_XXXXXX";
-    if (!mkdtemp(folder)) return 1;
+    if (!mkdtemp(folder))
+        return 1;
     const std::string csv = std::string(folder) + "/mitglieder.csv";
     const std::string own = std::string(folder) + "/liste.csv";
     writeFile(csv, csvText(rows));
@@ -111,15 +119,19 @@ int main(int argc, char** argv) {
         std::function<void(const std::string&)> work;
     };
     const Case cases[] = {
-        {"quoted 8-column CSV ", csv, [](const std::string& p) { (void)sendrix::merge::readRecipientList(p); }},
-        {"own 4-column format ", own, [](const std::string& p) { (void)sendrix::merge::readRecipientList(p); }},
-        {"file bytes only (CSV)", csv, [](const std::string& p) { (void)sendrix::platform::readFileBytes(p); }},
+        {"quoted 8-column CSV ", csv,
+         [](const std::string& p) { (void)sendrix::merge::readRecipientList(p); }},
+        {"own 4-column format ", own,
+         [](const std::string& p) { (void)sendrix::merge::readRecipientList(p); }},
+        {"file bytes only (CSV)", csv,
+         [](const std::string& p) { (void)sendrix::platform::readFileBytes(p); }},
     };
     for (const Case& c : cases) {
         std::ifstream in(c.path, std::ios::binary | std::ios::ate);
         const long fileKiB = static_cast<long>(in.tellg()) / 1024;
         std::vector<Measure> measures;
-        for (int i = 0; i < runs; ++i) measures.push_back(inChild([&] { c.work(c.path); }));
+        for (int i = 0; i < runs; ++i)
+            measures.push_back(inChild([&] { c.work(c.path); }));
         const Measure m = median(measures);
         std::printf("%s: %d rows, file %ld KiB: %.3f s, peak memory +%ld KiB (%.1f x the file)\n", c.name,
                     rows, fileKiB, m.seconds, m.peakKiB, fileKiB ? double(m.peakKiB) / fileKiB : 0.0);

@@ -18,16 +18,14 @@
 
 namespace {
 
-std::string makeFolder()
-{
+std::string makeFolder() {
     char folder[] = "/tmp/bench_list_mailing_XXXXXX";
     if (!mkdtemp(folder))
         throw std::runtime_error("cannot create a temporary folder");
     return std::string(folder) + "/";
 }
 
-void writeFile(const std::string& path, const std::string& text)
-{
+void writeFile(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary);
     out << text;
     if (!out)
@@ -35,43 +33,44 @@ void writeFile(const std::string& path, const std::string& text)
 }
 
 // Rows with umlauts, every third a woman, every third a man, the rest neutral.
-std::string listText(int rows)
-{
+std::string listText(int rows) {
     static const char* const kTyp[] = {"w", "Herr", ""};
     std::string text = "Name;Vorname;Email;Typ\r\n";
     for (int i = 0; i < rows; ++i)
-        text += "M\xfcller" + std::to_string(i) + ";J\xfcrgen;kunde" + std::to_string(i) +
-                "@example.org;" + kTyp[i % 3] + "\r\n";
+        text += "M\xfcller" + std::to_string(i) + ";J\xfcrgen;kunde" + std::to_string(i) + "@example.org;" +
+                kTyp[i % 3] + "\r\n";
     return text;
 }
 
-std::string bodyText()
-{
+std::string bodyText() {
     std::string text;
     for (int i = 0; i < 30; ++i)
         text += "wir laden Sie herzlich zu unserem Sommerfest ein. Zeile " + std::to_string(i) +
-                " des Schreibens mit Gr\xfc\xdf" "en.\r\n";
-    return text + "Mit freundlichen Gr\xfc\xdf" "en\r\n";
+                " des Schreibens mit Gr\xfc\xdf"
+                "en.\r\n";
+    return text +
+           "Mit freundlichen Gr\xfc\xdf"
+           "en\r\n";
 }
 
 // A message of the size the program sends, for the C client.
-std::string renderedMessage()
-{
+std::string renderedMessage() {
     std::string text =
         "From: \"Absender\" <absender@example.org>\r\nSubject: Einladung zum Sommerfest\r\n"
         "To: kunde1@example.org\r\nContent-Type: text/plain\r\nMIME-Version: 1.0\r\n"
         "Date: Tue, 8 Dec 2026 14:05:31 +0100\r\nX-Priority: 3\r\nX-Library: Sendrix " +
-        std::string(sendrix::platform::kProgramVersion) + "\r\n\r\n"
+        std::string(sendrix::platform::kProgramVersion) +
+        "\r\n\r\n"
         "Sehr geehrte Frau M\xfcller1,\r\n\r\n";
     return text + bodyText() + ".\r\n";
 }
 
-double sendThroughTheProgram(const std::string& program, const std::string& home, int port, int rows)
-{
+double sendThroughTheProgram(const std::string& program, const std::string& home, int port, int rows) {
     writeFile(home + "Mail.ini", "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" + std::to_string(port) +
                                      "\r\n[Optionen]\r\nAnrede=2\r\n");
     const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY SENDRIX_HOME=" + home + " " + program +
-                                " " + home + "liste.csv /B:" + home + "text.txt \"/s:Einladung\" "
+                                " " + home + "liste.csv /B:" + home +
+                                "text.txt \"/s:Einladung\" "
                                 "/from:absender@example.org /N:Absender /ANREDE /sofort > /dev/null";
     const auto begin = std::chrono::steady_clock::now();
     const int status = std::system(command.c_str());
@@ -81,8 +80,7 @@ double sendThroughTheProgram(const std::string& program, const std::string& home
     return rows / seconds.count();
 }
 
-long peakKilobytes()
-{
+long peakKilobytes() {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line))
@@ -93,8 +91,7 @@ long peakKilobytes()
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const int count = argc > 1 ? std::atoi(argv[1]) : 1000;
     const int bigRows = argc > 2 ? std::atoi(argv[2]) : 100000;
     try {
@@ -108,14 +105,14 @@ int main(int argc, char** argv)
         bench::Sink sink(folder + "smtp_sink");
         std::vector<double> viaProgram, minimal;
         for (int round = 0; round < 3; ++round) {
-            minimal.push_back(
-                bench::runMinimalClient(folder + "minimal_smtp_client", sink.port, home + "message.eml", count));
+            minimal.push_back(bench::runMinimalClient(folder + "minimal_smtp_client", sink.port,
+                                                      home + "message.eml", count));
             viaProgram.push_back(sendThroughTheProgram(program, home, sink.port, count));
         }
         std::printf("list mailing, %d recipients, median of 3 rounds, messages/s\n", count);
         std::printf("minimal C client:            %9.1f\n", bench::median(minimal));
-        std::printf("sendrix /sofort (whole run): %9.1f  (%.0f%% of the C client)\n", bench::median(viaProgram),
-                    100.0 * bench::median(viaProgram) / bench::median(minimal));
+        std::printf("sendrix /sofort (whole run): %9.1f  (%.0f%% of the C client)\n",
+                    bench::median(viaProgram), 100.0 * bench::median(viaProgram) / bench::median(minimal));
 
         const std::string big = home + "gross.csv";
         writeFile(big, listText(bigRows));

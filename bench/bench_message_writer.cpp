@@ -41,19 +41,16 @@ namespace {
 
 const platform::FixedClock kClock({2026, 12, 8, 14, 5, 31, 2, 60});
 
-double seconds(std::chrono::steady_clock::time_point since)
-{
+double seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-double median(std::vector<double> values)
-{
+double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
 }
 
-long peakRssKb()
-{
+long peakRssKb() {
     FILE* status = std::fopen("/proc/self/status", "r");
     if (!status)
         return -1;
@@ -68,8 +65,7 @@ long peakRssKb()
 
 // Random bytes, written in 1 MB blocks so the file's size does not show in
 // the peak RSS.
-void makeRandomFile(const std::string& path, size_t bytes)
-{
+void makeRandomFile(const std::string& path, size_t bytes) {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0)
         throw std::runtime_error("cannot create " + path);
@@ -92,14 +88,12 @@ void makeRandomFile(const std::string& path, size_t bytes)
 }
 
 // Base64 lines of 76 characters plus CR LF per 57 bytes, the last line shorter.
-size_t expectedEncodedSize(size_t bytes)
-{
+size_t expectedEncodedSize(size_t bytes) {
     const size_t whole = bytes / 57, rest = bytes % 57;
     return whole * 78 + (rest ? (rest + 2) / 3 * 4 + 2 : 0);
 }
 
-bool folderIsEmpty(const std::string& path)
-{
+bool folderIsEmpty(const std::string& path) {
     DIR* dir = opendir(path.c_str());
     if (!dir)
         return false;
@@ -111,8 +105,7 @@ bool folderIsEmpty(const std::string& path)
     return empty;
 }
 
-double timeWriter(const std::string& file, size_t bytes, const std::string& writerTemp)
-{
+double timeWriter(const std::string& file, size_t bytes, const std::string& writerTemp) {
     mail::TIdMessage message;
     message.From.SetText("Absender <absender@example.org>");
     message.Recipients.SetAddresses("empfaenger@example.org");
@@ -126,15 +119,14 @@ double timeWriter(const std::string& file, size_t bytes, const std::string& writ
     mail::WriteMessage(sink, message, kClock);
     const double elapsed = seconds(start);
     if (sink.StreamedBytes() != expectedEncodedSize(bytes))
-        throw std::runtime_error("writer wrote " + std::to_string(sink.StreamedBytes()) + " attachment bytes, expected " +
-                                 std::to_string(expectedEncodedSize(bytes)));
+        throw std::runtime_error("writer wrote " + std::to_string(sink.StreamedBytes()) +
+                                 " attachment bytes, expected " + std::to_string(expectedEncodedSize(bytes)));
     if (!folderIsEmpty(writerTemp))
         throw std::runtime_error("the writer left its temporary file behind");
     return elapsed;
 }
 
-double timeBase64(const std::string& file)
-{
+double timeBase64(const std::string& file) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
@@ -153,8 +145,7 @@ double timeBase64(const std::string& file)
     return elapsed;
 }
 
-int runOne(size_t megabytes, int rounds)
-{
+int runOne(size_t megabytes, int rounds) {
     const size_t bytes = megabytes * 1000 * 1000;
     std::string folder = (std::getenv("TMPDIR") && *std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
     folder += "/sendrix-bench-XXXXXX";
@@ -183,8 +174,10 @@ int runOne(size_t megabytes, int rounds)
         std::printf("attachment %zu MB, %d rounds (median)\n", megabytes, rounds);
         std::printf("  writer (WriteMessage to a counting sink): %8.1f MB/s\n", writerMbs);
         std::printf("  base64 -w 76 FILE > /dev/null:           %8.1f MB/s\n", base64Mbs);
-        std::printf("  ratio writer/base64:                      %8.2f  (target >= 0.50)\n", writerMbs / base64Mbs);
-        std::printf("  peak RSS (VmHWM):                         %8.1f MB  (limit 20 MB)\n", peakRssKb() / 1024.0);
+        std::printf("  ratio writer/base64:                      %8.2f  (target >= 0.50)\n",
+                    writerMbs / base64Mbs);
+        std::printf("  peak RSS (VmHWM):                         %8.1f MB  (limit 20 MB)\n",
+                    peakRssKb() / 1024.0);
         std::printf("  temporary files deleted:                  yes\n");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_message_writer: %s\n", e.what());
@@ -198,8 +191,7 @@ int runOne(size_t megabytes, int rounds)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc >= 2) {
         const long megabytes = std::strtol(argv[1], nullptr, 10);
         const int rounds = argc >= 3 ? std::atoi(argv[2]) : 3;

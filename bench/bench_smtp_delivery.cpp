@@ -36,22 +36,24 @@ namespace {
 const platform::FixedClock kClock({2026, 12, 8, 14, 5, 31, 2, 60});
 
 // A typical mail-merge letter: a short personal text in Windows-1252.
-void fillMessage(mail::TIdMessage& message)
-{
+void fillMessage(mail::TIdMessage& message) {
     message.From.SetText("Absender <absender@example.org>");
     message.Recipients.SetAddresses("empfaenger@example.org");
     message.Subject = "Einladung zum Sommerfest";
     message.ContentType = "text/plain";
     message.Body = {"Sehr geehrte Frau M\xfcller,", ""};
     for (int i = 0; i < 30; ++i)
-        message.Body.push_back("wir laden Sie herzlich zu unserem Sommerfest ein. Zeile " + std::to_string(i) +
-                               " des Schreibens mit Gr\xfc\xdf" "en.");
+        message.Body.push_back("wir laden Sie herzlich zu unserem Sommerfest ein. Zeile " +
+                               std::to_string(i) +
+                               " des Schreibens mit Gr\xfc\xdf"
+                               "en.");
     message.Body.push_back(".");
-    message.Body.push_back("Mit freundlichen Gr\xfc\xdf" "en");
+    message.Body.push_back(
+        "Mit freundlichen Gr\xfc\xdf"
+        "en");
 }
 
-double runSendrix(mail::TIdMessage& message, int port, int count, int sendBufferSize)
-{
+double runSendrix(mail::TIdMessage& message, int port, int count, int sendBufferSize) {
     mail::TIdSMTP smtp;
     smtp.SetHost("127.0.0.1");
     smtp.SetPort(port);
@@ -67,8 +69,7 @@ double runSendrix(mail::TIdMessage& message, int port, int count, int sendBuffer
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const int count = argc > 1 ? std::atoi(argv[1]) : 1000;
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
     try {
@@ -81,13 +82,15 @@ int main(int argc, char** argv)
         mail::WriteMessage(rendered, message, kClock);
         char file[] = "/tmp/bench_smtp_message_XXXXXX";
         int fd = mkstemp(file);
-        if (fd < 0 || write(fd, rendered.Bytes().data(), rendered.Bytes().size()) != ssize_t(rendered.Bytes().size()))
+        if (fd < 0 ||
+            write(fd, rendered.Bytes().data(), rendered.Bytes().size()) != ssize_t(rendered.Bytes().size()))
             throw std::runtime_error("cannot write the message file");
         close(fd);
 
         std::vector<double> gathered, perWrite, minimal;
         for (int r = 0; r < rounds; ++r) {
-            minimal.push_back(bench::runMinimalClient(folder + "minimal_smtp_client", sink.port, file, count));
+            minimal.push_back(
+                bench::runMinimalClient(folder + "minimal_smtp_client", sink.port, file, count));
             gathered.push_back(runSendrix(message, sink.port, count, 32768));
             // Only a tenth as many: each message waits for delayed ACKs.
             perWrite.push_back(runSendrix(message, sink.port, std::max(1, count / 10), 1));
@@ -97,10 +100,10 @@ int main(int argc, char** argv)
         std::printf("message: %zu bytes, %d messages per round, %d rounds, median messages/s\n",
                     rendered.Bytes().size(), count, rounds);
         std::printf("minimal C client:              %9.1f\n", bench::median(minimal));
-        std::printf("TIdSMTP, gathered writes:      %9.1f  (%.0f%% of the C client)\n", bench::median(gathered),
-                    100.0 * bench::median(gathered) / bench::median(minimal));
-        std::printf("TIdSMTP, one send per write:   %9.1f  (%d messages per round)\n", bench::median(perWrite),
-                    std::max(1, count / 10));
+        std::printf("TIdSMTP, gathered writes:      %9.1f  (%.0f%% of the C client)\n",
+                    bench::median(gathered), 100.0 * bench::median(gathered) / bench::median(minimal));
+        std::printf("TIdSMTP, one send per write:   %9.1f  (%d messages per round)\n",
+                    bench::median(perWrite), std::max(1, count / 10));
     } catch (const std::exception& error) {
         std::fprintf(stderr, "bench_smtp_delivery: %s\n", error.what());
         return 1;

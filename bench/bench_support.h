@@ -19,8 +19,7 @@ namespace bench {
 
 // The folder of this benchmark program, with a trailing "/"; the sink and
 // the C client are built beside it.
-inline std::string programFolder()
-{
+inline std::string programFolder() {
     char path[4096];
     ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
     if (n <= 0)
@@ -34,8 +33,7 @@ struct Sink {
     pid_t pid = -1;
     int port = 0;
 
-    explicit Sink(const std::string& program)
-    {
+    explicit Sink(const std::string& program) {
         int out[2];
         if (pipe(out) != 0)
             throw std::runtime_error("pipe failed");
@@ -53,16 +51,15 @@ struct Sink {
             throw std::runtime_error("the sink did not say its port");
         fclose(reader);
     }
-    ~Sink()
-    {
+    ~Sink() {
         kill(pid, SIGTERM);
         waitpid(pid, nullptr, 0);
     }
 };
 
-inline double runMinimalClient(const std::string& program, int port, const std::string& file, int count)
-{
-    const std::string command = program + " " + std::to_string(port) + " " + file + " " + std::to_string(count);
+inline double runMinimalClient(const std::string& program, int port, const std::string& file, int count) {
+    const std::string command =
+        program + " " + std::to_string(port) + " " + file + " " + std::to_string(count);
     FILE* output = popen(command.c_str(), "r");
     if (!output)
         throw std::runtime_error("cannot run " + program);
@@ -78,8 +75,7 @@ inline double runMinimalClient(const std::string& program, int port, const std::
     return rate;
 }
 
-inline double median(std::vector<double> values)
-{
+inline double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
 }

@@ -18,14 +18,12 @@
 
 static char reply[1 << 16];
 
-static void fail(const char *what)
-{
+static void fail(const char* what) {
     fprintf(stderr, "minimal_smtp_client: %s\n", what);
     exit(1);
 }
 
-static void send_all(int fd, const char *data, size_t length)
-{
+static void send_all(int fd, const char* data, size_t length) {
     size_t sent = 0;
     while (sent < length) {
         ssize_t n = send(fd, data + sent, length - sent, MSG_NOSIGNAL);
@@ -36,8 +34,7 @@ static void send_all(int fd, const char *data, size_t length)
 }
 
 /* Reads one whole reply; returns its code. */
-static int read_reply(int fd)
-{
+static int read_reply(int fd) {
     size_t used = 0;
     for (;;) {
         ssize_t n = recv(fd, reply + used, sizeof reply - 1 - used, 0);
@@ -49,7 +46,7 @@ static int read_reply(int fd)
          * character ("250 ok", or a bare "250"). */
         if (reply[used - 1] != '\n')
             continue;
-        char *line = reply + used - 1;
+        char* line = reply + used - 1;
         while (line > reply && line[-1] != '\n')
             line--;
         if (reply + used - line < 5 || line[3] != '-')
@@ -57,26 +54,24 @@ static int read_reply(int fd)
     }
 }
 
-static void command(int fd, const char *text, int expected)
-{
+static void command(int fd, const char* text, int expected) {
     send_all(fd, text, strlen(text));
     if (read_reply(fd) != expected)
         fail(text);
 }
 
-int main(int argc, char **argv)
-{
+int main(int argc, char** argv) {
     if (argc != 4)
         fail("usage: minimal_smtp_client PORT MESSAGE_FILE COUNT");
     int port = atoi(argv[1]);
     int count = atoi(argv[3]);
-    FILE *file = fopen(argv[2], "rb");
+    FILE* file = fopen(argv[2], "rb");
     if (!file)
         fail("cannot open the message file");
     fseek(file, 0, SEEK_END);
     long size = ftell(file);
     fseek(file, 0, SEEK_SET);
-    char *message = malloc((size_t)size + 3);
+    char* message = malloc((size_t)size + 3);
     if (fread(message, 1, (size_t)size, file) != (size_t)size)
         fail("cannot read the message file");
     fclose(file);
@@ -96,7 +91,7 @@ int main(int argc, char **argv)
     clock_gettime(CLOCK_MONOTONIC, &begin);
     for (int i = 0; i < count; i++) {
         int fd = socket(AF_INET, SOCK_STREAM, 0);
-        if (connect(fd, (struct sockaddr *)&address, sizeof address) != 0)
+        if (connect(fd, (struct sockaddr*)&address, sizeof address) != 0)
             fail("connect failed");
         if (read_reply(fd) != 220)
             fail("greeting");

@@ -15,8 +15,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-static int send_all(int fd, const char *text)
-{
+static int send_all(int fd, const char* text) {
     size_t length = strlen(text), sent = 0;
     while (sent < length) {
         ssize_t n = send(fd, text + sent, length - sent, MSG_NOSIGNAL);
@@ -28,8 +27,7 @@ static int send_all(int fd, const char *text)
 }
 
 /* Serves one connection until QUIT or the client's close. */
-static void serve(int fd)
-{
+static void serve(int fd) {
     static char buffer[1 << 16];
     size_t used = 0;
     int in_data = 0;
@@ -42,16 +40,16 @@ static void serve(int fd)
         used += (size_t)n;
         size_t start = 0;
         for (;;) {
-            char *lf = memchr(buffer + start, '\n', used - start);
+            char* lf = memchr(buffer + start, '\n', used - start);
             if (!lf)
                 break;
             size_t end = (size_t)(lf - buffer);
-            char *line = buffer + start;
+            char* line = buffer + start;
             size_t length = end - start;
             if (length > 0 && line[length - 1] == '\r')
                 length--;
             start = end + 1;
-            const char *reply = NULL;
+            const char* reply = NULL;
             if (in_data) {
                 if (length == 1 && line[0] == '.') {
                     in_data = 0;
@@ -82,8 +80,7 @@ static void serve(int fd)
     }
 }
 
-int main(int argc, char **argv)
-{
+int main(int argc, char** argv) {
     int port = argc > 1 ? atoi(argv[1]) : 0;
     int listener = socket(AF_INET, SOCK_STREAM, 0);
     int on = 1;
@@ -94,8 +91,8 @@ int main(int argc, char **argv)
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons((unsigned short)port);
     socklen_t length = sizeof address;
-    if (bind(listener, (struct sockaddr *)&address, sizeof address) != 0 || listen(listener, 128) != 0 ||
-        getsockname(listener, (struct sockaddr *)&address, &length) != 0) {
+    if (bind(listener, (struct sockaddr*)&address, sizeof address) != 0 || listen(listener, 128) != 0 ||
+        getsockname(listener, (struct sockaddr*)&address, &length) != 0) {
         perror("smtp_sink");
         return 1;
     }

@@ -23,8 +23,7 @@ const mail::HeaderCharset kCharsets[] = {
     {"EUC-KR", 'B', false},
 };
 
-void checkList(std::string_view text, const mail::HeaderCharset& charset, bool singleLine)
-{
+void checkList(std::string_view text, const mail::HeaderCharset& charset, bool singleLine) {
     mail::TIdEMailAddressList list;
     list.SetAddresses(text);
     const std::string encoded = mail::EncodeAddressListText(list, charset);
@@ -39,8 +38,7 @@ void checkList(std::string_view text, const mail::HeaderCharset& charset, bool s
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1)
         return 0;
     const mail::HeaderCharset& charset = kCharsets[data[0] % 4];

@@ -14,14 +14,14 @@
 using namespace sendrix;
 using namespace sendrix::fuzz;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 3)
         return 0;
     const char encoding = (data[0] & 1) ? 'B' : 'Q';
     const std::string_view specials = (data[0] & 2) ? mail::kAddressSpecials : std::string_view();
     const bool toIso2022Jp = (data[0] & 4) != 0;
-    const std::string_view charsetName = toIso2022Jp ? "ISO-2022-JP" : (encoding == 'B' ? "GB2312" : "ISO-8859-1");
+    const std::string_view charsetName =
+        toIso2022Jp ? "ISO-2022-JP" : (encoding == 'B' ? "GB2312" : "ISO-8859-1");
     const int foldLength = data[1] == 0 ? 78 : data[1];
     const mail::LeadBytes leadBytes = static_cast<mail::LeadBytes>(data[2] % 3);
     const std::string_view raw(reinterpret_cast<const char*>(data + 3), size - 3);
@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         require(!isBlank(line));
         require(!holdsLineBreak(line));
         // No value can start a header line of its own.
-        require(line[0] == ' ' || line[0] == '\t' || line.rfind("Subject:", 0) == 0 || line.rfind("X-Raw:", 0) == 0);
+        require(line[0] == ' ' || line[0] == '\t' || line.rfind("Subject:", 0) == 0 ||
+                line.rfind("X-Raw:", 0) == 0);
     }
     return 0;
 }

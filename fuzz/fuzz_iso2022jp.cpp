@@ -20,8 +20,7 @@ using namespace sendrix::fuzz;
 
 namespace {
 
-std::string lineBreaksOf(std::string_view text)
-{
+std::string lineBreaksOf(std::string_view text) {
     std::string out;
     for (char c : text)
         if (c == '\r' || c == '\n')
@@ -30,16 +29,14 @@ std::string lineBreaksOf(std::string_view text)
 }
 
 // The last escape sequence of a converted line must be the one back to ASCII.
-bool endsInAscii(std::string_view line)
-{
+bool endsInAscii(std::string_view line) {
     const size_t jis = line.rfind("\x1b$B");
     return jis == std::string_view::npos || line.find("\x1b(B", jis) != std::string_view::npos;
 }
 
 // Bytes no conversion may drop: below 0x40 (no trail byte is) and 0x7F.
 // ESC is left out, the conversion writes its own.
-std::string neverDropped(std::string_view text)
-{
+std::string neverDropped(std::string_view text) {
     std::string out;
     for (char c : text) {
         const auto b = static_cast<unsigned char>(c);
@@ -51,8 +48,7 @@ std::string neverDropped(std::string_view text)
 
 // The ASCII part of converted text (for input without ESC of its own);
 // traps on a JIS X 0208 byte outside 0x21 to 0x7E or half a character.
-std::string asciiPart(std::string_view converted)
-{
+std::string asciiPart(std::string_view converted) {
     std::string ascii;
     bool jis = false;
     for (size_t i = 0; i < converted.size();) {
@@ -77,8 +73,7 @@ std::string asciiPart(std::string_view converted)
 }
 
 // Lines as the writer cuts body text: at CR LF, a lone CR and a lone LF.
-std::vector<std::string_view> cutLines(std::string_view text)
-{
+std::vector<std::string_view> cutLines(std::string_view text) {
     std::vector<std::string_view> lines;
     size_t start = 0;
     for (size_t i = 0; i < text.size();) {
@@ -98,15 +93,13 @@ const platform::FixedClock kClock({2026, 12, 8, 14, 5, 31, 2, 540});
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // The writer asks the locale for the header character set.
     setenv("LC_ALL", "ja_JP.SJIS", 1);
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
 
     // The conversion keeps every line end and makes none, and drops no byte

@@ -7,21 +7,18 @@
 
 namespace sendrix::fuzz {
 
-inline void require(bool condition)
-{
+inline void require(bool condition) {
     if (!condition)
         __builtin_trap();
 }
 
-inline bool holdsLineBreak(std::string_view line)
-{
+inline bool holdsLineBreak(std::string_view line) {
     return line.find_first_of("\r\n") != std::string_view::npos;
 }
 
 // Blanks and control characters only: some readers take such a line for the
 // empty line that ends the header block.
-inline bool isBlank(std::string_view line)
-{
+inline bool isBlank(std::string_view line) {
     for (char c : line)
         if (static_cast<unsigned char>(c) > 32)
             return false;
@@ -29,8 +26,7 @@ inline bool isBlank(std::string_view line)
 }
 
 // A CR or LF may stand only in a CR LF pair.
-inline void requireOnlyCrLfPairs(std::string_view text)
-{
+inline void requireOnlyCrLfPairs(std::string_view text) {
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\r') {
             require(i + 1 < text.size() && text[i + 1] == '\n');
@@ -42,8 +38,7 @@ inline void requireOnlyCrLfPairs(std::string_view text)
 }
 
 // The pieces of `text` between its CR LF pairs.
-inline std::vector<std::string_view> splitAtCrLf(std::string_view text)
-{
+inline std::vector<std::string_view> splitAtCrLf(std::string_view text) {
     std::vector<std::string_view> lines;
     size_t start = 0;
     for (;;) {
@@ -60,8 +55,7 @@ inline std::vector<std::string_view> splitAtCrLf(std::string_view text)
 // Text that goes into a header value already folded (encoded words joined by
 // CR LF and a tab): CR and LF only as the folds, no empty or blank line, and
 // every line after the first starts with a blank or tab.
-inline void requireFoldedValue(std::string_view text)
-{
+inline void requireFoldedValue(std::string_view text) {
     if (text.empty())
         return;
     requireOnlyCrLfPairs(text);
@@ -76,8 +70,7 @@ inline void requireFoldedValue(std::string_view text)
 }
 
 // The physical lines of one header line named `name`.
-inline void requireHeaderLines(const std::vector<std::string>& lines, std::string_view name)
-{
+inline void requireHeaderLines(const std::vector<std::string>& lines, std::string_view name) {
     for (size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
         require(!line.empty());
@@ -91,8 +84,7 @@ inline void requireHeaderLines(const std::vector<std::string>& lines, std::strin
 }
 
 // What a header value holds after the message replaced its CR and LF bytes.
-inline std::string withBlanksForLineBreaks(std::string_view text)
-{
+inline std::string withBlanksForLineBreaks(std::string_view text) {
     std::string out(text);
     for (char& c : out)
         if (c == '\r' || c == '\n')

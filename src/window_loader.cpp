@@ -13,7 +13,8 @@ const char* const kModuleName = "sendrix-window.so";
 
 std::string windowModulePath(const std::string& programFolder) {
     const std::string beside = programFolder + kModuleName;
-    if (::access(beside.c_str(), R_OK) == 0) return beside;
+    if (::access(beside.c_str(), R_OK) == 0)
+        return beside;
     return programFolder + "../lib/sendrix/" + kModuleName;
 }
 
@@ -25,7 +26,8 @@ int runWindowModule(const std::string& path, int& argc, char** argv) {
     }
     using Entry = int (*)(int*, char**);
     auto entry = reinterpret_cast<Entry>(::dlsym(module, "sendrix_run_window"));
-    if (!entry) throw WindowModuleError(path + ": sendrix_run_window fehlt");
+    if (!entry)
+        throw WindowModuleError(path + ": sendrix_run_window fehlt");
     // The module stays loaded until the process ends: Qt's own clean-up
     // runs at exit.
     return entry(&argc, argv);

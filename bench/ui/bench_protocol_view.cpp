@@ -59,7 +59,8 @@ double windowRun(int rows) {
     form.protokollmemo.Add("Beginn der Mailübertragung: 08.12.2026 14:05:31");
     const auto start = std::chrono::steady_clock::now();
     for (int r = 1; r <= rows; ++r) {
-        for (std::string& line : rowLines(r)) form.protokollmemo.Add(std::move(line));
+        for (std::string& line : rowLines(r))
+            form.protokollmemo.Add(std::move(line));
         window.repaintControl(app::ControlId::protokollmemo);
     }
     const double elapsed = seconds(start);
@@ -80,8 +81,10 @@ double compareAndCopyRun(int rows) {
     std::vector<std::string> shown;
     const auto start = std::chrono::steady_clock::now();
     for (int r = 1; r <= rows; ++r) {
-        for (std::string& line : rowLines(r)) lines.push_back(std::move(line));
-        if (lines == shown) continue;
+        for (std::string& line : rowLines(r))
+            lines.push_back(std::move(line));
+        if (lines == shown)
+            continue;
         const bool appended = lines.size() > shown.size() && !shown.empty() &&
                               std::equal(shown.begin(), shown.end(), lines.begin());
         if (appended) {
@@ -102,8 +105,10 @@ double compareAndCopyRun(int rows) {
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     std::vector<int> counts;
-    for (int i = 1; i < argc; ++i) counts.push_back(std::max(1, std::atoi(argv[i])));
-    if (counts.empty()) counts = {1000, 2000, 4000, 8000};
+    for (int i = 1; i < argc; ++i)
+        counts.push_back(std::max(1, std::atoi(argv[i])));
+    if (counts.empty())
+        counts = {1000, 2000, 4000, 8000};
 
     std::printf("%8s  %22s  %22s\n", "rows", "window (us per row)", "compare+copy (us/row)");
     for (int rows : counts) {

@@ -85,7 +85,8 @@ private:
     void report() {
         char line[128];
         const int n = std::snprintf(line, sizeof line, "%.6f %.6f\n", m_constructed, monotonicSeconds());
-        if (n > 0 && ::write(m_fd, line, static_cast<size_t>(n)) < 0) std::perror("write");
+        if (n > 0 && ::write(m_fd, line, static_cast<size_t>(n)) < 0)
+            std::perror("write");
         std::_Exit(0);
     }
 
@@ -97,7 +98,8 @@ private:
 // Runs inside QApplication's constructor, in the child only.
 void installFirstPaintWatcher() {
     const char* fd = std::getenv(kReportFdVariable);
-    if (!fd) return;
+    if (!fd)
+        return;
     const double constructed = monotonicSeconds();
     qApp->installEventFilter(new FirstPaintWatcher(std::atoi(fd), constructed));
 }
@@ -111,15 +113,18 @@ struct StartupTimes {
 // Starts this program as the child with `arguments` and waits for its report.
 StartupTimes timeStartup(const std::string& self, const std::vector<std::string>& arguments) {
     int fds[2];
-    if (::pipe(fds) != 0) throw std::runtime_error("pipe failed");
+    if (::pipe(fds) != 0)
+        throw std::runtime_error("pipe failed");
     const std::string fdValue = std::string(kReportFdVariable) + "=" + std::to_string(fds[1]);
     std::vector<char*> env;
     for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, kReportFdVariable, std::strlen(kReportFdVariable)) != 0) env.push_back(*e);
+        if (std::strncmp(*e, kReportFdVariable, std::strlen(kReportFdVariable)) != 0)
+            env.push_back(*e);
     env.push_back(const_cast<char*>(fdValue.c_str()));
     env.push_back(nullptr);
     std::vector<char*> argv{const_cast<char*>(self.c_str())};
-    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : arguments)
+        argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
 
     const double start = monotonicSeconds();
@@ -129,7 +134,8 @@ StartupTimes timeStartup(const std::string& self, const std::vector<std::string>
     ::close(fds[1]);
     std::string report;
     char buffer[256];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) report.append(buffer, size_t(n));
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        report.append(buffer, size_t(n));
     ::close(fds[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -189,9 +195,9 @@ Summary summarise(std::vector<double> values) {
 
 void print(const char* what, const std::vector<double>& values, double target) {
     const Summary s = summarise(values);
-    std::printf("%-44s median %7.3f s  (fastest %.3f, slowest %.3f)", what, s.median, s.fastest,
-                s.slowest);
-    if (target > 0) std::printf("  target %.1f s: %s", target, s.median <= target ? "met" : "MISSED");
+    std::printf("%-44s median %7.3f s  (fastest %.3f, slowest %.3f)", what, s.median, s.fastest, s.slowest);
+    if (target > 0)
+        std::printf("  target %.1f s: %s", target, s.median <= target ? "met" : "MISSED");
     std::printf("\n");
 }
 
@@ -208,7 +214,8 @@ std::string writeListFile(const std::filesystem::path& folder, int rows) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (std::getenv(kReportFdVariable)) return ui::runQtApplication(argc, argv);
+    if (std::getenv(kReportFdVariable))
+        return ui::runQtApplication(argc, argv);
 
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
     const int rows = argc > 2 ? std::max(1, std::atoi(argv[2])) : 100000;
@@ -216,7 +223,8 @@ int main(int argc, char** argv) {
 
     // A program folder of its own, so no real settings are read or written.
     char pattern[] = "/tmp/sendrix-bench-XXXXXX";
-    if (!::mkdtemp(pattern)) return 1;
+    if (!::mkdtemp(pattern))
+        return 1;
     const std::filesystem::path home(pattern);
     std::ofstream(home / "Mail.ini", std::ios::binary)
         << "[Smtp]\r\nServerName=127.0.0.1\r\n[Email]\r\nSubject=Bench\r\n[Optionen]\r\nReadonly=1\r\n";
@@ -224,8 +232,8 @@ int main(int argc, char** argv) {
     const std::string list = writeListFile(home, rows);
 
     const char* platformName = std::getenv("QT_QPA_PLATFORM");
-    std::printf("Platform: %s%s%s, %d rounds, list of %d rows\n",
-                platformName ? platformName : "default", std::getenv("DISPLAY") ? " DISPLAY=" : "",
+    std::printf("Platform: %s%s%s, %d rounds, list of %d rows\n", platformName ? platformName : "default",
+                std::getenv("DISPLAY") ? " DISPLAY=" : "",
                 std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "", rounds, rows);
 
     int status = 0;
@@ -255,8 +263,8 @@ int main(int argc, char** argv) {
         }
         print("start to QApplication", application, 0);
         print("start to first painted window", painted, 0.5);
-        print(("start to first painted window, " + std::to_string(rows) + " rows").c_str(),
-              paintedWithList, 0);
+        print(("start to first painted window, " + std::to_string(rows) + " rows").c_str(), paintedWithList,
+              0);
         print(("load " + std::to_string(rows) + " rows into the shown window").c_str(), loads, 1.5);
         print("  of which reading into the model", models, 0);
         print("  of which the view catching up", views, 0);

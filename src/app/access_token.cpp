@@ -24,7 +24,8 @@ std::string firstLine(const std::string& text) {
 std::string fetchAccessToken(const std::string& command, int timeoutMs) {
     const std::vector<std::string> argv = platform::splitCommandParameters(command);
     if (argv.empty())
-        throw Error(std::string("Für die Anmeldung mit Zugriffstoken ist kein Token-Befehl eingetragen.") + kCheck);
+        throw Error(std::string("Für die Anmeldung mit Zugriffstoken ist kein Token-Befehl eingetragen.") +
+                    kCheck);
     const std::string program = "Der Token-Befehl \"" + argv[0] + "\"";
     const platform::CapturedRun run = platform::runCaptured(argv, timeoutMs, kMaxOutput);
     if (run.startError != 0)
@@ -42,7 +43,8 @@ std::string fetchAccessToken(const std::string& command, int timeoutMs) {
                     (reason.empty() ? std::string(".") : ": " + reason) + kCheck);
     }
     std::string token = firstLine(run.output);
-    if (token.empty()) throw Error(program + " hat kein Token ausgegeben." + kCheck);
+    if (token.empty())
+        throw Error(program + " hat kein Token ausgegeben." + kCheck);
     return token;
 }
 

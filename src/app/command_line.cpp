@@ -20,8 +20,8 @@ std::string valueAfter(const std::string& argument, const std::string& prefix,
 }
 
 // Matches one of the prefixes; `value` gets the cut value.
-bool matchPrefix(const std::string& argument, std::initializer_list<const char*> prefixes,
-                 std::string& value, std::size_t length = kValueLength) {
+bool matchPrefix(const std::string& argument, std::initializer_list<const char*> prefixes, std::string& value,
+                 std::size_t length = kValueLength) {
     for (const char* prefix : prefixes) {
         if (platform::startsWithNoCase(argument, prefix)) {
             value = valueAfter(argument, prefix, length);
@@ -31,7 +31,9 @@ bool matchPrefix(const std::string& argument, std::initializer_list<const char*>
     return false;
 }
 
-std::string dashMeansEmpty(const std::string& value) { return value == "-" ? "" : value; }
+std::string dashMeansEmpty(const std::string& value) {
+    return value == "-" ? "" : value;
+}
 
 // The value of a one-line field. A calling program may pass Windows-1252
 // bytes; text that is not UTF-8 is read as such, as files are. The window's
@@ -42,7 +44,8 @@ std::string fieldValue(const std::string& value) {
     std::string line = platform::decodeFileText(value);
     for (char& c : line) {
         const unsigned char byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) c = ' ';
+        if (byte < 0x20 || byte == 0x7F)
+            c = ' ';
     }
     return platform::trimControl(line);
 }
@@ -69,7 +72,8 @@ std::string addressFieldValue(const std::string& argument, std::string_view pref
         if (byte < 0x20 || byte == 0x7F) {
             faults.push_back("Der Wert von " + std::string(switchName) +
                              " enthält ein Steuerzeichen (etwa ein Zeilenende); an diese Adressen "
-                             "wird nicht gesendet: \"" + platform::visibleText(trimmed) + "\"");
+                             "wird nicht gesendet: \"" +
+                             platform::visibleText(trimmed) + "\"");
             break;
         }
     }
@@ -79,7 +83,8 @@ std::string addressFieldValue(const std::string& argument, std::string_view pref
 // The prefix of `prefixes` that `argument` begins with, nullptr for none.
 const char* matchedPrefix(const std::string& argument, std::initializer_list<const char*> prefixes) {
     for (const char* prefix : prefixes)
-        if (platform::startsWithNoCase(argument, prefix)) return prefix;
+        if (platform::startsWithNoCase(argument, prefix))
+            return prefix;
     return nullptr;
 }
 
@@ -90,18 +95,24 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments) {
     for (const std::string& argument : arguments) {
         std::string value;
         // Every switch is tried in turn; an argument may match none.
-        if (platform::startsWithNoCase(argument, "/ANREDE")) options.SalutationSwitch = 1;
-        if (platform::startsWithNoCase(argument, "/KEINEANREDE")) options.SalutationSwitch = 0;
+        if (platform::startsWithNoCase(argument, "/ANREDE"))
+            options.SalutationSwitch = 1;
+        if (platform::startsWithNoCase(argument, "/KEINEANREDE"))
+            options.SalutationSwitch = 0;
         if (matchPrefix(argument, {"/e:", "/from:"}, value))
             options.SenderOverride = fieldValue(value);
-        if (platform::startsWithNoCase(argument, "/sofort")) options.SendImmediately = true;
-        if (platform::equalsNoCase(argument, "/dontsave")) options.DontSave = true;
-        if (platform::equalsNoCase(argument, "/weiter")) options.ContinueAfterRefusal = true;
+        if (platform::startsWithNoCase(argument, "/sofort"))
+            options.SendImmediately = true;
+        if (platform::equalsNoCase(argument, "/dontsave"))
+            options.DontSave = true;
+        if (platform::equalsNoCase(argument, "/weiter"))
+            options.ContinueAfterRefusal = true;
         if (matchPrefix(argument, {"/A:"}, value, kAttachmentValueLength))
             options.Files.push_back({CommandLineFile::Kind::Attachment, platform::trimControl(value)});
         if (matchPrefix(argument, {"/B:"}, value))
             options.Files.push_back({CommandLineFile::Kind::Body, value});
-        if (matchPrefix(argument, {"/s:", "/subject:"}, value)) options.Subject = fieldValue(value);
+        if (matchPrefix(argument, {"/s:", "/subject:"}, value))
+            options.Subject = fieldValue(value);
         if (const char* prefix = matchedPrefix(argument, {"/to:"}))
             options.To = addressFieldValue(argument, prefix, options.Faults);
         if (const char* prefix = matchedPrefix(argument, {"/cc:"}))
@@ -116,9 +127,12 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments) {
                 default: break;
             }
         }
-        if (matchPrefix(argument, {"/R:"}, value)) options.ReplyTo = fieldValue(value);
-        if (matchPrefix(argument, {"/N:"}, value)) options.DisplayNameOverride = fieldValue(value);
-        if (matchPrefix(argument, {"/INI:"}, value)) options.IniFiles.push_back(value);
+        if (matchPrefix(argument, {"/R:"}, value))
+            options.ReplyTo = fieldValue(value);
+        if (matchPrefix(argument, {"/N:"}, value))
+            options.DisplayNameOverride = fieldValue(value);
+        if (matchPrefix(argument, {"/INI:"}, value))
+            options.IniFiles.push_back(value);
         // A folder cut to a fixed length would put the files somewhere else.
         if (matchPrefix(argument, {"/eml:"}, value, std::string::npos))
             options.DryRunFolder = platform::trimControl(value);

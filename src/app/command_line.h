@@ -17,8 +17,8 @@ struct CommandLineFile {
 // What the switches ask for; every field keeps its start value when its
 // switch is absent. A switch given twice: the later argument wins.
 struct CommandLineOptions {
-    int SalutationSwitch = -1;  // -1 unchanged, 0 "/KEINEANREDE", 1 "/ANREDE"
-    int SubjectStamp = 0;       // "/D" + T 1, D 2, A 3
+    int SalutationSwitch = -1;        // -1 unchanged, 0 "/KEINEANREDE", 1 "/ANREDE"
+    int SubjectStamp = 0;             // "/D" + T 1, D 2, A 3
     std::string SenderOverride;       // "/e:", "/from:"
     std::string DisplayNameOverride;  // "/N:"
     bool SendImmediately = false;     // "/sofort" (also CloseAfterRun)

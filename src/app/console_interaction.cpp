@@ -17,7 +17,8 @@ std::string oneLine(const std::string& text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const unsigned char byte = static_cast<unsigned char>(text[i]);
         if (byte == '\r') {
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            if (i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
             line += ' ';
         } else if (byte == '\n') {
             line += ' ';
@@ -32,20 +33,26 @@ std::string oneLine(const std::string& text) {
 
 }  // namespace
 
-ConsoleInteraction::ConsoleInteraction(std::ostream& out, std::ostream& err)
-    : m_out(out), m_err(err) {}
+ConsoleInteraction::ConsoleInteraction(std::ostream& out, std::ostream& err) : m_out(out), m_err(err) {}
 
-void ConsoleInteraction::attach(const TfrmMessageEditor& form) { m_form = &form; }
+void ConsoleInteraction::attach(const TfrmMessageEditor& form) {
+    m_form = &form;
+}
 
-void ConsoleInteraction::writeOut(const std::string& line) { m_out << oneLine(line) << '\n'; }
+void ConsoleInteraction::writeOut(const std::string& line) {
+    m_out << oneLine(line) << '\n';
+}
 
-void ConsoleInteraction::writeErr(const std::string& line) { m_err << oneLine(line) << std::endl; }
+void ConsoleInteraction::writeErr(const std::string& line) {
+    m_err << oneLine(line) << std::endl;
+}
 
 // Standard output carries the protocol, each line once, written as soon as
 // any control is repainted. The status bar only repeats protocol lines
 // during a run, so it is not written separately.
 void ConsoleInteraction::flushProtocol() {
-    if (!m_form) return;
+    if (!m_form)
+        return;
     const std::vector<std::string>& lines = m_form->protokollmemo.Lines;
     // A new run clears the protocol; its lines follow those of the run
     // before on the stream.
@@ -86,8 +93,7 @@ void ConsoleInteraction::ErrorBox(const std::string& text) {
     writeErr("Fehler: " + text);
 }
 
-bool ConsoleInteraction::InputBox(const std::string& caption, const std::string& prompt,
-                                  std::string&) {
+bool ConsoleInteraction::InputBox(const std::string& caption, const std::string& prompt, std::string&) {
     flushProtocol();
     writeErr("Eingabe \"" + caption + "\" (" + prompt + "): abgebrochen " + kUnattended);
     return false;
@@ -103,20 +109,25 @@ bool ConsoleInteraction::SaveFile(TFileDialog& dialog) {
     return false;
 }
 
-void ConsoleInteraction::SetClipboardText(const std::string& text) { m_clipboard = text; }
+void ConsoleInteraction::SetClipboardText(const std::string& text) {
+    m_clipboard = text;
+}
 
-void ConsoleInteraction::Repaint(ControlId) { flushProtocol(); }
+void ConsoleInteraction::Repaint(ControlId) {
+    flushProtocol();
+}
 
 void ConsoleInteraction::Focus(ControlId) {}
 
-void ConsoleInteraction::CloseWindow() { m_closeRequested = true; }
+void ConsoleInteraction::CloseWindow() {
+    m_closeRequested = true;
+}
 
 void ConsoleInteraction::ShellOpen(const std::string& file, const std::string&) {
     writeErr("Öffnen von \"" + file + "\" übersprungen " + kUnattended);
 }
 
-bool ConsoleInteraction::StartProcess(const std::string& program,
-                                      const std::vector<std::string>& args) {
+bool ConsoleInteraction::StartProcess(const std::string& program, const std::vector<std::string>& args) {
     return platform::startDetached(program, args);
 }
 

@@ -26,7 +26,8 @@ std::vector<std::string> gridCellsOf(const merge::RecipientRow& row) {
 }
 
 std::vector<std::string> extraTitlesOf(const TStringGrid& grid) {
-    if (grid.Cells.empty() || grid.Cells[0].size() <= kRecipientTitles.size()) return {};
+    if (grid.Cells.empty() || grid.Cells[0].size() <= kRecipientTitles.size())
+        return {};
     return {grid.Cells[0].begin() + static_cast<std::ptrdiff_t>(kRecipientTitles.size()),
             grid.Cells[0].end()};
 }
@@ -34,7 +35,8 @@ std::vector<std::string> extraTitlesOf(const TStringGrid& grid) {
 std::vector<merge::RecipientRow> recipientRowsOf(const TStringGrid& grid) {
     const std::size_t extraCount = extraTitlesOf(grid).size();
     std::vector<merge::RecipientRow> rows;
-    if (grid.Cells.size() > 1) rows.reserve(grid.Cells.size() - 1);
+    if (grid.Cells.size() > 1)
+        rows.reserve(grid.Cells.size() - 1);
     for (std::size_t r = 1; r < grid.Cells.size(); ++r)
         rows.push_back(recipientRowOf(grid.Cells[r], extraCount));
     return rows;
@@ -51,7 +53,8 @@ void fillGrid(TStringGrid& grid, const merge::RecipientList& list) {
     std::vector<std::vector<std::string>> cells;
     cells.reserve(list.rows.size() + 1);
     cells.push_back(std::move(titles));
-    for (const merge::RecipientRow& row : list.rows) cells.push_back(gridCellsOf(row));
+    for (const merge::RecipientRow& row : list.rows)
+        cells.push_back(gridCellsOf(row));
     grid.Cells = std::move(cells);
 }
 

@@ -13,8 +13,24 @@ namespace sendrix::app {
 
 // Names a control for Repaint and Focus requests.
 enum class ControlId {
-    StatusBar1, protokollmemo, Control, Progress, Memo, edtto, edtSubject, edtfrom, edtreal,
-    edtCC, edtBCC, edtReply, empfaengerliste, lvFiles, pnlTopleft, pnltopright, Vorschau, Window
+    StatusBar1,
+    protokollmemo,
+    Control,
+    Progress,
+    Memo,
+    edtto,
+    edtSubject,
+    edtfrom,
+    edtreal,
+    edtCC,
+    edtBCC,
+    edtReply,
+    empfaengerliste,
+    lvFiles,
+    pnlTopleft,
+    pnltopright,
+    Vorschau,
+    Window
 };
 
 struct TEdit {
@@ -133,10 +149,10 @@ struct TStringGrid {
     static constexpr int ColCount = 5;  // the fixed columns
     std::vector<std::vector<std::string>> Cells;
     std::vector<int> ColWidths = std::vector<int>(ColCount, 60);
-    int Row = 1;             // current row
+    int Row = 1;  // current row
     int FixedRows = 1;
-    bool Editing = false;    // goEditing: cells can be edited
-    bool RowSelect = true;   // goRowSelect: whole rows selected
+    bool Editing = false;   // goEditing: cells can be edited
+    bool RowSelect = true;  // goRowSelect: whole rows selected
 
     int RowCount() const { return static_cast<int>(Cells.size()); }
     // The fixed columns and the further ones the title row names.
@@ -155,8 +171,7 @@ inline constexpr int kExtraColumnWidth = 90;
 // One grid row's cells as a recipient row; missing cells are empty, cells
 // beyond the fixed five are the row's extra values (`extraCount` of them,
 // further cells are ignored).
-merge::RecipientRow recipientRowOf(const std::vector<std::string>& cells,
-                                   std::size_t extraCount = 0);
+merge::RecipientRow recipientRowOf(const std::vector<std::string>& cells, std::size_t extraCount = 0);
 // A recipient row as grid cells, in column order, its extra values last.
 std::vector<std::string> gridCellsOf(const merge::RecipientRow& row);
 // The titles of the grid's columns beyond the fixed five.

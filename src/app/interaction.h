@@ -21,8 +21,7 @@ public:
     // The error box titled "Sendrix" (the toolkit's general error handler).
     virtual void ErrorBox(const std::string& text) = 0;
     // One-line input; true and `value` set when confirmed.
-    virtual bool InputBox(const std::string& caption, const std::string& prompt,
-                          std::string& value) = 0;
+    virtual bool InputBox(const std::string& caption, const std::string& prompt, std::string& value) = 0;
     // File dialogs; on confirmation true, with FileName (and FilterIndex) set.
     virtual bool OpenFile(TFileDialog& dialog) = 0;
     virtual bool SaveFile(TFileDialog& dialog) = 0;

@@ -51,7 +51,8 @@ std::string StoredPasswordValue(const std::string& password) {
 }
 
 const std::string& SmtpLoginPassword(TMailSettings& settings, SecretStore* secrets) {
-    if (settings.PasswordLoaded) return settings.ServerPassword;
+    if (settings.PasswordLoaded)
+        return settings.ServerPassword;
     if (!secrets)
         throw Error("Das Passwort liegt im Schlüsselbund, und dieser Lauf hat keinen Zugang dazu. " +
                     std::string(kUnattendedPasswordHint));
@@ -62,30 +63,32 @@ const std::string& SmtpLoginPassword(TMailSettings& settings, SecretStore* secre
 
 int ParseServerPort(const std::string& text) {
     const std::string noNumber = "'" + text + "' ist kein gültiger Integerwert";
-    const std::optional<platform::ParsedInteger> number =
-        platform::parseInteger(platform::trimBlanks(text));
-    if (!number || number->magnitude > INT_MAX) throw Error(noNumber);
+    const std::optional<platform::ParsedInteger> number = platform::parseInteger(platform::trimBlanks(text));
+    if (!number || number->magnitude > INT_MAX)
+        throw Error(noNumber);
     const long long magnitude = static_cast<long long>(number->magnitude);
     const long long value = number->negative ? -magnitude : magnitude;
     // A port the TCP layer cannot carry would silently reach another port.
-    if (value < 1 || value > 65535) throw Error("'" + text + "' ist keine gültige Portnummer");
+    if (value < 1 || value > 65535)
+        throw Error("'" + text + "' ist keine gültige Portnummer");
     return static_cast<int>(value);
 }
 
 void ReadSmtpAccount(const std::string& mailIni, TMailSettings& settings) {
     using namespace sendrix::platform;
     settings.ServerName = readProfileString(mailIni, "Smtp", "ServerName", kDefaultServerName);
-    settings.ServerPort = ParseServerPort(
-        readProfileString(mailIni, "Smtp", "ServerPort", std::to_string(kDefaultServerPort)));
+    settings.ServerPort =
+        ParseServerPort(readProfileString(mailIni, "Smtp", "ServerPort", std::to_string(kDefaultServerPort)));
     settings.ServerUser = readProfileString(mailIni, "Smtp", "ServerUser", kDefaultServerUser);
     // No stored value holds a line break, so "\n" tells an absent key.
     const std::string stored = readProfileString(mailIni, "Smtp", "ServerPassword", "\n");
     settings.PasswordLoaded = stored != kKeyringPasswordMarker;
-    settings.PasswordStorage = stored == "\n"                  ? PasswordPlace::Default
+    settings.PasswordStorage = stored == "\n"                     ? PasswordPlace::Default
                                : stored == kKeyringPasswordMarker ? PasswordPlace::Keyring
                                                                   : PasswordPlace::File;
-    settings.ServerPassword = !settings.PasswordLoaded ? std::string()
-                              : ScramblePassword(stored == "\n" ? kDefaultStoredPassword : stored);
+    settings.ServerPassword = !settings.PasswordLoaded
+                                  ? std::string()
+                                  : ScramblePassword(stored == "\n" ? kDefaultStoredPassword : stored);
     settings.SMTPAuthenticationType = readProfileInt(mailIni, "Smtp", "SMTPAuthenticationType", 0);
     int timeout = readProfileInt(mailIni, "Smtp", "Timeout", 0);
     settings.Timeout = timeout >= 1 && timeout <= kMaxTimeoutSeconds ? timeout : 0;
@@ -93,13 +96,15 @@ void ReadSmtpAccount(const std::string& mailIni, TMailSettings& settings) {
     settings.MessagesPerConnection =
         perConnection >= 1 && perConnection <= kMaxMessagesPerConnection ? perConnection : 1;
     const int perMinute = readProfileInt(mailIni, "Smtp", "MessagesPerMinute", 0);
-    settings.MessagesPerMinute =
-        perMinute >= 1 && perMinute <= kMaxMessagesPerMinute ? perMinute : 0;
+    settings.MessagesPerMinute = perMinute >= 1 && perMinute <= kMaxMessagesPerMinute ? perMinute : 0;
 
     const std::string encryption(trimBlanks(readProfileString(mailIni, "Smtp", "Encryption", "")));
-    if (encryption.empty() || encryption == "0") settings.Encryption = kEncryptionNone;
-    else if (encryption == "1") settings.Encryption = kEncryptionStartTls;
-    else if (encryption == "2") settings.Encryption = kEncryptionTls;
+    if (encryption.empty() || encryption == "0")
+        settings.Encryption = kEncryptionNone;
+    else if (encryption == "1")
+        settings.Encryption = kEncryptionStartTls;
+    else if (encryption == "2")
+        settings.Encryption = kEncryptionTls;
     else
         throw Error("'" + encryption + "' ist kein gültiger Wert für [Smtp] Encryption\r\n" + mailIni +
                     " – 0 (keine), 1 (STARTTLS) oder 2 (SSL/TLS) eintragen");

@@ -16,17 +16,17 @@ struct TMailSettings {
     std::string ServerName;
     int ServerPort = 25;
     std::string ServerUser;
-    std::string ServerPassword;      // plain in memory, scrambled in the file
+    std::string ServerPassword;  // plain in memory, scrambled in the file
     PasswordPlace PasswordStorage = PasswordPlace::Default;
     // False while the password is in the keyring and has not been read: it
     // is read when a login first needs it (SmtpLoginPassword).
     bool PasswordLoaded = true;
     // 0 no login, 1 AUTH LOGIN, 2 AUTH PLAIN, 3 XOAUTH2, 4 OAUTHBEARER
     int SMTPAuthenticationType = 0;
-    std::string PersonalEmail;       // sender address
-    std::string SentObjects;         // sent-objects folder, empty = no archive
-    std::string LogFile;             // monthly send log
-    std::string ConfigFile;          // mail configuration saved at close
+    std::string PersonalEmail;  // sender address
+    std::string SentObjects;    // sent-objects folder, empty = no archive
+    std::string LogFile;        // monthly send log
+    std::string ConfigFile;     // mail configuration saved at close
     // Limit for connecting and for every server reply, in whole seconds;
     // 0 means the SMTP client's own default.
     int Timeout = 0;

@@ -12,7 +12,8 @@ namespace {
 
 std::string sizeText(const std::string& path) {
     struct stat st {};
-    if (!platform::fileExists(path) || ::stat(path.c_str(), &st) != 0) return "fehlt";
+    if (!platform::fileExists(path) || ::stat(path.c_str(), &st) != 0)
+        return "fehlt";
     return std::to_string(static_cast<long long>(st.st_size)) + " Bytes";
 }
 
@@ -20,25 +21,30 @@ std::string sizeText(const std::string& path) {
 
 MessagePreview::MessagePreview(merge::Mailing mailing) : m_mailing(std::move(mailing)) {
     for (std::size_t i = 0; i < m_mailing.rows.size(); ++i)
-        if (m_mailing.rows[i].ok == merge::kSendMark) m_marked.push_back(static_cast<int>(i));
+        if (m_mailing.rows[i].ok == merge::kSendMark)
+            m_marked.push_back(static_cast<int>(i));
 }
 
 void MessagePreview::Back() {
-    if (CanGoBack()) --m_position;
+    if (CanGoBack())
+        --m_position;
 }
 
 void MessagePreview::On() {
-    if (CanGoOn()) ++m_position;
+    if (CanGoOn())
+        ++m_position;
 }
 
 std::string MessagePreview::Caption() const {
-    if (m_marked.empty()) return "Keine markierte Zeile";
+    if (m_marked.empty())
+        return "Keine markierte Zeile";
     return "Zeile " + std::to_string(m_marked[m_position] + 1) + " (" + std::to_string(m_position + 1) +
            " von " + std::to_string(Count()) + ")";
 }
 
 std::vector<std::string> MessagePreview::Lines() const {
-    if (m_marked.empty()) return {};
+    if (m_marked.empty())
+        return {};
     const merge::RecipientRow& row = m_mailing.rows[m_marked[m_position]];
     merge::PersonalMessage message;
     try {
@@ -50,8 +56,10 @@ std::vector<std::string> MessagePreview::Lines() const {
                                  ? m_mailing.senderAddress
                                  : m_mailing.displayName + " <" + m_mailing.senderAddress + ">";
     std::vector<std::string> lines = {"Von: " + from, "An: " + row.email};
-    if (!m_mailing.cc.empty()) lines.push_back("CC: " + m_mailing.cc);
-    if (!m_mailing.bcc.empty()) lines.push_back("BCC: " + m_mailing.bcc);
+    if (!m_mailing.cc.empty())
+        lines.push_back("CC: " + m_mailing.cc);
+    if (!m_mailing.bcc.empty())
+        lines.push_back("BCC: " + m_mailing.bcc);
     lines.push_back("Betreff: " + message.subject);
     lines.emplace_back();
     lines.insert(lines.end(), message.body.begin(), message.body.end());

@@ -14,7 +14,9 @@ constexpr std::size_t kHelpWidth = 79;
 constexpr std::size_t kHelpTermColumn = 26;
 
 // The columns text takes on a console: one per character.
-std::size_t columns(const std::string& text) { return platform::characterCount(text); }
+std::size_t columns(const std::string& text) {
+    return platform::characterCount(text);
+}
 
 // `text` as lines of at most kHelpWidth columns, each but the first indented
 // by `indent` blanks; the first continues a line that is `used` columns
@@ -28,7 +30,8 @@ std::string wrapped(const std::string& text, std::size_t indent, std::size_t use
         const std::size_t end = std::min(text.find(' ', pos), text.size());
         const std::string word = text.substr(pos, end - pos);
         pos = end + 1;
-        if (word.empty()) continue;
+        if (word.empty())
+            continue;
         if (lineHasWord && column + 1 + columns(word) > kHelpWidth) {
             out += "\n" + std::string(indent, ' ');
             column = indent;
@@ -57,13 +60,14 @@ std::string roffText(const std::string& text) {
             out += "\\e";
         else if (c == '`')  // otherwise typeset as an opening quote
             out += "\\(ga";
-        else if (c == '-' && (i == 0 || text[i - 1] == ' ' || text[i - 1] == '-' ||
-                              text[i - 1] == '"' || text[i - 1] == '['))
+        else if (c == '-' && (i == 0 || text[i - 1] == ' ' || text[i - 1] == '-' || text[i - 1] == '"' ||
+                              text[i - 1] == '['))
             out += "\\-";
         else
             out += c;
     }
-    if (!out.empty() && (out[0] == '.' || out[0] == '\'')) out.insert(0, "\\&");
+    if (!out.empty() && (out[0] == '.' || out[0] == '\''))
+        out.insert(0, "\\&");
     return out;
 }
 
@@ -134,8 +138,7 @@ std::vector<ManualSection> buildManual() {
         {"/e:ADRESSE, /from:ADRESSE", "Absenderadresse für diesen Start."},
         {"/N:NAME", "Anzeigename des Absenders für diesen Start."},
         {"/s:TEXT, /subject:TEXT", "Betreff."},
-        {"/to:ADRESSE",
-         "Ein einzelner Empfänger; eine später geladene Empfängerliste hat Vorrang."},
+        {"/to:ADRESSE", "Ein einzelner Empfänger; eine später geladene Empfängerliste hat Vorrang."},
         {"/cc:ADRESSEN, /bcc:ADRESSEN",
          "Kopie- und Blindkopie-Empfänger jeder Nachricht; „-“ leert das Feld."},
         {"/R:ADRESSE",
@@ -144,10 +147,8 @@ std::vector<ManualSection> buildManual() {
         {"/A:DATEI", "Hängt eine Datei an; mehrfach möglich, fehlende Dateien werden übergangen."},
         {"/B:DATEI", "Lädt den Nachrichtentext aus einer Datei."},
         {"/DT, /DD, /DA", "Hängt Uhrzeit, Datum oder beides an den Betreff an."},
-        {"/INI:DATEI",
-         "Eine andere Mail-Konfiguration; das SMTP-Konto kommt immer aus Mail.ini."},
-        {"/sofort",
-         "Versendet sofort, ohne die Frage nach der Empfängerzahl, und beendet das Programm."},
+        {"/INI:DATEI", "Eine andere Mail-Konfiguration; das SMTP-Konto kommt immer aus Mail.ini."},
+        {"/sofort", "Versendet sofort, ohne die Frage nach der Empfängerzahl, und beendet das Programm."},
         {"/dontsave", "Speichert beim Schließen nichts (nur als ganzes Argument)."},
         {"--help, -h", "Zeigt diese Hilfe auf der Konsole und endet, auch mit Anzeige."},
         {"--version, -V", "Zeigt die Version auf der Konsole und endet, auch mit Anzeige."},
@@ -262,7 +263,9 @@ std::vector<ManualSection> buildManual() {
     return manual;
 }
 
-bool isExample(const ManualSection& section) { return section.title == "BEISPIELE"; }
+bool isExample(const ManualSection& section) {
+    return section.title == "BEISPIELE";
+}
 
 }  // namespace
 
@@ -272,13 +275,16 @@ const std::vector<ManualSection>& ProgramManual() {
 }
 
 std::string HelpText() {
-    std::string out = "Aufruf: sendrix [EMPFÄNGERLISTE] [SCHALTER ...]\n"
-                      "        sendrix --help | --version\n" +
-                      std::string(kSummary) + ".\n";
+    std::string out =
+        "Aufruf: sendrix [EMPFÄNGERLISTE] [SCHALTER ...]\n"
+        "        sendrix --help | --version\n" +
+        std::string(kSummary) + ".\n";
     for (const ManualSection& section : ProgramManual()) {
-        if (!section.inHelp) continue;
+        if (!section.inHelp)
+            continue;
         out += "\n" + section.title + "\n";
-        for (const std::string& paragraph : section.paragraphs) out += "  " + wrapped(paragraph, 2, 2);
+        for (const std::string& paragraph : section.paragraphs)
+            out += "  " + wrapped(paragraph, 2, 2);
         for (const ManualItem& item : section.items) {
             if (isExample(section)) {
                 out += "  " + wrapped(item.term, 2, 2) + "    " + wrapped(item.text, 6, 4);
@@ -301,8 +307,7 @@ std::string VersionText() {
     const VersionResource& resource = ProgramVersionResource();
     const std::string block = std::string("StringFileInfo\\") + kVersionBlock + "\\";
     return "Sendrix " + resource.query(block + "FileVersion") + "\n" +
-           resource.query(block + "FileDescription") + "\n" +
-           resource.query(block + "LegalCopyright") + "\n";
+           resource.query(block + "FileDescription") + "\n" + resource.query(block + "LegalCopyright") + "\n";
 }
 
 std::string ManualPage(const std::string& date) {
@@ -312,19 +317,20 @@ std::string ManualPage(const std::string& date) {
     std::string out = ".\\\" Generated from src/app/program_manual.cpp; edit there.\n";
     out += ".TH SENDRIX 1 \"" + date + "\" \"Sendrix " + version + "\" \"Benutzerbefehle\"\n";
     out += ".SH BEZEICHNUNG\nsendrix \\- " + roffText(kSummary) + "\n";
-    out += ".SH ÜBERSICHT\n"
-           ".B sendrix\n"
-           ".RI [ EMPFÄNGERLISTE ]\n"
-           ".RI [ SCHALTER \" ...]\"\n"
-           ".br\n"
-           ".B sendrix\n"
-           ".BR \\-\\-help \" | \" \\-\\-version\n";
+    out +=
+        ".SH ÜBERSICHT\n"
+        ".B sendrix\n"
+        ".RI [ EMPFÄNGERLISTE ]\n"
+        ".RI [ SCHALTER \" ...]\"\n"
+        ".br\n"
+        ".B sendrix\n"
+        ".BR \\-\\-help \" | \" \\-\\-version\n";
     for (const ManualSection& section : ProgramManual()) {
         out += ".SH " + section.title + "\n";
         if (isExample(section)) {
             for (const ManualItem& item : section.items) {
-                out += ".PP\n" + roffText(item.term) + "\n.PP\n.RS 4\n.nf\n" +
-                       roffLiteral(item.text) + "\n.fi\n.RE\n";
+                out += ".PP\n" + roffText(item.term) + "\n.PP\n.RS 4\n.nf\n" + roffLiteral(item.text) +
+                       "\n.fi\n.RE\n";
             }
             continue;
         }
@@ -336,8 +342,7 @@ std::string ManualPage(const std::string& date) {
     return out;
 }
 
-std::optional<int> AnswerInformationRequest(const std::vector<std::string>& arguments,
-                                            std::ostream& out) {
+std::optional<int> AnswerInformationRequest(const std::vector<std::string>& arguments, std::ostream& out) {
     for (const std::string& argument : arguments) {
         if (argument == "--help" || argument == "-h") {
             out << HelpText() << std::flush;

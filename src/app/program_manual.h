@@ -42,7 +42,6 @@ std::string ManualPage(const std::string& date);
 // "--help"/"-h" or "--version"/"-V" as one of `arguments` (the command line
 // without the program name): writes the text to `out` and returns 0, before
 // anything else is looked at, with or without a display. Otherwise nothing.
-std::optional<int> AnswerInformationRequest(const std::vector<std::string>& arguments,
-                                            std::ostream& out);
+std::optional<int> AnswerInformationRequest(const std::vector<std::string>& arguments, std::ostream& out);
 
 }  // namespace sendrix::app

@@ -9,8 +9,7 @@ std::string UserSettingsFileName(const std::string& folder, const std::string& u
 }
 
 std::string LogFileName(const std::string& folder, const platform::LocalTime& now) {
-    return folder + "logs/" + std::to_string(now.year) + "-" + platform::TwoDigits(now.month) +
-           "_EMail.log";
+    return folder + "logs/" + std::to_string(now.year) + "-" + platform::TwoDigits(now.month) + "_EMail.log";
 }
 
 }  // namespace sendrix::app

@@ -6,8 +6,7 @@
 
 namespace sendrix::app {
 
-inline constexpr const char* kOpenDialogFilter =
-    "Textdateien|*.txt|csv-Dateien|*.csv|alle Dateien|*.*";
+inline constexpr const char* kOpenDialogFilter = "Textdateien|*.txt|csv-Dateien|*.csv|alle Dateien|*.*";
 inline constexpr const char* kSaveDialogFilter = "Text-Dateien|*.txt|alle Dateien|*.*";
 
 // `folder` (with trailing "/") + the user name with A-Z lower-cased (all

@@ -36,7 +36,8 @@ TfmSetup::TfmSetup(TMailSettings& settings, Interaction& interaction, std::strin
     cboAuthType.Items = {"None", "Simple Login", "PLAIN", "XOAUTH2 (OAuth 2)", "OAUTHBEARER (OAuth 2)"};
     lblProvider.Caption = "&Anbieter";
     cboProvider.Items = {kOwnServer};
-    for (const MailProvider& provider : mailProviders()) cboProvider.Items.push_back(provider.name);
+    for (const MailProvider& provider : mailProviders())
+        cboProvider.Items.push_back(provider.name);
     lblEncryption.Caption = "&Verschlüsselung";
     cboEncryption.Items = {"Keine", "STARTTLS", "SSL/TLS"};
     lblTokenCommand.Caption = "T&oken-Befehl";
@@ -66,8 +67,7 @@ void TfmSetup::FormCreate() {
         m_keyringProblem = error.what();
     }
     chkPasswordInFile.Enabled = m_keyringAvailable;
-    chkPasswordInFile.Checked =
-        !m_keyringAvailable || m_settings.PasswordStorage == PasswordPlace::File;
+    chkPasswordInFile.Checked = !m_keyringAvailable || m_settings.PasswordStorage == PasswordPlace::File;
     chkPasswordInFileClick();
     const int type = m_settings.SMTPAuthenticationType;
     if (type >= 0 && type < static_cast<int>(cboAuthType.Items.size())) {
@@ -100,7 +100,8 @@ void TfmSetup::updateClearWarning() {
 
 void TfmSetup::cboProviderChange() {
     const int index = cboProvider.ItemIndex;
-    if (index < 1 || index > static_cast<int>(mailProviders().size())) return;
+    if (index < 1 || index > static_cast<int>(mailProviders().size()))
+        return;
     const MailProvider& provider = mailProviders()[index - 1];
     SMTPServer.Text = provider.host;
     SMTPPort.Text = std::to_string(provider.port);
@@ -120,7 +121,9 @@ void TfmSetup::cboEncryptionChange() {
     updateClearWarning();
 }
 
-void TfmSetup::cboAuthTypeChange() { updateClearWarning(); }
+void TfmSetup::cboAuthTypeChange() {
+    updateClearWarning();
+}
 
 int DefaultPortFor(int encryption) {
     return encryption == kEncryptionStartTls ? 587 : encryption == kEncryptionTls ? 465 : kDefaultServerPort;
@@ -135,8 +138,9 @@ void TfmSetup::BitBtn1Click() {
         port = ParseServerPort(SMTPPort.Text);
     } catch (const Error& error) {
         KeepOpen = true;
-        throw Error(std::string(error.what()) +
-                    "\r\nPort 1 bis 65535 eintragen (STARTTLS meist 587, SSL/TLS 465, ohne Verschlüsselung 25)");
+        throw Error(
+            std::string(error.what()) +
+            "\r\nPort 1 bis 65535 eintragen (STARTTLS meist 587, SSL/TLS 465, ohne Verschlüsselung 25)");
     }
     KeepOpen = false;
     writeProfileString(m_mailIni, "Smtp", "ServerName", SMTPServer.Text);
@@ -158,8 +162,7 @@ void TfmSetup::BitBtn1Click() {
     } else {
         // The quotes keep blanks at either end of the scrambled text; the
         // value is checked before anything of it is written.
-        writeProfileString(m_mailIni, "Smtp", "ServerPassword",
-                           StoredPasswordValue(edtPassword.Text));
+        writeProfileString(m_mailIni, "Smtp", "ServerPassword", StoredPasswordValue(edtPassword.Text));
         m_settings.PasswordStorage = PasswordPlace::File;
     }
     m_settings.ServerPassword = edtPassword.Text;
@@ -193,19 +196,25 @@ void TfmSetup::BitBtn1Click() {
 
 void TfmSetup::chkPasswordInFileClick() {
     if (!m_keyringAvailable)
-        lblPasswordStore.Caption = "Kein Schlüsselbund erreichbar: Das Passwort wird verschleiert "
-                                   "in Mail.ini gespeichert.";
+        lblPasswordStore.Caption =
+            "Kein Schlüsselbund erreichbar: Das Passwort wird verschleiert "
+            "in Mail.ini gespeichert.";
     else if (chkPasswordInFile.Checked)
         lblPasswordStore.Caption = "Das Passwort wird verschleiert in Mail.ini gespeichert.";
     else
-        lblPasswordStore.Caption = "Das Passwort wird im Schlüsselbund des Desktops gespeichert, "
-                                   "in Mail.ini steht nur ein Verweis.";
+        lblPasswordStore.Caption =
+            "Das Passwort wird im Schlüsselbund des Desktops gespeichert, "
+            "in Mail.ini steht nur ein Verweis.";
     if (!m_keyringProblem.empty())
         lblPasswordStore.Caption = m_keyringProblem + " " + lblPasswordStore.Caption;
 }
 
-void TfmSetup::edtPasswordDblClick() { m_interaction.Notice(edtPassword.Text); }
+void TfmSetup::edtPasswordDblClick() {
+    m_interaction.Notice(edtPassword.Text);
+}
 
-void TfmSetup::SpeedButton1Click() { PasswordMasked = false; }
+void TfmSetup::SpeedButton1Click() {
+    PasswordMasked = false;
+}
 
 }  // namespace sendrix::app

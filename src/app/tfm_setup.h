@@ -74,16 +74,16 @@ public:
     TLabel lblSentObjects;
     TEdit sentobjects;
     TCheckBox chkPasswordInFile;
-    TLabel lblPasswordStore;   // where OK stores the password
+    TLabel lblPasswordStore;  // where OK stores the password
     TLabel lblProvider;
     TComboBox cboProvider;
     TLabel lblEncryption;
-    TComboBox cboEncryption;   // "Keine", "STARTTLS", "SSL/TLS" = [Smtp] Encryption
+    TComboBox cboEncryption;  // "Keine", "STARTTLS", "SSL/TLS" = [Smtp] Encryption
     TLabel lblTokenCommand;
-    TEdit edtTokenCommand;     // [Smtp] TokenCommand
+    TEdit edtTokenCommand;  // [Smtp] TokenCommand
     // Visible while a login is set and the encryption is "Keine".
     TLabel lblClearWarning;
-    bool KeepOpen = false;     // OK refused the port: the dialog stays open
+    bool KeepOpen = false;  // OK refused the port: the dialog stays open
 
     // The desktop's keyring; set before FormCreate (null: the file only).
     SecretStore* Secrets = nullptr;
@@ -94,7 +94,7 @@ private:
     int m_shownEncryption = 0;  // the encryption whose usual port is shown
 
     bool m_keyringAvailable = false;
-    std::string m_keyringProblem;  // why the keyring's password is not shown
+    std::string m_keyringProblem;          // why the keyring's password is not shown
     std::optional<SecretKey> m_openedKey;  // the keyring entry at FormCreate
 
     TMailSettings& m_settings;

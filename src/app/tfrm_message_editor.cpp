@@ -127,7 +127,8 @@ void TfrmMessageEditor::FormCreate() {
     if (m_arguments.empty()) {
         empfaengerliste.Cells.resize(1);
     } else {
-        if (platform::fileExists(m_arguments[0])) LoadRecipientListFile(m_arguments[0]);
+        if (platform::fileExists(m_arguments[0]))
+            LoadRecipientListFile(m_arguments[0]);
         const CommandLineOptions options = ParseCommandLine(m_arguments);
         salutationSwitch = options.SalutationSwitch;
         subjectStamp = options.SubjectStamp;
@@ -137,14 +138,21 @@ void TfrmMessageEditor::FormCreate() {
             SendImmediately = true;
             CloseAfterRun = true;
         }
-        if (options.DontSave) DontSave = true;
-        if (options.ContinueAfterRefusal) ContinueAfterRefusal = true;
+        if (options.DontSave)
+            DontSave = true;
+        if (options.ContinueAfterRefusal)
+            ContinueAfterRefusal = true;
         commandLineFaults = options.Faults;
-        if (!options.DryRunFolder.empty()) DryRunFolder = options.DryRunFolder;
-        if (options.Subject) edtSubject.Text = *options.Subject;
-        if (options.To) edtto.Text = *options.To;
-        if (options.CC) edtCC.Text = *options.CC;
-        if (options.BCC) edtBCC.Text = *options.BCC;
+        if (!options.DryRunFolder.empty())
+            DryRunFolder = options.DryRunFolder;
+        if (options.Subject)
+            edtSubject.Text = *options.Subject;
+        if (options.To)
+            edtto.Text = *options.To;
+        if (options.CC)
+            edtCC.Text = *options.CC;
+        if (options.BCC)
+            edtBCC.Text = *options.BCC;
         if (options.ReplyTo) {
             edtReply.Text = *options.ReplyTo;
             replyOverride = *options.ReplyTo;
@@ -164,12 +172,14 @@ void TfrmMessageEditor::FormCreate() {
                 !S_ISREG(info.st_mode)) {
                 // A folder, a pipe or a device cannot be attached whole;
                 // dropping it silently would send the mailing without it.
-                commandLineFaults.push_back("Die Anlage " + file.path +
-                                            " ist keine gewöhnliche Datei (etwa ein Ordner, eine Pipe oder ein "
-                                            "Gerät); es wurde nichts gesendet.");
+                commandLineFaults.push_back(
+                    "Die Anlage " + file.path +
+                    " ist keine gewöhnliche Datei (etwa ein Ordner, eine Pipe oder ein "
+                    "Gerät); es wurde nichts gesendet.");
                 continue;
             }
-            if (!platform::fileExists(file.path)) continue;
+            if (!platform::fileExists(file.path))
+                continue;
             if (file.kind == CommandLineFile::Kind::Attachment) {
                 AddAttachmentFile(file.path);
                 RefreshAttachmentList();
@@ -179,7 +189,8 @@ void TfrmMessageEditor::FormCreate() {
             }
         }
         for (const std::string& ini : options.IniFiles)
-            if (platform::fileExists(ini)) MailSettings.ConfigFile = ini;
+            if (platform::fileExists(ini))
+                MailSettings.ConfigFile = ini;
     }
 
     // 9.
@@ -188,8 +199,7 @@ void TfrmMessageEditor::FormCreate() {
     loadConfigurationFiles(MailSettings.ConfigFile);
 
     // 10. Replaces what the configuration set, also with empty values.
-    MailSettings.PersonalEmail =
-        platform::readProfileString(UserSettingsFile, "Email", "PersonalEmail", "");
+    MailSettings.PersonalEmail = platform::readProfileString(UserSettingsFile, "Email", "PersonalEmail", "");
     edtreal.Text = platform::readProfileString(UserSettingsFile, "Email", "Realname", "");
     edtfrom.Text = MailSettings.PersonalEmail;
     sAbsender.Caption = MailSettings.PersonalEmail;
@@ -202,8 +212,10 @@ void TfrmMessageEditor::FormCreate() {
     }
 
     // 12.
-    if (salutationSwitch == 0) setSalutationChecked(false);
-    if (salutationSwitch == 1) setSalutationChecked(true);
+    if (salutationSwitch == 0)
+        setSalutationChecked(false);
+    if (salutationSwitch == 1)
+        setSalutationChecked(true);
 
     // 13.
     if (subjectStamp != 0)
@@ -218,8 +230,10 @@ void TfrmMessageEditor::FormCreate() {
         MailSettings.PersonalEmail = senderOverride;
         edtfrom.Text = senderOverride;
     }
-    if (!displayNameOverride.empty()) edtreal.Text = displayNameOverride;
-    if (!replyOverride.empty()) edtReply.Text = replyOverride;
+    if (!displayNameOverride.empty())
+        edtreal.Text = displayNameOverride;
+    if (!replyOverride.empty())
+        edtReply.Text = replyOverride;
     sAbsender.Caption = MailSettings.PersonalEmail;
 
     // 16.
@@ -231,7 +245,8 @@ void TfrmMessageEditor::FormCreate() {
     // the start counts as failed, so "/sofort" sends nothing.
     if (!commandLineFaults.empty()) {
         std::string text;
-        for (const std::string& fault : commandLineFaults) text += (text.empty() ? "" : "\n") + fault;
+        for (const std::string& fault : commandLineFaults)
+            text += (text.empty() ? "" : "\n") + fault;
         throw Error(text);
     }
     m_startupCompleted = true;
@@ -244,11 +259,13 @@ void TfrmMessageEditor::FormShow() {
         sendenClick();
         m_interaction.CloseWindow();
     }
-    if (!lvFiles.Items.empty()) pnltopright.ActivePageIndex = kPageAnhang;
+    if (!lvFiles.Items.empty())
+        pnltopright.ActivePageIndex = kPageAnhang;
 }
 
 void TfrmMessageEditor::FormClose() {
-    if (DontSave || SendImmediately) return;
+    if (DontSave || SendImmediately)
+        return;
     using namespace sendrix::platform;
     const std::string& config = MailSettings.ConfigFile;
     if (m_configurationRead) {
@@ -261,29 +278,40 @@ void TfrmMessageEditor::FormClose() {
         writeProfileString(UserSettingsFile, "Email", "realname", edtreal.Text);
         writeProfileString(UserSettingsFile, "Email", "Personalemail", edtfrom.Text);
     }
-    if (m_historyRead) writeTextFileLines(RecipientHistoryFile, edtto.Items);
+    if (m_historyRead)
+        writeTextFileLines(RecipientHistoryFile, edtto.Items);
 }
 
 // A check box fires its click handler whenever its state changes, also when
 // the program sets it: the preview follows the salutation switch.
 void TfrmMessageEditor::setSalutationChecked(bool checked) {
-    if (useAnrede.Checked == checked) return;
+    if (useAnrede.Checked == checked)
+        return;
     useAnrede.Checked = checked;
     useAnredeClick();
 }
 
-void TfrmMessageEditor::Beenden1Click() { m_interaction.CloseWindow(); }
+void TfrmMessageEditor::Beenden1Click() {
+    m_interaction.CloseWindow();
+}
 
-int TfrmMessageEditor::ExitStatus() const { return LastRunOutcome == RunOutcome::Finished ? 0 : 1; }
+int TfrmMessageEditor::ExitStatus() const {
+    return LastRunOutcome == RunOutcome::Finished ? 0 : 1;
+}
 
 // The outgoing message starts with priority "Normal".
-int TfrmMessageEditor::messagePriorityIndex() const { return 2; }
+int TfrmMessageEditor::messagePriorityIndex() const {
+    return 2;
+}
 
-std::string TfrmMessageEditor::windowCaption() const { return "Sendrix (" + edtreal.Text + ")"; }
+std::string TfrmMessageEditor::windowCaption() const {
+    return "Sendrix (" + edtreal.Text + ")";
+}
 
 void TfrmMessageEditor::createLogFileIfMissing() {
     const std::string& path = MailSettings.LogFile;
-    if (platform::fileExists(path)) return;
+    if (platform::fileExists(path))
+        return;
     // The log names every recipient: readable by its owner only.
     platform::File log = platform::File::open(path, O_WRONLY | O_CREAT | O_APPEND, 0600);
     if (!log.isOpen())
@@ -295,7 +323,8 @@ void TfrmMessageEditor::readProfiles() {
         const std::string key = std::to_string(number);
         const std::string name =
             platform::readProfileString(UserSettingsFile, "Email-Profil", key + "name", "*");
-        if (name == "*") break;
+        if (name == "*")
+            break;
         const std::string address =
             platform::readProfileString(UserSettingsFile, "Email-Profil", key + "e", "*");
         const int position = static_cast<int>(selEmailProfil.Items.size());

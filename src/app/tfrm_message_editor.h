@@ -49,13 +49,13 @@ public:
 };
 
 // Indexes of the pages of the page controls.
-inline constexpr int kPageEmpfaenger = 0;      // pnlTopleft "Empfänger"
-inline constexpr int kPageAbsender = 1;        // pnlTopleft "Absender"
-inline constexpr int kPageKopien = 2;          // pnlTopleft "Kopien"
-inline constexpr int kPageEmpfaengerliste = 0; // pnltopright "Empfängerliste" (empfaenger)
-inline constexpr int kPageAnhang = 1;          // pnltopright "Anhang"
-inline constexpr int kPageMail = 0;            // Control "Mail"
-inline constexpr int kPageProtokoll = 1;       // Control "Protokoll"
+inline constexpr int kPageEmpfaenger = 0;       // pnlTopleft "Empfänger"
+inline constexpr int kPageAbsender = 1;         // pnlTopleft "Absender"
+inline constexpr int kPageKopien = 2;           // pnlTopleft "Kopien"
+inline constexpr int kPageEmpfaengerliste = 0;  // pnltopright "Empfängerliste" (empfaenger)
+inline constexpr int kPageAnhang = 1;           // pnltopright "Anhang"
+inline constexpr int kPageMail = 0;             // Control "Mail"
+inline constexpr int kPageProtokoll = 1;        // Control "Protokoll"
 
 // Text of edtto while a recipient list is loaded (list mode).
 inline constexpr const char* kRecipientListMarker = "*Empfängerliste*";
@@ -208,7 +208,7 @@ public:
     TEdit edtBCC;
 
     TPageControl pnlTopleft;
-    TPageControl pnltopright;   // pages "Empfängerliste" (empfaenger), "Anhang"
+    TPageControl pnltopright;  // pages "Empfängerliste" (empfaenger), "Anhang"
     TStringGrid empfaengerliste;
     TListView lvFiles;
 
@@ -217,11 +217,11 @@ public:
     TComboBox Anrede;
     TLabel Vorschau;
 
-    TPageControl Control;       // pages "Mail", "Protokoll"
+    TPageControl Control;  // pages "Mail", "Protokoll"
     TMemo Memo;
     TLogMemo protokollmemo;
-    TMemo Memo1;                // hidden work copy of the personalised body
-    TEdit Edit1;                // hidden carrier for clipboard copies
+    TMemo Memo1;  // hidden work copy of the personalised body
+    TEdit Edit1;  // hidden carrier for clipboard copies
 
     TProgressBar Progress;
     TStatusBar StatusBar1;
@@ -232,7 +232,7 @@ public:
     TMenuItem Beenden1;
     TMenuItem Nachrichtffnen1;
     TMenuItem Speichern1;
-    TMenuItem Vorschau1;        // "&Nachricht" > "&Vorschau"
+    TMenuItem Vorschau1;  // "&Nachricht" > "&Vorschau"
     TMenuItem Optionen1;
     TMenuItem MailKonfigurationffnen1;
     TMenuItem MailKonfigurationsichern1;

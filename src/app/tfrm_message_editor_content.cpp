@@ -16,13 +16,14 @@ namespace sendrix::app {
 // ---- Salutation and HTML aids ----
 
 void TfrmMessageEditor::AnredeChange() {
-    if (!useAnrede.Checked) return;
+    if (!useAnrede.Checked)
+        return;
     const std::vector<std::string> extraTitles = extraTitlesOf(empfaengerliste);
-    const merge::RecipientRow first =
-        empfaengerliste.RowCount() > 1 ? recipientRowOf(empfaengerliste.Cells[1], extraTitles.size())
-                                       : merge::RecipientRow{};
-    Vorschau.Caption = merge::BuildSalutation(Anrede.Text, first,
-                                              merge::SalutationVariant::Preview, extraTitles);
+    const merge::RecipientRow first = empfaengerliste.RowCount() > 1
+                                          ? recipientRowOf(empfaengerliste.Cells[1], extraTitles.size())
+                                          : merge::RecipientRow{};
+    Vorschau.Caption =
+        merge::BuildSalutation(Anrede.Text, first, merge::SalutationVariant::Preview, extraTitles);
 }
 
 void TfrmMessageEditor::useAnredeClick() {
@@ -33,13 +34,20 @@ void TfrmMessageEditor::useAnredeClick() {
 }
 
 void TfrmMessageEditor::SpeedButton2Click() {
-    if (!html.Checked) return;
+    if (!html.Checked)
+        return;
     Memo.Lines = merge::wrapInParagraph(Memo.Lines);
 }
 
-void TfrmMessageEditor::SpeedButton3Click() { CopySnippetToClipboard("<strong></strong>"); }
-void TfrmMessageEditor::SpeedButton4Click() { CopySnippetToClipboard("<p></p>"); }
-void TfrmMessageEditor::SpeedButton5Click() { CopySnippetToClipboard("<br>"); }
+void TfrmMessageEditor::SpeedButton3Click() {
+    CopySnippetToClipboard("<strong></strong>");
+}
+void TfrmMessageEditor::SpeedButton4Click() {
+    CopySnippetToClipboard("<p></p>");
+}
+void TfrmMessageEditor::SpeedButton5Click() {
+    CopySnippetToClipboard("<br>");
+}
 
 void TfrmMessageEditor::CopySnippetToClipboard(const std::string& snippet) {
     Edit1.Text = snippet;
@@ -56,7 +64,8 @@ void TfrmMessageEditor::Nachrichtffnen1Click() {
     OpenDialog1.Filter = kOpenDialogFilter;
     OpenDialog1.FilterIndex = 1;
     OpenDialog1.Title = "Nachricht öffnen";
-    if (!m_interaction.OpenFile(OpenDialog1)) return;
+    if (!m_interaction.OpenFile(OpenDialog1))
+        return;
     LoadBodyFile(OpenDialog1.FileName);
 }
 
@@ -64,7 +73,8 @@ void TfrmMessageEditor::Speichern1Click() {
     SaveDialog1.Filter = kSaveDialogFilter;
     SaveDialog1.DefaultExt = ".txt";
     SaveDialog1.Title = "Nachricht speichern";
-    if (!m_interaction.SaveFile(SaveDialog1)) return;
+    if (!m_interaction.SaveFile(SaveDialog1))
+        return;
     merge::writeBodyFile(SaveDialog1.FileName, Memo.Lines);
 }
 
@@ -84,14 +94,16 @@ void TfrmMessageEditor::RefreshAttachmentList() {
         else
             lvFiles.Items.push_back(part.ContentType());
     }
-    if (lvFiles.ItemIndex >= static_cast<int>(lvFiles.Items.size())) lvFiles.ItemIndex = -1;
+    if (lvFiles.ItemIndex >= static_cast<int>(lvFiles.Items.size()))
+        lvFiles.ItemIndex = -1;
 }
 
 void TfrmMessageEditor::btnAttachmentClick() {
     OpenDialog1.Filter = kOpenDialogFilter;
     OpenDialog1.FilterIndex = 3;
     OpenDialog1.Title = "Anhang einfügen";
-    if (!m_interaction.OpenFile(OpenDialog1)) return;
+    if (!m_interaction.OpenFile(OpenDialog1))
+        return;
     AddAttachmentFile(OpenDialog1.FileName);
     RefreshAttachmentList();
 }
@@ -101,8 +113,7 @@ void TfrmMessageEditor::Button1Click() {
     if (index < 0 || index >= static_cast<int>(lvFiles.Items.size()) ||
         index >= IdMsgSend.MessageParts.Count())
         return;
-    if (!m_interaction.Confirm("Wollen Sie die Datei \"" + lvFiles.Items[index] +
-                               "\" wirklich löschen?"))
+    if (!m_interaction.Confirm("Wollen Sie die Datei \"" + lvFiles.Items[index] + "\" wirklich löschen?"))
         return;
     // Only the part goes; the file itself stays where it is.
     IdMsgSend.MessageParts.Delete(index);
@@ -112,13 +123,16 @@ void TfrmMessageEditor::Button1Click() {
 
 void TfrmMessageEditor::BitBtn1Click() {
     const int index = lvFiles.ItemIndex;
-    if (index < 0 || index >= IdMsgSend.MessageParts.Count()) return;
+    if (index < 0 || index >= IdMsgSend.MessageParts.Count())
+        return;
     const mail::TIdMessagePart& part = IdMsgSend.MessageParts.Items(index);
-    if (part.Kind() != mail::TIdMessagePartKind::Attachment) return;
+    if (part.Kind() != mail::TIdMessagePartKind::Attachment)
+        return;
     const std::string& file = static_cast<const mail::TIdAttachment&>(part).FileName();
     // The whole path goes to the shell: a path cut to a fixed buffer would
     // open another file or none.
-    if (platform::fileExists(file)) m_interaction.ShellOpen(file, "");
+    if (platform::fileExists(file))
+        m_interaction.ShellOpen(file, "");
 }
 
 }  // namespace sendrix::app

@@ -12,12 +12,12 @@ void TfrmMessageEditor::Optionen1Click() {
     TfmSetup fmSetup(MailSettings, m_interaction, platform::programFolder() + "Mail.ini");
     fmSetup.Secrets = Secrets;
     fmSetup.FormCreate();
-    if (SetupDialogs) SetupDialogs->RunModal(fmSetup);
+    if (SetupDialogs)
+        SetupDialogs->RunModal(fmSetup);
 }
 
 void TfrmMessageEditor::Update1Click() {
-    CheckForUpdate(ProgramIniFile, platform::programPath(), platform::programFolder(),
-                   m_interaction);
+    CheckForUpdate(ProgramIniFile, platform::programPath(), platform::programFolder(), m_interaction);
 }
 
 void TfrmMessageEditor::Versionsinfo1Click() {

@@ -36,7 +36,8 @@ bool holdsAnAddress(const std::string& field) {
     mail::TIdEMailAddressList list;
     list.SetAddresses(field);
     for (const mail::TIdEMailAddressItem& item : list)
-        if (!platform::trimControl(item.Address()).empty()) return true;
+        if (!platform::trimControl(item.Address()).empty())
+            return true;
     return false;
 }
 
@@ -44,7 +45,8 @@ bool holdsAnAddress(const std::string& field) {
 // and must not end as a finished run.
 bool holdsAnAddress(const std::vector<merge::RecipientRow>& rows) {
     for (const merge::RecipientRow& row : rows)
-        if (row.ok == merge::kSendMark && holdsAnAddress(row.email)) return true;
+        if (row.ok == merge::kSendMark && holdsAnAddress(row.email))
+            return true;
     return false;
 }
 
@@ -56,7 +58,8 @@ public:
         : m_form(form), m_interaction(interaction) {}
 
     void setStatusText(const std::string& text) override {
-        if (m_form.StatusBar1.Panels.size() < 2) m_form.StatusBar1.Panels.resize(2);
+        if (m_form.StatusBar1.Panels.size() < 2)
+            m_form.StatusBar1.Panels.resize(2);
         m_form.StatusBar1.Panels[1] = text;
     }
     void addProtocolLine(const std::string& text) override { m_form.protokollmemo.Add(text); }
@@ -69,9 +72,7 @@ public:
     }
     void setProgressPosition(int position) override { m_form.Progress.Position = position; }
     void hideProgress() override { m_form.Progress.Visible = false; }
-    void setStagingText(const std::vector<std::string>& lines) override {
-        m_form.Memo1.Lines = lines;
-    }
+    void setStagingText(const std::vector<std::string>& lines) override { m_form.Memo1.Lines = lines; }
     void repaint(merge::SendView view) override {
         switch (view) {
             case merge::SendView::StatusBar: m_interaction.Repaint(ControlId::StatusBar1); break;
@@ -87,17 +88,21 @@ public:
     // next "Senden" goes exactly to the rows still to send.
     void rowOutcome(const merge::RowResult& result) override {
         auto& cells = m_form.empfaengerliste.Cells;
-        if (result.row < 1 || result.row >= static_cast<int>(cells.size())) return;
-        if (m_form.RowStatus.size() < cells.size()) m_form.RowStatus.resize(cells.size());
+        if (result.row < 1 || result.row >= static_cast<int>(cells.size()))
+            return;
+        if (m_form.RowStatus.size() < cells.size())
+            m_form.RowStatus.resize(cells.size());
         m_form.RowStatus[result.row] = merge::rowStatusText(result);
         if (result.state == merge::RowResult::State::Delivered && !cells[result.row].empty())
             cells[result.row][0].clear();
         m_interaction.Repaint(ControlId::empfaengerliste);
     }
     bool continueAfterRefusal(const std::string& question) override {
-        if (m_form.ContinueAfterRefusal) return true;
+        if (m_form.ContinueAfterRefusal)
+            return true;
         // Unattended nobody could answer: the run stops as it always did.
-        if (m_form.SendImmediately) return false;
+        if (m_form.SendImmediately)
+            return false;
         return m_interaction.Confirm(question);
     }
     bool stopRequested() override { return m_form.StopRequested; }
@@ -128,8 +133,7 @@ merge::Mailing mailingOf(const TfrmMessageEditor& form) {
     const mail::TIdMessageParts& parts = form.IdMsgSend.MessageParts;
     for (int i = 0; i < parts.Count(); ++i)
         if (parts.Items(i).Kind() == mail::TIdMessagePartKind::Attachment)
-            mailing.attachments.push_back(
-                static_cast<const mail::TIdAttachment&>(parts.Items(i)).FileName());
+            mailing.attachments.push_back(static_cast<const mail::TIdAttachment&>(parts.Items(i)).FileName());
     return mailing;
 }
 
@@ -156,7 +160,9 @@ merge::SmtpAccount accountOf(TMailSettings& settings, SecretStore* secrets) {
 
 // The result file's place when there is no archive: a folder of its own,
 // so the log folder keeps holding only the send logs.
-std::string resultFolder() { return platform::programFolder() + "Ergebnisse"; }
+std::string resultFolder() {
+    return platform::programFolder() + "Ergebnisse";
+}
 
 // Runs `send`; a refused certificate is shown with its fingerprint and the
 // person at the window may decide to trust it from now on ([Smtp]
@@ -168,9 +174,10 @@ void sendTrustingOnRequest(Interaction& interaction, TMailSettings& settings,
         send();
     } catch (const mail::EIdCertificateError& error) {
         if (error.Fingerprint().empty() ||
-            !interaction.Confirm(std::string(error.what()) +
-                                 "\r\n\r\nSoll Sendrix diesem Zertifikat künftig vertrauen? Nur mit Ja "
-                                 "antworten, wenn der Betreiber des Servers genau diesen Fingerabdruck nennt."))
+            !interaction.Confirm(
+                std::string(error.what()) +
+                "\r\n\r\nSoll Sendrix diesem Zertifikat künftig vertrauen? Nur mit Ja "
+                "antworten, wenn der Betreiber des Servers genau diesen Fingerabdruck nennt."))
             throw;
         const std::string mailIni = platform::programFolder() + "Mail.ini";
         platform::writeProfileString(mailIni, "Smtp", "TlsFingerprint", error.Fingerprint());
@@ -187,8 +194,7 @@ void TfrmMessageEditor::sendenClick() {
     // delivered (see RunOutcome).
     LastRunOutcome = RunOutcome::Failed;
 
-    if (platform::trimControl(edtSubject.Text).empty() &&
-        !m_interaction.Confirm(kEmptySubjectQuestion)) {
+    if (platform::trimControl(edtSubject.Text).empty() && !m_interaction.Confirm(kEmptySubjectQuestion)) {
         pnlTopleft.ActivePageIndex = kPageEmpfaenger;
         m_interaction.Focus(ControlId::edtSubject);
         LastRunOutcome = RunOutcome::Declined;
@@ -208,16 +214,15 @@ void TfrmMessageEditor::sendenClick() {
         AddToAddressHistory(edtto.Text);
     } else {
         mailing.rows = recipientRowsOf(empfaengerliste);
-        if (!PreflightAllowsRun(mailing)) return;
+        if (!PreflightAllowsRun(mailing))
+            return;
         if (!holdsAnAddress(mailing.rows)) {
             m_interaction.Notice(kNoListAddressNotice);
             return;
         }
         if (!SendImmediately &&
-            !m_interaction.Confirm("Wollen Sie diese Mail an " +
-                                   std::to_string(mailing.rows.size()) +
-                                   " Empfänger verschicken?\r\n(" + MailSettings.PersonalEmail +
-                                   ")")) {
+            !m_interaction.Confirm("Wollen Sie diese Mail an " + std::to_string(mailing.rows.size()) +
+                                   " Empfänger verschicken?\r\n(" + MailSettings.PersonalEmail + ")")) {
             LastRunOutcome = RunOutcome::Declined;
             return;
         }
@@ -236,17 +241,20 @@ void TfrmMessageEditor::sendenClick() {
         });
         if (!summary.complete()) {
             LastRunOutcome = RunOutcome::Incomplete;
-            if (CloseAfterRun) m_interaction.CloseWindow();
+            if (CloseAfterRun)
+                m_interaction.CloseWindow();
             return;
         }
     }
     LastRunOutcome = RunOutcome::Finished;
-    if (CloseAfterRun) m_interaction.CloseWindow();
+    if (CloseAfterRun)
+        m_interaction.CloseWindow();
 }
 
 bool TfrmMessageEditor::PreflightAllowsRun(const merge::Mailing& mailing) {
     const std::vector<merge::Finding> findings = merge::preflightCheck(mailing);
-    if (findings.empty()) return true;
+    if (findings.empty())
+        return true;
     const bool stop = merge::hasError(findings);
     if (SendImmediately) {
         // Unattended: every finding on its own line of standard error, and
@@ -257,7 +265,8 @@ bool TfrmMessageEditor::PreflightAllowsRun(const merge::Mailing& mailing) {
             else
                 m_interaction.Warning(finding.text);
         }
-        if (stop) m_interaction.Notice("Der Versand wird nicht gestartet; es wurde nichts versendet.");
+        if (stop)
+            m_interaction.Notice("Der Versand wird nicht gestartet; es wurde nichts versendet.");
         return !stop;
     }
     // One box for everything, cut where it would no longer fit the screen.
@@ -271,7 +280,8 @@ bool TfrmMessageEditor::PreflightAllowsRun(const merge::Mailing& mailing) {
         m_interaction.Warning(text + "\r\n\r\nDer Versand wird nicht gestartet.");
         return false;
     }
-    if (m_interaction.Confirm(text + "\r\n\r\nTrotzdem versenden?")) return true;
+    if (m_interaction.Confirm(text + "\r\n\r\nTrotzdem versenden?"))
+        return true;
     LastRunOutcome = RunOutcome::Declined;
     return false;
 }
@@ -293,9 +303,11 @@ void TfrmMessageEditor::runSend(const std::function<void(merge::SendObserver&)>&
 }
 
 void TfrmMessageEditor::AbbrechenClick() {
-    if (!Sending) return;
+    if (!Sending)
+        return;
     StopRequested = true;
-    if (StatusBar1.Panels.size() < 2) StatusBar1.Panels.resize(2);
+    if (StatusBar1.Panels.size() < 2)
+        StatusBar1.Panels.resize(2);
     StatusBar1.Panels[1] = "Abbruch angefordert: der Versand endet nach der laufenden Mail.";
 }
 
@@ -325,9 +337,8 @@ void TfrmMessageEditor::anmarkiertenEmpfngerversenden1Click() {
     }
     const std::vector<std::string> extraTitles = extraTitlesOf(empfaengerliste);
     const merge::RecipientRow row = recipientRowOf(empfaengerliste.Cells[r], extraTitles.size());
-    if (!m_interaction.Confirm("Wollen Sie diese Mail an " + row.name + " " + row.vorname + " (" +
-                               row.email + ") verschicken?\r\n(von " +
-                               MailSettings.PersonalEmail + ")")) {
+    if (!m_interaction.Confirm("Wollen Sie diese Mail an " + row.name + " " + row.vorname + " (" + row.email +
+                               ") verschicken?\r\n(von " + MailSettings.PersonalEmail + ")")) {
         LastRunOutcome = RunOutcome::Declined;
         return;
     }
@@ -348,14 +359,16 @@ merge::Mailing TfrmMessageEditor::ListMailing() const {
 }
 
 void TfrmMessageEditor::Vorschau1Click() {
-    if (!PreviewDialogs) return;
+    if (!PreviewDialogs)
+        return;
     MessagePreview preview(ListMailing());
     PreviewDialogs->RunPreview(preview);
 }
 
 void TfrmMessageEditor::SpeedButton6Click() {
     std::string address = DefaultTestAddress();
-    if (!m_interaction.InputBox("Test-Email", "Adresse", address)) return;
+    if (!m_interaction.InputBox("Test-Email", "Adresse", address))
+        return;
     const int r = empfaengerliste.Row;
     if (edtto.Text == kRecipientListMarker && r >= 1 && r < empfaengerliste.RowCount()) {
         // With a list the test shows what the current row's recipient gets:

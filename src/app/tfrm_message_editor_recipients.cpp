@@ -15,7 +15,8 @@ constexpr int kColOk = 0;
 
 std::string folderOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
+    if (slash == std::string::npos)
+        return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
@@ -23,7 +24,9 @@ std::string folderOf(const std::string& path) {
 
 // ---- Recipient list ----
 
-void TfrmMessageEditor::LoadRecipientListFile(const std::string& path) { LoadRecipientList(path); }
+void TfrmMessageEditor::LoadRecipientListFile(const std::string& path) {
+    LoadRecipientList(path);
+}
 
 void TfrmMessageEditor::LoadRecipientList(const std::string& path) {
     // The whole file is read before the grid changes, so a file that cannot
@@ -50,7 +53,8 @@ void TfrmMessageEditor::Verteilerlisteffnen1Click() {
     OpenDialog1.Filter = kOpenDialogFilter;
     OpenDialog1.FilterIndex = 2;
     OpenDialog1.Title = "Verteilerliste öffnen";
-    if (!m_interaction.OpenFile(OpenDialog1)) return;
+    if (!m_interaction.OpenFile(OpenDialog1))
+        return;
     LoadRecipientList(OpenDialog1.FileName);
 }
 
@@ -63,23 +67,27 @@ void TfrmMessageEditor::empfaengerlisteSelectCell(int, int row) {
 
 void TfrmMessageEditor::empfaengerlisteDblClick() {
     // A row remembered from a longer list loaded before may be gone.
-    if (RememberedRow < 1 || RememberedRow >= empfaengerliste.RowCount()) return;
+    if (RememberedRow < 1 || RememberedRow >= empfaengerliste.RowCount())
+        return;
     std::vector<std::string>& row = empfaengerliste.Cells[RememberedRow];
-    if (row.size() <= kColOk) row.resize(empfaengerliste.ColumnCount());
+    if (row.size() <= kColOk)
+        row.resize(empfaengerliste.ColumnCount());
     row[kColOk] = row[kColOk] == merge::kSendMark ? "" : merge::kSendMark;
 }
 
 void TfrmMessageEditor::AlleMarkierenClick() {
     for (std::size_t r = 1; r < empfaengerliste.Cells.size(); ++r) {
         std::vector<std::string>& row = empfaengerliste.Cells[r];
-        if (row.size() <= kColOk) row.resize(TStringGrid::ColCount);
+        if (row.size() <= kColOk)
+            row.resize(TStringGrid::ColCount);
         row[kColOk] = merge::kSendMark;
     }
 }
 
 void TfrmMessageEditor::KeineMarkierenClick() {
     for (std::size_t r = 1; r < empfaengerliste.Cells.size(); ++r)
-        if (!empfaengerliste.Cells[r].empty()) empfaengerliste.Cells[r][kColOk].clear();
+        if (!empfaengerliste.Cells[r].empty())
+            empfaengerliste.Cells[r][kColOk].clear();
 }
 
 void TfrmMessageEditor::editlisteClick() {

@@ -44,7 +44,8 @@ void TfrmMessageEditor::readConfigurationKeys(const std::string& path) {
     // The preview follows the template chosen here, not the one before.
     AnredeChange();
     selEmailProfil.Visible = readProfileBool(path, "Optionen", "showprofil", true);
-    if (!DontSave) DontSave = readProfileBool(path, "Optionen", "Readonly", false);
+    if (!DontSave)
+        DontSave = readProfileBool(path, "Optionen", "Readonly", false);
     html.Checked = readProfileBool(path, "Optionen", "HTML", false);
 }
 
@@ -52,11 +53,10 @@ void TfrmMessageEditor::loadConfigurationFiles(const std::string& path) {
     using namespace sendrix::platform;
 
     const std::string folder = programFolder();
-    const std::string list =
-        resolveStoredPath(readProfileString(path, "Dateien", "Empfaenger", ""), folder);
-    if (fileExists(list)) LoadRecipientListFile(list);
-    const std::string body =
-        resolveStoredPath(readProfileString(path, "Dateien", "Nachricht", ""), folder);
+    const std::string list = resolveStoredPath(readProfileString(path, "Dateien", "Empfaenger", ""), folder);
+    if (fileExists(list))
+        LoadRecipientListFile(list);
+    const std::string body = resolveStoredPath(readProfileString(path, "Dateien", "Nachricht", ""), folder);
     if (fileExists(body)) {
         Memo1.Lines.clear();
         LoadBodyFile(body);
@@ -67,7 +67,8 @@ void TfrmMessageEditor::MailKonfigurationffnen1Click() {
     // The dialog keeps the title of its previous use.
     OpenDialog1.Filter = kOpenDialogFilter;
     OpenDialog1.FilterIndex = 1;
-    if (!m_interaction.OpenFile(OpenDialog1)) return;
+    if (!m_interaction.OpenFile(OpenDialog1))
+        return;
     LoadMailConfiguration(OpenDialog1.FileName);
 }
 
@@ -76,7 +77,8 @@ void TfrmMessageEditor::MailKonfigurationsichern1Click() {
     SaveDialog1.Title = "Nachricht speichern";
     SaveDialog1.Filter = kSaveDialogFilter;
     SaveDialog1.DefaultExt = ".txt";
-    if (!m_interaction.SaveFile(SaveDialog1)) return;
+    if (!m_interaction.SaveFile(SaveDialog1))
+        return;
     const std::string path = SaveDialog1.FileName;
     writeProfileString(path, "Email", "PersonalEmail", MailSettings.PersonalEmail);
     writeProfileInt(path, "Optionen", "Anrede", Anrede.ItemIndex);
@@ -97,8 +99,7 @@ void TfrmMessageEditor::SpeedButton1Click() {
 
 void TfrmMessageEditor::selEmailProfilChange() {
     const int position = selEmailProfil.ItemIndex;
-    if (position < 0 || position >= static_cast<int>(selEmailProfil.Items.size()) ||
-        position >= kMaxProfiles)
+    if (position < 0 || position >= static_cast<int>(selEmailProfil.Items.size()) || position >= kMaxProfiles)
         return;
     const std::string number = std::to_string(ProfileNumbers[position]);
     edtfrom.Text = platform::readProfileString(UserSettingsFile, "Email-profil", number + "e", "");

@@ -19,7 +19,9 @@ bool environmentSet(const char* name) {
 
 }  // namespace
 
-bool DisplayAvailable() { return environmentSet("DISPLAY") || environmentSet("WAYLAND_DISPLAY"); }
+bool DisplayAvailable() {
+    return environmentSet("DISPLAY") || environmentSet("WAYLAND_DISPLAY");
+}
 
 int RunWindowUnattended(TfrmMessageEditor& form, ConsoleInteraction& console) {
     console.attach(form);
@@ -41,8 +43,8 @@ int RunWindowUnattended(TfrmMessageEditor& form, ConsoleInteraction& console) {
     return errorShown ? 1 : form.ExitStatus();
 }
 
-int RunWithoutWindow(const std::vector<std::string>& arguments, std::ostream& out,
-                     std::ostream& err, NoWindowReason reason) {
+int RunWithoutWindow(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                     NoWindowReason reason) {
     if (!ParseCommandLine(arguments).SendImmediately) {
         if (reason == NoWindowReason::NoDisplay)
             err << "Sendrix kann kein Fenster öffnen: keine Anzeige vorhanden (DISPLAY und "

@@ -35,7 +35,7 @@ enum class NoWindowReason { NoDisplay, BuiltWithoutWindow };
 // command line without the program name) the window model runs unattended
 // on the system clock with `out` and `err` as its console; otherwise a
 // German explanation goes to `err` and the result is kExitCannotRun.
-int RunWithoutWindow(const std::vector<std::string>& arguments, std::ostream& out,
-                     std::ostream& err, NoWindowReason reason = NoWindowReason::NoDisplay);
+int RunWithoutWindow(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                     NoWindowReason reason = NoWindowReason::NoDisplay);
 
 }  // namespace sendrix::app

@@ -14,7 +14,8 @@ namespace {
 // Modification time in nanoseconds; false when the file cannot be examined.
 bool modificationTime(const std::string& path, long long& nanoseconds) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return false;
+    if (::stat(path.c_str(), &info) != 0)
+        return false;
     nanoseconds = static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
     return true;
 }
@@ -28,9 +29,9 @@ std::string folderOf(const std::string& path) {
 
 std::string UpdateCandidatePath(const std::string& programIniFile, const std::string& programPath,
                                 const std::string& programFolder) {
-    const std::string folder =
-        platform::readProfileString(programIniFile, "optionen", "update", "");
-    if (folder.empty()) return "";
+    const std::string folder = platform::readProfileString(programIniFile, "optionen", "update", "");
+    if (folder.empty())
+        return "";
     // A folder given with a trailing separator gives a doubled one, which
     // the file system accepts.
     return platform::resolveStoredPath(folder, programFolder) + "/" + platform::fileNameOnly(programPath);
@@ -38,17 +39,18 @@ std::string UpdateCandidatePath(const std::string& programIniFile, const std::st
 
 bool IsNewerFile(const std::string& candidate, const std::string& program) {
     long long candidateTime = 0;
-    if (candidate.empty() || !platform::fileExists(candidate) ||
-        !modificationTime(candidate, candidateTime))
+    if (candidate.empty() || !platform::fileExists(candidate) || !modificationTime(candidate, candidateTime))
         return false;
     long long programTime = 0;
-    if (!modificationTime(program, programTime)) return true;
+    if (!modificationTime(program, programTime))
+        return true;
     return candidateTime > programTime;
 }
 
 std::string UpdaterPath(const std::string& candidate) {
     const std::string folder = folderOf(candidate);
-    if (platform::fileExists(folder + kUpdaterName)) return folder + kUpdaterName;
+    if (platform::fileExists(folder + kUpdaterName))
+        return folder + kUpdaterName;
     return folder + kUpdaterWindowsName;
 }
 

@@ -30,12 +30,12 @@ const VersionResource& ProgramVersionResource() {
 std::string VersionInfoText(const VersionResource& resource) {
     // "Version: %s %s(%s)%s%s"
     return "Version: " + blockValue(resource, "FileVersion") + " " + "\r\n" + "(" +
-           blockValue(resource, "FileDescription") + ")" + "\r\n" +
-           blockValue(resource, "LegalCopyright");
+           blockValue(resource, "FileDescription") + ")" + "\r\n" + blockValue(resource, "LegalCopyright");
 }
 
 void ShowVersionInfo(const VersionResource& resource, Interaction& interaction) {
-    if (!resource.present()) return;
+    if (!resource.present())
+        return;
     interaction.Notice(VersionInfoText(resource));
 }
 

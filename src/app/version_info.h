@@ -12,8 +12,7 @@ namespace sendrix::app {
 class VersionResource {
 public:
     VersionResource() = default;
-    explicit VersionResource(std::map<std::string, std::string> values)
-        : m_values(std::move(values)) {}
+    explicit VersionResource(std::map<std::string, std::string> values) : m_values(std::move(values)) {}
 
     // False when the file has no version resource at all.
     bool present() const { return !m_values.empty(); }

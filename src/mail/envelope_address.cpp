@@ -8,8 +8,7 @@
 
 namespace sendrix::mail {
 
-std::string recipientAddressFault(std::string_view address)
-{
+std::string recipientAddressFault(std::string_view address) {
     if (address.empty())
         return "sie ist leer";
     bool quoted = false;
@@ -36,16 +35,14 @@ std::string recipientAddressFault(std::string_view address)
     return {};
 }
 
-void checkRecipientAddress(const std::string& address)
-{
+void checkRecipientAddress(const std::string& address) {
     const std::string fault = recipientAddressFault(address);
     if (!fault.empty())
         throw EIdInvalidEnvelopeAddress("Die Empfängeradresse \"" + platform::visibleText(address) +
                                         "\" ist ungültig: " + fault + "; es wurde nichts gesendet.");
 }
 
-void checkHostName(const std::string& name, const std::string& what)
-{
+void checkHostName(const std::string& name, const std::string& what) {
     for (char c : name) {
         const auto b = static_cast<unsigned char>(c);
         if (b <= 0x20 || b == 0x7F)
@@ -55,8 +52,7 @@ void checkHostName(const std::string& name, const std::string& what)
     }
 }
 
-bool sameMailbox(std::string_view a, std::string_view b)
-{
+bool sameMailbox(std::string_view a, std::string_view b) {
     const size_t atA = a.rfind('@');
     const size_t atB = b.rfind('@');
     if (atA == std::string_view::npos || atB == std::string_view::npos)
@@ -64,8 +60,7 @@ bool sameMailbox(std::string_view a, std::string_view b)
     return a.substr(0, atA) == b.substr(0, atB) && platform::equalsNoCase(a.substr(atA), b.substr(atB));
 }
 
-std::vector<std::string> withoutRepeatedMailboxes(const std::vector<std::string>& addresses)
-{
+std::vector<std::string> withoutRepeatedMailboxes(const std::vector<std::string>& addresses) {
     std::vector<std::string> once;
     for (const std::string& address : addresses)
         if (std::none_of(once.begin(), once.end(),

@@ -24,8 +24,7 @@ constexpr NamedReference kReferences[] = {
 };
 
 // Decodes the reference at `text[pos]` == '&'; false when it is none.
-bool decodeReference(std::string_view text, size_t& pos, std::string& out)
-{
+bool decodeReference(std::string_view text, size_t& pos, std::string& out) {
     const size_t end = text.find(';', pos);
     if (end == std::string_view::npos || end - pos > 10)
         return false;
@@ -33,7 +32,8 @@ bool decodeReference(std::string_view text, size_t& pos, std::string& out)
     char32_t cp = 0;
     if (name.size() > 1 && name[0] == '#') {
         const bool hex = name[1] == 'x' || name[1] == 'X';
-        const auto parsed = platform::parseInteger(hex ? "0x" + std::string(name.substr(2)) : std::string(name.substr(1)));
+        const auto parsed =
+            platform::parseInteger(hex ? "0x" + std::string(name.substr(2)) : std::string(name.substr(1)));
         if (!parsed || parsed->hasSign || parsed->magnitude == 0 || parsed->magnitude > 0x10FFFF)
             return false;
         cp = static_cast<char32_t>(parsed->magnitude);
@@ -52,8 +52,7 @@ bool decodeReference(std::string_view text, size_t& pos, std::string& out)
     return true;
 }
 
-std::string attributeValue(std::string_view tag, std::string_view attribute)
-{
+std::string attributeValue(std::string_view tag, std::string_view attribute) {
     const std::string lower = platform::asciiLowered(tag);
     size_t at = lower.find(std::string(attribute) + "=");
     if (at == std::string::npos)
@@ -64,7 +63,8 @@ std::string attributeValue(std::string_view tag, std::string_view attribute)
     const char quote = tag[at];
     if (quote == '"' || quote == '\'') {
         const size_t end = tag.find(quote, at + 1);
-        return std::string(tag.substr(at + 1, end == std::string_view::npos ? std::string_view::npos : end - at - 1));
+        return std::string(
+            tag.substr(at + 1, end == std::string_view::npos ? std::string_view::npos : end - at - 1));
     }
     const size_t end = tag.find_first_of(" \t\r\n>", at);
     return std::string(tag.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at));
@@ -74,8 +74,7 @@ std::string attributeValue(std::string_view tag, std::string_view attribute)
 // are kept, a paragraph break never doubles.
 class TextBuilder {
 public:
-    void text(std::string_view piece)
-    {
+    void text(std::string_view piece) {
         for (char c : piece) {
             if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
                 m_pendingBlank = !m_line.empty();
@@ -87,21 +86,18 @@ public:
             m_line += c;
         }
     }
-    void lineBreak()
-    {
+    void lineBreak() {
         m_lines.push_back(m_line);
         m_line.clear();
         m_pendingBlank = false;
     }
-    void paragraph()
-    {
+    void paragraph() {
         if (!m_line.empty())
             lineBreak();
         if (!m_lines.empty() && !m_lines.back().empty())
             m_lines.emplace_back();
     }
-    std::vector<std::string> finish()
-    {
+    std::vector<std::string> finish() {
         if (!m_line.empty())
             lineBreak();
         while (!m_lines.empty() && m_lines.back().empty())
@@ -118,10 +114,9 @@ private:
     bool m_pendingBlank = false;
 };
 
-bool isParagraphTag(std::string_view name)
-{
-    static constexpr std::string_view kNames[] = {"p", "div", "h1", "h2", "h3", "h4", "h5", "h6",
-                                                  "ul", "ol", "li", "tr", "table", "blockquote", "hr"};
+bool isParagraphTag(std::string_view name) {
+    static constexpr std::string_view kNames[] = {"p",  "div", "h1", "h2", "h3",    "h4",         "h5", "h6",
+                                                  "ul", "ol",  "li", "tr", "table", "blockquote", "hr"};
     for (std::string_view n : kNames)
         if (n == name)
             return true;
@@ -130,8 +125,7 @@ bool isParagraphTag(std::string_view name)
 
 }  // namespace
 
-std::vector<std::string> RenderHtmlAsText(const std::vector<std::string>& htmlLines)
-{
+std::vector<std::string> RenderHtmlAsText(const std::vector<std::string>& htmlLines) {
     std::string html;
     for (const std::string& line : htmlLines) {
         html += platform::repairUtf8(line);

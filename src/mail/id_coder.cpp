@@ -6,8 +6,7 @@
 
 namespace sendrix::mail {
 
-void TIdCoder::Feed(std::string_view input)
-{
+void TIdCoder::Feed(std::string_view input) {
     while (!input.empty()) {
         const size_t room = kBufferSize - m_buffer.size();
         const size_t take = input.size() < room ? input.size() : room;
@@ -24,8 +23,7 @@ void TIdCoder::Feed(std::string_view input)
     }
 }
 
-std::string TIdCoder::Finish()
-{
+std::string TIdCoder::Finish() {
     std::string piece;
     Encode(m_buffer, true, piece);
     m_buffer.clear();
@@ -35,8 +33,7 @@ std::string TIdCoder::Finish()
     return result;
 }
 
-void TIdCoder::EncodeChunks(std::string_view data, size_t chunkSize, std::string& out)
-{
+void TIdCoder::EncodeChunks(std::string_view data, size_t chunkSize, std::string& out) {
     while (!data.empty()) {
         const size_t take = data.size() < chunkSize ? data.size() : chunkSize;
         Feed(data.substr(0, take));
@@ -45,14 +42,12 @@ void TIdCoder::EncodeChunks(std::string_view data, size_t chunkSize, std::string
     }
 }
 
-size_t TIdCoder::Encode(std::string_view bytes, bool, std::string& out)
-{
+size_t TIdCoder::Encode(std::string_view bytes, bool, std::string& out) {
     out.append(bytes);
     return bytes.size();
 }
 
-void TIdCoder::addPiece(std::string& piece)
-{
+void TIdCoder::addPiece(std::string& piece) {
     // An empty piece gives no output at all, not even the line end.
     if (piece.empty())
         return;
@@ -64,15 +59,13 @@ void TIdCoder::addPiece(std::string& piece)
 namespace {
 
 template <typename Coder>
-std::unique_ptr<TIdCoder> make()
-{
+std::unique_ptr<TIdCoder> make() {
     return std::make_unique<Coder>();
 }
 
 }  // namespace
 
-TIdCoderCollection::TIdCoderCollection()
-{
+TIdCoderCollection::TIdCoderCollection() {
     using D = TIdCoderDirection;
     // Registration order matters: lookups take the first match.
     m_items = {
@@ -88,20 +81,19 @@ TIdCoderCollection::TIdCoderCollection()
         {"TIdUUDecoder", D::Decoder, 0, "", "x-uu", nullptr},
         {"TIdXXEncoder", D::Encoder, 0, "", "x-xx", &make<TIdXXEncoder>},
         {"TIdXXDecoder", D::Decoder, 0, "", "x-xx", nullptr},
-        {"TIdQuotedPrintableEncoder", D::Encoder, 0, "", "quoted-printable", &make<TIdQuotedPrintableEncoder>},
+        {"TIdQuotedPrintableEncoder", D::Encoder, 0, "", "quoted-printable",
+         &make<TIdQuotedPrintableEncoder>},
         {"TIdQuotedPrintableDecoder", D::Decoder, 0, "", "quoted-printable", nullptr},
     };
 }
 
-const TIdCoderCollection& TIdCoderCollection::Instance()
-{
+const TIdCoderCollection& TIdCoderCollection::Instance() {
     static const TIdCoderCollection collection;
     return collection;
 }
 
 const TIdCoderItem& TIdCoderCollection::FindCoder(std::string_view contentType,
-                                                  std::string_view transferEncoding) const
-{
+                                                  std::string_view transferEncoding) const {
     const TIdCoderItem* fallback = nullptr;
     for (const auto& item : m_items) {
         if (item.direction != TIdCoderDirection::Encoder)
@@ -129,8 +121,7 @@ const TIdCoderItem& TIdCoderCollection::FindCoder(std::string_view contentType,
     return *fallback;
 }
 
-std::unique_ptr<TIdCoder> FindCoder(std::string_view contentType, std::string_view transferEncoding)
-{
+std::unique_ptr<TIdCoder> FindCoder(std::string_view contentType, std::string_view transferEncoding) {
     return TIdCoderCollection::Instance().FindCoder(contentType, transferEncoding).create();
 }
 

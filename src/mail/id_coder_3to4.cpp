@@ -16,8 +16,7 @@ constexpr std::string_view kXXTable = "+-0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabc
 // lookups instead of four.
 struct PairTable {
     std::array<uint16_t, 4096> pairs{};
-    PairTable()
-    {
+    PairTable() {
         for (unsigned i = 0; i < 4096; ++i) {
             const unsigned char hi = static_cast<unsigned char>(kBase64Table[i >> 6]);
             const unsigned char lo = static_cast<unsigned char>(kBase64Table[i & 63]);
@@ -30,16 +29,14 @@ struct PairTable {
     }
 };
 
-const PairTable& pairTable()
-{
+const PairTable& pairTable() {
     static const PairTable table;
     return table;
 }
 
 // Encodes whole groups of three from `in` to `out` (which has room for
 // 4 * count / 3 characters) with the pair table.
-inline void encodeWholeGroups(const unsigned char* in, size_t count, char* out)
-{
+inline void encodeWholeGroups(const unsigned char* in, size_t count, char* out) {
     const auto& pairs = pairTable().pairs;
     for (size_t i = 0; i + 3 <= count; i += 3) {
         const uint32_t v = (uint32_t(in[i]) << 16) | (uint32_t(in[i + 1]) << 8) | in[i + 2];
@@ -53,8 +50,7 @@ inline void encodeWholeGroups(const unsigned char* in, size_t count, char* out)
 
 }  // namespace
 
-void TId3To4Coder::encodeGroups(std::string_view bytes, std::string& out) const
-{
+void TId3To4Coder::encodeGroups(std::string_view bytes, std::string& out) const {
     const std::string_view table = Table();
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     size_t i = 0;
@@ -81,8 +77,7 @@ void TId3To4Coder::encodeGroups(std::string_view bytes, std::string& out) const
     }
 }
 
-size_t TId3To4Coder::Encode(std::string_view bytes, bool final, std::string& out)
-{
+size_t TId3To4Coder::Encode(std::string_view bytes, bool final, std::string& out) {
     // Only the final piece may end in padding; otherwise keep the bytes
     // beyond the last whole group for the next round.
     const size_t used = final ? bytes.size() : bytes.size() - bytes.size() % 3;
@@ -92,8 +87,7 @@ size_t TId3To4Coder::Encode(std::string_view bytes, bool final, std::string& out
 
 TIdBase64Encoder::TIdBase64Encoder() : TId3To4Coder(kBase64Table, '=') {}
 
-void TIdBase64Encoder::EncodeChunks(std::string_view data, size_t chunkSize, std::string& out)
-{
+void TIdBase64Encoder::EncodeChunks(std::string_view data, size_t chunkSize, std::string& out) {
     // Only whole-group chunks in line mode take the fast path; anything
     // else goes the general way.
     if (!LineMode() || chunkSize == 0 || chunkSize % 3 != 0 || HasBufferedInput()) {
@@ -124,8 +118,7 @@ TIdUUEncoder::TIdUUEncoder() : TId3To4Coder(kUUTable, kUUTable[0]) {}
 
 TIdXXEncoder::TIdXXEncoder() : TIdUUEncoder(kXXTable) {}
 
-std::string EncodeBase64Text(std::string_view text)
-{
+std::string EncodeBase64Text(std::string_view text) {
     TIdBase64Encoder encoder;
     encoder.Feed(text);
     return encoder.Finish();

@@ -10,16 +10,14 @@ constexpr size_t kMaxLine = 75;
 
 // Printable bytes that do not survive every gateway (RFC 2045 6.7 rule 2
 // names the EBCDIC-unsafe ones) are escaped too.
-bool mustEscapePrintable(unsigned char b)
-{
+bool mustEscapePrintable(unsigned char b) {
     return (b >= 33 && b <= 36) || b == 64 || (b >= 91 && b <= 94) || b == 96 || (b >= 123 && b <= 126) ||
            b == '=';
 }
 
 }  // namespace
 
-void TIdQuotedPrintableEncoder::appendByte(unsigned char byte)
-{
+void TIdQuotedPrintableEncoder::appendByte(unsigned char byte) {
     if (byte < 32 || byte > 126 || mustEscapePrintable(byte)) {
         m_pending += '=';
         m_pending += kHex[byte >> 4];
@@ -29,8 +27,7 @@ void TIdQuotedPrintableEncoder::appendByte(unsigned char byte)
     }
 }
 
-void TIdQuotedPrintableEncoder::endLine(std::string& out)
-{
+void TIdQuotedPrintableEncoder::endLine(std::string& out) {
     // A blank before a line end may be stripped in transport (RFC 2045 6.7
     // rule 3), so it is written "=20".
     if (!m_pending.empty() && m_pending.back() == ' ') {
@@ -42,8 +39,7 @@ void TIdQuotedPrintableEncoder::endLine(std::string& out)
     m_pending.clear();
 }
 
-void TIdQuotedPrintableEncoder::cutLongText(std::string& out)
-{
+void TIdQuotedPrintableEncoder::cutLongText(std::string& out) {
     while (m_pending.size() > kMaxLine) {
         // Never split an "=XX" across the soft break.
         size_t cut = kMaxLine;
@@ -59,8 +55,7 @@ void TIdQuotedPrintableEncoder::cutLongText(std::string& out)
     }
 }
 
-size_t TIdQuotedPrintableEncoder::Encode(std::string_view bytes, bool final, std::string& out)
-{
+size_t TIdQuotedPrintableEncoder::Encode(std::string_view bytes, bool final, std::string& out) {
     const size_t n = bytes.size();
     size_t i = 0;
     if (m_heldCr) {

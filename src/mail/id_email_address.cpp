@@ -9,8 +9,7 @@ namespace sendrix::mail {
 
 namespace {
 
-bool hasControlOr8BitByte(std::string_view s)
-{
+bool hasControlOr8BitByte(std::string_view s) {
     for (char c : s) {
         const auto b = static_cast<unsigned char>(c);
         if (b < 32 || b >= 127)
@@ -21,15 +20,13 @@ bool hasControlOr8BitByte(std::string_view s)
 
 }  // namespace
 
-std::string TIdEMailAddressItem::Text() const
-{
+std::string TIdEMailAddressItem::Text() const {
     if (m_name.empty() || m_name == platform::asciiUppered(m_address))
         return m_address;
     return m_name + " <" + m_address + ">";
 }
 
-void TIdEMailAddressItem::SetText(std::string_view text)
-{
+void TIdEMailAddressItem::SetText(std::string_view text) {
     Clear();
     if (text.empty())
         return;
@@ -54,14 +51,12 @@ void TIdEMailAddressItem::SetText(std::string_view text)
     }
 }
 
-void TIdEMailAddressItem::Clear()
-{
+void TIdEMailAddressItem::Clear() {
     m_address.clear();
     m_name.clear();
 }
 
-void TIdEMailAddressList::SetAddresses(std::string_view text)
-{
+void TIdEMailAddressList::SetAddresses(std::string_view text) {
     m_items.clear();
     size_t pieceStart = 0;
     int quotes = 0;
@@ -86,8 +81,7 @@ void TIdEMailAddressList::SetAddresses(std::string_view text)
 
 namespace {
 
-std::string quotedName(std::string_view name)
-{
+std::string quotedName(std::string_view name) {
     // RFC 5322 quoted-string: backslash and double quote need a quoted-pair.
     std::string out = "\"";
     for (char c : name) {
@@ -100,8 +94,7 @@ std::string quotedName(std::string_view name)
 }
 
 template <typename EncodeName>
-std::string displayAddress(const TIdEMailAddressItem& item, std::string_view address, EncodeName encodeName)
-{
+std::string displayAddress(const TIdEMailAddressItem& item, std::string_view address, EncodeName encodeName) {
     if (item.Name().empty())
         return std::string(address);
     const std::string namePart =
@@ -110,8 +103,7 @@ std::string displayAddress(const TIdEMailAddressItem& item, std::string_view add
 }
 
 template <typename Render>
-std::string joinedList(const TIdEMailAddressList& list, Render render)
-{
+std::string joinedList(const TIdEMailAddressList& list, Render render) {
     std::string text;
     for (int i = 0; i < list.Count(); ++i) {
         if (i > 0)
@@ -123,28 +115,26 @@ std::string joinedList(const TIdEMailAddressList& list, Render render)
 
 }  // namespace
 
-std::string EncodeDisplayAddress(const TIdEMailAddressItem& item, const HeaderCharset& charset)
-{
+std::string EncodeDisplayAddress(const TIdEMailAddressItem& item, const HeaderCharset& charset) {
     return displayAddress(item, item.Address(), [&](std::string_view name) {
         return EncodeHeaderText(name, kAddressSpecials, charset);
     });
 }
 
-std::string EncodeAddressListText(const TIdEMailAddressList& list, const HeaderCharset& charset)
-{
-    return joinedList(list, [&](const TIdEMailAddressItem& item) { return EncodeDisplayAddress(item, charset); });
+std::string EncodeAddressListText(const TIdEMailAddressList& list, const HeaderCharset& charset) {
+    return joinedList(list,
+                      [&](const TIdEMailAddressItem& item) { return EncodeDisplayAddress(item, charset); });
 }
 
-std::string EncodeDisplayAddress(const TIdEMailAddressItem& item, const platform::LocaleLanguage& language)
-{
+std::string EncodeDisplayAddress(const TIdEMailAddressItem& item, const platform::LocaleLanguage& language) {
     return displayAddress(item, WithAsciiDomain(item.Address()), [&](std::string_view name) {
         return EncodeHeaderWords(name, kAddressSpecials, language);
     });
 }
 
-std::string EncodeAddressListText(const TIdEMailAddressList& list, const platform::LocaleLanguage& language)
-{
-    return joinedList(list, [&](const TIdEMailAddressItem& item) { return EncodeDisplayAddress(item, language); });
+std::string EncodeAddressListText(const TIdEMailAddressList& list, const platform::LocaleLanguage& language) {
+    return joinedList(list,
+                      [&](const TIdEMailAddressItem& item) { return EncodeDisplayAddress(item, language); });
 }
 
 }  // namespace sendrix::mail

@@ -35,10 +35,10 @@ private:
     int m_errorNumber;
 };
 
-#define SENDRIX_ID_ERROR(Name, Base)                                              \
-    class Name : public Base {                                                    \
-    public:                                                                       \
-        explicit Name(const std::string& message) : Base(message) {}             \
+#define SENDRIX_ID_ERROR(Name, Base)                                 \
+    class Name : public Base {                                       \
+    public:                                                          \
+        explicit Name(const std::string& message) : Base(message) {} \
     };
 
 SENDRIX_ID_ERROR(EIdSilentException, EIdException)

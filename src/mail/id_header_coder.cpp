@@ -7,26 +7,22 @@
 
 namespace sendrix::mail {
 
-HeaderCharset ChooseHeaderCharset(const platform::LocaleLanguage& language)
-{
+HeaderCharset ChooseHeaderCharset(const platform::LocaleLanguage& language) {
     using platform::PrimaryLanguage;
     switch (language.primary) {
-    case PrimaryLanguage::Chinese:
-        if (language.sub == platform::SubLanguage::ChineseSimplified)
-            return {"GB2312", 'B', false};
-        return {"Big5", 'B', false};
-    case PrimaryLanguage::Japanese:
-        return {"ISO-2022-JP", 'B', true};
-    case PrimaryLanguage::Korean:
-        return {"EUC-KR", 'B', false};
-    default:
-        // Only a label: Windows-1252 text goes out as it is.
-        return {"ISO-8859-1", 'Q', false};
+        case PrimaryLanguage::Chinese:
+            if (language.sub == platform::SubLanguage::ChineseSimplified)
+                return {"GB2312", 'B', false};
+            return {"Big5", 'B', false};
+        case PrimaryLanguage::Japanese: return {"ISO-2022-JP", 'B', true};
+        case PrimaryLanguage::Korean: return {"EUC-KR", 'B', false};
+        default:
+            // Only a label: Windows-1252 text goes out as it is.
+            return {"ISO-8859-1", 'Q', false};
     }
 }
 
-HeaderCharset ChooseHeaderCharset()
-{
+HeaderCharset ChooseHeaderCharset() {
     return ChooseHeaderCharset(platform::localeLanguage());
 }
 
@@ -37,8 +33,7 @@ constexpr std::string_view kBase64 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnop
 // RFC 2047 2: an encoded word is at most 75 characters long.
 constexpr size_t kMaxEncodedWord = 75;
 
-void appendBase64(std::string& out, std::string_view bytes)
-{
+void appendBase64(std::string& out, std::string_view bytes) {
     for (size_t i = 0; i < bytes.size(); i += 3) {
         const size_t count = bytes.size() - i < 3 ? bytes.size() - i : 3;
         uint32_t v = uint32_t(static_cast<unsigned char>(bytes[i])) << 16;
@@ -53,18 +48,15 @@ void appendBase64(std::string& out, std::string_view bytes)
     }
 }
 
-bool isWhiteSpace(char c)
-{
+bool isWhiteSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-bool needsEncoding(unsigned char b, std::string_view specials)
-{
+bool needsEncoding(unsigned char b, std::string_view specials) {
     return b < 32 || b >= 127 || specials.find(static_cast<char>(b)) != std::string_view::npos;
 }
 
-bool wordNeedsEncoding(std::string_view word, std::string_view specials)
-{
+bool wordNeedsEncoding(std::string_view word, std::string_view specials) {
     for (char c : word)
         if (needsEncoding(static_cast<unsigned char>(c), specials))
             return true;
@@ -73,8 +65,7 @@ bool wordNeedsEncoding(std::string_view word, std::string_view specials)
 
 // RFC 2047 5: an encoded word holds whole characters. In UTF-8 a character
 // is its whole sequence; in the other charsets each byte is cut alone.
-size_t unitLength(std::string_view run, size_t pos, bool utf8)
-{
+size_t unitLength(std::string_view run, size_t pos, bool utf8) {
     if (!utf8)
         return 1;
     char32_t cp = 0;
@@ -83,8 +74,7 @@ size_t unitLength(std::string_view run, size_t pos, bool utf8)
 }
 
 void appendEncodedRun(std::string& out, std::string_view run, std::string_view specials, char encoding,
-                      std::string_view charsetName)
-{
+                      std::string_view charsetName) {
     const std::string opening = "=?" + std::string(charsetName) + "?" + encoding + "?";
     const size_t startColumn = opening.size() + 2;  // room for "?="
     const bool utf8 = platform::equalsNoCase(charsetName, "UTF-8");
@@ -145,8 +135,7 @@ void appendEncodedRun(std::string& out, std::string_view run, std::string_view s
 }  // namespace
 
 std::string EncodeHeaderText(std::string_view text, std::string_view specials, char encoding,
-                             bool convertToIso2022Jp, std::string_view charsetName)
-{
+                             bool convertToIso2022Jp, std::string_view charsetName) {
     std::string converted;
     if (convertToIso2022Jp) {
         converted = ConvertToIso2022Jp(text);
@@ -188,31 +177,27 @@ std::string EncodeHeaderText(std::string_view text, std::string_view specials, c
     return result;
 }
 
-std::string EncodeHeaderText(std::string_view text, std::string_view specials, const HeaderCharset& charset)
-{
-    return EncodeHeaderText(text, specials, charset.encoding, charset.convertToIso2022Jp, charset.charsetName);
+std::string EncodeHeaderText(std::string_view text, std::string_view specials, const HeaderCharset& charset) {
+    return EncodeHeaderText(text, specials, charset.encoding, charset.convertToIso2022Jp,
+                            charset.charsetName);
 }
 
 namespace {
 
 // JIS X 0208 codes of the half-width katakana 0xA1 to 0xDF (JIS X 0201).
 constexpr uint16_t kFullWidthKatakana[63] = {
-    0x2123, 0x2156, 0x2157, 0x2122, 0x2126, 0x2572, 0x2521, 0x2523,
-    0x2525, 0x2527, 0x2529, 0x2563, 0x2565, 0x2567, 0x2543, 0x213C,
-    0x2522, 0x2524, 0x2526, 0x2528, 0x252A, 0x252B, 0x252D, 0x252F,
-    0x2531, 0x2533, 0x2535, 0x2537, 0x2539, 0x253B, 0x253D, 0x253F,
-    0x2541, 0x2544, 0x2546, 0x2548, 0x254A, 0x254B, 0x254C, 0x254D,
-    0x254E, 0x254F, 0x2552, 0x2555, 0x2558, 0x255B, 0x255E, 0x255F,
-    0x2560, 0x2561, 0x2562, 0x2564, 0x2566, 0x2568, 0x2569, 0x256A,
-    0x256B, 0x256C, 0x256D, 0x256F, 0x2573, 0x212B, 0x212C,
+    0x2123, 0x2156, 0x2157, 0x2122, 0x2126, 0x2572, 0x2521, 0x2523, 0x2525, 0x2527, 0x2529, 0x2563, 0x2565,
+    0x2567, 0x2543, 0x213C, 0x2522, 0x2524, 0x2526, 0x2528, 0x252A, 0x252B, 0x252D, 0x252F, 0x2531, 0x2533,
+    0x2535, 0x2537, 0x2539, 0x253B, 0x253D, 0x253F, 0x2541, 0x2544, 0x2546, 0x2548, 0x254A, 0x254B, 0x254C,
+    0x254D, 0x254E, 0x254F, 0x2552, 0x2555, 0x2558, 0x255B, 0x255E, 0x255F, 0x2560, 0x2561, 0x2562, 0x2564,
+    0x2566, 0x2568, 0x2569, 0x256A, 0x256B, 0x256C, 0x256D, 0x256F, 0x2573, 0x212B, 0x212C,
 };
 
 constexpr unsigned char kVoicedMark = 0xDE;
 constexpr unsigned char kSemiVoicedMark = 0xDF;
 
 // The voiced form of a half-width katakana, or 0 when it has none in JIS X 0208.
-uint16_t voicedForm(unsigned char b)
-{
+uint16_t voicedForm(unsigned char b) {
     if (b == 0xB3)  // u -> vu
         return 0x2574;
     if ((b >= 0xB6 && b <= 0xC4) || (b >= 0xCA && b <= 0xCE))  // ka..to, ha..ho
@@ -220,26 +205,22 @@ uint16_t voicedForm(unsigned char b)
     return 0;
 }
 
-uint16_t semiVoicedForm(unsigned char b)
-{
+uint16_t semiVoicedForm(unsigned char b) {
     if (b >= 0xCA && b <= 0xCE)  // ha..ho -> pa..po
         return static_cast<uint16_t>(kFullWidthKatakana[b - 0xA1] + 2);
     return 0;
 }
 
-bool isLeadByte(unsigned char b)
-{
+bool isLeadByte(unsigned char b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xEF);
 }
 
-bool isTrailByte(unsigned char b)
-{
+bool isTrailByte(unsigned char b) {
     return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
 }
 
 // Shift_JIS to JIS X 0208: each lead byte covers two rows.
-uint16_t shiftJisToJis(unsigned char lead, unsigned char trail)
-{
+uint16_t shiftJisToJis(unsigned char lead, unsigned char trail) {
     unsigned row = static_cast<unsigned>(lead - (lead <= 0x9F ? 0x70 : 0xB0)) << 1;
     unsigned cell;
     if (trail < 0x9F) {
@@ -253,8 +234,7 @@ uint16_t shiftJisToJis(unsigned char lead, unsigned char trail)
 
 }  // namespace
 
-std::string ConvertToIso2022Jp(std::string_view shiftJis)
-{
+std::string ConvertToIso2022Jp(std::string_view shiftJis) {
     std::string out;
     bool jis = false;
     auto appendJis = [&](uint16_t code) {

@@ -11,8 +11,8 @@
 namespace sendrix::mail {
 
 struct HeaderCharset {
-    std::string charsetName;        // label in encoded words, e.g. "ISO-8859-1"
-    char encoding = 'Q';            // 'Q' or 'B'
+    std::string charsetName;  // label in encoded words, e.g. "ISO-8859-1"
+    char encoding = 'Q';      // 'Q' or 'B'
     bool convertToIso2022Jp = false;
 };
 
@@ -33,8 +33,7 @@ inline constexpr std::string_view kAddressSpecials = "\"(),.:;<>@[]\\";
 // only between characters. Text without such bytes comes back unchanged.
 std::string EncodeHeaderText(std::string_view text, std::string_view specials, char encoding,
                              bool convertToIso2022Jp, std::string_view charsetName);
-std::string EncodeHeaderText(std::string_view text, std::string_view specials,
-                             const HeaderCharset& charset);
+std::string EncodeHeaderText(std::string_view text, std::string_view specials, const HeaderCharset& charset);
 
 // Shift_JIS text to ISO-2022-JP (RFC 1468); half-width katakana become
 // full-width, invalid bytes are dropped.

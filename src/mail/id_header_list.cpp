@@ -7,44 +7,37 @@ namespace sendrix::mail {
 
 namespace {
 
-bool isLeadByte(unsigned char b, LeadBytes leadBytes)
-{
+bool isLeadByte(unsigned char b, LeadBytes leadBytes) {
     switch (leadBytes) {
-    case LeadBytes::ShiftJis:
-        return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-    case LeadBytes::Dbcs:
-        return b >= 0x81 && b <= 0xFE;
-    case LeadBytes::None:
-        break;
+        case LeadBytes::ShiftJis: return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+        case LeadBytes::Dbcs: return b >= 0x81 && b <= 0xFE;
+        case LeadBytes::None: break;
     }
     return false;
 }
 
 // Blanks and control characters, as a trim counts them.
-bool isTrimmed(char c)
-{
+bool isTrimmed(char c) {
     return static_cast<unsigned char>(c) <= 32;
 }
 
-std::string_view trimLeft(std::string_view s)
-{
+std::string_view trimLeft(std::string_view s) {
     while (!s.empty() && isTrimmed(s.front()))
         s.remove_prefix(1);
     return s;
 }
 
-bool isContinuation(const std::string& line)
-{
+bool isContinuation(const std::string& line) {
     return !line.empty() && (line[0] == ' ' || line[0] == '\t');
 }
 
 // A CR or LF that is not part of a fold (CR LF followed by a blank or tab)
 // would start a header line of its own or end the header block.
-std::string withoutStrayLineBreaks(std::string_view value)
-{
+std::string withoutStrayLineBreaks(std::string_view value) {
     std::string out(value);
     for (size_t i = 0; i < out.size(); ++i) {
-        if (out[i] == '\r' && i + 2 < out.size() && out[i + 1] == '\n' && (out[i + 2] == ' ' || out[i + 2] == '\t')) {
+        if (out[i] == '\r' && i + 2 < out.size() && out[i + 1] == '\n' &&
+            (out[i + 2] == ' ' || out[i + 2] == '\t')) {
             ++i;
             continue;
         }
@@ -56,22 +49,17 @@ std::string withoutStrayLineBreaks(std::string_view value)
 
 }  // namespace
 
-LeadBytes LocaleLeadBytes()
-{
+LeadBytes LocaleLeadBytes() {
     switch (platform::localeLanguage().primary) {
-    case platform::PrimaryLanguage::Japanese:
-        return LeadBytes::ShiftJis;
-    case platform::PrimaryLanguage::Chinese:
-    case platform::PrimaryLanguage::Korean:
-        return LeadBytes::Dbcs;
-    default:
-        return LeadBytes::None;
+        case platform::PrimaryLanguage::Japanese: return LeadBytes::ShiftJis;
+        case platform::PrimaryLanguage::Chinese:
+        case platform::PrimaryLanguage::Korean: return LeadBytes::Dbcs;
+        default: return LeadBytes::None;
     }
 }
 
 std::string WrapAtWhitespace(std::string_view line, std::string_view breakText, std::string_view breakChars,
-                             int limit, LeadBytes leadBytes)
-{
+                             int limit, LeadBytes leadBytes) {
     // Positions count from 1, as the break rules are stated; at(p) is the
     // character at position p.
     const size_t length = line.size();
@@ -128,8 +116,7 @@ std::string WrapAtWhitespace(std::string_view line, std::string_view breakText, 
     return result;
 }
 
-std::vector<std::string> FoldHeaderLine(std::string_view line, int foldLength, LeadBytes leadBytes)
-{
+std::vector<std::string> FoldHeaderLine(std::string_view line, int foldLength, LeadBytes leadBytes) {
     const std::string wrapped = WrapAtWhitespace(line, "\r\n ", " \t", foldLength, leadBytes);
     std::vector<std::string> lines;
     size_t start = 0;
@@ -148,8 +135,7 @@ std::vector<std::string> FoldHeaderLine(std::string_view line, int foldLength, L
     return lines;
 }
 
-std::string SingleLine(std::string_view value)
-{
+std::string SingleLine(std::string_view value) {
     std::string out(value);
     for (char& c : out)
         if (c == '\r' || c == '\n')
@@ -157,8 +143,7 @@ std::string SingleLine(std::string_view value)
     return out;
 }
 
-int TIdHeaderList::indexOfName(std::string_view name) const
-{
+int TIdHeaderList::indexOfName(std::string_view name) const {
     for (size_t i = 0; i < m_lines.size(); ++i) {
         const std::string& line = m_lines[i];
         const size_t colon = line.find(':');
@@ -169,16 +154,14 @@ int TIdHeaderList::indexOfName(std::string_view name) const
     return -1;
 }
 
-size_t TIdHeaderList::endOfEntry(size_t index) const
-{
+size_t TIdHeaderList::endOfEntry(size_t index) const {
     size_t end = index + 1;
     while (end < m_lines.size() && isContinuation(m_lines[end]))
         ++end;
     return end;
 }
 
-std::string TIdHeaderList::GetHeaderValue(std::string_view name) const
-{
+std::string TIdHeaderList::GetHeaderValue(std::string_view name) const {
     const int index = indexOfName(name);
     if (index < 0)
         return {};
@@ -193,8 +176,7 @@ std::string TIdHeaderList::GetHeaderValue(std::string_view name) const
     return std::string(trimLeft(value));
 }
 
-void TIdHeaderList::SetHeaderValue(std::string_view name, std::string_view value)
-{
+void TIdHeaderList::SetHeaderValue(std::string_view name, std::string_view value) {
     const int index = indexOfName(name);
     auto position = m_lines.end();
     if (index >= 0)
@@ -208,8 +190,7 @@ void TIdHeaderList::SetHeaderValue(std::string_view name, std::string_view value
     m_lines.insert(position, folded.begin(), folded.end());
 }
 
-std::vector<std::string> TIdHeaderList::SafeLines() const
-{
+std::vector<std::string> TIdHeaderList::SafeLines() const {
     std::vector<std::string> lines;
     for (const std::string& line : m_lines) {
         std::string safe = SingleLine(line);
@@ -219,8 +200,7 @@ std::vector<std::string> TIdHeaderList::SafeLines() const
     return lines;
 }
 
-void TIdHeaderList::Add(std::string line)
-{
+void TIdHeaderList::Add(std::string line) {
     m_lines.push_back(std::move(line));
 }
 

@@ -16,9 +16,8 @@ LeadBytes LocaleLeadBytes();
 // than `limit` - 1 columns have passed, inserting `breakText` (unless the
 // break falls on the line's last character). An existing `breakText` in the
 // line counts as a break.
-std::string WrapAtWhitespace(std::string_view line, std::string_view breakText,
-                             std::string_view breakChars, int limit,
-                             LeadBytes leadBytes = LeadBytes::None);
+std::string WrapAtWhitespace(std::string_view line, std::string_view breakText, std::string_view breakChars,
+                             int limit, LeadBytes leadBytes = LeadBytes::None);
 
 // The physical lines of one header line (name, ": ", value) folded at
 // `foldLength` columns; never an empty line, every line after the first

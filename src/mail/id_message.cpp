@@ -10,36 +10,31 @@
 
 namespace sendrix::mail {
 
-TIdMessagePart::TIdMessagePart() : m_kind(TIdMessagePartKind::Attachment)
-{
+TIdMessagePart::TIdMessagePart() : m_kind(TIdMessagePartKind::Attachment) {
     throw EIdCanNotCreateMessagePart(
         "TIdMessagePart kann nicht erzeugt werden. Verwenden Sie abgeleitete Klassen. ");
 }
 
-TIdAttachment& TIdMessageParts::AddAttachment(std::string fileName)
-{
+TIdAttachment& TIdMessageParts::AddAttachment(std::string fileName) {
     auto part = std::make_unique<TIdAttachment>(std::move(fileName));
     TIdAttachment& result = *part;
     m_parts.push_back(std::move(part));
     return result;
 }
 
-TIdText& TIdMessageParts::AddText()
-{
+TIdText& TIdMessageParts::AddText() {
     auto part = std::make_unique<TIdText>();
     TIdText& result = *part;
     m_parts.push_back(std::move(part));
     return result;
 }
 
-void TIdMessageParts::Delete(int index)
-{
+void TIdMessageParts::Delete(int index) {
     m_parts.at(index);  // range check
     m_parts.erase(m_parts.begin() + index);
 }
 
-void TIdMessage::Clear()
-{
+void TIdMessage::Clear() {
     From.Clear();
     Recipients.Clear();
     CCList.Clear();
@@ -68,24 +63,21 @@ namespace {
 
 const std::string kLibraryName = std::string("Sendrix ") + platform::kProgramVersion;
 
-TIdEMailAddressItem singleLine(const TIdEMailAddressItem& item)
-{
+TIdEMailAddressItem singleLine(const TIdEMailAddressItem& item) {
     TIdEMailAddressItem out;
     out.SetAddress(SingleLine(item.Address()));
     out.SetName(SingleLine(item.Name()));
     return out;
 }
 
-TIdEMailAddressList singleLine(const TIdEMailAddressList& list)
-{
+TIdEMailAddressList singleLine(const TIdEMailAddressList& list) {
     TIdEMailAddressList out;
     for (const auto& item : list)
         out.Add(singleLine(item));
     return out;
 }
 
-std::string newsGroupsText(const std::vector<std::string>& names)
-{
+std::string newsGroupsText(const std::vector<std::string>& names) {
     std::string text;
     for (size_t i = 0; i < names.size(); ++i) {
         const std::string name = SingleLine(names[i]);
@@ -113,8 +105,7 @@ std::string newsGroupsText(const std::vector<std::string>& names)
 }
 
 // Sakamoto's rule; 0 = Sunday.
-int dayOfWeek(int year, int month, int day)
-{
+int dayOfWeek(int year, int month, int day) {
     static const int offsets[12] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
     if (month < 3)
         year -= 1;
@@ -122,15 +113,13 @@ int dayOfWeek(int year, int month, int day)
     return w < 0 ? w + 7 : w;
 }
 
-std::string twoDigits(int n)
-{
+std::string twoDigits(int n) {
     return std::string(1, static_cast<char>('0' + n / 10 % 10)) + static_cast<char>('0' + n % 10);
 }
 
 }  // namespace
 
-std::string FormatMessageDate(const platform::LocalTime& time, int utcOffsetMinutes)
-{
+std::string FormatMessageDate(const platform::LocalTime& time, int utcOffsetMinutes) {
     // RFC 5322 3.3: English names whatever the user's language.
     static const char* const kDays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -152,8 +141,7 @@ std::string FormatMessageDate(const platform::LocalTime& time, int utcOffsetMinu
     return text;
 }
 
-int LocalUtcOffset(const platform::Clock& clock)
-{
+int LocalUtcOffset(const platform::Clock& clock) {
     const int offset = clock.now().utcOffsetMinutes;
     // Real zones lie within -12:00 and +14:00; anything beyond a day means
     // the system gave no usable answer.
@@ -163,8 +151,7 @@ int LocalUtcOffset(const platform::Clock& clock)
 }
 
 TIdHeaderList TIdMessage::BuildHeaderLines(const TopLevelDeclaration& declaration,
-                                          const platform::Clock& clock) const
-{
+                                           const platform::Clock& clock) const {
     const platform::LocaleLanguage language = platform::localeLanguage();
     const int offset = LocalUtcOffset(clock);
     const platform::LocalTime date = Date ? *Date : clock.now();
@@ -178,9 +165,9 @@ TIdHeaderList TIdMessage::BuildHeaderLines(const TopLevelDeclaration& declaratio
     headers.SetHeaderValue("Content-Type", SingleLine(declaration.contentType));
     if (declaration.mimeVersion)
         headers.SetHeaderValue("MIME-Version", "1.0");
-    headers.SetHeaderValue("Content-Transfer-Encoding", SingleLine(declaration.transferEncoding.empty()
-                                                                        ? ContentTransferEncoding
-                                                                        : declaration.transferEncoding));
+    headers.SetHeaderValue("Content-Transfer-Encoding",
+                           SingleLine(declaration.transferEncoding.empty() ? ContentTransferEncoding
+                                                                           : declaration.transferEncoding));
     headers.SetHeaderValue("Sender", singleLine(Sender).Text());
     headers.SetHeaderValue("Reply-To", EncodeAddressListText(singleLine(ReplyTo), language));
     headers.SetHeaderValue("Organization", EncodeHeaderWords(SingleLine(Organization), "", language));
@@ -190,7 +177,8 @@ TIdHeaderList TIdMessage::BuildHeaderLines(const TopLevelDeclaration& declaratio
     headers.SetHeaderValue("Date", FormatMessageDate(date, offset));
     // Receivers refuse mail without one (Gmail: 550-5.7.1).
     if (ExtraHeaders.GetHeaderValue("Message-ID").empty())
-        headers.SetHeaderValue("Message-ID", MsgId.empty() ? NewMessageId(From.Address()) : SingleLine(MsgId));
+        headers.SetHeaderValue("Message-ID",
+                               MsgId.empty() ? NewMessageId(From.Address()) : SingleLine(MsgId));
     headers.SetHeaderValue("X-Priority", std::to_string(static_cast<int>(Priority) + 1));
     headers.SetHeaderValue("X-Library", kLibraryName);
     // Extra header lines are already folded.

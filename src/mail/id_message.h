@@ -36,8 +36,7 @@ public:
     // An empty value removes the line.
     void SetContentType(std::string_view value) { Headers.SetHeaderValue("Content-Type", value); }
     std::string ContentTransfer() const { return Headers.GetHeaderValue("Content-Transfer-Encoding"); }
-    void SetContentTransfer(std::string_view value)
-    {
+    void SetContentTransfer(std::string_view value) {
         Headers.SetHeaderValue("Content-Transfer-Encoding", value);
     }
 
@@ -64,8 +63,7 @@ public:
     void SetFileName(std::string fileName) { m_fileName = std::move(fileName); }
 
     std::string ContentDisposition() const { return Headers.GetHeaderValue("Content-Disposition"); }
-    void SetContentDisposition(std::string_view value)
-    {
+    void SetContentDisposition(std::string_view value) {
         Headers.SetHeaderValue("Content-Disposition", value);
     }
 
@@ -121,8 +119,7 @@ public:
     // moment of writing.
     bool UseNowForDate() const { return !Date.has_value(); }
     // true clears Date; false changes nothing.
-    void SetUseNowForDate(bool value)
-    {
+    void SetUseNowForDate(bool value) {
         if (value)
             Date.reset();
     }
@@ -132,12 +129,13 @@ public:
     // "Date" (MsgId, or a new one). `declaration` is what the writer chose
     // for the top level. Throws EIdFailedToRetreiveTimeZoneInfo when the
     // clock reports no valid offset.
-    TIdHeaderList BuildHeaderLines(const TopLevelDeclaration& declaration, const platform::Clock& clock) const;
+    TIdHeaderList BuildHeaderLines(const TopLevelDeclaration& declaration,
+                                   const platform::Clock& clock) const;
 
     TIdEMailAddressItem From;
-    TIdEMailAddressList Recipients;       // "To"
-    TIdEMailAddressList CCList;           // "Cc"
-    TIdEMailAddressList BccList;          // envelope only, never in the text
+    TIdEMailAddressList Recipients;  // "To"
+    TIdEMailAddressList CCList;      // "Cc"
+    TIdEMailAddressList BccList;     // envelope only, never in the text
     TIdEMailAddressList ReplyTo;
     std::string Subject;
     std::string Organization;

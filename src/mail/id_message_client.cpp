@@ -6,10 +6,11 @@
 
 namespace sendrix::mail {
 
-void TIdMessageClient::WriteMessage(TIdMessage& message) { WriteMessageTo(*this, message); }
+void TIdMessageClient::WriteMessage(TIdMessage& message) {
+    WriteMessageTo(*this, message);
+}
 
-void TIdMessageClient::WriteMessageTo(IdWriteTarget& target, TIdMessage& message)
-{
+void TIdMessageClient::WriteMessageTo(IdWriteTarget& target, TIdMessage& message) {
     const platform::Clock& clock = m_clock ? *m_clock : platform::systemClock();
     sendrix::mail::WriteMessage(target, message, clock);
 }

@@ -13,8 +13,7 @@ namespace {
 
 constexpr const char* kFallbackDomain = "sendrix.invalid";
 
-std::string base36(uint64_t value)
-{
+std::string base36(uint64_t value) {
     static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
     std::string out;
     do {
@@ -24,8 +23,7 @@ std::string base36(uint64_t value)
     return out;
 }
 
-uint64_t randomBits()
-{
+uint64_t randomBits() {
     uint64_t value = 0;
     auto* bytes = reinterpret_cast<unsigned char*>(&value);
     size_t filled = 0;
@@ -41,8 +39,7 @@ uint64_t randomBits()
 
 // A dot-atom of letters, digits and hyphens with at least one dot: what an
 // identifier's right side may hold, and no bare host name.
-bool isUsableDomain(std::string_view domain)
-{
+bool isUsableDomain(std::string_view domain) {
     if (domain.empty() || domain.front() == '.' || domain.back() == '.' ||
         domain.find('.') == std::string_view::npos || domain.find("..") != std::string_view::npos)
         return false;
@@ -55,8 +52,7 @@ bool isUsableDomain(std::string_view domain)
 
 }  // namespace
 
-std::string MessageIdDomain(std::string_view senderAddress)
-{
+std::string MessageIdDomain(std::string_view senderAddress) {
     const size_t at = senderAddress.rfind('@');
     if (at == std::string_view::npos)
         return kFallbackDomain;
@@ -64,13 +60,12 @@ std::string MessageIdDomain(std::string_view senderAddress)
     return isUsableDomain(domain) ? domain : kFallbackDomain;
 }
 
-std::string NewMessageId(std::string_view senderAddress)
-{
+std::string NewMessageId(std::string_view senderAddress) {
     const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(
                             std::chrono::system_clock::now().time_since_epoch())
                             .count();
-    std::string left = base36(static_cast<uint64_t>(micros)) + "." + base36(static_cast<uint64_t>(::getpid())) +
-                       "." + base36(randomBits());
+    std::string left = base36(static_cast<uint64_t>(micros)) + "." +
+                       base36(static_cast<uint64_t>(::getpid())) + "." + base36(randomBits());
     return "<" + left + "@" + MessageIdDomain(senderAddress) + ">";
 }
 

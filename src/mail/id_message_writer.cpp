@@ -34,8 +34,7 @@ constexpr size_t kBlockSize = kChunkSize * 8192;
 
 // SMTP transparency (RFC 5321 4.5.2): a line that begins with "." gets one
 // more, which the server removes again.
-std::string withDoubledDot(std::string_view line)
-{
+std::string withDoubledDot(std::string_view line) {
     std::string out;
     out.reserve(line.size() + 1);
     if (!line.empty() && line.front() == '.')
@@ -49,8 +48,7 @@ std::string withDoubledDot(std::string_view line)
 // end the DATA section for some servers. A line end at the very end of the
 // text does not start another line.
 template <typename Emit>
-void forEachLine(std::string_view text, Emit emit)
-{
+void forEachLine(std::string_view text, Emit emit) {
     size_t start = 0;
     const size_t n = text.size();
     size_t i = 0;
@@ -71,8 +69,7 @@ void forEachLine(std::string_view text, Emit emit)
 // The lines of a body as they go out: a line holding CR or LF is split
 // there. An empty body line stays one empty line, and a line end at the end
 // of a body line still stands for an empty line after it.
-std::vector<std::string> splitBodyLines(const std::vector<std::string>& body)
-{
+std::vector<std::string> splitBodyLines(const std::vector<std::string>& body) {
     std::vector<std::string> lines;
     lines.reserve(body.size());
     for (const std::string& line : body) {
@@ -91,8 +88,8 @@ std::vector<std::string> splitBodyLines(const std::vector<std::string>& body)
 // are doubled on the encoded lines: the ISO-2022-JP conversion can drop
 // bytes in front of a ".", and a soft line break can put one at the start of
 // any wire line; every such line needs its second dot.
-std::vector<std::string> encodedWireLines(const std::vector<std::string>& lines, const TextEncoding& encoding)
-{
+std::vector<std::string> encodedWireLines(const std::vector<std::string>& lines,
+                                          const TextEncoding& encoding) {
     std::vector<std::string> wire;
     wire.reserve(lines.size());
     if (!encoding.quotedPrintable) {
@@ -112,8 +109,7 @@ std::vector<std::string> encodedWireLines(const std::vector<std::string>& lines,
 // "type; charset=name" for text in a charset other than ASCII; a charset
 // parameter already in `type` is replaced, since the bytes are what the
 // choice made them. ASCII text keeps the type as it is.
-std::string withCharset(std::string_view type, const WireCharset& charset, bool declareAscii = false)
-{
+std::string withCharset(std::string_view type, const WireCharset& charset, bool declareAscii = false) {
     std::string value(type);
     if (charset.kind == WireCharsetKind::Ascii && !declareAscii)
         return value;
@@ -128,8 +124,7 @@ std::string withCharset(std::string_view type, const WireCharset& charset, bool 
     return value + "; charset=" + charset.name;
 }
 
-void writeAll(platform::File& file, std::string_view bytes, const std::string& name)
-{
+void writeAll(platform::File& file, std::string_view bytes, const std::string& name) {
     if (const int error = file.writeAll(bytes))
         throw platform::fileFailure("In " + name + " kann nicht geschrieben werden", error,
                                     platform::ReasonAt::AfterColon);
@@ -137,8 +132,7 @@ void writeAll(platform::File& file, std::string_view bytes, const std::string& n
 
 // Fills `buffer` from `file` up to its size or the end of the file; returns
 // the number of bytes read.
-size_t readBlock(platform::File& file, std::string& buffer, const std::string& name)
-{
+size_t readBlock(platform::File& file, std::string& buffer, const std::string& name) {
     const ssize_t n = file.readFull(buffer.data(), buffer.size());
     if (n < 0) {
         const int error = errno;  // before building the text, which may change it
@@ -152,8 +146,7 @@ size_t readBlock(platform::File& file, std::string& buffer, const std::string& n
 // "7bit" and "8bit", the UU table with its "."): every line ends in CR LF
 // and a leading "." is doubled, so file content can never end the DATA
 // section. Base64 output needs none of this.
-std::string wireSafe(std::string_view encoded)
-{
+std::string wireSafe(std::string_view encoded) {
     std::string out;
     out.reserve(encoded.size() + encoded.size() / 64 + 2);
     forEachLine(encoded, [&](std::string_view line) {
@@ -168,8 +161,7 @@ std::string wireSafe(std::string_view encoded)
 // Encodes the whole file into the temporary file, as the coder gives it for
 // each 57-byte chunk in line mode.
 void encodeFileInto(platform::File& source, const std::string& sourceName, TIdCoder& coder,
-                    platform::TemporaryFile& temporary)
-{
+                    platform::TemporaryFile& temporary) {
     const bool safeAlphabet = dynamic_cast<TIdBase64Encoder*>(&coder) != nullptr;
     std::string block(kBlockSize, '\0');
     std::string encoded;
@@ -194,8 +186,7 @@ void encodeFileInto(platform::File& source, const std::string& sourceName, TIdCo
 // An HTML body of its own (no text parts): it goes out as
 // multipart/alternative with a plain-text rendering first, since receivers
 // distrust HTML-only mail (SpamAssassin's MIME_HTML_ONLY).
-bool isHtmlMailing(const TIdMessage& message)
-{
+bool isHtmlMailing(const TIdMessage& message) {
     for (int i = 0; i < message.MessageParts.Count(); ++i)
         if (message.MessageParts.Items(i).Kind() == TIdMessagePartKind::Text)
             return false;
@@ -204,8 +195,7 @@ bool isHtmlMailing(const TIdMessage& message)
 
 // One text part of the alternative: its header lines, its lines in the
 // encoding chosen for them, the empty line after them.
-void writeTextBody(IdWriteTarget& target, std::string_view type, const std::vector<std::string>& lines)
-{
+void writeTextBody(IdWriteTarget& target, std::string_view type, const std::vector<std::string>& lines) {
     const TextEncoding encoding = ChooseTextEncoding(lines, platform::localeLanguage());
     target.WriteLine("Content-Type: " + withCharset(type, encoding.charset, true));
     target.WriteLine("Content-Transfer-Encoding: " + encoding.transferEncoding());
@@ -218,8 +208,7 @@ void status(IdWriterObserver* observer, std::string_view text);
 
 // The plain-text rendering, then the HTML itself, between `boundary` lines.
 void writeHtmlAlternative(IdWriteTarget& target, const TIdMessage& message, std::string_view boundary,
-                          IdWriterObserver* observer)
-{
+                          IdWriterObserver* observer) {
     const std::string boundaryLine = "--" + std::string(boundary);
     const std::vector<std::string> html = splitBodyLines(message.Body);
     target.WriteLine(boundaryLine);
@@ -234,8 +223,7 @@ void writeHtmlAlternative(IdWriteTarget& target, const TIdMessage& message, std:
 // A multipart's type, or the single part's declared text. RFC 2045's
 // grammar allows no ";" after the last parameter.
 TopLevelDeclaration topLevelDeclaration(const TIdMessage& message, const PartCounts& counts,
-                                        const platform::LocaleLanguage& language)
-{
+                                        const platform::LocaleLanguage& language) {
     TopLevelDeclaration declaration;
     declaration.mimeVersion = message.MessageParts.Count() > 0;
     if (counts.related >= 1)
@@ -252,20 +240,20 @@ TopLevelDeclaration topLevelDeclaration(const TIdMessage& message, const PartCou
 
     const TextEncoding encoding = ChooseTextEncoding(splitBodyLines(message.Body), language);
     if (encoding.declared()) {
-        declaration.contentType = withCharset(message.ContentType.empty() ? "text/plain" : message.ContentType,
-                                              encoding.charset);
+        declaration.contentType =
+            withCharset(message.ContentType.empty() ? "text/plain" : message.ContentType, encoding.charset);
         declaration.mimeVersion = true;
         declaration.transferEncoding = encoding.transferEncoding();
         return declaration;
     }
     declaration.contentType = message.ContentType;
     if (!message.CharSet.empty())
-        declaration.contentType += (declaration.contentType.empty() ? "charset=" : "; charset=") + message.CharSet;
+        declaration.contentType +=
+            (declaration.contentType.empty() ? "charset=" : "; charset=") + message.CharSet;
     return declaration;
 }
 
-PartCounts countParts(const TIdMessage& message)
-{
+PartCounts countParts(const TIdMessage& message) {
     PartCounts counts;
     for (int i = 0; i < message.MessageParts.Count(); ++i) {
         const TIdMessagePart& part = message.MessageParts.Items(i);
@@ -284,8 +272,7 @@ const WireCharset kUtf8{WireCharsetKind::Utf8, "UTF-8", 'B'};
 
 // A file name for name="..." and filename="...": ASCII as it is; otherwise
 // one encoded word, which readers without RFC 2231 understand there.
-std::string plainParameterValue(const std::string& name)
-{
+std::string plainParameterValue(const std::string& name) {
     for (char c : name)
         if (static_cast<unsigned char>(c) >= 0x80 || static_cast<unsigned char>(c) < 0x20)
             return "=?UTF-8?B?" + EncodeBase64Text(name) + "?=";
@@ -295,8 +282,7 @@ std::string plainParameterValue(const std::string& name)
 // RFC 2231 "filename*" in UTF-8 with percent escapes, in sections of up to
 // 60 characters so no line grows long, each section ending in ";" as the
 // plain "filename" follows. None for an ASCII name.
-std::vector<std::string> rfc2231FileNameLines(const std::string& name)
-{
+std::vector<std::string> rfc2231FileNameLines(const std::string& name) {
     if (plainParameterValue(name) == name)
         return {};
     static const char kHex[] = "0123456789ABCDEF";
@@ -305,7 +291,8 @@ std::vector<std::string> rfc2231FileNameLines(const std::string& name)
         const auto b = static_cast<unsigned char>(c);
         std::string token;
         // RFC 2231 attribute-char: printable ASCII but specials, blank, "*", "'", "%".
-        if (b > 0x20 && b < 0x7F && std::string_view("()<>@,;:\\\"/[]?=*'%").find(c) == std::string_view::npos) {
+        if (b > 0x20 && b < 0x7F &&
+            std::string_view("()<>@,;:\\\"/[]?=*'%").find(c) == std::string_view::npos) {
             token = c;
         } else {
             token = {'%', kHex[b >> 4], kHex[b & 15]};
@@ -323,15 +310,13 @@ std::vector<std::string> rfc2231FileNameLines(const std::string& name)
     return lines;
 }
 
-void status(IdWriterObserver* observer, std::string_view text)
-{
+void status(IdWriterObserver* observer, std::string_view text) {
     if (observer)
         observer->Status(text);
 }
 
 void writeTextParts(IdWriteTarget& target, TIdMessage& message, std::string_view boundary,
-                    IdWriterObserver* observer)
-{
+                    IdWriterObserver* observer) {
     const std::string boundaryLine = "--" + std::string(boundary);
     for (int i = 0; i < message.MessageParts.Count(); ++i) {
         TIdMessagePart& part = message.MessageParts.Items(i);
@@ -347,15 +332,13 @@ void writeTextParts(IdWriteTarget& target, TIdMessage& message, std::string_view
 // The body's own part is declared with the message's text type, so an HTML
 // mailing with attachments still reads as HTML (declared "text/plain" its
 // recipients would see the tags). Anything but text stays "text/plain".
-std::string firstPartContentType(const TIdMessage& message)
-{
+std::string firstPartContentType(const TIdMessage& message) {
     const std::string& type = message.ContentType;
     return platform::startsWithNoCase(type, "text/") ? type : "text/plain";
 }
 
 void writeMixed(IdWriteTarget& target, TIdMessage& message, const PartCounts& counts,
-                IdWriterObserver* observer)
-{
+                IdWriterObserver* observer) {
     const std::string_view boundary = counts.related >= 1 ? kRelatedBoundary : kMixedBoundary;
     const std::string boundaryLine = "--" + std::string(boundary);
     target.WriteLine(kPreamble);
@@ -393,8 +376,7 @@ void writeMixed(IdWriteTarget& target, TIdMessage& message, const PartCounts& co
 
 }  // namespace
 
-std::string AttachmentHeaderName(std::string_view path)
-{
+std::string AttachmentHeaderName(std::string_view path) {
     const size_t cut = path.find_last_of("/\\");
     const std::string_view name = cut == std::string_view::npos ? path : path.substr(cut + 1);
     std::string text = ToWireBytes(name, kUtf8);
@@ -409,8 +391,7 @@ std::string AttachmentHeaderName(std::string_view path)
     return text;
 }
 
-void WriteAttachmentPart(IdWriteTarget& target, TIdAttachment& attachment)
-{
+void WriteAttachmentPart(IdWriteTarget& target, TIdAttachment& attachment) {
     if (attachment.ContentTransfer().empty())
         attachment.SetContentTransfer("base64");
     if (attachment.ContentDisposition().empty())
@@ -447,8 +428,7 @@ void WriteAttachmentPart(IdWriteTarget& target, TIdAttachment& attachment)
     target.WriteLine("");
 }
 
-void WriteTextPart(IdWriteTarget& target, TIdText& text)
-{
+void WriteTextPart(IdWriteTarget& target, TIdText& text) {
     if (text.ContentType().empty())
         text.SetContentType("text/plain");
     if (text.ContentTransfer().empty())
@@ -474,14 +454,14 @@ void WriteTextPart(IdWriteTarget& target, TIdText& text)
         for (const std::string& line : lines) {
             coder->Feed(ToWireBytes(line, encoding.charset));
             coder->Feed("\r\n");
-            forEachLine(coder->Finish(), [&](std::string_view wire) { target.WriteLine(withDoubledDot(wire)); });
+            forEachLine(coder->Finish(),
+                        [&](std::string_view wire) { target.WriteLine(withDoubledDot(wire)); });
         }
     }
     target.WriteLine("");
 }
 
-PartCounts WriteHeaderBlock(IdWriteTarget& target, TIdMessage& message, const platform::Clock& clock)
-{
+PartCounts WriteHeaderBlock(IdWriteTarget& target, TIdMessage& message, const platform::Clock& clock) {
     const PartCounts counts = countParts(message);
     const TIdHeaderList headers =
         message.BuildHeaderLines(topLevelDeclaration(message, counts, platform::localeLanguage()), clock);
@@ -490,8 +470,7 @@ PartCounts WriteHeaderBlock(IdWriteTarget& target, TIdMessage& message, const pl
 }
 
 void WriteBodySection(IdWriteTarget& target, TIdMessage& message, const PartCounts& counts,
-                      IdWriterObserver* observer)
-{
+                      IdWriterObserver* observer) {
     if (observer)
         observer->WorkBegin();
     if (counts.attachments >= 1) {
@@ -515,8 +494,7 @@ void WriteBodySection(IdWriteTarget& target, TIdMessage& message, const PartCoun
 }
 
 void WriteMessage(IdWriteTarget& target, TIdMessage& message, const platform::Clock& clock,
-                  IdWriterObserver* observer)
-{
+                  IdWriterObserver* observer) {
     const PartCounts counts = WriteHeaderBlock(target, message, clock);
     if (counts.texts == 1)
         throw EIdTextInvalidCount("Ungültige Anzahl für Text. TIdText muß größer als 1 sein");

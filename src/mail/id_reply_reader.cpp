@@ -6,8 +6,7 @@
 
 namespace sendrix::mail {
 
-int replyCodeOfLine(std::string_view line)
-{
+int replyCodeOfLine(std::string_view line) {
     if (platform::startsWithNoCase(line, "+OK"))
         return 1;
     if (platform::startsWithNoCase(line, "-ERR"))
@@ -26,16 +25,14 @@ int replyCodeOfLine(std::string_view line)
     return code;
 }
 
-bool wellFormedReplyLine(std::string_view line)
-{
+bool wellFormedReplyLine(std::string_view line) {
     return replyCodeOfLine(line) != 0 || platform::startsWithNoCase(line, "-ERR");
 }
 
-bool IdReplyReader::AddLine(std::string line)
-{
+bool IdReplyReader::AddLine(std::string line) {
     if (m_lines.size() >= m_maxLines)
-        throw EIdProtocolReplyError(0, "Die Antwort des Servers hat mehr als " +
-                                           std::to_string(m_maxLines) + " Zeilen.");
+        throw EIdProtocolReplyError(
+            0, "Die Antwort des Servers hat mehr als " + std::to_string(m_maxLines) + " Zeilen.");
     if (m_lines.empty()) {
         if (line.size() > 3 && line[3] == '-')
             m_endMark = line.substr(0, 3) + " ";
@@ -48,8 +45,7 @@ bool IdReplyReader::AddLine(std::string line)
     return m_complete;
 }
 
-int IdReplyReader::Code() const
-{
+int IdReplyReader::Code() const {
     return m_lines.empty() ? 0 : replyCodeOfLine(m_lines.back());
 }
 

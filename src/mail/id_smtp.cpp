@@ -1,6 +1,5 @@
 #include "mail/id_smtp.h"
 
-
 #include <algorithm>
 #include <exception>
 
@@ -16,8 +15,7 @@ namespace sendrix::mail {
 namespace {
 
 // The address as the error message shows it, its control characters named.
-std::string visible(const std::string& address)
-{
+std::string visible(const std::string& address) {
     std::string out;
     for (char c : address) {
         if (c == '\r')
@@ -33,8 +31,7 @@ std::string visible(const std::string& address)
 }
 
 // RFC 7628 3.1: "," and "=" in the gs2 authorization name are escaped.
-std::string gs2Name(const std::string& user)
-{
+std::string gs2Name(const std::string& user) {
     std::string out;
     for (char c : user) {
         if (c == ',')
@@ -47,23 +44,20 @@ std::string gs2Name(const std::string& user)
     return out;
 }
 
-bool holdsControl(const std::string& text)
-{
+bool holdsControl(const std::string& text) {
     for (char c : text)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
             return true;
     return false;
 }
 
-bool containsNoCase(const std::string& text, const std::string& upperWord)
-{
+bool containsNoCase(const std::string& text, const std::string& upperWord) {
     return platform::asciiUppered(text).find(upperWord) != std::string::npos;
 }
 
 }  // namespace
 
-std::string MechanismName(TAuthenticationType type)
-{
+std::string MechanismName(TAuthenticationType type) {
     switch (type) {
         case atLogin: return "LOGIN";
         case atPlain: return "PLAIN";
@@ -73,16 +67,14 @@ std::string MechanismName(TAuthenticationType type)
     }
 }
 
-void checkEnvelopeAddress(const std::string& address)
-{
+void checkEnvelopeAddress(const std::string& address) {
     if (address.find_first_of(std::string("\r\n\0<>", 5)) != std::string::npos)
         throw EIdInvalidEnvelopeAddress("Die E-Mail-Adresse \"" + visible(address) +
                                         "\" enthält ein unzulässiges Zeichen (Zeilenende, "
                                         "NUL, \"<\" oder \">\"); es wurde nichts gesendet.");
 }
 
-std::string HeloName(std::string_view fqdn, std::string_view localIp)
-{
+std::string HeloName(std::string_view fqdn, std::string_view localIp) {
     const std::string name = platform::asciiLowered(fqdn);
     const bool qualified = name.find('.') != std::string::npos && name.front() != '.' && name.back() != '.' &&
                            !name.starts_with("localhost") && !TIdStack::IsDottedQuad(name);
@@ -91,16 +83,14 @@ std::string HeloName(std::string_view fqdn, std::string_view localIp)
     return "[" + std::string(localIp.empty() ? "127.0.0.1" : localIp) + "]";
 }
 
-TIdSMTP::TIdSMTP()
-{
+TIdSMTP::TIdSMTP() {
     SetPort(25);
     SetRecvBufferSize(8192);
 }
 
 TIdSMTP::~TIdSMTP() = default;
 
-void TIdSMTP::SetPinnedFingerprint(const std::string& fingerprint)
-{
+void TIdSMTP::SetPinnedFingerprint(const std::string& fingerprint) {
     if (fingerprint == m_pinnedFingerprint)
         return;
     m_pinnedFingerprint = fingerprint;
@@ -109,13 +99,11 @@ void TIdSMTP::SetPinnedFingerprint(const std::string& fingerprint)
         m_tlsContext->ForgetSessions();
 }
 
-std::string TIdSMTP::hint(const std::string& check) const
-{
+std::string TIdSMTP::hint(const std::string& check) const {
     return "Server " + Host() + ":" + std::to_string(Port()) + " " + check;
 }
 
-void TIdSMTP::startTls()
-{
+void TIdSMTP::startTls() {
     if (!m_tlsContext)
         m_tlsContext = std::make_unique<TlsClientContext>();
     if (!m_sessionResumption)
@@ -132,13 +120,13 @@ void TIdSMTP::startTls()
     }
 }
 
-void TIdSMTP::startTlsCommand(const std::string& host, bool extended)
-{
+void TIdSMTP::startTlsCommand(const std::string& host, bool extended) {
     // With STARTTLS set, nothing but EHLO and STARTTLS may go out in the
     // clear: without the extension the attempt ends here.
     if (!extended || !m_offersStartTls)
-        throw EIdTlsError("Der Server bietet kein STARTTLS an; es wurde nichts gesendet.\r\n" +
-                          hint("– Verschlüsselung \"SSL/TLS\" (Port 465) versuchen oder den Betreiber fragen"));
+        throw EIdTlsError(
+            "Der Server bietet kein STARTTLS an; es wurde nichts gesendet.\r\n" +
+            hint("– Verschlüsselung \"SSL/TLS\" (Port 465) versuchen oder den Betreiber fragen"));
     if (SendCommand("STARTTLS", -1) != 220)
         throw EIdProtocolReplyError(
             ReplyCode(), LastReplyLine() + "\r\n" +
@@ -163,8 +151,7 @@ void TIdSMTP::startTlsCommand(const std::string& host, bool extended)
     collectMechanisms(ReplyLines());
 }
 
-void TIdSMTP::Open()
-{
+void TIdSMTP::Open() {
     // A line end or blank in a name would end or extend the EHLO command.
     checkHostName(Host(), "Der Servername");
     checkHostName(Stack().LocalHostName(), "Der eigene Rechnername");
@@ -191,12 +178,12 @@ void TIdSMTP::Open()
     }
 }
 
-void TIdSMTP::collectMechanisms(const std::vector<std::string>& replyLines)
-{
+void TIdSMTP::collectMechanisms(const std::vector<std::string>& replyLines) {
     // The first line is the server's name and greeting, never a keyword.
     for (size_t i = 1; i < replyLines.size(); ++i) {
         const std::string line = platform::asciiUppered(replyLines[i]);
-        if (line.size() >= 12 && line.compare(4, 8, "STARTTLS") == 0 && (line.size() == 12 || line[12] == ' '))
+        if (line.size() >= 12 && line.compare(4, 8, "STARTTLS") == 0 &&
+            (line.size() == 12 || line[12] == ' '))
             m_offersStartTls = true;
         // "250-AUTH LOGIN" or "250 AUTH=LOGIN": the keyword right behind
         // the code and its separator; "250-X-AUTH LOGIN" does not count.
@@ -217,16 +204,14 @@ void TIdSMTP::collectMechanisms(const std::vector<std::string>& replyLines)
     }
 }
 
-bool TIdSMTP::MechanismOffered(TAuthenticationType type) const
-{
+bool TIdSMTP::MechanismOffered(TAuthenticationType type) const {
     const std::string name = MechanismName(type);
     // Names are stored upper-cased, so this lookup ignores letter case.
     return !name.empty() &&
            std::find(m_authMechanisms.begin(), m_authMechanisms.end(), name) != m_authMechanisms.end();
 }
 
-bool TIdSMTP::LogIn()
-{
+bool TIdSMTP::LogIn() {
     switch (m_authenticationType) {
         case atLogin:
             // The texts of the 334 replies are not looked at: the name
@@ -238,53 +223,53 @@ bool TIdSMTP::LogIn()
         case atPlain:
             // RFC 4616: [authzid] NUL authcid NUL passwd, sent as the
             // initial response of RFC 4954.
-            SendCommand("auth PLAIN " + EncodeBase64Text(std::string(1, '\0') + m_userId + '\0' + m_password), 235);
+            SendCommand("auth PLAIN " + EncodeBase64Text(std::string(1, '\0') + m_userId + '\0' + m_password),
+                        235);
             break;
         case atXOAuth2:
-        case atOAuthBearer:
-            logInWithToken();
-            break;
-        default:
-            m_loggedIn = true;
-            return false;
+        case atOAuthBearer: logInWithToken(); break;
+        default: m_loggedIn = true; return false;
     }
     m_loggedIn = true;
     return true;
 }
 
-void TIdSMTP::logInWithToken()
-{
+void TIdSMTP::logInWithToken() {
     // The fields are separated by ^A: one inside them would forge another.
     if (m_accessToken.empty() || holdsControl(m_accessToken) || holdsControl(m_userId))
-        throw EIdException("Das Zugriffstoken oder der Kontoname ist leer oder enthält Steuerzeichen; es "
-                           "wurde nichts gesendet.\r\n" +
-                           hint("– Token-Befehl und Kontoname in den Optionen prüfen"));
+        throw EIdException(
+            "Das Zugriffstoken oder der Kontoname ist leer oder enthält Steuerzeichen; es "
+            "wurde nichts gesendet.\r\n" +
+            hint("– Token-Befehl und Kontoname in den Optionen prüfen"));
     std::string command;
     std::string retry;
     if (m_authenticationType == atXOAuth2) {
-        command = "auth XOAUTH2 " +
-                  EncodeBase64Text("user=" + m_userId + "\x01" "auth=Bearer " + m_accessToken + "\x01\x01");
+        command = "auth XOAUTH2 " + EncodeBase64Text("user=" + m_userId +
+                                                     "\x01"
+                                                     "auth=Bearer " +
+                                                     m_accessToken + "\x01\x01");
         // The server's 334 carries its error as base64 JSON; an empty line
         // makes it end the exchange with its final code.
         retry = "";
     } else {
         // RFC 7628 3.1 with the host and port of this connection.
-        command = "auth OAUTHBEARER " +
-                  EncodeBase64Text("n,a=" + gs2Name(m_userId) + ",\x01host=" + Host() + "\x01port=" +
-                                   std::to_string(Port()) + "\x01" "auth=Bearer " + m_accessToken + "\x01\x01");
+        command = "auth OAUTHBEARER " + EncodeBase64Text("n,a=" + gs2Name(m_userId) + ",\x01host=" + Host() +
+                                                         "\x01port=" + std::to_string(Port()) +
+                                                         "\x01"
+                                                         "auth=Bearer " +
+                                                         m_accessToken + "\x01\x01");
         // RFC 7628 3.2.3: after the error the client sends a lone ^A.
         retry = EncodeBase64Text("\x01");
     }
     if (SendCommand(command, -1) == 334)
         SendCommand(retry, -1);
     if (ReplyCode() != 235)
-        throw EIdProtocolReplyError(ReplyCode(),
-                                    LastReplyLine() + "\r\n" +
-                                        hint("nimmt das Zugriffstoken nicht an – Kontoname und Token-Befehl prüfen"));
+        throw EIdProtocolReplyError(
+            ReplyCode(), LastReplyLine() + "\r\n" +
+                             hint("nimmt das Zugriffstoken nicht an – Kontoname und Token-Befehl prüfen"));
 }
 
-SmtpEnvelope envelopeOf(const TIdMessage& message)
-{
+SmtpEnvelope envelopeOf(const TIdMessage& message) {
     SmtpEnvelope envelope;
     envelope.from = message.From.Address();
     for (const TIdEMailAddressList* list : {&message.Recipients, &message.CCList, &message.BccList})
@@ -295,8 +280,7 @@ SmtpEnvelope envelopeOf(const TIdMessage& message)
     return envelope;
 }
 
-void checkEnvelope(const SmtpEnvelope& envelope)
-{
+void checkEnvelope(const SmtpEnvelope& envelope) {
     checkEnvelopeAddress(envelope.from);
     // Without a recipient a server would take MAIL and then refuse DATA, or
     // a lenient one would take a message that goes nowhere.
@@ -308,28 +292,24 @@ void checkEnvelope(const SmtpEnvelope& envelope)
     }
 }
 
-void TIdSMTP::Deliver(TIdMessage& message)
-{
+void TIdSMTP::Deliver(TIdMessage& message) {
     deliverEnvelope(envelopeOf(message), [&] {
         SetMailAgentHeader(message);
         WriteMessage(message);
     });
 }
 
-void TIdSMTP::WriteMessageText(IdWriteTarget& target, TIdMessage& message)
-{
+void TIdSMTP::WriteMessageText(IdWriteTarget& target, TIdMessage& message) {
     SetMailAgentHeader(message);
     WriteMessageTo(target, message);
 }
 
-void TIdSMTP::SetMailAgentHeader(TIdMessage& message) const
-{
+void TIdSMTP::SetMailAgentHeader(TIdMessage& message) const {
     // An empty agent removes the entry, so no "X-Mailer" line is written.
     message.ExtraHeaders.SetHeaderValue("X-Mailer", m_mailAgent);
 }
 
-void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<void()>& writeText)
-{
+void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<void()>& writeText) {
     checkEnvelope(envelope);
 
     SendCommand("Rset", -1);
@@ -345,7 +325,8 @@ void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<
                          ? " – Verschlüsselung in den Optionen einstellen (viele Server nehmen die Anmeldung "
                            "erst über TLS an)"
                          : " – Anmeldeart in den Optionen prüfen";
-            throw EIdLoginNotOffered("Der Server bietet die Anmeldung " + MechanismName(m_authenticationType) +
+            throw EIdLoginNotOffered("Der Server bietet die Anmeldung " +
+                                     MechanismName(m_authenticationType) +
                                      " nicht an; es wurde nichts gesendet.\r\n" + hint(check));
         }
         LogIn();
@@ -357,9 +338,10 @@ void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<
         // the server's line stays first, the second says what to change.
         if (error.ReplyCode() != 530 || TlsActive())
             throw;
-        const std::string check = containsNoCase(error.what(), "STARTTLS") || m_offersStartTls
-                                      ? "verlangt STARTTLS – Verschlüsselung in den Optionen einstellen"
-                                      : "verlangt eine Anmeldung – Anmeldeart und Konto in den Optionen einstellen";
+        const std::string check =
+            containsNoCase(error.what(), "STARTTLS") || m_offersStartTls
+                ? "verlangt STARTTLS – Verschlüsselung in den Optionen einstellen"
+                : "verlangt eine Anmeldung – Anmeldeart und Konto in den Optionen einstellen";
         throw EIdProtocolReplyError(530, std::string(error.what()) + "\r\n" + hint(check));
     }
     // 251 ("will forward") is a refusal too: only 250 is accepted.
@@ -372,8 +354,7 @@ void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<
     SendCommand(".", 250, Timeouts().endOfDataReplyMs);
 }
 
-void TIdSMTP::Close()
-{
+void TIdSMTP::Close() {
     std::exception_ptr error;
     try {
         if (IsOpen())
@@ -392,8 +373,7 @@ void TIdSMTP::Close()
         std::rethrow_exception(error);
 }
 
-void deliverAndClose(TIdSMTP& smtp, const std::function<void()>& transaction)
-{
+void deliverAndClose(TIdSMTP& smtp, const std::function<void()>& transaction) {
     try {
         transaction();
     } catch (...) {
@@ -414,10 +394,9 @@ void deliverAndClose(TIdSMTP& smtp, const std::function<void()>& transaction)
     }
 }
 
-void deliverOnce(TIdSMTP& smtp, TIdMessage& message)
-{
+void deliverOnce(TIdSMTP& smtp, TIdMessage& message) {
     checkEnvelope(envelopeOf(message));  // a refused address opens no connection
-    smtp.Open();  // closes the connection itself when it fails
+    smtp.Open();                         // closes the connection itself when it fails
     deliverAndClose(smtp, [&] { smtp.Deliver(message); });
 }
 

@@ -17,8 +17,7 @@ namespace sendrix::mail {
 namespace {
 
 // poll() for one event, restarting after signals with the time that is left.
-int waitFor(int handle, short events, int timeoutMs)
-{
+int waitFor(int handle, short events, int timeoutMs) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
     for (;;) {
@@ -38,8 +37,7 @@ int waitFor(int handle, short events, int timeoutMs)
     }
 }
 
-void readAddress(const sockaddr_in& address, std::string& ip, int& port)
-{
+void readAddress(const sockaddr_in& address, std::string& ip, int& port) {
     char text[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
     ip = text;
@@ -48,20 +46,17 @@ void readAddress(const sockaddr_in& address, std::string& ip, int& port)
 
 }  // namespace
 
-TIdSocketHandle::~TIdSocketHandle()
-{
+TIdSocketHandle::~TIdSocketHandle() {
     if (m_handle != -1)
         ::close(m_handle);
 }
 
-void TIdSocketHandle::SetRemote(const std::string& ip, int port)
-{
+void TIdSocketHandle::SetRemote(const std::string& ip, int port) {
     m_remoteIP = ip;
     m_remotePort = port;
 }
 
-void TIdSocketHandle::Reset(bool includeLocal)
-{
+void TIdSocketHandle::Reset(bool includeLocal) {
     // A descriptor forgotten while open would stay with the process until
     // it ends.
     if (m_handle != -1)
@@ -75,16 +70,14 @@ void TIdSocketHandle::Reset(bool includeLocal)
     }
 }
 
-bool TIdSocketHandle::Allocate()
-{
+bool TIdSocketHandle::Allocate() {
     // Non-blocking for its whole life: every wait is a poll() with a time
     // limit, and sends never block on a full buffer.
     m_handle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     return m_handle != -1;
 }
 
-int TIdSocketHandle::Bind(const std::string& ip)
-{
+int TIdSocketHandle::Bind(const std::string& ip) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = 0;
@@ -99,8 +92,7 @@ int TIdSocketHandle::Bind(const std::string& ip)
     return ::bind(m_handle, reinterpret_cast<sockaddr*>(&address), sizeof address);
 }
 
-int TIdSocketHandle::Connect(int timeoutMs)
-{
+int TIdSocketHandle::Connect(int timeoutMs) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(uint16_t(m_remotePort));
@@ -126,14 +118,12 @@ int TIdSocketHandle::Connect(int timeoutMs)
     return rc;
 }
 
-void TIdSocketHandle::SetNoDelay()
-{
+void TIdSocketHandle::SetNoDelay() {
     int on = 1;
     setsockopt(m_handle, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
-void TIdSocketHandle::UpdateBinding(bool peer)
-{
+void TIdSocketHandle::UpdateBinding(bool peer) {
     sockaddr_in address{};
     socklen_t length = sizeof address;
     if (getsockname(m_handle, reinterpret_cast<sockaddr*>(&address), &length) == 0)
@@ -143,18 +133,15 @@ void TIdSocketHandle::UpdateBinding(bool peer)
         readAddress(address, m_remoteIP, m_remotePort);
 }
 
-int TIdSocketHandle::WaitReadable(int timeoutMs) const
-{
+int TIdSocketHandle::WaitReadable(int timeoutMs) const {
     return waitFor(m_handle, POLLIN, timeoutMs);
 }
 
-int TIdSocketHandle::WaitWritable(int timeoutMs) const
-{
+int TIdSocketHandle::WaitWritable(int timeoutMs) const {
     return waitFor(m_handle, POLLOUT, timeoutMs);
 }
 
-ssize_t TIdSocketHandle::Receive(char* buffer, size_t size) const
-{
+ssize_t TIdSocketHandle::Receive(char* buffer, size_t size) const {
     ssize_t n;
     do {
         n = ::recv(m_handle, buffer, size, 0);
@@ -162,8 +149,7 @@ ssize_t TIdSocketHandle::Receive(char* buffer, size_t size) const
     return n;
 }
 
-ssize_t TIdSocketHandle::Send(const char* data, size_t size) const
-{
+ssize_t TIdSocketHandle::Send(const char* data, size_t size) const {
     ssize_t n;
     do {
         n = ::send(m_handle, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -171,8 +157,7 @@ ssize_t TIdSocketHandle::Send(const char* data, size_t size) const
     return n;
 }
 
-void TIdSocketHandle::ShutdownAndClose()
-{
+void TIdSocketHandle::ShutdownAndClose() {
     if (m_handle == -1)
         return;
     ::shutdown(m_handle, SHUT_WR);

@@ -5,8 +5,7 @@
 
 namespace sendrix::mail {
 
-void TIdTCPClient::Open()
-{
+void TIdTCPClient::Open() {
     if (m_socket.SocketOpen())
         throw EIdAlreadyConnected("Verbindung besteht bereits.");
     ResetState();
@@ -35,8 +34,7 @@ void TIdTCPClient::Open()
         DropConnection();
         try {
             Close();
-        } catch (...) {
-        }
+        } catch (...) {}
         throw;
     }
 }

@@ -14,8 +14,7 @@
 
 namespace sendrix::mail {
 
-IdTimeouts IdTimeouts::FromSetting(int seconds)
-{
+IdTimeouts IdTimeouts::FromSetting(int seconds) {
     IdTimeouts timeouts;
     if (seconds >= 1 && seconds <= 3600) {
         timeouts.connectMs = seconds * 1000;
@@ -30,28 +29,23 @@ IdTimeouts IdTimeouts::FromSetting(int seconds)
 
 TIdTCPConnection::TIdTCPConnection() = default;
 
-TIdTCPConnection::~TIdTCPConnection()
-{
+TIdTCPConnection::~TIdTCPConnection() {
     DropConnection();
 }
 
-void TIdTCPConnection::SetRecvBufferSize(int size)
-{
+void TIdTCPConnection::SetRecvBufferSize(int size) {
     m_recvBufferSize = std::max(1, size);
 }
 
-void TIdTCPConnection::SetSendBufferSize(int size)
-{
+void TIdTCPConnection::SetSendBufferSize(int size) {
     m_sendBufferSize = std::max(1, size);
 }
 
-std::string TIdTCPConnection::LastReplyLine() const
-{
+std::string TIdTCPConnection::LastReplyLine() const {
     return m_replyLines.empty() ? std::string() : m_replyLines.back();
 }
 
-void TIdTCPConnection::ResetState()
-{
+void TIdTCPConnection::ResetState() {
     m_socket.Reset(true);
     m_tls.reset();
     m_tlsWant = TlsWant::Nothing;
@@ -60,14 +54,12 @@ void TIdTCPConnection::ResetState()
     m_peerClosed = false;
 }
 
-bool TIdTCPConnection::IsOpen()
-{
+bool TIdTCPConnection::IsOpen() {
     CheckClosed(false, false);
     return m_socket.SocketOpen();
 }
 
-void TIdTCPConnection::Close()
-{
+void TIdTCPConnection::Close() {
     std::exception_ptr sendError;
     if (m_socket.SocketOpen() && !m_output.empty()) {
         try {
@@ -83,8 +75,7 @@ void TIdTCPConnection::Close()
         std::rethrow_exception(sendError);
 }
 
-void TIdTCPConnection::DropConnection()
-{
+void TIdTCPConnection::DropConnection() {
     m_output.clear();
     if (!m_socket.SocketOpen()) {
         m_tls.reset();
@@ -99,8 +90,7 @@ void TIdTCPConnection::DropConnection()
     m_peerClosed = true;
 }
 
-void TIdTCPConnection::CheckClosed(bool raiseIfClosed, bool ignorePending)
-{
+void TIdTCPConnection::CheckClosed(bool raiseIfClosed, bool ignorePending) {
     if (!m_peerClosed && m_socket.SocketOpen())
         return;
     if (m_socket.SocketOpen())
@@ -109,14 +99,12 @@ void TIdTCPConnection::CheckClosed(bool raiseIfClosed, bool ignorePending)
         throw EIdConnClosedGracefully("Die Verbindung wurde erfolgreich geschlossen.");
 }
 
-void TIdTCPConnection::raiseTimeout()
-{
+void TIdTCPConnection::raiseTimeout() {
     DropConnection();
     TIdStack::RaiseSocketError(kWsaETimedOut);
 }
 
-void TIdTCPConnection::refuseEarlyReply()
-{
+void TIdTCPConnection::refuseEarlyReply() {
     if (m_pendingInput.empty() && m_socket.SocketOpen() && !m_peerClosed)
         FillInput(false, 0);
     if (m_pendingInput.empty())
@@ -133,8 +121,7 @@ void TIdTCPConnection::refuseEarlyReply()
                                        platform::visibleText(early) + "\"");
 }
 
-int TIdTCPConnection::SendCommand(const std::string& command, int expected, int timeoutMs)
-{
+int TIdTCPConnection::SendCommand(const std::string& command, int expected, int timeoutMs) {
     refuseEarlyReply();
     WriteLine(command);
     if (expected == -1)
@@ -142,18 +129,16 @@ int TIdTCPConnection::SendCommand(const std::string& command, int expected, int 
     return ReadReply({expected}, timeoutMs);
 }
 
-int TIdTCPConnection::ReadReply(const std::vector<int>& allowed, int timeoutMs)
-{
+int TIdTCPConnection::ReadReply(const std::vector<int>& allowed, int timeoutMs) {
     m_replyLines.clear();
     // The command must be on the wire before its reply is awaited, even when
     // bytes of the reply are already pending.
     FlushOutput();
-    m_replyDeadline = SteadyClock::now() +
-                      std::chrono::milliseconds(timeoutMs < 0 ? m_timeouts.replyMs : timeoutMs);
+    m_replyDeadline =
+        SteadyClock::now() + std::chrono::milliseconds(timeoutMs < 0 ? m_timeouts.replyMs : timeoutMs);
     IdReplyReader reader;
     try {
-        while (!reader.AddLine(ReadNonEmptyLine())) {
-        }
+        while (!reader.AddLine(ReadNonEmptyLine())) {}
     } catch (...) {
         m_replyDeadline.reset();
         m_replyLines = reader.Lines();
@@ -170,20 +155,17 @@ int TIdTCPConnection::ReadReply(const std::vector<int>& allowed, int timeoutMs)
     return CheckReply(m_replyCode, allowed);
 }
 
-int TIdTCPConnection::CheckReply(int code, const std::vector<int>& allowed)
-{
+int TIdTCPConnection::CheckReply(int code, const std::vector<int>& allowed) {
     if (!allowed.empty() && std::find(allowed.begin(), allowed.end(), code) == allowed.end())
         RaiseReplyError();
     return code;
 }
 
-void TIdTCPConnection::RaiseReplyError()
-{
+void TIdTCPConnection::RaiseReplyError() {
     throw EIdProtocolReplyError(m_replyCode, platform::visibleText(LastReplyLine()));
 }
 
-std::string TIdTCPConnection::ReadNonEmptyLine()
-{
+std::string TIdTCPConnection::ReadNonEmptyLine() {
     for (;;) {
         std::string line = platform::trimControl(ReadLine({}, kReplyDeadline));
         if (!line.empty())
@@ -191,8 +173,7 @@ std::string TIdTCPConnection::ReadNonEmptyLine()
     }
 }
 
-std::string TIdTCPConnection::ReadLine(std::string_view terminator, int timeoutMs)
-{
+std::string TIdTCPConnection::ReadLine(std::string_view terminator, int timeoutMs) {
     const bool defaultTerminator = terminator.empty();
     if (defaultTerminator)
         terminator = "\n";
@@ -240,14 +221,12 @@ std::string TIdTCPConnection::ReadLine(std::string_view terminator, int timeoutM
     return line;
 }
 
-void TIdTCPConnection::raiseOverlongLine()
-{
+void TIdTCPConnection::raiseOverlongLine() {
     throw EIdProtocolReplyError(0, "Der Server hat eine Zeile von mehr als " +
                                        std::to_string(kMaxReplyLineLength) + " Zeichen gesendet.");
 }
 
-std::string TIdTCPConnection::TakeInput(size_t count)
-{
+std::string TIdTCPConnection::TakeInput(size_t count) {
     if (count > m_pendingInput.size())
         throw EIdNotEnoughDataInBuffer("Nicht genügend Daten im Puffer.");
     std::string taken = m_pendingInput.substr(0, count);
@@ -255,8 +234,7 @@ std::string TIdTCPConnection::TakeInput(size_t count)
     return taken;
 }
 
-size_t TIdTCPConnection::FillInput(bool raiseIfClosed, int timeoutMs)
-{
+size_t TIdTCPConnection::FillInput(bool raiseIfClosed, int timeoutMs) {
     CheckClosed(raiseIfClosed, false);
     if (!IsOpen())
         return 0;
@@ -292,8 +270,7 @@ size_t TIdTCPConnection::FillInput(bool raiseIfClosed, int timeoutMs)
     return size_t(n);
 }
 
-void TIdTCPConnection::raiseReceiveError(int errorNumber)
-{
+void TIdTCPConnection::raiseReceiveError(int errorNumber) {
     // A reset connection is dead: closing it here keeps a later "Quit" from
     // replacing the reset with a second, less telling error.
     if (errorNumber == kWsaEConnReset)
@@ -301,14 +278,12 @@ void TIdTCPConnection::raiseReceiveError(int errorNumber)
     TIdStack::RaiseSocketError(errorNumber);
 }
 
-void TIdTCPConnection::WriteText(std::string_view text)
-{
+void TIdTCPConnection::WriteText(std::string_view text) {
     if (!text.empty())
         WriteBytes(text.data(), long(text.size()));
 }
 
-void TIdTCPConnection::WriteLine(std::string_view text)
-{
+void TIdTCPConnection::WriteLine(std::string_view text) {
     std::string line;
     line.reserve(text.size() + 2);
     line.append(text);
@@ -316,14 +291,12 @@ void TIdTCPConnection::WriteLine(std::string_view text)
     WriteText(line);
 }
 
-void TIdTCPConnection::WriteLines(const std::vector<std::string>& lines)
-{
+void TIdTCPConnection::WriteLines(const std::vector<std::string>& lines) {
     for (const auto& line : lines)
         WriteLine(line);
 }
 
-void TIdTCPConnection::WriteBytes(const char* data, long length)
-{
+void TIdTCPConnection::WriteBytes(const char* data, long length) {
     if (length <= 0)
         return;
     CheckClosed(true, true);
@@ -332,8 +305,7 @@ void TIdTCPConnection::WriteBytes(const char* data, long length)
         FlushOutput();
 }
 
-void TIdTCPConnection::WriteFromStream(int fd)
-{
+void TIdTCPConnection::WriteFromStream(int fd) {
     struct stat info {};
     if (lseek(fd, 0, SEEK_SET) < 0 || fstat(fd, &info) != 0)
         throw EIdNoDataToRead("Keine Daten für den Lesezugriff.");
@@ -352,8 +324,7 @@ void TIdTCPConnection::WriteFromStream(int fd)
     }
 }
 
-void TIdTCPConnection::raiseSendError(int errorNumber)
-{
+void TIdTCPConnection::raiseSendError(int errorNumber) {
     // What could not be sent is dropped: a later Close must not try again.
     m_output.clear();
     if (errorNumber == kWsaEShutdown || errorNumber == kWsaEConnReset)
@@ -361,8 +332,7 @@ void TIdTCPConnection::raiseSendError(int errorNumber)
     TIdStack::RaiseSocketError(errorNumber);
 }
 
-void TIdTCPConnection::FlushOutput()
-{
+void TIdTCPConnection::FlushOutput() {
     size_t sent = 0;
     while (sent < m_output.size()) {
         CheckClosed(true, true);
@@ -386,8 +356,7 @@ void TIdTCPConnection::FlushOutput()
     m_output.clear();
 }
 
-ssize_t TIdTCPConnection::receiveSome(char* buffer, size_t size)
-{
+ssize_t TIdTCPConnection::receiveSome(char* buffer, size_t size) {
     if (!m_tls)
         return m_socket.Receive(buffer, size);
     try {
@@ -401,8 +370,7 @@ ssize_t TIdTCPConnection::receiveSome(char* buffer, size_t size)
     }
 }
 
-ssize_t TIdTCPConnection::sendSome(const char* data, size_t size)
-{
+ssize_t TIdTCPConnection::sendSome(const char* data, size_t size) {
     if (!m_tls)
         return m_socket.Send(data, size);
     try {
@@ -417,8 +385,8 @@ ssize_t TIdTCPConnection::sendSome(const char* data, size_t size)
     }
 }
 
-void TIdTCPConnection::StartTls(TlsClientContext& context, const std::string& host, const std::string& pinned)
-{
+void TIdTCPConnection::StartTls(TlsClientContext& context, const std::string& host,
+                                const std::string& pinned) {
     FlushOutput();
     const std::string where = host + ":" + std::to_string(m_socket.RemotePort());
     try {

@@ -33,12 +33,12 @@ namespace sendrix::mail {
 // so a server dripping one byte at a time cannot stretch it.
 struct IdTimeouts {
     int connectMs = 30'000;
-    int replyMs = 60'000;           // the greeting and every other reply
-    int dataReplyMs = 120'000;      // the reply to "Data"
-    int endOfDataReplyMs = 600'000; // the reply to the final "."; never
-                                    // shorter: giving up there makes a mass
-                                    // mailing send the message twice
-    int sendStallMs = 180'000;      // without progress while sending
+    int replyMs = 60'000;            // the greeting and every other reply
+    int dataReplyMs = 120'000;       // the reply to "Data"
+    int endOfDataReplyMs = 600'000;  // the reply to the final "."; never
+                                     // shorter: giving up there makes a mass
+                                     // mailing send the message twice
+    int sendStallMs = 180'000;       // without progress while sending
 
     // From "Mail.ini" [Smtp] "Timeout" (whole seconds): 1..3600 replaces
     // the connect, reply and send-stall limits (the replies to "Data" and
@@ -85,8 +85,7 @@ public:
     // kReplyDeadline means Timeouts().replyMs. Bytes received before the
     // command is written raise EIdProtocolReplyError without writing it
     // (the server's own text for a 421).
-    virtual int SendCommand(const std::string& command, int expected,
-                            int timeoutMs = kReplyDeadline);
+    virtual int SendCommand(const std::string& command, int expected, int timeoutMs = kReplyDeadline);
     // Reads one whole reply into ReplyLines/ReplyCode and runs CheckReply
     // (empty `allowed`: any code). Throws EIdProtocolReplyError beyond
     // kMaxReplyLines lines or kMaxReplyLineLength characters in a line, for

@@ -7,8 +7,7 @@ namespace sendrix::mail {
 
 namespace {
 
-bool isAscii(std::string_view text)
-{
+bool isAscii(std::string_view text) {
     for (char c : text)
         if (static_cast<unsigned char>(c) >= 0x80)
             return false;
@@ -17,8 +16,7 @@ bool isAscii(std::string_view text)
 
 }  // namespace
 
-std::string AsciiDomain(std::string_view domain, std::string* reason)
-{
+std::string AsciiDomain(std::string_view domain, std::string* reason) {
     if (isAscii(domain))
         return std::string(domain);
     char* output = nullptr;
@@ -36,8 +34,7 @@ std::string AsciiDomain(std::string_view domain, std::string* reason)
     return result;
 }
 
-std::string WithAsciiDomain(std::string_view address)
-{
+std::string WithAsciiDomain(std::string_view address) {
     const size_t at = address.rfind('@');
     if (at == std::string_view::npos)
         return std::string(address);
@@ -47,8 +44,7 @@ std::string WithAsciiDomain(std::string_view address)
     return std::string(address.substr(0, at + 1)) + domain;
 }
 
-bool HasNonAsciiLocalPart(std::string_view address)
-{
+bool HasNonAsciiLocalPart(std::string_view address) {
     const size_t at = address.rfind('@');
     return !isAscii(at == std::string_view::npos ? address : address.substr(0, at));
 }

@@ -7,15 +7,13 @@
 
 namespace sendrix::mail {
 
-void MediaTypeTable::add(std::string extension, std::string_view type)
-{
+void MediaTypeTable::add(std::string extension, std::string_view type) {
     if (extension.empty() || type.find('/') == std::string_view::npos)
         return;
     m_types.emplace(platform::asciiLowered(extension), std::string(type));
 }
 
-void MediaTypeTable::LoadMimeTypes(const std::string& path)
-{
+void MediaTypeTable::LoadMimeTypes(const std::string& path) {
     std::ifstream file(path);
     std::string line;
     while (std::getline(file, line)) {
@@ -32,8 +30,7 @@ void MediaTypeTable::LoadMimeTypes(const std::string& path)
     }
 }
 
-void MediaTypeTable::LoadGlobs(const std::string& path)
-{
+void MediaTypeTable::LoadGlobs(const std::string& path) {
     std::ifstream file(path);
     std::string line;
     while (std::getline(file, line)) {
@@ -56,8 +53,7 @@ void MediaTypeTable::LoadGlobs(const std::string& path)
     }
 }
 
-std::string MediaTypeTable::Lookup(std::string_view fileName) const
-{
+std::string MediaTypeTable::Lookup(std::string_view fileName) const {
     const size_t dot = fileName.rfind('.');
     if (dot == std::string_view::npos || dot + 1 >= fileName.size())
         return std::string(kOctetStream);
@@ -65,8 +61,7 @@ std::string MediaTypeTable::Lookup(std::string_view fileName) const
     return found == m_types.end() ? std::string(kOctetStream) : found->second;
 }
 
-std::string MediaTypeForFileName(std::string_view fileName)
-{
+std::string MediaTypeForFileName(std::string_view fileName) {
     static const MediaTypeTable table = [] {
         MediaTypeTable system;
         system.LoadMimeTypes("/etc/mime.types");

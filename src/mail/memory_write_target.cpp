@@ -7,15 +7,13 @@
 
 namespace sendrix::mail {
 
-MemoryWriteTarget MemoryWriteTarget::countingOnly()
-{
+MemoryWriteTarget MemoryWriteTarget::countingOnly() {
     MemoryWriteTarget target;
     target.m_keep = false;
     return target;
 }
 
-void MemoryWriteTarget::keep(std::string_view bytes)
-{
+void MemoryWriteTarget::keep(std::string_view bytes) {
     // Bytes up to the limit arrive; the rest is lost with the connection.
     const size_t room = m_failAfter - m_size;
     if (bytes.size() > room) {
@@ -29,25 +27,21 @@ void MemoryWriteTarget::keep(std::string_view bytes)
     m_size += bytes.size();
 }
 
-void MemoryWriteTarget::WriteText(std::string_view text)
-{
+void MemoryWriteTarget::WriteText(std::string_view text) {
     keep(text);
 }
 
-void MemoryWriteTarget::WriteLine(std::string_view text)
-{
+void MemoryWriteTarget::WriteLine(std::string_view text) {
     keep(text);
     keep("\r\n");
 }
 
-void MemoryWriteTarget::WriteLines(const std::vector<std::string>& lines)
-{
+void MemoryWriteTarget::WriteLines(const std::vector<std::string>& lines) {
     for (const std::string& line : lines)
         WriteLine(line);
 }
 
-void MemoryWriteTarget::WriteFromStream(int fd)
-{
+void MemoryWriteTarget::WriteFromStream(int fd) {
     ++m_streamWrites;
     if (::lseek(fd, 0, SEEK_SET) < 0)
         throw EIdNoDataToRead("Keine Daten für den Lesezugriff.");
@@ -65,8 +59,7 @@ void MemoryWriteTarget::WriteFromStream(int fd)
     }
 }
 
-std::vector<std::string> MemoryWriteTarget::Lines() const
-{
+std::vector<std::string> MemoryWriteTarget::Lines() const {
     std::vector<std::string> lines;
     size_t start = 0;
     while (start < m_bytes.size()) {

@@ -26,7 +26,8 @@ void MessageBytesTarget::WriteLine(std::string_view text) {
 }
 
 void MessageBytesTarget::WriteLines(const std::vector<std::string>& lines) {
-    for (const std::string& line : lines) WriteLine(line);
+    for (const std::string& line : lines)
+        WriteLine(line);
 }
 
 void MessageBytesTarget::WriteFromStream(int fd) {
@@ -34,9 +35,11 @@ void MessageBytesTarget::WriteFromStream(int fd) {
     char buffer[65536];
     for (;;) {
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got == 0) return;
+        if (got == 0)
+            return;
         if (got < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             throw platform::fileFailure("Die Anlage kann nicht gelesen werden", errno,
                                         platform::ReasonAt::AfterColon);
         }

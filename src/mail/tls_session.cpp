@@ -24,8 +24,7 @@ struct X509Deleter {
     void operator()(X509* cert) const { X509_free(cert); }
 };
 
-std::string fingerprintOf(X509* cert)
-{
+std::string fingerprintOf(X509* cert) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     if (X509_digest(cert, EVP_sha256(), digest, &length) != 1)
@@ -40,28 +39,26 @@ std::string fingerprintOf(X509* cert)
     return text;
 }
 
-std::string dateOf(const ASN1_TIME* time)
-{
+std::string dateOf(const ASN1_TIME* time) {
     std::tm parts{};
     if (time == nullptr || ASN1_TIME_to_tm(time, &parts) != 1)
         return "?";
     char text[48];
-    std::snprintf(text, sizeof text, "%02d.%02d.%04d", parts.tm_mday, parts.tm_mon + 1,
-                  parts.tm_year + 1900);
+    std::snprintf(text, sizeof text, "%02d.%02d.%04d", parts.tm_mday, parts.tm_mon + 1, parts.tm_year + 1900);
     return text;
 }
 
 // The DNS and IP entries of the certificate, or its common name when it
 // has none; for the name-mismatch message.
-std::string namesOf(X509* cert)
-{
+std::string namesOf(X509* cert) {
     std::string names;
     auto add = [&names](const std::string& name) {
         if (!names.empty())
             names += ", ";
         names += name;
     };
-    auto* entries = static_cast<GENERAL_NAMES*>(X509_get_ext_d2i(cert, NID_subject_alt_name, nullptr, nullptr));
+    auto* entries =
+        static_cast<GENERAL_NAMES*>(X509_get_ext_d2i(cert, NID_subject_alt_name, nullptr, nullptr));
     for (int i = 0; entries != nullptr && i < sk_GENERAL_NAME_num(entries); ++i) {
         const GENERAL_NAME* entry = sk_GENERAL_NAME_value(entries, i);
         if (entry->type == GEN_DNS) {
@@ -84,11 +81,11 @@ std::string namesOf(X509* cert)
 }
 
 // The first line of a refused certificate: what is wrong with it.
-std::string certificateReason(long result, X509* cert, const std::string& host)
-{
+std::string certificateReason(long result, X509* cert, const std::string& host) {
     switch (result) {
         case X509_V_ERR_CERT_HAS_EXPIRED:
-            return "Das Zertifikat des Servers ist abgelaufen (gültig bis " + dateOf(X509_get0_notAfter(cert)) + ").";
+            return "Das Zertifikat des Servers ist abgelaufen (gültig bis " +
+                   dateOf(X509_get0_notAfter(cert)) + ").";
         case X509_V_ERR_CERT_NOT_YET_VALID:
             return "Das Zertifikat des Servers ist noch nicht gültig (gültig ab " +
                    dateOf(X509_get0_notBefore(cert)) + ").";
@@ -101,7 +98,8 @@ std::string certificateReason(long result, X509* cert, const std::string& host)
             return "Das Zertifikat des Servers stammt von einem unbekannten Aussteller.";
         case X509_V_ERR_HOSTNAME_MISMATCH:
         case X509_V_ERR_IP_ADDRESS_MISMATCH:
-            return "Das Zertifikat des Servers gilt nicht für \"" + host + "\", sondern für " + namesOf(cert) + ".";
+            return "Das Zertifikat des Servers gilt nicht für \"" + host + "\", sondern für " +
+                   namesOf(cert) + ".";
         default:
             return std::string("Das Zertifikat des Servers ist ungültig: ") +
                    X509_verify_cert_error_string(result) + ".";
@@ -109,8 +107,7 @@ std::string certificateReason(long result, X509* cert, const std::string& host)
 }
 
 // The text of the first queued OpenSSL error, then the queue cleared.
-unsigned long takeError(std::string& text)
-{
+unsigned long takeError(std::string& text) {
     unsigned long code = ERR_peek_error();
     const char* reason = code != 0 ? ERR_reason_error_string(code) : nullptr;
     text = reason != nullptr ? reason : "";
@@ -120,8 +117,7 @@ unsigned long takeError(std::string& text)
 
 }  // namespace
 
-std::string normalizeFingerprint(const std::string& text)
-{
+std::string normalizeFingerprint(const std::string& text) {
     std::string digits;
     for (char c : text) {
         if (c == ':' || c == ' ' || c == '\t')
@@ -142,8 +138,7 @@ std::string normalizeFingerprint(const std::string& text)
     return normalized;
 }
 
-TlsClientContext::TlsClientContext()
-{
+TlsClientContext::TlsClientContext() {
     m_ctx = SSL_CTX_new(TLS_client_method());
     if (m_ctx == nullptr)
         throw EIdTlsError("TLS kann nicht eingerichtet werden (OpenSSL).");
@@ -163,14 +158,12 @@ TlsClientContext::TlsClientContext()
     SSL_CTX_sess_set_new_cb(m_ctx, &TlsSession::onNewSession);
 }
 
-TlsClientContext::~TlsClientContext()
-{
+TlsClientContext::~TlsClientContext() {
     ForgetSessions();
     SSL_CTX_free(m_ctx);
 }
 
-void TlsClientContext::StoreSession(const std::string& peer, SSL_SESSION* session)
-{
+void TlsClientContext::StoreSession(const std::string& peer, SSL_SESSION* session) {
     auto [it, inserted] = m_sessions.emplace(peer, session);
     if (!inserted) {
         SSL_SESSION_free(it->second);
@@ -178,22 +171,19 @@ void TlsClientContext::StoreSession(const std::string& peer, SSL_SESSION* sessio
     }
 }
 
-SSL_SESSION* TlsClientContext::SessionFor(const std::string& peer) const
-{
+SSL_SESSION* TlsClientContext::SessionFor(const std::string& peer) const {
     auto it = m_sessions.find(peer);
     return it == m_sessions.end() ? nullptr : it->second;
 }
 
-void TlsClientContext::ForgetSessions()
-{
+void TlsClientContext::ForgetSessions() {
     for (auto& [peer, session] : m_sessions)
         SSL_SESSION_free(session);
     m_sessions.clear();
 }
 
 TlsSession::TlsSession(TlsClientContext& context, int fd, const std::string& host, const std::string& where)
-    : m_context(context), m_host(host), m_where(where)
-{
+    : m_context(context), m_host(host), m_where(where) {
     m_ssl = SSL_new(context.Handle());
     if (m_ssl == nullptr || SSL_set_fd(m_ssl, fd) != 1) {
         SSL_free(m_ssl);
@@ -212,13 +202,11 @@ TlsSession::TlsSession(TlsClientContext& context, int fd, const std::string& hos
         SSL_set_session(m_ssl, session);
 }
 
-TlsSession::~TlsSession()
-{
+TlsSession::~TlsSession() {
     SSL_free(m_ssl);
 }
 
-int TlsSession::onNewSession(SSL* ssl, SSL_SESSION* session)
-{
+int TlsSession::onNewSession(SSL* ssl, SSL_SESSION* session) {
     // TLS 1.3 tickets arrive after the handshake; only a connection whose
     // certificate passed may offer its session to the next one.
     auto* self = static_cast<TlsSession*>(SSL_get_app_data(ssl));
@@ -228,8 +216,7 @@ int TlsSession::onNewSession(SSL* ssl, SSL_SESSION* session)
     return 1;
 }
 
-bool TlsSession::HandshakeStep(TlsWant& want)
-{
+bool TlsSession::HandshakeStep(TlsWant& want) {
     ERR_clear_error();
     errno = 0;
     int result = SSL_connect(m_ssl);
@@ -263,13 +250,11 @@ bool TlsSession::HandshakeStep(TlsWant& want)
     throw EIdTlsError(why + "\r\nServer " + m_where + " – " + check);
 }
 
-void TlsSession::CheckPeer(const std::string& pinned)
-{
+void TlsSession::CheckPeer(const std::string& pinned) {
     std::unique_ptr<X509, X509Deleter> cert(SSL_get1_peer_certificate(m_ssl));
     if (!cert)
-        throw EIdCertificateError("Der Server hat kein Zertifikat vorgelegt.\r\nServer " + m_where + " – " +
-                                      kCheckEncryption,
-                                  "");
+        throw EIdCertificateError(
+            "Der Server hat kein Zertifikat vorgelegt.\r\nServer " + m_where + " – " + kCheckEncryption, "");
     const std::string fingerprint = fingerprintOf(cert.get());
     const long result = SSL_get_verify_result(m_ssl);
     const bool pinMatches = !pinned.empty() && pinned == fingerprint;
@@ -287,18 +272,15 @@ void TlsSession::CheckPeer(const std::string& pinned)
             m_context.StoreSession(m_where, session);
 }
 
-bool TlsSession::Resumed() const
-{
+bool TlsSession::Resumed() const {
     return SSL_session_reused(m_ssl) == 1;
 }
 
-bool TlsSession::HasPending() const
-{
+bool TlsSession::HasPending() const {
     return SSL_pending(m_ssl) > 0;
 }
 
-ssize_t TlsSession::Read(char* buffer, size_t size, TlsWant& want)
-{
+ssize_t TlsSession::Read(char* buffer, size_t size, TlsWant& want) {
     ERR_clear_error();
     errno = 0;
     size_t done = 0;
@@ -310,8 +292,7 @@ ssize_t TlsSession::Read(char* buffer, size_t size, TlsWant& want)
     return finish(result, want, "Lesen");
 }
 
-ssize_t TlsSession::Write(const char* data, size_t size, TlsWant& want)
-{
+ssize_t TlsSession::Write(const char* data, size_t size, TlsWant& want) {
     ERR_clear_error();
     errno = 0;
     size_t done = 0;
@@ -323,40 +304,30 @@ ssize_t TlsSession::Write(const char* data, size_t size, TlsWant& want)
     return finish(result, want, "Senden");
 }
 
-ssize_t TlsSession::finish(int result, TlsWant& want, const char* what)
-{
+ssize_t TlsSession::finish(int result, TlsWant& want, const char* what) {
     want = TlsWant::Nothing;
     switch (SSL_get_error(m_ssl, result)) {
-        case SSL_ERROR_WANT_READ:
-            want = TlsWant::Read;
-            return -1;
-        case SSL_ERROR_WANT_WRITE:
-            want = TlsWant::Write;
-            return -1;
-        case SSL_ERROR_ZERO_RETURN:
-            return 0;
+        case SSL_ERROR_WANT_READ: want = TlsWant::Read; return -1;
+        case SSL_ERROR_WANT_WRITE: want = TlsWant::Write; return -1;
+        case SSL_ERROR_ZERO_RETURN: return 0;
         case SSL_ERROR_SYSCALL:
             m_fatal = true;
             ERR_clear_error();
             if (errno == 0)
                 return 0;  // the peer closed
             return -1;     // errno tells the socket error
-        default:
-            m_fatal = true;
-            raiseFailure(what);
+        default: m_fatal = true; raiseFailure(what);
     }
 }
 
-void TlsSession::raiseFailure(const std::string& what)
-{
+void TlsSession::raiseFailure(const std::string& what) {
     std::string text;
     takeError(text);
     throw EIdTlsError("TLS-Fehler beim " + what + " (" + text + ").\r\nServer " + m_where +
                       " – Verbindung und Server prüfen");
 }
 
-void TlsSession::SendCloseNotify()
-{
+void TlsSession::SendCloseNotify() {
     if (m_fatal)
         return;
     // One call: sends close_notify and does not wait for the peer's answer.

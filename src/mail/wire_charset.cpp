@@ -10,8 +10,7 @@ namespace sendrix::mail {
 
 namespace {
 
-bool isAscii(std::string_view text)
-{
+bool isAscii(std::string_view text) {
     for (char c : text)
         if (static_cast<unsigned char>(c) >= 0x80)
             return false;
@@ -20,8 +19,7 @@ bool isAscii(std::string_view text)
 
 // The five bytes Windows-1252 leaves undefined: readers refuse or replace
 // them, so text holding their control characters goes out as UTF-8.
-bool holdsUndefinedCp1252Byte(std::string_view cp1252)
-{
+bool holdsUndefinedCp1252Byte(std::string_view cp1252) {
     for (char c : cp1252) {
         const auto b = static_cast<unsigned char>(c);
         if (b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D)
@@ -30,20 +28,17 @@ bool holdsUndefinedCp1252Byte(std::string_view cp1252)
     return false;
 }
 
-bool fitsWindows1252(std::string_view text)
-{
+bool fitsWindows1252(std::string_view text) {
     return platform::fitsCp1252(text) && !holdsUndefinedCp1252Byte(platform::utf8ToCp1252(text));
 }
 
-bool isJapanese(const platform::LocaleLanguage& language)
-{
+bool isJapanese(const platform::LocaleLanguage& language) {
     return ChooseHeaderCharset(language).convertToIso2022Jp;
 }
 
 // UTF-8 to ISO-2022-JP (RFC 1468) with the C library's converter; false when
 // a character has no form there.
-bool utf8ToIso2022Jp(std::string_view utf8, std::string& out)
-{
+bool utf8ToIso2022Jp(std::string_view utf8, std::string& out) {
     iconv_t cd = ::iconv_open("ISO-2022-JP", "UTF-8");
     if (cd == reinterpret_cast<iconv_t>(-1))
         return false;
@@ -60,17 +55,12 @@ bool utf8ToIso2022Jp(std::string_view utf8, std::string& out)
     return ok;
 }
 
-WireCharset charsetOf(WireCharsetKind kind, std::string_view text)
-{
+WireCharset charsetOf(WireCharsetKind kind, std::string_view text) {
     switch (kind) {
-    case WireCharsetKind::Ascii:
-        return {kind, "us-ascii", 'Q'};
-    case WireCharsetKind::Windows1252:
-        return {kind, "windows-1252", 'Q'};
-    case WireCharsetKind::Iso2022Jp:
-        return {kind, "ISO-2022-JP", 'B'};
-    case WireCharsetKind::Utf8:
-        break;
+        case WireCharsetKind::Ascii: return {kind, "us-ascii", 'Q'};
+        case WireCharsetKind::Windows1252: return {kind, "windows-1252", 'Q'};
+        case WireCharsetKind::Iso2022Jp: return {kind, "ISO-2022-JP", 'B'};
+        case WireCharsetKind::Utf8: break;
     }
     // "Q" keeps mostly Latin text readable; text that is mostly multi-byte
     // characters is shorter in "B".
@@ -81,8 +71,7 @@ WireCharset charsetOf(WireCharsetKind kind, std::string_view text)
     return {kind, "UTF-8", eightBit * 3 > text.size() ? 'B' : 'Q'};
 }
 
-WireCharsetKind kindOf(std::string_view text, const platform::LocaleLanguage& language)
-{
+WireCharsetKind kindOf(std::string_view text, const platform::LocaleLanguage& language) {
     if (isAscii(text))
         return WireCharsetKind::Ascii;
     if (isJapanese(language)) {
@@ -97,13 +86,12 @@ WireCharsetKind kindOf(std::string_view text, const platform::LocaleLanguage& la
 
 }  // namespace
 
-WireCharset ChooseWireCharset(std::string_view text, const platform::LocaleLanguage& language)
-{
+WireCharset ChooseWireCharset(std::string_view text, const platform::LocaleLanguage& language) {
     return charsetOf(kindOf(text, language), text);
 }
 
-WireCharset ChooseWireCharset(const std::vector<std::string>& lines, const platform::LocaleLanguage& language)
-{
+WireCharset ChooseWireCharset(const std::vector<std::string>& lines,
+                              const platform::LocaleLanguage& language) {
     std::string all;
     for (const std::string& line : lines) {
         all += line;
@@ -112,45 +100,42 @@ WireCharset ChooseWireCharset(const std::vector<std::string>& lines, const platf
     return ChooseWireCharset(all, language);
 }
 
-std::string ToWireBytes(std::string_view text, const WireCharset& charset)
-{
+std::string ToWireBytes(std::string_view text, const WireCharset& charset) {
     switch (charset.kind) {
-    case WireCharsetKind::Ascii:
-        return std::string(text);
-    case WireCharsetKind::Windows1252:
-        return platform::utf8ToCp1252(text);
-    case WireCharsetKind::Iso2022Jp: {
-        if (!platform::isValidUtf8(text))
-            return ConvertToIso2022Jp(text);  // Shift_JIS as it came
-        std::string converted;
-        if (utf8ToIso2022Jp(text, converted))
-            return converted;
-        return std::string(text);  // unreachable for a text the choice was made for
-    }
-    case WireCharsetKind::Utf8:
-        break;
+        case WireCharsetKind::Ascii: return std::string(text);
+        case WireCharsetKind::Windows1252: return platform::utf8ToCp1252(text);
+        case WireCharsetKind::Iso2022Jp: {
+            if (!platform::isValidUtf8(text))
+                return ConvertToIso2022Jp(text);  // Shift_JIS as it came
+            std::string converted;
+            if (utf8ToIso2022Jp(text, converted))
+                return converted;
+            return std::string(text);  // unreachable for a text the choice was made for
+        }
+        case WireCharsetKind::Utf8: break;
     }
     return platform::repairUtf8(text);
 }
 
-TextEncoding ChooseTextEncoding(const std::vector<std::string>& lines, const platform::LocaleLanguage& language)
-{
+TextEncoding ChooseTextEncoding(const std::vector<std::string>& lines,
+                                const platform::LocaleLanguage& language) {
     TextEncoding encoding;
     encoding.charset = ChooseWireCharset(lines, language);
     encoding.quotedPrintable = encoding.charset.eightBit();
     for (size_t i = 0; i < lines.size() && !encoding.quotedPrintable; ++i)
-        if (lines[i].size() > kMaxLineOctets / 4 && ToWireBytes(lines[i], encoding.charset).size() > kMaxLineOctets)
+        if (lines[i].size() > kMaxLineOctets / 4 &&
+            ToWireBytes(lines[i], encoding.charset).size() > kMaxLineOctets)
             encoding.quotedPrintable = true;
     return encoding;
 }
 
 std::string EncodeHeaderWords(std::string_view text, std::string_view specials,
-                              const platform::LocaleLanguage& language)
-{
+                              const platform::LocaleLanguage& language) {
     const WireCharset charset = ChooseWireCharset(text, language);
     if (charset.kind == WireCharsetKind::Iso2022Jp && !platform::isValidUtf8(text))
         return EncodeHeaderText(text, specials, 'B', true, charset.name);
-    return EncodeHeaderText(ToWireBytes(text, charset), specials, charset.headerEncoding, false, charset.name);
+    return EncodeHeaderText(ToWireBytes(text, charset), specials, charset.headerEncoding, false,
+                            charset.name);
 }
 
 }  // namespace sendrix::mail

@@ -33,7 +33,8 @@ struct WireCharset {
 // The charset for `text` (one header value, one file name).
 WireCharset ChooseWireCharset(std::string_view text, const platform::LocaleLanguage& language);
 // One charset for all `lines` together (a body).
-WireCharset ChooseWireCharset(const std::vector<std::string>& lines, const platform::LocaleLanguage& language);
+WireCharset ChooseWireCharset(const std::vector<std::string>& lines,
+                              const platform::LocaleLanguage& language);
 
 // RFC 5322 2.1.1: no line may be longer than 998 octets without its CR LF.
 inline constexpr size_t kMaxLineOctets = 998;
@@ -52,7 +53,8 @@ struct TextEncoding {
 };
 
 // The encoding of a body made of `lines` (no line ends inside them).
-TextEncoding ChooseTextEncoding(const std::vector<std::string>& lines, const platform::LocaleLanguage& language);
+TextEncoding ChooseTextEncoding(const std::vector<std::string>& lines,
+                                const platform::LocaleLanguage& language);
 
 // The bytes of `text` in `charset`, which was chosen for it (or for the
 // body it is a line of): nothing is replaced or dropped.

@@ -16,7 +16,8 @@ void appendFilled(std::vector<std::string>& to, const std::vector<std::string>& 
         std::size_t from = 0;
         for (;;) {
             const std::size_t end = filled.find_first_of("\r\n", from);
-            if (end == std::string::npos) break;
+            if (end == std::string::npos)
+                break;
             to.push_back(filled.substr(from, end - from));
             from = end + (filled.compare(end, 2, "\r\n") == 0 ? 2 : 1);
         }
@@ -30,28 +31,32 @@ std::vector<std::string> composeListBody(const BodySettings& settings, const Rec
                                          const std::vector<std::string>& extraTitles) {
     std::vector<std::string> lines;
     lines.reserve(settings.body.size() + 4);
-    if (settings.html) lines.push_back(kHtmlHeadLine);
+    if (settings.html)
+        lines.push_back(kHtmlHeadLine);
     if (settings.useSalutation) {
         lines.push_back(
             BuildSalutation(settings.salutationTemplate, row, SalutationVariant::ListSend, extraTitles));
         lines.emplace_back();
     }
     appendFilled(lines, settings.body, row, extraTitles);
-    if (settings.html) lines.push_back(kHtmlTailLine);
+    if (settings.html)
+        lines.push_back(kHtmlTailLine);
     return lines;
 }
 
 std::vector<std::string> composeSingleAddressBody(const BodySettings& settings) {
     std::vector<std::string> lines;
     lines.reserve(settings.body.size() + 2);
-    if (settings.html) lines.push_back(kHtmlHeadLine);
-    for (const std::string& line : settings.body) lines.push_back(withoutPlaceholders(line));
-    if (settings.html) lines.push_back(kHtmlTailLine);
+    if (settings.html)
+        lines.push_back(kHtmlHeadLine);
+    for (const std::string& line : settings.body)
+        lines.push_back(withoutPlaceholders(line));
+    if (settings.html)
+        lines.push_back(kHtmlTailLine);
     return lines;
 }
 
-std::vector<std::string> composeCurrentRowBody(const BodySettings& settings,
-                                               const RecipientRow& row,
+std::vector<std::string> composeCurrentRowBody(const BodySettings& settings, const RecipientRow& row,
                                                const std::vector<std::string>& extraTitles) {
     std::vector<std::string> lines;
     lines.reserve(settings.body.size() + 2);
@@ -68,7 +73,8 @@ std::vector<std::string> wrapInParagraph(const std::vector<std::string>& lines) 
     std::vector<std::string> wrapped;
     wrapped.reserve(lines.size() + 2);
     wrapped.push_back("<p>");
-    for (const std::string& line : lines) wrapped.push_back(line + "<br>");
+    for (const std::string& line : lines)
+        wrapped.push_back(line + "<br>");
     wrapped.push_back("</p>");
     return wrapped;
 }

@@ -37,8 +37,7 @@ std::vector<std::string> composeSingleAddressBody(const BodySettings& settings);
 
 // Send to the grid's current row: [salutation, empty line] body; never the
 // HTML wrapper lines. Placeholders as in composeListBody.
-std::vector<std::string> composeCurrentRowBody(const BodySettings& settings,
-                                               const RecipientRow& row,
+std::vector<std::string> composeCurrentRowBody(const BodySettings& settings, const RecipientRow& row,
                                                const std::vector<std::string>& extraTitles = {});
 
 // "HTML vorbereiten": "<p>" as a new first line, "<br>" at the end of every

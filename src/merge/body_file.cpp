@@ -7,14 +7,16 @@ namespace sendrix::merge {
 
 std::vector<std::string> splitBodyText(std::string_view text) {
     std::vector<std::string> lines;
-    if (text.empty()) return lines;
+    if (text.empty())
+        return lines;
     std::string current;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '\r' || c == '\n') {
             lines.push_back(std::move(current));
             current.clear();
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
         } else {
             current += c;
         }
@@ -26,7 +28,8 @@ std::vector<std::string> splitBodyText(std::string_view text) {
 std::string joinBodyText(const std::vector<std::string>& lines) {
     std::string text;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0) text += "\r\n";
+        if (i > 0)
+            text += "\r\n";
         text += lines[i];
     }
     return text;

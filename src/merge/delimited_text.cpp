@@ -8,13 +8,19 @@ char detectSeparator(std::string_view titleLine) {
     int semicolons = 0, tabs = 0, commas = 0;
     bool quoted = false;
     for (char c : titleLine) {
-        if (c == '"') quoted = !quoted;
-        if (quoted) continue;
-        if (c == ';') ++semicolons;
-        if (c == '\t') ++tabs;
-        if (c == ',') ++commas;
+        if (c == '"')
+            quoted = !quoted;
+        if (quoted)
+            continue;
+        if (c == ';')
+            ++semicolons;
+        if (c == '\t')
+            ++tabs;
+        if (c == ',')
+            ++commas;
     }
-    if (semicolons >= tabs && semicolons >= commas) return ';';
+    if (semicolons >= tabs && semicolons >= commas)
+        return ';';
     return tabs >= commas ? '\t' : ',';
 }
 
@@ -49,7 +55,8 @@ std::vector<TextRecord> readRecords(std::string_view text, char separator) {
     std::size_t i = 0;
     while (i < n) {
         const char c = text[i];
-        if (recordEmpty && record.empty() && field.empty() && c == '\x1a') break;
+        if (recordEmpty && record.empty() && field.empty() && c == '\x1a')
+            break;
         if (c == '\r' || c == '\n') {
             endRecord();
             i += (c == '\r' && i + 1 < n && text[i + 1] == '\n') ? 2 : 1;
@@ -88,7 +95,8 @@ std::vector<TextRecord> readRecords(std::string_view text, char separator) {
             }
             // Blanks between the closing quote and the separator are dropped;
             // anything else is kept, as spreadsheets keep it.
-            while (i < n && (text[i] == ' ' || text[i] == '\t') && text[i] != separator) ++i;
+            while (i < n && (text[i] == ' ' || text[i] == '\t') && text[i] != separator)
+                ++i;
             continue;
         }
         field += c;

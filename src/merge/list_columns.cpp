@@ -13,26 +13,40 @@ std::string titleKey(std::string_view title) {
     std::string key;
     key.reserve(title.size());
     for (char c : title) {
-        if (c == ' ' || c == '\t' || c == '-' || c == '_' || c == '.') continue;
+        if (c == ' ' || c == '\t' || c == '-' || c == '_' || c == '.')
+            continue;
         key += platform::asciiLower(c);
     }
     return key;
 }
 
 constexpr std::array<std::pair<const char*, ColumnRole>, 26> kSpellings = {{
-    {"email", ColumnRole::Email},           {"mail", ColumnRole::Email},
-    {"emailadresse", ColumnRole::Email},    {"mailadresse", ColumnRole::Email},
-    {"emailaddress", ColumnRole::Email},    {"emailadress", ColumnRole::Email},
-    {"name", ColumnRole::Name},             {"nachname", ColumnRole::Name},
-    {"familienname", ColumnRole::Name},     {"surname", ColumnRole::Name},
-    {"lastname", ColumnRole::Name},         {"vorname", ColumnRole::Vorname},
-    {"rufname", ColumnRole::Vorname},       {"firstname", ColumnRole::Vorname},
-    {"givenname", ColumnRole::Vorname},     {"typ", ColumnRole::Typ},
-    {"geschlecht", ColumnRole::Typ},        {"anrede", ColumnRole::Typ},
-    {"gender", ColumnRole::Typ},            {"anhang", ColumnRole::Attachments},
-    {"anhänge", ColumnRole::Attachments},   {"anhaenge", ColumnRole::Attachments},
-    {"anlage", ColumnRole::Attachments},    {"anlagen", ColumnRole::Attachments},
-    {"attachment", ColumnRole::Attachments}, {"attachments", ColumnRole::Attachments},
+    {"email", ColumnRole::Email},
+    {"mail", ColumnRole::Email},
+    {"emailadresse", ColumnRole::Email},
+    {"mailadresse", ColumnRole::Email},
+    {"emailaddress", ColumnRole::Email},
+    {"emailadress", ColumnRole::Email},
+    {"name", ColumnRole::Name},
+    {"nachname", ColumnRole::Name},
+    {"familienname", ColumnRole::Name},
+    {"surname", ColumnRole::Name},
+    {"lastname", ColumnRole::Name},
+    {"vorname", ColumnRole::Vorname},
+    {"rufname", ColumnRole::Vorname},
+    {"firstname", ColumnRole::Vorname},
+    {"givenname", ColumnRole::Vorname},
+    {"typ", ColumnRole::Typ},
+    {"geschlecht", ColumnRole::Typ},
+    {"anrede", ColumnRole::Typ},
+    {"gender", ColumnRole::Typ},
+    {"anhang", ColumnRole::Attachments},
+    {"anhänge", ColumnRole::Attachments},
+    {"anhaenge", ColumnRole::Attachments},
+    {"anlage", ColumnRole::Attachments},
+    {"anlagen", ColumnRole::Attachments},
+    {"attachment", ColumnRole::Attachments},
+    {"attachments", ColumnRole::Attachments},
 }};
 
 }  // namespace
@@ -40,10 +54,13 @@ constexpr std::array<std::pair<const char*, ColumnRole>, 26> kSpellings = {{
 ColumnRole columnRoleOf(std::string_view title) {
     const std::string key = titleKey(title);
     for (const auto& [spelling, role] : kSpellings)
-        if (key == spelling) return role;
+        if (key == spelling)
+            return role;
     return ColumnRole::Other;
 }
 
-bool sameColumnTitle(std::string_view a, std::string_view b) { return titleKey(a) == titleKey(b); }
+bool sameColumnTitle(std::string_view a, std::string_view b) {
+    return titleKey(a) == titleKey(b);
+}
 
 }  // namespace sendrix::merge

@@ -14,12 +14,12 @@ struct Mailing {
     std::string senderAddress;  // the sender address (PersonalEmail)
     std::string displayName;    // may be empty
     std::string subject;
-    std::string cc;             // comma-separated lists, may be empty
+    std::string cc;  // comma-separated lists, may be empty
     std::string bcc;
     std::string replyTo;
-    int priorityIndex = 2;      // 0 Highest ... 4 Lowest
-    bool receipt = false;       // ask for a read receipt
-    BodySettings body;          // salutation, HTML switch, body lines
+    int priorityIndex = 2;           // 0 Highest ... 4 Lowest
+    bool receipt = false;            // ask for a read receipt
+    BodySettings body;               // salutation, HTML switch, body lines
     std::vector<RecipientRow> rows;  // list send: the data rows of the grid, row 1 first
     // Titles of the list's columns beyond the five fixed ones; the values
     // are RecipientRow::extra.

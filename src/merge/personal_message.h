@@ -28,7 +28,6 @@ PersonalMessage personalMessage(const Mailing& mailing, const RecipientRow& row)
 std::vector<std::string> rowAttachments(const Mailing& mailing, const RecipientRow& row);
 
 // An attachment path with the row's values filled in.
-std::string attachmentPath(const Mailing& mailing, const RecipientRow& row,
-                           const std::string& pathTemplate);
+std::string attachmentPath(const Mailing& mailing, const RecipientRow& row, const std::string& pathTemplate);
 
 }  // namespace sendrix::merge

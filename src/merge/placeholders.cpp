@@ -22,7 +22,8 @@ void scan(std::string_view text, Emit&& emit) {
     std::size_t from = 0;
     while (from < text.size()) {
         const std::size_t open = text.find("{{", from);
-        if (open == std::string_view::npos) break;
+        if (open == std::string_view::npos)
+            break;
         if (open > 0 && text[open - 1] == '\\') {
             emit(Piece{text.substr(from, open - 1 - from)});
             emit(Piece{"{{"});
@@ -45,24 +46,28 @@ void scan(std::string_view text, Emit&& emit) {
 std::string asOneLine(std::string_view value) {
     std::string out(value);
     for (char& c : out)
-        if (static_cast<unsigned char>(c) < 32 || c == '\x7f') c = ' ';
+        if (static_cast<unsigned char>(c) < 32 || c == '\x7f')
+            c = ' ';
     return out;
 }
 
 std::vector<std::string> placeholderNames(std::string_view text) {
     std::vector<std::string> names;
     scan(text, [&](const Piece& piece) {
-        if (piece.placeholder) names.emplace_back(piece.text);
+        if (piece.placeholder)
+            names.emplace_back(piece.text);
     });
     return names;
 }
 
 int columnIndex(std::string_view name, const std::vector<std::string>& extraTitles) {
-    if (sameColumnTitle(name, "OK")) return 0;
+    if (sameColumnTitle(name, "OK"))
+        return 0;
     // A title written in the file wins over a spelling of a fixed column: a
     // list with "Typ" and "Anrede" keeps "Anrede" as a column of its own.
     for (std::size_t i = 0; i < extraTitles.size(); ++i)
-        if (sameColumnTitle(name, extraTitles[i])) return kFixedColumns + static_cast<int>(i);
+        if (sameColumnTitle(name, extraTitles[i]))
+            return kFixedColumns + static_cast<int>(i);
     switch (columnRoleOf(name)) {
         case ColumnRole::Name: return 1;
         case ColumnRole::Vorname: return 2;
@@ -95,7 +100,8 @@ std::string fillPlaceholders(std::string_view text, const RecipientRow& row,
             return;
         }
         const int index = columnIndex(piece.text, extraTitles);
-        if (index < 0) throw PlaceholderError(unknownPlaceholderText(piece.text));
+        if (index < 0)
+            throw PlaceholderError(unknownPlaceholderText(piece.text));
         const std::string value = columnValue(row, index);
         out += style == ValueStyle::Text ? value : asOneLine(value);
     });

@@ -18,7 +18,9 @@ namespace sendrix::merge {
 
 namespace {
 
-std::string rowText(int row) { return "Zeile " + std::to_string(row) + ": "; }
+std::string rowText(int row) {
+    return "Zeile " + std::to_string(row) + ": ";
+}
 
 std::uint64_t fileSize(const std::string& path) {
     struct stat st {};
@@ -33,7 +35,8 @@ std::string megabytes(std::uint64_t bytes) {
 // Every text of the mailing that may hold column placeholders.
 std::vector<std::string> placeholderTexts(const Mailing& mailing) {
     std::vector<std::string> texts = {mailing.subject};
-    if (mailing.body.useSalutation) texts.push_back(mailing.body.salutationTemplate);
+    if (mailing.body.useSalutation)
+        texts.push_back(mailing.body.salutationTemplate);
     texts.insert(texts.end(), mailing.body.body.begin(), mailing.body.body.end());
     texts.insert(texts.end(), mailing.attachments.begin(), mailing.attachments.end());
     return texts;
@@ -43,13 +46,16 @@ std::vector<std::string> placeholderTexts(const Mailing& mailing) {
 
 bool plausibleAddress(const std::string& address) {
     const std::size_t at = address.rfind('@');
-    if (at == std::string::npos || at == 0 || at + 1 >= address.size()) return false;
+    if (at == std::string::npos || at == 0 || at + 1 >= address.size())
+        return false;
     for (char c : address)
         if (static_cast<unsigned char>(c) <= ' ' || c == '<' || c == '>' || c == ',' || c == ';')
             return false;
-    if (address.find('@') != at && address.front() != '"') return false;
+    if (address.find('@') != at && address.front() != '"')
+        return false;
     const std::string domain = address.substr(at + 1);
-    if (domain.front() == '[') return domain.back() == ']';
+    if (domain.front() == '[')
+        return domain.back() == ']';
     const std::size_t dot = domain.find('.');
     return dot != std::string::npos && dot != 0 && domain.back() != '.' &&
            domain.find("..") == std::string::npos;
@@ -58,9 +64,7 @@ bool plausibleAddress(const std::string& address) {
 std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimits& limits) {
     std::vector<Finding> findings;
     auto error = [&](std::string text) { findings.push_back({Finding::Level::Error, std::move(text)}); };
-    auto warning = [&](std::string text) {
-        findings.push_back({Finding::Level::Warning, std::move(text)});
-    };
+    auto warning = [&](std::string text) { findings.push_back({Finding::Level::Warning, std::move(text)}); };
 
     // Placeholders first and once each: with one unknown name no message can
     // be made, and saying so per row would bury everything else.
@@ -71,7 +75,8 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
         for (const std::string& name : placeholderNames(text))
             if (columnIndex(name, mailing.extraTitles) < 0) {
                 placeholdersKnown = false;
-                if (reported.insert(name).second) error(unknownPlaceholderText(name));
+                if (reported.insert(name).second)
+                    error(unknownPlaceholderText(name));
             }
 
     const std::vector<std::string> subjectNames = placeholderNames(mailing.subject);
@@ -79,7 +84,8 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
     std::set<std::string> missingFiles;
     for (std::size_t i = 0; i < mailing.rows.size(); ++i) {
         const RecipientRow& row = mailing.rows[i];
-        if (row.ok != kSendMark) continue;
+        if (row.ok != kSendMark)
+            continue;
         const int number = static_cast<int>(i) + 1;
 
         if (platform::trimControl(row.email).empty()) {
@@ -106,14 +112,14 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
         try {
             for (const std::string& common : mailing.attachments)
                 files.push_back(attachmentPath(mailing, row, common));
-            for (std::string& own : rowAttachments(mailing, row)) files.push_back(std::move(own));
+            for (std::string& own : rowAttachments(mailing, row))
+                files.push_back(std::move(own));
         } catch (const PlaceholderError&) {
             // Reported once above.
         }
         if (placeholdersKnown) {
             for (const std::string& name : subjectNames)
-                if (platform::trimControl(columnValue(row, columnIndex(name, mailing.extraTitles)))
-                        .empty())
+                if (platform::trimControl(columnValue(row, columnIndex(name, mailing.extraTitles))).empty())
                     warning(rowText(number) + "\"{{" + name + "}}\" im Betreff ist leer.");
             for (const std::string& line : composeListBody(mailing.body, row, mailing.extraTitles))
                 size += line.size() + 2;
@@ -121,8 +127,8 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
         for (const std::string& file : files) {
             if (!platform::fileExists(file)) {
                 // A common file that is missing is missing for every row.
-                const bool common = std::find(mailing.attachments.begin(), mailing.attachments.end(),
-                                              file) != mailing.attachments.end();
+                const bool common = std::find(mailing.attachments.begin(), mailing.attachments.end(), file) !=
+                                    mailing.attachments.end();
                 if (!common)
                     error(rowText(number) + "der Anhang " + file + " ist nicht zu finden.");
                 else if (missingFiles.insert(file).second)
@@ -137,16 +143,16 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
             error(rowText(number) + "die Nachricht ist mit etwa " + megabytes(size) +
                   " größer, als der Server annimmt (" + megabytes(limits.serverSize) + ").");
         else if (size > limits.usualSize)
-            warning(rowText(number) + "die Nachricht ist mit etwa " + megabytes(size) +
-                    " größer als " + megabytes(limits.usualSize) +
-                    "; viele Server nehmen sie nicht an.");
+            warning(rowText(number) + "die Nachricht ist mit etwa " + megabytes(size) + " größer als " +
+                    megabytes(limits.usualSize) + "; viele Server nehmen sie nicht an.");
     }
     return findings;
 }
 
 bool hasError(const std::vector<Finding>& findings) {
     for (const Finding& finding : findings)
-        if (finding.level == Finding::Level::Error) return true;
+        if (finding.level == Finding::Level::Error)
+            return true;
     return false;
 }
 

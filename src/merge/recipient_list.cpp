@@ -14,7 +14,8 @@ namespace {
 // the part after it. False (nothing changed) when there is no ";".
 bool takeField(std::string_view& rest, std::string& field) {
     const std::size_t semicolon = rest.find(';');
-    if (semicolon == std::string_view::npos) return false;
+    if (semicolon == std::string_view::npos)
+        return false;
     field = platform::trimControl(rest.substr(0, semicolon));
     rest.remove_prefix(semicolon + 1);
     return true;
@@ -24,7 +25,8 @@ std::string withoutCarriageReturns(std::string_view line) {
     std::string out;
     out.reserve(line.size());
     for (char c : line)
-        if (c != '\r') out += c;
+        if (c != '\r')
+            out += c;
     return out;
 }
 
@@ -36,8 +38,10 @@ bool isOwnTitleLine(std::string_view line) {
 bool looksLikeTitleLine(const TextRecord& fields) {
     bool known = false;
     for (const std::string& field : fields) {
-        if (field.find('@') != std::string::npos) return false;
-        if (columnRoleOf(field) != ColumnRole::Other) known = true;
+        if (field.find('@') != std::string::npos)
+            return false;
+        if (columnRoleOf(field) != ColumnRole::Other)
+            known = true;
     }
     return known;
 }
@@ -45,12 +49,15 @@ bool looksLikeTitleLine(const TextRecord& fields) {
 // A first line in the program's own format holds ";" or nothing but
 // addresses (several, comma-separated, are one Email).
 bool isUntitledExport(std::string_view line) {
-    if (line.find(';') != std::string_view::npos) return false;
+    if (line.find(';') != std::string_view::npos)
+        return false;
     for (char separator : {',', '\t'}) {
-        if (line.find(separator) == std::string_view::npos) continue;
+        if (line.find(separator) == std::string_view::npos)
+            continue;
         for (const TextRecord& record : readRecords(line, separator))
             for (const std::string& field : record)
-                if (!field.empty() && field.find('@') == std::string::npos) return true;
+                if (!field.empty() && field.find('@') == std::string::npos)
+                    return true;
     }
     return false;
 }
@@ -58,7 +65,8 @@ bool isUntitledExport(std::string_view line) {
 std::string joinFields(const TextRecord& fields, std::size_t from, char separator) {
     std::string joined;
     for (std::size_t i = from; i < fields.size(); ++i) {
-        if (i > from) joined += separator;
+        if (i > from)
+            joined += separator;
         joined += fields[i];
     }
     return joined;
@@ -90,8 +98,7 @@ RecipientList parseTitledList(std::string_view text, char separator) {
             continue;
         }
         extraIndex[c] = static_cast<int>(list.extraTitles.size());
-        list.extraTitles.push_back(titles[c].empty() ? "Spalte " + std::to_string(c + 1)
-                                                     : titles[c]);
+        list.extraTitles.push_back(titles[c].empty() ? "Spalte " + std::to_string(c + 1) : titles[c]);
     }
     if (!taken[kEmail])
         throw ListFormatError(
@@ -109,11 +116,13 @@ RecipientList parseTitledList(std::string_view text, char separator) {
         }
         const bool hasAt = [&] {
             for (std::size_t c = 0; c < fields.size(); ++c)
-                if (target[c] == kEmail) return fields[c].find('@') != std::string::npos;
+                if (target[c] == kEmail)
+                    return fields[c].find('@') != std::string::npos;
             return false;
         }();
         const int number = static_cast<int>(list.rows.size()) + 1;
-        if (!hasAt) list.faulty.push_back({number, joinFields(fields, 0, separator)});
+        if (!hasAt)
+            list.faulty.push_back({number, joinFields(fields, 0, separator)});
         RecipientRow row;
         row.ok = kSendMark;
         row.extra.resize(list.extraTitles.size());
@@ -136,13 +145,16 @@ RecipientList parseOwnFormat(std::string_view text);
 
 }  // namespace
 
-bool isTitleLine(std::string_view line) { return line.starts_with("Name"); }
+bool isTitleLine(std::string_view line) {
+    return line.starts_with("Name");
+}
 
 RecipientRow parseRecipientLine(std::string_view line) {
     RecipientRow row;
     row.ok = kSendMark;
     std::string_view rest = line;
-    if (takeField(rest, row.name)) takeField(rest, row.vorname);
+    if (takeField(rest, row.name))
+        takeField(rest, row.vorname);
     if (takeField(rest, row.email)) {
         row.typ = platform::trimControl(rest);
     } else {
@@ -179,12 +191,15 @@ RecipientList parseOwnFormat(std::string_view text) {
         const std::string_view raw = text.substr(start, end - start);
         start = lf == std::string_view::npos ? text.size() : lf + 1;
 
-        if (!raw.empty() && raw.front() == '\x1a') break;
+        if (!raw.empty() && raw.front() == '\x1a')
+            break;
         const std::string line = withoutCarriageReturns(raw);
-        if (isTitleLine(line)) continue;
+        if (isTitleLine(line))
+            continue;
 
         RecipientRow parsed = parseRecipientLine(line);
-        if (parsed.email.find('@') == std::string::npos) list.faulty.push_back({row, line});
+        if (parsed.email.find('@') == std::string::npos)
+            list.faulty.push_back({row, line});
         list.rows.push_back(std::move(parsed));
         ++row;
     }
@@ -198,14 +213,12 @@ RecipientList readRecipientList(const std::string& path) {
     try {
         return parseRecipientList(platform::decodeFileText(bytes));
     } catch (const ListFormatError& error) {
-        throw ListFormatError("Die Datei " + path + " ist keine Empfängerliste: " + error.what() +
-                              ".");
+        throw ListFormatError("Die Datei " + path + " ist keine Empfängerliste: " + error.what() + ".");
     }
 }
 
 std::string faultyAddressWarning(const FaultyAddress& faulty) {
-    return "Achtung: Fehlerhafte Mailadresse in Zeile " + std::to_string(faulty.row) + ": " +
-           faulty.line;
+    return "Achtung: Fehlerhafte Mailadresse in Zeile " + std::to_string(faulty.row) + ": " + faulty.line;
 }
 
 }  // namespace sendrix::merge

@@ -10,13 +10,14 @@ std::chrono::milliseconds SteadyRunTime::now() const {
         std::chrono::steady_clock::now().time_since_epoch());
 }
 
-bool SteadyRunTime::waitUntil(std::chrono::milliseconds until,
-                              const std::function<bool()>& stopRequested) {
+bool SteadyRunTime::waitUntil(std::chrono::milliseconds until, const std::function<bool()>& stopRequested) {
     constexpr std::chrono::milliseconds kSlice{100};
     for (;;) {
-        if (stopRequested && stopRequested()) return false;
+        if (stopRequested && stopRequested())
+            return false;
         const std::chrono::milliseconds left = until - now();
-        if (left <= std::chrono::milliseconds::zero()) return true;
+        if (left <= std::chrono::milliseconds::zero())
+            return true;
         std::this_thread::sleep_for(std::min(left, kSlice));
     }
 }

@@ -14,16 +14,14 @@ public:
     virtual std::chrono::milliseconds now() const = 0;
     // Returns true once now() has reached `until`, false as soon as
     // `stopRequested` says true (asked at least every tenth of a second).
-    virtual bool waitUntil(std::chrono::milliseconds until,
-                           const std::function<bool()>& stopRequested) = 0;
+    virtual bool waitUntil(std::chrono::milliseconds until, const std::function<bool()>& stopRequested) = 0;
 };
 
 // The steady clock of the system; waits sleep in slices of 100 ms.
 class SteadyRunTime final : public RunTime {
 public:
     std::chrono::milliseconds now() const override;
-    bool waitUntil(std::chrono::milliseconds until,
-                   const std::function<bool()>& stopRequested) override;
+    bool waitUntil(std::chrono::milliseconds until, const std::function<bool()>& stopRequested) override;
 };
 
 SteadyRunTime& steadyRunTime();

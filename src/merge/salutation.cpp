@@ -10,7 +10,8 @@ namespace {
 // Replaces the first `placeholder` in `text`; false when there is none.
 bool replaceFirst(std::string& text, std::string_view placeholder, const std::string& value) {
     const std::size_t at = text.find(placeholder);
-    if (at == std::string::npos) return false;
+    if (at == std::string::npos)
+        return false;
     text.replace(at, placeholder.size(), value);
     return true;
 }
@@ -18,7 +19,8 @@ bool replaceFirst(std::string& text, std::string_view placeholder, const std::st
 }  // namespace
 
 Gender genderOfTyp(std::string_view typ) {
-    if (typ.empty()) return Gender::Neither;
+    if (typ.empty())
+        return Gender::Neither;
     switch (platform::asciiUpper(typ.front())) {
         case 'F':
         case 'W': return Gender::Woman;
@@ -35,7 +37,8 @@ std::string withoutDoctorTitle(const std::string& vorname) {
     // four characters would eat the first letter of the name when the blank
     // is missing.
     std::size_t start = 3;
-    while (start < vorname.size() && (vorname[start] == ' ' || vorname[start] == '\t')) ++start;
+    while (start < vorname.size() && (vorname[start] == ' ' || vorname[start] == '\t'))
+        ++start;
     return vorname.substr(start);
 }
 
@@ -51,8 +54,7 @@ struct NameToken {
 }  // namespace
 
 std::string BuildSalutation(const std::string& salutationTemplate, const RecipientRow& row,
-                            SalutationVariant variant,
-                            const std::vector<std::string>& extraTitles) {
+                            SalutationVariant variant, const std::vector<std::string>& extraTitles) {
     std::string s = salutationTemplate;
     const Gender gender = genderOfTyp(row.typ);
 
@@ -69,12 +71,12 @@ std::string BuildSalutation(const std::string& salutationTemplate, const Recipie
     // inserted, so a value is never searched for placeholders itself.
     std::vector<NameToken> tokens;
     if (const std::size_t at = s.find("%Vorname"); at != std::string::npos)
-        tokens.push_back({at, 8,
-                          variant == SalutationVariant::ListSend ? withoutDoctorTitle(row.vorname)
-                                                                 : row.vorname});
+        tokens.push_back(
+            {at, 8, variant == SalutationVariant::ListSend ? withoutDoctorTitle(row.vorname) : row.vorname});
     if (const std::size_t at = s.find("%Name"); at != std::string::npos)
         tokens.push_back({at, 5, row.name});
-    if (tokens.size() == 2 && tokens[1].at < tokens[0].at) std::swap(tokens[0], tokens[1]);
+    if (tokens.size() == 2 && tokens[1].at < tokens[0].at)
+        std::swap(tokens[0], tokens[1]);
 
     auto fill = [&](std::string_view literal) {
         if (variant != SalutationVariant::Preview)

@@ -15,7 +15,7 @@ namespace sendrix::merge {
 // The templates offered in the drop-down, in this order.
 // The sixth needs no gender, for rows whose Typ is "divers" or unknown.
 inline constexpr std::array<const char*, 6> kSalutationTemplates = {
-    "Hallo %Vorname,", "Hallo %Vorname %Name,", "Sehr geehrte%m/w %Name,",
+    "Hallo %Vorname,",    "Hallo %Vorname %Name,",    "Sehr geehrte%m/w %Name,",
     "Liebe%mw %Vorname,", "Liebe%mw %Vorname %Name,", "Guten Tag %Vorname %Name,"};
 
 // What "%m/w" turns into when the Typ is neither a woman nor a man.
@@ -42,7 +42,6 @@ std::string withoutDoctorTitle(const std::string& vorname);
 // that names no column as typed, since the user may still be typing it, and
 // the other variants throw PlaceholderError.
 std::string BuildSalutation(const std::string& salutationTemplate, const RecipientRow& row,
-                            SalutationVariant variant,
-                            const std::vector<std::string>& extraTitles = {});
+                            SalutationVariant variant, const std::vector<std::string>& extraTitles = {});
 
 }  // namespace sendrix::merge

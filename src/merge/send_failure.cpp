@@ -15,7 +15,8 @@ const mail::EIdProtocolReplyError* replyError(const std::exception& error) {
 // empty when the line has none.
 std::string enhancedCode(const std::string& line) {
     const std::size_t blank = line.find_first_of(" -");
-    if (blank == std::string::npos) return {};
+    if (blank == std::string::npos)
+        return {};
     const std::size_t start = blank + 1;
     const std::size_t end = line.find(' ', start);
     const std::string word = line.substr(start, end == std::string::npos ? end : end - start);
@@ -52,8 +53,7 @@ std::string serverHint(const std::exception& error, bool inLogin) {
             case mail::kWsaNoData:
                 return "Der Servername ist unbekannt; bitte die Schreibweise unter Extras > "
                        "Optionen und die Netzverbindung prüfen.";
-            default:
-                return "Die Verbindung zum Server ist gestört.";
+            default: return "Die Verbindung zum Server ist gestört.";
         }
     }
     const auto* reply = replyError(error);
@@ -72,10 +72,13 @@ bool isTemporaryReply(int code) {
 }
 
 FailureKind classifyFailure(const std::exception& error, bool inTransaction) {
-    if (dynamic_cast<const mail::EIdInvalidEnvelopeAddress*>(&error)) return FailureKind::Recipient;
+    if (dynamic_cast<const mail::EIdInvalidEnvelopeAddress*>(&error))
+        return FailureKind::Recipient;
     const auto* reply = replyError(error);
-    if (!reply) return FailureKind::Run;
-    if (isTemporaryReply(reply->ReplyCode())) return FailureKind::Temporary;
+    if (!reply)
+        return FailureKind::Run;
+    if (isTemporaryReply(reply->ReplyCode()))
+        return FailureKind::Temporary;
     if (inTransaction && reply->ReplyCode() >= 500 && reply->ReplyCode() <= 599)
         return FailureKind::Recipient;
     return FailureKind::Run;
@@ -84,7 +87,8 @@ FailureKind classifyFailure(const std::exception& error, bool inTransaction) {
 std::string failureReply(const std::exception& error) {
     std::string text = error.what();
     for (char& c : text)
-        if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+        if (c == '\r' || c == '\n' || c == '\t')
+            c = ' ';
     return text;
 }
 
@@ -98,7 +102,8 @@ std::string failureContext(const std::exception& error, FailureKind kind, bool i
         return "Empfänger " + address + ": " + recipientHint(code, enhanced, invalid);
     }
     // The archive or the log: their own texts name the file.
-    if (!dynamic_cast<const mail::EIdException*>(&error)) return {};
+    if (!dynamic_cast<const mail::EIdException*>(&error))
+        return {};
     return "Server " + host + ", Port " + std::to_string(port) + ": " + serverHint(error, inLogin);
 }
 

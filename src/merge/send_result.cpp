@@ -23,10 +23,12 @@ std::string stateWord(RowResult::State state) {
 std::string csvField(std::string text) {
     if (!text.empty() && (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@'))
         text.insert(0, "'");
-    if (text.find_first_of(";\"\r\n") == std::string::npos) return text;
+    if (text.find_first_of(";\"\r\n") == std::string::npos)
+        return text;
     std::string quoted = "\"";
     for (char c : text) {
-        if (c == '"') quoted += '"';
+        if (c == '"')
+            quoted += '"';
         quoted += c;
     }
     return quoted + "\"";
@@ -53,14 +55,14 @@ std::string resultFileName(const std::string& folder, const platform::LocalTime&
 
 void writeResultFile(const std::string& path, const std::vector<RowResult>& results) {
     const std::size_t slash = path.rfind('/');
-    if (slash != std::string::npos && slash > 0) ::mkdir(path.substr(0, slash).c_str(), 0755);
+    if (slash != std::string::npos && slash > 0)
+        ::mkdir(path.substr(0, slash).c_str(), 0755);
     std::string text = "\xEF\xBB\xBFZeile;Adresse;Ergebnis;Antwort des Servers\r\n";
     for (const RowResult& result : results)
-        text += std::to_string(result.row) + ";" + csvField(result.address) + ";" +
-                stateWord(result.state) + ";" + csvField(result.reply) + "\r\n";
+        text += std::to_string(result.row) + ";" + csvField(result.address) + ";" + stateWord(result.state) +
+                ";" + csvField(result.reply) + "\r\n";
     // The file names every recipient, like the send log.
-    platform::replaceFileAtomically(path, text, "Datei " + path + " kann nicht erstellt werden",
-                                    0600);
+    platform::replaceFileAtomically(path, text, "Datei " + path + " kann nicht erstellt werden", 0600);
 }
 
 }  // namespace sendrix::merge

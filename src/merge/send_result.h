@@ -19,7 +19,7 @@ struct RowResult {
     int row = 0;  // the grid row, 1 the first data row
     State state = State::NotSent;
     std::string address;
-    std::string reply;       // the server's reply of a refusal
+    std::string reply;         // the server's reply of a refusal
     platform::LocalTime when;  // when it was delivered or last refused
 };
 

@@ -43,16 +43,20 @@ public:
         : m_parts(message.MessageParts), m_commonCount(m_parts.Count()) {
         for (int i = 0; i < m_commonCount; ++i) {
             mail::TIdMessagePart& part = m_parts.Items(i);
-            if (part.Kind() != mail::TIdMessagePartKind::Attachment) continue;
+            if (part.Kind() != mail::TIdMessagePartKind::Attachment)
+                continue;
             auto& attachment = static_cast<mail::TIdAttachment&>(part);
-            if (placeholderNames(attachment.FileName()).empty()) continue;
+            if (placeholderNames(attachment.FileName()).empty())
+                continue;
             m_renamed.push_back({i, attachment.FileName()});
             attachment.SetFileName(attachmentPath(mailing, row, attachment.FileName()));
         }
-        for (const std::string& file : rowAttachments(mailing, row)) m_parts.AddAttachment(file);
+        for (const std::string& file : rowAttachments(mailing, row))
+            m_parts.AddAttachment(file);
     }
     ~RecipientAttachments() {
-        while (m_parts.Count() > m_commonCount) m_parts.Delete(m_parts.Count() - 1);
+        while (m_parts.Count() > m_commonCount)
+            m_parts.Delete(m_parts.Count() - 1);
         for (const auto& [index, name] : m_renamed)
             static_cast<mail::TIdAttachment&>(m_parts.Items(index)).SetFileName(name);
     }
@@ -73,16 +77,24 @@ std::string fourDigits(int number) {
 }  // namespace
 
 std::string sentObjectsFolder(const std::string& sentObjects, const std::string& programFolder) {
-    if (platform::trimControl(sentObjects).empty()) return {};
+    if (platform::trimControl(sentObjects).empty())
+        return {};
     return platform::resolveStoredPath(sentObjects, programFolder);
 }
 
 SendRun::SendRun(mail::TIdMessage& message, mail::TIdSMTP& smtp, SendObserver& observer,
                  const platform::Clock& clock, std::string logFile, RunTime& time)
-    : m_message(message), m_smtp(smtp), m_observer(observer), m_clock(clock),
-      m_logFile(std::move(logFile)), m_time(time), m_userName(platform::CurrentUserName()) {}
+    : m_message(message),
+      m_smtp(smtp),
+      m_observer(observer),
+      m_clock(clock),
+      m_logFile(std::move(logFile)),
+      m_time(time),
+      m_userName(platform::CurrentUserName()) {}
 
-SendRun::~SendRun() { closeQuietly(); }
+SendRun::~SendRun() {
+    closeQuietly();
+}
 
 void SendRun::fillMessage(const Mailing& mailing, const std::vector<std::string>& body,
                           const std::string& address, const std::string* subject) {
@@ -95,7 +107,8 @@ void SendRun::fillMessage(const Mailing& mailing, const std::vector<std::string>
         // body (the same choice), not a fixed label the bytes may not match.
         const std::string charset = mail::ChooseWireCharset(body, platform::localeLanguage()).name;
         for (std::string& line : m.Body) {
-            if (line != kHtmlHeadLine) continue;
+            if (line != kHtmlHeadLine)
+                continue;
             const size_t at = line.find("charset=iso-8859-1");
             line.replace(at, 18, "charset=" + charset);
         }
@@ -132,17 +145,18 @@ void SendRun::configureClient(const SmtpAccount& account) {
 
 std::string SendRun::writeMessageFile(int number) {
     if (!platform::directoryExists(m_dryRunFolder) && !platform::createDirectories(m_dryRunFolder))
-        throw platform::fileFailure("Der Ordner " + m_dryRunFolder + " kann nicht angelegt werden",
-                                    errno, platform::ReasonAt::AfterColon);
+        throw platform::fileFailure("Der Ordner " + m_dryRunFolder + " kann nicht angelegt werden", errno,
+                                    platform::ReasonAt::AfterColon);
     mail::MessageBytesTarget target;
     m_smtp.WriteMessageText(target, m_message);
     const std::string path = m_dryRunFolder + "/" + fourDigits(number) + ".eml";
-    platform::replaceFileAtomically(path, target.Bytes(),
-                                    "In " + path + " kann nicht geschrieben werden");
+    platform::replaceFileAtomically(path, target.Bytes(), "In " + path + " kann nicht geschrieben werden");
     return path;
 }
 
-bool SendRun::stopRequested() { return m_observer.stopRequested(); }
+bool SendRun::stopRequested() {
+    return m_observer.stopRequested();
+}
 
 void SendRun::closeQuietly() {
     m_onConnection = 0;
@@ -163,12 +177,13 @@ bool SendRun::waitForPace(const SmtpAccount& account) {
         const std::chrono::milliseconds left = until - m_time.now();
         if (left > std::chrono::milliseconds::zero()) {
             const long seconds = static_cast<long>((left.count() + 999) / 1000);
-            m_observer.setStatusText(
-                platform::longTime(m_clock.now()) + ": Versandlimit " +
-                std::to_string(account.messagesPerMinute) + " Mails pro Minute, nächste Mail um " +
-                platform::longTime(platform::addSeconds(m_clock.now(), seconds)));
+            m_observer.setStatusText(platform::longTime(m_clock.now()) + ": Versandlimit " +
+                                     std::to_string(account.messagesPerMinute) +
+                                     " Mails pro Minute, nächste Mail um " +
+                                     platform::longTime(platform::addSeconds(m_clock.now(), seconds)));
             m_observer.repaint(SendView::StatusBar);
-            if (!m_time.waitUntil(until, [this] { return stopRequested(); })) return false;
+            if (!m_time.waitUntil(until, [this] { return stopRequested(); }))
+                return false;
         }
     }
     m_started = true;
@@ -189,16 +204,18 @@ void SendRun::announce(const Mailing& mailing, const std::string& address, int n
 }
 
 RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
-                           const std::vector<std::string>& body, const std::string& address,
-                           int number, int row, const std::string* subject, bool retry) {
+                           const std::vector<std::string>& body, const std::string& address, int number,
+                           int row, const std::string* subject, bool retry) {
     RowResult result;
     result.row = row;
     result.address = address;
     const int perConnection = std::max(1, account.messagesPerConnection);
     for (std::size_t attempt = 0;; ++attempt) {
-        if (!waitForPace(account)) return result;
+        if (!waitForPace(account))
+            return result;
         announce(mailing, address, number, subject);
-        if (attempt == 0) fillMessage(mailing, body, address, subject);
+        if (attempt == 0)
+            fillMessage(mailing, body, address, subject);
 
         bool opened = false;
         bool loginNeeded = false;
@@ -215,8 +232,7 @@ RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
             }
             opened = true;
             loginNeeded = m_smtp.AuthenticationType() != mail::atNone &&
-                          m_smtp.MechanismOffered(m_smtp.AuthenticationType()) &&
-                          !m_smtp.LoggedIn();
+                          m_smtp.MechanismOffered(m_smtp.AuthenticationType()) && !m_smtp.LoggedIn();
             m_smtp.Deliver(m_message);
         } catch (const std::exception& error) {
             const bool inLogin = opened && loginNeeded && !m_smtp.LoggedIn();
@@ -224,21 +240,22 @@ RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
             const std::string context =
                 failureContext(error, kind, inLogin, account.host, account.port, address);
             m_failure = error.what();
-            if (!context.empty()) m_failure += "\n" + context;
+            if (!context.empty())
+                m_failure += "\n" + context;
             result.reply = failureReply(error);
             result.when = m_clock.now();
             // A refused transaction leaves the connection usable: the next
             // one begins with RSET.
             const bool keepOpen = kind == FailureKind::Recipient && ++m_onConnection < perConnection;
-            if (!keepOpen) closeQuietly();
+            if (!keepOpen)
+                closeQuietly();
 
             const std::string now = platform::longTime(m_clock.now());
             if (kind == FailureKind::Temporary && retry && attempt < std::size(kRetryWaitSeconds)) {
                 const int wait = kRetryWaitSeconds[attempt];
-                const std::string line =
-                    now + ": Mail an " + address + " vorläufig abgewiesen (" + result.reply +
-                    "), nächster Versuch um " +
-                    platform::longTime(platform::addSeconds(m_clock.now(), wait));
+                const std::string line = now + ": Mail an " + address + " vorläufig abgewiesen (" +
+                                         result.reply + "), nächster Versuch um " +
+                                         platform::longTime(platform::addSeconds(m_clock.now(), wait));
                 m_observer.setStatusText(line);
                 m_observer.addProtocolLine(line);
                 m_observer.repaint(SendView::StatusBar);
@@ -253,16 +270,18 @@ RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
             }
             // The status keeps naming the attempt, as it always did; the
             // error box or the next row follows at once.
-            m_observer.addProtocolLine(now + ": Mail an " + address + " nicht versendet: " +
-                                       result.reply);
+            m_observer.addProtocolLine(now + ": Mail an " + address + " nicht versendet: " + result.reply);
             // A refused certificate keeps its class: the window offers to
             // trust it.
-            if (dynamic_cast<const mail::EIdCertificateError*>(&error)) throw;
-            if (kind == FailureKind::Run) throw SendRunError(m_failure);
+            if (dynamic_cast<const mail::EIdCertificateError*>(&error))
+                throw;
+            if (kind == FailureKind::Run)
+                throw SendRunError(m_failure);
             result.state = RowResult::State::Failed;
             return result;
         }
-        if (++m_onConnection >= perConnection) closeQuietly();
+        if (++m_onConnection >= perConnection)
+            closeQuietly();
 
         result.state = RowResult::State::Delivered;
         result.reply.clear();  // a refusal before a later try is history
@@ -277,9 +296,10 @@ RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
 }
 
 void SendRun::sendToAddress(const Mailing& mailing, const SmtpAccount& account,
-                            const std::vector<std::string>& body, const std::string& address,
-                            int number, const std::string* subject) {
-    if (platform::trimControl(address).empty()) return;
+                            const std::vector<std::string>& body, const std::string& address, int number,
+                            const std::string* subject) {
+    if (platform::trimControl(address).empty())
+        return;
 
     if (!m_dryRunFolder.empty()) {
         writeDryRunMessage(mailing, body, address, number, subject);
@@ -293,27 +313,27 @@ void SendRun::sendToAddress(const Mailing& mailing, const SmtpAccount& account,
     // A single message is not tried again: its sender is waiting for it.
     const RowResult result = deliver(mailing, single, body, address, number, 0, subject, false);
     closeQuietly();
-    if (result.state == RowResult::State::Failed) throw SendRunError(m_failure);
+    if (result.state == RowResult::State::Failed)
+        throw SendRunError(m_failure);
     if (result.state == RowResult::State::NotSent)
         throw SendRunError("Der Versand wurde abgebrochen; die Mail an " + address +
                            " ist nicht versendet worden.");
 }
 
 void SendRun::writeDryRunMessage(const Mailing& mailing, const std::vector<std::string>& body,
-                                 const std::string& address, int number,
-                                 const std::string* subject) {
+                                 const std::string& address, int number, const std::string* subject) {
     fillMessage(mailing, body, address, subject);
     m_smtp.SetClock(&m_clock);
     const std::string path = writeMessageFile(number);
-    const std::string done = platform::longTime(m_clock.now()) + ": Mail an " + address +
-                             " ist als " + path + " gespeichert worden.";
+    const std::string done = platform::longTime(m_clock.now()) + ": Mail an " + address + " ist als " + path +
+                             " gespeichert worden.";
     m_observer.setStatusText(done);
     m_observer.addProtocolLine(done);
     m_observer.repaint(SendView::StatusBar);
 }
 
-void SendRun::sendRowToAddress(const Mailing& mailing, const SmtpAccount& account,
-                               const RecipientRow& row, const std::string& address) {
+void SendRun::sendRowToAddress(const Mailing& mailing, const SmtpAccount& account, const RecipientRow& row,
+                               const std::string& address) {
     const PersonalMessage message = personalMessage(mailing, row);
     m_observer.setStagingText(message.body);
     const RecipientAttachments attachments(m_message, mailing, row);
@@ -351,7 +371,8 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
     int blank = 0;
     for (int r = 1; r < rowCount; ++r) {
         const RecipientRow& row = mailing.rows[r - 1];
-        if (row.ok != kSendMark) continue;
+        if (row.ok != kSendMark)
+            continue;
         RowResult result;
         result.row = r;
         result.address = row.email;
@@ -370,7 +391,8 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
     // The connection ends and the result file is written on every way out.
     const auto finish = [&] {
         closeQuietly();
-        if (summary.resultFile.empty()) return;
+        if (summary.resultFile.empty())
+            return;
         writeResultFile(summary.resultFile, results);
         m_observer.addProtocolLine("Ergebnisdatei: " + summary.resultFile);
     };
@@ -384,7 +406,8 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
         for (int r = 1; r < rowCount; ++r) {
             const RecipientRow& row = mailing.rows[r - 1];
             m_observer.setStagingText({});
-            if (row.ok != kSendMark) continue;
+            if (row.ok != kSendMark)
+                continue;
             RowResult& result = results[index++];
             if (stopRequested()) {
                 summary.stopped = true;
@@ -398,15 +421,17 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
                 writeDryRunMessage(mailing, message.body, row.email, number, &message.subject);
                 ++summary.delivered;
             } else if (result.state != RowResult::State::NoAddress) {
-                result = deliver(mailing, account, message.body, row.email, number, r,
-                                 &message.subject, true);
+                result =
+                    deliver(mailing, account, message.body, row.email, number, r, &message.subject, true);
                 m_observer.rowOutcome(result);
                 if (result.state == RowResult::State::NotSent) {
                     summary.stopped = true;
                     break;
                 }
-                if (result.state == RowResult::State::Delivered) ++summary.delivered;
-                if (result.state == RowResult::State::Failed) ++summary.failed;
+                if (result.state == RowResult::State::Delivered)
+                    ++summary.delivered;
+                if (result.state == RowResult::State::Failed)
+                    ++summary.failed;
             }
             ++number;
             m_observer.setProgressPosition(r + 1);
@@ -414,8 +439,7 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
             m_observer.addProtocolLine("");
             m_observer.repaint(SendView::Protocol);
             if (result.state == RowResult::State::Failed &&
-                !m_observer.continueAfterRefusal(m_failure +
-                                                 "\nMit dem nächsten Empfänger fortfahren?"))
+                !m_observer.continueAfterRefusal(m_failure + "\nMit dem nächsten Empfänger fortfahren?"))
                 throw SendRunError(m_failure);
         }
     } catch (...) {
@@ -441,7 +465,8 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
                                  std::to_string(summary.marked) + " versendet, " +
                                  std::to_string(summary.failed) + " abgewiesen.";
         m_observer.addProtocolLine(line);
-        if (showFinishedText) m_observer.setStatusText("Sendrix durchgeführt: " + line);
+        if (showFinishedText)
+            m_observer.setStatusText("Sendrix durchgeführt: " + line);
     } else if (showFinishedText) {
         m_observer.setStatusText(kRunFinishedText);
     }

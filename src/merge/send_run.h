@@ -72,9 +72,9 @@ public:
 
 // How a list send ended.
 struct RunSummary {
-    int marked = 0;     // marked rows
-    int delivered = 0;  // messages the server took
-    int failed = 0;     // rows refused (the run went on)
+    int marked = 0;        // marked rows
+    int delivered = 0;     // messages the server took
+    int failed = 0;        // rows refused (the run went on)
     bool stopped = false;  // ended early at the user's request
     std::string resultFile;
     // Every marked row with an address was delivered.
@@ -91,8 +91,7 @@ public:
     // All references must outlive the run. `logFile` is the send log;
     // `time` serves the waits between tries and of the pace limit.
     SendRun(mail::TIdMessage& message, mail::TIdSMTP& smtp, SendObserver& observer,
-            const platform::Clock& clock, std::string logFile,
-            RunTime& time = steadyRunTime());
+            const platform::Clock& clock, std::string logFile, RunTime& time = steadyRunTime());
     ~SendRun();
     SendRun(const SendRun&) = delete;
     SendRun& operator=(const SendRun&) = delete;
@@ -106,14 +105,14 @@ public:
     // the connection is closed then. `subject` replaces the mailing's when
     // given (a personalised one).
     void sendToAddress(const Mailing& mailing, const SmtpAccount& account,
-                       const std::vector<std::string>& body, const std::string& address,
-                       int number, const std::string* subject = nullptr);
+                       const std::vector<std::string>& body, const std::string& address, int number,
+                       const std::string* subject = nullptr);
 
     // The list-send message of `row` (personal subject, body and
     // attachments) to `address` instead of the row's own, as message 1: the
     // test mail of a list.
-    void sendRowToAddress(const Mailing& mailing, const SmtpAccount& account,
-                          const RecipientRow& row, const std::string& address);
+    void sendRowToAddress(const Mailing& mailing, const SmtpAccount& account, const RecipientRow& row,
+                          const std::string& address);
 
     // Dry run: from now on every message is written as "NNNN.eml" (the
     // running number, four digits) into `folder`, byte for byte what the
@@ -133,15 +132,14 @@ public:
     // went and how many remain. Throws SendRunError for an error that ends
     // the run (and for a refusal the observer does not want to go on
     // after), once the result file is written.
-    RunSummary runList(const Mailing& mailing, const SmtpAccount& account,
-                       const std::string& archiveFolder, const std::string& resultFolder,
-                       bool showFinishedText);
+    RunSummary runList(const Mailing& mailing, const SmtpAccount& account, const std::string& archiveFolder,
+                       const std::string& resultFolder, bool showFinishedText);
 
     // Fills the outgoing message's fields for one address, converted to
     // Windows-1252 (characters without a Windows-1252 byte become "?").
     // Attachment parts stay as they are.
-    void fillMessage(const Mailing& mailing, const std::vector<std::string>& body,
-                     const std::string& address, const std::string* subject = nullptr);
+    void fillMessage(const Mailing& mailing, const std::vector<std::string>& body, const std::string& address,
+                     const std::string* subject = nullptr);
 
     // Host, port, login, encryption, pinned certificate and time limits of
     // the client from the account (the access token comes per connection).
@@ -156,8 +154,8 @@ private:
     // (m_failure then holds the error) or NotSent (stopped while waiting).
     // Throws SendRunError for an error that ends the run.
     RowResult deliver(const Mailing& mailing, const SmtpAccount& account,
-                      const std::vector<std::string>& body, const std::string& address,
-                      int number, int row, const std::string* subject, bool retry);
+                      const std::vector<std::string>& body, const std::string& address, int number, int row,
+                      const std::string* subject, bool retry);
     // Writes the filled message into the dry-run folder; returns the path.
     std::string writeMessageFile(int number);
     // The dry run's stand-in for a delivery: the file and its protocol line.
@@ -165,8 +163,7 @@ private:
                             const std::string& address, int number, const std::string* subject);
     // Waits for the pace limit; false when a stop request ended the wait.
     bool waitForPace(const SmtpAccount& account);
-    void announce(const Mailing& mailing, const std::string& address, int number,
-                  const std::string* subject);
+    void announce(const Mailing& mailing, const std::string& address, int number, const std::string* subject);
     // Ends the connection; a failing goodbye adds nothing to what happened.
     void closeQuietly();
     bool stopRequested();

@@ -6,20 +6,24 @@ namespace sendrix::platform {
 
 std::string asciiLowered(std::string_view text) {
     std::string out(text);
-    for (char& c : out) c = asciiLower(c);
+    for (char& c : out)
+        c = asciiLower(c);
     return out;
 }
 
 std::string asciiUppered(std::string_view text) {
     std::string out(text);
-    for (char& c : out) c = asciiUpper(c);
+    for (char& c : out)
+        c = asciiUpper(c);
     return out;
 }
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
+    if (text.size() < prefix.size())
+        return false;
     for (size_t i = 0; i < prefix.size(); ++i)
-        if (asciiLower(text[i]) != asciiLower(prefix[i])) return false;
+        if (asciiLower(text[i]) != asciiLower(prefix[i]))
+            return false;
     return true;
 }
 
@@ -44,13 +48,15 @@ std::optional<ParsedInteger> parseInteger(std::string_view text) {
     // text, so "0x-1", "--1" and "0x" are no numbers.
     const char* end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, number.magnitude, base);
-    if (error != std::errc() || stop != end) return std::nullopt;
+    if (error != std::errc() || stop != end)
+        return std::nullopt;
     return number;
 }
 
 std::string TwoDigits(int number) {
     std::string text = std::to_string(number);
-    if (text.size() == 1) text = "0" + text;
+    if (text.size() == 1)
+        text = "0" + text;
     return text;
 }
 

@@ -23,7 +23,7 @@ LocalTime fromFields(const std::tm& fields, int utcOffsetMinutes) {
 
 LocalTime SystemClock::now() const {
     const std::time_t seconds = std::time(nullptr);
-    std::tm local {};
+    std::tm local{};
     localtime_r(&seconds, &local);
     return fromFields(local, static_cast<int>(local.tm_gmtoff / 60));
 }

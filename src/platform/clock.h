@@ -7,10 +7,10 @@
 namespace sendrix::platform {
 
 struct LocalTime {
-    int year = 0, month = 0, day = 0;       // month 1-12
+    int year = 0, month = 0, day = 0;  // month 1-12
     int hour = 0, minute = 0, second = 0;
-    int dayOfWeek = 0;                      // 0 = Sunday
-    int utcOffsetMinutes = 0;               // local minus UTC, e.g. +60, -210
+    int dayOfWeek = 0;         // 0 = Sunday
+    int utcOffsetMinutes = 0;  // local minus UTC, e.g. +60, -210
 };
 
 class Clock {

@@ -15,8 +15,7 @@ public:
 // (e.g. "In /x/Mail.ini kann nicht geschrieben werden").
 class FileError : public Error {
 public:
-    FileError(const std::string& message, int errorNumber = 0)
-        : Error(message), m_errorNumber(errorNumber) {}
+    FileError(const std::string& message, int errorNumber = 0) : Error(message), m_errorNumber(errorNumber) {}
     int errorNumber() const { return m_errorNumber; }
 
 private:

@@ -24,7 +24,8 @@ std::vector<std::string> splitCommandParameters(const std::string& parameters) {
             inQuotes = !inQuotes;
             haveArgument = true;
         } else if ((c == ' ' || c == '\t') && !inQuotes) {
-            if (haveArgument) result.push_back(current);
+            if (haveArgument)
+                result.push_back(current);
             current.clear();
             haveArgument = false;
         } else {
@@ -32,24 +33,28 @@ std::vector<std::string> splitCommandParameters(const std::string& parameters) {
             haveArgument = true;
         }
     }
-    if (haveArgument) result.push_back(current);
+    if (haveArgument)
+        result.push_back(current);
     return result;
 }
 
 bool startDetached(const std::string& program, const std::vector<std::string>& args) {
-    if (program.empty()) return false;
+    if (program.empty())
+        return false;
     // Everything the children need is built before fork: after it only
     // async-signal-safe calls are allowed.
     std::vector<std::string> strings;
     strings.push_back(program);
     strings.insert(strings.end(), args.begin(), args.end());
     std::vector<char*> argv;
-    for (std::string& s : strings) argv.push_back(s.data());
+    for (std::string& s : strings)
+        argv.push_back(s.data());
     argv.push_back(nullptr);
 
     // The pipe closes itself on a successful exec; a failed one sends errno.
     int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0) return false;
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        return false;
 
     const pid_t middle = ::fork();
     if (middle < 0) {
@@ -65,8 +70,7 @@ bool startDetached(const std::string& program, const std::vector<std::string>& a
         const pid_t child = ::fork();
         if (child < 0) {
             const int error = errno;
-            if (::write(report[1], &error, sizeof error) < 0) {
-            }
+            if (::write(report[1], &error, sizeof error) < 0) {}
             ::_exit(1);
         }
         if (child == 0) {
@@ -75,12 +79,12 @@ bool startDetached(const std::string& program, const std::vector<std::string>& a
                 ::dup2(null, 0);
                 ::dup2(null, 1);
                 ::dup2(null, 2);
-                if (null > 2) ::close(null);
+                if (null > 2)
+                    ::close(null);
             }
             ::execvp(argv[0], argv.data());
             const int error = errno;
-            if (::write(report[1], &error, sizeof error) < 0) {
-            }
+            if (::write(report[1], &error, sizeof error) < 0) {}
             ::_exit(127);
         }
         ::_exit(0);
@@ -88,8 +92,7 @@ bool startDetached(const std::string& program, const std::vector<std::string>& a
 
     ::close(report[1]);
     int status = 0;
-    while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {}
     int error = 0;
     ssize_t n;
     do {
@@ -103,7 +106,8 @@ CapturedRun runCaptured(const std::vector<std::string>& args, int timeoutMs, std
     CapturedRun run;
     std::vector<std::string> strings(args);
     std::vector<char*> argv;
-    for (std::string& s : strings) argv.push_back(s.data());
+    for (std::string& s : strings)
+        argv.push_back(s.data());
     argv.push_back(nullptr);
 
     int out[2];
@@ -147,13 +151,17 @@ CapturedRun runCaptured(const std::vector<std::string>& args, int timeoutMs, std
             break;
         }
         const int ready = ::poll(streams, 2, int(left));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) continue;  // the next round sees the deadline
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            continue;  // the next round sees the deadline
         for (int i = 0; i < 2; ++i) {
-            if (streams[i].fd < 0 || streams[i].revents == 0) continue;
+            if (streams[i].fd < 0 || streams[i].revents == 0)
+                continue;
             char buffer[4096];
             const ssize_t n = ::read(streams[i].fd, buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && errno == EINTR)
+                continue;
             if (n <= 0) {
                 ::close(streams[i].fd);
                 streams[i].fd = -1;
@@ -163,11 +171,13 @@ CapturedRun runCaptured(const std::vector<std::string>& args, int timeoutMs, std
             // Past the cap the bytes are read and dropped, so the program
             // is never blocked on a full pipe.
             std::string& target = *targets[i];
-            if (target.size() < maxBytes) target.append(buffer, std::min(std::size_t(n), maxBytes - target.size()));
+            if (target.size() < maxBytes)
+                target.append(buffer, std::min(std::size_t(n), maxBytes - target.size()));
         }
     }
     for (const pollfd& stream : streams)
-        if (stream.fd >= 0) ::close(stream.fd);
+        if (stream.fd >= 0)
+            ::close(stream.fd);
     // A program may close its outputs and go on running: its end is awaited
     // within the same limit (a pidfd becomes readable when it ends).
     if (!run.timedOut) {
@@ -178,28 +188,34 @@ CapturedRun runCaptured(const std::vector<std::string>& args, int timeoutMs, std
                 run.timedOut = true;
                 break;
             }
-            if (pidfd < 0) break;  // no pidfd: wait below without a limit
+            if (pidfd < 0)
+                break;  // no pidfd: wait below without a limit
             pollfd end{pidfd, POLLIN, 0};
             const int ready = ::poll(&end, 1, int(left));
-            if (ready < 0 && errno == EINTR) continue;
-            if (ready != 0) break;
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready != 0)
+                break;
         }
-        if (pidfd >= 0) ::close(pidfd);
+        if (pidfd >= 0)
+            ::close(pidfd);
     }
-    if (run.timedOut) ::kill(child, SIGKILL);
+    if (run.timedOut)
+        ::kill(child, SIGKILL);
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
     run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return run;
 }
 
 bool shellOpen(const std::string& file, const std::string& parameters) {
-    if (file.empty()) return false;
+    if (file.empty())
+        return false;
     const bool isUrl = file.find("://") != std::string::npos || file.rfind("mailto:", 0) == 0;
     if (!isUrl) {
         struct stat st {};
-        if (::stat(file.c_str(), &st) != 0) return false;
+        if (::stat(file.c_str(), &st) != 0)
+            return false;
         // A program is started with the parameters, as the shell's "open"
         // does; any other file goes to the desktop's opener.
         if (S_ISREG(st.st_mode) && ::access(file.c_str(), X_OK) == 0) {

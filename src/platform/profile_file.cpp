@@ -29,7 +29,9 @@ struct ProfileText {
     bool byteOrderMark = false;
 };
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // Lower case for comparison: ASCII letters and the Latin-1 capitals
 // (U+00C0-U+00DE without U+00D7), enough for every name this program uses.
@@ -41,19 +43,23 @@ std::string folded(std::string_view s) {
             out[i] = asciiLower(out[i]);
         } else if (c == 0xC3 && i + 1 < out.size()) {
             unsigned char next = static_cast<unsigned char>(out[i + 1]);
-            if (next >= 0x80 && next <= 0x9E && next != 0x97) out[i + 1] = char(next + 0x20);
+            if (next >= 0x80 && next <= 0x9E && next != 0x97)
+                out[i + 1] = char(next + 0x20);
             ++i;
         }
     }
     return out;
 }
 
-bool sameName(std::string_view a, std::string_view b) { return folded(a) == folded(b); }
+bool sameName(std::string_view a, std::string_view b) {
+    return folded(a) == folded(b);
+}
 
 // The name of a section line "[name]", or false for other lines.
 bool sectionName(const std::string& line, std::string_view& name) {
     std::string_view t = trimBlanks(line);
-    if (t.empty() || t.front() != '[') return false;
+    if (t.empty() || t.front() != '[')
+        return false;
     const size_t close = t.find(']');
     name = trimBlanks(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
     return true;
@@ -63,10 +69,12 @@ bool sectionName(const std::string& line, std::string_view& name) {
 // without "=" are no key lines.
 bool keyLine(const std::string& line, std::string_view& key, std::string_view& value) {
     const size_t equals = line.find('=');
-    if (equals == std::string::npos) return false;
+    if (equals == std::string::npos)
+        return false;
     std::string_view whole(line);
     key = trimBlanks(whole.substr(0, equals));
-    if (key.empty() || key.front() == ';') return false;
+    if (key.empty() || key.front() == ';')
+        return false;
     value = whole.substr(equals + 1);
     return true;
 }
@@ -79,10 +87,12 @@ ProfileText loadProfile(const std::string& path, int* error) {
     try {
         bytes = readFileBytes(path);
     } catch (const FileError& e) {
-        if (error) *error = e.errorNumber();
+        if (error)
+            *error = e.errorNumber();
         return profile;
     }
-    if (error) *error = 0;
+    if (error)
+        *error = 0;
     profile.byteOrderMark = bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
     const std::string text = decodeFileText(bytes);
     size_t start = 0;
@@ -98,28 +108,31 @@ ProfileText loadProfile(const std::string& path, int* error) {
             ++pos;
         }
     }
-    if (start < text.size()) profile.lines.push_back({text.substr(start), ""});
+    if (start < text.size())
+        profile.lines.push_back({text.substr(start), ""});
     return profile;
 }
 
 // Index range [first, last) of the section's body, or false when the file
 // has no such section (the first of equal sections counts).
-bool findSection(const ProfileText& profile, const std::string& section, size_t& first,
-                 size_t& last) {
+bool findSection(const ProfileText& profile, const std::string& section, size_t& first, size_t& last) {
     std::string_view name;
     size_t i = 0;
     for (; i < profile.lines.size(); ++i) {
-        if (sectionName(profile.lines[i].text, name) && sameName(name, section)) break;
+        if (sectionName(profile.lines[i].text, name) && sameName(name, section))
+            break;
     }
-    if (i == profile.lines.size()) return false;
+    if (i == profile.lines.size())
+        return false;
     first = i + 1;
     last = first;
-    while (last < profile.lines.size() && !sectionName(profile.lines[last].text, name)) ++last;
+    while (last < profile.lines.size() && !sectionName(profile.lines[last].text, name))
+        ++last;
     return true;
 }
 
-bool findKey(const ProfileText& profile, size_t first, size_t last, const std::string& key,
-             size_t& index, std::string_view& value) {
+bool findKey(const ProfileText& profile, size_t first, size_t last, const std::string& key, size_t& index,
+             std::string_view& value) {
     std::string_view name;
     for (size_t i = first; i < last; ++i) {
         if (keyLine(profile.lines[i].text, name, value) && sameName(name, key)) {
@@ -146,9 +159,11 @@ std::string cleanValue(std::string_view raw) {
 std::string storedValue(const std::string& value) {
     std::string v = value;
     for (char& c : v) {
-        if (c == '\r' || c == '\n') c = ' ';
+        if (c == '\r' || c == '\n')
+            c = ' ';
     }
-    if (!v.empty() && (isBlank(v.front()) || isBlank(v.back()))) v = "\"" + v + "\"";
+    if (!v.empty() && (isBlank(v.front()) || isBlank(v.back())))
+        v = "\"" + v + "\"";
     return v;
 }
 
@@ -157,8 +172,10 @@ bool readRawValue(const std::string& path, const std::string& section, const std
     const ProfileText profile = loadProfile(path, nullptr);
     size_t first = 0, last = 0, index = 0;
     std::string_view raw;
-    if (!findSection(profile, section, first, last)) return false;
-    if (!findKey(profile, first, last, key, index, raw)) return false;
+    if (!findSection(profile, section, first, last))
+        return false;
+    if (!findKey(profile, first, last, key, index, raw))
+        return false;
     value = cleanValue(raw);
     return true;
 }
@@ -168,14 +185,17 @@ bool readRawValue(const std::string& path, const std::string& section, const std
 // of an int).
 bool readInteger(const std::string& text, int& result) {
     const std::optional<ParsedInteger> number = parseInteger(text);
-    if (!number) return false;
+    if (!number)
+        return false;
     if (number->hexadecimal) {
-        if (number->hasSign || number->magnitude > 0xFFFFFFFFull) return false;
+        if (number->hasSign || number->magnitude > 0xFFFFFFFFull)
+            return false;
         result = static_cast<int>(static_cast<unsigned int>(number->magnitude));
         return true;
     }
     const std::uint64_t limit = number->negative ? std::uint64_t(INT_MAX) + 1 : std::uint64_t(INT_MAX);
-    if (number->magnitude > limit) return false;
+    if (number->magnitude > limit)
+        return false;
     result = number->negative ? static_cast<int>(-static_cast<long long>(number->magnitude))
                               : static_cast<int>(number->magnitude);
     return true;
@@ -183,10 +203,11 @@ bool readInteger(const std::string& text, int& result) {
 
 }  // namespace
 
-std::string readProfileString(const std::string& path, const std::string& section,
-                              const std::string& key, const std::string& defaultValue) {
+std::string readProfileString(const std::string& path, const std::string& section, const std::string& key,
+                              const std::string& defaultValue) {
     std::string value;
-    if (!readRawValue(path, section, key, value)) return defaultValue;
+    if (!readRawValue(path, section, key, value))
+        return defaultValue;
     return value;
 }
 
@@ -194,7 +215,8 @@ int readProfileInt(const std::string& path, const std::string& section, const st
                    int defaultValue) {
     std::string value;
     int result = 0;
-    if (!readRawValue(path, section, key, value) || !readInteger(value, result)) return defaultValue;
+    if (!readRawValue(path, section, key, value) || !readInteger(value, result))
+        return defaultValue;
     return result;
 }
 
@@ -203,14 +225,15 @@ bool readProfileBool(const std::string& path, const std::string& section, const 
     return readProfileInt(path, section, key, defaultValue ? 1 : 0) != 0;
 }
 
-void writeProfileString(const std::string& path, const std::string& section,
-                        const std::string& key, const std::string& value) {
+void writeProfileString(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value) {
     const std::string failure = "In " + path + " kann nicht geschrieben werden";
     int error = 0;
     ProfileText profile = loadProfile(path, &error);
     // Only a missing file may be started afresh; one that exists but cannot
     // be read would lose its content.
-    if (error != 0 && error != ENOENT) throw FileError(failure, error);
+    if (error != 0 && error != ENOENT)
+        throw FileError(failure, error);
 
     // New lines take the line end the file already uses.
     std::string end = "\r\n";
@@ -233,12 +256,15 @@ void writeProfileString(const std::string& path, const std::string& section,
             // After the section's last non-blank line, so blank lines that
             // part it from the next section stay where they are.
             size_t at = last;
-            while (at > first && trimBlanks(profile.lines[at - 1].text).empty()) --at;
-            if (at > 0 && profile.lines[at - 1].end.empty()) profile.lines[at - 1].end = end;
+            while (at > first && trimBlanks(profile.lines[at - 1].text).empty())
+                --at;
+            if (at > 0 && profile.lines[at - 1].end.empty())
+                profile.lines[at - 1].end = end;
             profile.lines.insert(profile.lines.begin() + std::ptrdiff_t(at), Line{keyText, end});
         }
     } else {
-        if (!profile.lines.empty() && profile.lines.back().end.empty()) profile.lines.back().end = end;
+        if (!profile.lines.empty() && profile.lines.back().end.empty())
+            profile.lines.back().end = end;
         profile.lines.push_back({"[" + section + "]", end});
         profile.lines.push_back({keyText, end});
     }
@@ -249,12 +275,12 @@ void writeProfileString(const std::string& path, const std::string& section,
         text += line.end;
     }
     std::string bytes = encodeFileText(text);
-    if (profile.byteOrderMark && !fitsCp1252(text)) bytes = "\xEF\xBB\xBF" + bytes;
+    if (profile.byteOrderMark && !fitsCp1252(text))
+        bytes = "\xEF\xBB\xBF" + bytes;
     replaceFileAtomically(path, bytes, failure, 0600);
 }
 
-void writeProfileInt(const std::string& path, const std::string& section, const std::string& key,
-                     int value) {
+void writeProfileInt(const std::string& path, const std::string& section, const std::string& key, int value) {
     writeProfileString(path, section, key, std::to_string(value));
 }
 

@@ -14,8 +14,8 @@
 
 namespace sendrix::platform {
 
-std::string readProfileString(const std::string& path, const std::string& section,
-                              const std::string& key, const std::string& defaultValue);
+std::string readProfileString(const std::string& path, const std::string& section, const std::string& key,
+                              const std::string& defaultValue);
 
 // Decimal, or hexadecimal after "0x"/"0X"; anything else gives the default.
 int readProfileInt(const std::string& path, const std::string& section, const std::string& key,
@@ -27,10 +27,9 @@ bool readProfileBool(const std::string& path, const std::string& section, const 
 
 // Throws FileError "In %s kann nicht geschrieben werden" (the path) when the
 // file cannot be written; the file is then unchanged.
-void writeProfileString(const std::string& path, const std::string& section,
-                        const std::string& key, const std::string& value);
-void writeProfileInt(const std::string& path, const std::string& section, const std::string& key,
-                     int value);
+void writeProfileString(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value);
+void writeProfileInt(const std::string& path, const std::string& section, const std::string& key, int value);
 // Written as "1" or "0".
 void writeProfileBool(const std::string& path, const std::string& section, const std::string& key,
                       bool value);

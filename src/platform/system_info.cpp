@@ -21,7 +21,8 @@ std::string environment(const char* name) {
 }
 
 std::string withSlash(std::string folder) {
-    if (folder.empty() || folder.back() != '/') folder += '/';
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
     return folder;
 }
 
@@ -40,15 +41,18 @@ std::string CurrentUserName() {
         found->pw_name != nullptr) {
         name = found->pw_name;
     }
-    if (name.empty()) name = environment("USER");
-    if (name.size() > kMaxUserNameCharacters) name.resize(kMaxUserNameCharacters);
+    if (name.empty())
+        name = environment("USER");
+    if (name.size() > kMaxUserNameCharacters)
+        name.resize(kMaxUserNameCharacters);
     return name;
 }
 
 std::string programPath() {
     char path[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return "";
+    if (n <= 0)
+        return "";
     std::string result(path, size_t(n));
     // A program replaced while it runs (an update) still names its old path.
     const std::string deleted = " (deleted)";
@@ -64,9 +68,11 @@ std::string programFolder() {
     if (folder.empty()) {
         const std::string path = programPath();
         const size_t slash = path.rfind('/');
-        if (slash != std::string::npos) folder = path.substr(0, slash + 1);
+        if (slash != std::string::npos)
+            folder = path.substr(0, slash + 1);
     }
-    if (!folder.empty() && usableFolder(folder)) return withSlash(folder);
+    if (!folder.empty() && usableFolder(folder))
+        return withSlash(folder);
 
     std::string config = environment("XDG_CONFIG_HOME");
     if (config.empty() || config.front() != '/') {
@@ -87,7 +93,9 @@ std::string programFolder() {
     return fallback;
 }
 
-std::string programFileInFolder() { return programFolder() + fileNameOnly(programPath()); }
+std::string programFileInFolder() {
+    return programFolder() + fileNameOnly(programPath());
+}
 
 std::string resolveStoredPath(std::string_view value, const std::string& programFolder) {
     if (value.size() < 2 || value[0] != '.' || (value[1] != '\\' && value[1] != '/'))
@@ -136,7 +144,8 @@ LocaleLanguage localeLanguageFromName(const std::string& localeName) {
 LocaleLanguage localeLanguage() {
     for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
         const std::string value = environment(name);
-        if (!value.empty()) return localeLanguageFromName(value);
+        if (!value.empty())
+            return localeLanguageFromName(value);
     }
     return {};
 }

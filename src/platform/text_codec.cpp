@@ -10,22 +10,24 @@ namespace {
 // (0x81, 0x8D, 0x8F, 0x90, 0x9D) stand for the control characters of the same
 // number, so every byte survives a round trip.
 constexpr char32_t kHighControls[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
 char32_t cp1252CodePoint(unsigned char byte) {
-    if (byte >= 0x80 && byte <= 0x9F) return kHighControls[byte - 0x80];
+    if (byte >= 0x80 && byte <= 0x9F)
+        return kHighControls[byte - 0x80];
     return byte;
 }
 
 // The Windows-1252 byte of a code point, or -1 when it has none.
 int cp1252Byte(char32_t codePoint) {
-    if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) return int(codePoint);
+    if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF))
+        return int(codePoint);
     for (int i = 0; i < 32; ++i) {
-        if (kHighControls[i] == codePoint) return 0x80 + i;
+        if (kHighControls[i] == codePoint)
+            return 0x80 + i;
     }
     return -1;
 }
@@ -46,7 +48,8 @@ char32_t nextCharacter(std::string_view s, size_t& pos) {
 
 bool hasMultiByteSequence(std::string_view bytes) {
     for (char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80) return true;
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return true;
     }
     return false;
 }
@@ -90,36 +93,43 @@ size_t utf8SequenceAt(std::string_view s, size_t pos, char32_t& cp) {
     } else {
         return 0;
     }
-    if (pos + length > s.size()) return 0;
+    if (pos + length > s.size())
+        return 0;
     for (size_t i = 1; i < length; ++i) {
         const unsigned char b = static_cast<unsigned char>(s[pos + i]);
-        if ((b & 0xC0) != 0x80) return 0;
+        if ((b & 0xC0) != 0x80)
+            return 0;
         cp = (cp << 6) | (b & 0x3F);
     }
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
     return length;
 }
 
 std::string repairUtf8(std::string_view bytes) {
-    if (isValidUtf8(bytes)) return std::string(bytes);
+    if (isValidUtf8(bytes))
+        return std::string(bytes);
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 4);
     size_t pos = 0;
-    while (pos < bytes.size()) appendUtf8(out, nextCharacter(bytes, pos));
+    while (pos < bytes.size())
+        appendUtf8(out, nextCharacter(bytes, pos));
     return out;
 }
 
 std::string cp1252ToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 4);
-    for (char c : bytes) appendUtf8(out, cp1252CodePoint(static_cast<unsigned char>(c)));
+    for (char c : bytes)
+        appendUtf8(out, cp1252CodePoint(static_cast<unsigned char>(c)));
     return out;
 }
 
 bool fitsCp1252(std::string_view utf8) {
     size_t pos = 0;
     while (pos < utf8.size()) {
-        if (cp1252Byte(nextCharacter(utf8, pos)) < 0) return false;
+        if (cp1252Byte(nextCharacter(utf8, pos)) < 0)
+            return false;
     }
     return true;
 }
@@ -147,13 +157,15 @@ size_t characterEnd(std::string_view text, size_t pos) {
 
 size_t characterCount(std::string_view text) {
     size_t count = 0;
-    for (size_t pos = 0; pos < text.size(); pos = characterEnd(text, pos)) ++count;
+    for (size_t pos = 0; pos < text.size(); pos = characterEnd(text, pos))
+        ++count;
     return count;
 }
 
 std::string_view leftCharacters(std::string_view text, size_t count) {
     size_t pos = 0;
-    for (size_t taken = 0; taken < count && pos < text.size(); ++taken) pos = characterEnd(text, pos);
+    for (size_t taken = 0; taken < count && pos < text.size(); ++taken)
+        pos = characterEnd(text, pos);
     return text.substr(0, pos);
 }
 
@@ -162,20 +174,24 @@ bool isValidUtf8(std::string_view bytes) {
     char32_t cp = 0;
     while (pos < bytes.size()) {
         const size_t length = utf8SequenceAt(bytes, pos, cp);
-        if (length == 0) return false;
+        if (length == 0)
+            return false;
         pos += length;
     }
     return true;
 }
 
 std::string decodeFileText(std::string_view bytes) {
-    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") return repairUtf8(bytes.substr(3));
-    if (hasMultiByteSequence(bytes) && isValidUtf8(bytes)) return std::string(bytes);
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        return repairUtf8(bytes.substr(3));
+    if (hasMultiByteSequence(bytes) && isValidUtf8(bytes))
+        return std::string(bytes);
     return cp1252ToUtf8(bytes);
 }
 
 std::string encodeFileText(std::string_view utf8) {
-    if (fitsCp1252(utf8)) return utf8ToCp1252(utf8);
+    if (fitsCp1252(utf8))
+        return utf8ToCp1252(utf8);
     return repairUtf8(utf8);
 }
 

@@ -17,23 +17,29 @@ namespace {
 
 std::string folderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
     return path.substr(0, slash);
 }
 
 // A link is replaced at its target, so the link itself stays.
 std::string resolveLink(const std::string& path) {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return path;
     char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved) != nullptr) return resolved;
+    if (::realpath(path.c_str(), resolved) != nullptr)
+        return resolved;
     // A dangling link: write where it points.
     char target[PATH_MAX];
     const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
-    if (n <= 0) return path;
+    if (n <= 0)
+        return path;
     target[n] = '\0';
-    if (target[0] == '/') return target;
+    if (target[0] == '/')
+        return target;
     return folderOf(path) + "/" + target;
 }
 
@@ -42,18 +48,24 @@ std::string resolveLink(const std::string& path) {
 std::string readFileBytes(const std::string& path) {
     const std::string failure = "Datei " + path + " kann nicht geöffnet werden";
     File file = File::open(path, O_RDONLY);
-    if (!file.isOpen()) throw fileFailure(failure, file.openError());
+    if (!file.isOpen())
+        throw fileFailure(failure, file.openError());
     struct stat st {};
-    if (::fstat(file.fd(), &st) != 0) throw fileFailure(failure, errno);
-    if (S_ISDIR(st.st_mode)) throw fileFailure(failure, EISDIR);
+    if (::fstat(file.fd(), &st) != 0)
+        throw fileFailure(failure, errno);
+    if (S_ISDIR(st.st_mode))
+        throw fileFailure(failure, EISDIR);
     std::string bytes;
-    if (S_ISREG(st.st_mode) && st.st_size > 0) bytes.reserve(size_t(st.st_size));
+    if (S_ISREG(st.st_mode) && st.st_size > 0)
+        bytes.reserve(size_t(st.st_size));
     char buffer[65536];
     for (;;) {
         const ssize_t n = file.readFull(buffer, sizeof buffer);
-        if (n < 0) throw fileFailure(failure, errno);
+        if (n < 0)
+            throw fileFailure(failure, errno);
         bytes.append(buffer, size_t(n));
-        if (size_t(n) < sizeof buffer) break;
+        if (size_t(n) < sizeof buffer)
+            break;
     }
     return bytes;
 }
@@ -61,7 +73,8 @@ std::string readFileBytes(const std::string& path) {
 std::vector<std::string> splitLines(std::string_view text, bool ctrlZEnds) {
     if (ctrlZEnds) {
         const size_t end = text.find('\x1A');
-        if (end != std::string_view::npos) text = text.substr(0, end);
+        if (end != std::string_view::npos)
+            text = text.substr(0, end);
     }
     std::vector<std::string> lines;
     size_t start = 0;
@@ -70,12 +83,14 @@ std::vector<std::string> splitLines(std::string_view text, bool ctrlZEnds) {
         const char c = text[pos];
         if (c == '\r' || c == '\n') {
             lines.emplace_back(text.substr(start, pos - start));
-            if (c == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n') ++pos;
+            if (c == '\r' && pos + 1 < text.size() && text[pos + 1] == '\n')
+                ++pos;
             start = pos + 1;
         }
         ++pos;
     }
-    if (start < text.size()) lines.emplace_back(text.substr(start));
+    if (start < text.size())
+        lines.emplace_back(text.substr(start));
     return lines;
 }
 
@@ -85,7 +100,8 @@ std::vector<std::string> readTextFileLines(const std::string& path, bool ctrlZEn
         // Cut before decoding, so what follows the end mark cannot sway the
         // choice of character set.
         const size_t end = bytes.find('\x1A');
-        if (end != std::string::npos) bytes.resize(end);
+        if (end != std::string::npos)
+            bytes.resize(end);
     }
     return splitLines(decodeFileText(bytes), false);
 }
@@ -99,8 +115,8 @@ void writeTextFileLines(const std::string& path, const std::vector<std::string>&
     replaceFileAtomically(path, encodeFileText(text), "Datei " + path + " kann nicht erstellt werden");
 }
 
-void replaceFileAtomically(const std::string& path, std::string_view bytes,
-                           const std::string& failureMessage, unsigned newMode) {
+void replaceFileAtomically(const std::string& path, std::string_view bytes, const std::string& failureMessage,
+                           unsigned newMode) {
     const std::string target = resolveLink(path);
 
     mode_t mode = mode_t(newMode);
@@ -109,11 +125,14 @@ void replaceFileAtomically(const std::string& path, std::string_view bytes,
     gid_t group = 0;
     struct stat st {};
     if (::stat(target.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) throw FileError(failureMessage, EISDIR);
-        if (!S_ISREG(st.st_mode)) throw FileError(failureMessage, EINVAL);
+        if (S_ISDIR(st.st_mode))
+            throw FileError(failureMessage, EISDIR);
+        if (!S_ISREG(st.st_mode))
+            throw FileError(failureMessage, EINVAL);
         // A file its owner made read-only stays as it is, even though the
         // folder would allow replacing it.
-        if (::access(target.c_str(), W_OK) != 0) throw FileError(failureMessage, errno);
+        if (::access(target.c_str(), W_OK) != 0)
+            throw FileError(failureMessage, errno);
         exists = true;
         mode = st.st_mode & 07777;
         owner = st.st_uid;
@@ -127,19 +146,23 @@ void replaceFileAtomically(const std::string& path, std::string_view bytes,
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
     std::string temp = folder + "/." + name + ".XXXXXX";
     File file(::mkostemp(temp.data(), O_CLOEXEC));
-    if (!file.isOpen()) throw FileError(failureMessage, errno);
+    if (!file.isOpen())
+        throw FileError(failureMessage, errno);
 
     int error = file.writeAll(bytes);
-    if (error == 0 && ::fchmod(file.fd(), mode) != 0) error = errno;
-    if (error == 0 && ::fsync(file.fd()) != 0) error = errno;
+    if (error == 0 && ::fchmod(file.fd(), mode) != 0)
+        error = errno;
+    if (error == 0 && ::fsync(file.fd()) != 0)
+        error = errno;
     if (error == 0 && exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
         // Keeps the owner where we may (as root); where we may not, the new
         // file simply belongs to us.
-        if (::fchown(file.fd(), owner, group) != 0) {
-        }
+        if (::fchown(file.fd(), owner, group) != 0) {}
     }
-    if (error == 0) error = file.close();
-    if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
+    if (error == 0)
+        error = file.close();
+    if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0)
+        error = errno;
     if (error != 0) {
         ::unlink(temp.c_str());
         throw FileError(failureMessage, error);
@@ -147,7 +170,8 @@ void replaceFileAtomically(const std::string& path, std::string_view bytes,
 
     // The rename itself reaches the disk with the folder.
     const File dir = File::open(folder, O_RDONLY | O_DIRECTORY);
-    if (dir.isOpen()) ::fsync(dir.fd());
+    if (dir.isOpen())
+        ::fsync(dir.fd());
 }
 
 bool fileExists(const std::string& path) {
@@ -161,14 +185,18 @@ bool directoryExists(const std::string& path) {
 }
 
 bool createDirectories(const std::string& path) {
-    if (path.empty()) return false;
-    if (directoryExists(path)) return true;
+    if (path.empty())
+        return false;
+    if (directoryExists(path))
+        return true;
     size_t pos = 0;
     while (pos != std::string::npos) {
         pos = path.find('/', pos + 1);
         const std::string part = path.substr(0, pos);
-        if (part.empty() || directoryExists(part)) continue;
-        if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+        if (part.empty() || directoryExists(part))
+            continue;
+        if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST)
+            return false;
     }
     return directoryExists(path);
 }

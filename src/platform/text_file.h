@@ -28,10 +28,10 @@ void writeTextFileLines(const std::string& path, const std::vector<std::string>&
 // rename), keeping an existing file's permissions, new files get `newMode`.
 // Throws FileError with `failureMessage` (a full text) on any failure; the
 // old file is then untouched.
-void replaceFileAtomically(const std::string& path, std::string_view bytes,
-                           const std::string& failureMessage, unsigned newMode = 0644);
+void replaceFileAtomically(const std::string& path, std::string_view bytes, const std::string& failureMessage,
+                           unsigned newMode = 0644);
 
-bool fileExists(const std::string& path);       // a regular file (or link to one)
+bool fileExists(const std::string& path);  // a regular file (or link to one)
 bool directoryExists(const std::string& path);
 // Creates the folder with all missing parents; true when it exists afterwards.
 bool createDirectories(const std::string& path);

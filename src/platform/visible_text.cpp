@@ -6,8 +6,7 @@
 
 namespace sendrix::platform {
 
-std::string visibleText(std::string_view bytes)
-{
+std::string visibleText(std::string_view bytes) {
     const std::string text = decodeFileText(bytes);
     std::string out;
     out.reserve(text.size());
@@ -18,16 +17,16 @@ std::string visibleText(std::string_view bytes)
             continue;
         }
         switch (b) {
-        case '\r': out += "<CR>"; break;
-        case '\n': out += "<LF>"; break;
-        case '\0': out += "<NUL>"; break;
-        case '\t': out += "<TAB>"; break;
-        case 0x1B: out += "<ESC>"; break;
-        default: {
-            char named[8];
-            std::snprintf(named, sizeof named, "<0x%02X>", b);
-            out += named;
-        }
+            case '\r': out += "<CR>"; break;
+            case '\n': out += "<LF>"; break;
+            case '\0': out += "<NUL>"; break;
+            case '\t': out += "<TAB>"; break;
+            case 0x1B: out += "<ESC>"; break;
+            default: {
+                char named[8];
+                std::snprintf(named, sizeof named, "<0x%02X>", b);
+                out += named;
+            }
         }
     }
     return out;

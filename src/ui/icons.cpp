@@ -62,8 +62,8 @@ void drawOpen(QPainter& p) {
     p.setPen(QPen(kOutline, 1.0));
     p.setBrush(kYellow.darker(115));
     QPolygonF back;
-    back << QPointF(1.5, 3.5) << QPointF(6, 3.5) << QPointF(7.5, 5) << QPointF(13.5, 5)
-         << QPointF(13.5, 13.5) << QPointF(1.5, 13.5);
+    back << QPointF(1.5, 3.5) << QPointF(6, 3.5) << QPointF(7.5, 5) << QPointF(13.5, 5) << QPointF(13.5, 13.5)
+         << QPointF(1.5, 13.5);
     p.drawPolygon(back);
     p.setBrush(kYellow);
     QPolygonF front;
@@ -131,7 +131,8 @@ QPixmap drawImage(Image image, int size) {
 
 QIcon imageIcon(Image image) {
     QIcon icon;
-    for (int size : {16, 24, 32, 48}) icon.addPixmap(drawImage(image, size));
+    for (int size : {16, 24, 32, 48})
+        icon.addPixmap(drawImage(image, size));
     return icon;
 }
 

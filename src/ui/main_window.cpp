@@ -66,7 +66,8 @@ public:
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
-        if (option->state & QStyle::State_MouseOver) option->font.setUnderline(true);
+        if (option->state & QStyle::State_MouseOver)
+            option->font.setUnderline(true);
     }
 };
 
@@ -99,8 +100,7 @@ QToolButton* speedButton(const char* name, const char* hint, QWidget* parent) {
     return button;
 }
 
-QToolButton* boldSpeedButton(const char* name, const char* caption, const char* hint,
-                             QWidget* parent) {
+QToolButton* boldSpeedButton(const char* name, const char* caption, const char* hint, QWidget* parent) {
     QToolButton* button = speedButton(name, hint, parent);
     button->setText(QString::fromUtf8(caption));
     QFont font = button->font();
@@ -127,14 +127,16 @@ QCheckBox* leftTextCheckBox(const char* name, QWidget* parent) {
 QStringList toQtList(const std::vector<std::string>& items) {
     QStringList list;
     list.reserve(static_cast<qsizetype>(items.size()));
-    for (const std::string& item : items) list << toQt(item);
+    for (const std::string& item : items)
+        list << toQt(item);
     return list;
 }
 
 void showEdit(QLineEdit* widget, const app::TEdit& model) {
     const QSignalBlocker blocker(widget);
     const QString text = toQt(model.Text);
-    if (widget->text() != text) widget->setText(text);
+    if (widget->text() != text)
+        widget->setText(text);
     widget->setEnabled(model.Enabled);
     widget->setVisible(model.Visible);
 }
@@ -143,7 +145,8 @@ void showCombo(QComboBox* widget, const app::TComboBox& model) {
     const QSignalBlocker blocker(widget);
     const QStringList items = toQtList(model.Items);
     QStringList shown;
-    for (int i = 0; i < widget->count(); ++i) shown << widget->itemText(i);
+    for (int i = 0; i < widget->count(); ++i)
+        shown << widget->itemText(i);
     if (shown != items) {
         widget->clear();
         widget->addItems(items);
@@ -151,7 +154,8 @@ void showCombo(QComboBox* widget, const app::TComboBox& model) {
     widget->setCurrentIndex(model.ItemIndex < widget->count() ? model.ItemIndex : -1);
     if (widget->isEditable()) {
         const QString text = toQt(model.Text);
-        if (widget->currentText() != text) widget->setEditText(text);
+        if (widget->currentText() != text)
+            widget->setEditText(text);
     }
     widget->setEnabled(model.Enabled);
     widget->setVisible(model.Visible);
@@ -167,7 +171,8 @@ void showCheck(QCheckBox* widget, const app::TCheckBox& model) {
 
 void showLabel(QLabel* widget, const app::TLabel& model) {
     const QString text = toQt(model.Caption);
-    if (widget->text() != text) widget->setText(text);
+    if (widget->text() != text)
+        widget->setText(text);
     widget->setVisible(model.Visible);
 }
 
@@ -190,7 +195,8 @@ void showAction(QAction* action, const app::TMenuItem& model) {
 
 // Brings a text field up to the model's lines when they differ.
 void showLines(QPlainTextEdit* widget, const app::TMemo& model, std::vector<std::string>& shown) {
-    if (model.Lines == shown) return;
+    if (model.Lines == shown)
+        return;
     const QSignalBlocker blocker(widget);
     widget->setPlainText(joinLines(model.Lines));
     shown = model.Lines;
@@ -201,7 +207,8 @@ void showLines(QPlainTextEdit* widget, const app::TMemo& model, std::vector<std:
 // linear in the number of rows.
 void showLog(QPlainTextEdit* widget, const app::TLogMemo& model, app::LogMemoFollower& shown) {
     const app::LogMemoFollower::News news = shown.next(model);
-    if (!news.restart && news.first == model.Lines.size()) return;
+    if (!news.restart && news.first == model.Lines.size())
+        return;
     const QSignalBlocker blocker(widget);
     if (news.restart || news.first == 0) {
         widget->setPlainText(joinLines(model.Lines));
@@ -246,8 +253,10 @@ MainWindow::MainWindow(app::TfrmMessageEditor& form, app::Interaction& interacti
 }
 
 MainWindow::~MainWindow() {
-    if (m_form.SetupDialogs == this) m_form.SetupDialogs = nullptr;
-    if (m_form.PreviewDialogs == this) m_form.PreviewDialogs = nullptr;
+    if (m_form.SetupDialogs == this)
+        m_form.SetupDialogs = nullptr;
+    if (m_form.PreviewDialogs == this)
+        m_form.PreviewDialogs = nullptr;
 }
 
 void MainWindow::placeOnScreen() {
@@ -260,12 +269,12 @@ void MainWindow::placeOnScreen() {
 
 // ---- Creation, one function per area ----
 
-QAction* MainWindow::menuAction(QMenu* menu, app::TMenuItem& item, const char* name,
-                                Handler handler) {
+QAction* MainWindow::menuAction(QMenu* menu, app::TMenuItem& item, const char* name, Handler handler) {
     auto* action = new QAction(toQt(item.Caption), this);
     action->setObjectName(QString::fromLatin1(name));
     connectRun(action, &QAction::triggered, handler);
-    if (menu) menu->addAction(action);
+    if (menu)
+        menu->addAction(action);
     return action;
 }
 
@@ -304,9 +313,8 @@ void MainWindow::createMenus() {
     m_Optionen1 = menuAction(extras, m_form.Optionen1, "Optionen1", &TfrmMessageEditor::Optionen1Click);
     m_Optionen1->setIcon(imageIcon(Image::Options));
     extras->addSeparator();
-    m_MailKonfigurationffnen1 =
-        menuAction(extras, m_form.MailKonfigurationffnen1, "MailKonfigurationffnen1",
-                   &TfrmMessageEditor::MailKonfigurationffnen1Click);
+    m_MailKonfigurationffnen1 = menuAction(extras, m_form.MailKonfigurationffnen1, "MailKonfigurationffnen1",
+                                           &TfrmMessageEditor::MailKonfigurationffnen1Click);
     m_MailKonfigurationffnen1->setIcon(imageIcon(Image::Open));
     m_MailKonfigurationsichern1 =
         menuAction(extras, m_form.MailKonfigurationsichern1, "MailKonfigurationsichern1",
@@ -349,8 +357,7 @@ void MainWindow::createToolBar() {
     m_senden->setMinimumWidth(82);
     connectRun(m_senden, &QToolButton::clicked, &TfrmMessageEditor::sendenClick);
     bar->addSeparator();
-    QToolButton* verteiler =
-        toolButton("ToolButton1", "Verteiler", "Verteilerliste öffnen", Image::Open);
+    QToolButton* verteiler = toolButton("ToolButton1", "Verteiler", "Verteilerliste öffnen", Image::Open);
     connectRun(verteiler, &QToolButton::clicked, &TfrmMessageEditor::Verteilerlisteffnen1Click);
     bar->addSeparator();
     QToolButton* optionen = toolButton("ToolButton3", "Optionen", "Mailoptionen ändern", Image::Options);
@@ -451,9 +458,8 @@ QWidget* MainWindow::createRecipientPage() {
     grid->setRowStretch(7, 1);
 
     // Seven rows in the page's height.
-    for (QWidget* field : std::initializer_list<QWidget*>{m_selEmailProfil, m_edtto, m_edtSubject,
-                                                          m_edtReply, m_cboPriority,
-                                                          m_chkReturnReciept, m_html})
+    for (QWidget* field : std::initializer_list<QWidget*>{m_selEmailProfil, m_edtto, m_edtSubject, m_edtReply,
+                                                          m_cboPriority, m_chkReturnReciept, m_html})
         field->setFixedHeight(kCompactRowHeight);
 
     QWidget::setTabOrder(m_selEmailProfil, m_edtto);
@@ -599,7 +605,8 @@ QGroupBox* MainWindow::createSalutationGroup() {
     connectRun(b4, &QToolButton::clicked, &TfrmMessageEditor::SpeedButton4Click);
     connectRun(b5, &QToolButton::clicked, &TfrmMessageEditor::SpeedButton5Click);
     connectRun(b6, &QToolButton::clicked, &TfrmMessageEditor::SpeedButton6Click);
-    for (QToolButton* button : {bodyOpen, bodySave, b2, b3, b4, b5, b6}) buttons->addWidget(button);
+    for (QToolButton* button : {bodyOpen, bodySave, b2, b3, b4, b5, b6})
+        buttons->addWidget(button);
 
     grid->addWidget(m_useAnrede, 0, 0);
     grid->addWidget(m_Anrede, 0, 1);
@@ -656,7 +663,8 @@ void MainWindow::createStatusArea() {
 // Every edit goes straight into the model; events run their handlers.
 void MainWindow::connectEdits() {
     auto textInto = [this](QLineEdit* edit, app::TEdit& model) {
-        connect(edit, &QLineEdit::textEdited, this, [&model](const QString& text) { model.Text = fromQt(text); });
+        connect(edit, &QLineEdit::textEdited, this,
+                [&model](const QString& text) { model.Text = fromQt(text); });
     };
     textInto(m_edtSubject, m_form.edtSubject);
     textInto(m_edtReply, m_form.edtReply);
@@ -664,7 +672,8 @@ void MainWindow::connectEdits() {
     textInto(m_edtfrom, m_form.edtfrom);
     textInto(m_edtCC, m_form.edtCC);
     textInto(m_edtBCC, m_form.edtBCC);
-    for (QLineEdit* edit : {m_edtfrom, m_edtreal, m_edtReply}) edit->installEventFilter(this);
+    for (QLineEdit* edit : {m_edtfrom, m_edtreal, m_edtReply})
+        edit->installEventFilter(this);
 
     connect(m_edtto->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
         m_form.edtto.Text = fromQt(text);
@@ -709,14 +718,16 @@ void MainWindow::connectEdits() {
     });
 
     connect(m_Memo, &QPlainTextEdit::textChanged, this, [this] {
-        if (m_refreshing) return;
+        if (m_refreshing)
+            return;
         m_form.Memo.Lines = splitLines(m_Memo->toPlainText());
         m_shownMemo = m_form.Memo.Lines;
     });
 
     auto pagesInto = [this](QTabWidget* pages, app::TPageControl& model) {
         connect(pages, &QTabWidget::currentChanged, this, [this, &model](int index) {
-            if (!m_refreshing) model.ActivePageIndex = index;
+            if (!m_refreshing)
+                model.ActivePageIndex = index;
         });
     };
     pagesInto(m_pnlTopleft, m_form.pnlTopleft);
@@ -725,7 +736,8 @@ void MainWindow::connectEdits() {
 
     connect(m_empfaengerliste->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
-                if (m_refreshing || !current.isValid()) return;
+                if (m_refreshing || !current.isValid())
+                    return;
                 const int col = current.column();
                 const int row = current.row() + m_form.empfaengerliste.FixedRows;
                 run([this, col, row] { m_form.empfaengerlisteSelectCell(col, row); });
@@ -734,13 +746,15 @@ void MainWindow::connectEdits() {
     connect(m_empfaengerliste->horizontalHeader(), &QHeaderView::sectionResized, this,
             [this](int section, int, int size) {
                 auto& widths = m_form.empfaengerliste.ColWidths;
-                if (m_refreshing || section < 0 || section >= static_cast<int>(widths.size())) return;
+                if (m_refreshing || section < 0 || section >= static_cast<int>(widths.size()))
+                    return;
                 widths[section] = size;
                 m_shownColWidths = widths;
             });
 
     connect(m_lvFiles, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-        if (!m_refreshing) m_form.lvFiles.ItemIndex = item ? m_lvFiles->indexOfTopLevelItem(item) : -1;
+        if (!m_refreshing)
+            m_form.lvFiles.ItemIndex = item ? m_lvFiles->indexOfTopLevelItem(item) : -1;
     });
 }
 
@@ -825,9 +839,9 @@ void MainWindow::refreshGrid() {
         const int col = std::max(0, selection->currentIndex().column());
         const QModelIndex index = m_gridModel->index(viewRow, col);
         const QSignalBlocker blocker(selection);
-        selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
-                                              (rows ? QItemSelectionModel::Rows
-                                                    : QItemSelectionModel::NoUpdate));
+        selection->setCurrentIndex(index,
+                                   QItemSelectionModel::ClearAndSelect |
+                                       (rows ? QItemSelectionModel::Rows : QItemSelectionModel::NoUpdate));
         m_empfaengerliste->viewport()->update();
     }
 }
@@ -835,16 +849,17 @@ void MainWindow::refreshGrid() {
 void MainWindow::refreshAttachments() {
     const QStringList items = toQtList(m_form.lvFiles.Items);
     QStringList shown;
-    for (int i = 0; i < m_lvFiles->topLevelItemCount(); ++i) shown << m_lvFiles->topLevelItem(i)->text(0);
+    for (int i = 0; i < m_lvFiles->topLevelItemCount(); ++i)
+        shown << m_lvFiles->topLevelItem(i)->text(0);
     const QSignalBlocker blocker(m_lvFiles);
     if (shown != items) {
         m_lvFiles->clear();
-        for (const QString& item : items) m_lvFiles->addTopLevelItem(new QTreeWidgetItem({item}));
+        for (const QString& item : items)
+            m_lvFiles->addTopLevelItem(new QTreeWidgetItem({item}));
     }
     const int index = m_form.lvFiles.ItemIndex;
-    m_lvFiles->setCurrentItem(index >= 0 && index < m_lvFiles->topLevelItemCount()
-                                  ? m_lvFiles->topLevelItem(index)
-                                  : nullptr);
+    m_lvFiles->setCurrentItem(
+        index >= 0 && index < m_lvFiles->topLevelItemCount() ? m_lvFiles->topLevelItem(index) : nullptr);
 }
 
 void MainWindow::refreshSalutation() {
@@ -853,7 +868,9 @@ void MainWindow::refreshSalutation() {
     showLabel(m_Vorschau, m_form.Vorschau);
 }
 
-void MainWindow::refreshBody() { showLines(m_Memo, m_form.Memo, m_shownMemo); }
+void MainWindow::refreshBody() {
+    showLines(m_Memo, m_form.Memo, m_shownMemo);
+}
 
 void MainWindow::refreshProtocol() {
     showLog(m_protokollmemo, m_form.protokollmemo, m_shownProtocol);
@@ -883,7 +900,10 @@ void MainWindow::refreshControl(app::ControlId control) {
     switch (control) {
         case ControlId::StatusBar1: refreshStatusBar(); break;
         case ControlId::protokollmemo: refreshProtocol(); break;
-        case ControlId::Control: refreshProtocol(); refreshBody(); break;
+        case ControlId::Control:
+            refreshProtocol();
+            refreshBody();
+            break;
         case ControlId::Progress: refreshProgress(); break;
         case ControlId::Memo: refreshBody(); break;
         case ControlId::empfaengerliste: refreshGrid(); break;
@@ -921,12 +941,15 @@ QWidget* MainWindow::widgetOf(app::ControlId control) const {
 void MainWindow::repaintControl(app::ControlId control) {
     refreshControl(control);
     // The event loop is blocked during a send run: lay out and paint now.
-    if (centralWidget() && centralWidget()->layout()) centralWidget()->layout()->activate();
+    if (centralWidget() && centralWidget()->layout())
+        centralWidget()->layout()->activate();
     QWidget* widget = widgetOf(control);
     widget->repaint();
-    if (auto* area = qobject_cast<QAbstractScrollArea*>(widget)) area->viewport()->repaint();
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(widget))
+        area->viewport()->repaint();
     if (control == app::ControlId::Control) {
-        if (QWidget* page = m_Control->currentWidget()) page->repaint();
+        if (QWidget* page = m_Control->currentWidget())
+            page->repaint();
     }
 }
 

@@ -31,9 +31,7 @@ namespace sendrix::ui {
 
 class RecipientTableModel;
 
-class MainWindow : public QMainWindow,
-                   public app::SetupDialogRunner,
-                   public app::PreviewDialogRunner {
+class MainWindow : public QMainWindow, public app::SetupDialogRunner, public app::PreviewDialogRunner {
     Q_OBJECT
 public:
     // The window shows `form`; boxes go through `interaction`, which must be

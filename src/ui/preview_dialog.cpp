@@ -13,8 +13,7 @@
 
 namespace sendrix::ui {
 
-PreviewDialog::PreviewDialog(app::MessagePreview& model, QWidget* parent)
-    : QDialog(parent), m_model(model) {
+PreviewDialog::PreviewDialog(app::MessagePreview& model, QWidget* parent) : QDialog(parent), m_model(model) {
     setObjectName(QStringLiteral("Vorschau"));
     setWindowTitle(QStringLiteral("Vorschau"));
 
@@ -63,7 +62,8 @@ PreviewDialog::PreviewDialog(app::MessagePreview& model, QWidget* parent)
 void PreviewDialog::refreshFromModel() {
     m_position->setText(toQt(m_model.Caption()));
     QStringList lines;
-    for (const std::string& line : m_model.Lines()) lines << toQt(line);
+    for (const std::string& line : m_model.Lines())
+        lines << toQt(line);
     m_message->setPlainText(lines.join(QLatin1Char('\n')));
     m_back->setEnabled(m_model.CanGoBack());
     m_on->setEnabled(m_model.CanGoOn());

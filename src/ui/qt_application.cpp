@@ -23,7 +23,8 @@ namespace sendrix::ui {
 bool installGermanQtTranslation(QApplication& application) {
     // Lives as long as the application; installing twice is harmless.
     static QTranslator translator;
-    if (!translator.isEmpty()) return true;
+    if (!translator.isEmpty())
+        return true;
     if (!translator.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         return false;
@@ -43,7 +44,8 @@ int runQtApplication(int& argc, char** argv) {
 
     // QApplication has taken its own options out of argv.
     std::vector<std::string> arguments;
-    for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+    for (int i = 1; i < argc; ++i)
+        arguments.emplace_back(argv[i]);
 
     QtInteraction interaction;
     app::TfrmMessageEditor form(interaction, platform::systemClock(), std::move(arguments));
@@ -60,7 +62,8 @@ int runQtApplication(int& argc, char** argv) {
     window.run([&] { form.FormShow(); });
     // "/sofort" may have closed the window already; then there is no loop
     // to run.
-    if (window.isVisible()) QApplication::exec();
+    if (window.isVisible())
+        QApplication::exec();
     interaction.setWindow(nullptr);
     return form.ExitStatus();
 }

@@ -69,8 +69,7 @@ void QtInteraction::ErrorBox(const std::string& text) {
     showBox(parentWidget(), QMessageBox::Critical, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
-bool QtInteraction::InputBox(const std::string& caption, const std::string& prompt,
-                             std::string& value) {
+bool QtInteraction::InputBox(const std::string& caption, const std::string& prompt, std::string& value) {
     QDialog dialog(parentWidget());
     dialog.setObjectName(QStringLiteral("inputBox"));
     dialog.setWindowTitle(toQt(caption));
@@ -88,7 +87,8 @@ bool QtInteraction::InputBox(const std::string& caption, const std::string& prom
     layout->addWidget(buttons);
     dialog.setMinimumWidth(320);
     edit->selectAll();
-    if (dialog.exec() != QDialog::Accepted) return false;
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
     value = fromQt(edit->text());
     return true;
 }
@@ -106,34 +106,45 @@ bool QtInteraction::fileDialog(app::TFileDialog& model, bool save) {
     if (model.FilterIndex >= 1 && model.FilterIndex <= filters.size())
         dialog.selectNameFilter(filters[model.FilterIndex - 1]);
     QString suffix = toQt(model.DefaultExt);
-    if (suffix.startsWith(QLatin1Char('.'))) suffix.remove(0, 1);
+    if (suffix.startsWith(QLatin1Char('.')))
+        suffix.remove(0, 1);
     dialog.setDefaultSuffix(suffix);
-    if (!model.FileName.empty()) dialog.selectFile(toQt(model.FileName));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    if (!model.FileName.empty())
+        dialog.selectFile(toQt(model.FileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
     model.FileName = fromQt(dialog.selectedFiles().constFirst());
     model.FilterIndex = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
-    if (model.FilterIndex < 1) model.FilterIndex = 1;
+    if (model.FilterIndex < 1)
+        model.FilterIndex = 1;
     return true;
 }
 
-bool QtInteraction::OpenFile(app::TFileDialog& dialog) { return fileDialog(dialog, false); }
+bool QtInteraction::OpenFile(app::TFileDialog& dialog) {
+    return fileDialog(dialog, false);
+}
 
-bool QtInteraction::SaveFile(app::TFileDialog& dialog) { return fileDialog(dialog, true); }
+bool QtInteraction::SaveFile(app::TFileDialog& dialog) {
+    return fileDialog(dialog, true);
+}
 
 void QtInteraction::SetClipboardText(const std::string& text) {
     QGuiApplication::clipboard()->setText(toQt(text));
 }
 
 void QtInteraction::Repaint(app::ControlId control) {
-    if (m_window) m_window->repaintControl(control);
+    if (m_window)
+        m_window->repaintControl(control);
 }
 
 void QtInteraction::Focus(app::ControlId control) {
-    if (m_window) m_window->focusControl(control);
+    if (m_window)
+        m_window->focusControl(control);
 }
 
 void QtInteraction::CloseWindow() {
-    if (m_window) m_window->close();
+    if (m_window)
+        m_window->close();
 }
 
 void QtInteraction::ShellOpen(const std::string& file, const std::string& parameters) {
@@ -142,7 +153,8 @@ void QtInteraction::ShellOpen(const std::string& file, const std::string& parame
 
 bool QtInteraction::StartProcess(const std::string& program, const std::vector<std::string>& args) {
     QStringList arguments;
-    for (const std::string& arg : args) arguments << toQt(arg);
+    for (const std::string& arg : args)
+        arguments << toQt(arg);
     return QProcess::startDetached(toQt(program), arguments);
 }
 

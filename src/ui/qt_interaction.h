@@ -28,8 +28,7 @@ public:
     void Notice(const std::string& text) override;
     void Warning(const std::string& text) override;
     void ErrorBox(const std::string& text) override;
-    bool InputBox(const std::string& caption, const std::string& prompt,
-                  std::string& value) override;
+    bool InputBox(const std::string& caption, const std::string& prompt, std::string& value) override;
     bool OpenFile(app::TFileDialog& dialog) override;
     bool SaveFile(app::TFileDialog& dialog) override;
     void SetClipboardText(const std::string& text) override;

@@ -5,8 +5,7 @@ namespace sendrix::ui {
 QFont formFont(const QFont& base) {
     QFont font = base;
     font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Arial"), QStringLiteral("Nimbus Sans"),
-                      base.family()});
+                      QStringLiteral("Arial"), QStringLiteral("Nimbus Sans"), base.family()});
     font.setPointSize(8);
     return font;
 }
@@ -14,7 +13,8 @@ QFont formFont(const QFont& base) {
 QString joinLines(const std::vector<std::string>& lines) {
     QString text;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0) text += QLatin1Char('\n');
+        if (i > 0)
+            text += QLatin1Char('\n');
         text += toQt(lines[i]);
     }
     return text;
@@ -22,8 +22,10 @@ QString joinLines(const std::vector<std::string>& lines) {
 
 std::vector<std::string> splitLines(const QString& text) {
     std::vector<std::string> lines;
-    if (text.isEmpty()) return lines;
-    for (const QString& line : text.split(QLatin1Char('\n'))) lines.push_back(fromQt(line));
+    if (text.isEmpty())
+        return lines;
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        lines.push_back(fromQt(line));
     return lines;
 }
 

@@ -8,8 +8,12 @@
 
 namespace sendrix::ui {
 
-inline QString toQt(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-inline std::string fromQt(const QString& text) { return text.toUtf8().toStdString(); }
+inline QString toQt(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+inline std::string fromQt(const QString& text) {
+    return text.toUtf8().toStdString();
+}
 
 // The forms' font, "MS Sans Serif" at 8 points: that face where it is
 // installed, else a face of about its width (Liberation Sans, Arial, Nimbus

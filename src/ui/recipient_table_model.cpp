@@ -5,11 +5,11 @@
 namespace sendrix::ui {
 
 RecipientTableModel::RecipientTableModel(app::TStringGrid& grid, QObject* parent)
-    : QAbstractTableModel(parent), m_grid(grid), m_shownRows(rowCount()),
-      m_shownColumns(columnCount()) {}
+    : QAbstractTableModel(parent), m_grid(grid), m_shownRows(rowCount()), m_shownColumns(columnCount()) {}
 
 int RecipientTableModel::rowCount(const QModelIndex& parent) const {
-    if (parent.isValid()) return 0;
+    if (parent.isValid())
+        return 0;
     return std::max(0, m_grid.RowCount() - m_grid.FixedRows);
 }
 
@@ -18,35 +18,45 @@ int RecipientTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant RecipientTableModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) return {};
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+        return {};
     const std::size_t row = static_cast<std::size_t>(index.row() + m_grid.FixedRows);
     const std::size_t col = static_cast<std::size_t>(index.column());
-    if (row >= m_grid.Cells.size() || col >= m_grid.Cells[row].size()) return QString();
+    if (row >= m_grid.Cells.size() || col >= m_grid.Cells[row].size())
+        return QString();
     return toQt(m_grid.Cells[row][col]);
 }
 
 QVariant RecipientTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (role != Qt::DisplayRole) return {};
-    if (orientation == Qt::Vertical) return {};
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Vertical)
+        return {};
     const std::size_t col = static_cast<std::size_t>(section);
-    if (m_grid.Cells.empty() || col >= m_grid.Cells[0].size()) return QString();
+    if (m_grid.Cells.empty() || col >= m_grid.Cells[0].size())
+        return QString();
     return toQt(m_grid.Cells[0][col]);
 }
 
 Qt::ItemFlags RecipientTableModel::flags(const QModelIndex& index) const {
-    if (!index.isValid()) return Qt::NoItemFlags;
+    if (!index.isValid())
+        return Qt::NoItemFlags;
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (m_grid.Editing) flags |= Qt::ItemIsEditable;
+    if (m_grid.Editing)
+        flags |= Qt::ItemIsEditable;
     return flags;
 }
 
 bool RecipientTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!index.isValid() || role != Qt::EditRole || !m_grid.Editing) return false;
+    if (!index.isValid() || role != Qt::EditRole || !m_grid.Editing)
+        return false;
     const std::size_t row = static_cast<std::size_t>(index.row() + m_grid.FixedRows);
     const std::size_t col = static_cast<std::size_t>(index.column());
-    if (row >= m_grid.Cells.size()) return false;
+    if (row >= m_grid.Cells.size())
+        return false;
     auto& cells = m_grid.Cells[row];
-    if (cells.size() <= col) cells.resize(std::max<std::size_t>(col + 1, m_grid.ColumnCount()));
+    if (cells.size() <= col)
+        cells.resize(std::max<std::size_t>(col + 1, m_grid.ColumnCount()));
     cells[col] = fromQt(value.toString());
     emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
     return true;
@@ -63,7 +73,8 @@ void RecipientTableModel::refresh() {
         return;
     }
     emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
-    if (rows > 0) emit dataChanged(index(0, 0), index(rows - 1, columnCount() - 1));
+    if (rows > 0)
+        emit dataChanged(index(0, 0), index(rows - 1, columnCount() - 1));
 }
 
 }  // namespace sendrix::ui

@@ -47,7 +47,8 @@ QComboBox* choice(const char* name, app::TComboBox& model, QWidget* parent,
                   const std::function<void()>& handler) {
     auto* box = new QComboBox(parent);
     box->setObjectName(QString::fromLatin1(name));
-    for (const std::string& item : model.Items) box->addItem(toQt(item));
+    for (const std::string& item : model.Items)
+        box->addItem(toQt(item));
     QObject::connect(box, &QComboBox::activated, parent, [box, &model, handler](int index) {
         model.ItemIndex = index;
         model.Text = fromQt(box->itemText(index));
@@ -63,8 +64,7 @@ SetupDialog::SetupDialog(app::TfmSetup& model, app::Interaction& interaction, QW
     setObjectName(QStringLiteral("fmSetup"));
     setWindowTitle(toQt(m_model.Caption));
     // A small tool window with a close box that cannot be resized.
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFont(formFont(font()));
 
     m_SMTPServer = field("SMTPServer", m_model.SMTPServer, m_model.SMTPServer, this);
@@ -73,10 +73,10 @@ SetupDialog::SetupDialog(app::TfmSetup& model, app::Interaction& interaction, QW
     // Wide enough for any port number (five digits) in the form's font.
     m_SMTPPort->setFixedWidth(
         std::max(34, m_SMTPPort->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12));
-    m_cboAuthType = choice("cboAuthType", m_model.cboAuthType, this,
-                           [this] { run(&app::TfmSetup::cboAuthTypeChange); });
-    m_cboProvider = choice("cboProvider", m_model.cboProvider, this,
-                           [this] { run(&app::TfmSetup::cboProviderChange); });
+    m_cboAuthType =
+        choice("cboAuthType", m_model.cboAuthType, this, [this] { run(&app::TfmSetup::cboAuthTypeChange); });
+    m_cboProvider =
+        choice("cboProvider", m_model.cboProvider, this, [this] { run(&app::TfmSetup::cboProviderChange); });
     m_cboEncryption = choice("cboEncryption", m_model.cboEncryption, this,
                              [this] { run(&app::TfmSetup::cboEncryptionChange); });
     m_edtTokenCommand = field("edtTokenCommand", m_model.edtTokenCommand, m_model.edtTokenCommand, this);
@@ -122,7 +122,8 @@ SetupDialog::SetupDialog(app::TfmSetup& model, app::Interaction& interaction, QW
         // Stored or not, the dialog closes (an error has been shown),
         // unless the port was refused and can still be corrected.
         run(&app::TfmSetup::BitBtn1Click);
-        if (!m_model.KeepOpen) accept();
+        if (!m_model.KeepOpen)
+            accept();
     });
     auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), this);
     cancel->setObjectName(QStringLiteral("BitBtn2"));
@@ -188,20 +189,20 @@ void SetupDialog::run(void (app::TfmSetup::*handler)()) {
 
 void SetupDialog::refreshFromModel() {
     setWindowTitle(toQt(m_model.Caption));
-    for (auto [edit, model] : {std::pair{m_SMTPServer, &m_model.SMTPServer},
-                               std::pair{m_SMTPPort, &m_model.SMTPPort},
-                               std::pair{m_edtAccount, &m_model.edtAccount},
-                               std::pair{m_edtPassword, &m_model.edtPassword},
-                               std::pair{m_edtTokenCommand, &m_model.edtTokenCommand},
-                               std::pair{m_sentobjects, &m_model.sentobjects}}) {
+    for (auto [edit, model] :
+         {std::pair{m_SMTPServer, &m_model.SMTPServer}, std::pair{m_SMTPPort, &m_model.SMTPPort},
+          std::pair{m_edtAccount, &m_model.edtAccount}, std::pair{m_edtPassword, &m_model.edtPassword},
+          std::pair{m_edtTokenCommand, &m_model.edtTokenCommand},
+          std::pair{m_sentobjects, &m_model.sentobjects}}) {
         const QSignalBlocker blocker(edit);
         const QString text = toQt(model->Text);
-        if (edit->text() != text) edit->setText(text);
+        if (edit->text() != text)
+            edit->setText(text);
     }
     m_edtPassword->setEchoMode(m_model.PasswordMasked ? QLineEdit::Password : QLineEdit::Normal);
-    for (auto [box, model] : {std::pair{m_cboAuthType, &m_model.cboAuthType},
-                              std::pair{m_cboProvider, &m_model.cboProvider},
-                              std::pair{m_cboEncryption, &m_model.cboEncryption}}) {
+    for (auto [box, model] :
+         {std::pair{m_cboAuthType, &m_model.cboAuthType}, std::pair{m_cboProvider, &m_model.cboProvider},
+          std::pair{m_cboEncryption, &m_model.cboEncryption}}) {
         const QSignalBlocker blocker(box);
         box->setCurrentIndex(model->ItemIndex);
     }

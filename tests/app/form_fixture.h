@@ -45,7 +45,8 @@ public:
     }
     void sendenClick() override {
         calls.push_back("send");
-        if (sendFails) throw Error("Verbindung abgelehnt");
+        if (sendFails)
+            throw Error("Verbindung abgelehnt");
     }
 
 private:

@@ -29,15 +29,17 @@ TEST(FetchAccessToken, EachFailureNamesTheProgramButNeverItsArguments) {
         std::string text;
     };
     const std::vector<Row> rows = {
-        {"empty", "  ", 5000, "Für die Anmeldung mit Zugriffstoken ist kein Token-Befehl eingetragen." +
-                                  std::string(kCheck)},
+        {"empty", "  ", 5000,
+         "Für die Anmeldung mit Zugriffstoken ist kein Token-Befehl eingetragen." + std::string(kCheck)},
         {"not found", "/nonexistent/token-helper geheim", 5000,
-         "Der Token-Befehl \"/nonexistent/token-helper\" kann nicht gestartet werden (Programm nicht gefunden)." +
+         "Der Token-Befehl \"/nonexistent/token-helper\" kann nicht gestartet werden (Programm nicht "
+         "gefunden)." +
              std::string(kCheck)},
-        {"exit status and first error line", "/bin/sh -c \"echo kaputt >&2; echo zwei >&2; exit 3\" geheim", 5000,
+        {"exit status and first error line", "/bin/sh -c \"echo kaputt >&2; echo zwei >&2; exit 3\" geheim",
+         5000,
          "Der Token-Befehl \"/bin/sh\" ist mit dem Status 3 beendet worden: kaputt" + std::string(kCheck)},
-        {"no output", "/bin/true geheim", 5000, "Der Token-Befehl \"/bin/true\" hat kein Token ausgegeben." +
-                                                    std::string(kCheck)},
+        {"no output", "/bin/true geheim", 5000,
+         "Der Token-Befehl \"/bin/true\" hat kein Token ausgegeben." + std::string(kCheck)},
         // The child ends by the deadline, not by the test waiting.
         {"past its deadline", "/bin/sleep 30", 1000,
          "Der Token-Befehl \"/bin/sleep\" hat nach 1 Sekunde kein Token geliefert und wurde beendet." +

@@ -9,7 +9,9 @@ using sendrix::app::ParseCommandLine;
 
 namespace {
 
-CommandLineOptions parse(std::vector<std::string> arguments) { return ParseCommandLine(arguments); }
+CommandLineOptions parse(std::vector<std::string> arguments) {
+    return ParseCommandLine(arguments);
+}
 
 }  // namespace
 
@@ -55,19 +57,18 @@ TEST(CommandLine, SofortIsAPrefixDontsaveTheWholeArgument) {
 }
 
 TEST(CommandLine, AttachmentsAndBodiesKeepTheirOrder) {
-    CommandLineOptions options =
-        parse({"/A: /tmp/one.pdf ", "/b: /tmp/body.txt ", "/a:/tmp/two.pdf"});
+    CommandLineOptions options = parse({"/A: /tmp/one.pdf ", "/b: /tmp/body.txt ", "/a:/tmp/two.pdf"});
     ASSERT_EQ(options.Files.size(), 3u);
     EXPECT_EQ(options.Files[0].kind, CommandLineFile::Kind::Attachment);
-    EXPECT_EQ(options.Files[0].path, "/tmp/one.pdf");             // trimmed
+    EXPECT_EQ(options.Files[0].path, "/tmp/one.pdf");  // trimmed
     EXPECT_EQ(options.Files[1].kind, CommandLineFile::Kind::Body);
-    EXPECT_EQ(options.Files[1].path, " /tmp/body.txt ");          // not trimmed
+    EXPECT_EQ(options.Files[1].path, " /tmp/body.txt ");  // not trimmed
     EXPECT_EQ(options.Files[2].path, "/tmp/two.pdf");
 }
 
 TEST(CommandLine, SubjectToCcBccReplyAndName) {
-    CommandLineOptions options = parse({"/subject: Rundbrief ", "/TO:bob@x.de", "/cc:c@x.de",
-                                        "/BCC:d@x.de", "/r: reply@x.de ", "/n: Anna Muster "});
+    CommandLineOptions options = parse({"/subject: Rundbrief ", "/TO:bob@x.de", "/cc:c@x.de", "/BCC:d@x.de",
+                                        "/r: reply@x.de ", "/n: Anna Muster "});
     EXPECT_EQ(options.Subject, "Rundbrief");
     EXPECT_EQ(options.To, "bob@x.de");
     EXPECT_EQ(options.CC, "c@x.de");
@@ -89,7 +90,7 @@ TEST(CommandLine, DateStampTakesTheThirdCharacter) {
     struct Row {
         const char* argument;
         int stamp;
-    } rows[] = {{"/DT", 1}, {"/dt", 1}, {"/DD", 2}, {"/DA", 3}, {"/Da", 3},
+    } rows[] = {{"/DT", 1}, {"/dt", 1}, {"/DD", 2},    {"/DA", 3},      {"/Da", 3},
                 {"/DX", 0}, {"/D", 0},  {"/DTxyz", 1}, {"/dontsave", 0}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.argument);
@@ -119,7 +120,8 @@ TEST(CommandLine, ValuesAreCutTo100Characters200ForAttachments) {
 
 TEST(CommandLine, CutCountsCharactersNotBytes) {
     std::string umlauts;
-    for (int i = 0; i < 120; ++i) umlauts += "ä";
+    for (int i = 0; i < 120; ++i)
+        umlauts += "ä";
     std::string subject = *parse({"/s:" + umlauts}).Subject;
     EXPECT_EQ(subject.size(), 200u);  // 100 characters of two bytes each
     EXPECT_EQ(subject.substr(198), "ä");

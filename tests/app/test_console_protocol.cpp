@@ -20,7 +20,8 @@ protected:
     ConsoleProtocol() { console.attach(form); }
 
     void add(const std::vector<std::string>& lines) {
-        for (const std::string& line : lines) form.protokollmemo.Add(line);
+        for (const std::string& line : lines)
+            form.protokollmemo.Add(line);
     }
     void repaint() { console.Repaint(app::ControlId::protokollmemo); }
 
@@ -74,8 +75,7 @@ TEST(LogMemoFollower, RestartsOnClearAndOnLinesTakenAway) {
         {"one more", [](app::TLogMemo& m) { m.Add("c"); }, false, 2},
         {"no change", [](app::TLogMemo&) {}, false, 3},
         {"cleared and refilled longer",
-         [](app::TLogMemo& m) { m.Clear(), m.Add("1"), m.Add("2"), m.Add("3"), m.Add("4"); }, true,
-         0},
+         [](app::TLogMemo& m) { m.Clear(), m.Add("1"), m.Add("2"), m.Add("3"), m.Add("4"); }, true, 0},
         {"lines taken away without Clear", [](app::TLogMemo& m) { m.Lines.resize(1); }, true, 0},
         {"then grown again", [](app::TLogMemo& m) { m.Add("5"); }, false, 1},
     };

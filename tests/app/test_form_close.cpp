@@ -30,12 +30,15 @@ protected:
         form->edtto.Items = {"b@example.org", "a@example.org"};
     }
     // Closes as the view does: FormClose through the error handler.
-    bool close() { return runHandler(ui, [&] { form->FormClose(); }); }
+    bool close() {
+        return runHandler(ui, [&] { form->FormClose(); });
+    }
 };
 
 TEST_F(FormCloseTest, StoresTheChoicesInConfigurationUserFileAndHistory) {
-    const std::string original = "; Kommentar\r\n[Smtp]\r\nServerName=mail.example.org\r\n"
-                                 "Fremd=bleibt\r\n";
+    const std::string original =
+        "; Kommentar\r\n[Smtp]\r\nServerName=mail.example.org\r\n"
+        "Fremd=bleibt\r\n";
     const std::string mailIni = home.write("Mail.ini", original);
     ASSERT_TRUE(create());
     makeChoices();
@@ -113,8 +116,7 @@ TEST_F(FormCloseTest, UnwritableUserFileKeepsTheWindowOpenAndTheEarlierKeys) {
     makeChoices();
     home.write(relative(home, userFile()) + "/blocker", "");  // a folder where the file belongs
     EXPECT_FALSE(close());
-    EXPECT_EQ(ui.errors,
-              (std::vector<std::string>{"In " + userFile() + " kann nicht geschrieben werden"}));
+    EXPECT_EQ(ui.errors, (std::vector<std::string>{"In " + userFile() + " kann nicht geschrieben werden"}));
     EXPECT_EQ(readProfileInt(home.path("Mail.ini"), "Optionen", "Anrede", 0), 3);
     EXPECT_FALSE(home.exists(relative(home, historyFile())));
 }
@@ -198,8 +200,8 @@ TEST_F(FormCloseTest, OpeningAHandWrittenConfigurationLoadsListAndBody) {
     ASSERT_TRUE(create());
     const std::string list = home.write("l.csv", "x\r\n");
     const std::string body = home.write("b.txt", "y\r\n");
-    const std::string config = home.write(
-        "hand.txt", "[Dateien]\r\nEmpfaenger=\"" + list + "\"\r\nNachricht=  " + body + "  \r\n");
+    const std::string config =
+        home.write("hand.txt", "[Dateien]\r\nEmpfaenger=\"" + list + "\"\r\nNachricht=  " + body + "  \r\n");
     form->edtSubject.Text = "ohne Subject-Schlüssel";
     ui.answerOpenFile(config);
     ASSERT_TRUE(runHandler(ui, [&] { form->MailKonfigurationffnen1Click(); }));

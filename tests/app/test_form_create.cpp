@@ -123,8 +123,8 @@ TEST_F(FormTest, IniSwitchNamingAMissingFileKeepsMailIni) {
 
 TEST_F(FormTest, IniSwitchChangesTheConfigurationButNeverTheSmtpAccount) {
     home.write("Mail.ini", "[Smtp]\nServerName=mail.example.org\nServerPort=2525\n");
-    const std::string other = home.write(
-        "other.ini", "[Smtp]\nServerName=evil.example.org\n[Email]\nreplyto=other@example.org\n");
+    const std::string other =
+        home.write("other.ini", "[Smtp]\nServerName=evil.example.org\n[Email]\nreplyto=other@example.org\n");
     ASSERT_TRUE(create({"/INI:" + other}));
     EXPECT_EQ(form->MailSettings.ConfigFile, other);
     EXPECT_EQ(form->MailSettings.ServerName, "mail.example.org");
@@ -133,8 +133,9 @@ TEST_F(FormTest, IniSwitchChangesTheConfigurationButNeverTheSmtpAccount) {
 }
 
 TEST_F(FormTest, ServerPortThatIsNoNumberSkipsTheRemainingSteps) {
-    home.write("Mail.ini", "[Smtp]\nServerName=mail.example.org\nServerPort=abc\n"
-                           "[Email]\nRealname=Anna\n");
+    home.write("Mail.ini",
+               "[Smtp]\nServerName=mail.example.org\nServerPort=abc\n"
+               "[Email]\nRealname=Anna\n");
     EXPECT_FALSE(create({"/s:Rundbrief"}));
     EXPECT_EQ(ui.errors, (std::vector<std::string>{"'abc' ist kein gültiger Integerwert"}));
     // Steps 1 to 5 happened ...
@@ -228,7 +229,9 @@ TEST_F(FormTest, SalutationTemplateIndexFromTheConfiguration) {
         const char* value;
         int index;
         const char* text;
-    } rows[] = {{"2", 2, "Sehr geehrte%m/w %Name,"}, {"-1", -1, ""}, {"99", -1, ""},
+    } rows[] = {{"2", 2, "Sehr geehrte%m/w %Name,"},
+                {"-1", -1, ""},
+                {"99", -1, ""},
                 {"kaputt", 0, "Hallo %Vorname,"}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.value);
@@ -242,8 +245,7 @@ TEST_F(FormTest, SalutationTemplateIndexFromTheConfiguration) {
 TEST_F(FormTest, RecipientHistoryIsLoadedSorted) {
     home.write(historyFile().substr(home.folder().size()), "zora@example.org\r\nanna@example.org\r\n");
     ASSERT_TRUE(create());
-    EXPECT_EQ(form->edtto.Items,
-              (std::vector<std::string>{"anna@example.org", "zora@example.org"}));
+    EXPECT_EQ(form->edtto.Items, (std::vector<std::string>{"anna@example.org", "zora@example.org"}));
 }
 
 TEST_F(FormTest, LogFileThatCannotBeCreatedIsShownAndStopsTheStartUp) {
@@ -270,8 +272,7 @@ TEST_F(FormTest, ProfilesAreListedAndTheLastMatchingOneSelected) {
                "[Email-Profil]\n0name=Privat\n0e=a@example.org\n1name=Büro\n1e=b@example.org\n"
                "1r=Bob Büro\n2name=Büro 2\n2e=b@example.org\n4name=Lücke\n");
     ASSERT_TRUE(create());
-    EXPECT_EQ(form->selEmailProfil.Items,
-              (std::vector<std::string>{"Privat", "Büro", "Büro 2"}));
+    EXPECT_EQ(form->selEmailProfil.Items, (std::vector<std::string>{"Privat", "Büro", "Büro 2"}));
     EXPECT_EQ(form->selEmailProfil.ItemIndex, 2);
     EXPECT_EQ(form->ProfileNumbers[0], 0);
     EXPECT_EQ(form->ProfileNumbers[2], 2);
@@ -295,7 +296,8 @@ TEST_F(FormTest, ProfilesAreListedAndTheLastMatchingOneSelected) {
 
 TEST_F(FormTest, ProfileTableStopsAt101Profiles) {
     std::string text = "[Email-Profil]\n";
-    for (int n = 0; n < 130; ++n) text += std::to_string(n) + "name=P" + std::to_string(n) + "\n";
+    for (int n = 0; n < 130; ++n)
+        text += std::to_string(n) + "name=P" + std::to_string(n) + "\n";
     home.write(userFile().substr(home.folder().size()), text);
     ASSERT_TRUE(create());
     ASSERT_EQ(form->selEmailProfil.Items.size(), 101u);

@@ -29,8 +29,8 @@ struct Outcome {
 class HostileInputTest : public ::testing::Test {
 protected:
     Outcome run(const ScriptedSmtpServer& server, std::vector<std::string> arguments) {
-        home.write("Mail.ini", "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" +
-                                   std::to_string(server.port()) + "\r\n");
+        home.write("Mail.ini",
+                   "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" + std::to_string(server.port()) + "\r\n");
         arguments.push_back("/s:Rundbrief");
         arguments.push_back("/from:absender@example.org");
         arguments.push_back("/B:" + home.write("text.txt", "Guten Tag.\r\n"));
@@ -68,7 +68,8 @@ TEST_F(HostileInputTest, DamagedRecipientsAreRefusedAndNothingIsSent) {
          "Fehler: Der Wert von /BCC: enthält ein Steuerzeichen"},
         {{"/to:" + longLocal + "@example.com"},
          "Fehler: Der Wert von /to: ist länger als 100 Zeichen; an die gekürzten Adressen wird nicht "
-         "gesendet: \"" + longLocal + "@exam\""},
+         "gesendet: \"" +
+             longLocal + "@exam\""},
         {{"/to:kunde@example.com opfer@example.net"},
          "Fehler: Die Empfängeradresse \"kunde@example.com opfer@example.net\" ist ungültig: sie enthält ein "
          "Leerzeichen; es wurde nichts gesendet."},
@@ -96,12 +97,14 @@ TEST_F(HostileInputTest, NoEnvelopeWithoutARecipientAndEachMailboxOnce) {
             SCOPED_TRACE(to);
             const Outcome outcome = run(server, {to});
             EXPECT_EQ(outcome.status, 1);
-            EXPECT_NE(outcome.err.find("Hinweis: Es ist keine Empfängeradresse angegeben."), std::string::npos)
+            EXPECT_NE(outcome.err.find("Hinweis: Es ist keine Empfängeradresse angegeben."),
+                      std::string::npos)
                 << outcome.err;
         }
         // A list whose marked rows have no address at all.
-        const Outcome outcome = run(server, {home.write("leer.csv", "Name;Vorname;Email;Typ\r\nMuster;Anna;;w\r\n"
-                                                                    "Probe;Bert; ;m\r\n")});
+        const Outcome outcome = run(server, {home.write("leer.csv",
+                                                        "Name;Vorname;Email;Typ\r\nMuster;Anna;;w\r\n"
+                                                        "Probe;Bert; ;m\r\n")});
         EXPECT_EQ(outcome.status, 1);
         EXPECT_NE(outcome.err.find("Hinweis: Kein markierter Empfänger der Liste hat eine Adresse; es wurde "
                                    "nichts gesendet."),
@@ -110,8 +113,9 @@ TEST_F(HostileInputTest, NoEnvelopeWithoutARecipientAndEachMailboxOnce) {
         EXPECT_EQ(server.sessionCount(), 0u);
     }
     ScriptedSmtpServer server({SmtpScript::standard()});
-    const Outcome outcome = run(server, {"/to:anna@example.org", "/cc:Anna <anna@EXAMPLE.org>, bert@example.org",
-                                         "/bcc:bert@example.org"});
+    const Outcome outcome = run(
+        server,
+        {"/to:anna@example.org", "/cc:Anna <anna@EXAMPLE.org>, bert@example.org", "/bcc:bert@example.org"});
     EXPECT_EQ(outcome.status, 0) << outcome.err;
     ASSERT_TRUE(server.waitForSessions(1));
     EXPECT_EQ(rcptLines(server.received(0)), "RCPT to:<anna@example.org>\nRCPT to:<bert@example.org>\n");
@@ -130,15 +134,20 @@ TEST_F(HostileInputTest, AMisreadReplyEndsWithTheServersTextAndStatusOne) {
         std::string error;
         bool dotSent;
     } rows[] = {
-        {"250Ok", SmtpScript(untilData).answer("354 go").awaitData().line("250Ok"),
-         "Fehler: 250Ok", true},
+        {"250Ok", SmtpScript(untilData).answer("354 go").awaitData().line("250Ok"), "Fehler: 250Ok", true},
         {"doubled", SmtpScript(untilData).answer("354 go\n250 queued").awaitData().line("554 refused"),
          "Fehler: Der Server hat geantwortet, bevor der Befehl gesendet war: \"250 queued\"", false},
-        {"421", SmtpScript().line("220 mail.test").answer("250 mail.test").answer("421 4.3.2 Wartung, bis "
-                                                                                  "gleich").close(),
+        {"421",
+         SmtpScript()
+             .line("220 mail.test")
+             .answer("250 mail.test")
+             .answer("421 4.3.2 Wartung, bis "
+                     "gleich")
+             .close(),
          "Fehler: 421 4.3.2 Wartung, bis gleich", false},
-        {"Latin-1", SmtpScript(untilData).answer("354 go").awaitData().line("554 Nachricht abgelehnt: "
-                                                                          "ung\xfcltig"),
+        {"Latin-1",
+         SmtpScript(untilData).answer("354 go").awaitData().line("554 Nachricht abgelehnt: "
+                                                                 "ung\xfcltig"),
          "Fehler: 554 Nachricht abgelehnt: ungültig", true},
     };
     for (auto& row : rows) {
@@ -162,9 +171,11 @@ TEST_F(HostileInputTest, ABodyThatCannotBeReadOrAServerNameWithABlankSendsNothin
         std::string error;
     } rows[] = {
         {{"/to:kunde@example.com", "/B:" + home.path("fehlt.txt")},
-         "Fehler: Die Textdatei " + home.path("fehlt.txt") + " ist keine lesbare Datei; es wurde nichts gesendet."},
+         "Fehler: Die Textdatei " + home.path("fehlt.txt") +
+             " ist keine lesbare Datei; es wurde nichts gesendet."},
         {{"/to:kunde@example.com", "/B:" + home.path("ordner")},
-         "Fehler: Die Textdatei " + home.path("ordner") + " ist keine lesbare Datei; es wurde nichts gesendet."},
+         "Fehler: Die Textdatei " + home.path("ordner") +
+             " ist keine lesbare Datei; es wurde nichts gesendet."},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.arguments.back());
@@ -176,11 +187,11 @@ TEST_F(HostileInputTest, ABodyThatCannotBeReadOrAServerNameWithABlankSendsNothin
     // A blank in the server name would extend the name sent and the
     // commands built from it.
     std::ostringstream out, err;
-    home.write("Mail.ini", "[Smtp]\r\nServerName=127.0.0.1 RCPT\r\nServerPort=" + std::to_string(server.port()) +
-                               "\r\n");
-    const int status = app::RunWithoutWindow({"/to:kunde@example.com", "/s:x", "/from:a@example.org",
-                                              "/B:" + home.write("t.txt", "x"), "/sofort"},
-                                             out, err);
+    home.write("Mail.ini",
+               "[Smtp]\r\nServerName=127.0.0.1 RCPT\r\nServerPort=" + std::to_string(server.port()) + "\r\n");
+    const int status = app::RunWithoutWindow(
+        {"/to:kunde@example.com", "/s:x", "/from:a@example.org", "/B:" + home.write("t.txt", "x"), "/sofort"},
+        out, err);
     EXPECT_EQ(status, 1);
     EXPECT_NE(err.str().find("Fehler: Der Servername \"127.0.0.1 RCPT\" enthält ein Leerzeichen oder "
                              "Steuerzeichen; es wurde keine Verbindung aufgebaut."),
@@ -198,7 +209,8 @@ TEST_F(HostileInputTest, AnAttachmentThatIsNoRegularFileStopsTheStart) {
         SCOPED_TRACE(path);
         const Outcome outcome = run(server, {"/to:kunde@example.com", "/A:" + path});
         EXPECT_EQ(outcome.status, 1);
-        EXPECT_NE(outcome.err.find("Fehler: Die Anlage " + path + " ist keine gewöhnliche Datei (etwa ein Ordner, "
+        EXPECT_NE(outcome.err.find("Fehler: Die Anlage " + path +
+                                   " ist keine gewöhnliche Datei (etwa ein Ordner, "
                                    "eine Pipe oder ein Gerät); es wurde nichts gesendet."),
                   std::string::npos)
             << outcome.err;

@@ -33,8 +33,8 @@ void lockTheDefaultKeyring() {
     GError* error = nullptr;
     SecretService* service = secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, &error);
     ASSERT_TRUE(service) << error->message;
-    SecretCollection* collection = secret_collection_for_alias_sync(
-        service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, &error);
+    SecretCollection* collection = secret_collection_for_alias_sync(service, SECRET_COLLECTION_DEFAULT,
+                                                                    SECRET_COLLECTION_NONE, nullptr, &error);
     ASSERT_TRUE(collection) << error->message;
     GList* objects = g_list_append(nullptr, collection);
     const gint locked = secret_service_lock_sync(service, objects, nullptr, nullptr, &error);
@@ -54,10 +54,9 @@ protected:
     }
     std::string mailIni() const { return home.path("Mail.ini"); }
     void writeAccount(const std::string& passwordLine = "") {
-        home.write("Mail.ini", "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" +
-                                   std::to_string(server.port()) +
-                                   "\r\nServerUser=anna\r\nSMTPAuthenticationType=1\r\n" +
-                                   passwordLine);
+        home.write("Mail.ini",
+                   "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" + std::to_string(server.port()) +
+                       "\r\nServerUser=anna\r\nSMTPAuthenticationType=1\r\n" + passwordLine);
     }
     // Opens the setup dialog as "Extras > Optionen" does in the window.
     std::unique_ptr<TfmSetup> openSetup() {
@@ -149,8 +148,7 @@ TEST_F(KeyringPasswordTest, TheSetupChoiceMovesThePasswordBackIntoTheFile) {
     EXPECT_FALSE(dialog->chkPasswordInFile.Checked);
     dialog->chkPasswordInFile.Checked = true;
     dialog->chkPasswordInFileClick();
-    EXPECT_EQ(dialog->lblPasswordStore.Caption,
-              "Das Passwort wird verschleiert in Mail.ini gespeichert.");
+    EXPECT_EQ(dialog->lblPasswordStore.Caption, "Das Passwort wird verschleiert in Mail.ini gespeichert.");
     dialog->BitBtn1Click();
     EXPECT_EQ(platform::readProfileString(mailIni(), "Smtp", "ServerPassword", ""),
               app::ScramblePassword(kPassword));
@@ -192,8 +190,7 @@ TEST_F(KeyringPasswordTest, AMarkerWithoutItsKeyringEntryNamesTheAccount) {
     EXPECT_TRUE(ui.errors.empty());
 
     EXPECT_EQ(runUnattended(), 1);
-    EXPECT_NE(err.str().find("Im Schlüsselbund liegt kein Passwort für anna@127.0.0.1."),
-              std::string::npos)
+    EXPECT_NE(err.str().find("Im Schlüsselbund liegt kein Passwort für anna@127.0.0.1."), std::string::npos)
         << err.str();
     EXPECT_EQ(server.sessionCount(), 0u);
 }
@@ -211,9 +208,10 @@ TEST_F(KeyringPasswordTest, TheWindowAsksTheServiceToUnlockALockedKeyring) {
         windowKeyring->Lookup({"127.0.0.1", "anna"});
         FAIL() << "no error";
     } catch (const Error& error) {
-        EXPECT_EQ(std::string(error.what()).rfind("Der Schlüsselbund wurde nicht entsperrt "
-                                                  "(Passwort für anna@127.0.0.1).",
-                                                  0),
+        EXPECT_EQ(std::string(error.what())
+                      .rfind("Der Schlüsselbund wurde nicht entsperrt "
+                             "(Passwort für anna@127.0.0.1).",
+                             0),
                   0u)
             << error.what();
     }

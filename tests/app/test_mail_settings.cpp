@@ -36,7 +36,8 @@ TEST(ScramblePassword, IsItsOwnInverseAndKeepsTheLength) {
 
 TEST(ScramblePassword, PrintableAsciiNeverBecomesAControlCharacter) {
     std::string printable;
-    for (char c = ' '; c <= '~'; ++c) printable += c;
+    for (char c = ' '; c <= '~'; ++c)
+        printable += c;
     for (char c : ScramblePassword(printable)) {
         EXPECT_GE(static_cast<unsigned char>(c), 0x20u);
         EXPECT_LE(static_cast<unsigned char>(c), 0x7Fu);
@@ -49,7 +50,8 @@ TEST(StoredPasswordValue, QuotesTheScrambledTextAndRefusesWhatCannotBeStored) {
 
     EXPECT_NO_THROW(StoredPasswordValue(std::string(255, 'p')));
     std::string umlauts;
-    for (int i = 0; i < 255; ++i) umlauts += "ö";  // 255 characters, 510 bytes
+    for (int i = 0; i < 255; ++i)
+        umlauts += "ö";  // 255 characters, 510 bytes
     EXPECT_NO_THROW(StoredPasswordValue(umlauts));
     EXPECT_EQ(expectError([] { StoredPasswordValue(std::string(256, 'p')); }),
               "Das Passwort ist länger als 255 Zeichen und wird nicht gespeichert.");
@@ -93,11 +95,11 @@ TEST(ReadSmtpAccount, MissingFileGivesTheDefaults) {
 
 TEST(ReadSmtpAccount, ReadsEveryKeyWithAnyCase) {
     TestHome home;
-    const std::string ini = home.write(
-        "Mail.ini", "[SMTP]\r\nservername=mail.example.org\r\nSERVERPORT=2525\r\n"
-                    "serveruser=anna\r\nServerPassword=" +
-                        StoredPasswordValue(" pass word ") +
-                        "\r\nsmtpauthenticationtype=1\r\ntimeout=30\r\n");
+    const std::string ini =
+        home.write("Mail.ini",
+                   "[SMTP]\r\nservername=mail.example.org\r\nSERVERPORT=2525\r\n"
+                   "serveruser=anna\r\nServerPassword=" +
+                       StoredPasswordValue(" pass word ") + "\r\nsmtpauthenticationtype=1\r\ntimeout=30\r\n");
     TMailSettings settings;
     ReadSmtpAccount(ini, settings);
     EXPECT_EQ(settings.ServerName, "mail.example.org");
@@ -113,10 +115,10 @@ TEST(ReadSmtpAccount, PasswordStoredThroughTheProfileFileReadsBackIntact) {
     const std::string ini = home.path("Mail.ini");
     // Every printable character, so quotes, "=" and ";" land in the stored form.
     std::string password;
-    for (char c = ' '; c <= '~'; ++c) password += c;
+    for (char c = ' '; c <= '~'; ++c)
+        password += c;
     password += "äöüß€";
-    sendrix::platform::writeProfileString(ini, "Smtp", "ServerPassword",
-                                          StoredPasswordValue(password));
+    sendrix::platform::writeProfileString(ini, "Smtp", "ServerPassword", StoredPasswordValue(password));
     TMailSettings settings;
     ReadSmtpAccount(ini, settings);
     EXPECT_EQ(settings.ServerPassword, password);
@@ -180,7 +182,8 @@ TEST(ReadSmtpAccount, EncryptionAndFingerprintAreReadOrStopTheStart) {
     const std::string hex = "ab01" + std::string(60, 'c');
     const std::string normal = "AB:01:" + [] {
         std::string out;
-        for (int i = 0; i < 30; ++i) out += i ? ":CC" : "CC";
+        for (int i = 0; i < 30; ++i)
+            out += i ? ":CC" : "CC";
         return out;
     }();
     const std::vector<Row> rows = {

@@ -61,9 +61,9 @@ TEST_F(MergeWindowTest, LoadingAListEntersListModeWithWidthsCaptionAndWarnings) 
     EXPECT_EQ(form->empfaengerliste.Cells[0],
               (std::vector<std::string>{"OK", "Name", "Vorname", "Email", "Typ"}));
     EXPECT_EQ(form->empfaengerliste.ColWidths, (std::vector<int>{28, 90, 80, 200, 23}));
-    EXPECT_EQ(ui.warnings, (std::vector<std::string>{
-                               "Achtung: Fehlerhafte Mailadresse in Zeile 2: Ohne;Adresse;kaputt;w",
-                               "Achtung: Fehlerhafte Mailadresse in Zeile 3: "}));
+    EXPECT_EQ(ui.warnings,
+              (std::vector<std::string>{"Achtung: Fehlerhafte Mailadresse in Zeile 2: Ohne;Adresse;kaputt;w",
+                                        "Achtung: Fehlerhafte Mailadresse in Zeile 3: "}));
     EXPECT_EQ(form->pnltopright.Pages[app::kPageEmpfaengerliste].Caption, "Empfängerliste (3)");
     EXPECT_EQ(form->edtto.Text, app::kRecipientListMarker);
     EXPECT_FALSE(form->edtto.Enabled);
@@ -146,8 +146,7 @@ TEST_F(MergeWindowTest, AddressHistoryTakesAnAddressInLowerCaseOnceAndStaysSorte
     form->AddToAddressHistory("anna@example.org");
     form->AddToAddressHistory("ZORA@example.org");
     form->AddToAddressHistory("  ");
-    EXPECT_EQ(form->edtto.Items,
-              (std::vector<std::string>{"anna@example.org", "zora@example.org"}));
+    EXPECT_EQ(form->edtto.Items, (std::vector<std::string>{"anna@example.org", "zora@example.org"}));
 }
 
 // ---- Salutation preview and HTML aids ----
@@ -218,7 +217,9 @@ TEST_F(MergeWindowTest, SnippetButtonsCopyToTheClipboardAndLeaveTheBody) {
 
 TEST_F(MergeWindowTest, BodyFileLoadsEveryLineEndAsCrLfAndSavesUnchanged) {
     create();
-    ui.answerOpenFile(home.write("text.txt", "Gr\xfc\xdf" "e\nzwei\rdrei\r\nvier"));
+    ui.answerOpenFile(home.write("text.txt",
+                                 "Gr\xfc\xdf"
+                                 "e\nzwei\rdrei\r\nvier"));
     form->Nachrichtffnen1Click();
     EXPECT_EQ(ui.openDialogs[0].Title, "Nachricht öffnen");
     EXPECT_EQ(ui.openDialogs[0].FilterIndex, 1);
@@ -227,7 +228,9 @@ TEST_F(MergeWindowTest, BodyFileLoadsEveryLineEndAsCrLfAndSavesUnchanged) {
     ui.answerSaveFile(home.path("kopie.txt"));
     form->Speichern1Click();
     EXPECT_EQ(ui.saveDialogs[0].Title, "Nachricht speichern");
-    EXPECT_EQ(home.read("kopie.txt"), "Gr\xfc\xdf" "e\r\nzwei\r\ndrei\r\nvier");
+    EXPECT_EQ(home.read("kopie.txt"),
+              "Gr\xfc\xdf"
+              "e\r\nzwei\r\ndrei\r\nvier");
 
     // A file ending in a line end gives it back at the end.
     ui.answerOpenFile(home.write("lf.txt", "a\nb\n"));

@@ -27,8 +27,8 @@ protected:
     void writeAccount(int authenticationType, const std::string& passwordLine) {
         home.write("Mail.ini", "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" +
                                    std::to_string(server.port()) + "\r\nServerUser=anna\r\n" +
-                                   "SMTPAuthenticationType=" + std::to_string(authenticationType) +
-                                   "\r\n" + passwordLine);
+                                   "SMTPAuthenticationType=" + std::to_string(authenticationType) + "\r\n" +
+                                   passwordLine);
     }
     int runUnattended() {
         const std::vector<std::string> arguments = {
@@ -62,12 +62,11 @@ TEST(PasswordStorage, TheFileSaysWhereThePasswordIs) {
     const Row rows[] = {
         // The placeholder is read as a stored (scrambled) value, as always.
         {"absent", "", PasswordPlace::Default, true, app::ScramblePassword("type_passcode")},
-        {"scrambled", "ServerPassword=\"" + app::ScramblePassword("geheim") + "\"\r\n",
-         PasswordPlace::File, true, "geheim"},
+        {"scrambled", "ServerPassword=\"" + app::ScramblePassword("geheim") + "\"\r\n", PasswordPlace::File,
+         true, "geheim"},
         {"empty", "ServerPassword=\"\"\r\n", PasswordPlace::File, true, ""},
         {"marker", "ServerPassword=`secret-service`\r\n", PasswordPlace::Keyring, false, ""},
-        {"marker in quotes", "ServerPassword= \"`secret-service`\"\r\n", PasswordPlace::Keyring,
-         false, ""},
+        {"marker in quotes", "ServerPassword= \"`secret-service`\"\r\n", PasswordPlace::Keyring, false, ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -83,12 +82,11 @@ TEST(PasswordStorage, TheFileSaysWhereThePasswordIs) {
 TEST(PasswordStorage, APasswordInTheKeyringWithoutAStoreNamesTheWayOut) {
     app::TMailSettings settings;
     settings.PasswordLoaded = false;
-    expectThrowText<Error>(
-        [&] { app::SmtpLoginPassword(settings, nullptr); },
-        "Das Passwort liegt im Schlüsselbund, und dieser Lauf hat keinen Zugang dazu. "
-        "Für den unbeaufsichtigten Betrieb das Passwort in Mail.ini speichern: in der "
-        "Einrichtung (Extras > Optionen) „Passwort in der Datei speichern (für "
-        "unbeaufsichtigten Betrieb)“ wählen.");
+    expectThrowText<Error>([&] { app::SmtpLoginPassword(settings, nullptr); },
+                           "Das Passwort liegt im Schlüsselbund, und dieser Lauf hat keinen Zugang dazu. "
+                           "Für den unbeaufsichtigten Betrieb das Passwort in Mail.ini speichern: in der "
+                           "Einrichtung (Extras > Optionen) „Passwort in der Datei speichern (für "
+                           "unbeaufsichtigten Betrieb)“ wählen.");
 }
 
 TEST_F(PasswordStorageTest, AScrambledPasswordSendsWithoutAnyKeyring) {
@@ -103,8 +101,7 @@ TEST_F(PasswordStorageTest, AKeyringPasswordWithoutAKeyringStopsTheRunBeforeConn
     writeAccount(1, "ServerPassword=`secret-service`\r\n");
     EXPECT_EQ(runUnattended(), 1);
     const std::string errors = err.str();
-    EXPECT_NE(errors.find("Kein Schlüsselbund (Secret Service) erreichbar: "), std::string::npos)
-        << errors;
+    EXPECT_NE(errors.find("Kein Schlüsselbund (Secret Service) erreichbar: "), std::string::npos) << errors;
     EXPECT_NE(errors.find("„Passwort in der Datei speichern (für unbeaufsichtigten Betrieb)“ "
                           "wählen."),
               std::string::npos);
@@ -123,8 +120,7 @@ TEST_F(PasswordStorageTest, SetupWithoutAKeyringStoresIntoTheFileAndSaysSo) {
     app::TMailSettings settings;
     app::ReadSmtpAccount(home.path("Mail.ini"), settings);
     test::ScriptedInteraction ui;
-    const std::unique_ptr<app::SecretStore> keyring =
-        app::DesktopSecretStore(app::SecretPrompt::Allowed);
+    const std::unique_ptr<app::SecretStore> keyring = app::DesktopSecretStore(app::SecretPrompt::Allowed);
     app::TfmSetup dialog(settings, ui, home.path("Mail.ini"));
     dialog.Secrets = keyring.get();
     dialog.FormCreate();
@@ -135,8 +131,7 @@ TEST_F(PasswordStorageTest, SetupWithoutAKeyringStoresIntoTheFileAndSaysSo) {
               "gespeichert.");
     dialog.edtPassword.Text = "geheim";
     dialog.BitBtn1Click();
-    EXPECT_NE(home.read("Mail.ini").find("ServerPassword=\"" + app::ScramblePassword("geheim") +
-                                         "\""),
+    EXPECT_NE(home.read("Mail.ini").find("ServerPassword=\"" + app::ScramblePassword("geheim") + "\""),
               std::string::npos);
     EXPECT_EQ(runUnattended(), 0) << err.str();
 }

@@ -17,7 +17,8 @@ namespace {
 
 const ManualSection& section(const std::string& title) {
     for (const ManualSection& s : ProgramManual())
-        if (s.title == title) return s;
+        if (s.title == title)
+            return s;
     throw std::runtime_error("no section " + title);
 }
 
@@ -30,7 +31,8 @@ std::vector<std::string> argumentsOf(const std::string& term) {
         std::size_t end = std::min(term.find(", ", pos), term.size());
         std::string form = term.substr(pos, end - pos);
         const std::size_t colon = form.find(':');
-        if (colon != std::string::npos) form = form.substr(0, colon + 1) + "wert";
+        if (colon != std::string::npos)
+            form = form.substr(0, colon + 1) + "wert";
         forms.push_back(form);
         pos = end + 2;
     }
@@ -40,9 +42,8 @@ std::vector<std::string> argumentsOf(const std::string& term) {
 bool changesSomething(const CommandLineOptions& o) {
     const CommandLineOptions none;
     return o.SalutationSwitch != none.SalutationSwitch || o.SubjectStamp != none.SubjectStamp ||
-           !o.SenderOverride.empty() || !o.DisplayNameOverride.empty() || o.SendImmediately ||
-           o.DontSave || o.Subject || o.To || o.CC || o.BCC || o.ReplyTo || !o.IniFiles.empty() ||
-           !o.Files.empty();
+           !o.SenderOverride.empty() || !o.DisplayNameOverride.empty() || o.SendImmediately || o.DontSave ||
+           o.Subject || o.To || o.CC || o.BCC || o.ReplyTo || !o.IniFiles.empty() || !o.Files.empty();
 }
 
 }  // namespace
@@ -79,8 +80,7 @@ TEST(ProgramManual, HelpFitsSeventyNineColumnsAndEndsWithTheManualPage) {
 }
 
 std::string programVersion() {
-    return ProgramVersionResource().query(std::string("StringFileInfo\\") + kVersionBlock +
-                                          "\\FileVersion");
+    return ProgramVersionResource().query(std::string("StringFileInfo\\") + kVersionBlock + "\\FileVersion");
 }
 
 TEST(ProgramManual, InformationSwitchesAnswerAloneAndOthersPassThrough) {
@@ -119,8 +119,7 @@ TEST(ProgramManual, ManualPageEscapesMinusBackslashAndLeadingDots) {
     EXPECT_EQ(page.find(".TH SENDRIX 1 \"2026-12-09\" \"Sendrix " + programVersion() + "\""),
               page.find('\n') + 1);
     EXPECT_NE(page.find(".TP\n\\fB\\-\\-help, \\-h\\fR\n"), std::string::npos);
-    EXPECT_NE(page.find(".TP\n\\fB/e:\\fIADRESSE\\fR, \\fB/from:\\fIADRESSE\\fR\n"),
-              std::string::npos);
+    EXPECT_NE(page.find(".TP\n\\fB/e:\\fIADRESSE\\fR, \\fB/from:\\fIADRESSE\\fR\n"), std::string::npos);
     EXPECT_NE(page.find("„.\\e“"), std::string::npos);  // ".\" of Windows paths
     EXPECT_NE(page.find("|| echo"), std::string::npos);
     std::istringstream lines(page);

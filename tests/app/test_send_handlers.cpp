@@ -37,11 +37,12 @@ protected:
     // A program folder whose account points at `server`, the list and body
     // loaded from the command line, the salutation "Sehr geehrte%m/w %Name,".
     TfrmMessageEditor& create(const test::ScriptedSmtpServer& server, bool withList = true) {
-        home.write("Mail.ini", "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" +
-                                   std::to_string(server.port()) +
-                                   "\r\n[Optionen]\r\nAnrede=2\r\nSentObjects=./gesendet\r\n");
+        home.write("Mail.ini",
+                   "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" + std::to_string(server.port()) +
+                       "\r\n[Optionen]\r\nAnrede=2\r\nSentObjects=./gesendet\r\n");
         std::vector<std::string> arguments;
-        if (withList) arguments.push_back(home.write("liste.csv", kList));
+        if (withList)
+            arguments.push_back(home.write("liste.csv", kList));
         arguments.push_back("/B:" + home.write("text.txt", "Guten Tag.\r\n.\r\nGru\xdf\r\n"));
         arguments.push_back("/s:Rundbrief");
         arguments.push_back("/from:absender@example.org");
@@ -62,8 +63,8 @@ protected:
         return lines;
     }
     std::string logLine(int number, const std::string& address) const {
-        return "08.03.2026 14:05:31\t" + std::to_string(number) + "\t" + platform::CurrentUserName() +
-               "\t" + address + "\tRundbrief";
+        return "08.03.2026 14:05:31\t" + std::to_string(number) + "\t" + platform::CurrentUserName() + "\t" +
+               address + "\tRundbrief";
     }
     static test::ScriptedSmtpServer::Options repeating() {
         test::ScriptedSmtpServer::Options options;
@@ -87,8 +88,9 @@ TEST_F(SendHandlersTest, ListSendSkipsUnmarkedRowsAndNumbersTheMarkedOnes) {
     ui.answerConfirm(true);
     ASSERT_TRUE(send()) << ui.errors.back();
 
-    EXPECT_EQ(ui.confirms, (std::vector<std::string>{
-                               "Wollen Sie diese Mail an 3 Empfänger verschicken?\r\n(absender@example.org)"}));
+    EXPECT_EQ(ui.confirms,
+              (std::vector<std::string>{
+                  "Wollen Sie diese Mail an 3 Empfänger verschicken?\r\n(absender@example.org)"}));
     ASSERT_TRUE(server.waitForSessions(2));
     const std::vector<std::string> messages = server.messages();
     ASSERT_EQ(messages.size(), 2u);
@@ -100,15 +102,16 @@ TEST_F(SendHandlersTest, ListSendSkipsUnmarkedRowsAndNumbersTheMarkedOnes) {
     EXPECT_NE(messages[1].find("Sehr geehrte Frau Probe,"), std::string::npos);
     EXPECT_EQ(server.received(0).find("RCPT to:<bert@example.org>"), std::string::npos);
 
-    EXPECT_EQ(form->protokollmemo.Lines,
-              (std::vector<std::string>{"Beginn der Mailübertragung: 08.03.2026 14:05:31",
-                                        "14:05:31: Mail wird an anna@example.org versendet (1)",
-                                        "14:05:31: Mail ist an anna@example.org versendet worden.", "",
-                                        "14:05:31: Mail wird an clara@example.org versendet (2)",
-                                        "14:05:31: Mail ist an clara@example.org versendet worden.", "",
-                                        "Ergebnisdatei: " + home.path("gesendet/20260308_1405-Rundbrief.csv")}));
-    EXPECT_EQ(logLines(), (std::vector<std::string>{logLine(1, "anna@example.org"),
-                                                    logLine(2, "clara@example.org")}));
+    EXPECT_EQ(
+        form->protokollmemo.Lines,
+        (std::vector<std::string>{"Beginn der Mailübertragung: 08.03.2026 14:05:31",
+                                  "14:05:31: Mail wird an anna@example.org versendet (1)",
+                                  "14:05:31: Mail ist an anna@example.org versendet worden.", "",
+                                  "14:05:31: Mail wird an clara@example.org versendet (2)",
+                                  "14:05:31: Mail ist an clara@example.org versendet worden.", "",
+                                  "Ergebnisdatei: " + home.path("gesendet/20260308_1405-Rundbrief.csv")}));
+    EXPECT_EQ(logLines(),
+              (std::vector<std::string>{logLine(1, "anna@example.org"), logLine(2, "clara@example.org")}));
     EXPECT_EQ(form->StatusBar1.Panels[1], "Sendrix durchgeführt.");
     EXPECT_EQ(form->Control.ActivePageIndex, app::kPageProtokoll);
     EXPECT_FALSE(form->Progress.Visible);
@@ -135,16 +138,17 @@ TEST_F(SendHandlersTest, RefusedRecipientEndsTheRunAndLeavesTheTraceOfTheAttempt
     EXPECT_EQ(server.messages().size(), 1u);
     EXPECT_EQ(server.sessionCount(), 2u);  // Clara is never tried
     // The log records attempts: Bert's line is there, his delivery is not.
-    EXPECT_EQ(logLines(), (std::vector<std::string>{logLine(1, "anna@example.org"),
-                                                    logLine(2, "bert@example.org")}));
+    EXPECT_EQ(logLines(),
+              (std::vector<std::string>{logLine(1, "anna@example.org"), logLine(2, "bert@example.org")}));
     EXPECT_EQ(form->StatusBar1.Panels[1], "14:05:31: Mail wird an bert@example.org versendet (2)");
     // The attempt, then the failure with the server's reply.
     const std::vector<std::string>& protocol = form->protokollmemo.Lines;
     const auto attempt =
         std::find(protocol.begin(), protocol.end(), "14:05:31: Mail wird an bert@example.org versendet (2)");
     ASSERT_NE(attempt, protocol.end());
-    EXPECT_EQ(*(attempt + 1), "14:05:31: Mail an bert@example.org nicht versendet: 550 5.1.1 <refused>: "
-                              "Recipient address rejected");
+    EXPECT_EQ(*(attempt + 1),
+              "14:05:31: Mail an bert@example.org nicht versendet: 550 5.1.1 <refused>: "
+              "Recipient address rejected");
     EXPECT_TRUE(form->Progress.Visible);
     EXPECT_EQ(form->LastRunOutcome, TfrmMessageEditor::RunOutcome::Failed);
 }

@@ -32,10 +32,10 @@ namespace {
 class StepRunTime : public merge::RunTime {
 public:
     std::chrono::milliseconds now() const override { return m_now; }
-    bool waitUntil(std::chrono::milliseconds until,
-                   const std::function<bool()>& stopRequested) override {
+    bool waitUntil(std::chrono::milliseconds until, const std::function<bool()>& stopRequested) override {
         waits.push_back((until - m_now).count());
-        if (until > m_now) m_now = until;
+        if (until > m_now)
+            m_now = until;
         return !(stopRequested && stopRequested());
     }
     std::vector<long long> waits;  // milliseconds
@@ -50,7 +50,8 @@ public:
     std::function<void()> afterFirstRow;
     void Repaint(app::ControlId control) override {
         ScriptedInteraction::Repaint(control);
-        if (control != app::ControlId::empfaengerliste || !afterFirstRow) return;
+        if (control != app::ControlId::empfaengerliste || !afterFirstRow)
+            return;
         std::function<void()> hook = std::move(afterFirstRow);
         afterFirstRow = nullptr;
         hook();
@@ -59,11 +60,11 @@ public:
 
 struct OutcomeCase {
     const char* name = "";
-    int rows = 3;                      // r1@example.org ... rN@example.org
+    int rows = 3;                       // r1@example.org ... rN@example.org
     std::vector<std::string> switches;  // besides the list, body, subject, sender
-    std::string smtpKeys;              // more [Smtp] lines
+    std::string smtpKeys;               // more [Smtp] lines
     test::SmtpBehaviour behaviour;
-    std::optional<bool> answerGoOn;    // the window's answer to the question
+    std::optional<bool> answerGoOn;  // the window's answer to the question
     enum class Hook { None, ServerGone, Abbrechen } hook = Hook::None;
 
     std::vector<std::string> delivered;  // "To:" of each message the server took
@@ -73,9 +74,9 @@ struct OutcomeCase {
     std::vector<std::string> logged;     // addresses of the send log lines
     std::vector<long long> waits;        // milliseconds
     int exitStatus = 0;
-    std::string error;                   // part of the error shown; "" none
-    std::string protocolLine;            // a line the protocol must hold
-    std::size_t sessions = 0;            // 0: not checked
+    std::string error;         // part of the error shown; "" none
+    std::string protocolLine;  // a line the protocol must hold
+    std::size_t sessions = 0;  // 0: not checked
 };
 
 test::SmtpBehaviour refusing(int number, const std::string& reply, int count = 1) {
@@ -157,8 +158,9 @@ std::vector<OutcomeCase> outcomeCases() {
                      "3;r3@example.org;versendet;"};
         c.logged = {"r1@example.org", "r1@example.org", "r2@example.org", "r3@example.org"};
         c.waits = {30'000};
-        c.protocolLine = "14:05:31: Mail an r1@example.org vorläufig abgewiesen (421 4.7.0 Try "
-                         "again later), nächster Versuch um 14:06:01";
+        c.protocolLine =
+            "14:05:31: Mail an r1@example.org vorläufig abgewiesen (421 4.7.0 Try "
+            "again later), nächster Versuch um 14:06:01";
         c.sessions = 4;
         cases.push_back(c);
     }
@@ -172,8 +174,8 @@ std::vector<OutcomeCase> outcomeCases() {
         c.marks = "+--";
         c.results = {"1;r1@example.org;Fehler;" + busy, "2;r2@example.org;versendet;",
                      "3;r3@example.org;versendet;"};
-        c.logged = {"r1@example.org", "r1@example.org", "r1@example.org", "r1@example.org",
-                    "r2@example.org", "r3@example.org"};
+        c.logged = {"r1@example.org", "r1@example.org", "r1@example.org",
+                    "r1@example.org", "r2@example.org", "r3@example.org"};
         c.waits = {30'000, 120'000, 300'000};
         c.exitStatus = 1;
         c.protocolLine = "14:05:31: Mail an r1@example.org vorläufig abgewiesen (" + busy +
@@ -243,15 +245,15 @@ std::vector<OutcomeCase> outcomeCases() {
 
 std::vector<std::string> crlfLines(const std::string& text) {
     std::vector<std::string> lines;
-    for (std::size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos;
-         start = end + 2)
+    for (std::size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
         lines.push_back(text.substr(start, end - start));
     return lines;
 }
 
 std::string headerValue(const std::string& message, const std::string& name) {
     const std::size_t at = message.find("\r\n" + name + ": ");
-    if (at == std::string::npos) return {};
+    if (at == std::string::npos)
+        return {};
     const std::size_t start = at + name.size() + 4;
     return message.substr(start, message.find("\r\n", start) - start);
 }
@@ -263,18 +265,19 @@ TEST(SendOutcomes, EachSituationEndsWithItsMessagesStatusResultFileLogAndExitSta
         SCOPED_TRACE(c.name);
         test::ScriptedSmtpServer::Options options;
         options.repeatLastScript = true;
-        if (c.hook == OutcomeCase::Hook::ServerGone) options.sessionLimit = 1;
+        if (c.hook == OutcomeCase::Hook::ServerGone)
+            options.sessionLimit = 1;
         test::ScriptedSmtpServer server({test::SmtpScript::standard(c.behaviour)}, options);
         test::TestHome home;
-        home.write("Mail.ini", "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" +
-                                   std::to_string(server.port()) + "\r\n" + c.smtpKeys +
-                                   "[Optionen]\r\nSentObjects=./gesendet\r\n");
+        home.write("Mail.ini",
+                   "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" + std::to_string(server.port()) + "\r\n" +
+                       c.smtpKeys + "[Optionen]\r\nSentObjects=./gesendet\r\n");
         std::string list = "Name;Vorname;Email;Typ\r\n";
         for (int i = 1; i <= c.rows; ++i)
             list += "N" + std::to_string(i) + ";V;r" + std::to_string(i) + "@example.org;w\r\n";
         std::vector<std::string> arguments = {home.write("liste.csv", list),
-                                              "/B:" + home.write("text.txt", "Text\r\n"),
-                                              "/s:Rundbrief", "/from:absender@example.org"};
+                                              "/B:" + home.write("text.txt", "Text\r\n"), "/s:Rundbrief",
+                                              "/from:absender@example.org"};
         arguments.insert(arguments.end(), c.switches.begin(), c.switches.end());
 
         platform::FixedClock clock(platform::LocalTime{2026, 3, 8, 14, 5, 31, 0, 60});
@@ -283,11 +286,14 @@ TEST(SendOutcomes, EachSituationEndsWithItsMessagesStatusResultFileLogAndExitSta
         TfrmMessageEditor form(ui, clock, arguments);
         ASSERT_TRUE(app::runHandler(ui, [&] { form.FormCreate(); }));
         form.SendTime = &time;
-        if (!form.SendImmediately) ui.answerConfirm(true);  // "an 3 Empfänger verschicken?"
-        if (c.answerGoOn) ui.answerConfirm(*c.answerGoOn);
+        if (!form.SendImmediately)
+            ui.answerConfirm(true);  // "an 3 Empfänger verschicken?"
+        if (c.answerGoOn)
+            ui.answerConfirm(*c.answerGoOn);
         if (c.hook == OutcomeCase::Hook::ServerGone)
             ui.afterFirstRow = [&] { EXPECT_TRUE(server.waitForListenerClosed()); };
-        if (c.hook == OutcomeCase::Hook::Abbrechen) ui.afterFirstRow = [&] { form.AbbrechenClick(); };
+        if (c.hook == OutcomeCase::Hook::Abbrechen)
+            ui.afterFirstRow = [&] { form.AbbrechenClick(); };
 
         const bool ok = app::runHandler(ui, [&] { form.sendenClick(); });
 
@@ -329,7 +335,8 @@ TEST(SendOutcomes, EachSituationEndsWithItsMessagesStatusResultFileLogAndExitSta
             for (std::size_t start = 0;;) {
                 const std::size_t tab = text.find('\t', start);
                 fields.push_back(text.substr(start, tab - start));
-                if (tab == std::string::npos) break;
+                if (tab == std::string::npos)
+                    break;
                 start = tab + 1;
             }
             ASSERT_EQ(fields.size(), 5u) << text;
@@ -360,15 +367,15 @@ TEST(SendOutcomes, ThreeMessagesPerConnectionAreSeparatedByRset) {
     options.repeatLastScript = true;
     test::ScriptedSmtpServer server({test::SmtpScript::standard()}, options);
     test::TestHome home;
-    home.write("Mail.ini", "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" +
-                               std::to_string(server.port()) + "\r\nMessagesPerConnection=3\r\n");
+    home.write("Mail.ini", "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" + std::to_string(server.port()) +
+                               "\r\nMessagesPerConnection=3\r\n");
     std::string list = "Name;Vorname;Email;Typ\r\n";
-    for (int i = 1; i <= 7; ++i) list += "N;V;r" + std::to_string(i) + "@example.org;w\r\n";
+    for (int i = 1; i <= 7; ++i)
+        list += "N;V;r" + std::to_string(i) + "@example.org;w\r\n";
     platform::FixedClock clock(platform::LocalTime{2026, 3, 8, 14, 5, 31, 0, 60});
     test::ScriptedInteraction ui;
     TfrmMessageEditor form(ui, clock,
-                           {home.write("liste.csv", list), "/s:Rundbrief", "/from:a@example.org",
-                            "/sofort"});
+                           {home.write("liste.csv", list), "/s:Rundbrief", "/from:a@example.org", "/sofort"});
     ASSERT_TRUE(app::runHandler(ui, [&] { form.FormCreate(); }));
     ASSERT_TRUE(app::runHandler(ui, [&] { form.sendenClick(); }));
     ASSERT_TRUE(server.waitForSessions(3));

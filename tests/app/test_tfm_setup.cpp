@@ -102,8 +102,7 @@ TEST_F(SetupStoreTest, OkStoresWhatWasTypedAndUpdatesTheRunningSettings) {
     EXPECT_EQ(key("SMTPAuthenticationType"), "0");
     // Scrambled and quoted in the file, plain in memory.
     const std::string raw = home.read("Mail.ini");
-    EXPECT_NE(raw.find("ServerPassword=\"" + app::ScramblePassword("Pass wort") + "\""),
-              std::string::npos)
+    EXPECT_NE(raw.find("ServerPassword=\"" + app::ScramblePassword("Pass wort") + "\""), std::string::npos)
         << raw;
     EXPECT_EQ(raw.find("Pass wort"), std::string::npos);
     // The sent-objects folder is not written here.
@@ -137,7 +136,8 @@ TEST_F(SetupStoreTest, APortThatIsNoNumberIsRefusedBeforeAnythingIsStored) {
             ADD_FAILURE() << "no error";
         } catch (const Error& error) {
             const std::string text = error.what();
-            EXPECT_EQ(text.substr(0, text.find('\r')).rfind("'" + std::string(typed) + "' ist kein", 0), 0u) << text;
+            EXPECT_EQ(text.substr(0, text.find('\r')).rfind("'" + std::string(typed) + "' ist kein", 0), 0u)
+                << text;
             EXPECT_NE(text.find("\r\nPort 1 bis 65535 eintragen"), std::string::npos) << text;
         }
         EXPECT_TRUE(dialog.KeepOpen);
@@ -177,8 +177,8 @@ TEST_F(SetupStoreTest, AnUnwritableFileStopsAtTheFirstKeyAndChangesNothing) {
     dialog.FormCreate();
     dialog.SMTPServer.Text = "neu.example.org";
     dialog.sentobjects.Text = "/neu";
-    expectThrowText<FileError>(
-        [&] { dialog.BitBtn1Click(); }, "In " + mailIni() + " kann nicht geschrieben werden");
+    expectThrowText<FileError>([&] { dialog.BitBtn1Click(); },
+                               "In " + mailIni() + " kann nicht geschrieben werden");
     EXPECT_EQ(settings.ServerName, "mail.example.org");
     EXPECT_EQ(settings.SentObjects, ".\\gesendet");
 }
@@ -273,8 +273,7 @@ TEST_F(OptionenTest, OkWritesTheProgramFoldersMailIniNeverTheIniSwitchFile) {
     });
     form->SetupDialogs = &runner;
     form->Optionen1Click();
-    EXPECT_EQ(platform::readProfileString(home.path("Mail.ini"), "Smtp", "ServerName", ""),
-              "hier.example");
+    EXPECT_EQ(platform::readProfileString(home.path("Mail.ini"), "Smtp", "ServerName", ""), "hier.example");
     EXPECT_EQ(platform::readProfileString(other, "Smtp", "ServerName", "<none>"), "<none>");
 }
 
@@ -298,25 +297,47 @@ TEST(TfmSetup, ProviderEncryptionAndLoginFillTheFieldsThePortFollowsAndTheWarnin
     };
     const std::vector<Step> steps = {
         {"STARTTLS: the usual port 25 becomes 587",
-         [&] { dialog.cboEncryption.ItemIndex = 1; dialog.cboEncryptionChange(); },
+         [&] {
+             dialog.cboEncryption.ItemIndex = 1;
+             dialog.cboEncryptionChange();
+         },
          "smtp.web.de", "587", "STARTTLS", false},
         {"SSL/TLS: 587 becomes 465",
-         [&] { dialog.cboEncryption.ItemIndex = 2; dialog.cboEncryptionChange(); },
+         [&] {
+             dialog.cboEncryption.ItemIndex = 2;
+             dialog.cboEncryptionChange();
+         },
          "smtp.web.de", "465", "SSL/TLS", false},
         {"a typed port stays",
-         [&] { dialog.SMTPPort.Text = "2465"; dialog.cboEncryption.ItemIndex = 0; dialog.cboEncryptionChange(); },
+         [&] {
+             dialog.SMTPPort.Text = "2465";
+             dialog.cboEncryption.ItemIndex = 0;
+             dialog.cboEncryptionChange();
+         },
          "smtp.web.de", "2465", "Keine", true},
         {"no login: no warning",
-         [&] { dialog.cboAuthType.ItemIndex = 0; dialog.cboAuthTypeChange(); },
+         [&] {
+             dialog.cboAuthType.ItemIndex = 0;
+             dialog.cboAuthTypeChange();
+         },
          "smtp.web.de", "2465", "Keine", false},
         {"a provider fills server, port and encryption",
-         [&] { dialog.cboProvider.ItemIndex = 3; dialog.cboProviderChange(); },
+         [&] {
+             dialog.cboProvider.ItemIndex = 3;
+             dialog.cboProviderChange();
+         },
          "securesmtp.t-online.de", "465", "SSL/TLS", false},
         {"own server changes nothing",
-         [&] { dialog.cboProvider.ItemIndex = 0; dialog.cboProviderChange(); },
+         [&] {
+             dialog.cboProvider.ItemIndex = 0;
+             dialog.cboProviderChange();
+         },
          "securesmtp.t-online.de", "465", "SSL/TLS", false},
         {"XOAUTH2 with encryption: no warning",
-         [&] { dialog.cboAuthType.ItemIndex = 3; dialog.cboAuthTypeChange(); },
+         [&] {
+             dialog.cboAuthType.ItemIndex = 3;
+             dialog.cboAuthTypeChange();
+         },
          "securesmtp.t-online.de", "465", "SSL/TLS", false},
     };
     for (const Step& step : steps) {

@@ -56,10 +56,12 @@ std::string readUntil(int fd, const std::string& text) {
     std::string got;
     while (text.empty() || got.find(text) == std::string::npos) {
         pollfd ready{fd, POLLIN, 0};
-        if (::poll(&ready, 1, 10'000) <= 0) break;
+        if (::poll(&ready, 1, 10'000) <= 0)
+            break;
         char buffer[4096];
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n <= 0) break;
+        if (n <= 0)
+            break;
         got.append(buffer, static_cast<std::size_t>(n));
     }
     return got;
@@ -101,11 +103,11 @@ TEST(UpdateCheck, OnlyAStrictlyNewerCandidateIsAnUpdate) {
     EXPECT_FALSE(checkForUpdate(ui, ini, program, home.folder()));  // same time
     setModificationTime(candidate, 1'600'000'000);
     EXPECT_FALSE(checkForUpdate(ui, ini, program, home.folder()));  // older
-    EXPECT_EQ(ui.notices, (std::vector<std::string>{
-                              "Keine Aktualisierung gefunden ()", "Keine Aktualisierung gefunden ()",
-                              "Keine Aktualisierung gefunden (" + candidate + ")",
-                              "Keine Aktualisierung gefunden (" + candidate + ")",
-                              "Keine Aktualisierung gefunden (" + candidate + ")"}));
+    EXPECT_EQ(ui.notices, (std::vector<std::string>{"Keine Aktualisierung gefunden ()",
+                                                    "Keine Aktualisierung gefunden ()",
+                                                    "Keine Aktualisierung gefunden (" + candidate + ")",
+                                                    "Keine Aktualisierung gefunden (" + candidate + ")",
+                                                    "Keine Aktualisierung gefunden (" + candidate + ")"}));
     EXPECT_TRUE(ui.processes.empty());
 
     setModificationTime(candidate, 1'700'000'001);
@@ -146,8 +148,7 @@ TEST(Refreshkit, WaitsForTheOldProgramReplacesItAndStartsTheNewOne) {
     const std::string program = home.path("sendrix");
     ASSERT_EQ(std::system(("cp /bin/cat " + program + " && chmod 0750 " + program).c_str()), 0);
     const std::string marker = home.path("started");
-    const std::string candidate =
-        home.write("update/sendrix", "#!/bin/sh\necho neu > '" + marker + "'\n");
+    const std::string candidate = home.write("update/sendrix", "#!/bin/sh\necho neu > '" + marker + "'\n");
     ::chmod(candidate.c_str(), 0755);
 
     int oldInput[2];

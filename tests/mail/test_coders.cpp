@@ -12,8 +12,7 @@
 namespace sendrix::mail {
 namespace {
 
-std::string sampleBytes(size_t size, unsigned seed = 1)
-{
+std::string sampleBytes(size_t size, unsigned seed = 1) {
     std::string data(size, '\0');
     unsigned x = seed;
     for (size_t i = 0; i < size; ++i) {
@@ -25,13 +24,13 @@ std::string sampleBytes(size_t size, unsigned seed = 1)
 
 // RFC 4648 base64 of the whole input, written from the standard's table, to
 // compare the encoder with.
-std::string referenceBase64(const std::string& in)
-{
+std::string referenceBase64(const std::string& in) {
     static const char* table = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
     size_t i = 0;
     for (; i + 3 <= in.size(); i += 3) {
-        const unsigned v = (unsigned char)in[i] << 16 | (unsigned char)in[i + 1] << 8 | (unsigned char)in[i + 2];
+        const unsigned v =
+            (unsigned char)in[i] << 16 | (unsigned char)in[i + 1] << 8 | (unsigned char)in[i + 2];
         out += table[v >> 18];
         out += table[(v >> 12) & 63];
         out += table[(v >> 6) & 63];
@@ -48,8 +47,7 @@ std::string referenceBase64(const std::string& in)
 }
 
 // Quoted-printable decoding (soft breaks removed, =XX resolved).
-std::string decodeQuotedPrintable(const std::string& in)
-{
+std::string decodeQuotedPrintable(const std::string& in) {
     std::string out;
     for (size_t i = 0; i < in.size(); ++i) {
         if (in[i] != '=') {
@@ -64,8 +62,7 @@ std::string decodeQuotedPrintable(const std::string& in)
     return out;
 }
 
-TEST(Base64, ShortInputsPadToFourCharacters)
-{
+TEST(Base64, ShortInputsPadToFourCharacters) {
     EXPECT_EQ(EncodeBase64Text(""), "");
     EXPECT_EQ(EncodeBase64Text("M"), "TQ==");
     EXPECT_EQ(EncodeBase64Text("Ma"), "TWE=");
@@ -74,13 +71,12 @@ TEST(Base64, ShortInputsPadToFourCharacters)
     EXPECT_EQ(EncodeBase64Text("benutzer@example.org"), "YmVudXR6ZXJAZXhhbXBsZS5vcmc=");
 }
 
-TEST(Base64, FeedsOfAnySizeGiveTheSameTextAsOneWholeEncoding)
-{
+TEST(Base64, FeedsOfAnySizeGiveTheSameTextAsOneWholeEncoding) {
     // 4096 is no multiple of 3: a full buffer must keep its last byte for
     // the next round instead of padding in the middle.
     const std::string data = sampleBytes(3 * 4096 + 1000);
-    for (size_t piece : {size_t(1), size_t(57), size_t(4095), size_t(4096), size_t(4097), size_t(10000),
-                         data.size()}) {
+    for (size_t piece :
+         {size_t(1), size_t(57), size_t(4095), size_t(4096), size_t(4097), size_t(10000), data.size()}) {
         SCOPED_TRACE(piece);
         TIdBase64Encoder encoder;
         for (size_t at = 0; at < data.size(); at += piece)
@@ -89,8 +85,7 @@ TEST(Base64, FeedsOfAnySizeGiveTheSameTextAsOneWholeEncoding)
     }
 }
 
-TEST(Base64, LineModeEndsEveryPieceWithCrLfAndAnEmptyFinishGivesNothing)
-{
+TEST(Base64, LineModeEndsEveryPieceWithCrLfAndAnEmptyFinishGivesNothing) {
     TIdBase64Encoder encoder;
     encoder.SetLineMode(true);
     EXPECT_EQ(encoder.Finish(), "");
@@ -115,8 +110,7 @@ TEST(Base64, LineModeEndsEveryPieceWithCrLfAndAnEmptyFinishGivesNothing)
     EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
 }
 
-TEST(Base64, ChunkedEncodingMatchesFeedAndFinishPerChunk)
-{
+TEST(Base64, ChunkedEncodingMatchesFeedAndFinishPerChunk) {
     for (size_t size : {size_t(0), size_t(56), size_t(57), size_t(58), size_t(57 * 100 + 1), size_t(70001)}) {
         for (size_t chunk : {size_t(57), size_t(58), size_t(3), size_t(1)}) {
             SCOPED_TRACE(std::to_string(size) + "/" + std::to_string(chunk));
@@ -137,8 +131,7 @@ TEST(Base64, ChunkedEncodingMatchesFeedAndFinishPerChunk)
     }
 }
 
-TEST(PassThroughCoder, OutputEqualsInputAlsoBeyondTheBuffer)
-{
+TEST(PassThroughCoder, OutputEqualsInputAlsoBeyondTheBuffer) {
     const std::string data = sampleBytes(9000);
     TIdCoder coder;
     coder.Feed(data.substr(0, 5000));
@@ -146,33 +139,31 @@ TEST(PassThroughCoder, OutputEqualsInputAlsoBeyondTheBuffer)
     EXPECT_EQ(coder.Finish(), data);
 }
 
-std::string quotedPrintable(const std::string& input)
-{
+std::string quotedPrintable(const std::string& input) {
     TIdQuotedPrintableEncoder encoder;
     encoder.Feed(input);
     return encoder.Finish();
 }
 
-TEST(QuotedPrintable, EscapesTheUnsafeBytesAndKeepsTheRest)
-{
+TEST(QuotedPrintable, EscapesTheUnsafeBytesAndKeepsTheRest) {
     EXPECT_EQ(quotedPrintable("a=b"), "a=3Db");
     EXPECT_EQ(quotedPrintable("!\"#$@[\\]^`{|}~"), "=21=22=23=24=40=5B=5C=5D=5E=60=7B=7C=7D=7E");
     EXPECT_EQ(quotedPrintable("%&'()*+,-./09:;<>?AZ_az"), "%&'()*+,-./09:;<>?AZ_az");
     EXPECT_EQ(quotedPrintable("a\tb"), "a=09b");
-    EXPECT_EQ(quotedPrintable("Gr\xFC\xDF" "e \x80"), "Gr=FC=DFe =80");
+    EXPECT_EQ(quotedPrintable("Gr\xFC\xDF"
+                              "e \x80"),
+              "Gr=FC=DFe =80");
     EXPECT_EQ(quotedPrintable("lone\rcr\nlf"), "lone=0Dcr=0Alf");
 }
 
-TEST(QuotedPrintable, BlankBeforeALineEndOrTheEndIsWrittenEquals20)
-{
+TEST(QuotedPrintable, BlankBeforeALineEndOrTheEndIsWrittenEquals20) {
     EXPECT_EQ(quotedPrintable("a b \r\n"), "a b=20\r\n");
     EXPECT_EQ(quotedPrintable("ende "), "ende=20");
     EXPECT_EQ(quotedPrintable("\r\n"), "\r\n");
     EXPECT_EQ(quotedPrintable("a\r\n\r\nb"), "a\r\n\r\nb");
 }
 
-TEST(QuotedPrintable, HeldCrWaitsForTheNextFeed)
-{
+TEST(QuotedPrintable, HeldCrWaitsForTheNextFeed) {
     TIdQuotedPrintableEncoder encoder;
     encoder.Feed("a\r");
     encoder.Feed("\nb");
@@ -190,8 +181,7 @@ TEST(QuotedPrintable, HeldCrWaitsForTheNextFeed)
     EXPECT_EQ(text.find("=0D"), std::string::npos);
 }
 
-TEST(QuotedPrintable, SoftBreaksAfter75CharactersNeverSplitAnEscape)
-{
+TEST(QuotedPrintable, SoftBreaksAfter75CharactersNeverSplitAnEscape) {
     EXPECT_EQ(quotedPrintable(std::string(80, 'x')), std::string(75, 'x') + "=\r\n" + std::string(5, 'x'));
     EXPECT_EQ(quotedPrintable(std::string(75, 'x')), std::string(75, 'x'));
     // "=FF" starting at the 73rd, 74th, 75th and 76th character.
@@ -207,8 +197,7 @@ TEST(QuotedPrintable, SoftBreaksAfter75CharactersNeverSplitAnEscape)
     EXPECT_EQ(quotedPrintable(std::string(100, 'x') + "\r\n"), std::string(100, 'x') + "\r\n");
 }
 
-TEST(QuotedPrintable, LongFeedsDecodeBackToTheInput)
-{
+TEST(QuotedPrintable, LongFeedsDecodeBackToTheInput) {
     std::string input;
     for (int i = 0; i < 300; ++i)
         input += "Zeile " + std::to_string(i) + " mit =, \xE4 und \t " + std::string(size_t(i % 90), 'a') +
@@ -239,8 +228,7 @@ TEST(QuotedPrintable, LongFeedsDecodeBackToTheInput)
     }
 }
 
-TEST(CoderRegistry, FindsTheEncoderByTransferEncodingWithoutRegardToCase)
-{
+TEST(CoderRegistry, FindsTheEncoderByTransferEncodingWithoutRegardToCase) {
     const auto& registry = TIdCoderCollection::Instance();
     struct Row {
         const char* contentType;

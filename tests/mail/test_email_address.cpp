@@ -14,8 +14,7 @@ namespace {
 
 const HeaderCharset kWestern = {"ISO-8859-1", 'Q', false};
 
-TIdEMailAddressItem item(std::string name, std::string address)
-{
+TIdEMailAddressItem item(std::string name, std::string address) {
     TIdEMailAddressItem result;
     result.SetName(std::move(name));
     result.SetAddress(std::move(address));
@@ -25,8 +24,7 @@ TIdEMailAddressItem item(std::string name, std::string address)
 // ---------------------------------------------------------------------------
 // Text
 
-TEST(EMailAddressItem, ReadingTextShowsTheNameUnlessItIsEmptyOrTheAddressInCapitals)
-{
+TEST(EMailAddressItem, ReadingTextShowsTheNameUnlessItIsEmptyOrTheAddressInCapitals) {
     struct Case {
         const char* name;
         const char* address;
@@ -49,8 +47,7 @@ TEST(EMailAddressItem, ReadingTextShowsTheNameUnlessItIsEmptyOrTheAddressInCapit
     }
 }
 
-TEST(EMailAddressItem, WritingTextSplitsNameAndAddress)
-{
+TEST(EMailAddressItem, WritingTextSplitsNameAndAddress) {
     struct Case {
         std::string text;
         const char* name;
@@ -105,8 +102,7 @@ struct Parsed {
     bool operator==(const Parsed&) const = default;
 };
 
-std::vector<Parsed> parse(std::string_view text)
-{
+std::vector<Parsed> parse(std::string_view text) {
     TIdEMailAddressList list;
     list.SetAddresses("alt@example.org, noch@example.org");
     list.SetAddresses(text);
@@ -116,13 +112,11 @@ std::vector<Parsed> parse(std::string_view text)
     return out;
 }
 
-void PrintTo(const Parsed& p, std::ostream* os)
-{
+void PrintTo(const Parsed& p, std::ostream* os) {
     *os << "{\"" << p.name << "\", \"" << p.address << "\"}";
 }
 
-TEST(EMailAddressList, SetAddressesCutsAtCommasOutsideTheFirstQuotedStretch)
-{
+TEST(EMailAddressList, SetAddressesCutsAtCommasOutsideTheFirstQuotedStretch) {
     struct Case {
         const char* what;
         std::string text;
@@ -130,26 +124,37 @@ TEST(EMailAddressList, SetAddressesCutsAtCommasOutsideTheFirstQuotedStretch)
     };
     const Case cases[] = {
         {"two addresses", "a@example.com, b@example.org", {{"", "a@example.com"}, {"", "b@example.org"}}},
-        {"a semicolon does not separate", "a@example.com; b@example.org", {{"", "a@example.com; b@example.org"}}},
-        {"names and addresses", "Max <m@example.com>,Anna Muster <anna@example.org>",
+        {"a semicolon does not separate",
+         "a@example.com; b@example.org",
+         {{"", "a@example.com; b@example.org"}}},
+        {"names and addresses",
+         "Max <m@example.com>,Anna Muster <anna@example.org>",
          {{"Max", "m@example.com"}, {"Anna Muster", "anna@example.org"}}},
-        {"a quoted comma stays in the name", "\"Muster, Max\" <max@example.com>, anna@example.org",
+        {"a quoted comma stays in the name",
+         "\"Muster, Max\" <max@example.com>, anna@example.org",
          {{"Muster, Max", "max@example.com"}, {"", "anna@example.org"}}},
-        {"an unquoted comma cuts the name", "Muster, Max <max@example.com>",
+        {"an unquoted comma cuts the name",
+         "Muster, Max <max@example.com>",
          {{"", "Muster"}, {"Max", "max@example.com"}}},
-        {"the quote count starts anew in every piece", "\"X, Y\" <x@example.com>, \"Z, W\" <z@example.com>",
+        {"the quote count starts anew in every piece",
+         "\"X, Y\" <x@example.com>, \"Z, W\" <z@example.com>",
          {{"X, Y", "x@example.com"}, {"Z, W", "z@example.com"}}},
         // After the closing quote the count is 2, after the next opening one
         // 3: that comma separates.
-        {"only the first quoted stretch protects", "\"A, B\" \"C, D\" <x@example.com>",
+        {"only the first quoted stretch protects",
+         "\"A, B\" \"C, D\" <x@example.com>",
          {{"", "\"A, B\" \"C"}, {"D\"", "x@example.com"}}},
-        {"a comma after a closed quote separates", "\"Max\" Muster, <m@example.com>",
+        {"a comma after a closed quote separates",
+         "\"Max\" Muster, <m@example.com>",
          {{"", "\"Max\" Muster"}, {"", "m@example.com"}}},
-        {"an unclosed quote protects every later comma", "\"Muster, Max <max@example.com>, b@example.org",
+        {"an unclosed quote protects every later comma",
+         "\"Muster, Max <max@example.com>, b@example.org",
          {{"", "\"Muster, Max <max@example.com>, b@example.org"}}},
-        {"single quotes do not protect", "'Muster, Max' <m@example.com>",
+        {"single quotes do not protect",
+         "'Muster, Max' <m@example.com>",
          {{"", "'Muster"}, {"Max'", "m@example.com"}}},
-        {"pieces are trimmed, empty ones skipped", " ,\ta@example.com ,, \r\n, b@example.org\r\n,",
+        {"pieces are trimmed, empty ones skipped",
+         " ,\ta@example.com ,, \r\n, b@example.org\r\n,",
          {{"", "a@example.com"}, {"", "b@example.org"}}},
         {"empty text", "", {}},
         {"only blanks and commas", " , ,", {}},
@@ -163,8 +168,7 @@ TEST(EMailAddressList, SetAddressesCutsAtCommasOutsideTheFirstQuotedStretch)
 // ---------------------------------------------------------------------------
 // Rendering for header lines
 
-TEST(EncodeDisplayAddress, BareAddressQuotedNameOrEncodedWords)
-{
+TEST(EncodeDisplayAddress, BareAddressQuotedNameOrEncodedWords) {
     struct Case {
         const char* what;
         std::string name;
@@ -176,15 +180,18 @@ TEST(EncodeDisplayAddress, BareAddressQuotedNameOrEncodedWords)
         {"quote and backslash are escaped", "Max \"Der Chef\" C:\\Temp",
          "\"Max \\\"Der Chef\\\" C:\\\\Temp\" <info@example.de>"},
         {"comma stays inside the quotes", "Muster, Max", "\"Muster, Max\" <info@example.de>"},
-        {"a full stop alone is quoted, not encoded", "Dr. Max Muster", "\"Dr. Max Muster\" <info@example.de>"},
-        {"other specials are only quoted", "Vertrieb (Nord) <alt>; @home [x]:",
-         "\"Vertrieb (Nord) <alt>; @home [x]:\" <info@example.de>"},
-        {"umlauts are encoded, not quoted", "B\xfcro K\xf6ln", "=?ISO-8859-1?Q?B=FCro_K=F6ln?= <info@example.de>"},
+        {"a full stop alone is quoted, not encoded", "Dr. Max Muster",
+         "\"Dr. Max Muster\" <info@example.de>"},
+        {"other specials are only quoted",
+         "Vertrieb (Nord) <alt>; @home [x]:", "\"Vertrieb (Nord) <alt>; @home [x]:\" <info@example.de>"},
+        {"umlauts are encoded, not quoted", "B\xfcro K\xf6ln",
+         "=?ISO-8859-1?Q?B=FCro_K=F6ln?= <info@example.de>"},
         {"a title with a full stop joins the encoded word", "Dr. J\xfcrgen M\xfcller",
          "=?ISO-8859-1?Q?Dr=2E_J=FCrgen_M=FCller?= <info@example.de>"},
         {"a comma is encoded, the plain word after it stays", "M\xfcller, Hans",
          "=?ISO-8859-1?Q?M=FCller=2C?= Hans <info@example.de>"},
-        {"a quote in an encoded name", "\"Sch\xf6n\" GmbH", "=?ISO-8859-1?Q?=22Sch=F6n=22?= GmbH <info@example.de>"},
+        {"a quote in an encoded name", "\"Sch\xf6n\" GmbH",
+         "=?ISO-8859-1?Q?=22Sch=F6n=22?= GmbH <info@example.de>"},
         {"a control byte makes the name encoded", "Max\x01", "=?ISO-8859-1?Q?Max=01?= <info@example.de>"},
         {"DEL too", "Max\x7f", "=?ISO-8859-1?Q?Max=7F?= <info@example.de>"},
     };
@@ -194,15 +201,14 @@ TEST(EncodeDisplayAddress, BareAddressQuotedNameOrEncodedWords)
     }
 }
 
-TEST(EncodeDisplayAddress, AddressIsNeverEncodedQuotedOrChecked)
-{
+TEST(EncodeDisplayAddress, AddressIsNeverEncodedQuotedOrChecked) {
     EXPECT_EQ(EncodeDisplayAddress(item("", "m\xfc@example.de"), kWestern), "m\xfc@example.de");
-    EXPECT_EQ(EncodeDisplayAddress(item("Max", "\"a b\"@example.de"), kWestern), "\"Max\" <\"a b\"@example.de>");
+    EXPECT_EQ(EncodeDisplayAddress(item("Max", "\"a b\"@example.de"), kWestern),
+              "\"Max\" <\"a b\"@example.de>");
     EXPECT_EQ(EncodeDisplayAddress(item("Max", ""), kWestern), "\"Max\" <>");
 }
 
-TEST(EncodeDisplayAddress, JapaneseNameIsConvertedAndBase64Encoded)
-{
+TEST(EncodeDisplayAddress, JapaneseNameIsConvertedAndBase64Encoded) {
     const HeaderCharset japanese = {"ISO-2022-JP", 'B', true};
     // Shift_JIS 93FA 967B becomes ESC $ B F | K \ ESC ( B.
     EXPECT_EQ(EncodeDisplayAddress(item("\x93\xfa\x96\x7b", "t@example.jp"), japanese),
@@ -210,8 +216,7 @@ TEST(EncodeDisplayAddress, JapaneseNameIsConvertedAndBase64Encoded)
     EXPECT_EQ(EncodeDisplayAddress(item("Tanaka", "t@example.jp"), japanese), "\"Tanaka\" <t@example.jp>");
 }
 
-TEST(EncodeAddressListText, ItemsJoinedByCommaAndBlank)
-{
+TEST(EncodeAddressListText, ItemsJoinedByCommaAndBlank) {
     TIdEMailAddressList list;
     EXPECT_EQ(EncodeAddressListText(list, kWestern), "");
 
@@ -223,7 +228,8 @@ TEST(EncodeAddressListText, ItemsJoinedByCommaAndBlank)
 
     list.SetAddresses("\"Muster, Max\" <max@example.com>, B\xfcro K\xf6ln <buero@example.de>, x@example.org");
     EXPECT_EQ(EncodeAddressListText(list, kWestern),
-              "\"Muster, Max\" <max@example.com>, =?ISO-8859-1?Q?B=FCro_K=F6ln?= <buero@example.de>, x@example.org");
+              "\"Muster, Max\" <max@example.com>, =?ISO-8859-1?Q?B=FCro_K=F6ln?= <buero@example.de>, "
+              "x@example.org");
 
     list.Clear();
     list.Add(item("Team \\ Vertrieb", "team@example.com"));

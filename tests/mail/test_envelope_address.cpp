@@ -6,8 +6,7 @@
 
 using namespace sendrix::mail;
 
-TEST(RecipientAddress, DamagedAddressesAreRefusedWithTheirReason)
-{
+TEST(RecipientAddress, DamagedAddressesAreRefusedWithTheirReason) {
     struct Row {
         std::string address;
         std::string fault;
@@ -36,14 +35,14 @@ TEST(RecipientAddress, DamagedAddressesAreRefusedWithTheirReason)
         checkRecipientAddress("kunde@example.com\r\nopfer@example.net");
         FAIL() << "accepted";
     } catch (const EIdInvalidEnvelopeAddress& error) {
-        EXPECT_STREQ(error.what(), "Die Empfängeradresse \"kunde@example.com<CR><LF>opfer@example.net\" ist "
-                                   "ungültig: sie enthält ein Steuerzeichen (etwa ein Zeilenende); es wurde "
-                                   "nichts gesendet.");
+        EXPECT_STREQ(error.what(),
+                     "Die Empfängeradresse \"kunde@example.com<CR><LF>opfer@example.net\" ist "
+                     "ungültig: sie enthält ein Steuerzeichen (etwa ein Zeilenende); es wurde "
+                     "nichts gesendet.");
     }
 }
 
-TEST(RecipientAddress, EachMailboxOnceWithTheDomainWithoutRegardToCase)
-{
+TEST(RecipientAddress, EachMailboxOnceWithTheDomainWithoutRegardToCase) {
     EXPECT_EQ(withoutRepeatedMailboxes({"anna@example.org", "bert@example.org", "anna@EXAMPLE.org",
                                         "Anna@example.org", "bert@example.org"}),
               (std::vector<std::string>{"anna@example.org", "bert@example.org", "Anna@example.org"}));

@@ -17,8 +17,7 @@ using platform::LocaleLanguage;
 using platform::PrimaryLanguage;
 using platform::SubLanguage;
 
-std::string repeat(std::string_view piece, int count)
-{
+std::string repeat(std::string_view piece, int count) {
     std::string out;
     for (int i = 0; i < count; ++i)
         out += piece;
@@ -26,16 +25,14 @@ std::string repeat(std::string_view piece, int count)
 }
 
 // Western label as the German program uses it.
-std::string q(std::string_view text, std::string_view specials = "")
-{
+std::string q(std::string_view text, std::string_view specials = "") {
     return EncodeHeaderText(text, specials, 'Q', false, "ISO-8859-1");
 }
 
 // ---------------------------------------------------------------------------
 // Character set choice
 
-TEST(ChooseHeaderCharset, EachLanguageGetsItsLabelLetterAndConversion)
-{
+TEST(ChooseHeaderCharset, EachLanguageGetsItsLabelLetterAndConversion) {
     struct Case {
         LocaleLanguage language;
         const char* name;
@@ -66,13 +63,11 @@ TEST(ChooseHeaderCharset, EachLanguageGetsItsLabelLetterAndConversion)
 // Restores LC_ALL when a test is done with it.
 class LocaleVariable {
 public:
-    LocaleVariable()
-    {
+    LocaleVariable() {
         if (const char* value = std::getenv("LC_ALL"))
             m_saved = value;
     }
-    ~LocaleVariable()
-    {
+    ~LocaleVariable() {
         if (m_saved)
             ::setenv("LC_ALL", m_saved->c_str(), 1);
         else
@@ -84,8 +79,7 @@ private:
     std::optional<std::string> m_saved;
 };
 
-TEST(ChooseHeaderCharset, FollowsTheUsersLocaleAnewOnEveryCall)
-{
+TEST(ChooseHeaderCharset, FollowsTheUsersLocaleAnewOnEveryCall) {
     LocaleVariable locale;
     struct Case {
         const char* locale;
@@ -119,34 +113,42 @@ struct EncodeCase {
     std::string expected;
 };
 
-TEST(EncodeHeaderTextQ, WordsThatNeedEncodingAndTheWhiteSpaceBetweenThemFormOneRun)
-{
+TEST(EncodeHeaderTextQ, WordsThatNeedEncodingAndTheWhiteSpaceBetweenThemFormOneRun) {
     const EncodeCase cases[] = {
-        {"two runs around a plain word", "Gr\xfc\xdf" "e aus K\xf6ln", "",
-         "=?ISO-8859-1?Q?Gr=FC=DFe?= aus =?ISO-8859-1?Q?K=F6ln?="},
-        {"two encoded words joined by their blank", "Sch\xf6ne Gr\xfc\xdf" "e", "",
-         "=?ISO-8859-1?Q?Sch=F6ne_Gr=FC=DFe?="},
+        {"two runs around a plain word",
+         "Gr\xfc\xdf"
+         "e aus K\xf6ln",
+         "", "=?ISO-8859-1?Q?Gr=FC=DFe?= aus =?ISO-8859-1?Q?K=F6ln?="},
+        {"two encoded words joined by their blank",
+         "Sch\xf6ne Gr\xfc\xdf"
+         "e",
+         "", "=?ISO-8859-1?Q?Sch=F6ne_Gr=FC=DFe?="},
         {"every blank between run words becomes _", "\xe4  \xf6", "", "=?ISO-8859-1?Q?=E4__=F6?="},
         {"a tab inside a run", "\xe4\tb\xe4", "", "=?ISO-8859-1?Q?=E4=09b=E4?="},
-        {"white space around a run stays as it is", "  Gr\xfc\xdf" "e  Welt\t", "",
-         "  =?ISO-8859-1?Q?Gr=FC=DFe?=  Welt\t"},
-        {"white space after a run at the end is not part of it", "Gr\xfc\xdf" "e ", "",
-         "=?ISO-8859-1?Q?Gr=FC=DFe?= "},
+        {"white space around a run stays as it is",
+         "  Gr\xfc\xdf"
+         "e  Welt\t",
+         "", "  =?ISO-8859-1?Q?Gr=FC=DFe?=  Welt\t"},
+        {"white space after a run at the end is not part of it",
+         "Gr\xfc\xdf"
+         "e ",
+         "", "=?ISO-8859-1?Q?Gr=FC=DFe?= "},
         {"DEL and control bytes need encoding", "a\x7f b\x01 c", "", "=?ISO-8859-1?Q?a=7F_b=01?= c"},
         {"byte 126 and the blank need none", "a~ b", "", "a~ b"},
-        {"ASCII text comes back unchanged, double blanks and tabs too", "Newsletter  Mai\t2024: Ausgabe ?=_", "",
-         "Newsletter  Mai\t2024: Ausgabe ?=_"},
+        {"ASCII text comes back unchanged, double blanks and tabs too", "Newsletter  Mai\t2024: Ausgabe ?=_",
+         "", "Newsletter  Mai\t2024: Ausgabe ?=_"},
         {"empty text", "", "", ""},
         {"= ? _ inside a run are escaped", "Gr\xfc=?_", "", "=?ISO-8859-1?Q?Gr=FC=3D=3F=5F?="},
         {"= ? _ alone do not pull a word into the run", "\xe4 a=b?c_d", "", "=?ISO-8859-1?Q?=E4?= a=b?c_d"},
         {"= ? _ outside a run stay", "a=b ?_ \xe4", "", "a=b ?_ =?ISO-8859-1?Q?=E4?="},
         {"a question mark after an umlaut", "Fertig\xdf?", "", "=?ISO-8859-1?Q?Fertig=DF=3F?="},
         {"without specials a full stop is plain", "Dr. M\xfcller", "", "Dr. =?ISO-8859-1?Q?M=FCller?="},
-        {"with specials a full stop makes its word join the run", "Dr. M\xfcller", std::string(kAddressSpecials),
-         "=?ISO-8859-1?Q?Dr=2E_M=FCller?="},
-        {"a comma is escaped, the plain word after it is not encoded", "M\xfcller, Hans", std::string(kAddressSpecials),
-         "=?ISO-8859-1?Q?M=FCller=2C?= Hans"},
-        {"parentheses, quote, backslash", "J\xfcrgen von M\xfcller (GF) \"x\\y\"", std::string(kAddressSpecials),
+        {"with specials a full stop makes its word join the run", "Dr. M\xfcller",
+         std::string(kAddressSpecials), "=?ISO-8859-1?Q?Dr=2E_M=FCller?="},
+        {"a comma is escaped, the plain word after it is not encoded", "M\xfcller, Hans",
+         std::string(kAddressSpecials), "=?ISO-8859-1?Q?M=FCller=2C?= Hans"},
+        {"parentheses, quote, backslash", "J\xfcrgen von M\xfcller (GF) \"x\\y\"",
+         std::string(kAddressSpecials),
          "=?ISO-8859-1?Q?J=FCrgen?= von =?ISO-8859-1?Q?M=FCller_=28GF=29_=22x=5Cy=22?="},
         {"specials alone make a word need encoding", "Team <Vertrieb>", std::string(kAddressSpecials),
          "Team =?ISO-8859-1?Q?=3CVertrieb=3E?="},
@@ -157,15 +159,15 @@ TEST(EncodeHeaderTextQ, WordsThatNeedEncodingAndTheWhiteSpaceBetweenThemFormOneR
     }
 }
 
-TEST(EncodeHeaderTextQ, EncodedWordsStayWithinSeventyFiveCharacters)
-{
+TEST(EncodeHeaderTextQ, EncodedWordsStayWithinSeventyFiveCharacters) {
     const std::string open = "=?ISO-8859-1?Q?";
     const std::string next = "?=\r\n\t" + open;
     const EncodeCase cases[] = {
         // 15 + 2 leaves 58 columns: 19 tokens of 3 (57), the 20th would make 77.
         {"30 times A umlaut", std::string(30, '\xc4'), "",
          open + repeat("=C4", 19) + next + repeat("=C4", 11) + "?="},
-        {"19 tokens fit exactly, a 20th starts a word", std::string(19, '\xc4'), "", open + repeat("=C4", 19) + "?="},
+        {"19 tokens fit exactly, a 20th starts a word", std::string(19, '\xc4'), "",
+         open + repeat("=C4", 19) + "?="},
         {"20 tokens", std::string(20, '\xc4'), "", open + repeat("=C4", 19) + next + "=C4?="},
         // 17 + 3 + 55 reaches 75 exactly; the 56th letter exceeds it.
         {"a word filled to exactly 75", "\xe4" + std::string(70, 'a'), "",
@@ -174,8 +176,8 @@ TEST(EncodeHeaderTextQ, EncodedWordsStayWithinSeventyFiveCharacters)
         {"an escape is never split", "\xe4" + std::string(54, 'a') + "\xf6", "",
          open + "=E4" + std::string(54, 'a') + next + "=F6?="},
         {"60 tokens make four words", std::string(60, '\xdf'), "",
-         open + repeat("=DF", 19) + next + repeat("=DF", 19) + next + repeat("=DF", 19) + next + repeat("=DF", 3) +
-             "?="},
+         open + repeat("=DF", 19) + next + repeat("=DF", 19) + next + repeat("=DF", 19) + next +
+             repeat("=DF", 3) + "?="},
     };
     for (const EncodeCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -184,7 +186,8 @@ TEST(EncodeHeaderTextQ, EncodedWordsStayWithinSeventyFiveCharacters)
         size_t start = 0;
         while (start <= encoded.size()) {
             size_t end = encoded.find("\r\n\t", start);
-            const std::string word = encoded.substr(start, end == std::string::npos ? std::string::npos : end - start);
+            const std::string word =
+                encoded.substr(start, end == std::string::npos ? std::string::npos : end - start);
             EXPECT_LE(word.size(), 75u) << word;
             EXPECT_EQ(word.rfind(open, 0), 0u) << word;
             EXPECT_EQ(word.substr(word.size() - 2), "?=") << word;
@@ -195,8 +198,7 @@ TEST(EncodeHeaderTextQ, EncodedWordsStayWithinSeventyFiveCharacters)
     }
 }
 
-TEST(EncodeHeaderTextQ, LongerCharsetNameLeavesLessRoom)
-{
+TEST(EncodeHeaderTextQ, LongerCharsetNameLeavesLessRoom) {
     // "=?windows-1252?Q?" is 17 long: 17 + 2 leaves 56 columns, 18 tokens.
     EXPECT_EQ(EncodeHeaderText(std::string(20, '\xe9'), "", 'Q', false, "windows-1252"),
               "=?windows-1252?Q?" + repeat("=E9", 18) + "?=\r\n\t=?windows-1252?Q?=E9=E9?=");
@@ -205,8 +207,7 @@ TEST(EncodeHeaderTextQ, LongerCharsetNameLeavesLessRoom)
 // ---------------------------------------------------------------------------
 // Encoded words, "B"
 
-TEST(EncodeHeaderTextB, GroupsOfThreeBecomeFourCharactersWithinSeventyFive)
-{
+TEST(EncodeHeaderTextB, GroupsOfThreeBecomeFourCharactersWithinSeventyFive) {
     const std::string open = "=?GB2312?B?";
     const std::string next = "?=\r\n\t" + open;
     // C4 C4 C4 = 110001 001100 010011 000100; C4 alone 110001 00....; C4 C4
@@ -230,23 +231,23 @@ TEST(EncodeHeaderTextB, GroupsOfThreeBecomeFourCharactersWithinSeventyFive)
     }
 }
 
-TEST(EncodeHeaderTextB, AGroupThatReachesSeventyFiveExactlyStillFits)
-{
+TEST(EncodeHeaderTextB, AGroupThatReachesSeventyFiveExactlyStillFits) {
     // "=?Big5?B?" is 9 long: 9 + 2 + 16 * 4 makes 75, so 16 groups fit and
     // the word is 75 characters long.
     const std::string word = "=?Big5?B?" + repeat("xMTE", 16) + "?=";
     ASSERT_EQ(word.size(), 75u);
     EXPECT_EQ(EncodeHeaderText(std::string(48, '\xc4'), "", 'B', false, "Big5"), word);
-    EXPECT_EQ(EncodeHeaderText(std::string(49, '\xc4'), "", 'B', false, "Big5"), word + "\r\n\t=?Big5?B?xA==?=");
+    EXPECT_EQ(EncodeHeaderText(std::string(49, '\xc4'), "", 'B', false, "Big5"),
+              word + "\r\n\t=?Big5?B?xA==?=");
 }
 
-TEST(EncodeHeaderTextB, JapaneseTextIsConvertedToIso2022JpFirst)
-{
+TEST(EncodeHeaderTextB, JapaneseTextIsConvertedToIso2022JpFirst) {
     const HeaderCharset japanese = ChooseHeaderCharset({PrimaryLanguage::Japanese, SubLanguage::Other});
     // Shift_JIS 93FA 967B is JIS 467C 4B5C; ESC $ B F | K \ ESC ( B in base64
     // is GyRC RnxL XBso Qg==.
     EXPECT_EQ(EncodeHeaderText("\x93\xfa\x96\x7b", "", japanese), "=?ISO-2022-JP?B?GyRCRnxLXBsoQg==?=");
-    EXPECT_EQ(EncodeHeaderText("Re: \x93\xfa\x96\x7b", "", japanese), "Re: =?ISO-2022-JP?B?GyRCRnxLXBsoQg==?=");
+    EXPECT_EQ(EncodeHeaderText("Re: \x93\xfa\x96\x7b", "", japanese),
+              "Re: =?ISO-2022-JP?B?GyRCRnxLXBsoQg==?=");
     EXPECT_EQ(EncodeHeaderText("Termin am Montag", "", japanese), "Termin am Montag");
     // Without the flag the same bytes are encoded as they are.
     EXPECT_EQ(EncodeHeaderText("\x93\xfa", "", 'B', false, "Shift_JIS"), "=?Shift_JIS?B?k/o=?=");
@@ -258,8 +259,7 @@ TEST(EncodeHeaderTextB, JapaneseTextIsConvertedToIso2022JpFirst)
 const std::string kToJis = "\x1b$B";
 const std::string kToAscii = "\x1b(B";
 
-std::string jis(std::string_view bytes)
-{
+std::string jis(std::string_view bytes) {
     return kToJis + std::string(bytes) + kToAscii;
 }
 
@@ -269,8 +269,7 @@ struct JisCase {
     std::string expected;
 };
 
-TEST(ConvertToIso2022Jp, ShiftJisPairsFollowTheRowArithmetic)
-{
+TEST(ConvertToIso2022Jp, ShiftJisPairsFollowTheRowArithmetic) {
     const JisCase cases[] = {
         {"ASCII alone needs no escapes", "Hallo 123", "Hallo 123"},
         {"empty", "", ""},
@@ -283,7 +282,10 @@ TEST(ConvertToIso2022Jp, ShiftJisPairsFollowTheRowArithmetic)
         {"trail FC is the last cell of the second row", "\x9f\xfc", jis("\x5e\x7e")},
         {"lead E0 continues after 9F", "\xe0\x40", jis("\x5f\x21")},
         {"lead EF", "\xef\xfc", jis("\x7e\x7e")},
-        {"switches back for ASCII and again for JIS", "a\x82\xa0" "b\x82\xa0", "a" + jis("$\"") + "b" + jis("$\"")},
+        {"switches back for ASCII and again for JIS",
+         "a\x82\xa0"
+         "b\x82\xa0",
+         "a" + jis("$\"") + "b" + jis("$\"")},
         {"one escape for consecutive characters", "\x82\xa0\x82\xa2", jis("$\"$$")},
     };
     for (const JisCase& c : cases) {
@@ -292,8 +294,7 @@ TEST(ConvertToIso2022Jp, ShiftJisPairsFollowTheRowArithmetic)
     }
 }
 
-TEST(ConvertToIso2022Jp, HalfWidthKatakanaBecomeFullWidthWithTheirSoundMarks)
-{
+TEST(ConvertToIso2022Jp, HalfWidthKatakanaBecomeFullWidthWithTheirSoundMarks) {
     const JisCase cases[] = {
         {"ideographic full stop", "\xa1", jis("!#")},
         {"corner brackets", "\xa2\xa3", jis("!V!W")},
@@ -321,7 +322,10 @@ TEST(ConvertToIso2022Jp, HalfWidthKatakanaBecomeFullWidthWithTheirSoundMarks)
         {"ka has no semi-voiced form: the mark stays", "\xb6\xdf", jis("%+!,")},
         {"na has no voiced form", "\xc5\xde", jis("%J!+")},
         {"one mark is consumed, a second one stays", "\xb6\xde\xde", jis("%,!+")},
-        {"katakana between ASCII", "x\xb6\xde" "y", "x" + jis("%,") + "y"},
+        {"katakana between ASCII",
+         "x\xb6\xde"
+         "y",
+         "x" + jis("%,") + "y"},
         {"katakana then a Shift_JIS pair in one JIS stretch", "\xb1\x93\xfa", jis("%\"F|")},
     };
     for (const JisCase& c : cases) {
@@ -330,10 +334,16 @@ TEST(ConvertToIso2022Jp, HalfWidthKatakanaBecomeFullWidthWithTheirSoundMarks)
     }
 }
 
-TEST(ConvertToIso2022Jp, BytesWithoutJisCharacterGiveNoOutput)
-{
+TEST(ConvertToIso2022Jp, BytesWithoutJisCharacterGiveNoOutput) {
     const JisCase cases[] = {
-        {"80, A0, FD, FE, FF alone", "a\x80" "b\xa0" "c\xfd" "d\xfe" "e\xff" "f", "abcdef"},
+        {"80, A0, FD, FE, FF alone",
+         "a\x80"
+         "b\xa0"
+         "c\xfd"
+         "d\xfe"
+         "e\xff"
+         "f",
+         "abcdef"},
         {"user-defined area with its trail byte", "x\xf0\x40y\xfc\xfcz", "xyz"},
         {"lead byte at the very end", "a\x82", "a"},
         {"lead byte at the end after JIS text", "\x82\xa0\x82", jis("$\"")},

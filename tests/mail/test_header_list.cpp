@@ -17,15 +17,13 @@ using Lines = std::vector<std::string>;
 const std::string kBreak = "\r\n ";
 const std::string kBreakChars = " \t";
 
-Lines fold(std::string_view line)
-{
+Lines fold(std::string_view line) {
     return FoldHeaderLine(line, 78, LeadBytes::None);
 }
 
 // What every header block must look like on the wire: a first line with a
 // name, then only continuation lines, none empty, no CR or LF inside.
-void expectOneHeader(const Lines& lines, std::string_view name)
-{
+void expectOneHeader(const Lines& lines, std::string_view name) {
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0].rfind(std::string(name) + ":", 0), 0u) << lines[0];
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -48,8 +46,7 @@ struct WrapCase {
     std::string expected;
 };
 
-TEST(WrapAtWhitespace, BreaksAtTheLastBlankOutsideQuotesOnceTheLimitIsPassed)
-{
+TEST(WrapAtWhitespace, BreaksAtTheLastBlankOutsideQuotesOnceTheLimitIsPassed) {
     const WrapCase cases[] = {
         {"short line", "aaa bbb", 10, "aaa bbb"},
         {"every time the limit is passed", "aaa bbb ccc", 5, "aaa \r\n bbb \r\n ccc"},
@@ -65,7 +62,8 @@ TEST(WrapAtWhitespace, BreaksAtTheLastBlankOutsideQuotesOnceTheLimitIsPassed)
         {"blanks after the break are passed over", "aaaa  b", 5, "aaaa  b"},
         // The second break is found with the scan at the last character.
         {"no break inside double quotes", "a \"b c d e f\" g", 5, "a \r\n \"b c d e f\" g"},
-        {"no break inside double quotes, more behind", "a \"b c d e f\" gh", 5, "a \r\n \"b c d e f\" \r\n gh"},
+        {"no break inside double quotes, more behind", "a \"b c d e f\" gh", 5,
+         "a \r\n \"b c d e f\" \r\n gh"},
         {"an unclosed quote prevents every later break", "a \"b c d e f g h", 5, "a \"b c d e f g h"},
         {"single quotes are ordinary", "a 'b c' d", 5, "a 'b \r\n c' d"},
         // CR LF blank already in the line is a break of its own; the column
@@ -79,8 +77,7 @@ TEST(WrapAtWhitespace, BreaksAtTheLastBlankOutsideQuotesOnceTheLimitIsPassed)
     }
 }
 
-TEST(WrapAtWhitespace, TheByteAfterALeadByteIsNeverABreak)
-{
+TEST(WrapAtWhitespace, TheByteAfterALeadByteIsNeverABreak) {
     // 81 20 is no real Shift_JIS character, but shows that the byte after a
     // lead byte is not looked at.
     const std::string line = "aaa\x81 bbbbb";
@@ -91,20 +88,20 @@ TEST(WrapAtWhitespace, TheByteAfterALeadByteIsNeverABreak)
 // ---------------------------------------------------------------------------
 // Folding at 78 columns
 
-TEST(FoldHeaderLine, LongAsciiSubjectBreaksAtTheLastBlankBeforeTheLimit)
-{
+TEST(FoldHeaderLine, LongAsciiSubjectBreaksAtTheLastBlankBeforeTheLimit) {
     // Blanks at 74 and 81, then at 140 and 154: the first line ends before
     // column 78, the second within 78 columns after the first break.
     const Lines lines = fold(
-        "Subject: Rundschreiben an alle Mitglieder: Bitte meldet euch bis Ende des Monats fuer die Helferliste "
-        "beim Sommerfest an, damit wir Aufbau, Kuchenbuffet, Grillstand und Abbau rechtzeitig planen koennen");
+        "Subject: Rundschreiben an alle Mitglieder: Bitte meldet euch bis Ende des Monats fuer die "
+        "Helferliste "
+        "beim Sommerfest an, damit wir Aufbau, Kuchenbuffet, Grillstand und Abbau rechtzeitig planen "
+        "koennen");
     EXPECT_EQ(lines, (Lines{"Subject: Rundschreiben an alle Mitglieder: Bitte meldet euch bis Ende des",
                             " Monats fuer die Helferliste beim Sommerfest an, damit wir Aufbau,",
                             " Kuchenbuffet, Grillstand und Abbau rechtzeitig planen koennen"}));
 }
 
-TEST(FoldHeaderLine, BoundaryAroundTheFoldLength)
-{
+TEST(FoldHeaderLine, BoundaryAroundTheFoldLength) {
     const std::string a60(60, 'a');
     struct Case {
         const char* what;
@@ -114,17 +111,28 @@ TEST(FoldHeaderLine, BoundaryAroundTheFoldLength)
     const Case cases[] = {
         // The blank in column 78 is still a break place.
         {"blank in column 78",
-         "Subject: Einladung zur ordentlichen Mitgliederversammlung des Sportvereins am Freitag, dem 14. Juni",
+         "Subject: Einladung zur ordentlichen Mitgliederversammlung des Sportvereins am Freitag, dem 14. "
+         "Juni",
          {"Subject: Einladung zur ordentlichen Mitgliederversammlung des Sportvereins am",
           " Freitag, dem 14. Juni"}},
-        {"78 characters stay", "Subject: " + a60 + " " + std::string(8, 'b'), {"Subject: " + a60 + " " + std::string(8, 'b')}},
-        {"79 characters stay", "Subject: " + a60 + " " + std::string(9, 'b'), {"Subject: " + a60 + " " + std::string(9, 'b')}},
-        {"80 characters break", "Subject: " + a60 + " " + std::string(10, 'b'),
+        {"78 characters stay",
+         "Subject: " + a60 + " " + std::string(8, 'b'),
+         {"Subject: " + a60 + " " + std::string(8, 'b')}},
+        {"79 characters stay",
+         "Subject: " + a60 + " " + std::string(9, 'b'),
+         {"Subject: " + a60 + " " + std::string(9, 'b')}},
+        {"80 characters break",
+         "Subject: " + a60 + " " + std::string(10, 'b'),
          {"Subject: " + a60, " " + std::string(10, 'b')}},
         {"80 characters with a blank in column 79 stay",
-         "Subject: " + a60 + " " + std::string(8, 'b') + " c", {"Subject: " + a60 + " " + std::string(8, 'b') + " c"}},
-        {"no blank after the name's", "X-Token:" + std::string(100, 'x'), {"X-Token:" + std::string(100, 'x')}},
-        {"only the blank after the name", "X-Token: " + std::string(100, 'x'), {"X-Token:", " " + std::string(100, 'x')}},
+         "Subject: " + a60 + " " + std::string(8, 'b') + " c",
+         {"Subject: " + a60 + " " + std::string(8, 'b') + " c"}},
+        {"no blank after the name's",
+         "X-Token:" + std::string(100, 'x'),
+         {"X-Token:" + std::string(100, 'x')}},
+        {"only the blank after the name",
+         "X-Token: " + std::string(100, 'x'),
+         {"X-Token:", " " + std::string(100, 'x')}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -132,9 +140,9 @@ TEST(FoldHeaderLine, BoundaryAroundTheFoldLength)
     }
 }
 
-TEST(FoldHeaderLine, ContentTypeLinesWithQuotedBoundariesGoOutWhole)
-{
-    const std::string mixed = "Content-Type: multipart/mixed; boundary=\"=_NextPart_2rfkqmtzsadvnqw3nerasdf\";";
+TEST(FoldHeaderLine, ContentTypeLinesWithQuotedBoundariesGoOutWhole) {
+    const std::string mixed =
+        "Content-Type: multipart/mixed; boundary=\"=_NextPart_2rfkqmtzsadvnqw3nerasdf\";";
     const std::string alternative =
         "Content-Type: multipart/alternative; boundary=\"=_NextPart_2rfkqmtzsadvnqw3nerasdf\";";
     const std::string related =
@@ -150,17 +158,15 @@ TEST(FoldHeaderLine, ContentTypeLinesWithQuotedBoundariesGoOutWhole)
     EXPECT_EQ(fold(related), Lines{related});
     // With more text behind the closing quote the same line is broken at the
     // blank before "boundary".
-    EXPECT_EQ(fold(alternative + " a"),
-              (Lines{"Content-Type: multipart/alternative;",
-                     " boundary=\"=_NextPart_2rfkqmtzsadvnqw3nerasdf\"; a"}));
+    EXPECT_EQ(fold(alternative + " a"), (Lines{"Content-Type: multipart/alternative;",
+                                               " boundary=\"=_NextPart_2rfkqmtzsadvnqw3nerasdf\"; a"}));
 
     TIdHeaderList headers;
     headers.SetHeaderValue("Content-Type", related.substr(14));
     EXPECT_EQ(headers.Lines(), Lines{related});
 }
 
-TEST(FoldHeaderLine, QuotedDisplayNameLongerThanTheLimitIsNotBrokenInside)
-{
+TEST(FoldHeaderLine, QuotedDisplayNameLongerThanTheLimitIsNotBrokenInside) {
     const std::string name =
         "\"Arbeitsgemeinschaft der Freunde und Foerderer des Staedtischen Gymnasiums Musterstadt\"";
     TIdHeaderList headers;
@@ -169,8 +175,7 @@ TEST(FoldHeaderLine, QuotedDisplayNameLongerThanTheLimitIsNotBrokenInside)
     EXPECT_EQ(headers.GetHeaderValue("From"), name + " <info@example.org>");
 }
 
-TEST(FoldHeaderLine, EncodedWordsOverSeveralLinesGiveContinuationLinesAndNoEmptyOne)
-{
+TEST(FoldHeaderLine, EncodedWordsOverSeveralLinesGiveContinuationLinesAndNoEmptyOne) {
     const std::string value = EncodeHeaderText(std::string(30, '\xc4'), "", 'Q', false, "ISO-8859-1");
     std::string word1 = "=?ISO-8859-1?Q?";
     std::string word2 = word1;
@@ -198,8 +203,7 @@ TEST(FoldHeaderLine, EncodedWordsOverSeveralLinesGiveContinuationLinesAndNoEmpty
 // ---------------------------------------------------------------------------
 // The header list
 
-TEST(HeaderList, GetHeaderValueFindsTheFirstLineOfTheNameInAnyCaseAndUnfoldsIt)
-{
+TEST(HeaderList, GetHeaderValueFindsTheFirstLineOfTheNameInAnyCaseAndUnfoldsIt) {
     TIdHeaderList headers;
     headers.Add("Received: x");
     headers.Add("subject: Erste Zeile");
@@ -241,8 +245,7 @@ TEST(HeaderList, GetHeaderValueFindsTheFirstLineOfTheNameInAnyCaseAndUnfoldsIt)
     }
 }
 
-TEST(HeaderList, SetHeaderValueReplacesInPlaceRemovesAndAppends)
-{
+TEST(HeaderList, SetHeaderValueReplacesInPlaceRemovesAndAppends) {
     TIdHeaderList headers;
     headers.Add("From: a@example.org");
     headers.Add("To: b@example.org,");
@@ -265,11 +268,13 @@ TEST(HeaderList, SetHeaderValueReplacesInPlaceRemovesAndAppends)
     EXPECT_EQ(headers.Count(), 3);
 
     // A folded value takes the old line's place with all its lines.
-    headers.SetHeaderValue("Subject", "Rundschreiben an alle Mitglieder: Bitte meldet euch bis Ende des Monats fuer "
-                                      "die Helferliste");
-    EXPECT_EQ(headers.Lines(), (Lines{"to: e@example.org",
-                                      "Subject: Rundschreiben an alle Mitglieder: Bitte meldet euch bis Ende des",
-                                      " Monats fuer die Helferliste", "X-Priority: 3"}));
+    headers.SetHeaderValue("Subject",
+                           "Rundschreiben an alle Mitglieder: Bitte meldet euch bis Ende des Monats fuer "
+                           "die Helferliste");
+    EXPECT_EQ(headers.Lines(),
+              (Lines{"to: e@example.org",
+                     "Subject: Rundschreiben an alle Mitglieder: Bitte meldet euch bis Ende des",
+                     " Monats fuer die Helferliste", "X-Priority: 3"}));
     EXPECT_EQ(headers.GetHeaderValue("subject"),
               "Rundschreiben an alle Mitglieder: Bitte meldet euch bis Ende des Monats fuer die Helferliste");
 
@@ -278,23 +283,23 @@ TEST(HeaderList, SetHeaderValueReplacesInPlaceRemovesAndAppends)
     EXPECT_EQ(headers.Lines(), (Lines{"to: e@example.org", "X-Priority: 3"}));
 }
 
-TEST(HeaderList, AddKeepsTheLineAsItIs)
-{
+TEST(HeaderList, AddKeepsTheLineAsItIs) {
     TIdHeaderList headers;
     const std::string line = "X-Long: " + std::string(90, 'x') + " " + std::string(20, 'y');
     headers.Add(line);
     EXPECT_EQ(headers.Lines(), Lines{line});
 }
 
-TEST(HeaderList, LineBreaksInAValueCanNeverStartAHeaderLineOrEndTheBlock)
-{
+TEST(HeaderList, LineBreaksInAValueCanNeverStartAHeaderLineOrEndTheBlock) {
     struct Case {
         const char* what;
         std::string value;
         Lines expected;
     };
     const Case cases[] = {
-        {"CR LF and a header behind it", "Hallo\r\nBcc: opfer@example.org", {"Subject: Hallo  Bcc: opfer@example.org"}},
+        {"CR LF and a header behind it",
+         "Hallo\r\nBcc: opfer@example.org",
+         {"Subject: Hallo  Bcc: opfer@example.org"}},
         {"lone LF", "Hallo\nBcc: x", {"Subject: Hallo Bcc: x"}},
         {"lone CR", "Hallo\rBcc: x", {"Subject: Hallo Bcc: x"}},
         {"an empty line and a body behind it", "x\r\n\r\nText", {"Subject: x    Text"}},

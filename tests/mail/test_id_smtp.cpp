@@ -23,14 +23,12 @@ const sendrix::platform::FixedClock kClock({2026, 12, 8, 14, 5, 31, 2, 60});
 
 class Smtp : public ::testing::Test {
 protected:
-    void connect(const ScriptedSmtpServer& server)
-    {
+    void connect(const ScriptedSmtpServer& server) {
         smtp.SetHost("127.0.0.1");
         smtp.SetPort(server.port());
         smtp.Open();
     }
-    void deliver(const SmtpEnvelope& envelope)
-    {
+    void deliver(const SmtpEnvelope& envelope) {
         smtp.deliverEnvelope(envelope, [this] {
             smtp.WriteLine("Subject: test");
             smtp.WriteLine("");
@@ -38,15 +36,13 @@ protected:
         });
     }
     // The caller's clean-up: Close runs whether Deliver returned or raised.
-    void deliverAndClose(const SmtpEnvelope& envelope)
-    {
+    void deliverAndClose(const SmtpEnvelope& envelope) {
         sendrix::mail::deliverAndClose(smtp, [&] { deliver(envelope); });
     }
     // What the client introduces itself with on this machine (the test
     // servers listen on 127.0.0.1, so that is the address literal's).
     std::string host() { return HeloName(smtp.Stack().FullyQualifiedHostName(), "127.0.0.1"); }
-    std::string recorded(ScriptedSmtpServer& server, size_t session = 0)
-    {
+    std::string recorded(ScriptedSmtpServer& server, size_t session = 0) {
         EXPECT_TRUE(server.waitForSessions(session + 1));
         return server.received(session);
     }
@@ -56,8 +52,7 @@ protected:
 };
 
 // The replies of a well-behaved server for a dialogue without login.
-SmtpScript plainServer()
-{
+SmtpScript plainServer() {
     return SmtpScript()
         .line("220 mail.test ESMTP")
         .answer("250-mail.test\n250 SIZE 1000000")
@@ -71,20 +66,20 @@ SmtpScript plainServer()
 
 }  // namespace
 
-TEST_F(Smtp, WholeDialogueWithoutLoginByteForByte)
-{
+TEST_F(Smtp, WholeDialogueWithoutLoginByteForByte) {
     ScriptedSmtpServer server({plainServer()});
     connect(server);
     deliverAndClose({"ich@example.org", {"du@example.org"}});
-    EXPECT_EQ(recorded(server), "ehlo " + host() + "\r\nRset\r\nMail from:<ich@example.org>\r\n"
-                                "RCPT to:<du@example.org>\r\nData\r\n" + kText + "Quit\r\n");
+    EXPECT_EQ(recorded(server), "ehlo " + host() +
+                                    "\r\nRset\r\nMail from:<ich@example.org>\r\n"
+                                    "RCPT to:<du@example.org>\r\nData\r\n" +
+                                    kText + "Quit\r\n");
     EXPECT_TRUE(server.clientClosed(0));
     EXPECT_FALSE(smtp.IsOpen());
     EXPECT_EQ(smtp.AuthMechanisms(), std::vector<std::string>{});
 }
 
-TEST_F(Smtp, WholeDialogueWithAuthLoginByteForByte)
-{
+TEST_F(Smtp, WholeDialogueWithAuthLoginByteForByte) {
     SmtpBehaviour behaviour;
     behaviour.user = "ich";
     behaviour.password = "geheim";
@@ -99,15 +94,16 @@ TEST_F(Smtp, WholeDialogueWithAuthLoginByteForByte)
     EXPECT_TRUE(smtp.LoggedIn());
     smtp.Close();
     EXPECT_FALSE(smtp.LoggedIn());
-    EXPECT_EQ(recorded(server), "ehlo " + host() + "\r\nRset\r\nauth LOGIN\r\naWNo\r\nZ2VoZWlt\r\n"
-                                "Mail from:<ich@example.org>\r\nRCPT to:<a@example.org>\r\n"
-                                "RCPT to:<b@example.org>\r\nData\r\n" + kText + "Quit\r\n");
+    EXPECT_EQ(recorded(server), "ehlo " + host() +
+                                    "\r\nRset\r\nauth LOGIN\r\naWNo\r\nZ2VoZWlt\r\n"
+                                    "Mail from:<ich@example.org>\r\nRCPT to:<a@example.org>\r\n"
+                                    "RCPT to:<b@example.org>\r\nData\r\n" +
+                                    kText + "Quit\r\n");
     ASSERT_EQ(server.messages().size(), 1u);
     EXPECT_EQ(server.messages()[0], "Subject: test\r\n\r\nbody\r\n");
 }
 
-TEST_F(Smtp, WrongPasswordIsTheServersReplyLine)
-{
+TEST_F(Smtp, WrongPasswordIsTheServersReplyLine) {
     SmtpBehaviour behaviour;
     behaviour.user = "ich";
     behaviour.password = "richtig";
@@ -117,25 +113,26 @@ TEST_F(Smtp, WrongPasswordIsTheServersReplyLine)
     smtp.SetPassword("falsch");
     connect(server);
     expectThrowText<EIdProtocolReplyError>(
-        [&] { deliverAndClose({"ich@example.org", {"du@example.org"}}); },
+        [&] {
+            deliverAndClose({"ich@example.org", {"du@example.org"}});
+        },
         "535 5.7.8 Authentication credentials invalid",
-        [&](const EIdProtocolReplyError& error) {
-            EXPECT_EQ(error.ReplyCode(), 535);
-        });
+        [&](const EIdProtocolReplyError& error) { EXPECT_EQ(error.ReplyCode(), 535); });
     EXPECT_FALSE(smtp.LoggedIn());
     EXPECT_EQ(recorded(server), "ehlo " + host() + "\r\nRset\r\nauth LOGIN\r\naWNo\r\nZmFsc2No\r\nQuit\r\n");
 }
 
-TEST_F(Smtp, EmptyLoginDataIsSentAsEmptyBase64AndLoginNotOfferedStopsBeforeMail)
-{
+TEST_F(Smtp, EmptyLoginDataIsSentAsEmptyBase64AndLoginNotOfferedStopsBeforeMail) {
     SmtpBehaviour noAuth;
     noAuth.ehloReply = {"250-mail.test", "250 SIZE 100"};
     ScriptedSmtpServer server({SmtpScript::standard(), SmtpScript::standard(noAuth)});
     smtp.SetAuthenticationType(atLogin);
     connect(server);
     deliverAndClose({"", {"du@example.org"}});
-    EXPECT_EQ(recorded(server, 0), "ehlo " + host() + "\r\nRset\r\nauth LOGIN\r\n\r\n\r\n"
-                                   "Mail from:<>\r\nRCPT to:<du@example.org>\r\nData\r\n" + kText + "Quit\r\n");
+    EXPECT_EQ(recorded(server, 0), "ehlo " + host() +
+                                       "\r\nRset\r\nauth LOGIN\r\n\r\n\r\n"
+                                       "Mail from:<>\r\nRCPT to:<du@example.org>\r\nData\r\n" +
+                                       kText + "Quit\r\n");
     connect(server);
     EXPECT_FALSE(smtp.MechanismOffered(atLogin));
     // A login that is set but not offered is an error, never a send without it.
@@ -145,15 +142,15 @@ TEST_F(Smtp, EmptyLoginDataIsSentAsEmptyBase64AndLoginNotOfferedStopsBeforeMail)
     } catch (const EIdLoginNotOffered& error) {
         EXPECT_EQ(std::string(error.what()),
                   "Der Server bietet die Anmeldung LOGIN nicht an; es wurde nichts gesendet.\r\n"
-                  "Server 127.0.0.1:" + std::to_string(server.port()) +
+                  "Server 127.0.0.1:" +
+                      std::to_string(server.port()) +
                       " bietet keine Anmeldung an – Verschlüsselung in den Optionen einstellen (viele Server "
                       "nehmen die Anmeldung erst über TLS an)");
     }
     EXPECT_EQ(recorded(server, 1), "ehlo " + host() + "\r\nRset\r\nQuit\r\n");
 }
 
-TEST_F(Smtp, LongLoginDataGoesOutAsOneBase64Line)
-{
+TEST_F(Smtp, LongLoginDataGoesOutAsOneBase64Line) {
     SmtpBehaviour behaviour;
     behaviour.user = std::string(100, 'u') + "@example.org";
     behaviour.password = std::string(80, 'p') + "\xe4\xf6\xfc";
@@ -166,8 +163,7 @@ TEST_F(Smtp, LongLoginDataGoesOutAsOneBase64Line)
     EXPECT_TRUE(server.problems().empty());
 }
 
-TEST_F(Smtp, EhloRefusedFallsBackToHeloAndNeverLogsIn)
-{
+TEST_F(Smtp, EhloRefusedFallsBackToHeloAndNeverLogsIn) {
     ScriptedSmtpServer server({SmtpScript()
                                    .line("220 old.test")
                                    .answer("500 5.5.1 what?")
@@ -186,8 +182,7 @@ TEST_F(Smtp, EhloRefusedFallsBackToHeloAndNeverLogsIn)
     EXPECT_EQ(recorded(server), "ehlo " + host() + "\r\nHelo " + host() + "\r\nRset\r\nQuit\r\n");
 }
 
-TEST_F(Smtp, MechanismsComeFromAuthLinesAfterTheFirst)
-{
+TEST_F(Smtp, MechanismsComeFromAuthLinesAfterTheFirst) {
     struct Row {
         const char* name;
         const char* ehlo;
@@ -199,7 +194,8 @@ TEST_F(Smtp, MechanismsComeFromAuthLinesAfterTheFirst)
         {"lower case", "250-mail.test\n250 auth login", {"LOGIN"}},
         {"first line only", "250 AUTH LOGIN", {}},
         {"first line of several", "250-AUTH LOGIN\n250 SIZE 10", {}},
-        {"each name once", "250-mail.test\n250-AUTH LOGIN PLAIN\n250 AUTH=LOGIN CRAM-MD5",
+        {"each name once",
+         "250-mail.test\n250-AUTH LOGIN PLAIN\n250 AUTH=LOGIN CRAM-MD5",
          {"LOGIN", "PLAIN", "CRAM-MD5"}},
         {"no separator", "250-mail.test\n250 AUTHLOGIN", {}},
         {"AUTH later in the line", "250-mail.test\n250 SIZE AUTH LOGIN", {}},
@@ -216,8 +212,7 @@ TEST_F(Smtp, MechanismsComeFromAuthLinesAfterTheFirst)
     }
 }
 
-TEST_F(Smtp, AcceptsMultiLineGreetingAndAnyCodeToRset)
-{
+TEST_F(Smtp, AcceptsMultiLineGreetingAndAnyCodeToRset) {
     ScriptedSmtpServer server({SmtpScript()
                                    .line("220-mail.test welcome")
                                    .line("220-no spam please")
@@ -233,23 +228,38 @@ TEST_F(Smtp, AcceptsMultiLineGreetingAndAnyCodeToRset)
     EXPECT_NO_THROW(deliverAndClose({"ich@example.org", {"du@example.org"}}));
 }
 
-TEST_F(Smtp, RefusalAtEachStepRaisesTheReplyAndSendsNothingMoreButQuit)
-{
+TEST_F(Smtp, RefusalAtEachStepRaisesTheReplyAndSendsNothingMoreButQuit) {
     // The dialogue with login; the step at `refuse` gets `reply` instead.
-    const std::vector<std::string> good = {"250-mail.test\n250 AUTH LOGIN", "250 reset", "334 VXNlcg==",
-                                           "334 UGFzcw==", "235 ok", "250 sender", "250 rcpt", "250 rcpt",
+    const std::vector<std::string> good = {"250-mail.test\n250 AUTH LOGIN",
+                                           "250 reset",
+                                           "334 VXNlcg==",
+                                           "334 UGFzcw==",
+                                           "235 ok",
+                                           "250 sender",
+                                           "250 rcpt",
+                                           "250 rcpt",
                                            "354 go"};
-    const std::vector<std::string> sent = {"ehlo " + host(), "Rset", "auth LOGIN", "dXNlcg==", "cGFzcw==",
-                                           "Mail from:<a@x.test>", "RCPT to:<b@x.test>",
-                                           "RCPT to:<c@x.test>", "Data"};
+    const std::vector<std::string> sent = {"ehlo " + host(),
+                                           "Rset",
+                                           "auth LOGIN",
+                                           "dXNlcg==",
+                                           "cGFzcw==",
+                                           "Mail from:<a@x.test>",
+                                           "RCPT to:<b@x.test>",
+                                           "RCPT to:<c@x.test>",
+                                           "Data"};
     struct Row {
         size_t refuse;
         const char* reply;
         int code;
-    } rows[] = {{2, "535 5.7.0 no AUTH for you", 535}, {3, "501 5.5.2 bad", 501},
-                {4, "535 5.7.8 wrong", 535},           {5, "550 5.7.1 not you", 550},
-                {6, "251 2.1.5 will forward", 251},    {7, "550 5.1.1 no such user", 550},
-                {8, "554 5.5.1 no valid recipients", 554}, {9, "552 5.3.4 too big", 552}};
+    } rows[] = {{2, "535 5.7.0 no AUTH for you", 535},
+                {3, "501 5.5.2 bad", 501},
+                {4, "535 5.7.8 wrong", 535},
+                {5, "550 5.7.1 not you", 550},
+                {6, "251 2.1.5 will forward", 251},
+                {7, "550 5.1.1 no such user", 550},
+                {8, "554 5.5.1 no valid recipients", 554},
+                {9, "552 5.3.4 too big", 552}};
     std::vector<SmtpScript> scripts;
     for (const auto& row : rows) {
         SmtpScript script;
@@ -271,10 +281,10 @@ TEST_F(Smtp, RefusalAtEachStepRaisesTheReplyAndSendsNothingMoreButQuit)
         SCOPED_TRACE(row.reply);
         connect(server);
         expectThrowText<EIdProtocolReplyError>(
-            [&] { deliverAndClose({"a@x.test", {"b@x.test", "c@x.test"}}); }, row.reply,
-            [&](const EIdProtocolReplyError& error) {
-                EXPECT_EQ(error.ReplyCode(), row.code);
-            });
+            [&] {
+                deliverAndClose({"a@x.test", {"b@x.test", "c@x.test"}});
+            },
+            row.reply, [&](const EIdProtocolReplyError& error) { EXPECT_EQ(error.ReplyCode(), row.code); });
         std::string expected;
         for (size_t i = 0; i < sent.size() && i <= row.refuse; ++i)
             expected += sent[i] + "\r\n";
@@ -287,8 +297,7 @@ TEST_F(Smtp, RefusalAtEachStepRaisesTheReplyAndSendsNothingMoreButQuit)
     }
 }
 
-TEST_F(Smtp, GreetingAndHeloRefusalsCloseTheConnectionInsideOpen)
-{
+TEST_F(Smtp, GreetingAndHeloRefusalsCloseTheConnectionInsideOpen) {
     ScriptedSmtpServer server({SmtpScript().line("554 5.3.2 busy"),
                                SmtpScript().line("220 ok").answer("502 no").answer("501 no HELO")});
     smtp.SetHost("127.0.0.1");
@@ -298,24 +307,20 @@ TEST_F(Smtp, GreetingAndHeloRefusalsCloseTheConnectionInsideOpen)
     EXPECT_EQ(recorded(server, 0), "Quit\r\n");
     expectThrowText<EIdProtocolReplyError>(
         [&] { smtp.Open(); }, _,
-        [&](const EIdProtocolReplyError& error) {
-            EXPECT_EQ(error.ReplyCode(), 501);
-        });
+        [&](const EIdProtocolReplyError& error) { EXPECT_EQ(error.ReplyCode(), 501); });
     EXPECT_EQ(recorded(server, 1), "ehlo " + host() + "\r\nHelo " + host() + "\r\nQuit\r\n");
 }
 
-TEST_F(Smtp, ServerClosingWithoutGreetingIsClosedGracefully)
-{
+TEST_F(Smtp, ServerClosingWithoutGreetingIsClosedGracefully) {
     ScriptedSmtpServer server({SmtpScript().close()});
     smtp.SetHost("localhost");
     smtp.SetPort(server.port());
-    expectThrowText<EIdConnClosedGracefully>(
-        [&] { smtp.Open(); }, "Die Verbindung wurde erfolgreich geschlossen.");
+    expectThrowText<EIdConnClosedGracefully>([&] { smtp.Open(); },
+                                             "Die Verbindung wurde erfolgreich geschlossen.");
     EXPECT_FALSE(smtp.IsOpen());
 }
 
-TEST_F(Smtp, CloseAfterTheServerHasClosedWritesAndRaisesNothing)
-{
+TEST_F(Smtp, CloseAfterTheServerHasClosedWritesAndRaisesNothing) {
     ScriptedSmtpServer server({SmtpScript().line("220 hi").answer("250 hi").awaitLine().close()});
     connect(server);
     EXPECT_THROW(deliver({"a@x.test", {"b@x.test"}}), EIdConnClosedGracefully);
@@ -323,8 +328,7 @@ TEST_F(Smtp, CloseAfterTheServerHasClosedWritesAndRaisesNothing)
     EXPECT_EQ(recorded(server), "ehlo " + host() + "\r\nRset\r\n");
 }
 
-TEST_F(Smtp, OpenOnAnOpenClientRaisesAlreadyConnected)
-{
+TEST_F(Smtp, OpenOnAnOpenClientRaisesAlreadyConnected) {
     ScriptedSmtpServer server({plainServer()});
     connect(server);
     EXPECT_THROW(smtp.Open(), EIdAlreadyConnected);
@@ -332,8 +336,7 @@ TEST_F(Smtp, OpenOnAnOpenClientRaisesAlreadyConnected)
     EXPECT_NO_THROW(deliverAndClose({"ich@example.org", {"du@example.org"}}));
 }
 
-TEST_F(Smtp, RefusedConnectionIs10061)
-{
+TEST_F(Smtp, RefusedConnectionIs10061) {
     int port;
     {
         // A port that was just free again: nobody listens there any more.
@@ -344,14 +347,11 @@ TEST_F(Smtp, RefusedConnectionIs10061)
     smtp.SetPort(port);
     expectThrowText<EIdSocketError>(
         [&] { smtp.Open(); }, "Socket-Fehler # 10061\r\nVerbindung abgelehnt.",
-        [&](const EIdSocketError& error) {
-            EXPECT_EQ(error.ErrorNumber(), 10061);
-        });
+        [&](const EIdSocketError& error) { EXPECT_EQ(error.ErrorNumber(), 10061); });
     EXPECT_FALSE(smtp.IsOpen());
 }
 
-TEST_F(Smtp, AddressesThatWouldSmuggleCommandsAreRefusedBeforeTheTransaction)
-{
+TEST_F(Smtp, AddressesThatWouldSmuggleCommandsAreRefusedBeforeTheTransaction) {
     const std::string bad[] = {"a@x.test\r\nRCPT to:<evil@x.test>", "a@x.test\nDATA",
                                std::string("a@x.test\0b", 10), "a@x.test> SIZE=1", "<a@x.test"};
     std::vector<SmtpScript> scripts;
@@ -387,13 +387,13 @@ TEST_F(Smtp, AddressesThatWouldSmuggleCommandsAreRefusedBeforeTheTransaction)
         checkEnvelopeAddress("a@x.test\r\nQUIT");
         ADD_FAILURE() << "accepted";
     } catch (const EIdInvalidEnvelopeAddress& error) {
-        EXPECT_STREQ(error.what(), "Die E-Mail-Adresse \"a@x.test<CR><LF>QUIT\" enthält ein unzulässiges "
-                                   "Zeichen (Zeilenende, NUL, \"<\" oder \">\"); es wurde nichts gesendet.");
+        EXPECT_STREQ(error.what(),
+                     "Die E-Mail-Adresse \"a@x.test<CR><LF>QUIT\" enthält ein unzulässiges "
+                     "Zeichen (Zeilenende, NUL, \"<\" oder \">\"); es wurde nichts gesendet.");
     }
 }
 
-TEST_F(Smtp, ConnectionLostDuringTheMessageTextIsASocketError)
-{
+TEST_F(Smtp, ConnectionLostDuringTheMessageTextIsASocketError) {
     ScriptedSmtpServer server({SmtpScript()
                                    .line("220 hi")
                                    .answer("250 hi")
@@ -404,7 +404,10 @@ TEST_F(Smtp, ConnectionLostDuringTheMessageTextIsASocketError)
                                    .reset()});
     connect(server);
     expectThrowText<EIdException>(
-        [&] { deliverAndClose({"a@x.test", {"b@x.test"}}); }, _,
+        [&] {
+            deliverAndClose({"a@x.test", {"b@x.test"}});
+        },
+        _,
         [&](const EIdException& error) {
             // The reset shows as 10054 on the reply's read or as 10058 on a
             // later send; either way it is a socket error, not a crash.
@@ -415,8 +418,7 @@ TEST_F(Smtp, ConnectionLostDuringTheMessageTextIsASocketError)
     EXPECT_FALSE(smtp.IsOpen());
 }
 
-TEST_F(Smtp, EachWaitHasTheLimitOfItsStepAndRunningOutClosesTheConnection)
-{
+TEST_F(Smtp, EachWaitHasTheLimitOfItsStepAndRunningOutClosesTheConnection) {
     // Every other limit is far longer than the server's stall, so a wait
     // with the wrong limit ends with the server's close, not with 10060.
     ScriptedSmtpServer::Options options;
@@ -457,10 +459,9 @@ TEST_F(Smtp, EachWaitHasTheLimitOfItsStepAndRunningOutClosesTheConnection)
             [&] {
                 smtp.Open();
                 deliverAndClose({"a@x.test", {"b@x.test"}});
-            }, "Socket-Fehler # 10060\r\nZeitüberschreitung bei Verbindung.",
-            [&](const EIdSocketError& error) {
-                EXPECT_EQ(error.ErrorNumber(), 10060);
-            });
+            },
+            "Socket-Fehler # 10060\r\nZeitüberschreitung bei Verbindung.",
+            [&](const EIdSocketError& error) { EXPECT_EQ(error.ErrorNumber(), 10060); });
         EXPECT_FALSE(smtp.IsOpen());
         // Closed at once, without "Quit" (the server is not listening).
         EXPECT_EQ(recorded(server, r), r == 0 ? "" : "ehlo " + host() + "\r\n" + row.sentAfterEhlo);
@@ -468,14 +469,15 @@ TEST_F(Smtp, EachWaitHasTheLimitOfItsStepAndRunningOutClosesTheConnection)
     }
 }
 
-TEST_F(Smtp, DeliverSendsToThenCcThenBccAndExactlyTheWritersText)
-{
+TEST_F(Smtp, DeliverSendsToThenCcThenBccAndExactlyTheWritersText) {
     TIdMessage message;
     message.From.SetText("Ich Selbst <ich@example.org>");
     message.Recipients.SetAddresses("Anna <anna@example.org>, bert@example.org");
     message.CCList.SetAddresses("carla@example.org");
     message.BccList.SetAddresses("dora@example.org");
-    message.Subject = "Gr\xfc\xdf" "e";
+    message.Subject =
+        "Gr\xfc\xdf"
+        "e";
     message.MsgId = "<1@example.org>";  // the same in both writings
     message.Body = {"Hallo,", ".eine Zeile mit Punkt", ".", "Ende"};
     message.Date = kClock.now();
@@ -489,16 +491,17 @@ TEST_F(Smtp, DeliverSendsToThenCcThenBccAndExactlyTheWritersText)
     MemoryWriteTarget expected;
     WriteMessage(expected, message, kClock);
     EXPECT_NE(expected.Bytes().find("\r\n..eine Zeile mit Punkt\r\n"), std::string::npos);
-    EXPECT_EQ(recorded(server), "ehlo " + host() + "\r\nRset\r\nMail from:<ich@example.org>\r\n"
-                                "RCPT to:<anna@example.org>\r\nRCPT to:<bert@example.org>\r\n"
-                                "RCPT to:<carla@example.org>\r\nRCPT to:<dora@example.org>\r\n"
-                                "Data\r\n" + expected.Bytes() + ".\r\nQuit\r\n");
+    EXPECT_EQ(recorded(server), "ehlo " + host() +
+                                    "\r\nRset\r\nMail from:<ich@example.org>\r\n"
+                                    "RCPT to:<anna@example.org>\r\nRCPT to:<bert@example.org>\r\n"
+                                    "RCPT to:<carla@example.org>\r\nRCPT to:<dora@example.org>\r\n"
+                                    "Data\r\n" +
+                                    expected.Bytes() + ".\r\nQuit\r\n");
     ASSERT_EQ(server.messages().size(), 1u);
     EXPECT_EQ(server.messages()[0], expected.Bytes());
 }
 
-TEST_F(Smtp, MailAgentSetsTheXMailerEntryAndAnEmptyOneRemovesIt)
-{
+TEST_F(Smtp, MailAgentSetsTheXMailerEntryAndAnEmptyOneRemovesIt) {
     TIdMessage message;
     message.From.SetAddress("ich@example.org");
     message.Recipients.SetAddresses("du@example.org");
@@ -524,8 +527,7 @@ TEST_F(Smtp, MailAgentSetsTheXMailerEntryAndAnEmptyOneRemovesIt)
     EXPECT_NE(server.messages()[1].find("\r\nX-Mailer: Sendrix 1.2\r\n"), std::string::npos);
 }
 
-TEST_F(Smtp, RepliesAreReadStrictlyAndAMisreadOneNeverCountsAsDelivered)
-{
+TEST_F(Smtp, RepliesAreReadStrictlyAndAMisreadOneNeverCountsAsDelivered) {
     const std::string ehlo = "ehlo " + host() + "\r\n";
     const std::string upToData = ehlo + "Rset\r\nMail from:<a@x.test>\r\nRCPT to:<b@x.test>\r\nData\r\n";
     const std::string textWithoutEnd = "Subject: test\r\n\r\nbody\r\n";
@@ -545,24 +547,32 @@ TEST_F(Smtp, RepliesAreReadStrictlyAndAMisreadOneNeverCountsAsDelivered)
     std::vector<Row> rows = {
         {"250Ok after the final dot", SmtpScript(untilData).answer("354 go").awaitData().line("250Ok"), 0,
          "250Ok", upToData + kText + "Quit\r\n"},
-        {"a four-digit code", SmtpScript().line("220 mail.test").answer("250 mail.test").answer("250 reset")
-                                  .answer("2500 queued"),
-         0, "2500 queued",
-         ehlo + "Rset\r\nMail from:<a@x.test>\r\nQuit\r\n"},
+        {"a four-digit code",
+         SmtpScript().line("220 mail.test").answer("250 mail.test").answer("250 reset").answer("2500 queued"),
+         0, "2500 queued", ehlo + "Rset\r\nMail from:<a@x.test>\r\nQuit\r\n"},
         // The 250 sent along with the 354 would have been taken as the reply
         // to ".", which the server refuses: the dot is never sent.
-        {"a doubled reply to Data", SmtpScript(untilData).answer("354 go\n250 queued").awaitData().line("554 no"),
-         0, "Der Server hat geantwortet, bevor der Befehl gesendet war: \"250 queued\"",
+        {"a doubled reply to Data",
+         SmtpScript(untilData).answer("354 go\n250 queued").awaitData().line("554 no"), 0,
+         "Der Server hat geantwortet, bevor der Befehl gesendet war: \"250 queued\"",
          upToData + textWithoutEnd + "Quit\r\n"},
-        {"a reply sent before its command", SmtpScript().line("220 mail.test").answer("250 mail.test")
-                                                .answer("250 reset\n250 sender"),
-         0, "Der Server hat geantwortet, bevor der Befehl gesendet war: \"250 sender\"",
+        {"a reply sent before its command",
+         SmtpScript().line("220 mail.test").answer("250 mail.test").answer("250 reset\n250 sender"), 0,
+         "Der Server hat geantwortet, bevor der Befehl gesendet war: \"250 sender\"",
          ehlo + "Rset\r\nQuit\r\n"},
-        {"421 to Rset", SmtpScript().line("220 mail.test").answer("250 mail.test")
-                            .answer("421 4.3.2 mail.test shutting down").close(),
+        {"421 to Rset",
+         SmtpScript()
+             .line("220 mail.test")
+             .answer("250 mail.test")
+             .answer("421 4.3.2 mail.test shutting down")
+             .close(),
          421, "421 4.3.2 mail.test shutting down", ehlo + "Rset\r\n"},
-        {"421 unasked", SmtpScript().line("220 mail.test").answer("250 mail.test").answer("250 reset")
-                            .answer("250 sender\n421 4.4.2 idle too long"),
+        {"421 unasked",
+         SmtpScript()
+             .line("220 mail.test")
+             .answer("250 mail.test")
+             .answer("250 reset")
+             .answer("250 sender\n421 4.4.2 idle too long"),
          421, "421 4.4.2 idle too long", ehlo + "Rset\r\nMail from:<a@x.test>\r\nQuit\r\n"},
         {"8-bit and control bytes", SmtpScript(untilData).answer("550 Empf\xe4nger\x07 fehlt\x1b[2J"), 550,
          "550 Empfänger<0x07> fehlt<ESC>[2J", upToData + "Quit\r\n"},
@@ -585,8 +595,7 @@ TEST_F(Smtp, RepliesAreReadStrictlyAndAMisreadOneNeverCountsAsDelivered)
     }
 }
 
-TEST_F(Smtp, AnEnvelopeWithoutARecipientOrWithADamagedOneOpensNoConnection)
-{
+TEST_F(Smtp, AnEnvelopeWithoutARecipientOrWithADamagedOneOpensNoConnection) {
     ScriptedSmtpServer server({plainServer()});
     smtp.SetHost("127.0.0.1");
     smtp.SetPort(server.port());
@@ -617,8 +626,7 @@ TEST_F(Smtp, AnEnvelopeWithoutARecipientOrWithADamagedOneOpensNoConnection)
     EXPECT_EQ(server.sessionCount(), 0u);
 }
 
-TEST_F(Smtp, AMailboxNamedTwiceGetsOneRcpt)
-{
+TEST_F(Smtp, AMailboxNamedTwiceGetsOneRcpt) {
     ScriptedSmtpServer server({SmtpScript::standard()});
     TIdMessage message;
     message.From.SetAddress("ich@example.org");
@@ -636,8 +644,7 @@ TEST_F(Smtp, AMailboxNamedTwiceGetsOneRcpt)
     EXPECT_EQ(server.messages().size(), 1u);
 }
 
-TEST_F(Smtp, AServerNameWithALineEndOrBlankIsRefusedBeforeConnecting)
-{
+TEST_F(Smtp, AServerNameWithALineEndOrBlankIsRefusedBeforeConnecting) {
     ScriptedSmtpServer server({});
     for (const char* name : {"127.0.0.1\r\nQUIT", "127.0.0.1 x", "127.0.0.1\t"}) {
         SCOPED_TRACE(name);
@@ -649,8 +656,7 @@ TEST_F(Smtp, AServerNameWithALineEndOrBlankIsRefusedBeforeConnecting)
     EXPECT_EQ(server.sessionCount(), 0u);
 }
 
-TEST(HeloName, AFullyQualifiedNameOrTheAddressLiteral)
-{
+TEST(HeloName, AFullyQualifiedNameOrTheAddressLiteral) {
     struct Row {
         const char* fqdn;
         const char* localIp;
@@ -659,10 +665,10 @@ TEST(HeloName, AFullyQualifiedNameOrTheAddressLiteral)
     const Row rows[] = {
         {"mail.example.org", "10.0.0.5", "mail.example.org"},
         {"Host.Example.DE", "10.0.0.5", "Host.Example.DE"},
-        {"", "192.168.1.20", "[192.168.1.20]"},           // no name with a dot
-        {"vm", "127.0.0.1", "[127.0.0.1]"},                // a bare host name
+        {"", "192.168.1.20", "[192.168.1.20]"},  // no name with a dot
+        {"vm", "127.0.0.1", "[127.0.0.1]"},      // a bare host name
         {"localhost.localdomain", "127.0.0.1", "[127.0.0.1]"},
-        {"10.0.0.5", "10.0.0.5", "[10.0.0.5]"},             // an address is no name
+        {"10.0.0.5", "10.0.0.5", "[10.0.0.5]"},  // an address is no name
         {"example.org.", "10.0.0.5", "[10.0.0.5]"},
         {"", "", "[127.0.0.1]"},
     };

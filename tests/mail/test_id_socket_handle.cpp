@@ -9,7 +9,9 @@
 namespace sendrix::mail {
 namespace {
 
-bool descriptorOpen(int fd) { return ::fcntl(fd, F_GETFD) != -1 || errno != EBADF; }
+bool descriptorOpen(int fd) {
+    return ::fcntl(fd, F_GETFD) != -1 || errno != EBADF;
+}
 
 TEST(SocketHandle, ForgettingOrClosingASocketReleasesItsDescriptor) {
     for (const bool shutDownFirst : {false, true}) {

@@ -23,8 +23,7 @@ using sendrix::test::SmtpScript;
 namespace {
 
 // A loopback port that nobody listens on: bound, then released.
-int unusedPort()
-{
+int unusedPort() {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -38,8 +37,7 @@ int unusedPort()
 
 class Connection : public ::testing::Test {
 protected:
-    void open(const ScriptedSmtpServer& server, const std::string& host = "127.0.0.1")
-    {
+    void open(const ScriptedSmtpServer& server, const std::string& host = "127.0.0.1") {
         client.SetHost(host);
         client.SetPort(server.port());
         client.Open();
@@ -49,8 +47,7 @@ protected:
 
 }  // namespace
 
-TEST_F(Connection, ReadsAMultiLineReplyAndItsCode)
-{
+TEST_F(Connection, ReadsAMultiLineReplyAndItsCode) {
     ScriptedSmtpServer server({SmtpScript().line("220-one").line("220-two").line("220 three")});
     open(server);
     EXPECT_EQ(client.ReadReply({220}), 220);
@@ -58,16 +55,14 @@ TEST_F(Connection, ReadsAMultiLineReplyAndItsCode)
     EXPECT_EQ(client.LastReplyLine(), "220 three");
 }
 
-TEST_F(Connection, SkipsBlankLinesAndReadsLfOnlyLikeCrLf)
-{
+TEST_F(Connection, SkipsBlankLinesAndReadsLfOnlyLikeCrLf) {
     ScriptedSmtpServer server({SmtpScript().send("\r\n   \r\n\n\t\r\n250-a\n250-b\r\n250 c\n")});
     open(server);
     EXPECT_EQ(client.ReadReply({}), 250);
     EXPECT_EQ(client.ReplyLines(), (std::vector<std::string>{"250-a", "250-b", "250 c"}));
 }
 
-TEST_F(Connection, UnexpectedCodeRaisesWithTheTrimmedLastLine)
-{
+TEST_F(Connection, UnexpectedCodeRaisesWithTheTrimmedLastLine) {
     struct Row {
         const char* reply;
         int code;
@@ -86,21 +81,18 @@ TEST_F(Connection, UnexpectedCodeRaisesWithTheTrimmedLastLine)
         open(server);
         expectThrowText<EIdProtocolReplyError>(
             [&] { client.ReadReply({250}); }, row.message,
-            [&](const EIdProtocolReplyError& error) {
-                EXPECT_EQ(error.ReplyCode(), row.code);
-            });
+            [&](const EIdProtocolReplyError& error) { EXPECT_EQ(error.ReplyCode(), row.code); });
         client.Close();
     }
 }
 
-TEST_F(Connection, ServerClosingWithoutReplyIsClosedGracefully)
-{
+TEST_F(Connection, ServerClosingWithoutReplyIsClosedGracefully) {
     ScriptedSmtpServer server({SmtpScript().close(), SmtpScript().send("250 partial").close()});
     for (int i = 0; i < 2; ++i) {
         SCOPED_TRACE(i);
         open(server);
-        expectThrowText<EIdConnClosedGracefully>(
-            [&] { client.ReadReply({}); }, "Die Verbindung wurde erfolgreich geschlossen.");
+        expectThrowText<EIdConnClosedGracefully>([&] { client.ReadReply({}); },
+                                                 "Die Verbindung wurde erfolgreich geschlossen.");
         EXPECT_FALSE(client.IsOpen());
         // Writing after the closing was noticed fails before anything is sent.
         EXPECT_THROW(client.WriteLine("Quit"), EIdConnClosedGracefully);
@@ -108,8 +100,7 @@ TEST_F(Connection, ServerClosingWithoutReplyIsClosedGracefully)
     }
 }
 
-TEST_F(Connection, CompleteLinesBeforeThePeersCloseAreStillRead)
-{
+TEST_F(Connection, CompleteLinesBeforeThePeersCloseAreStillRead) {
     ScriptedSmtpServer server({SmtpScript().send("250-a\r\n250 b\r\n220 c\r\n").close()});
     open(server);
     ASSERT_TRUE(server.waitForSessions(1));
@@ -118,8 +109,7 @@ TEST_F(Connection, CompleteLinesBeforeThePeersCloseAreStillRead)
     EXPECT_THROW(client.ReadReply({}), EIdConnClosedGracefully);
 }
 
-TEST_F(Connection, SendCommandPutsTheCommandOnTheWireBeforeAwaitingItsReply)
-{
+TEST_F(Connection, SendCommandPutsTheCommandOnTheWireBeforeAwaitingItsReply) {
     ScriptedSmtpServer server({SmtpScript().answer("250-x\n250 y").answer("354 go")});
     open(server);
     EXPECT_EQ(client.SendCommand("ehlo me", -1), 250);
@@ -129,8 +119,7 @@ TEST_F(Connection, SendCommandPutsTheCommandOnTheWireBeforeAwaitingItsReply)
     EXPECT_EQ(server.received(0), "ehlo me\r\nData\r\n");
 }
 
-TEST_F(Connection, OpenOnAnOpenConnectionRaisesAndLeavesItAlone)
-{
+TEST_F(Connection, OpenOnAnOpenConnectionRaisesAndLeavesItAlone) {
     ScriptedSmtpServer server({SmtpScript().line("220 hi").answer("250 still here")});
     open(server);
     expectThrowText<EIdAlreadyConnected>([&] { client.Open(); }, "Verbindung besteht bereits.");
@@ -139,21 +128,17 @@ TEST_F(Connection, OpenOnAnOpenConnectionRaisesAndLeavesItAlone)
     EXPECT_EQ(client.SendCommand("noop", 250), 250);
 }
 
-TEST_F(Connection, RefusedPortIsSocketError10061AndLeavesTheConnectionClosed)
-{
+TEST_F(Connection, RefusedPortIsSocketError10061AndLeavesTheConnectionClosed) {
     client.SetHost("127.0.0.1");
     client.SetPort(unusedPort());
     expectThrowText<EIdSocketError>(
         [&] { client.Open(); }, "Socket-Fehler # 10061\r\nVerbindung abgelehnt.",
-        [&](const EIdSocketError& error) {
-            EXPECT_EQ(error.ErrorNumber(), 10061);
-        });
+        [&](const EIdSocketError& error) { EXPECT_EQ(error.ErrorNumber(), 10061); });
     EXPECT_FALSE(client.IsOpen());
     EXPECT_FALSE(client.Binding().SocketOpen());
 }
 
-TEST_F(Connection, UnresolvableHostRaisesALookupNumberWithoutText)
-{
+TEST_F(Connection, UnresolvableHostRaisesALookupNumberWithoutText) {
     client.SetHost("no-such-host.invalid");
     client.SetPort(25);
     expectThrowText<EIdSocketError>(
@@ -167,8 +152,7 @@ TEST_F(Connection, UnresolvableHostRaisesALookupNumberWithoutText)
     EXPECT_FALSE(client.IsOpen());
 }
 
-TEST_F(Connection, LocalhostInAnyCaseConnectsToLoopback)
-{
+TEST_F(Connection, LocalhostInAnyCaseConnectsToLoopback) {
     ScriptedSmtpServer server({SmtpScript().line("220 a"), SmtpScript().line("220 b")});
     for (const char* host : {"LocalHost", "LOCALHOST"}) {
         SCOPED_TRACE(host);
@@ -182,15 +166,13 @@ TEST_F(Connection, LocalhostInAnyCaseConnectsToLoopback)
     }
 }
 
-TEST(Stack, DottedQuadNeedsExactlyFourNumbersUpTo255)
-{
+TEST(Stack, DottedQuadNeedsExactlyFourNumbersUpTo255) {
     struct Row {
         const char* text;
         bool dotted;
-    } rows[] = {{"1.2.3.4", true},    {"0.0.0.0", true},      {"255.255.255.255", true},
-                {"010.1.1.1", true},  {"256.1.1.1", false},   {"1.2.3.256", false},
-                {"1.2.3", false},     {"1.2.3.4.5", false},   {"1..3.4", false},
-                {"a.b.c.d", false},   {"1.2.3.4 ", false},    {"", false},
+    } rows[] = {{"1.2.3.4", true},    {"0.0.0.0", true},    {"255.255.255.255", true}, {"010.1.1.1", true},
+                {"256.1.1.1", false}, {"1.2.3.256", false}, {"1.2.3", false},          {"1.2.3.4.5", false},
+                {"1..3.4", false},    {"a.b.c.d", false},   {"1.2.3.4 ", false},       {"", false},
                 {"-1.2.3.4", false}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);
@@ -203,8 +185,7 @@ TEST(Stack, DottedQuadNeedsExactlyFourNumbersUpTo255)
     EXPECT_FALSE(holder.Stack().LocalHostName().empty());
 }
 
-TEST(Stack, ErrorTextsAndTheErrnoMapping)
-{
+TEST(Stack, ErrorTextsAndTheErrnoMapping) {
     EXPECT_EQ(TIdStack::SocketErrorText(10035), "Die Operation würde blockieren. ");
     EXPECT_EQ(TIdStack::SocketErrorText(10066), "Verzeichnis ist nicht leer");
     EXPECT_EQ(TIdStack::SocketErrorText(10047),
@@ -216,10 +197,9 @@ TEST(Stack, ErrorTextsAndTheErrnoMapping)
     struct Row {
         int errnoValue;
         int number;
-    } rows[] = {{ECONNREFUSED, 10061}, {ETIMEDOUT, 10060}, {EHOSTUNREACH, 10065},
-                {ECONNRESET, 10054},   {EPIPE, 10058},     {ESHUTDOWN, 10058},
-                {EADDRINUSE, 10048},   {EAGAIN, 10035},    {EINTR, 10004},
-                {ENOTEMPTY, 10066},    {EIO, 20000 + EIO}, {ENOENT, 20000 + ENOENT}};
+    } rows[] = {{ECONNREFUSED, 10061}, {ETIMEDOUT, 10060}, {EHOSTUNREACH, 10065}, {ECONNRESET, 10054},
+                {EPIPE, 10058},        {ESHUTDOWN, 10058}, {EADDRINUSE, 10048},   {EAGAIN, 10035},
+                {EINTR, 10004},        {ENOTEMPTY, 10066}, {EIO, 20000 + EIO},    {ENOENT, 20000 + ENOENT}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.errnoValue);
         EXPECT_EQ(winsockErrorFromErrno(row.errnoValue), row.number);
@@ -234,28 +214,24 @@ TEST(Stack, ErrorTextsAndTheErrnoMapping)
     expectThrowText<EIdSocketError>(
         [&] { holder.Stack().CheckSocketResult(-1, {10035}); },
         "Socket-Fehler # 10054\r\nDie Verbindung wurde von Peer zurückgesetzt.",
-        [&](const EIdSocketError& error) {
-            EXPECT_EQ(error.ErrorNumber(), 10054);
-        });
+        [&](const EIdSocketError& error) { EXPECT_EQ(error.ErrorNumber(), 10054); });
 }
 
-TEST_F(Connection, TakeInputBeyondThePendingBytesRaisesAndRemovesNothing)
-{
+TEST_F(Connection, TakeInputBeyondThePendingBytesRaisesAndRemovesNothing) {
     ScriptedSmtpServer server({SmtpScript().send("abc\r\ndef\r\n")});
     open(server);
     for (int i = 0; i < 100 && client.PendingInput().size() < 10; ++i)
         client.FillInput(true, 100);
     ASSERT_EQ(client.PendingInput(), "abc\r\ndef\r\n");
-    expectThrowText<EIdNotEnoughDataInBuffer>(
-        [&] { client.TakeInput(11); }, "Nicht genügend Daten im Puffer.");
+    expectThrowText<EIdNotEnoughDataInBuffer>([&] { client.TakeInput(11); },
+                                              "Nicht genügend Daten im Puffer.");
     EXPECT_EQ(client.PendingInput().size(), 10u);
     EXPECT_EQ(client.TakeInput(4), "abc\r");
     EXPECT_EQ(client.TakeInput(6), "\ndef\r\n");
     EXPECT_EQ(client.PendingInput(), "");
 }
 
-TEST_F(Connection, ReadLineWithATerminatorKeepsCarriageReturns)
-{
+TEST_F(Connection, ReadLineWithATerminatorKeepsCarriageReturns) {
     ScriptedSmtpServer server({SmtpScript().send("ab\rc||de\r\nf\rg\r\n")});
     open(server);
     EXPECT_EQ(client.ReadLine("||"), "ab\rc");
@@ -263,34 +239,28 @@ TEST_F(Connection, ReadLineWithATerminatorKeepsCarriageReturns)
     EXPECT_EQ(client.ReadLine(), "f\rg");
 }
 
-TEST_F(Connection, ReadLineWithATimeoutGivesEmptyAndStaysOpen)
-{
+TEST_F(Connection, ReadLineWithATimeoutGivesEmptyAndStaysOpen) {
     ScriptedSmtpServer server({SmtpScript().stall()});
     open(server);
     EXPECT_EQ(client.ReadLine({}, 50), "");
     EXPECT_TRUE(client.IsOpen());
 }
 
-TEST_F(Connection, SilentServerRunsIntoTheReplyLimitAndIsClosed)
-{
+TEST_F(Connection, SilentServerRunsIntoTheReplyLimitAndIsClosed) {
     ScriptedSmtpServer server({SmtpScript().stall()});
     IdTimeouts limits;
     limits.replyMs = 150;
     client.SetTimeouts(limits);
     open(server);
     expectThrowText<EIdSocketError>(
-        [&] { client.ReadReply({220}); },
-        "Socket-Fehler # 10060\r\nZeitüberschreitung bei Verbindung.",
-        [&](const EIdSocketError& error) {
-            EXPECT_EQ(error.ErrorNumber(), 10060);
-        });
+        [&] { client.ReadReply({220}); }, "Socket-Fehler # 10060\r\nZeitüberschreitung bei Verbindung.",
+        [&](const EIdSocketError& error) { EXPECT_EQ(error.ErrorNumber(), 10060); });
     EXPECT_FALSE(client.IsOpen());
     EXPECT_TRUE(server.waitForSessions(1));
     EXPECT_TRUE(server.clientClosed(0));
 }
 
-TEST_F(Connection, ReplyLimitCoversTheWholeReplyNotEachRead)
-{
+TEST_F(Connection, ReplyLimitCoversTheWholeReplyNotEachRead) {
     // Every gap is shorter than the limit, the whole reply takes longer.
     ScriptedSmtpServer server(
         {SmtpScript().send("2").pause(80).send("2").pause(80).send("0-").pause(80).send(" x\r\n")});
@@ -300,34 +270,29 @@ TEST_F(Connection, ReplyLimitCoversTheWholeReplyNotEachRead)
     open(server);
     expectThrowText<EIdSocketError>(
         [&] { client.ReadReply({220}); }, _,
-        [&](const EIdSocketError& error) {
-            EXPECT_EQ(error.ErrorNumber(), 10060);
-        });
+        [&](const EIdSocketError& error) { EXPECT_EQ(error.ErrorNumber(), 10060); });
 }
 
-TEST_F(Connection, OverlongLineAndEndlessReplyAreRefused)
-{
+TEST_F(Connection, OverlongLineAndEndlessReplyAreRefused) {
     std::string atLimit = "250 " + std::string(kMaxReplyLineLength - 4, 'a') + "\r\n";
     std::string overLimit = "250 " + std::string(kMaxReplyLineLength + 10, 'a');
     std::string flood;
     for (size_t i = 0; i < kMaxReplyLines + 5; ++i)
         flood += "250-again and again\r\n";
-    ScriptedSmtpServer server({SmtpScript().send(atLimit).send(overLimit).stall(),
-                               SmtpScript().send(flood).stall()});
+    ScriptedSmtpServer server(
+        {SmtpScript().send(atLimit).send(overLimit).stall(), SmtpScript().send(flood).stall()});
     open(server);
     EXPECT_EQ(client.ReadReply({250}), 250);
     EXPECT_EQ(client.LastReplyLine().size(), kMaxReplyLineLength);
-    expectThrowText<EIdProtocolReplyError>(
-        [&] { client.ReadReply({250}); },
-        "Der Server hat eine Zeile von mehr als 65536 Zeichen gesendet.");
+    expectThrowText<EIdProtocolReplyError>([&] { client.ReadReply({250}); },
+                                           "Der Server hat eine Zeile von mehr als 65536 Zeichen gesendet.");
     client.Close();
     open(server);
-    expectThrowText<EIdProtocolReplyError>(
-        [&] { client.ReadReply({250}); }, "Die Antwort des Servers hat mehr als 1000 Zeilen.");
+    expectThrowText<EIdProtocolReplyError>([&] { client.ReadReply({250}); },
+                                           "Die Antwort des Servers hat mehr als 1000 Zeilen.");
 }
 
-TEST_F(Connection, GatheredWritesReachTheServerByteForByte)
-{
+TEST_F(Connection, GatheredWritesReachTheServerByteForByte) {
     char path[] = "/tmp/sendrix_stream_XXXXXX";
     int fd = mkstemp(path);
     ASSERT_GE(fd, 0);
@@ -359,8 +324,7 @@ TEST_F(Connection, GatheredWritesReachTheServerByteForByte)
     EXPECT_TRUE(server.clientClosed(0));
 }
 
-TEST_F(Connection, PeerThatDoesNotReadRunsIntoTheSendLimit)
-{
+TEST_F(Connection, PeerThatDoesNotReadRunsIntoTheSendLimit) {
     ScriptedSmtpServer server({SmtpScript().ignore()});
     IdTimeouts limits;
     limits.sendStallMs = 200;
@@ -372,24 +336,19 @@ TEST_F(Connection, PeerThatDoesNotReadRunsIntoTheSendLimit)
             for (int i = 0; i < 64; ++i)
                 client.WriteText(block);
             client.FlushOutput();
-        }, _,
-        [&](const EIdSocketError& error) {
-            EXPECT_EQ(error.ErrorNumber(), 10060);
-        });
+        },
+        _, [&](const EIdSocketError& error) { EXPECT_EQ(error.ErrorNumber(), 10060); });
     EXPECT_FALSE(client.IsOpen());
 }
 
-TEST_F(Connection, ResetByPeerIsASocketErrorNotACrash)
-{
+TEST_F(Connection, ResetByPeerIsASocketErrorNotACrash) {
     ScriptedSmtpServer server({SmtpScript().line("220 hi").awaitLine().reset()});
     open(server);
     EXPECT_EQ(client.ReadReply({220}), 220);
     expectThrowText<EIdSocketError>(
         [&] { client.SendCommand("noop", 250); },
         "Socket-Fehler # 10054\r\nDie Verbindung wurde von Peer zurückgesetzt.",
-        [&](const EIdSocketError& error) {
-            EXPECT_EQ(error.ErrorNumber(), 10054);
-        });
+        [&](const EIdSocketError& error) { EXPECT_EQ(error.ErrorNumber(), 10054); });
     // A reset connection is dead and closed at once, so a later "Quit"
     // cannot replace the reset with a second error.
     EXPECT_FALSE(client.IsOpen());
@@ -397,8 +356,7 @@ TEST_F(Connection, ResetByPeerIsASocketErrorNotACrash)
     EXPECT_NO_THROW(client.Close());
 }
 
-TEST_F(Connection, WritingIntoAClosedPeerIsASocketErrorAndNeverSigpipe)
-{
+TEST_F(Connection, WritingIntoAClosedPeerIsASocketErrorAndNeverSigpipe) {
     ScriptedSmtpServer server({SmtpScript().line("220 hi").close()});
     open(server);
     EXPECT_EQ(client.ReadReply({220}), 220);
@@ -419,8 +377,7 @@ TEST_F(Connection, WritingIntoAClosedPeerIsASocketErrorAndNeverSigpipe)
     EXPECT_FALSE(client.IsOpen());
 }
 
-TEST_F(Connection, UnansweredConnectRunsIntoTheConnectLimit)
-{
+TEST_F(Connection, UnansweredConnectRunsIntoTheConnectLimit) {
     // A listener whose accept queue is full drops further connection
     // requests unanswered, like a host behind a silent firewall.
     int listener = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -455,8 +412,7 @@ TEST_F(Connection, UnansweredConnectRunsIntoTheConnectLimit)
     ::close(listener);
 }
 
-TEST(Timeouts, SettingReplacesConnectAndReplyLimitsWithinRange)
-{
+TEST(Timeouts, SettingReplacesConnectAndReplyLimitsWithinRange) {
     IdTimeouts defaults;
     EXPECT_EQ(defaults.connectMs, 30000);
     EXPECT_EQ(defaults.replyMs, 60000);

@@ -24,6 +24,7 @@ TEST(MessageBytesTarget, UndoesTheDoubledDotAtEveryLineStart) {
     target.WriteFromStream(fileno(file));
     std::fclose(file);
 
-    EXPECT_EQ(target.Bytes(),
-              "Subject: a.b\r\n.\r\n..x\r\na..b\r\n\r\n.in Stuecken\r\n.ende\r\n.aus der Datei\r\nzweite\r\n");
+    EXPECT_EQ(
+        target.Bytes(),
+        "Subject: a.b\r\n.\r\n..x\r\na..b\r\n\r\n.in Stuecken\r\n.ende\r\n.aus der Datei\r\nzweite\r\n");
 }

@@ -17,8 +17,7 @@
 namespace sendrix::mail {
 namespace {
 
-TEST(MessageIdDomain, SenderDomainAsALabelNeverABareHostName)
-{
+TEST(MessageIdDomain, SenderDomainAsALabelNeverABareHostName) {
     struct Row {
         const char* address;
         const char* domain;
@@ -26,7 +25,9 @@ TEST(MessageIdDomain, SenderDomainAsALabelNeverABareHostName)
     const Row rows[] = {
         {"info@example.org", "example.org"},
         {"a@b@Sub.Example.DE", "Sub.Example.DE"},
-        {"info@m\xC3\xBCller-b\xC3\xA4" "ckerei.de", "xn--mller-bckerei-hfb76a.de"},
+        {"info@m\xC3\xBCller-b\xC3\xA4"
+         "ckerei.de",
+         "xn--mller-bckerei-hfb76a.de"},
         {"root@localhost", "sendrix.invalid"},
         {"root@vm", "sendrix.invalid"},
         {"ohne-domain", "sendrix.invalid"},
@@ -41,8 +42,7 @@ TEST(MessageIdDomain, SenderDomainAsALabelNeverABareHostName)
 }
 
 // The "Message-ID" values of `count` messages written by the real writer.
-std::vector<std::string> writtenIds(int count)
-{
+std::vector<std::string> writtenIds(int count) {
     platform::LocalTime t{};
     t.year = 2026, t.month = 12, t.day = 7;
     const platform::FixedClock clock(t);
@@ -61,8 +61,7 @@ std::vector<std::string> writtenIds(int count)
     return ids;
 }
 
-TEST(MessageId, TenThousandFromTwoProcessesAreAllDifferent)
-{
+TEST(MessageId, TenThousandFromTwoProcessesAreAllDifferent) {
     // Two forked processes start from the same memory: only what the system
     // gives each identifier anew (time, process, random bits) tells them apart.
     constexpr int kEach = 5000;
@@ -110,8 +109,7 @@ TEST(MessageId, TenThousandFromTwoProcessesAreAllDifferent)
     EXPECT_EQ(std::set<std::string>(all.begin(), all.end()).size(), all.size());
 }
 
-TEST(MessageId, SetOrExtraHeaderIdIsWrittenOnceAndNoOtherIsMade)
-{
+TEST(MessageId, SetOrExtraHeaderIdIsWrittenOnceAndNoOtherIsMade) {
     platform::LocalTime t{};
     t.year = 2026, t.month = 12, t.day = 7;
     const platform::FixedClock clock(t);

@@ -27,8 +27,7 @@ namespace {
 using test::TempFolder;
 
 // Monday, 7 December 2026, 13:58:43, Central European winter time.
-platform::LocalTime winterTime(int offsetMinutes = 60)
-{
+platform::LocalTime winterTime(int offsetMinutes = 60) {
     platform::LocalTime t;
     t.year = 2026, t.month = 12, t.day = 7;
     t.hour = 13, t.minute = 58, t.second = 43;
@@ -38,8 +37,7 @@ platform::LocalTime winterTime(int offsetMinutes = 60)
 }
 
 // Base64 decoding of one line, independent of the encoder under test.
-std::string decodeBase64(const std::string& text)
-{
+std::string decodeBase64(const std::string& text) {
     static const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
     unsigned bits = 0;
@@ -60,8 +58,7 @@ std::string decodeBase64(const std::string& text)
     return out;
 }
 
-std::string joinLines(const std::vector<std::string>& lines)
-{
+std::string joinLines(const std::vector<std::string>& lines) {
     std::string out;
     for (const auto& line : lines)
         out += line + "\r\n";
@@ -69,8 +66,7 @@ std::string joinLines(const std::vector<std::string>& lines)
 }
 
 // Every CR is followed by LF and every LF follows a CR.
-bool onlyCrLfLineEnds(const std::string& bytes)
-{
+bool onlyCrLfLineEnds(const std::string& bytes) {
     for (size_t i = 0; i < bytes.size(); ++i) {
         if (bytes[i] == '\r' && (i + 1 >= bytes.size() || bytes[i + 1] != '\n'))
             return false;
@@ -84,8 +80,7 @@ bool onlyCrLfLineEnds(const std::string& bytes)
 // the writer shows up as an entry there.
 class MessageWriter : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         const char* old = std::getenv("TMPDIR");
         if (old)
             m_oldTmpDir = old;
@@ -96,28 +91,24 @@ protected:
         m_message.Subject = "Hallo";
         m_message.MsgId = "<golden.1@example.com>";
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (m_oldTmpDir)
             ::setenv("TMPDIR", m_oldTmpDir->c_str(), 1);
         else
             ::unsetenv("TMPDIR");
     }
 
-    std::string write(MemoryWriteTarget& target)
-    {
+    std::string write(MemoryWriteTarget& target) {
         WriteMessage(target, m_message, m_clock);
         return target.Bytes();
     }
-    std::string write()
-    {
+    std::string write() {
         MemoryWriteTarget target;
         return write(target);
     }
     std::string file(const std::string& name, const std::string& bytes) { return m_files.write(name, bytes); }
     // The lines from the first line of an attachment's data up to the empty line.
-    static std::vector<std::string> dataLines(const std::vector<std::string>& lines, size_t headerStart)
-    {
+    static std::vector<std::string> dataLines(const std::vector<std::string>& lines, size_t headerStart) {
         std::vector<std::string> data;
         size_t i = headerStart;
         while (!lines.at(i).empty())
@@ -126,8 +117,7 @@ protected:
             data.push_back(lines[i]);
         return data;
     }
-    static size_t indexOf(const std::vector<std::string>& lines, const std::string& line, size_t from = 0)
-    {
+    static size_t indexOf(const std::vector<std::string>& lines, const std::string& line, size_t from = 0) {
         for (size_t i = from; i < lines.size(); ++i)
             if (lines[i] == line)
                 return i;
@@ -141,10 +131,16 @@ protected:
     TIdMessage m_message;
 };
 
-TEST_F(MessageWriter, PlainMessageHasTheShortHeaderSequenceThenTheBody)
-{
+TEST_F(MessageWriter, PlainMessageHasTheShortHeaderSequenceThenTheBody) {
     // 8-bit text is declared: its charset, MIME-Version and quoted-printable.
-    m_message.Body = {"Zeile eins", ".", "..", "a.", ".Punkt am Anfang", "", "8-Bit: Gr\xFC\xDF" "e \x80"};
+    m_message.Body = {"Zeile eins",
+                      ".",
+                      "..",
+                      "a.",
+                      ".Punkt am Anfang",
+                      "",
+                      "8-Bit: Gr\xFC\xDF"
+                      "e \x80"};
     EXPECT_EQ(write(),
               "From: \"Max Muster\" <max@example.com>\r\n"
               "Subject: Hallo\r\n"
@@ -166,8 +162,7 @@ TEST_F(MessageWriter, PlainMessageHasTheShortHeaderSequenceThenTheBody)
               "8-Bit: Gr=FC=DFe =80\r\n");
 }
 
-TEST_F(MessageWriter, AllAddressFieldsAndReceiptStandInTableOrderAndBccNowhere)
-{
+TEST_F(MessageWriter, AllAddressFieldsAndReceiptStandInTableOrderAndBccNowhere) {
     m_message.ContentType = "text/html; charset=\"Windows-1252\"";
     m_message.Recipients.SetAddresses("anna@example.org, \"Berg, Bernd\" <bernd@example.org>");
     m_message.CCList.SetAddresses("cc@example.org");
@@ -194,8 +189,7 @@ TEST_F(MessageWriter, AllAddressFieldsAndReceiptStandInTableOrderAndBccNowhere)
     EXPECT_EQ(text.find("geheim"), std::string::npos);
 }
 
-TEST_F(MessageWriter, EmptySubjectAndSenderWithoutNameAndLowestPriority)
-{
+TEST_F(MessageWriter, EmptySubjectAndSenderWithoutNameAndLowestPriority) {
     m_message.Subject.clear();
     m_message.From.SetText("max@example.com");
     m_message.Priority = mpLowest;
@@ -212,8 +206,7 @@ TEST_F(MessageWriter, EmptySubjectAndSenderWithoutNameAndLowestPriority)
               "x\r\n");
 }
 
-TEST_F(MessageWriter, OneAttachmentGivesTheMixedLayoutByteForByte)
-{
+TEST_F(MessageWriter, OneAttachmentGivesTheMixedLayoutByteForByte) {
     std::string data;
     for (int c = 48; c < 106; ++c)
         data += char(c);  // 58 bytes: one full line and one of 4 characters
@@ -259,12 +252,13 @@ TEST_F(MessageWriter, OneAttachmentGivesTheMixedLayoutByteForByte)
     EXPECT_EQ(part.ContentDisposition(), "attachment");
 }
 
-TEST_F(MessageWriter, HtmlBodyWithAnAttachmentKeepsItsTypeInTheFirstPart)
-{
+TEST_F(MessageWriter, HtmlBodyWithAnAttachmentKeepsItsTypeInTheFirstPart) {
     // The first part is the alternative of a rendering and the HTML, each
     // with the charset chosen for it.
     m_message.ContentType = "text/html; charset=\"Windows-1252\"";
-    m_message.Body = {"<p>Hallo <b>Gr\xC3\xBC\xC3\x9F" "e</b></p>"};
+    m_message.Body = {
+        "<p>Hallo <b>Gr\xC3\xBC\xC3\x9F"
+        "e</b></p>"};
     m_message.MessageParts.AddAttachment(file("a.bin", "x"));
     MemoryWriteTarget target;
     write(target);
@@ -293,7 +287,8 @@ TEST_F(MessageWriter, HtmlBodyWithAnAttachmentKeepsItsTypeInTheFirstPart)
         "--=_NextPart_2rfkqmtzsadvnqw3nerasdf",
     };
     ASSERT_GE(lines.size(), first + expected.size());
-    EXPECT_EQ(std::vector<std::string>(lines.begin() + first, lines.begin() + first + expected.size()), expected);
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + first, lines.begin() + first + expected.size()),
+              expected);
 
     // Anything that is no text type leaves the first part plain text.
     m_message.ContentType = "application/x-unknown";
@@ -301,11 +296,11 @@ TEST_F(MessageWriter, HtmlBodyWithAnAttachmentKeepsItsTypeInTheFirstPart)
     MemoryWriteTarget second;
     write(second);
     const auto other = second.Lines();
-    EXPECT_EQ(other.at(indexOf(other, "--=_NextPart_2rfkqmtzsadvnqw3nerasdf") + 1), "Content-Type: text/plain");
+    EXPECT_EQ(other.at(indexOf(other, "--=_NextPart_2rfkqmtzsadvnqw3nerasdf") + 1),
+              "Content-Type: text/plain");
 }
 
-TEST_F(MessageWriter, AttachmentDataIsOneLineOf76PerFiftySevenBytes)
-{
+TEST_F(MessageWriter, AttachmentDataIsOneLineOf76PerFiftySevenBytes) {
     struct Row {
         size_t size;
         size_t lines;
@@ -313,9 +308,14 @@ TEST_F(MessageWriter, AttachmentDataIsOneLineOf76PerFiftySevenBytes)
     };
     // 3 * 4096 + 1 crosses the coder's buffer size; the last two cross the
     // writer's read blocks, which must not change the line layout.
-    const Row rows[] = {{0, 0, 0},        {1, 1, 4},          {2, 1, 4},
-                        {57, 1, 76},      {58, 2, 4},         {3 * 4096 + 1, 216, 48},
-                        {57 * 8192, 8192, 76}, {57 * 8192 * 2 + 59, 16386, 4}};
+    const Row rows[] = {{0, 0, 0},
+                        {1, 1, 4},
+                        {2, 1, 4},
+                        {57, 1, 76},
+                        {58, 2, 4},
+                        {3 * 4096 + 1, 216, 48},
+                        {57 * 8192, 8192, 76},
+                        {57 * 8192 * 2 + 59, 16386, 4}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.size);
         std::string data(row.size, '\0');
@@ -339,8 +339,7 @@ TEST_F(MessageWriter, AttachmentDataIsOneLineOf76PerFiftySevenBytes)
     }
 }
 
-TEST_F(MessageWriter, TwoAttachmentsInOrderEachAfterAnEmptyLineAndItsBoundary)
-{
+TEST_F(MessageWriter, TwoAttachmentsInOrderEachAfterAnEmptyLineAndItsBoundary) {
     m_message.MessageParts.AddAttachment(file("eins.txt", "1"));
     m_message.MessageParts.AddAttachment(file("zwei.txt", "22"));
     m_message.Body = {"b"};
@@ -354,14 +353,12 @@ TEST_F(MessageWriter, TwoAttachmentsInOrderEachAfterAnEmptyLineAndItsBoundary)
     ASSERT_LT(first, second);
     const std::vector<std::string> between(lines.begin() + first + 5, lines.begin() + second + 1);
     EXPECT_EQ(between, (std::vector<std::string>{"MQ==", "", "", "--=_NextPart_2rfkqmtzsadvnqw3nerasdf",
-                                                 "Content-Type: text/plain;",
-                                                 "        name=\"zwei.txt\""}));
+                                                 "Content-Type: text/plain;", "        name=\"zwei.txt\""}));
     const std::vector<std::string> tail(lines.end() - 4, lines.end());
     EXPECT_EQ(tail, (std::vector<std::string>{"", "MjI=", "", "--=_NextPart_2rfkqmtzsadvnqw3nerasdf--"}));
 }
 
-TEST_F(MessageWriter, ContentIdMakesTheRelatedLayoutWithItsUnbrokenContentTypeLine)
-{
+TEST_F(MessageWriter, ContentIdMakesTheRelatedLayoutWithItsUnbrokenContentTypeLine) {
     TIdAttachment& picture = m_message.MessageParts.AddAttachment(file("bild.png", "PNG"));
     picture.ExtraHeaders.Add("Content-ID: <bild1>");
     m_message.Body = {"Text"};
@@ -381,10 +378,12 @@ TEST_F(MessageWriter, ContentIdMakesTheRelatedLayoutWithItsUnbrokenContentTypeLi
     EXPECT_EQ(lines.back(), "--=_NextPart_2relrfksadvnqqmtzw3nerasdf--");
 }
 
-TEST_F(MessageWriter, TwoTextPartsGiveTheAlternativeLayoutWithoutTheMessageBody)
-{
+TEST_F(MessageWriter, TwoTextPartsGiveTheAlternativeLayoutWithoutTheMessageBody) {
     TIdText& plain = m_message.MessageParts.AddText();
-    plain.Body = {"Gr\xFC\xDF" "e", ".Punkt", "Ende "};
+    plain.Body = {
+        "Gr\xFC\xDF"
+        "e",
+        ".Punkt", "Ende "};
     TIdText& html = m_message.MessageParts.AddText();
     html.SetContentType("text/html");
     html.Body = {"<p>Hallo</p>"};
@@ -424,8 +423,7 @@ TEST_F(MessageWriter, TwoTextPartsGiveTheAlternativeLayoutWithoutTheMessageBody)
                   "--=_NextPart_2rfkqmtzsadvnqw3nerasdf--\r\n");
 }
 
-TEST_F(MessageWriter, TextPartsWithAnAttachmentNestTheAlternativePartFirst)
-{
+TEST_F(MessageWriter, TextPartsWithAnAttachmentNestTheAlternativePartFirst) {
     m_message.MessageParts.AddText().Body = {"a"};
     m_message.MessageParts.AddAttachment(file("x.bin", "xyz"));
     m_message.MessageParts.AddText().Body = {"b"};
@@ -467,26 +465,23 @@ TEST_F(MessageWriter, TextPartsWithAnAttachmentNestTheAlternativePartFirst)
     EXPECT_EQ(std::vector<std::string>(lines.begin() + start, lines.end()), expected);
 }
 
-TEST_F(MessageWriter, ExactlyOneTextPartFailsAfterTheHeaderLines)
-{
+TEST_F(MessageWriter, ExactlyOneTextPartFailsAfterTheHeaderLines) {
     m_message.MessageParts.AddText().Body = {"a"};
     MemoryWriteTarget target;
-    expectThrowText<EIdTextInvalidCount>(
-        [&] { write(target); }, "Ungültige Anzahl für Text. TIdText muß größer als 1 sein");
+    expectThrowText<EIdTextInvalidCount>([&] { write(target); },
+                                         "Ungültige Anzahl für Text. TIdText muß größer als 1 sein");
     const std::string& bytes = target.Bytes();
     EXPECT_EQ(bytes.substr(bytes.size() - 29), "X-Library: Sendrix 1.2.0.20\r\n");
     EXPECT_EQ(bytes.find("\r\n\r\n"), std::string::npos);
 }
 
-TEST_F(MessageWriter, PlainPartCannotBeCreated)
-{
+TEST_F(MessageWriter, PlainPartCannotBeCreated) {
     expectThrowText<EIdCanNotCreateMessagePart>(
         [&] { TIdMessagePart part; },
         "TIdMessagePart kann nicht erzeugt werden. Verwenden Sie abgeleitete Klassen. ");
 }
 
-TEST_F(MessageWriter, DateCarriesTheZoneOfTheMomentOfWriting)
-{
+TEST_F(MessageWriter, DateCarriesTheZoneOfTheMomentOfWriting) {
     struct Row {
         int offset;
         const char* zone;
@@ -500,14 +495,14 @@ TEST_F(MessageWriter, DateCarriesTheZoneOfTheMomentOfWriting)
     }
     // A set Date keeps its own day and time, with the offset of now.
     platform::LocalTime summer{};
-    summer.year = 2026, summer.month = 7, summer.day = 4, summer.hour = 9, summer.minute = 5, summer.second = 3;
+    summer.year = 2026, summer.month = 7, summer.day = 4, summer.hour = 9, summer.minute = 5,
+    summer.second = 3;
     m_message.Date = summer;
     m_clock.set(winterTime(60));
     EXPECT_NE(write().find("\r\nDate: Sat, 4 Jul 2026 09:05:03 +0100\r\n"), std::string::npos);
 }
 
-TEST_F(MessageWriter, UnusableTimeZoneFailsBeforeAnythingIsWritten)
-{
+TEST_F(MessageWriter, UnusableTimeZoneFailsBeforeAnythingIsWritten) {
     m_clock.set(winterTime(24 * 60));
     MemoryWriteTarget target;
     expectThrowText<EIdFailedToRetreiveTimeZoneInfo>(
@@ -515,8 +510,7 @@ TEST_F(MessageWriter, UnusableTimeZoneFailsBeforeAnythingIsWritten)
     EXPECT_TRUE(target.Bytes().empty());
 }
 
-TEST_F(MessageWriter, LineBreaksInHeaderValuesBecomeBlanks)
-{
+TEST_F(MessageWriter, LineBreaksInHeaderValuesBecomeBlanks) {
     m_message.Subject = "Hallo\r\nBcc: opfer@example.org\r\n\r\nText";
     m_message.From.SetName("Max\nX-Evil: 1");
     m_message.From.SetAddress("max@example.com\r\nTo: b@example.org");
@@ -544,8 +538,7 @@ TEST_F(MessageWriter, LineBreaksInHeaderValuesBecomeBlanks)
     EXPECT_TRUE(onlyCrLfLineEnds(target.Bytes()));
 }
 
-TEST_F(MessageWriter, BareLineBreaksInBodyLinesAreSplitAndEachPieceDotDoubled)
-{
+TEST_F(MessageWriter, BareLineBreaksInBodyLinesAreSplitAndEachPieceDotDoubled) {
     m_message.Body = {"eins\n.\nzwei", "drei\r.\rvier", "f\xFCnf\r\n.", "sechs\n", ""};
     for (bool withAttachment : {false, true}) {
         SCOPED_TRACE(withAttachment);
@@ -555,19 +548,21 @@ TEST_F(MessageWriter, BareLineBreaksInBodyLinesAreSplitAndEachPieceDotDoubled)
         MemoryWriteTarget target;
         write(target);
         EXPECT_TRUE(onlyCrLfLineEnds(target.Bytes()));
-        const std::string expected = joinLines({"eins", "..", "zwei", "drei", "..", "vier", "f=FCnf", "..",
-                                                "sechs", "", ""});
+        const std::string expected =
+            joinLines({"eins", "..", "zwei", "drei", "..", "vier", "f=FCnf", "..", "sechs", "", ""});
         EXPECT_NE(target.Bytes().find(expected), std::string::npos);
         for (const auto& line : target.Lines())
             EXPECT_NE(line, ".");
     }
 }
 
-TEST_F(MessageWriter, AttachmentNameOutsideAsciiIsEncodedAndCannotEndItsParameterOrLine)
-{
+TEST_F(MessageWriter, AttachmentNameOutsideAsciiIsEncodedAndCannotEndItsParameterOrLine) {
     // A Linux file name may hold a double quote, CR and LF; the file is
     // still opened under its own name.
-    const std::string path = file("Gr\xC3\xBC\xC3\x9F" "e \"neu\"\r\nX-Evil: 1.txt", "inhalt");
+    const std::string path = file(
+        "Gr\xC3\xBC\xC3\x9F"
+        "e \"neu\"\r\nX-Evil: 1.txt",
+        "inhalt");
     m_message.MessageParts.AddAttachment(path);
     MemoryWriteTarget target;
     write(target);
@@ -582,8 +577,7 @@ TEST_F(MessageWriter, AttachmentNameOutsideAsciiIsEncodedAndCannotEndItsParamete
     EXPECT_TRUE(onlyCrLfLineEnds(target.Bytes()));
 }
 
-TEST(AttachmentHeaderName, CutsAtTheLastFolderSeparatorOfEitherKind)
-{
+TEST(AttachmentHeaderName, CutsAtTheLastFolderSeparatorOfEitherKind) {
     EXPECT_EQ(AttachmentHeaderName("/home/max/Bericht.pdf"), "Bericht.pdf");
     EXPECT_EQ(AttachmentHeaderName("C:\\Daten\\Bericht.pdf"), "Bericht.pdf");
     EXPECT_EQ(AttachmentHeaderName("/a\\b/c\\d.txt"), "d.txt");
@@ -594,22 +588,19 @@ TEST(AttachmentHeaderName, CutsAtTheLastFolderSeparatorOfEitherKind)
     EXPECT_EQ(AttachmentHeaderName("/x/K\xF6ln.txt"), "K\xC3\xB6ln.txt");
 }
 
-TEST_F(MessageWriter, MissingAttachmentFailsAfterItsBoundaryAndLeavesNoTemporaryFile)
-{
+TEST_F(MessageWriter, MissingAttachmentFailsAfterItsBoundaryAndLeavesNoTemporaryFile) {
     const std::string path = m_files.path("fehlt.pdf");
     m_message.MessageParts.AddAttachment(path);
     MemoryWriteTarget target;
     // The fixed text stays the first line; the reason follows on a second.
-    expectThrowText<FileError>(
-        [&] { write(target); },
-        "Datei " + path + " kann nicht geöffnet werden\nDatei nicht gefunden");
+    expectThrowText<FileError>([&] { write(target); },
+                               "Datei " + path + " kann nicht geöffnet werden\nDatei nicht gefunden");
     const auto lines = target.Lines();
     EXPECT_EQ(lines.back(), "--=_NextPart_2rfkqmtzsadvnqw3nerasdf");
     EXPECT_EQ(m_temp.entryCount(), 0u);
 }
 
-TEST_F(MessageWriter, UncreatableTemporaryFileFailsWithItsText)
-{
+TEST_F(MessageWriter, UncreatableTemporaryFileFailsWithItsText) {
     m_message.MessageParts.AddAttachment(file("a.txt", "a"));
     ::setenv("TMPDIR", m_temp.path("gibt-es-nicht").c_str(), 1);
     expectThrowText<FileError>(
@@ -621,8 +612,7 @@ TEST_F(MessageWriter, UncreatableTemporaryFileFailsWithItsText)
         });
 }
 
-TEST_F(MessageWriter, ConnectionFailingHalfWayLeavesNoTemporaryFile)
-{
+TEST_F(MessageWriter, ConnectionFailingHalfWayLeavesNoTemporaryFile) {
     std::string data(100000, 'x');
     m_message.MessageParts.AddAttachment(file("gross.bin", data));
     m_message.Body = {"b"};
@@ -638,8 +628,7 @@ TEST_F(MessageWriter, ConnectionFailingHalfWayLeavesNoTemporaryFile)
     }
 }
 
-TEST_F(MessageWriter, PartExtraHeadersCannotAddLinesOrEndThePartHeaders)
-{
+TEST_F(MessageWriter, PartExtraHeadersCannotAddLinesOrEndThePartHeaders) {
     TIdAttachment& part = m_message.MessageParts.AddAttachment(file("a.txt", "a"));
     part.ExtraHeaders.Add("X-Note: eins\r\n\r\nzwei");
     part.ExtraHeaders.Add("   ");
@@ -653,8 +642,7 @@ TEST_F(MessageWriter, PartExtraHeadersCannotAddLinesOrEndThePartHeaders)
     EXPECT_EQ(lines.at(header + 3), "YQ==");
 }
 
-TEST_F(MessageWriter, EncodedTextLinesThatStartWithADotAreDoubledAfterASoftBreak)
-{
+TEST_F(MessageWriter, EncodedTextLinesThatStartWithADotAreDoubledAfterASoftBreak) {
     // A body line longer than the coder's buffer is cut by soft breaks; the
     // piece after the break starts with "." and needs its second dot too.
     const std::string line = std::string(75, 'a') + "." + std::string(5000, 'b');
@@ -677,8 +665,7 @@ TEST_F(MessageWriter, EncodedTextLinesThatStartWithADotAreDoubledAfterASoftBreak
         EXPECT_NE(l, ".");
 }
 
-TEST_F(MessageWriter, ObserverHearsTheStatusOfEveryTextAndAttachment)
-{
+TEST_F(MessageWriter, ObserverHearsTheStatusOfEveryTextAndAttachment) {
     struct Recorder : IdWriterObserver {
         std::vector<std::string> events;
         void Status(std::string_view text) override { events.emplace_back(text); }
@@ -697,8 +684,7 @@ TEST_F(MessageWriter, ObserverHearsTheStatusOfEveryTextAndAttachment)
     EXPECT_EQ(recorder.events, (std::vector<std::string>{"begin", "Text wird codiert", "end"}));
 }
 
-TEST_F(MessageWriter, JapaneseLocaleSendsTheSinglePartBodyAndSubjectInIso2022Jp)
-{
+TEST_F(MessageWriter, JapaneseLocaleSendsTheSinglePartBodyAndSubjectInIso2022Jp) {
     const char* old = std::getenv("LC_ALL");
     const std::optional<std::string> oldAll = old ? std::optional<std::string>(old) : std::nullopt;
     ::setenv("LC_ALL", "ja_JP.SJIS", 1);
@@ -717,14 +703,12 @@ TEST_F(MessageWriter, JapaneseLocaleSendsTheSinglePartBodyAndSubjectInIso2022Jp)
 // LC_ALL set to a Japanese locale for the lifetime of the object.
 class JapaneseLocale {
 public:
-    JapaneseLocale()
-    {
+    JapaneseLocale() {
         if (const char* old = std::getenv("LC_ALL"))
             m_old = old;
         ::setenv("LC_ALL", "ja_JP.SJIS", 1);
     }
-    ~JapaneseLocale()
-    {
+    ~JapaneseLocale() {
         if (m_old)
             ::setenv("LC_ALL", m_old->c_str(), 1);
         else
@@ -737,8 +721,7 @@ private:
     std::optional<std::string> m_old;
 };
 
-TEST_F(MessageWriter, JapaneseBodyLineWhoseDotFollowsADroppedByteStillHasItsDotDoubled)
-{
+TEST_F(MessageWriter, JapaneseBodyLineWhoseDotFollowsADroppedByteStillHasItsDotDoubled) {
     // The conversion drops bytes that are no Shift_JIS; a "." behind them
     // starts the wire line, and a lone "." there would end the DATA section.
     m_message.Body = {"\x80.", "\x80.x", "\x8A\xFF\x9F.", "\xA0..", "Ende"};
@@ -755,8 +738,7 @@ TEST_F(MessageWriter, JapaneseBodyLineWhoseDotFollowsADroppedByteStillHasItsDotD
         EXPECT_NE(line, ".");
 }
 
-TEST(Iso2022Jp, AsciiByteAfterALeadByteThatItCannotCompleteIsKept)
-{
+TEST(Iso2022Jp, AsciiByteAfterALeadByteThatItCannotCompleteIsKept) {
     // The lead byte goes alone; line ends, blanks and dots stay.
     EXPECT_EQ(ConvertToIso2022Jp("a\x82\r\nb"), "a\r\nb");
     EXPECT_EQ(ConvertToIso2022Jp("\x9F."), ".");

@@ -9,16 +9,14 @@ using sendrix::test::expectThrowText;
 
 using namespace sendrix::mail;
 
-TEST(ReplyCode, ReadsNumbersPop3WordsAndRefusesLetters)
-{
+TEST(ReplyCode, ReadsNumbersPop3WordsAndRefusesLetters) {
     struct Row {
         const char* line;
         int code;
     } rows[] = {
-        {"250 OK", 250},      {"220-first", 220},   {"354", 354},        {"+OK ready", 1},
-        {"+ok", 1},           {"-ERR no such", 0},  {"-err", 0},         {"abc def", 0},
-        {"25", 0},            {"2x0 x", 0},         {"", 0},             {"999 odd", 999},
-        {"-ER", 0},           {"+O", 0},
+        {"250 OK", 250}, {"220-first", 220}, {"354", 354}, {"+OK ready", 1}, {"+ok", 1}, {"-ERR no such", 0},
+        {"-err", 0},     {"abc def", 0},     {"25", 0},    {"2x0 x", 0},     {"", 0},    {"999 odd", 999},
+        {"-ER", 0},      {"+O", 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.line);
@@ -26,17 +24,15 @@ TEST(ReplyCode, ReadsNumbersPop3WordsAndRefusesLetters)
     }
 }
 
-TEST(ReplyCode, ThreeDigitsMustBeFollowedByABlankADashOrTheLineEnd)
-{
+TEST(ReplyCode, ThreeDigitsMustBeFollowedByABlankADashOrTheLineEnd) {
     struct Row {
         const char* line;
         int code;
         bool wellFormed;
     } rows[] = {
-        {"250Ok", 0, false},       {"2500 queued", 0, false}, {"250\tqueued", 0, false},
-        {"250.ok", 0, false},      {"250 ok", 250, true},     {"250-more", 250, true},
-        {"250", 250, true},        {"-ERR gone", 0, true},    {"+OK", 1, true},
-        {"ok 250", 0, false},
+        {"250Ok", 0, false},   {"2500 queued", 0, false}, {"250\tqueued", 0, false}, {"250.ok", 0, false},
+        {"250 ok", 250, true}, {"250-more", 250, true},   {"250", 250, true},        {"-ERR gone", 0, true},
+        {"+OK", 1, true},      {"ok 250", 0, false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.line);
@@ -45,15 +41,13 @@ TEST(ReplyCode, ThreeDigitsMustBeFollowedByABlankADashOrTheLineEnd)
     }
 }
 
-TEST(ReplyCode, TrimRemovesControlCharactersAndBlanksAtBothEnds)
-{
+TEST(ReplyCode, TrimRemovesControlCharactersAndBlanksAtBothEnds) {
     EXPECT_EQ(sendrix::platform::trimControl(std::string("\t \x01 250 ok \r\n\0", 14)), "250 ok");
     EXPECT_EQ(sendrix::platform::trimControl(" \r\n\t "), "");
     EXPECT_EQ(sendrix::platform::trimControl("a\tb"), "a\tb");
 }
 
-TEST(ReplyReader, SingleLineRepliesEndAtOnce)
-{
+TEST(ReplyReader, SingleLineRepliesEndAtOnce) {
     for (const char* line : {"250 ok", "250", "5", "+OK hi", "hello there"}) {
         SCOPED_TRACE(line);
         IdReplyReader reader;
@@ -62,8 +56,7 @@ TEST(ReplyReader, SingleLineRepliesEndAtOnce)
     }
 }
 
-TEST(ReplyReader, ThreeLineReplyEndsAtTheLineWithTheEndMark)
-{
+TEST(ReplyReader, ThreeLineReplyEndsAtTheLineWithTheEndMark) {
     IdReplyReader reader;
     EXPECT_FALSE(reader.AddLine("250-mail.example"));
     EXPECT_FALSE(reader.AddLine("250-SIZE 1000"));
@@ -73,8 +66,7 @@ TEST(ReplyReader, ThreeLineReplyEndsAtTheLineWithTheEndMark)
     EXPECT_EQ(reader.Code(), 250);
 }
 
-TEST(ReplyReader, MiddleLineWithAnotherCodeDoesNotEndButTheBareCodeDoes)
-{
+TEST(ReplyReader, MiddleLineWithAnotherCodeDoesNotEndButTheBareCodeDoes) {
     IdReplyReader reader;
     EXPECT_FALSE(reader.AddLine("220-welcome"));
     EXPECT_FALSE(reader.AddLine("550 not the end"));
@@ -84,16 +76,14 @@ TEST(ReplyReader, MiddleLineWithAnotherCodeDoesNotEndButTheBareCodeDoes)
     EXPECT_EQ(reader.Code(), 220);
 }
 
-TEST(ReplyReader, EndMarkIgnoresLetterCase)
-{
+TEST(ReplyReader, EndMarkIgnoresLetterCase) {
     IdReplyReader reader;
     EXPECT_FALSE(reader.AddLine("abc-first"));
     EXPECT_TRUE(reader.AddLine("ABC last"));
     EXPECT_EQ(reader.Code(), 0);  // letters are no code, so no expected code matches
 }
 
-TEST(ReplyReader, RefusesTheLineBeyondTheLimit)
-{
+TEST(ReplyReader, RefusesTheLineBeyondTheLimit) {
     IdReplyReader reader(4);
     EXPECT_FALSE(reader.AddLine("250-1"));
     EXPECT_FALSE(reader.AddLine("250-2"));
@@ -103,12 +93,11 @@ TEST(ReplyReader, RefusesTheLineBeyondTheLimit)
     IdReplyReader flood(4);
     for (int i = 0; i < 4; ++i)
         flood.AddLine("250-more");
-    expectThrowText<EIdProtocolReplyError>(
-        [&] { flood.AddLine("250-more"); }, "Die Antwort des Servers hat mehr als 4 Zeilen.");
+    expectThrowText<EIdProtocolReplyError>([&] { flood.AddLine("250-more"); },
+                                           "Die Antwort des Servers hat mehr als 4 Zeilen.");
 }
 
-TEST(ReplyReader, DefaultLimitIsAThousandLines)
-{
+TEST(ReplyReader, DefaultLimitIsAThousandLines) {
     IdReplyReader reader;
     for (size_t i = 0; i + 1 < kMaxReplyLines; ++i)
         ASSERT_FALSE(reader.AddLine("250-x"));

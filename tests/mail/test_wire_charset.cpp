@@ -27,21 +27,27 @@ const LocaleLanguage kSimplifiedChinese{PrimaryLanguage::Chinese, SubLanguage::C
 const LocaleLanguage kTraditionalChinese{PrimaryLanguage::Chinese, SubLanguage::ChineseTraditional};
 const LocaleLanguage kKorean{PrimaryLanguage::Korean, SubLanguage::Other};
 
-TEST(ChooseWireCharset, TheTextDecidesInEveryLocaleFamily)
-{
+TEST(ChooseWireCharset, TheTextDecidesInEveryLocaleFamily) {
     struct Row {
         const char* what;
         std::string text;
-        Kind western;   // German, English, any other language, Chinese, Korean
+        Kind western;  // German, English, any other language, Chinese, Korean
         Kind japanese;
     };
     const Row rows[] = {
         {"empty", "", Kind::Ascii, Kind::Ascii},
         {"ASCII", "Termin am Montag", Kind::Ascii, Kind::Ascii},
-        {"Latin-1 umlauts", "Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln", Kind::Windows1252, Kind::Windows1252},
+        {"Latin-1 umlauts",
+         "Gr\xC3\xBC\xC3\x9F"
+         "e aus K\xC3\xB6ln",
+         Kind::Windows1252, Kind::Windows1252},
         {"en dash and euro (Windows-1252 only)", "5 \xE2\x82\xAC \xE2\x80\x93 Eintritt", Kind::Windows1252,
          Kind::Windows1252},
-        {"Turkish", "Ay\xC5\x9F" "e \xC5\x9E" "ahin", Kind::Utf8, Kind::Utf8},
+        {"Turkish",
+         "Ay\xC5\x9F"
+         "e \xC5\x9E"
+         "ahin",
+         Kind::Utf8, Kind::Utf8},
         {"Polish and Czech", "\xC5\x81ukasz Dvo\xC5\x99\xC3\xA1k", Kind::Utf8, Kind::Utf8},
         {"Vietnamese", "Nguy\xE1\xBB\x85n", Kind::Utf8, Kind::Utf8},
         {"emoji", "Fest \xF0\x9F\x8E\x89", Kind::Utf8, Kind::Utf8},
@@ -50,7 +56,10 @@ TEST(ChooseWireCharset, TheTextDecidesInEveryLocaleFamily)
         {"half-width katakana has no ISO-2022-JP form", "\xEF\xBD\xB1", Kind::Utf8, Kind::Utf8},
         // A control character Windows-1252 leaves undefined would not decode.
         {"U+0081", "a\xC2\x81", Kind::Utf8, Kind::Utf8},
-        {"stray Windows-1252 byte", "Gr\xFC\xDF" "e", Kind::Windows1252, Kind::Iso2022Jp},
+        {"stray Windows-1252 byte",
+         "Gr\xFC\xDF"
+         "e",
+         Kind::Windows1252, Kind::Iso2022Jp},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -61,8 +70,7 @@ TEST(ChooseWireCharset, TheTextDecidesInEveryLocaleFamily)
     }
 }
 
-TEST(ChooseWireCharset, NamesAndLettersOfEachCharset)
-{
+TEST(ChooseWireCharset, NamesAndLettersOfEachCharset) {
     struct Row {
         std::string text;
         LocaleLanguage language;
@@ -86,8 +94,7 @@ TEST(ChooseWireCharset, NamesAndLettersOfEachCharset)
     }
 }
 
-TEST(ToWireBytes, NothingIsReplacedOrDropped)
-{
+TEST(ToWireBytes, NothingIsReplacedOrDropped) {
     struct Row {
         const char* what;
         std::string text;
@@ -107,25 +114,31 @@ TEST(ToWireBytes, NothingIsReplacedOrDropped)
         EXPECT_EQ(ToWireBytes(row.text, ChooseWireCharset(row.text, row.language)), row.wire);
     }
     // Back again: the Windows-1252 bytes are the typed text.
-    const std::string typed = "\xE2\x80\x9E" "Gr\xC3\xBC\xC3\x9F" "e\xE2\x80\x9C \xE2\x80\xA6";
+    const std::string typed =
+        "\xE2\x80\x9E"
+        "Gr\xC3\xBC\xC3\x9F"
+        "e\xE2\x80\x9C \xE2\x80\xA6";
     EXPECT_EQ(platform::cp1252ToUtf8(ToWireBytes(typed, ChooseWireCharset(typed, kGerman))), typed);
 }
 
-TEST(EncodeHeaderWords, EachTextInItsOwnCharset)
-{
+TEST(EncodeHeaderWords, EachTextInItsOwnCharset) {
     EXPECT_EQ(EncodeHeaderWords("Termin am Montag", "", kJapanese), "Termin am Montag");
-    EXPECT_EQ(EncodeHeaderWords("Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln", "", kGerman),
+    EXPECT_EQ(EncodeHeaderWords("Gr\xC3\xBC\xC3\x9F"
+                                "e aus K\xC3\xB6ln",
+                                "", kGerman),
               "=?windows-1252?Q?Gr=FC=DFe?= aus =?windows-1252?Q?K=F6ln?=");
     // Japanese locale, umlauts: no longer deleted, and labelled as they go.
-    EXPECT_EQ(EncodeHeaderWords("Gr\xC3\xBC\xC3\x9F" "e", "", kJapanese), "=?windows-1252?Q?Gr=FC=DFe?=");
+    EXPECT_EQ(EncodeHeaderWords("Gr\xC3\xBC\xC3\x9F"
+                                "e",
+                                "", kJapanese),
+              "=?windows-1252?Q?Gr=FC=DFe?=");
     EXPECT_EQ(EncodeHeaderWords("\xE6\x97\xA5 \xC3\xBC", "", kJapanese), "=?UTF-8?B?5pelIMO8?=");
     EXPECT_EQ(EncodeHeaderWords("\xE6\x97\xA5", "", kJapanese), "=?ISO-2022-JP?B?GyRCRnwbKEI=?=");
     EXPECT_EQ(EncodeHeaderWords("Fest \xF0\x9F\x8E\x89", "", kKorean), "Fest =?UTF-8?B?8J+OiQ==?=");
 }
 
 // The UTF-8 bytes of one encoded word's text, "Q" or "B".
-std::string decodeWord(const std::string& word)
-{
+std::string decodeWord(const std::string& word) {
     const size_t letter = word.find('?', 2) + 1;
     const std::string text = word.substr(letter + 2, word.size() - letter - 4);
     std::string out;
@@ -157,8 +170,7 @@ std::string decodeWord(const std::string& word)
     return out;
 }
 
-TEST(EncodeHeaderText, UtfEightWordsEndOnlyBetweenCharactersAndStayWithin75)
-{
+TEST(EncodeHeaderText, UtfEightWordsEndOnlyBetweenCharactersAndStayWithin75) {
     // 40 emoji (4 bytes each) and 60 "ř" (2 bytes each): many words each.
     std::string emoji;
     for (int i = 0; i < 40; ++i)
@@ -189,8 +201,7 @@ TEST(EncodeHeaderText, UtfEightWordsEndOnlyBetweenCharactersAndStayWithin75)
     }
 }
 
-TEST(ChooseTextEncoding, EightBitOrLongLinesGoQuotedPrintable)
-{
+TEST(ChooseTextEncoding, EightBitOrLongLinesGoQuotedPrintable) {
     struct Row {
         const char* what;
         std::vector<std::string> lines;
@@ -206,13 +217,16 @@ TEST(ChooseTextEncoding, EightBitOrLongLinesGoQuotedPrintable)
         {"UTF-8 text", {"\xC5\x81ukasz"}, kEnglish, true, "quoted-printable"},
         {"ISO-2022-JP is 7-bit", {"\xE6\x97\xA5"}, kJapanese, true, "7bit"},
         // 997 Windows-1252 characters of 2 UTF-8 bytes are 997 octets there.
-        {"counted in wire octets", {[] {
+        {"counted in wire octets",
+         {[] {
              std::string s;
              for (int i = 0; i < 997; ++i)
                  s += "\xC3\xA4";
              return s;
          }()},
-         kGerman, true, "quoted-printable"},
+         kGerman,
+         true,
+         "quoted-printable"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);

@@ -22,7 +22,8 @@ struct RecordCase {
 
 std::string describe(const RecipientRow& r) {
     std::string text = "[" + r.ok + "|" + r.name + "|" + r.vorname + "|" + r.email + "|" + r.typ;
-    for (const std::string& value : r.extra) text += "|" + value;
+    for (const std::string& value : r.extra)
+        text += "|" + value;
     return text + "]";
 }
 
@@ -41,7 +42,11 @@ TEST(DelimitedText, ReadsRecordsWithTheQuotingOfSpreadsheets) {
         {"quote inside a field is a character", "O\"Neil;b\n", ';', {{"O\"Neil", "b"}}},
         {"tab separator", "a\tb c\t\"d\te\"\n", '\t', {{"a", "b c", "d\te"}}},
         {"quote never closed runs to the end", "\"a;b\nc", ';', {{"a;b\nc"}}},
-        {"Ctrl-Z at a record start ends the text", "a;b\r\n\x1a" "c;d\r\n", ';', {{"a", "b"}}},
+        {"Ctrl-Z at a record start ends the text",
+         "a;b\r\n\x1a"
+         "c;d\r\n",
+         ';',
+         {{"a", "b"}}},
         {"empty text", "", ';', {}},
     };
     for (const RecordCase& c : cases) {
@@ -62,13 +67,13 @@ TEST(DelimitedText, SeparatorComesFromTheTitleLine) {
 
 TEST(ListColumns, RecognisesTheUsualSpellingsWithoutRegardToCase) {
     const std::pair<const char*, ColumnRole> cases[] = {
-        {"Email", ColumnRole::Email},        {"E-Mail", ColumnRole::Email},
-        {"e-mail", ColumnRole::Email},       {"MAIL", ColumnRole::Email},
-        {"E-Mail-Adresse", ColumnRole::Email}, {"Email Address", ColumnRole::Email},
-        {"Nachname", ColumnRole::Name},      {"Last Name", ColumnRole::Name},
-        {"Vorname", ColumnRole::Vorname},    {"First_Name", ColumnRole::Vorname},
-        {"Geschlecht", ColumnRole::Typ},     {"Anrede", ColumnRole::Typ},
-        {"Anhänge", ColumnRole::Attachments}, {"Anlage", ColumnRole::Attachments},
+        {"Email", ColumnRole::Email},           {"E-Mail", ColumnRole::Email},
+        {"e-mail", ColumnRole::Email},          {"MAIL", ColumnRole::Email},
+        {"E-Mail-Adresse", ColumnRole::Email},  {"Email Address", ColumnRole::Email},
+        {"Nachname", ColumnRole::Name},         {"Last Name", ColumnRole::Name},
+        {"Vorname", ColumnRole::Vorname},       {"First_Name", ColumnRole::Vorname},
+        {"Geschlecht", ColumnRole::Typ},        {"Anrede", ColumnRole::Typ},
+        {"Anhänge", ColumnRole::Attachments},   {"Anlage", ColumnRole::Attachments},
         {"Mitgliedsnummer", ColumnRole::Other}, {"", ColumnRole::Other},
         {"E-Mail 2", ColumnRole::Other},
     };
@@ -128,8 +133,8 @@ TEST(NamedList, TakesColumnsByTitleInAnyOrderAndKeepsFurtherColumns) {
 }
 
 TEST(NamedList, WarnsAboutRowsWithoutAddressAndSkipsEmptyLines) {
-    const RecipientList list = parseRecipientList(
-        "Vorname,Email\r\n\r\nAnna,anna@example.org\r\nKarl,keine-adresse\r\n,\r\n");
+    const RecipientList list =
+        parseRecipientList("Vorname,Email\r\n\r\nAnna,anna@example.org\r\nKarl,keine-adresse\r\n,\r\n");
     ASSERT_EQ(list.rows.size(), 3u);
     ASSERT_EQ(list.faulty.size(), 2u);
     EXPECT_EQ(faultyAddressWarning(list.faulty[0]),
@@ -144,7 +149,8 @@ TEST(NamedList, FilesThatAreNoListGetAClearErrorAndNoRows) {
         const char* says;
     };
     const Case cases[] = {
-        {"title without an e-mail column", "Name;Vorname;Telefon\nM;A;0228\n", "keine Spalte für die E-Mail-Adresse"},
+        {"title without an e-mail column", "Name;Vorname;Telefon\nM;A;0228\n",
+         "keine Spalte für die E-Mail-Adresse"},
         {"comma export without title", "Müller,Hans,hans@example.org,m\n", "Titelzeile fehlt"},
         {"tab export without title", "Müller\thans@example.org\n", "Titelzeile fehlt"},
     };
@@ -167,8 +173,8 @@ TEST(NamedListFile, ReadsWindows1252AndUtf8WithOrWithoutMarkAndNamesTheFileInErr
     test::TempFolder dir;
     const std::string utf8 = "\"E-Mail\";\"Nachname\"\r\n\"j@example.org\";\"Müller\"\r\n";
     const std::string cp1252 = "\"E-Mail\";\"Nachname\"\r\n\"j@example.org\";\"M\xfcller\"\r\n";
-    for (const std::string& path : {dir.write("a.csv", utf8), dir.write("b.csv", "\xef\xbb\xbf" + utf8),
-                                    dir.write("c.csv", cp1252)}) {
+    for (const std::string& path :
+         {dir.write("a.csv", utf8), dir.write("b.csv", "\xef\xbb\xbf" + utf8), dir.write("c.csv", cp1252)}) {
         SCOPED_TRACE(path);
         const RecipientList list = readRecipientList(path);
         ASSERT_EQ(list.rows.size(), 1u);
@@ -181,7 +187,8 @@ TEST(NamedListFile, ReadsWindows1252AndUtf8WithOrWithoutMarkAndNamesTheFileInErr
         FAIL() << "no error";
     } catch (const ListFormatError& error) {
         EXPECT_EQ(std::string(error.what()),
-                  "Die Datei " + bad + " ist keine Empfängerliste: Die Titelzeile nennt keine "
-                  "Spalte für die E-Mail-Adresse (\"Email\", \"E-Mail\" oder \"Mail\").");
+                  "Die Datei " + bad +
+                      " ist keine Empfängerliste: Die Titelzeile nennt keine "
+                      "Spalte für die E-Mail-Adresse (\"Email\", \"E-Mail\" oder \"Mail\").");
     }
 }

@@ -58,7 +58,8 @@ TEST(Placeholders, UnknownNamesAreErrorsNeverText) {
         fillPlaceholders("Hallo {{Spitzname}}", anna(), kExtra, ValueStyle::Line);
         FAIL() << "no error";
     } catch (const PlaceholderError& error) {
-        EXPECT_STREQ(error.what(), "Der Platzhalter \"{{Spitzname}}\" nennt keine Spalte der Empfängerliste.");
+        EXPECT_STREQ(error.what(),
+                     "Der Platzhalter \"{{Spitzname}}\" nennt keine Spalte der Empfängerliste.");
     }
     EXPECT_THROW(withoutPlaceholders("{{Vorname}}"), PlaceholderError);
     EXPECT_EQ(withoutPlaceholders("\\{{Vorname}}"), "{{Vorname}}");
@@ -70,14 +71,17 @@ TEST(Placeholders, SalutationTakesColumnsAndTheSixthTemplateNeedsNoGender) {
     for (const char* typ : {"divers", "", "w", "m"}) {
         RecipientRow row = anna();
         row.typ = typ;
-        EXPECT_EQ(BuildSalutation(kSalutationTemplates[5], row, SalutationVariant::ListSend), "Guten Tag Anna Schön,");
+        EXPECT_EQ(BuildSalutation(kSalutationTemplates[5], row, SalutationVariant::ListSend),
+                  "Guten Tag Anna Schön,");
     }
-    EXPECT_EQ(BuildSalutation("Hallo %Vorname ({{Mitgliedsnummer}}),", anna(), SalutationVariant::ListSend, kExtra),
-              "Hallo Anna (1001),");
+    EXPECT_EQ(
+        BuildSalutation("Hallo %Vorname ({{Mitgliedsnummer}}),", anna(), SalutationVariant::ListSend, kExtra),
+        "Hallo Anna (1001),");
     // The preview shows a placeholder being typed as it stands.
     EXPECT_EQ(BuildSalutation("Hallo {{Mitgl", anna(), SalutationVariant::Preview, kExtra), "Hallo {{Mitgl");
     EXPECT_EQ(BuildSalutation("Hallo {{X}}", anna(), SalutationVariant::Preview, kExtra), "Hallo {{X}}");
-    EXPECT_THROW(BuildSalutation("Hallo {{X}}", anna(), SalutationVariant::ListSend, kExtra), PlaceholderError);
+    EXPECT_THROW(BuildSalutation("Hallo {{X}}", anna(), SalutationVariant::ListSend, kExtra),
+                 PlaceholderError);
 }
 
 TEST(PersonalMessage, FillsSubjectBodyAndAttachmentsFromTheRow) {
@@ -89,8 +93,10 @@ TEST(PersonalMessage, FillsSubjectBodyAndAttachmentsFromTheRow) {
     mailing.extraTitles = {"Mitgliedsnummer", "Beitrag", "Anhänge", "Notiz"};
     mailing.listFolder = "/liste";
     mailing.attachments = {"/allgemein/satzung.pdf", "/rechnungen/{{Mitgliedsnummer}}.pdf"};
-    const RecipientRow row{"+", "Schön", "Anna", "anna@example.org", "w",
-                           {"1001", "12,50 €", " a.pdf ;\nunter\\b.pdf;;/abs/c.pdf ", "erste\r\nzweite"}};
+    const RecipientRow row{
+        "+",    "Schön",
+        "Anna", "anna@example.org",
+        "w",    {"1001", "12,50 €", " a.pdf ;\nunter\\b.pdf;;/abs/c.pdf ", "erste\r\nzweite"}};
 
     const PersonalMessage message = personalMessage(mailing, row);
     EXPECT_EQ(message.subject, "Beitrag 1001");

@@ -13,7 +13,8 @@ namespace {
 
 std::vector<std::string> lines(const std::vector<Finding>& findings) {
     std::vector<std::string> out;
-    for (const Finding& finding : findings) out.push_back(findingLine(finding));
+    for (const Finding& finding : findings)
+        out.push_back(findingLine(finding));
     return out;
 }
 
@@ -84,7 +85,8 @@ TEST(Preflight, MessagesLargerThanTheServerTakesAreErrorsAndOverTheUsualSizeWarn
 }
 
 TEST(Preflight, PlausibleAddresses) {
-    for (const char* good : {"a@example.org", "a.b+c@sub.example.de", "x@[127.0.0.1]", "\"a@b\"@example.org"}) {
+    for (const char* good :
+         {"a@example.org", "a.b+c@sub.example.de", "x@[127.0.0.1]", "\"a@b\"@example.org"}) {
         SCOPED_TRACE(good);
         EXPECT_TRUE(plausibleAddress(good));
     }

@@ -23,8 +23,7 @@ struct SplitCase {
 };
 
 bool sameRow(const RecipientRow& a, const RecipientRow& b) {
-    return a.ok == b.ok && a.name == b.name && a.vorname == b.vorname && a.email == b.email &&
-           a.typ == b.typ;
+    return a.ok == b.ok && a.name == b.name && a.vorname == b.vorname && a.email == b.email && a.typ == b.typ;
 }
 
 std::string describe(const RecipientRow& r) {
@@ -40,12 +39,18 @@ TEST(RecipientLine, SplitsFromTheLeftAndTrimsEveryField) {
         {"name and address", "Muster;anna@example.org", {"+", "Muster", "", "anna@example.org", ""}},
         {"three fields", "Muster;Anna;anna@example.org", {"+", "Muster", "Anna", "anna@example.org", ""}},
         {"five fields join into Typ", "M;A;a@b.de;w;extra", {"+", "M", "A", "a@b.de", "w;extra"}},
-        {"blanks and tabs around", " \tMuster \t; Anna ;  a@b.de\t; Herr ", {"+", "Muster", "Anna", "a@b.de", "Herr"}},
-        {"inner blanks stay", "von der Heide;Anna Lena;a@b.de;w", {"+", "von der Heide", "Anna Lena", "a@b.de", "w"}},
+        {"blanks and tabs around",
+         " \tMuster \t; Anna ;  a@b.de\t; Herr ",
+         {"+", "Muster", "Anna", "a@b.de", "Herr"}},
+        {"inner blanks stay",
+         "von der Heide;Anna Lena;a@b.de;w",
+         {"+", "von der Heide", "Anna Lena", "a@b.de", "w"}},
         {"quotes are ordinary", "\"Muster\";Anna;a@b.de;w", {"+", "\"Muster\"", "Anna", "a@b.de", "w"}},
         {"empty line", "", {"+", "", "", "", ""}},
         {"only separators", ";;;", {"+", "", "", "", ""}},
-        {"control characters trimmed", "\x01Muster\x1f;Anna;a@b.de;w", {"+", "Muster", "Anna", "a@b.de", "w"}},
+        {"control characters trimmed",
+         "\x01Muster\x1f;Anna;a@b.de;w",
+         {"+", "Muster", "Anna", "a@b.de", "w"}},
     };
     for (const SplitCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -68,7 +73,8 @@ TEST(RecipientList, SkipsTitleLinesWhereverTheyStandAndCountsDataRowsInWarnings)
     EXPECT_EQ(list.rows[1].name, "Kaputt");
     EXPECT_EQ(list.rows[2].email, "");
     EXPECT_EQ(list.rows[3].name, "name");
-    for (const RecipientRow& row : list.rows) EXPECT_EQ(row.ok, "+");
+    for (const RecipientRow& row : list.rows)
+        EXPECT_EQ(row.ok, "+");
 
     ASSERT_EQ(list.faulty.size(), 2u);
     EXPECT_EQ(faultyAddressWarning(list.faulty[0]),
@@ -94,7 +100,9 @@ TEST(RecipientList, LineEndsLoneCarriageReturnsAndCtrlZ) {
     EXPECT_EQ(list.rows[1].email, "c@d.de");
 
     // Ctrl-Z at the start of a line ends the file; inside a line it is kept.
-    list = parseRecipientList("a@b.de\r\nx\x1ay@z.de\r\n\x1a" "after@end.de\r\n");
+    list = parseRecipientList(
+        "a@b.de\r\nx\x1ay@z.de\r\n\x1a"
+        "after@end.de\r\n");
     ASSERT_EQ(list.rows.size(), 2u);
     EXPECT_EQ(list.rows[1].email, "x\x1ay@z.de");
 

@@ -95,8 +95,9 @@ TEST(BodyComposition, ThreeForms) {
     settings.body = {"Zeile 1", "Zeile 2"};
     const RecipientRow anna = row("Muster", "Dr. Anna", "w");
 
-    EXPECT_EQ(composeListBody(settings, anna),
-              (std::vector<std::string>{kHtmlHeadLine, "Hallo Anna,", "", "Zeile 1", "Zeile 2", kHtmlTailLine}));
+    EXPECT_EQ(
+        composeListBody(settings, anna),
+        (std::vector<std::string>{kHtmlHeadLine, "Hallo Anna,", "", "Zeile 1", "Zeile 2", kHtmlTailLine}));
     EXPECT_EQ(composeSingleAddressBody(settings),
               (std::vector<std::string>{kHtmlHeadLine, "Zeile 1", "Zeile 2", kHtmlTailLine}));
     EXPECT_EQ(composeCurrentRowBody(settings, anna),
@@ -111,13 +112,14 @@ TEST(BodyComposition, ThreeForms) {
     EXPECT_EQ(composeListBody(settings, anna), settings.body);
     EXPECT_EQ(composeSingleAddressBody(settings), settings.body);
     EXPECT_EQ(std::string(kHtmlHeadLine),
-              "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\"></head><body>");
+              "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+              "charset=iso-8859-1\"></head><body>");
 }
 
 TEST(BodyComposition, WrapInParagraphOnThreeLinesAndTwice) {
     const std::vector<std::string> once = wrapInParagraph({"a", "b", "c"});
     EXPECT_EQ(once, (std::vector<std::string>{"<p>", "a<br>", "b<br>", "c<br>", "</p>"}));
-    EXPECT_EQ(wrapInParagraph(once),
-              (std::vector<std::string>{"<p>", "<p><br>", "a<br><br>", "b<br><br>", "c<br><br>", "</p><br>", "</p>"}));
+    EXPECT_EQ(wrapInParagraph(once), (std::vector<std::string>{"<p>", "<p><br>", "a<br><br>", "b<br><br>",
+                                                               "c<br><br>", "</p><br>", "</p>"}));
     EXPECT_EQ(wrapInParagraph({}), (std::vector<std::string>{"<p>", "</p>"}));
 }

@@ -56,7 +56,8 @@ TEST(Ascii, WholeNumbers) {
         SCOPED_TRACE(row.text);
         const std::optional<ParsedInteger> got = parseInteger(row.text);
         ASSERT_EQ(got.has_value(), row.isNumber);
-        if (!got) continue;
+        if (!got)
+            continue;
         EXPECT_EQ(got->hasSign, row.text[0] == '+' || row.text[0] == '-');
         EXPECT_EQ(got->negative, row.negative);
         EXPECT_EQ(got->hexadecimal, row.hexadecimal);

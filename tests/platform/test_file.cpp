@@ -45,7 +45,8 @@ TEST(File, WritesAndReadsWholeAndMovesItsDescriptor) {
     TempFolder folder;
     const std::string path = folder.path("a.bin");
     std::string bytes(200000, '\0');
-    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = char(i * 7);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = char(i * 7);
     File out = File::open(path, O_WRONLY | O_CREAT | O_EXCL, 0600);
     ASSERT_TRUE(out.isOpen());
     EXPECT_EQ(out.writeAll(bytes), 0);
@@ -64,7 +65,8 @@ TEST(File, WritesAndReadsWholeAndMovesItsDescriptor) {
 
 TEST(File, AFullDeviceGivesItsReason) {
     File full = File::open("/dev/full", O_WRONLY);
-    if (!full.isOpen()) GTEST_SKIP() << "no /dev/full";
+    if (!full.isOpen())
+        GTEST_SKIP() << "no /dev/full";
     EXPECT_EQ(full.writeAll("x"), ENOSPC);
 }
 

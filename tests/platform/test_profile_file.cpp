@@ -39,9 +39,10 @@ TEST_F(ProfileFileTest, SectionsAndKeysMatchWithoutRegardToCase) {
     writeProfileString(ini, "OPTIONEN", "SENTOBJECTS", "/srv/other");
     EXPECT_EQ(readProfileString(ini, "Optionen", "SentObjects", "x"), "/srv/other");
     const std::string text = dir.read("Mail.ini");
-    EXPECT_EQ(text, "[Optionen]\r\nSentobjects=/srv/other\r\n"
-                    "[Email-profil]\r\n1e=a@example.org\r\n"
-                    "[Email]\r\nrealname=Anna\r\n");
+    EXPECT_EQ(text,
+              "[Optionen]\r\nSentobjects=/srv/other\r\n"
+              "[Email-profil]\r\n1e=a@example.org\r\n"
+              "[Email]\r\nrealname=Anna\r\n");
 }
 
 TEST_F(ProfileFileTest, ReadDropsBlanksAndOnePairOfQuotes) {
@@ -98,10 +99,12 @@ TEST_F(ProfileFileTest, ValuesAreCutTo2047Characters) {
 
     // Characters, not bytes: "ä" is one Windows-1252 byte in the file.
     std::string umlauts;
-    for (int i = 0; i < 2100; ++i) umlauts += "ä";
+    for (int i = 0; i < 2100; ++i)
+        umlauts += "ä";
     writeProfileString(ini, "S", "umlauts", umlauts);
     std::string expected;
-    for (int i = 0; i < 2047; ++i) expected += "ä";
+    for (int i = 0; i < 2047; ++i)
+        expected += "ä";
     EXPECT_EQ(readProfileString(ini, "S", "umlauts", ""), expected);
 
     // The whole value stays in the file; only the read is cut.
@@ -137,8 +140,8 @@ TEST_F(ProfileFileTest, IntegersAreDecimalOrHexadecimal) {
     EXPECT_EQ(readProfileInt(ini, "N", "hexAll", 7), -1);
     EXPECT_EQ(readProfileInt(ini, "N", "quoted", 7), 25);
     EXPECT_EQ(readProfileInt(ini, "N", "blanks", 7), 42);
-    for (const char* key : {"word", "junk", "badHex", "bareHex", "tooBig", "hexTooBig", "empty",
-                            "sign", "missing"}) {
+    for (const char* key :
+         {"word", "junk", "badHex", "bareHex", "tooBig", "hexTooBig", "empty", "sign", "missing"}) {
         EXPECT_EQ(readProfileInt(ini, "N", key, 7), 7) << key;
     }
     writeProfileInt(ini, "N", "written", -2147483647 - 1);
@@ -269,12 +272,9 @@ TEST_F(ProfileFileTest, FailedWriteRaisesTheMessageAndLeavesTheFileAlone) {
     // No folder to put the file in: its parent is a regular file.
     const std::string blocker = dir.write("plain", "not a folder");
     const std::string inside = blocker + "/Mail.ini";
-    expectThrowText<FileError>(
-        [&] { writeProfileString(inside, "Smtp", "ServerName", "x"); },
-        "In " + inside + " kann nicht geschrieben werden",
-        [&](const FileError& e) {
-            EXPECT_EQ(e.errorNumber(), ENOTDIR);
-        });
+    expectThrowText<FileError>([&] { writeProfileString(inside, "Smtp", "ServerName", "x"); },
+                               "In " + inside + " kann nicht geschrieben werden",
+                               [&](const FileError& e) { EXPECT_EQ(e.errorNumber(), ENOTDIR); });
     EXPECT_EQ(readProfileString(inside, "Smtp", "ServerName", "d"), "d");
     EXPECT_EQ(dir.read("plain"), "not a folder");
 }
@@ -318,7 +318,8 @@ TEST_F(ProfileFileTest, FolderWhereTheFileShouldBe) {
 int runAsOrdinaryUser(const std::function<int()>& body) {
     const pid_t child = ::fork();
     if (child == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(100);
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(100);
         ::_exit(body());
     }
     int status = 0;
@@ -333,21 +334,23 @@ TEST_F(ProfileFileTest, ReadOnlyAndUnreadableFilesAreNeverReplaced) {
     ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
     ASSERT_EQ(::chmod(writeOnly.c_str(), 0222), 0);
     const int result = runAsOrdinaryUser([&] {
-        if (readProfileString(readOnly, "A", "x", "") != "1") return 1;
+        if (readProfileString(readOnly, "A", "x", "") != "1")
+            return 1;
         try {
             writeProfileString(readOnly, "A", "x", "2");
             return 2;
         } catch (const FileError& e) {
-            if (std::string(e.what()) != "In " + readOnly + " kann nicht geschrieben werden") return 3;
+            if (std::string(e.what()) != "In " + readOnly + " kann nicht geschrieben werden")
+                return 3;
         }
         // An unreadable file reads as defaults, and a write must not
         // replace what it could not read.
-        if (readProfileString(writeOnly, "A", "x", "d") != "d") return 4;
+        if (readProfileString(writeOnly, "A", "x", "d") != "d")
+            return 4;
         try {
             writeProfileString(writeOnly, "A", "y", "2");
             return 5;
-        } catch (const FileError&) {
-        }
+        } catch (const FileError&) {}
         return 0;
     });
     EXPECT_EQ(result, 0);
@@ -384,7 +387,8 @@ TEST_F(ProfileFileTest, CharacterSetOfTheFile) {
 
 TEST_F(ProfileFileTest, BinaryJunkAndNulBytesNeitherCrashNorGetLost) {
     std::string junk;
-    for (int i = 0; i < 256; ++i) junk += char(i);
+    for (int i = 0; i < 256; ++i)
+        junk += char(i);
     std::string content = "[A]\r\nx=1\r\n";
     content += junk;
     content += "\r\n[B]\r\nnul=a";

@@ -34,15 +34,18 @@ public:
     }
     ~EnvironmentGuard() {
         for (auto& [name, value] : m_saved) {
-            if (value) ::setenv(name.c_str(), value->c_str(), 1);
-            else ::unsetenv(name.c_str());
+            if (value)
+                ::setenv(name.c_str(), value->c_str(), 1);
+            else
+                ::unsetenv(name.c_str());
         }
     }
 
 private:
     void remember(const char* name) {
         for (auto& entry : m_saved)
-            if (entry.first == name) return;
+            if (entry.first == name)
+                return;
         const char* value = std::getenv(name);
         m_saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
     }
@@ -77,7 +80,8 @@ TEST(SystemInfo, ProgramFolderFromSendrixHomeWithTrailingSlash) {
 }
 
 TEST(SystemInfo, UnwritableProgramFolderFallsBackToTheConfigFolder) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root may write everywhere";
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root may write everywhere";
     TempFolder folder;
     EnvironmentGuard env;
     const std::string locked = folder.path("locked");

@@ -8,7 +8,8 @@ namespace {
 // Every byte 0x00-0xFF with the character Windows-1252 gives it.
 std::string allBytes() {
     std::string bytes;
-    for (int i = 0; i < 256; ++i) bytes += char(i);
+    for (int i = 0; i < 256; ++i)
+        bytes += char(i);
     return bytes;
 }
 
@@ -47,20 +48,22 @@ TEST(TextCodec, Utf8Validity) {
     EXPECT_TRUE(isValidUtf8(""));
     EXPECT_TRUE(isValidUtf8("plain ASCII"));
     EXPECT_TRUE(isValidUtf8("Grüße 😀"));
-    EXPECT_FALSE(isValidUtf8("\xE4"));                 // Windows-1252 "ä"
-    EXPECT_FALSE(isValidUtf8("\xC3"));                 // cut off
-    EXPECT_FALSE(isValidUtf8("\x80"));                 // stray continuation
-    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));             // overlong "/"
-    EXPECT_FALSE(isValidUtf8("\xE0\x80\xAF"));         // overlong "/"
-    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));         // surrogate
-    EXPECT_FALSE(isValidUtf8("\xF4\x90\x80\x80"));     // beyond U+10FFFF
+    EXPECT_FALSE(isValidUtf8("\xE4"));              // Windows-1252 "ä"
+    EXPECT_FALSE(isValidUtf8("\xC3"));              // cut off
+    EXPECT_FALSE(isValidUtf8("\x80"));              // stray continuation
+    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));          // overlong "/"
+    EXPECT_FALSE(isValidUtf8("\xE0\x80\xAF"));      // overlong "/"
+    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));      // surrogate
+    EXPECT_FALSE(isValidUtf8("\xF4\x90\x80\x80"));  // beyond U+10FFFF
     EXPECT_FALSE(isValidUtf8("\xFF"));
     EXPECT_TRUE(isValidUtf8(std::string("a\0b", 3)));
 }
 
 TEST(TextCodec, DecodingFilesOfEitherCharacterSet) {
     const std::string expected = "Sehr geehrte Frau Müller, 50 € für Straße und Äpfel";
-    const std::string cp1252 = "Sehr geehrte Frau M\xFCller, 50 \x80 f\xFCr Stra\xDF" "e und \xC4pfel";
+    const std::string cp1252 =
+        "Sehr geehrte Frau M\xFCller, 50 \x80 f\xFCr Stra\xDF"
+        "e und \xC4pfel";
     EXPECT_EQ(decodeFileText(cp1252), expected);
     EXPECT_EQ(decodeFileText(expected), expected);
     EXPECT_EQ(decodeFileText("\xEF\xBB\xBF" + expected), expected);
@@ -70,7 +73,9 @@ TEST(TextCodec, DecodingFilesOfEitherCharacterSet) {
     // One invalid byte makes the whole text Windows-1252: "Ã¤" stays as it is read.
     EXPECT_EQ(decodeFileText("ä \xE4"), "Ã¤ ä");
     // A byte-order mark followed by stray bytes still gives valid text.
-    const std::string repaired = decodeFileText("\xEF\xBB\xBF" "ä\xFC");
+    const std::string repaired = decodeFileText(
+        "\xEF\xBB\xBF"
+        "ä\xFC");
     EXPECT_TRUE(isValidUtf8(repaired));
     EXPECT_EQ(repaired, std::string("ä") + "ü");
 }
@@ -110,7 +115,7 @@ TEST(TextCodec, CountingAndCuttingCharacters) {
         {"ä€𝄞", 3, 5},           // 2, 3 and 4 bytes
         {"\xE4\x80l", 3, 2},     // Windows-1252 "ä€l": no UTF-8, a byte each
         {"\xC0\x80x", 3, 2},     // an overlong form is no character
-        {"\xED\xA0\x80", 3, 2}, // nor is a surrogate
+        {"\xED\xA0\x80", 3, 2},  // nor is a surrogate
         {"\x80\x80", 2, 2},      // stray continuation bytes
     };
     for (const Row& row : rows) {

@@ -34,9 +34,20 @@ TEST(TextFile, LineEndsOfEveryKindSplitAlike) {
 }
 
 TEST(TextFile, CtrlZEndsTheTextOnlyWhenAsked) {
-    EXPECT_EQ(splitLines("a\r\nb\x1A" "c\r\nd", true), (Lines{"a", "b"}));
-    EXPECT_EQ(splitLines("a\r\nb\x1A" "c", false), (Lines{"a", "b\x1A" "c"}));
-    EXPECT_EQ(splitLines("\x1A" "junk", true), Lines{});
+    EXPECT_EQ(splitLines("a\r\nb\x1A"
+                         "c\r\nd",
+                         true),
+              (Lines{"a", "b"}));
+    EXPECT_EQ(splitLines("a\r\nb\x1A"
+                         "c",
+                         false),
+              (Lines{"a",
+                     "b\x1A"
+                     "c"}));
+    EXPECT_EQ(splitLines("\x1A"
+                         "junk",
+                         true),
+              Lines{});
 }
 
 TEST(TextFile, ReadsEitherCharacterSetAndNulBytesSurvive) {
@@ -54,13 +65,12 @@ TEST(TextFile, MissingFileRaisesTheOpenErrorNamingIt) {
     TempFolder folder;
     const std::string path = folder.path("fehlt.txt");
     // The fixed text stays the first line; the reason follows on a second.
-    expectThrowText<FileError>(
-        [&] { readFileBytes(path); },
-        "Datei " + path + " kann nicht geöffnet werden\n" + fileErrorText(ENOENT),
-        [&](const FileError& e) {
-            EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
-            EXPECT_EQ(e.errorNumber(), ENOENT);
-        });
+    expectThrowText<FileError>([&] { readFileBytes(path); },
+                               "Datei " + path + " kann nicht geöffnet werden\n" + fileErrorText(ENOENT),
+                               [&](const FileError& e) {
+                                   EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+                                   EXPECT_EQ(e.errorNumber(), ENOENT);
+                               });
 }
 
 TEST(TextFile, WrittenLinesReadBackAndKeepEveryCharacter) {
@@ -68,7 +78,9 @@ TEST(TextFile, WrittenLinesReadBackAndKeepEveryCharacter) {
     const std::string path = folder.path("history");
     writeTextFileLines(path, {"a@example.org", "Grüße €"});
     // Windows-1252 where every character fits, with CR LF.
-    EXPECT_EQ(folder.read("history"), "a@example.org\r\nGr\xFC\xDF" "e \x80\r\n");
+    EXPECT_EQ(folder.read("history"),
+              "a@example.org\r\nGr\xFC\xDF"
+              "e \x80\r\n");
     writeTextFileLines(path, {"Łódź"});
     EXPECT_EQ(readTextFileLines(path), (Lines{"Łódź"}));
     EXPECT_EQ(folder.entryCount(), 1u);
@@ -87,7 +99,8 @@ TEST(TextFile, AtomicReplaceKeepsPermissionsAndLeavesNoTemporaryFile) {
 }
 
 TEST(TextFile, FailedReplaceRaisesTheGivenTextAndKeepsTheOldFile) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
     TempFolder folder;
     const std::string path = folder.write("f", "old");
     ::chmod(folder.folder().c_str(), 0500);
@@ -140,8 +153,7 @@ TEST(TemporaryFile, IsDeletedOnEveryPath) {
         ASSERT_GE(file.fd(), 0);
         EXPECT_TRUE(fileExists(path));
         throw std::runtime_error("half-way");
-    } catch (const std::runtime_error&) {
-    }
+    } catch (const std::runtime_error&) {}
     EXPECT_FALSE(path.empty());
     EXPECT_FALSE(fileExists(path));
 }
@@ -151,7 +163,10 @@ TEST(TemporaryFile, UnusableFolderRaisesTheGivenText) {
     const std::string saved = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
     ::setenv("TMPDIR", folder.path("fehlt").c_str(), 1);
     EXPECT_THROW(TemporaryFile("Datei x kann nicht erstellt werden"), FileError);
-    if (saved.empty()) ::unsetenv("TMPDIR"); else ::setenv("TMPDIR", saved.c_str(), 1);
+    if (saved.empty())
+        ::unsetenv("TMPDIR");
+    else
+        ::setenv("TMPDIR", saved.c_str(), 1);
 }
 
 }  // namespace

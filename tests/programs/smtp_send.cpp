@@ -48,14 +48,12 @@ struct Options {
     bool resume = true;
 };
 
-[[noreturn]] void usage(const std::string& problem)
-{
+[[noreturn]] void usage(const std::string& problem) {
     std::cerr << "smtp_send: " << problem << "\n";
     std::exit(2);
 }
 
-Options parse(int argc, char** argv)
-{
+Options parse(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
@@ -66,32 +64,52 @@ Options parse(int argc, char** argv)
         if (i + 1 >= argc)
             usage("missing value after " + name);
         const std::string value = argv[++i];
-        if (name == "--host") options.host = value;
-        else if (name == "--port") options.port = std::stoi(value);
-        else if (name == "--from") options.from = value;
-        else if (name == "--to") options.to = value;
-        else if (name == "--cc") options.cc = value;
-        else if (name == "--bcc") options.bcc = value;
-        else if (name == "--subject") options.subject = value;
-        else if (name == "--body-file") options.bodyFile = value;
-        else if (name == "--attach") options.attachments.push_back(value);
-        else if (name == "--user") { options.user = value; options.login = true; }
-        else if (name == "--password") options.password = value;
-        else if (name == "--timeout") options.timeout = std::stoi(value);
-        else if (name == "--encryption") options.encryption = value;
-        else if (name == "--pin") options.pin = value;
-        else if (name == "--auth") { options.auth = value; options.login = true; }
-        else if (name == "--token-command") options.tokenCommand = value;
-        else if (name == "--repeat") options.repeat = std::stoi(value);
-        else if (name == "--resume") options.resume = value != "0";
-        else usage("unknown switch " + name);
+        if (name == "--host")
+            options.host = value;
+        else if (name == "--port")
+            options.port = std::stoi(value);
+        else if (name == "--from")
+            options.from = value;
+        else if (name == "--to")
+            options.to = value;
+        else if (name == "--cc")
+            options.cc = value;
+        else if (name == "--bcc")
+            options.bcc = value;
+        else if (name == "--subject")
+            options.subject = value;
+        else if (name == "--body-file")
+            options.bodyFile = value;
+        else if (name == "--attach")
+            options.attachments.push_back(value);
+        else if (name == "--user") {
+            options.user = value;
+            options.login = true;
+        } else if (name == "--password")
+            options.password = value;
+        else if (name == "--timeout")
+            options.timeout = std::stoi(value);
+        else if (name == "--encryption")
+            options.encryption = value;
+        else if (name == "--pin")
+            options.pin = value;
+        else if (name == "--auth") {
+            options.auth = value;
+            options.login = true;
+        } else if (name == "--token-command")
+            options.tokenCommand = value;
+        else if (name == "--repeat")
+            options.repeat = std::stoi(value);
+        else if (name == "--resume")
+            options.resume = value != "0";
+        else
+            usage("unknown switch " + name);
     }
     return options;
 }
 
 // The body file's lines (LF or CR LF), as they are.
-std::vector<std::string> readBody(const std::string& path)
-{
+std::vector<std::string> readBody(const std::string& path) {
     std::vector<std::string> lines;
     if (path.empty())
         return lines;
@@ -115,15 +133,13 @@ std::vector<std::string> readBody(const std::string& path)
     return lines;
 }
 
-void report(const char* kind, int number, const std::string& message)
-{
+void report(const char* kind, int number, const std::string& message) {
     std::cerr << kind << "\n" << number << "\n" << message << std::flush;
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const Options options = parse(argc, argv);
 
     mail::TIdMessage message;
@@ -142,19 +158,27 @@ int main(int argc, char** argv)
     smtp.SetPort(options.port);
     mail::TAuthenticationType type = mail::atNone;
     if (options.login) {
-        if (options.auth == "login") type = mail::atLogin;
-        else if (options.auth == "plain") type = mail::atPlain;
-        else if (options.auth == "xoauth2") type = mail::atXOAuth2;
-        else if (options.auth == "oauthbearer") type = mail::atOAuthBearer;
-        else usage("unknown login " + options.auth);
+        if (options.auth == "login")
+            type = mail::atLogin;
+        else if (options.auth == "plain")
+            type = mail::atPlain;
+        else if (options.auth == "xoauth2")
+            type = mail::atXOAuth2;
+        else if (options.auth == "oauthbearer")
+            type = mail::atOAuthBearer;
+        else
+            usage("unknown login " + options.auth);
     }
     smtp.SetAuthenticationType(type);
     smtp.SetUserId(options.user);
     smtp.SetPassword(options.password);
     smtp.SetTimeoutSeconds(options.timeout);
-    if (options.encryption == "starttls") smtp.SetEncryption(mail::TlsMode::StartTls);
-    else if (options.encryption == "tls") smtp.SetEncryption(mail::TlsMode::Implicit);
-    else if (options.encryption != "none") usage("unknown encryption " + options.encryption);
+    if (options.encryption == "starttls")
+        smtp.SetEncryption(mail::TlsMode::StartTls);
+    else if (options.encryption == "tls")
+        smtp.SetEncryption(mail::TlsMode::Implicit);
+    else if (options.encryption != "none")
+        usage("unknown encryption " + options.encryption);
     smtp.SetPinnedFingerprint(options.pin);
     smtp.SetSessionResumption(options.resume);
 

@@ -15,10 +15,9 @@ namespace sendrix::test {
 // `text` is the whole text as a string, or a matcher (testing::HasSubstr,
 // testing::_ for any text).
 template <class E, class Action, class Check>
-void expectThrowText(Action&& action, const ::testing::Matcher<const std::string&>& text,
-                     Check&& check, std::source_location where = std::source_location::current()) {
-    const ::testing::ScopedTrace trace(where.file_name(), static_cast<int>(where.line()),
-                                       "expectThrowText");
+void expectThrowText(Action&& action, const ::testing::Matcher<const std::string&>& text, Check&& check,
+                     std::source_location where = std::source_location::current()) {
+    const ::testing::ScopedTrace trace(where.file_name(), static_cast<int>(where.line()), "expectThrowText");
     try {
         action();
     } catch (const E& error) {
@@ -32,7 +31,8 @@ void expectThrowText(Action&& action, const ::testing::Matcher<const std::string
 template <class E, class Action>
 void expectThrowText(Action&& action, const ::testing::Matcher<const std::string&>& text,
                      std::source_location where = std::source_location::current()) {
-    expectThrowText<E>(std::forward<Action>(action), text, [](const E&) {}, where);
+    expectThrowText<E>(
+        std::forward<Action>(action), text, [](const E&) {}, where);
 }
 
 }  // namespace sendrix::test

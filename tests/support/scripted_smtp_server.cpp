@@ -15,27 +15,24 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 constexpr int kSliceMs = 20;  // how often a wait looks at the stop flag
 
-std::string upper(std::string text)
-{
+std::string upper(std::string text) {
     for (char& c : text)
         if (c >= 'a' && c <= 'z')
             c = char(c - 'a' + 'A');
     return text;
 }
 
-bool startsWith(const std::string& text, const std::string& prefix)
-{
+bool startsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-std::string base64Encode(const std::string& bytes)
-{
+std::string base64Encode(const std::string& bytes) {
     static const char* table = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
     size_t i = 0;
     for (; i + 2 < bytes.size(); i += 3) {
-        unsigned v = (unsigned char)bytes[i] << 16 | (unsigned char)bytes[i + 1] << 8 |
-                     (unsigned char)bytes[i + 2];
+        unsigned v =
+            (unsigned char)bytes[i] << 16 | (unsigned char)bytes[i + 1] << 8 | (unsigned char)bytes[i + 2];
         out += table[v >> 18];
         out += table[(v >> 12) & 63];
         out += table[(v >> 6) & 63];
@@ -60,31 +57,26 @@ std::string base64Encode(const std::string& bytes)
 
 // ---- SmtpScript ----
 
-SmtpScript& SmtpScript::send(std::string bytes)
-{
+SmtpScript& SmtpScript::send(std::string bytes) {
     m_steps.push_back({Step::Send, std::move(bytes)});
     return *this;
 }
 
-SmtpScript& SmtpScript::line(const std::string& text)
-{
+SmtpScript& SmtpScript::line(const std::string& text) {
     return send(text + "\r\n");
 }
 
-SmtpScript& SmtpScript::awaitLine()
-{
+SmtpScript& SmtpScript::awaitLine() {
     m_steps.push_back({Step::AwaitLine, {}});
     return *this;
 }
 
-SmtpScript& SmtpScript::awaitData()
-{
+SmtpScript& SmtpScript::awaitData() {
     m_steps.push_back({Step::AwaitData, {}});
     return *this;
 }
 
-SmtpScript& SmtpScript::answer(const std::string& lines)
-{
+SmtpScript& SmtpScript::answer(const std::string& lines) {
     awaitLine();
     std::string bytes;
     size_t start = 0;
@@ -99,38 +91,32 @@ SmtpScript& SmtpScript::answer(const std::string& lines)
     return send(bytes);
 }
 
-SmtpScript& SmtpScript::pause(int ms)
-{
+SmtpScript& SmtpScript::pause(int ms) {
     m_steps.push_back({Step::Pause, {}, ms});
     return *this;
 }
 
-SmtpScript& SmtpScript::close()
-{
+SmtpScript& SmtpScript::close() {
     m_steps.push_back({Step::Close, {}});
     return *this;
 }
 
-SmtpScript& SmtpScript::reset()
-{
+SmtpScript& SmtpScript::reset() {
     m_steps.push_back({Step::Reset, {}});
     return *this;
 }
 
-SmtpScript& SmtpScript::stall()
-{
+SmtpScript& SmtpScript::stall() {
     m_steps.push_back({Step::Stall, {}});
     return *this;
 }
 
-SmtpScript& SmtpScript::ignore()
-{
+SmtpScript& SmtpScript::ignore() {
     m_steps.push_back({Step::Ignore, {}});
     return *this;
 }
 
-SmtpScript& SmtpScript::serve(const SmtpBehaviour& behaviour)
-{
+SmtpScript& SmtpScript::serve(const SmtpBehaviour& behaviour) {
     m_behaviour = behaviour;
     if (m_steps.empty())
         line(behaviour.greeting);
@@ -138,8 +124,7 @@ SmtpScript& SmtpScript::serve(const SmtpBehaviour& behaviour)
     return *this;
 }
 
-SmtpScript SmtpScript::standard(const SmtpBehaviour& behaviour)
-{
+SmtpScript SmtpScript::standard(const SmtpBehaviour& behaviour) {
     SmtpScript script;
     script.serve(behaviour);
     return script;
@@ -150,12 +135,9 @@ SmtpScript SmtpScript::standard(const SmtpBehaviour& behaviour)
 class ScriptedSmtpServer::Runner {
 public:
     Runner(ScriptedSmtpServer& server, int fd, size_t index, const SmtpScript& script)
-        : m_server(server), m_fd(fd), m_index(index), m_script(script)
-    {
-    }
+        : m_server(server), m_fd(fd), m_index(index), m_script(script) {}
 
-    void run()
-    {
+    void run() {
         bool open = true;
         for (const auto& step : m_script.steps()) {
             open = runStep(step);
@@ -173,49 +155,40 @@ public:
 
 private:
     // False when the session is over (closed by either side or timed out).
-    bool runStep(const SmtpScript::Step& step)
-    {
+    bool runStep(const SmtpScript::Step& step) {
         switch (step.kind) {
-        case SmtpScript::Step::Send:
-            return sendBytes(step.text);
-        case SmtpScript::Step::AwaitLine: {
-            std::string ignored;
-            return takeLine(ignored, "awaitLine");
-        }
-        case SmtpScript::Step::AwaitData: {
-            std::string ignored;
-            return takeData(ignored);
-        }
-        case SmtpScript::Step::Pause:
-            waitForHangUp(std::chrono::milliseconds(step.ms));
-            return true;
-        case SmtpScript::Step::Close:
-            ::shutdown(m_fd, SHUT_RDWR);
-            ::close(m_fd);
-            m_fd = -1;
-            return false;
-        case SmtpScript::Step::Reset: {
-            linger hard{1, 0};
-            setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-            ::close(m_fd);
-            m_fd = -1;
-            return false;
-        }
-        case SmtpScript::Step::Stall:
-            drainUntilClientCloses(m_server.m_options.stepTimeout);
-            return false;
-        case SmtpScript::Step::Ignore:
-            waitForHangUp(m_server.m_options.stepTimeout);
-            return false;
-        case SmtpScript::Step::Serve:
-            serve(m_script.behaviour());
-            return false;
+            case SmtpScript::Step::Send: return sendBytes(step.text);
+            case SmtpScript::Step::AwaitLine: {
+                std::string ignored;
+                return takeLine(ignored, "awaitLine");
+            }
+            case SmtpScript::Step::AwaitData: {
+                std::string ignored;
+                return takeData(ignored);
+            }
+            case SmtpScript::Step::Pause: waitForHangUp(std::chrono::milliseconds(step.ms)); return true;
+            case SmtpScript::Step::Close:
+                ::shutdown(m_fd, SHUT_RDWR);
+                ::close(m_fd);
+                m_fd = -1;
+                return false;
+            case SmtpScript::Step::Reset: {
+                linger hard{1, 0};
+                setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+                ::close(m_fd);
+                m_fd = -1;
+                return false;
+            }
+            case SmtpScript::Step::Stall:
+                drainUntilClientCloses(m_server.m_options.stepTimeout);
+                return false;
+            case SmtpScript::Step::Ignore: waitForHangUp(m_server.m_options.stepTimeout); return false;
+            case SmtpScript::Step::Serve: serve(m_script.behaviour()); return false;
         }
         return false;
     }
 
-    void serve(const SmtpBehaviour& b)
-    {
+    void serve(const SmtpBehaviour& b) {
         std::string line;
         while (takeLine(line, "serve")) {
             std::string command = upper(line);
@@ -232,8 +205,8 @@ private:
                 ok = sendBytes("334 VXNlcm5hbWU6\r\n") && takeLine(user, "auth user") &&
                      sendBytes("334 UGFzc3dvcmQ6\r\n") && takeLine(password, "auth password");
                 if (ok) {
-                    bool accepted = b.user.empty() || (user == base64Encode(b.user) &&
-                                                       password == base64Encode(b.password));
+                    bool accepted = b.user.empty() ||
+                                    (user == base64Encode(b.user) && password == base64Encode(b.password));
                     ok = sendBytes(accepted ? "235 2.7.0 Authentication successful\r\n"
                                             : "535 5.7.8 Authentication credentials invalid\r\n");
                 }
@@ -270,8 +243,7 @@ private:
         }
     }
 
-    bool sendBytes(const std::string& bytes)
-    {
+    bool sendBytes(const std::string& bytes) {
         size_t sent = 0;
         while (sent < bytes.size()) {
             ssize_t n = ::send(m_fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
@@ -288,8 +260,7 @@ private:
 
     // Receives more bytes into the inbox and the record; false on EOF, error,
     // stop or when `deadline` passes.
-    bool receiveMore(SteadyClock::time_point deadline)
-    {
+    bool receiveMore(SteadyClock::time_point deadline) {
         while (!m_server.m_stop && SteadyClock::now() < deadline &&
                SteadyClock::now() < m_server.m_endOfLife) {
             pollfd entry{m_fd, POLLIN, 0};
@@ -315,8 +286,7 @@ private:
         return false;
     }
 
-    bool takeUntil(const std::string& mark, std::string& out, const char* what)
-    {
+    bool takeUntil(const std::string& mark, std::string& out, const char* what) {
         auto deadline = SteadyClock::now() + m_server.m_options.stepTimeout;
         for (;;) {
             size_t at = m_inbox.find(mark);
@@ -333,8 +303,7 @@ private:
         }
     }
 
-    bool takeLine(std::string& line, const char* what)
-    {
+    bool takeLine(std::string& line, const char* what) {
         if (!takeUntil("\n", line, what))
             return false;
         if (!line.empty() && line.back() == '\r')
@@ -343,8 +312,7 @@ private:
     }
 
     // The data block up to a line holding only "."; `message` without it.
-    bool takeData(std::string& message)
-    {
+    bool takeData(std::string& message) {
         if (startsWith(m_inbox, ".\r\n")) {
             message.clear();
             m_inbox.erase(0, 3);
@@ -358,8 +326,7 @@ private:
 
     // Waits without reading until the client closes its side, the time is
     // up or the server stops; nothing is taken from the socket.
-    void waitForHangUp(std::chrono::milliseconds limit)
-    {
+    void waitForHangUp(std::chrono::milliseconds limit) {
         auto deadline = SteadyClock::now() + limit;
         while (!m_server.m_stop && SteadyClock::now() < deadline &&
                SteadyClock::now() < m_server.m_endOfLife) {
@@ -372,15 +339,12 @@ private:
         }
     }
 
-    void drainUntilClientCloses(std::chrono::milliseconds limit)
-    {
+    void drainUntilClientCloses(std::chrono::milliseconds limit) {
         auto deadline = SteadyClock::now() + limit;
-        while (receiveMore(deadline)) {
-        }
+        while (receiveMore(deadline)) {}
     }
 
-    bool clientHasClosed()
-    {
+    bool clientHasClosed() {
         std::lock_guard lock(m_server.m_mutex);
         return m_server.m_sessions[m_index].clientClosed;
     }
@@ -395,13 +359,10 @@ private:
 // ---- the server ----
 
 ScriptedSmtpServer::ScriptedSmtpServer(std::vector<SmtpScript> scripts)
-    : ScriptedSmtpServer(std::move(scripts), Options())
-{
-}
+    : ScriptedSmtpServer(std::move(scripts), Options()) {}
 
 ScriptedSmtpServer::ScriptedSmtpServer(std::vector<SmtpScript> scripts, Options options)
-    : m_scripts(std::move(scripts)), m_options(options)
-{
+    : m_scripts(std::move(scripts)), m_options(options) {
     m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (m_listenFd < 0)
         throw std::runtime_error("scripted SMTP server: no socket");
@@ -421,16 +382,14 @@ ScriptedSmtpServer::ScriptedSmtpServer(std::vector<SmtpScript> scripts, Options 
     m_thread = std::thread([this] { run(); });
 }
 
-ScriptedSmtpServer::~ScriptedSmtpServer()
-{
+ScriptedSmtpServer::~ScriptedSmtpServer() {
     m_stop = true;
     m_thread.join();
     if (m_listenFd >= 0)
         ::close(m_listenFd);
 }
 
-void ScriptedSmtpServer::run()
-{
+void ScriptedSmtpServer::run() {
     size_t next = 0;
     while (!m_stop && SteadyClock::now() < m_endOfLife) {
         pollfd entry{m_listenFd, POLLIN, 0};
@@ -470,20 +429,17 @@ void ScriptedSmtpServer::run()
     }
 }
 
-void ScriptedSmtpServer::note(const std::string& problem)
-{
+void ScriptedSmtpServer::note(const std::string& problem) {
     std::lock_guard lock(m_mutex);
     m_problems.push_back(problem);
 }
 
-bool ScriptedSmtpServer::waitForListenerClosed(std::chrono::milliseconds limit)
-{
+bool ScriptedSmtpServer::waitForListenerClosed(std::chrono::milliseconds limit) {
     std::unique_lock lock(m_mutex);
     return m_changed.wait_for(lock, limit, [this] { return m_listenerClosed; });
 }
 
-bool ScriptedSmtpServer::waitForSessions(size_t count, std::chrono::milliseconds limit)
-{
+bool ScriptedSmtpServer::waitForSessions(size_t count, std::chrono::milliseconds limit) {
     std::unique_lock lock(m_mutex);
     return m_changed.wait_for(lock, limit, [&] {
         size_t ended = 0;
@@ -493,32 +449,27 @@ bool ScriptedSmtpServer::waitForSessions(size_t count, std::chrono::milliseconds
     });
 }
 
-size_t ScriptedSmtpServer::sessionCount() const
-{
+size_t ScriptedSmtpServer::sessionCount() const {
     std::lock_guard lock(m_mutex);
     return m_sessions.size();
 }
 
-std::string ScriptedSmtpServer::received(size_t session) const
-{
+std::string ScriptedSmtpServer::received(size_t session) const {
     std::lock_guard lock(m_mutex);
     return session < m_sessions.size() ? m_sessions[session].received : std::string();
 }
 
-bool ScriptedSmtpServer::clientClosed(size_t session) const
-{
+bool ScriptedSmtpServer::clientClosed(size_t session) const {
     std::lock_guard lock(m_mutex);
     return session < m_sessions.size() && m_sessions[session].clientClosed;
 }
 
-std::vector<std::string> ScriptedSmtpServer::messages() const
-{
+std::vector<std::string> ScriptedSmtpServer::messages() const {
     std::lock_guard lock(m_mutex);
     return m_messages;
 }
 
-std::vector<std::string> ScriptedSmtpServer::problems() const
-{
+std::vector<std::string> ScriptedSmtpServer::problems() const {
     std::lock_guard lock(m_mutex);
     return m_problems;
 }

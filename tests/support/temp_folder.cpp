@@ -12,7 +12,8 @@ namespace sendrix::test {
 
 TempFolder::TempFolder() {
     std::string pattern = std::filesystem::temp_directory_path().string() + "/sendrix-test-XXXXXX";
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    if (!::mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed");
     m_folder = pattern + "/";
 }
 
@@ -22,7 +23,8 @@ TempFolder::~TempFolder() {
     ::chmod(m_folder.c_str(), 0700);
     for (auto it = std::filesystem::recursive_directory_iterator(m_folder, ignored);
          it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
-        if (it->is_directory(ignored) && !it->is_symlink(ignored)) ::chmod(it->path().c_str(), 0700);
+        if (it->is_directory(ignored) && !it->is_symlink(ignored))
+            ::chmod(it->path().c_str(), 0700);
     }
     std::filesystem::remove_all(m_folder, ignored);
 }
@@ -32,11 +34,14 @@ std::string TempFolder::write(const std::string& name, const std::string& bytes)
     std::filesystem::create_directories(std::filesystem::path(full).parent_path());
     std::ofstream out(full, std::ios::binary | std::ios::trunc);
     out << bytes;
-    if (!out) throw std::runtime_error("cannot write " + full);
+    if (!out)
+        throw std::runtime_error("cannot write " + full);
     return full;
 }
 
-std::string TempFolder::read(const std::string& name) const { return readPath(path(name)); }
+std::string TempFolder::read(const std::string& name) const {
+    return readPath(path(name));
+}
 
 bool TempFolder::exists(const std::string& name) const {
     return std::filesystem::exists(path(name));
@@ -44,7 +49,8 @@ bool TempFolder::exists(const std::string& name) const {
 
 std::size_t TempFolder::entryCount() const {
     std::size_t n = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(m_folder)) ++n;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(m_folder))
+        ++n;
     return n;
 }
 

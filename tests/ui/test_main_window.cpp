@@ -33,7 +33,8 @@ namespace {
 const char* const kThreeMembers =
     "Name;Vorname;Email;Typ\r\n"
     "M\xfcller;J\xfcrgen;juergen@example.org;M\r\n"
-    "Sch\xe4" "fer;Anna;anna@example.org;W\r\n"
+    "Sch\xe4"
+    "fer;Anna;anna@example.org;W\r\n"
     "Gro\xdf;Heinz;heinz@example.org;H\r\n";
 
 class MainWindowTest : public test::WindowTest {
@@ -71,7 +72,8 @@ protected:
     }
     static std::string questionOf(const ModalAnswerer& answerer) {
         for (const ShownBox& box : answerer.shown)
-            if (box.kind == "question") return box.text;
+            if (box.kind == "question")
+                return box.text;
         return {};
     }
 };
@@ -113,8 +115,7 @@ TEST_F(MainWindowTest, AltSToolButtonAndDropDownItemStartTheSameListSend) {
         // The drop-down arrow at the right end of the button opens sendmenu.
         {"an &Liste versenden", true,
          [&] {
-             QTest::mouseClick(senden, Qt::LeftButton, {},
-                               QPoint(senden->width() - 4, senden->height() / 2));
+             QTest::mouseClick(senden, Qt::LeftButton, {}, QPoint(senden->width() - 4, senden->height() / 2));
          }},
     };
     std::size_t sessions = 0;
@@ -141,14 +142,16 @@ TEST_F(MainWindowTest, AltSToolButtonAndDropDownItemStartTheSameListSend) {
         sessions += 3;
         ASSERT_TRUE(server.waitForSessions(sessions, 10s)) << server.sessionCount();
         std::string received;
-        for (std::size_t i = sessions - 3; i < sessions; ++i) received += server.received(i);
+        for (std::size_t i = sessions - 3; i < sessions; ++i)
+            received += server.received(i);
         for (const char* address : {"juergen@example.org", "anna@example.org", "heinz@example.org"})
-            EXPECT_NE(received.find(std::string("RCPT to:<") + address + ">"), std::string::npos)
-                << address;
+            EXPECT_NE(received.find(std::string("RCPT to:<") + address + ">"), std::string::npos) << address;
         // The run shows its protocol and the finished status on the window.
         EXPECT_EQ(child<QTabWidget>("Control")->currentIndex(), app::kPageProtokoll);
-        EXPECT_TRUE(child<QPlainTextEdit>("protokollmemo")->toPlainText().startsWith(
-            QString::fromUtf8("Beginn der Mail\xc3\xbc" "bertragung: ")));
+        EXPECT_TRUE(child<QPlainTextEdit>("protokollmemo")
+                        ->toPlainText()
+                        .startsWith(QString::fromUtf8("Beginn der Mail\xc3\xbc"
+                                                      "bertragung: ")));
         // Each run clears the protocol; the field shows this run's lines only.
         EXPECT_EQ(child<QPlainTextEdit>("protokollmemo")->toPlainText(),
                   ui::joinLines(form->protokollmemo.Lines));
@@ -218,10 +221,11 @@ TEST_F(MainWindowTest, ChosenListShowsItsRowsAndTheCountInThePageCaption) {
     auto* verteiler = child<QToolButton>("ToolButton1");
     QTest::mouseClick(verteiler, Qt::LeftButton);
     ASSERT_EQ(answerer.shown.size(), 1u);
-    EXPECT_EQ(answerer.shown[0].title, "Verteilerliste \xc3\xb6" "ffnen");
+    EXPECT_EQ(answerer.shown[0].title,
+              "Verteilerliste \xc3\xb6"
+              "ffnen");
 
-    EXPECT_EQ(pages->tabText(app::kPageEmpfaengerliste),
-              QString::fromUtf8("Empf\xc3\xa4ngerliste (3)"));
+    EXPECT_EQ(pages->tabText(app::kPageEmpfaengerliste), QString::fromUtf8("Empf\xc3\xa4ngerliste (3)"));
     QTableView* grid = child<QTableView>("empfaengerliste");
     ASSERT_EQ(grid->model()->rowCount(), 3);
     QStringList titles;
@@ -229,9 +233,11 @@ TEST_F(MainWindowTest, ChosenListShowsItsRowsAndTheCountInThePageCaption) {
         titles << grid->model()->headerData(col, Qt::Horizontal).toString();
     EXPECT_EQ(titles, (QStringList{"OK", "Name", "Vorname", "Email", "Typ"}));
     EXPECT_EQ(cell(0, 1), QString::fromUtf8("M\xc3\xbcller"));
-    EXPECT_EQ(cell(1, 1), QString::fromUtf8("Sch\xc3\xa4" "fer"));
+    EXPECT_EQ(cell(1, 1), QString::fromUtf8("Sch\xc3\xa4"
+                                            "fer"));
     EXPECT_EQ(cell(2, 3), QStringLiteral("heinz@example.org"));
-    for (int row = 0; row < 3; ++row) EXPECT_EQ(cell(row, 0), QStringLiteral("+"));
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(cell(row, 0), QStringLiteral("+"));
     // The list's own widths reach the header.
     EXPECT_EQ(grid->columnWidth(3), form->empfaengerliste.ColWidths[3]);
 

@@ -47,7 +47,9 @@ TEST_F(PreviewWindowTest, StepsThroughThreeRowsShowingEachPersonalMessage) {
         auto* back = dialog->findChild<QPushButton*>("btnZurueck");
         auto* on = dialog->findChild<QPushButton*>("btnWeiter");
         ASSERT_TRUE(caption && text && back && on);
-        auto look = [&] { seen.push_back({caption->text(), text->toPlainText(), back->isEnabled(), on->isEnabled()}); };
+        auto look = [&] {
+            seen.push_back({caption->text(), text->toPlainText(), back->isEnabled(), on->isEnabled()});
+        };
         look();
         QTest::mouseClick(on, Qt::LeftButton);
         look();
@@ -62,14 +64,16 @@ TEST_F(PreviewWindowTest, StepsThroughThreeRowsShowingEachPersonalMessage) {
 
     ASSERT_EQ(seen.size(), 4u);
     EXPECT_EQ(seen[0].caption, QStringLiteral("Zeile 1 (1 von 3)"));
-    EXPECT_EQ(seen[0].text.toStdString(),
-              "Von: " + form->edtreal.Text + " <" + form->MailSettings.PersonalEmail + ">" +
-                  "\nAn: anna@example.org\nBetreff: Beitrag 12,50\n\n"
-                  "Sehr geehrte Frau Schön,\n\nIhr Beitrag: 12,50 Euro\n\nAnhänge:\n  rechnung.txt (10 Bytes)");
+    EXPECT_EQ(
+        seen[0].text.toStdString(),
+        "Von: " + form->edtreal.Text + " <" + form->MailSettings.PersonalEmail + ">" +
+            "\nAn: anna@example.org\nBetreff: Beitrag 12,50\n\n"
+            "Sehr geehrte Frau Schön,\n\nIhr Beitrag: 12,50 Euro\n\nAnhänge:\n  rechnung.txt (10 Bytes)");
     EXPECT_FALSE(seen[0].back);
     EXPECT_TRUE(seen[0].on);
     EXPECT_EQ(seen[1].caption, QStringLiteral("Zeile 2 (2 von 3)"));
-    EXPECT_NE(seen[1].text.indexOf(QString::fromUtf8("Sehr geehrter Herr Groß,")), -1) << seen[1].text.toStdString();
+    EXPECT_NE(seen[1].text.indexOf(QString::fromUtf8("Sehr geehrter Herr Groß,")), -1)
+        << seen[1].text.toStdString();
     EXPECT_EQ(seen[1].text.indexOf(QStringLiteral("Anhänge")), -1);
     EXPECT_EQ(seen[2].caption, QStringLiteral("Zeile 3 (3 von 3)"));
     EXPECT_NE(seen[2].text.indexOf(QStringLiteral("Sehr geehrte Damen und Herren,")), -1);

@@ -21,8 +21,7 @@ class SetupDialogKeyringTest : public test::WindowTest {};
 TEST_F(SetupDialogKeyringTest, TheCheckboxMovesThePasswordFromTheKeyringIntoTheFile) {
     writeSettings();
     openWindow();
-    const std::unique_ptr<app::SecretStore> keyring =
-        app::DesktopSecretStore(app::SecretPrompt::Allowed);
+    const std::unique_ptr<app::SecretStore> keyring = app::DesktopSecretStore(app::SecretPrompt::Allowed);
     form->Secrets = keyring.get();
 
     bool enabled = false;
@@ -53,8 +52,9 @@ TEST_F(SetupDialogKeyringTest, TheCheckboxMovesThePasswordFromTheKeyringIntoTheF
 
     EXPECT_TRUE(enabled);
     EXPECT_FALSE(checkedAtStart);
-    EXPECT_EQ(statusAtStart, "Das Passwort wird im Schlüsselbund des Desktops gespeichert, in "
-                             "Mail.ini steht nur ein Verweis.");
+    EXPECT_EQ(statusAtStart,
+              "Das Passwort wird im Schlüsselbund des Desktops gespeichert, in "
+              "Mail.ini steht nur ein Verweis.");
     EXPECT_EQ(statusAfterClick, "Das Passwort wird verschleiert in Mail.ini gespeichert.");
     EXPECT_EQ(platform::readProfileString(home.path("Mail.ini"), "Smtp", "ServerPassword", ""),
               app::ScramblePassword("geheim"));

@@ -9,8 +9,7 @@
 
 namespace {
 
-std::string errorOf(const std::string& path)
-{
+std::string errorOf(const std::string& path) {
     int argc = 0;
     char* argv[] = {nullptr};
     try {
@@ -22,23 +21,21 @@ std::string errorOf(const std::string& path)
     return {};
 }
 
-TEST(WindowLoader, MissingModuleIsAnErrorNamingTheFile)
-{
+TEST(WindowLoader, MissingModuleIsAnErrorNamingTheFile) {
     const std::string path = "/nonexistent/sendrix-window.so";
     EXPECT_NE(errorOf(path).find(path), std::string::npos);
 }
 
-TEST(WindowLoader, LibraryWithoutTheEntryPointIsAnError)
-{
+TEST(WindowLoader, LibraryWithoutTheEntryPointIsAnError) {
     // The C library loads but has no window in it.
     EXPECT_EQ(errorOf("libc.so.6"), "libc.so.6: sendrix_run_window fehlt");
 }
 
-TEST(WindowLoader, PrefersTheModuleBesideTheProgram)
-{
+TEST(WindowLoader, PrefersTheModuleBesideTheProgram) {
     const std::string build = std::string(std::getenv("SENDRIX_BUILD_DIR")) + "/src/";
     EXPECT_EQ(sendrix::windowModulePath(build), build + "sendrix-window.so");
-    EXPECT_EQ(sendrix::windowModulePath("/nonexistent/bin/"), "/nonexistent/bin/../lib/sendrix/sendrix-window.so");
+    EXPECT_EQ(sendrix::windowModulePath("/nonexistent/bin/"),
+              "/nonexistent/bin/../lib/sendrix/sendrix-window.so");
 }
 
 }  // namespace

@@ -37,8 +37,7 @@ namespace sendrix::test {
 QApplication& qtApplication();
 
 // Runs the event loop until `done` holds; false when `limit` passed first.
-bool waitUntil(const std::function<bool()>& done,
-               std::chrono::milliseconds limit = std::chrono::seconds(5));
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(5));
 
 // A box or pop-up the window showed while a handler ran.
 struct ShownBox {
@@ -121,7 +120,8 @@ inline QApplication& qtApplication() {
     static int argc = 1;
     static char name[] = "sendrix-ui-test";
     static char* argv[] = {name, nullptr};
-    if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     // Lives until the process ends: widgets of a failed test may outlive it.
     static QApplication* application = [] {
         auto* app = new QApplication(argc, argv);
@@ -134,7 +134,8 @@ inline QApplication& qtApplication() {
 inline bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
         QTest::qWait(5);
     }
     return true;
@@ -143,9 +144,11 @@ inline bool waitUntil(const std::function<bool()>& done, std::chrono::millisecon
 namespace window_fixture_detail {
 
 inline std::string boxKind(QWidget* widget) {
-    if (qobject_cast<QMenu*>(widget)) return "menu";
+    if (qobject_cast<QMenu*>(widget))
+        return "menu";
     auto* box = qobject_cast<QMessageBox*>(widget);
-    if (!box) return "dialog";
+    if (!box)
+        return "dialog";
     switch (box->icon()) {
         case QMessageBox::Question: return "question";
         case QMessageBox::Information: return "information";
@@ -180,7 +183,9 @@ inline ModalAnswerer::ModalAnswerer(std::chrono::milliseconds limit)
     m_timer.start();
 }
 
-inline ModalAnswerer::~ModalAnswerer() { m_timer.stop(); }
+inline ModalAnswerer::~ModalAnswerer() {
+    m_timer.stop();
+}
 
 inline void ModalAnswerer::click(QMessageBox::StandardButton button) {
     then([button](QWidget* widget) {
@@ -192,22 +197,28 @@ inline void ModalAnswerer::click(QMessageBox::StandardButton button) {
     });
 }
 
-inline void ModalAnswerer::then(Step step) { m_steps.push_back(std::move(step)); }
+inline void ModalAnswerer::then(Step step) {
+    m_steps.push_back(std::move(step));
+}
 
 inline void ModalAnswerer::poll() {
     if (std::chrono::steady_clock::now() > m_deadline) {
         m_timer.stop();
         ADD_FAILURE() << "the modal answerer ran out of time";
         // Whatever is still open must not keep the test waiting.
-        if (QWidget* open = QApplication::activeModalWidget()) window_fixture_detail::dismiss(open);
+        if (QWidget* open = QApplication::activeModalWidget())
+            window_fixture_detail::dismiss(open);
         return;
     }
     QWidget* widget = QApplication::activePopupWidget();
-    if (!widget) widget = QApplication::activeModalWidget();
-    if (!widget || !widget->isVisible() || widget == m_handled.data()) return;
+    if (!widget)
+        widget = QApplication::activeModalWidget();
+    if (!widget || !widget->isVisible() || widget == m_handled.data())
+        return;
     m_handled = widget;
     ShownBox box{window_fixture_detail::boxKind(widget), widget->windowTitle().toStdString(), {}};
-    if (auto* message = qobject_cast<QMessageBox*>(widget)) box.text = message->text().toStdString();
+    if (auto* message = qobject_cast<QMessageBox*>(widget))
+        box.text = message->text().toStdString();
     shown.push_back(box);
     QPointer<QWidget> target = widget;
     if (m_steps.empty()) {
@@ -220,7 +231,8 @@ inline void ModalAnswerer::poll() {
     Step step = std::move(m_steps.front());
     m_steps.pop_front();
     QTimer::singleShot(0, widget, [step = std::move(step), target] {
-        if (target) step(target);
+        if (target)
+            step(target);
     });
 }
 
@@ -249,17 +261,17 @@ inline WindowTest::~WindowTest() {
 }
 
 inline void WindowTest::writeSettings(const std::string& extraOptions) {
-    home.write("Mail.ini", "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" +
-                               std::to_string(server.port()) +
+    home.write("Mail.ini", "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" + std::to_string(server.port()) +
                                "\r\nSMTPAuthenticationType=0\r\nTimeout=5\r\n"
                                "[Email]\r\nSubject=Einladung\r\n"
-                               "[Optionen]\r\n" + extraOptions);
+                               "[Optionen]\r\n" +
+                               extraOptions);
     const std::string user = platform::CurrentUserName();
     std::string lowered = user;
     for (char& c : lowered)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    home.write(lowered + ".ini",
-               "[Email]\r\nPersonalEmail=vorstand@example.org\r\nRealname=Sportverein\r\n");
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    home.write(lowered + ".ini", "[Email]\r\nPersonalEmail=vorstand@example.org\r\nRealname=Sportverein\r\n");
 }
 
 inline std::string WindowTest::writeList(const std::string& name, const std::string& bytes) {
@@ -280,12 +292,14 @@ inline void WindowTest::openWindow(std::vector<std::string> arguments) {
     EXPECT_TRUE(window->run([this] { form->FormShow(); }));
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get(), 5000));
-    for (const ShownBox& box : startUp.shown) ADD_FAILURE() << "start-up showed " << box.text;
+    for (const ShownBox& box : startUp.shown)
+        ADD_FAILURE() << "start-up showed " << box.text;
 }
 
 inline std::string WindowTest::allReceived() const {
     std::string all;
-    for (std::size_t i = 0; i < server.sessionCount(); ++i) all += server.received(i);
+    for (std::size_t i = 0; i < server.sessionCount(); ++i)
+        all += server.received(i);
     return all;
 }
 

@@ -37,7 +37,8 @@ class Log {
 public:
     explicit Log(const std::string& path) : m_file(std::fopen(path.c_str(), "a")) {}
     ~Log() {
-        if (m_file) std::fclose(m_file);
+        if (m_file)
+            std::fclose(m_file);
     }
     Log(const Log&) = delete;
     Log& operator=(const Log&) = delete;
@@ -64,7 +65,8 @@ std::string folderOf(const std::string& path) {
 
 std::string canonical(const std::string& path) {
     char* resolved = ::realpath(path.c_str(), nullptr);
-    if (!resolved) return path;
+    if (!resolved)
+        return path;
     std::string result(resolved);
     std::free(resolved);
     return result;
@@ -75,16 +77,19 @@ std::string canonical(const std::string& path) {
 std::vector<int> processesRunning(const std::string& program) {
     std::vector<int> found;
     DIR* proc = ::opendir("/proc");
-    if (!proc) return found;
+    if (!proc)
+        return found;
     const int self = static_cast<int>(::getpid());
     while (dirent* entry = ::readdir(proc)) {
         char* end = nullptr;
         const long pid = std::strtol(entry->d_name, &end, 10);
-        if (*end != '\0' || pid <= 0 || pid == self) continue;
+        if (*end != '\0' || pid <= 0 || pid == self)
+            continue;
         const std::string link = std::string("/proc/") + entry->d_name + "/exe";
         char target[4096];
         const ssize_t length = ::readlink(link.c_str(), target, sizeof target - 1);
-        if (length <= 0) continue;
+        if (length <= 0)
+            continue;
         if (std::string(target, static_cast<std::size_t>(length)) == program)
             found.push_back(static_cast<int>(pid));
     }
@@ -97,10 +102,11 @@ bool waitUntilEnded(const std::string& program, int waitSeconds, Log& log) {
     bool reported = false;
     for (;;) {
         const std::vector<int> running = processesRunning(program);
-        if (running.empty()) return true;
+        if (running.empty())
+            return true;
         if (!reported) {
-            log.line("Warte auf das Ende von " + program + " (Prozess " +
-                     std::to_string(running.front()) + ")");
+            log.line("Warte auf das Ende von " + program + " (Prozess " + std::to_string(running.front()) +
+                     ")");
             reported = true;
         }
         if (std::chrono::steady_clock::now() >= deadline) {
@@ -117,10 +123,12 @@ int copyAll(sendrix::platform::File& from, sendrix::platform::File& to) {
     char buffer[65536];
     for (;;) {
         const ssize_t got = from.readFull(buffer, sizeof buffer);
-        if (got < 0) return errno;
+        if (got < 0)
+            return errno;
         if (const int error = to.writeAll(std::string_view(buffer, static_cast<std::size_t>(got))))
             return error;
-        if (static_cast<std::size_t>(got) < sizeof buffer) return 0;
+        if (static_cast<std::size_t>(got) < sizeof buffer)
+            return 0;
     }
 }
 
@@ -162,14 +170,19 @@ bool replaceFile(const std::string& source, const std::string& target, Log& log)
         // Another owner cannot be kept by an ordinary user; the file then
         // belongs to the one who updates it.
     }
-    if (error == 0 && ::fchmod(out.fd(), mode) != 0) error = errno;
+    if (error == 0 && ::fchmod(out.fd(), mode) != 0)
+        error = errno;
     if (error == 0) {
         const timespec times[2] = {sourceInfo.st_atim, sourceInfo.st_mtim};
-        if (::futimens(out.fd(), times) != 0) error = errno;
+        if (::futimens(out.fd(), times) != 0)
+            error = errno;
     }
-    if (error == 0 && ::fsync(out.fd()) != 0) error = errno;
-    if (const int closeError = out.close(); error == 0) error = closeError;
-    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
+    if (error == 0 && ::fsync(out.fd()) != 0)
+        error = errno;
+    if (const int closeError = out.close(); error == 0)
+        error = closeError;
+    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0)
+        error = errno;
     if (error != 0) {
         ::unlink(temporary.c_str());
         log.line(failureLine("Kann " + target + " nicht ersetzen", error));
@@ -212,12 +225,15 @@ int main(int argc, char** argv) {
     log.line("Aktualisierung von " + program + " aus " + source);
 
     int waitSeconds = kDefaultWaitSeconds;
-    if (const char* limit = std::getenv("REFRESHKIT_WAIT_SECONDS")) waitSeconds = std::atoi(limit);
+    if (const char* limit = std::getenv("REFRESHKIT_WAIT_SECONDS"))
+        waitSeconds = std::atoi(limit);
     if (canonical(source) == program) {
         log.line("Neue Datei und Programm sind dieselbe Datei; nichts ersetzt");
         return 1;
     }
-    if (!waitUntilEnded(program, waitSeconds, log)) return 1;
-    if (!replaceFile(source, program, log)) return 1;
+    if (!waitUntilEnded(program, waitSeconds, log))
+        return 1;
+    if (!replaceFile(source, program, log))
+        return 1;
     return startProgram(program, log) ? 0 : 2;
 }

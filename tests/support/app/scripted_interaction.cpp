@@ -23,7 +23,8 @@ bool fileDialog(std::deque<std::optional<std::string>>& answers, app::TFileDialo
     record.push_back(dialog);
     events.push_back(kind + ": " + dialog.Title);
     auto answer = takeAnswer(answers, kind + " dialog \"" + dialog.Title + "\"");
-    if (!answer || !*answer) return false;
+    if (!answer || !*answer)
+        return false;
     dialog.FileName = **answer;
     return true;
 }
@@ -31,8 +32,7 @@ bool fileDialog(std::deque<std::optional<std::string>>& answers, app::TFileDialo
 }  // namespace
 
 std::size_t ScriptedInteraction::unusedAnswers() const {
-    return m_confirmAnswers.size() + m_inputAnswers.size() + m_openAnswers.size() +
-           m_saveAnswers.size();
+    return m_confirmAnswers.size() + m_inputAnswers.size() + m_openAnswers.size() + m_saveAnswers.size();
 }
 
 bool ScriptedInteraction::Confirm(const std::string& text) {
@@ -62,7 +62,8 @@ bool ScriptedInteraction::InputBox(const std::string& caption, const std::string
     inputPrompts.push_back(caption + "|" + prompt);
     events.push_back("input: " + caption + "|" + prompt);
     auto answer = takeAnswer(m_inputAnswers, "input box \"" + prompt + "\"");
-    if (!answer || !*answer) return false;
+    if (!answer || !*answer)
+        return false;
     value = **answer;
     return true;
 }
@@ -80,9 +81,13 @@ void ScriptedInteraction::SetClipboardText(const std::string& text) {
     events.push_back("clipboard: " + text);
 }
 
-void ScriptedInteraction::Repaint(app::ControlId control) { repaints.push_back(control); }
+void ScriptedInteraction::Repaint(app::ControlId control) {
+    repaints.push_back(control);
+}
 
-void ScriptedInteraction::Focus(app::ControlId control) { focuses.push_back(control); }
+void ScriptedInteraction::Focus(app::ControlId control) {
+    focuses.push_back(control);
+}
 
 void ScriptedInteraction::CloseWindow() {
     ++closeRequests;
@@ -94,8 +99,7 @@ void ScriptedInteraction::ShellOpen(const std::string& file, const std::string& 
     events.push_back("shell open: " + file);
 }
 
-bool ScriptedInteraction::StartProcess(const std::string& program,
-                                       const std::vector<std::string>& args) {
+bool ScriptedInteraction::StartProcess(const std::string& program, const std::vector<std::string>& args) {
     processes.push_back({program, args});
     events.push_back("start: " + program);
     return startProcessSucceeds;

@@ -46,11 +46,11 @@ public:
     std::size_t unusedAnswers() const;
 
     // ---- Record ----
-    std::vector<std::string> confirms;   // question texts
+    std::vector<std::string> confirms;  // question texts
     std::vector<std::string> notices;
     std::vector<std::string> warnings;
-    std::vector<std::string> errors;     // ErrorBox texts
-    std::vector<std::string> inputPrompts;  // "caption|prompt"
+    std::vector<std::string> errors;            // ErrorBox texts
+    std::vector<std::string> inputPrompts;      // "caption|prompt"
     std::vector<app::TFileDialog> openDialogs;  // the dialog as it was shown
     std::vector<app::TFileDialog> saveDialogs;
     std::vector<std::string> clipboard;  // every text put there, in order
