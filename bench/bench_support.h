@@ -115,15 +115,16 @@ inline std::string programPath() {
     return programFolder() + "../src/sendrix";
 }
 
-// Runs the program unattended (no display, "/sofort") with its home in
-// `home`, whose Mail.ini it writes: the sink at `port`, the salutation on.
-// `arguments` are the command line after the program name. Returns the
-// seconds of the whole run.
-inline double sendThroughTheProgram(const std::string& home, int port, const std::string& arguments) {
+// Runs `program` (a build of sendrix) unattended (no display, "/sofort")
+// with its home in `home`, whose Mail.ini it writes: the sink at `port`, the
+// salutation on. `arguments` are the command line after the program name.
+// Returns the seconds of the whole run.
+inline double sendThroughTheProgram(const std::string& program, const std::string& home, int port,
+                                    const std::string& arguments) {
     writeFile(home + "Mail.ini", "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" + std::to_string(port) +
                                      "\r\n[Optionen]\r\nAnrede=2\r\n");
-    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY SENDRIX_HOME=" + home + " " +
-                                programPath() + " " + arguments + " /sofort > /dev/null";
+    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY SENDRIX_HOME=" + home + " " + program +
+                                " " + arguments + " /sofort > /dev/null";
     const auto begin = std::chrono::steady_clock::now();
     const int status = std::system(command.c_str());
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - begin;

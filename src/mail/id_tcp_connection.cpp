@@ -105,8 +105,11 @@ void TIdTCPConnection::raiseTimeout() {
 }
 
 void TIdTCPConnection::refuseEarlyReply() {
+    // Only a look: the collected text stays collected, so that it goes out
+    // in one piece with the command (a message text flushed on its own
+    // leaves the short "." to wait for the peer's delayed acknowledgement).
     if (m_pendingInput.empty() && m_socket.SocketOpen() && !m_peerClosed)
-        FillInput(false, 0);
+        receiveInput(false, 0);
     if (m_pendingInput.empty())
         return;
     // Bytes that are there before the command was sent answer something
@@ -239,6 +242,10 @@ size_t TIdTCPConnection::FillInput(bool raiseIfClosed, int timeoutMs) {
     if (!IsOpen())
         return 0;
     FlushOutput();
+    return receiveInput(raiseIfClosed, timeoutMs);
+}
+
+size_t TIdTCPConnection::receiveInput(bool raiseIfClosed, int timeoutMs) {
     // Bytes TLS has already decrypted are not in the socket any more.
     if (!(m_tls && m_tls->HasPending())) {
         const bool forWrite = m_tls && m_tlsWant == TlsWant::Write;

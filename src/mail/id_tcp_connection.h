@@ -149,7 +149,8 @@ protected:
     virtual void ResetState();
     // Drops the connection and raises EIdSocketError 10060.
     [[noreturn]] void raiseTimeout();
-    // SendCommand's check that nothing has arrived unasked.
+    // SendCommand's check that nothing has arrived unasked; it leaves the
+    // collected output where it is.
     void refuseEarlyReply();
 
     TIdSocketHandle m_socket;
@@ -164,6 +165,9 @@ private:
     // (EAGAIN: wait; over TLS m_tlsWant says for what).
     ssize_t receiveSome(char* buffer, size_t size);
     ssize_t sendSome(const char* data, size_t size);
+    // FillInput after its checks and its flush: one receive on the open
+    // connection, waiting at most `timeoutMs`.
+    size_t receiveInput(bool raiseIfClosed, int timeoutMs);
 
     std::string m_pendingInput;
     std::vector<char> m_receiveArea;

@@ -122,6 +122,10 @@ std::string cp1252ToUtf8(std::string_view bytes) {
 bool fitsCp1252(std::string_view utf8) {
     size_t pos = 0;
     while (pos < utf8.size()) {
+        if (static_cast<unsigned char>(utf8[pos]) < 0x80) {
+            ++pos;  // ASCII is the same in both
+            continue;
+        }
         if (cp1252Byte(nextCharacter(utf8, pos)) < 0)
             return false;
     }
@@ -133,6 +137,15 @@ std::string utf8ToCp1252(std::string_view utf8, char replacement) {
     out.reserve(utf8.size());
     size_t pos = 0;
     while (pos < utf8.size()) {
+        // A run of ASCII is the same bytes in both: copied at once, since a
+        // mail body is mostly such runs and is converted once per message.
+        size_t asciiEnd = pos;
+        while (asciiEnd < utf8.size() && static_cast<unsigned char>(utf8[asciiEnd]) < 0x80)
+            ++asciiEnd;
+        out.append(utf8.substr(pos, asciiEnd - pos));
+        pos = asciiEnd;
+        if (pos == utf8.size())
+            break;
         const int byte = cp1252Byte(nextCharacter(utf8, pos));
         out += byte < 0 ? replacement : char(byte);
     }
