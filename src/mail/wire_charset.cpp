@@ -4,18 +4,12 @@
 #include <iconv.h>
 
 #include "mail/id_header_coder.h"
+#include "platform/ascii.h"
 #include "platform/text_codec.h"
 
 namespace sendrix::mail {
 
 namespace {
-
-bool isAscii(std::string_view text) {
-    for (char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    return true;
-}
 
 // The five bytes Windows-1252 leaves undefined: readers refuse or replace
 // them, so text holding their control characters goes out as UTF-8.
@@ -72,7 +66,7 @@ WireCharset charsetOf(WireCharsetKind kind, std::string_view text) {
 }
 
 WireCharsetKind kindOf(std::string_view text, const platform::LocaleLanguage& language) {
-    if (isAscii(text))
+    if (platform::isAscii(text))
         return WireCharsetKind::Ascii;
     if (isJapanese(language)) {
         std::string converted;
@@ -123,8 +117,9 @@ TextEncoding ChooseTextEncoding(const std::vector<std::string>& lines,
     encoding.charset = ChooseWireCharset(lines, language);
     encoding.quotedPrintable = encoding.charset.eightBit();
     for (size_t i = 0; i < lines.size() && !encoding.quotedPrintable; ++i)
-        if (lines[i].size() > kMaxLineOctets / 4 &&
-            ToWireBytes(lines[i], encoding.charset).size() > kMaxLineOctets)
+        if (lines[i].find('\0') != std::string::npos ||
+            (lines[i].size() > kMaxLineOctets / 4 &&
+             ToWireBytes(lines[i], encoding.charset).size() > kMaxLineOctets))
             encoding.quotedPrintable = true;
     return encoding;
 }
