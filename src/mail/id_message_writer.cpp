@@ -103,11 +103,16 @@ std::vector<std::string> encodedWireLines(const std::vector<std::string>& lines,
             wire.push_back(withDoubledDot(ToWireBytes(line, encoding.charset)));
         return wire;
     }
+    // Each line is fed without its line end: the coder cuts a line only
+    // where its input stops, never within a line it sees end, so the soft
+    // breaks of a long line (RFC 2045 6.7 rule 5) come only this way.
     TIdQuotedPrintableEncoder coder;
     for (const std::string& line : lines) {
         coder.Feed(ToWireBytes(line, encoding.charset));
-        coder.Feed("\r\n");
-        forEachLine(coder.Finish(), [&](std::string_view piece) { wire.push_back(withDoubledDot(piece)); });
+        const std::string encoded = coder.Finish();
+        if (encoded.empty())
+            wire.emplace_back();
+        forEachLine(encoded, [&](std::string_view piece) { wire.push_back(withDoubledDot(piece)); });
     }
     return wire;
 }
@@ -524,9 +529,13 @@ void WriteTextPart(IdWriteTarget& target, TIdText& text) {
     const std::vector<std::string> lines = splitBodyLines(text.Body);
     TextEncoding encoding = ChooseTextEncoding(lines, platform::localeLanguage());
     // The part's own transfer encoding stands; only quoted-printable makes
-    // 8-bit text and long lines safe, and it is the default.
-    const std::string transfer = text.ContentTransfer();
-    const std::string lower = platform::asciiLowered(transfer);
+    // 8-bit text and long lines safe, and it is the default. "7bit" and
+    // "8bit" cannot carry a NUL or a line over 998 octets: such text goes
+    // quoted-printable and says so.
+    std::string transfer = text.ContentTransfer();
+    std::string lower = platform::asciiLowered(transfer);
+    if ((lower == "7bit" || lower == "8bit") && !FitsUnencoded(lines, encoding.charset))
+        transfer = lower = "quoted-printable";
     const bool known = lower == "quoted-printable" || lower == "7bit" || lower == "8bit";
 
     target.WriteLine("Content-Type: " + withCharset(text.ContentType(), encoding.charset));
