@@ -13,57 +13,16 @@
 #include <string>
 
 #include "bench_support.h"
+#include "mailing_files.h"
 #include "merge/recipient_list.h"
 #include "platform/version.h"
 
 namespace {
 
-std::string makeFolder() {
-    char folder[] = "/tmp/bench_list_mailing_XXXXXX";
-    if (!mkdtemp(folder))
-        throw std::runtime_error("cannot create a temporary folder");
-    return std::string(folder) + "/";
-}
-
-void writeFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    if (!out)
-        throw std::runtime_error("cannot write " + path);
-}
-
-// Rows with umlauts, every third a woman, every third a man, the rest neutral.
-std::string listText(int rows) {
-    static const char* const kTyp[] = {"w", "Herr", ""};
-    std::string text = "Name;Vorname;Email;Typ\r\n";
-    for (int i = 0; i < rows; ++i)
-        text += "M\xfcller" + std::to_string(i) + ";J\xfcrgen;kunde" + std::to_string(i) + "@example.org;" +
-                kTyp[i % 3] + "\r\n";
-    return text;
-}
-
-std::string bodyText() {
-    std::string text;
-    for (int i = 0; i < 30; ++i)
-        text += "wir laden Sie herzlich zu unserem Sommerfest ein. Zeile " + std::to_string(i) +
-                " des Schreibens mit Gr\xfc\xdf"
-                "en.\r\n";
-    return text +
-           "Mit freundlichen Gr\xfc\xdf"
-           "en\r\n";
-}
-
-// A message of the size the program sends, for the C client.
-std::string renderedMessage() {
-    std::string text =
-        "From: \"Absender\" <absender@example.org>\r\nSubject: Einladung zum Sommerfest\r\n"
-        "To: kunde1@example.org\r\nContent-Type: text/plain\r\nMIME-Version: 1.0\r\n"
-        "Date: Tue, 8 Dec 2026 14:05:31 +0100\r\nX-Priority: 3\r\nX-Library: Sendrix " +
-        std::string(sendrix::platform::kProgramVersion) +
-        "\r\n\r\n"
-        "Sehr geehrte Frau M\xfcller1,\r\n\r\n";
-    return text + bodyText() + ".\r\n";
-}
+using bench::bodyText;
+using bench::listText;
+using bench::renderedMessage;
+using bench::writeFile;
 
 double sendThroughTheProgram(const std::string& program, const std::string& home, int port, int rows) {
     writeFile(home + "Mail.ini", "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" + std::to_string(port) +
@@ -97,7 +56,7 @@ int main(int argc, char** argv) {
     try {
         const std::string folder = bench::programFolder();
         const std::string program = folder + "../src/sendrix";
-        const std::string home = makeFolder();
+        const std::string home = bench::makeFolder("bench_list_mailing");
         writeFile(home + "liste.csv", listText(count));
         writeFile(home + "text.txt", bodyText());
         writeFile(home + "message.eml", renderedMessage());

@@ -33,7 +33,8 @@ struct Sink {
     pid_t pid = -1;
     int port = 0;
 
-    explicit Sink(const std::string& program) {
+    // `arguments` go to the sink after its program name.
+    explicit Sink(const std::string& program, const std::vector<std::string>& arguments = {}) {
         int out[2];
         if (pipe(out) != 0)
             throw std::runtime_error("pipe failed");
@@ -41,8 +42,11 @@ struct Sink {
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_addclose(&actions, out[0]);
-        char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ) != 0)
+        std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
             throw std::runtime_error("cannot start " + program);
         posix_spawn_file_actions_destroy(&actions);
         close(out[1]);
@@ -57,12 +61,11 @@ struct Sink {
     }
 };
 
-inline double runMinimalClient(const std::string& program, int port, const std::string& file, int count) {
-    const std::string command =
-        program + " " + std::to_string(port) + " " + file + " " + std::to_string(count);
+// Runs a C client's command line; its output line ends in ": <rate> messages/s".
+inline double runClient(const std::string& command) {
     FILE* output = popen(command.c_str(), "r");
     if (!output)
-        throw std::runtime_error("cannot run " + program);
+        throw std::runtime_error("cannot run " + command);
     char line[256] = {};
     double rate = 0;
     if (fgets(line, sizeof line, output)) {
@@ -71,8 +74,12 @@ inline double runMinimalClient(const std::string& program, int port, const std::
             rate = std::atof(colon + 1);
     }
     if (pclose(output) != 0 || rate <= 0)
-        throw std::runtime_error("the C client failed");
+        throw std::runtime_error("the C client failed: " + command);
     return rate;
+}
+
+inline double runMinimalClient(const std::string& program, int port, const std::string& file, int count) {
+    return runClient(program + " " + std::to_string(port) + " " + file + " " + std::to_string(count));
 }
 
 inline double median(std::vector<double> values) {
