@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "mailing_files.h"
 
 namespace {
 
@@ -41,25 +40,6 @@ void makeCertificates(const std::string& folder) {
         "-out server.pem" + quiet);
 }
 
-double sendThroughTheProgram(const std::string& program, const std::string& home, int port, int rows,
-                             int perConnection) {
-    bench::writeFile(home + "Mail.ini",
-                     "[Smtp]\r\nServerName=localhost\r\nServerPort=" + std::to_string(port) +
-                         "\r\nEncryption=1\r\nMessagesPerConnection=" + std::to_string(perConnection) +
-                         "\r\n[Optionen]\r\nAnrede=2\r\n");
-    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY SSL_CERT_FILE=" + home +
-                                "ca.pem SENDRIX_HOME=" + home + " " + program + " " + home +
-                                "liste.csv /B:" + home +
-                                "text.txt \"/s:Einladung\" "
-                                "/from:absender@example.org /N:Absender /ANREDE /sofort > /dev/null";
-    const auto begin = std::chrono::steady_clock::now();
-    const int status = std::system(command.c_str());
-    const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - begin;
-    if (status != 0)
-        throw std::runtime_error("the program failed: " + command);
-    return rows / seconds.count();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,12 +48,16 @@ int main(int argc, char** argv) {
     const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
     try {
         const std::string folder = bench::programFolder();
-        const std::string program = folder + "../src/sendrix";
         const std::string home = bench::makeFolder("bench_connection_reuse");
         makeCertificates(home);
-        bench::writeFile(home + "liste.csv", bench::listText(count));
-        bench::writeFile(home + "text.txt", bench::bodyText());
-        bench::writeFile(home + "message.eml", bench::renderedMessage());
+        bench::writeFile(home + "liste.csv", bench::recipientListText(count, {"w", "Herr", ""}));
+        bench::writeFile(home + "text.txt", bench::mailingBodyText());
+        bench::writeFile(home + "message.eml", bench::renderedMailingMessage());
+        const std::string arguments = home + "liste.csv /B:" + home +
+                                      "text.txt \"/s:Einladung\" "
+                                      "/from:absender@example.org /N:Absender /ANREDE";
+        const std::string keys =
+            "Encryption=1\r\nMessagesPerConnection=" + std::to_string(perConnection) + "\r\n";
 
         bench::Sink sink(folder + "starttls_smtp_sink", {home + "server.pem", home + "server.key"});
         const std::string client = folder + "starttls_reuse_client " + std::to_string(sink.port) + " " +
@@ -81,7 +65,9 @@ int main(int argc, char** argv) {
         std::vector<double> viaProgram, minimal;
         for (int round = 0; round < rounds; ++round) {
             minimal.push_back(bench::runClient(client));
-            viaProgram.push_back(sendThroughTheProgram(program, home, sink.port, count, perConnection));
+            viaProgram.push_back(count / bench::sendThroughTheProgram(home, sink.port, arguments, "localhost",
+                                                                      keys,
+                                                                      "SSL_CERT_FILE=" + home + "ca.pem "));
             std::printf("round %d: C client %.1f, sendrix %.1f messages/s (%.2f)\n", round + 1,
                         minimal.back(), viaProgram.back(), viaProgram.back() / minimal.back());
         }
@@ -90,7 +76,7 @@ int main(int argc, char** argv) {
         std::printf("sendrix /sofort, %4d per connection (whole run): %9.1f  (%.2f of the C client)\n",
                     perConnection, bench::median(viaProgram),
                     bench::median(viaProgram) / bench::median(minimal));
-        std::system(("rm -rf " + home).c_str());
+        bench::removeFolder(home);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "bench_connection_reuse: %s\n", error.what());
         return 1;
