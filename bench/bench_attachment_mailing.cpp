@@ -2,7 +2,7 @@
 // unattended ("/sofort", no display), sends one message with the same
 // attachment to each of N recipients over a connection of its own to
 // bench/smtp_sink, against bench/attachment_smtp_client taking the same path
-// (encode into a temporary file per message, copy out in 32 KiB writes) to
+// (encode each message's attachment straight out in writes of 420 lines) to
 // the same sink, in the same run. A wait once per message shows here as a
 // ratio far above the client's.
 //
@@ -50,10 +50,10 @@ int main(int argc, char** argv) {
             const double rate = bench::runMinimalClient(folder + "attachment_smtp_client", sink.port,
                                                         home + "anlage.bin", count);
             client.push_back(count / rate);
-            viaProgram.push_back(
-                bench::sendThroughTheProgram(bench::programPath(), home, sink.port, arguments));
+            viaProgram.push_back(bench::sendThroughTheProgram(home, sink.port, arguments));
             if (!other.empty())
-                viaOther.push_back(bench::sendThroughTheProgram(other, home, sink.port, arguments));
+                viaOther.push_back(
+                    bench::sendThroughTheProgram(home, sink.port, arguments, "127.0.0.1", "", "", other));
         }
         std::printf(
             "%d recipients, one %ld KiB attachment each, a connection per message, median of 3 rounds\n",

@@ -105,11 +105,8 @@ void TIdTCPConnection::raiseTimeout() {
 }
 
 void TIdTCPConnection::refuseEarlyReply() {
-    // Only a look: the collected text stays collected, so that it goes out
-    // in one piece with the command (a message text flushed on its own
-    // leaves the short "." to wait for the peer's delayed acknowledgement).
     if (m_pendingInput.empty() && m_socket.SocketOpen() && !m_peerClosed)
-        receiveInput(false, 0);
+        FillInput(false, 0);
     if (m_pendingInput.empty())
         return;
     // Bytes that are there before the command was sent answer something
@@ -241,11 +238,12 @@ size_t TIdTCPConnection::FillInput(bool raiseIfClosed, int timeoutMs) {
     CheckClosed(raiseIfClosed, false);
     if (!IsOpen())
         return 0;
-    FlushOutput();
-    return receiveInput(raiseIfClosed, timeoutMs);
-}
-
-size_t TIdTCPConnection::receiveInput(bool raiseIfClosed, int timeoutMs) {
+    // A look without waiting (for an early reply) leaves the gathered bytes
+    // gathered: the message text would go without its final "." and the
+    // "." then wait for the peer's delayed acknowledgement (Nagle's rule),
+    // some 40 ms per message.
+    if (timeoutMs != 0)
+        FlushOutput();
     // Bytes TLS has already decrypted are not in the socket any more.
     if (!(m_tls && m_tls->HasPending())) {
         const bool forWrite = m_tls && m_tlsWant == TlsWant::Write;

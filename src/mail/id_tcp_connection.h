@@ -135,7 +135,8 @@ public:
     virtual std::string TakeInput(size_t count);
     // Receives at most RecvBufferSize bytes, waiting at most `timeoutMs`
     // (negative: without limit); 0 when nothing came or the connection is
-    // closed.
+    // closed. Collected output goes to the socket first, unless `timeoutMs`
+    // is 0 (a look at what is there).
     virtual size_t FillInput(bool raiseIfClosed, int timeoutMs);
     // When the peer has closed or no socket is allocated: drops the
     // connection; raises EIdConnClosedGracefully when asked to and nothing
@@ -149,8 +150,7 @@ protected:
     virtual void ResetState();
     // Drops the connection and raises EIdSocketError 10060.
     [[noreturn]] void raiseTimeout();
-    // SendCommand's check that nothing has arrived unasked; it leaves the
-    // collected output where it is.
+    // SendCommand's check that nothing has arrived unasked.
     void refuseEarlyReply();
 
     TIdSocketHandle m_socket;
@@ -165,9 +165,6 @@ private:
     // (EAGAIN: wait; over TLS m_tlsWant says for what).
     ssize_t receiveSome(char* buffer, size_t size);
     ssize_t sendSome(const char* data, size_t size);
-    // FillInput after its checks and its flush: one receive on the open
-    // connection, waiting at most `timeoutMs`.
-    size_t receiveInput(bool raiseIfClosed, int timeoutMs);
 
     std::string m_pendingInput;
     std::vector<char> m_receiveArea;

@@ -19,9 +19,11 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QScreen>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QToolBar>
@@ -34,6 +36,7 @@
 #include "ui/qt_text.h"
 #include "ui/recipient_table_model.h"
 #include "ui/preview_dialog.h"
+#include "ui/send_thread.h"
 #include "ui/setup_dialog.h"
 
 namespace sendrix::ui {
@@ -51,12 +54,18 @@ constexpr int kProgressHeight = 16;
 constexpr int kStatusBarHeight = 19;
 constexpr int kStatusPanel0Width = 120;
 constexpr int kGridRowHeight = 18;
+constexpr int kStatusColumnWidth = 220;
 constexpr int kAttachmentListWidth = 318;
 constexpr int kSpeedButtonWidth = 23;
 constexpr int kSpeedButtonHeight = 22;
 constexpr int kAnredeWidth = 189;
-constexpr int kReplyWidth = 207;
 constexpr int kCompactRowHeight = 20;
+// Room for a window manager's frame and title bar before the window is shown.
+constexpr int kFrameAllowance = 4;
+constexpr int kTitleAllowance = 32;
+
+const char* const kCloseDuringSendQuestion =
+    "Der Versand läuft noch. Soll er nach der laufenden Mail abgebrochen und Sendrix beendet werden?";
 
 // Entries of the attachment list are underlined under the mouse.
 class HoverUnderlineDelegate : public QStyledItemDelegate {
@@ -186,10 +195,11 @@ void showPages(QTabWidget* widget, const app::TPageControl& model) {
         widget->setCurrentIndex(model.ActivePageIndex);
 }
 
-void showAction(QAction* action, const app::TMenuItem& model) {
+// `locked`: a send runs, and the action takes no input whatever the model says.
+void showAction(QAction* action, const app::TMenuItem& model, bool locked) {
     const QSignalBlocker blocker(action);
     action->setText(toQt(model.Caption));
-    action->setEnabled(model.Enabled);
+    action->setEnabled(model.Enabled && !locked);
     action->setChecked(model.Checked);
 }
 
@@ -244,11 +254,19 @@ MainWindow::MainWindow(app::TfrmMessageEditor& form, app::Interaction& interacti
     layout->addWidget(createBodyPages(), 1);
     setCentralWidget(central);
     createStatusArea();
-    layout->addWidget(m_Progress);
+    layout->addWidget(m_progressRow);
 
+    m_inputAreas = {menuBar(),
+                    findChild<QToolBar*>(QStringLiteral("ToolBar1")),
+                    findChild<QWidget*>(QStringLiteral("pnlTop")),
+                    findChild<QWidget*>(QStringLiteral("GroupBox1")),
+                    m_Memo,
+                    m_Control->tabBar()};
     connectEdits();
+    setTabOrderOfPages();
     m_form.SetupDialogs = this;
     m_form.PreviewDialogs = this;
+    m_form.SendRuns = this;
     refreshFromModel();
 }
 
@@ -257,17 +275,50 @@ MainWindow::~MainWindow() {
         m_form.SetupDialogs = nullptr;
     if (m_form.PreviewDialogs == this)
         m_form.PreviewDialogs = nullptr;
+    if (m_form.SendRuns == this)
+        m_form.SendRuns = nullptr;
 }
 
 void MainWindow::placeOnScreen() {
-    resize(kWindowWidth, kWindowHeight);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(kWindowWidth / 2, kWindowHeight / 2));
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        resize(kWindowWidth, kWindowHeight);
+        return;
     }
+    // Called before the window is shown, when its frame is not known yet:
+    // room is left for a window manager's frame and title bar, so that the
+    // whole window stays on the screen.
+    const QRect area = screen->availableGeometry();
+    const QMargins frame(kFrameAllowance, kTitleAllowance, kFrameAllowance, kFrameAllowance);
+    const QRect room = area.marginsRemoved(frame);
+    const QSize size(std::min(kWindowWidth, room.width()), std::min(kWindowHeight, room.height()));
+    resize(size);
+    // The position of a window is that of its frame.
+    const QSize outer = size.grownBy(frame);
+    move(area.left() + (area.width() - outer.width()) / 2, area.top() + (area.height() - outer.height()) / 2);
 }
 
 // ---- Creation, one function per area ----
+
+// Tab goes through each page as the eye reads it: top to bottom, left to
+// right.
+void MainWindow::setTabOrderOfPages() {
+    auto chain = [](std::initializer_list<QWidget*> widgets) {
+        QWidget* previous = nullptr;
+        for (QWidget* widget : widgets) {
+            if (previous)
+                QWidget::setTabOrder(previous, widget);
+            previous = widget;
+        }
+    };
+    QWidget* storeReply = findChild<QWidget*>(QStringLiteral("SpeedButton1"));
+    chain({m_selEmailProfil, m_edtto, m_edtSubject, m_edtReply, storeReply, m_cboPriority, m_chkReturnReciept,
+           m_html});
+    chain({m_edtreal, m_edtfrom});
+    chain({m_edtCC, m_edtBCC});
+    chain({m_lvFiles, findChild<QWidget*>(QStringLiteral("btnAttachment")),
+           findChild<QWidget*>(QStringLiteral("Button1")), findChild<QWidget*>(QStringLiteral("BitBtn1"))});
+}
 
 QAction* MainWindow::menuAction(QMenu* menu, app::TMenuItem& item, const char* name, Handler handler) {
     auto* action = new QAction(toQt(item.Caption), this);
@@ -298,6 +349,16 @@ void MainWindow::createMenus() {
                                         &TfrmMessageEditor::Verteilerlisteffnen1Click);
     m_Verteilerlisteffnen1->setIcon(imageIcon(Image::Open));
     datei->addSeparator();
+    m_MailingOeffnen1 = menuAction(datei, m_form.MailingOeffnen1, "MailingOeffnen1",
+                                   &TfrmMessageEditor::MailingOeffnen1Click);
+    m_MailingOeffnen1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    m_MailingSpeichern1 = menuAction(datei, m_form.MailingSpeichern1, "MailingSpeichern1",
+                                     &TfrmMessageEditor::MailingSpeichern1Click);
+    m_MailingSpeichern1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    m_MailingSpeichern1->setIcon(imageIcon(Image::Save));
+    m_MailingSpeichernUnter1 = menuAction(datei, m_form.MailingSpeichernUnter1, "MailingSpeichernUnter1",
+                                          &TfrmMessageEditor::MailingSpeichernUnter1Click);
+    datei->addSeparator();
     m_Beenden1 = menuAction(datei, m_form.Beenden1, "Beenden1", &TfrmMessageEditor::Beenden1Click);
     m_Beenden1->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
 
@@ -308,6 +369,9 @@ void MainWindow::createMenus() {
         menuAction(nachricht, m_form.Speichern1, "Speichern1", &TfrmMessageEditor::Speichern1Click);
     nachricht->addSeparator();
     menuAction(nachricht, m_form.Vorschau1, "Vorschau1", &TfrmMessageEditor::Vorschau1Click);
+    QAction* placeholders = nachricht->addMenu(createPlaceholderMenu());
+    placeholders->setText(QStringLiteral("&Platzhalter einfügen"));
+    placeholders->setObjectName(QStringLiteral("Platzhalter1"));
 
     QMenu* extras = menuBar()->addMenu(QStringLiteral("&Extras"));
     m_Optionen1 = menuAction(extras, m_form.Optionen1, "Optionen1", &TfrmMessageEditor::Optionen1Click);
@@ -362,6 +426,13 @@ void MainWindow::createToolBar() {
     bar->addSeparator();
     QToolButton* optionen = toolButton("ToolButton3", "Optionen", "Mailoptionen ändern", Image::Options);
     connectRun(optionen, &QToolButton::clicked, &TfrmMessageEditor::Optionen1Click);
+    // The mailing's buttons come after the three of old, which keep their
+    // places.
+    bar->addSeparator();
+    QToolButton* open = toolButton("MailingOeffnen", "Öffnen", "Mailing öffnen", Image::Open);
+    connectRun(open, &QToolButton::clicked, &TfrmMessageEditor::MailingOeffnen1Click);
+    QToolButton* save = toolButton("MailingSpeichern", "Speichern", "Mailing speichern", Image::Save);
+    connectRun(save, &QToolButton::clicked, &TfrmMessageEditor::MailingSpeichern1Click);
 }
 
 QWidget* MainWindow::createTopPanel() {
@@ -374,7 +445,9 @@ QWidget* MainWindow::createTopPanel() {
 
     m_pnlTopleft = new QTabWidget(panel);
     m_pnlTopleft->setObjectName(QStringLiteral("pnlTopleft"));
-    m_pnlTopleft->setFixedWidth(kLeftPagesWidth);
+    // The form column keeps its width at the window's first size and grows
+    // with it, two parts to the lists' three.
+    m_pnlTopleft->setMinimumWidth(kLeftPagesWidth);
     m_pnlTopleft->addTab(createRecipientPage(), QString());
     m_pnlTopleft->addTab(createSenderPage(), QString());
     m_pnlTopleft->addTab(createCopiesPage(), QString());
@@ -384,8 +457,8 @@ QWidget* MainWindow::createTopPanel() {
     m_pnltopright->addTab(createRecipientListPage(), QString());
     m_pnltopright->addTab(createAttachmentPage(), QString());
 
-    layout->addWidget(m_pnlTopleft);
-    layout->addWidget(m_pnltopright, 1);
+    layout->addWidget(m_pnlTopleft, 2);
+    layout->addWidget(m_pnltopright, 3);
     return panel;
 }
 
@@ -402,7 +475,6 @@ QWidget* MainWindow::createRecipientPage() {
     QFont bold = m_sAbsender->font();
     bold.setBold(true);
     m_sAbsender->setFont(bold);
-    m_sAbsender->setFixedWidth(270);
     grid->addWidget(m_sAbsender, 0, 0, 1, 2);
 
     m_selEmailProfil = new QComboBox(page);
@@ -426,7 +498,6 @@ QWidget* MainWindow::createRecipientPage() {
     grid->addWidget(m_edtSubject, 3, 1);
 
     m_edtReply = lineEdit("edtReply", page);
-    m_edtReply->setFixedWidth(kReplyWidth);
     QToolButton* storeReply = speedButton("SpeedButton1", "", page);
     storeReply->setToolTip(QString());
     storeReply->setIcon(imageIcon(Image::Save));
@@ -436,7 +507,6 @@ QWidget* MainWindow::createRecipientPage() {
     replyRow->setSpacing(2);
     replyRow->addWidget(m_edtReply);
     replyRow->addWidget(storeReply);
-    replyRow->addStretch();
     grid->addWidget(buddyLabel("reply to", m_edtReply, page), 4, 0);
     grid->addLayout(replyRow, 4, 1);
 
@@ -462,12 +532,6 @@ QWidget* MainWindow::createRecipientPage() {
                                                           m_cboPriority, m_chkReturnReciept, m_html})
         field->setFixedHeight(kCompactRowHeight);
 
-    QWidget::setTabOrder(m_selEmailProfil, m_edtto);
-    QWidget::setTabOrder(m_edtto, m_edtSubject);
-    QWidget::setTabOrder(m_edtSubject, m_chkReturnReciept);
-    QWidget::setTabOrder(m_chkReturnReciept, m_html);
-    QWidget::setTabOrder(m_html, m_cboPriority);
-    QWidget::setTabOrder(m_cboPriority, m_edtReply);
     return page;
 }
 
@@ -511,14 +575,26 @@ QWidget* MainWindow::createRecipientListPage() {
     layout->setContentsMargins(0, 0, 0, 0);
     m_empfaengerliste = new QTableView(page);
     m_empfaengerliste->setObjectName(QStringLiteral("empfaengerliste"));
-    m_gridModel = new RecipientTableModel(m_form.empfaengerliste, m_empfaengerliste);
+    m_gridModel = new RecipientTableModel(m_form.empfaengerliste, m_form.RowStatus, m_empfaengerliste);
     m_empfaengerliste->setModel(m_gridModel);
+    // "Alle markieren" / "Keine markieren" on the grid's context menu.
+    m_empfaengerliste->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* markAll = new QAction(QStringLiteral("Alle markieren"), m_empfaengerliste);
+    markAll->setObjectName(QStringLiteral("AlleMarkieren1"));
+    connectRun(markAll, &QAction::triggered, &TfrmMessageEditor::AlleMarkierenClick);
+    auto* markNone = new QAction(QStringLiteral("Keine markieren"), m_empfaengerliste);
+    markNone->setObjectName(QStringLiteral("KeineMarkieren1"));
+    connectRun(markNone, &QAction::triggered, &TfrmMessageEditor::KeineMarkierenClick);
+    m_empfaengerliste->addActions({markAll, markNone});
     m_empfaengerliste->verticalHeader()->hide();
     // Fixed row heights: the view never measures rows, whatever the length.
     m_empfaengerliste->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_empfaengerliste->verticalHeader()->setDefaultSectionSize(kGridRowHeight);
     m_empfaengerliste->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     m_empfaengerliste->horizontalHeader()->setHighlightSections(false);
+    // The last column takes the room the window gives; the others keep the
+    // widths the list or the user set.
+    m_empfaengerliste->horizontalHeader()->setStretchLastSection(true);
     m_empfaengerliste->setSelectionMode(QAbstractItemView::SingleSelection);
     m_empfaengerliste->setWordWrap(false);
     // Grid line width 0.
@@ -538,11 +614,11 @@ QWidget* MainWindow::createAttachmentPage() {
     m_lvFiles->setRootIsDecorated(false);
     m_lvFiles->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_lvFiles->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_lvFiles->setFixedWidth(kAttachmentListWidth);
+    m_lvFiles->setMinimumWidth(kAttachmentListWidth / 2);
     m_lvFiles->setMouseTracking(true);
     m_lvFiles->viewport()->setAttribute(Qt::WA_Hover);
     m_lvFiles->setItemDelegate(new HoverUnderlineDelegate(m_lvFiles));
-    layout->addWidget(m_lvFiles);
+    layout->addWidget(m_lvFiles, 1);
 
     auto* buttons = new QVBoxLayout;
     QPushButton* attach = pushButton("btnAttachment", "Datei anhängen", page);
@@ -557,7 +633,6 @@ QWidget* MainWindow::createAttachmentPage() {
     buttons->addWidget(open);
     buttons->addStretch();
     layout->addLayout(buttons);
-    layout->addStretch();
     return page;
 }
 
@@ -607,6 +682,16 @@ QGroupBox* MainWindow::createSalutationGroup() {
     connectRun(b6, &QToolButton::clicked, &TfrmMessageEditor::SpeedButton6Click);
     for (QToolButton* button : {bodyOpen, bodySave, b2, b3, b4, b5, b6})
         buttons->addWidget(button);
+    auto* placeholders = new QToolButton(group);
+    placeholders->setObjectName(QStringLiteral("Platzhalter"));
+    placeholders->setText(QStringLiteral("{{…}}"));
+    placeholders->setToolTip(QStringLiteral("Platzhalter einfügen (Spalte der Empfängerliste)"));
+    placeholders->setAutoRaise(true);
+    placeholders->setFixedHeight(kSpeedButtonHeight);
+    placeholders->setPopupMode(QToolButton::InstantPopup);
+    placeholders->setMenu(m_placeholderMenu);
+    buttons->addSpacing(4);
+    buttons->addWidget(placeholders);
 
     grid->addWidget(m_useAnrede, 0, 0);
     grid->addWidget(m_Anrede, 0, 1);
@@ -614,6 +699,38 @@ QGroupBox* MainWindow::createSalutationGroup() {
     grid->addWidget(m_Vorschau, 1, 1, 1, 2);
     grid->setColumnStretch(3, 1);
     return group;
+}
+
+QMenu* MainWindow::createPlaceholderMenu() {
+    m_placeholderMenu = new QMenu(this);
+    m_placeholderMenu->setObjectName(QStringLiteral("placeholderMenu"));
+    connect(m_placeholderMenu, &QMenu::aboutToShow, this, [this] {
+        m_placeholderMenu->clear();
+        for (const std::string& item : m_form.PlaceholderMenuItems()) {
+            const QString placeholder = toQt(item);
+            QAction* action = m_placeholderMenu->addAction(placeholder);
+            // No "&" accelerator in a column title.
+            action->setText(QString(placeholder).replace(QLatin1Char('&'), QStringLiteral("&&")));
+            connect(action, &QAction::triggered, this,
+                    [this, placeholder] { insertPlaceholder(placeholder); });
+        }
+    });
+    return m_placeholderMenu;
+}
+
+void MainWindow::insertPlaceholder(const QString& placeholder) {
+    if (m_placeholderTarget == m_edtSubject && m_edtSubject->isEnabled()) {
+        m_edtSubject->insert(placeholder);
+        m_form.edtSubject.Text = fromQt(m_edtSubject->text());
+        m_edtSubject->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    // The body takes it otherwise: there it is used most. Its own signal
+    // writes the text into the model.
+    m_Control->setCurrentWidget(m_Memo);
+    m_form.Control.ActivePageIndex = app::kPageMail;
+    m_Memo->insertPlainText(placeholder);
+    m_Memo->setFocus(Qt::OtherFocusReason);
 }
 
 QWidget* MainWindow::createBodyPages() {
@@ -645,6 +762,24 @@ void MainWindow::createStatusArea() {
     m_Progress->setObjectName(QStringLiteral("Progress"));
     m_Progress->setFixedHeight(kProgressHeight);
     m_Progress->setTextVisible(false);
+    m_Progress->setAlignment(Qt::AlignCenter);
+
+    m_progressRow = new QWidget(this);
+    m_progressRow->setObjectName(QStringLiteral("progressRow"));
+    auto* row = new QHBoxLayout(m_progressRow);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+    row->addWidget(m_Progress, 1);
+    m_abbrechen = new QPushButton(QStringLiteral("Abbrechen"), m_progressRow);
+    m_abbrechen->setObjectName(QStringLiteral("btnAbbrechen"));
+    m_abbrechen->setFixedHeight(kProgressHeight + 6);
+    m_abbrechen->setToolTip(QStringLiteral("Den Versand nach der laufenden Mail beenden (Esc)"));
+    m_abbrechen->hide();
+    row->addWidget(m_abbrechen);
+    connect(m_abbrechen, &QPushButton::clicked, this, &MainWindow::stopSend);
+    m_escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    m_escape->setEnabled(false);
+    connect(m_escape, &QShortcut::activated, this, &MainWindow::stopSend);
 
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar1"));
@@ -674,6 +809,9 @@ void MainWindow::connectEdits() {
     textInto(m_edtBCC, m_form.edtBCC);
     for (QLineEdit* edit : {m_edtfrom, m_edtreal, m_edtReply})
         edit->installEventFilter(this);
+    m_edtSubject->installEventFilter(this);
+    m_Memo->installEventFilter(this);
+    m_placeholderTarget = m_Memo;
 
     connect(m_edtto->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
         m_form.edtto.Text = fromQt(text);
@@ -761,8 +899,12 @@ void MainWindow::connectEdits() {
 // ---- Model to widgets ----
 
 bool MainWindow::run(const std::function<void()>& handler) {
+    ++m_handlerDepth;
     const bool ok = app::runHandler(m_interaction, handler);
+    --m_handlerDepth;
     refreshFromModel();
+    if (m_handlerDepth == 0)
+        closeIfAsked();
     return ok;
 }
 
@@ -785,17 +927,20 @@ void MainWindow::refreshFromModel() {
 }
 
 void MainWindow::refreshMenu() {
-    showAction(m_Senden1, m_form.Senden1);
-    showAction(m_Verteilerlisteffnen1, m_form.Verteilerlisteffnen1);
-    showAction(m_Beenden1, m_form.Beenden1);
-    showAction(m_Nachrichtffnen1, m_form.Nachrichtffnen1);
-    showAction(m_Speichern1, m_form.Speichern1);
-    showAction(m_Optionen1, m_form.Optionen1);
-    showAction(m_MailKonfigurationffnen1, m_form.MailKonfigurationffnen1);
-    showAction(m_MailKonfigurationsichern1, m_form.MailKonfigurationsichern1);
-    showAction(m_editliste, m_form.editliste);
-    showAction(m_Update1, m_form.Update1);
-    showAction(m_Versionsinfo1, m_form.Versionsinfo1);
+    showAction(m_Senden1, m_form.Senden1, m_sending);
+    showAction(m_Verteilerlisteffnen1, m_form.Verteilerlisteffnen1, m_sending);
+    showAction(m_MailingOeffnen1, m_form.MailingOeffnen1, m_sending);
+    showAction(m_MailingSpeichern1, m_form.MailingSpeichern1, m_sending);
+    showAction(m_MailingSpeichernUnter1, m_form.MailingSpeichernUnter1, m_sending);
+    showAction(m_Beenden1, m_form.Beenden1, m_sending);
+    showAction(m_Nachrichtffnen1, m_form.Nachrichtffnen1, m_sending);
+    showAction(m_Speichern1, m_form.Speichern1, m_sending);
+    showAction(m_Optionen1, m_form.Optionen1, m_sending);
+    showAction(m_MailKonfigurationffnen1, m_form.MailKonfigurationffnen1, m_sending);
+    showAction(m_MailKonfigurationsichern1, m_form.MailKonfigurationsichern1, m_sending);
+    showAction(m_editliste, m_form.editliste, m_sending);
+    showAction(m_Update1, m_form.Update1, m_sending);
+    showAction(m_Versionsinfo1, m_form.Versionsinfo1, m_sending);
 }
 
 void MainWindow::refreshTopPages() {
@@ -818,11 +963,21 @@ void MainWindow::refreshTopPages() {
 
 void MainWindow::refreshGrid() {
     const app::TStringGrid& grid = m_form.empfaengerliste;
-    m_gridModel->refresh();
+    if (m_gridModel->refresh()) {
+        // The view set up its columns anew: their widths are the defaults.
+        m_shownColWidths.clear();
+        if (m_gridModel->hasStatusColumn())
+            m_empfaengerliste->setColumnWidth(m_gridModel->statusColumn(), kStatusColumnWidth);
+    }
     if (grid.ColWidths != m_shownColWidths) {
         const QSignalBlocker blocker(m_empfaengerliste->horizontalHeader());
-        for (int col = 0; col < static_cast<int>(grid.ColWidths.size()); ++col)
-            m_empfaengerliste->setColumnWidth(col, grid.ColWidths[col]);
+        QHeaderView* header = m_empfaengerliste->horizontalHeader();
+        for (int col = 0; col < static_cast<int>(grid.ColWidths.size()); ++col) {
+            // A further column is at least as wide as its title, which
+            // names what a placeholder has to say.
+            const int title = col >= app::TStringGrid::ColCount ? header->sectionSizeHint(col) : 0;
+            m_empfaengerliste->setColumnWidth(col, std::max(grid.ColWidths[col], title));
+        }
         m_shownColWidths = grid.ColWidths;
     }
     // Whole rows are selected unless the cells can be edited.
@@ -882,6 +1037,12 @@ void MainWindow::refreshProgress() {
     m_Progress->setRange(model.Min, model.Max);
     m_Progress->setValue(model.Position);
     m_Progress->setVisible(model.Visible);
+    // "12 von 300": no "%" in it, so the bar shows it as it stands.
+    m_Progress->setTextVisible(!model.Caption.empty());
+    m_Progress->setFormat(toQt(model.Caption));
+    m_abbrechen->setVisible(m_sending);
+    m_abbrechen->setEnabled(m_sending && !m_form.StopRequested);
+    m_progressRow->setVisible(model.Visible || m_sending);
 }
 
 void MainWindow::refreshStatusBar() {
@@ -960,6 +1121,23 @@ void MainWindow::focusControl(app::ControlId control) {
 // ---- Events ----
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (m_sending) {
+        // The run's thread cannot be left behind without its window: the
+        // run stops after the message in flight, and the window closes then.
+        event->ignore();
+        if (m_closeAfterSend)
+            return;
+        if (m_interaction.Confirm(kCloseDuringSendQuestion)) {
+            m_closeAfterSend = true;
+            stopSend();
+        }
+        return;
+    }
+    bool mayClose = false;
+    if (!run([this, &mayClose] { mayClose = m_form.FormCloseQuery(); }) || !mayClose) {
+        event->ignore();
+        return;
+    }
     // A close handler that fails keeps the window open, so nothing is lost.
     if (run(&TfrmMessageEditor::FormClose))
         event->accept();
@@ -968,6 +1146,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn && (watched == m_edtSubject || watched == m_Memo))
+        m_placeholderTarget = static_cast<QWidget*>(watched);
     if (event->type() == QEvent::FocusOut &&
         (watched == m_edtfrom || watched == m_edtreal || watched == m_edtReply)) {
         // Leaving the field for another control, not the window losing focus.
@@ -976,6 +1156,64 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             run(&TfrmMessageEditor::edtfromExit);
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::setSending(bool sending) {
+    m_sending = sending;
+    if (sending) {
+        m_focusBeforeSend = QApplication::focusWidget();
+        m_actionsBeforeSend.clear();
+        for (QAction* action : findChildren<QAction*>())
+            if (action->isEnabled()) {
+                m_actionsBeforeSend.push_back(action);
+                action->setEnabled(false);
+            }
+    } else {
+        for (QAction* action : m_actionsBeforeSend)
+            action->setEnabled(true);
+        m_actionsBeforeSend.clear();
+    }
+    for (QWidget* area : m_inputAreas)
+        if (area)
+            area->setEnabled(!sending);
+    m_escape->setEnabled(sending);
+    refreshProgress();
+    if (sending)
+        m_abbrechen->setFocus(Qt::OtherFocusReason);
+    else if (m_focusBeforeSend)
+        m_focusBeforeSend->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::RunSend(merge::SendObserver& observer,
+                         const std::function<void(merge::SendObserver&)>& work) {
+    setSending(true);
+    try {
+        runOffThread(this, observer, work);
+    } catch (...) {
+        setSending(false);
+        if (m_handlerDepth == 0)
+            closeIfAsked();
+        throw;
+    }
+    setSending(false);
+    if (m_handlerDepth == 0)
+        closeIfAsked();
+}
+
+// Not through run(): refreshing the whole window would give the menu its
+// input back while the send goes on.
+void MainWindow::stopSend() {
+    m_form.AbbrechenClick();
+    refreshControl(app::ControlId::StatusBar1);
+    refreshProgress();
+}
+
+void MainWindow::closeIfAsked() {
+    if (!m_closeAfterSend || m_sending)
+        return;
+    m_closeAfterSend = false;
+    if (isVisible())
+        close();
 }
 
 void MainWindow::RunModal(app::TfmSetup& dialog) {
