@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "app/command_line.h"
+#include "app/password_file.h"
 #include "app/settings_paths.h"
 #include "merge/salutation.h"
 #include "platform/error.h"
@@ -117,6 +118,9 @@ void TfrmMessageEditor::FormCreate() {
 
     // 6. The SMTP account always comes from the "Mail.ini" beside the program.
     MailSettings.ConfigFile = folder + "Mail.ini";
+    const std::string exposed = ReadablePasswordWarning(MailSettings.ConfigFile);
+    if (!exposed.empty())
+        m_interaction.Warning(exposed);
     ReadSmtpAccount(MailSettings.ConfigFile, MailSettings);
 
     // 7.
@@ -269,10 +273,11 @@ void TfrmMessageEditor::FormClose() {
     using namespace sendrix::platform;
     const std::string& config = MailSettings.ConfigFile;
     if (m_configurationRead) {
-        writeProfileInt(config, "Optionen", "Anrede", Anrede.ItemIndex);
-        writeProfileString(config, "Optionen", "Sentobjects", MailSettings.SentObjects);
-        writeProfileBool(config, "Optionen", "BenutzeAnrede", useAnrede.Checked);
-        writeProfileBool(config, "Optionen", "HTML", html.Checked);
+        const FileAccess access = SettingsFileAccess(config);
+        writeProfileInt(config, "Optionen", "Anrede", Anrede.ItemIndex, access);
+        writeProfileString(config, "Optionen", "Sentobjects", MailSettings.SentObjects, access);
+        writeProfileBool(config, "Optionen", "BenutzeAnrede", useAnrede.Checked, access);
+        writeProfileBool(config, "Optionen", "HTML", html.Checked, access);
     }
     if (m_userSettingsRead) {
         writeProfileString(UserSettingsFile, "Email", "realname", edtreal.Text);

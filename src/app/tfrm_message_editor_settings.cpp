@@ -1,5 +1,6 @@
 // Mail configurations, the reply-to button, sender profiles and the sender
 // fields of the main window.
+#include "app/password_file.h"
 #include "app/settings_paths.h"
 #include "app/tfrm_message_editor.h"
 #include "platform/profile_file.h"
@@ -80,21 +81,24 @@ void TfrmMessageEditor::MailKonfigurationsichern1Click() {
     if (!m_interaction.SaveFile(SaveDialog1))
         return;
     const std::string path = SaveDialog1.FileName;
-    writeProfileString(path, "Email", "PersonalEmail", MailSettings.PersonalEmail);
-    writeProfileInt(path, "Optionen", "Anrede", Anrede.ItemIndex);
-    writeProfileBool(path, "Optionen", "BenutzeAnrede", useAnrede.Checked);
-    writeProfileString(path, "Email", "realname", edtreal.Text);
-    writeProfileString(path, "Email", "replyto", edtReply.Text);
-    writeProfileString(path, "Email", "Subject", edtSubject.Text);
-    writeProfileString(path, "Optionen", "Sentobjects", MailSettings.SentObjects);
-    writeProfileBool(path, "Optionen", "HTML", html.Checked);
+    // Saved over "Mail.ini", the password stays private.
+    const FileAccess access = SettingsFileAccess(path);
+    writeProfileString(path, "Email", "PersonalEmail", MailSettings.PersonalEmail, access);
+    writeProfileInt(path, "Optionen", "Anrede", Anrede.ItemIndex, access);
+    writeProfileBool(path, "Optionen", "BenutzeAnrede", useAnrede.Checked, access);
+    writeProfileString(path, "Email", "realname", edtreal.Text, access);
+    writeProfileString(path, "Email", "replyto", edtReply.Text, access);
+    writeProfileString(path, "Email", "Subject", edtSubject.Text, access);
+    writeProfileString(path, "Optionen", "Sentobjects", MailSettings.SentObjects, access);
+    writeProfileBool(path, "Optionen", "HTML", html.Checked, access);
     // A saved configuration never reopens a list or body of its own.
-    writeProfileString(path, "Dateien", "Empfaenger", "");
-    writeProfileString(path, "Dateien", "Nachricht", "");
+    writeProfileString(path, "Dateien", "Empfaenger", "", access);
+    writeProfileString(path, "Dateien", "Nachricht", "", access);
 }
 
 void TfrmMessageEditor::SpeedButton1Click() {
-    platform::writeProfileString(MailSettings.ConfigFile, "Email", "replyto", edtReply.Text);
+    platform::writeProfileString(MailSettings.ConfigFile, "Email", "replyto", edtReply.Text,
+                                 SettingsFileAccess(MailSettings.ConfigFile));
 }
 
 void TfrmMessageEditor::selEmailProfilChange() {

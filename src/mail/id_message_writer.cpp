@@ -1,8 +1,10 @@
 #include "mail/id_message_writer.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
 
 #include "mail/id_coder.h"
 #include "mail/id_coder_3to4.h"
@@ -160,8 +162,10 @@ std::string wireSafe(std::string_view encoded) {
 
 // Encodes the whole file into the temporary file, as the coder gives it for
 // each 57-byte chunk in line mode.
-void encodeFileInto(platform::File& source, const std::string& sourceName, TIdCoder& coder,
-                    platform::TemporaryFile& temporary) {
+// Returns the number of bytes read.
+std::uint64_t encodeFileInto(platform::File& source, const std::string& sourceName, TIdCoder& coder,
+                             platform::TemporaryFile& temporary) {
+    std::uint64_t total = 0;
     const bool safeAlphabet = dynamic_cast<TIdBase64Encoder*>(&coder) != nullptr;
     std::string block(kBlockSize, '\0');
     std::string encoded;
@@ -170,6 +174,7 @@ void encodeFileInto(platform::File& source, const std::string& sourceName, TIdCo
         const size_t length = readBlock(source, block, sourceName);
         if (length == 0)
             break;
+        total += length;
         encoded.clear();
         coder.EncodeChunks(std::string_view(block.data(), length), kChunkSize, encoded);
         if (safeAlphabet) {
@@ -181,6 +186,18 @@ void encodeFileInto(platform::File& source, const std::string& sourceName, TIdCo
         if (length < block.size())
             break;
     }
+    return total;
+}
+
+std::uint64_t openFileSize(const platform::File& file) {
+    struct stat info {};
+    return ::fstat(file.fd(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+}
+
+FileError changedAttachment(const std::string& path, std::uint64_t before, std::uint64_t now) {
+    return FileError("Die Anlage " + path + " hat sich während des Versands geändert (zuvor " +
+                     std::to_string(before) + " Bytes, jetzt " + std::to_string(now) +
+                     " Bytes); die begonnene Mail wird nicht abgeschlossen.");
 }
 
 // An HTML body of its own (no text parts): it goes out as
@@ -403,16 +420,29 @@ void WriteAttachmentPart(IdWriteTarget& target, TIdAttachment& attachment) {
     if (attachment.ContentTransfer() == "base64" && attachment.ContentType().empty())
         attachment.SetContentType(MediaTypeForFileName(name));
 
-    // Others may go on reading and writing the file meanwhile; whatever is
-    // read is sent.
+    // Others may go on reading and writing the file meanwhile. What is sent
+    // must be the file as a whole, and for a run the same file for every
+    // recipient: a size that moves while it is read, or differs from the
+    // size the run saw first, stops the message before its end.
+    const std::optional<std::uint64_t>& expected = attachment.ExpectedSize();
     platform::File source = platform::File::open(path, O_RDONLY);
     if (!source.isOpen())
-        throw platform::fileFailure("Datei " + path + " kann nicht geöffnet werden", source.openError());
+        throw platform::fileFailure(expected ? "Die Anlage " + path +
+                                                   " ist während des Versands verschwunden oder nicht mehr "
+                                                   "lesbar; die begonnene Mail wird nicht abgeschlossen."
+                                             : "Datei " + path + " kann nicht geöffnet werden",
+                                    source.openError());
+    const std::uint64_t size = openFileSize(source);
+    if (expected && size != *expected)
+        throw changedAttachment(path, *expected, size);
     // Deleted by its destructor on every path, also when the connection
     // fails half-way.
     platform::TemporaryFile temporary("Datei " + platform::temporaryFolder() + "/sendrix-XXXXXX" +
                                       " kann nicht erstellt werden");
-    encodeFileInto(source, path, *coder, temporary);
+    const std::uint64_t read = encodeFileInto(source, path, *coder, temporary);
+    const std::uint64_t after = openFileSize(source);
+    if (read != size || after != size)
+        throw changedAttachment(path, size, read != size ? read : after);
 
     // Written directly, never folded: the parameters stand on lines of their
     // own already.

@@ -50,7 +50,10 @@ void WriteBodySection(IdWriteTarget& target, TIdMessage& message, const PartCoun
 // fills in the default content type (from the file name's extension,
 // media_types.h), transfer encoding and disposition. A file name outside
 // ASCII goes out as RFC 2231 "filename*" in UTF-8 and, for older readers,
-// as an encoded word in "name" and "filename".
+// as an encoded word in "name" and "filename". Throws FileError naming the
+// file, before anything of the part is written, when it cannot be opened,
+// when its size is not its ExpectedSize, or when it changes size while it
+// is read.
 void WriteAttachmentPart(IdWriteTarget& target, TIdAttachment& attachment);
 
 // One text part, quoted-printable unless the part says otherwise, its

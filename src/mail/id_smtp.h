@@ -92,7 +92,9 @@ public:
     // message text, ".". Throws EIdInvalidEnvelopeAddress before sending
     // anything when checkEnvelope refuses the envelope, and
     // EIdLoginNotOffered (before MAIL) when the server does not offer the
-    // login that is set; leaves the connection open on failure.
+    // login that is set; leaves the connection open on failure, except
+    // when writing the text fails: the connection is then dropped without
+    // the final "." and without "Quit", so no half message is taken.
     virtual void Deliver(TIdMessage& message);
 
     // The message text Deliver sends, into `target`: the "X-Mailer" line of

@@ -3,7 +3,10 @@
 // to the wire, attachments and their temporary files.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -598,6 +601,54 @@ TEST_F(MessageWriter, MissingAttachmentFailsAfterItsBoundaryAndLeavesNoTemporary
     const auto lines = target.Lines();
     EXPECT_EQ(lines.back(), "--=_NextPart_2rfkqmtzsadvnqw3nerasdf");
     EXPECT_EQ(m_temp.entryCount(), 0u);
+}
+
+TEST_F(MessageWriter, AttachmentChangedSinceTheRunSawItFailsBeforeItsPart) {
+    // The observer's "Anlage wird codiert" comes while the message is half
+    // written, right before the file is opened: the moment another program
+    // may change it.
+    struct Changer : IdWriterObserver {
+        std::function<void()> change;
+        void Status(std::string_view text) override {
+            if (text == "Anlage wird codiert")
+                change();
+        }
+    };
+    const std::string path = m_files.path("liste.pdf");
+    struct Row {
+        const char* name;
+        std::function<void()> change;
+        std::string error;
+    } rows[] = {
+        {"grown", [&] { file("liste.pdf", "12345678"); },
+         "Die Anlage " + path +
+             " hat sich während des Versands geändert (zuvor 5 Bytes, jetzt 8 Bytes); die begonnene Mail "
+             "wird nicht abgeschlossen."},
+        {"shrunk", [&] { file("liste.pdf", "1"); }, "(zuvor 5 Bytes, jetzt 1 Bytes)"},
+        {"vanished", [&] { ::unlink(path.c_str()); },
+         "Die Anlage " + path +
+             " ist während des Versands verschwunden oder nicht mehr lesbar; die begonnene Mail wird nicht "
+             "abgeschlossen.\nDatei nicht gefunden"},
+        {"same size", [&] { file("liste.pdf", "abcde"); }, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        m_message.MessageParts.Clear();
+        m_message.MessageParts.AddAttachment(file("liste.pdf", "12345")).SetExpectedSize(5);
+        Changer changer;
+        changer.change = row.change;
+        MemoryWriteTarget target;
+        if (row.error.empty()) {
+            WriteMessage(target, m_message, m_clock, &changer);
+            EXPECT_NE(target.Bytes().find("YWJjZGU=\r\n"), std::string::npos);  // "abcde"
+            continue;
+        }
+        expectThrowText<FileError>([&] { WriteMessage(target, m_message, m_clock, &changer); },
+                                   ::testing::HasSubstr(row.error));
+        // Nothing of the part went out, and no temporary file stays.
+        EXPECT_EQ(target.Lines().back(), "--=_NextPart_2rfkqmtzsadvnqw3nerasdf");
+        EXPECT_EQ(m_temp.entryCount(), 0u);
+    }
 }
 
 TEST_F(MessageWriter, UncreatableTemporaryFileFailsWithItsText) {
