@@ -93,6 +93,7 @@ void TfrmMessageEditor::FormCreate() {
     std::vector<std::string> commandLineFaults;
     std::string displayNameOverride;
     std::string replyOverride;
+    bool bodyFromCommandLine = false;
 
     // 2. File names; a logs folder that cannot be made shows up at step 14.
     const std::string folder = platform::programFolder();
@@ -190,6 +191,7 @@ void TfrmMessageEditor::FormCreate() {
             } else {
                 LoadBodyFile(file.path);
                 Memo1.Lines.clear();
+                bodyFromCommandLine = true;
             }
         }
         for (const std::string& ini : options.IniFiles)
@@ -200,7 +202,13 @@ void TfrmMessageEditor::FormCreate() {
     // 9.
     readConfigurationKeys(MailSettings.ConfigFile);
     m_configurationRead = true;
-    loadConfigurationFiles(MailSettings.ConfigFile);
+    const std::string missingBody = loadConfigurationFiles(MailSettings.ConfigFile);
+    // Unattended, every recipient would get an empty message; in the window
+    // the person sees the empty body and may write one.
+    if (!missingBody.empty() && SendImmediately && !bodyFromCommandLine)
+        commandLineFaults.push_back("Die Textdatei " + missingBody + " ([Dateien] Nachricht in " +
+                                    MailSettings.ConfigFile +
+                                    ") ist keine lesbare Datei; es wurde nichts gesendet.");
 
     // 10. Replaces what the configuration set, also with empty values.
     MailSettings.PersonalEmail = platform::readProfileString(UserSettingsFile, "Email", "PersonalEmail", "");

@@ -330,9 +330,10 @@ private:
     // Sets useAnrede and runs useAnredeClick when the state changes.
     void setSalutationChecked(bool checked);
     // LoadMailConfiguration in two halves: the keys (steps 1-11), then the
-    // recipient list and body files they name (steps 12-13).
+    // recipient list and body files they name (steps 12-13). Returns the
+    // body file named that is no regular file (skipped), else "".
     void readConfigurationKeys(const std::string& path);
-    void loadConfigurationFiles(const std::string& path);
+    std::string loadConfigurationFiles(const std::string& path);
     void readProfiles();
     // Index of IdMsgSend's priority in cboPriority's list.
     int messagePriorityIndex() const;

@@ -6,6 +6,7 @@
 #include "platform/profile_file.h"
 #include "platform/system_info.h"
 #include "platform/text_file.h"
+#include "platform/text_trim.h"
 
 namespace sendrix::app {
 
@@ -50,18 +51,21 @@ void TfrmMessageEditor::readConfigurationKeys(const std::string& path) {
     html.Checked = readProfileBool(path, "Optionen", "HTML", false);
 }
 
-void TfrmMessageEditor::loadConfigurationFiles(const std::string& path) {
+std::string TfrmMessageEditor::loadConfigurationFiles(const std::string& path) {
     using namespace sendrix::platform;
 
     const std::string folder = programFolder();
     const std::string list = resolveStoredPath(readProfileString(path, "Dateien", "Empfaenger", ""), folder);
     if (fileExists(list))
         LoadRecipientListFile(list);
-    const std::string body = resolveStoredPath(readProfileString(path, "Dateien", "Nachricht", ""), folder);
+    const std::string named = readProfileString(path, "Dateien", "Nachricht", "");
+    const std::string body = resolveStoredPath(named, folder);
     if (fileExists(body)) {
         Memo1.Lines.clear();
         LoadBodyFile(body);
+        return {};
     }
+    return platform::trimControl(named).empty() ? std::string() : body;
 }
 
 void TfrmMessageEditor::MailKonfigurationffnen1Click() {

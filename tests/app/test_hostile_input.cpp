@@ -357,3 +357,42 @@ TEST_F(HostileInputTest, ListRowsAreNeverMergedInventedOrFilledTwice) {
         EXPECT_NE(server.messages()[1].find(row.shown), std::string::npos) << server.messages()[1];
     }
 }
+
+TEST_F(HostileInputTest, ABodyFileTheConfigurationNamesThatIsMissingStopsAnUnattendedRun) {
+    ScriptedSmtpServer server({SmtpScript::standard()});
+    home.write("ordner/x.txt", "x");
+    struct Row {
+        const char* named;
+        bool withBodySwitch;
+        int status;
+    } rows[] = {
+        {"fehlt.txt", false, 1},
+        {"./ordner", false, 1},
+        // The text of "/B:" stands, as before.
+        {"fehlt.txt", true, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.named) + (row.withBodySwitch ? " with /B:" : ""));
+        const std::string mailIni = home.write(
+            "Mail.ini", "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" + std::to_string(server.port()) +
+                            "\r\n[Dateien]\r\nNachricht=" + row.named + "\r\n");
+        std::vector<std::string> arguments = {"/to:kunde@example.com", "/s:x", "/from:a@example.org",
+                                              "/sofort"};
+        if (row.withBodySwitch)
+            arguments.push_back("/B:" + home.write("t.txt", "Der Text.\r\n"));
+        std::ostringstream out, err;
+        EXPECT_EQ(app::RunWithoutWindow(arguments, out, err), row.status) << err.str();
+        if (row.status == 0) {
+            ASSERT_TRUE(server.waitForSessions(1));
+            ASSERT_EQ(server.messages().size(), 1u);
+            EXPECT_NE(server.messages()[0].find("\r\n\r\nDer Text.\r\n"), std::string::npos);
+            continue;
+        }
+        const std::string named = row.named[0] == '.' ? home.path("ordner") : home.path(row.named);
+        EXPECT_NE(err.str().find("Fehler: Die Textdatei " + named + " ([Dateien] Nachricht in " + mailIni +
+                                 ") ist keine lesbare Datei; es wurde nichts gesendet."),
+                  std::string::npos)
+            << err.str();
+        EXPECT_EQ(server.sessionCount(), 0u);
+    }
+}
