@@ -19,7 +19,6 @@
 #include "platform/ascii.h"
 #include "platform/error.h"
 #include "platform/file.h"
-#include "platform/temp_file.h"
 #include "platform/text_codec.h"
 
 namespace sendrix::mail {
@@ -31,8 +30,9 @@ constexpr std::string_view kTextStatus = "Text wird codiert";
 constexpr std::string_view kAttachmentStatus = "Anlage wird codiert";
 
 // One base64 line per 57 bytes (76 characters, RFC 2045 6.8). Reads, encoding
-// and writes go in blocks of many chunks; the block is a multiple of 57, so
-// the lines come out exactly as chunk by chunk.
+// and writes go in blocks of many chunks, each block's lines in one write;
+// the block is a multiple of 57, so the lines come out exactly as chunk by
+// chunk.
 constexpr size_t kChunkSize = 57;
 constexpr size_t kBlockSize = kChunkSize * 8192;
 
@@ -128,12 +128,6 @@ std::string withCharset(std::string_view type, const WireCharset& charset, bool 
     return value + "; charset=" + charset.name;
 }
 
-void writeAll(platform::File& file, std::string_view bytes, const std::string& name) {
-    if (const int error = file.writeAll(bytes))
-        throw platform::fileFailure("In " + name + " kann nicht geschrieben werden", error,
-                                    platform::ReasonAt::AfterColon);
-}
-
 // Fills `buffer` from `file` up to its size or the end of the file; returns
 // the number of bytes read.
 size_t readBlock(platform::File& file, std::string& buffer, const std::string& name) {
@@ -162,11 +156,11 @@ std::string wireSafe(std::string_view encoded) {
     return out;
 }
 
-// Encodes the whole file into the temporary file, as the coder gives it for
-// each 57-byte chunk in line mode.
-// Returns the number of bytes read.
+// Encodes the whole file onto the target, as the coder gives it for each
+// 57-byte chunk in line mode, one large write per block. Returns the number
+// of bytes read.
 std::uint64_t encodeFileInto(platform::File& source, const std::string& sourceName, TIdCoder& coder,
-                             platform::TemporaryFile& temporary) {
+                             IdWriteTarget& target) {
     std::uint64_t total = 0;
     const bool safeAlphabet = dynamic_cast<TIdBase64Encoder*>(&coder) != nullptr;
     std::string block(kBlockSize, '\0');
@@ -179,12 +173,10 @@ std::uint64_t encodeFileInto(platform::File& source, const std::string& sourceNa
         total += length;
         encoded.clear();
         coder.EncodeChunks(std::string_view(block.data(), length), kChunkSize, encoded);
-        if (safeAlphabet) {
-            writeAll(temporary.file(), encoded, temporary.path());
-        } else {
-            const std::string safe = wireSafe(encoded);
-            writeAll(temporary.file(), safe, temporary.path());
-        }
+        if (safeAlphabet)
+            target.WriteText(encoded);
+        else
+            target.WriteText(wireSafe(encoded));
         if (length < block.size())
             break;
     }
@@ -518,8 +510,10 @@ void WriteAttachmentPart(IdWriteTarget& target, TIdAttachment& attachment) {
 
     // Others may go on reading and writing the file meanwhile. What is sent
     // must be the file as a whole, and for a run the same file for every
-    // recipient: a size that moves while it is read, or differs from the
-    // size the run saw first, stops the message before its end.
+    // recipient: a size other than the one the run saw first stops the
+    // message before the part, one that moves while the file is read stops
+    // it before the part ends, and the SMTP client then never ends the text
+    // with ".".
     const std::optional<std::uint64_t>& expected = attachment.ExpectedSize();
     platform::File source = platform::File::open(path, O_RDONLY);
     if (!source.isOpen())
@@ -531,14 +525,6 @@ void WriteAttachmentPart(IdWriteTarget& target, TIdAttachment& attachment) {
     const std::uint64_t size = openFileSize(source);
     if (expected && size != *expected)
         throw changedAttachment(path, *expected, size);
-    // Deleted by its destructor on every path, also when the connection
-    // fails half-way.
-    platform::TemporaryFile temporary("Datei " + platform::temporaryFolder() + "/sendrix-XXXXXX" +
-                                      " kann nicht erstellt werden");
-    const std::uint64_t read = encodeFileInto(source, path, *coder, temporary);
-    const std::uint64_t after = openFileSize(source);
-    if (read != size || after != size)
-        throw changedAttachment(path, size, read != size ? read : after);
 
     // Written directly, never folded: the parameters stand on lines of their
     // own already.
@@ -550,7 +536,10 @@ void WriteAttachmentPart(IdWriteTarget& target, TIdAttachment& attachment) {
     target.WriteLine("        filename=\"" + plainParameterValue(name) + "\"");
     target.WriteLines(attachment.ExtraHeaders.SafeLines());
     target.WriteLine("");
-    target.WriteFromStream(temporary.fd());
+    const std::uint64_t read = encodeFileInto(source, path, *coder, target);
+    const std::uint64_t after = openFileSize(source);
+    if (read != size || after != size)
+        throw changedAttachment(path, size, read != size ? read : after);
     target.WriteLine("");
 }
 

@@ -34,8 +34,10 @@ struct PartCounts {
 
 // Writes the whole message: header block, empty line, body section. Throws
 // EIdTextInvalidCount after the header lines when there is exactly one text
-// part; file and connection errors pass through. The temporary file of an
-// attachment is deleted on every path.
+// part; file and connection errors pass through. An attachment is read and
+// encoded block by block straight onto the target: no temporary file, and
+// memory does not grow with its size. A multipart boundary that the content
+// holds is replaced by one it holds nowhere (the fixed one plus "_1", ...).
 void WriteMessage(IdWriteTarget& target, TIdMessage& message, const platform::Clock& clock,
                   IdWriterObserver* observer = nullptr);
 
@@ -51,9 +53,9 @@ void WriteBodySection(IdWriteTarget& target, TIdMessage& message, const PartCoun
 // media_types.h), transfer encoding and disposition. A file name outside
 // ASCII goes out as RFC 2231 "filename*" in UTF-8 and, for older readers,
 // as an encoded word in "name" and "filename". Throws FileError naming the
-// file, before anything of the part is written, when it cannot be opened,
-// when its size is not its ExpectedSize, or when it changes size while it
-// is read.
+// file before the part's first line when it cannot be opened or its size is
+// not its ExpectedSize, and before the part ends when a read fails or the
+// file changes size while it is read.
 void WriteAttachmentPart(IdWriteTarget& target, TIdAttachment& attachment);
 
 // One text part, quoted-printable unless the part says otherwise, its
