@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <optional>
@@ -648,6 +649,37 @@ TEST_F(MessageWriter, AttachmentChangedSinceTheRunSawItFailsBeforeItsPart) {
         // Nothing of the part went out.
         EXPECT_EQ(target.Lines().back(), "--=_NextPart_2rfkqmtzsadvnqw3nerasdf");
     }
+}
+
+TEST_F(MessageWriter, AttachmentGrowingWhileItIsReadFailsBeforeThePartEnds) {
+    // The data goes out block by block as it is read; a program appending
+    // to the file after the first block makes the reads end beyond the size
+    // the file had when it was opened.
+    struct AppendingTarget : MemoryWriteTarget {
+        std::string path;
+        bool appended = false;
+        void WriteText(std::string_view text) override {
+            MemoryWriteTarget::WriteText(text);
+            if (appended || text.size() < 1000)
+                return;
+            appended = true;
+            std::FILE* f = std::fopen(path.c_str(), "ab");
+            std::fputs("noch mehr", f);
+            std::fclose(f);
+        }
+    };
+    const std::string data(57 * 8192 + 100, 'x');  // more than one block of reading
+    m_message.MessageParts.AddAttachment(file("wachsend.log", data));
+    AppendingTarget target;
+    target.path = m_files.path("wachsend.log");
+    expectThrowText<FileError>(
+        [&] { write(target); },
+        "Die Anlage " + target.path + " hat sich während des Versands geändert (zuvor " +
+            std::to_string(data.size()) + " Bytes, jetzt " + std::to_string(data.size() + 9) +
+            " Bytes); die begonnene Mail wird nicht abgeschlossen.");
+    EXPECT_TRUE(target.appended);
+    // The part never got its closing boundary.
+    EXPECT_EQ(target.Bytes().find("--=_NextPart_2rfkqmtzsadvnqw3nerasdf--"), std::string::npos);
 }
 
 // The attachment is encoded straight onto the connection (the writer's
