@@ -1,10 +1,9 @@
 /* The yardstick of the attachment benchmark: a small SMTP client in C that
  * takes the program's path for a message with one attachment. For every
- * message it base64-encodes the file into a temporary file (76-character
- * lines), opens a connection of its own, runs the program's dialogue
- * ("ehlo", "Rset", MAIL, RCPT, "Data"), sends the header block, copies the
- * temporary file out in 32 KiB writes, then the closing boundary and ".",
- * and says "Quit".
+ * message it opens a connection of its own, runs the program's dialogue
+ * ("ehlo", "Rset", MAIL, RCPT, "Data"), sends the header block, base64-encodes
+ * the file (76-character lines) straight out in writes of 420 lines
+ * (32,760 bytes), then the closing boundary and ".", and says "Quit".
  *
  *   attachment_smtp_client PORT ATTACHMENT COUNT
  *
@@ -14,13 +13,16 @@
 
 #include "smtp_client_common.h"
 
-enum { kBlock = 32768 };
+enum { kLinesPerWrite = 420 };
 
-/* Base64 in lines of 76 characters (57 bytes), each ended by CR LF. */
-static void encode_into(FILE* out, const unsigned char* data, size_t length) {
+/* Base64 in lines of 76 characters (57 bytes), each ended by CR LF, sent
+ * kLinesPerWrite lines at a time. */
+static void send_encoded(int fd, const unsigned char* data, size_t length) {
     static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    char line[80];
+    static char block[kLinesPerWrite * 78];
+    size_t filled = 0;
     for (size_t at = 0; at < length; at += 57) {
+        char* line = block + filled;
         size_t chunk = length - at < 57 ? length - at : 57, used = 0;
         for (size_t i = 0; i < chunk; i += 3) {
             unsigned a = data[at + i], b = i + 1 < chunk ? data[at + i + 1] : 0,
@@ -32,9 +34,13 @@ static void encode_into(FILE* out, const unsigned char* data, size_t length) {
         }
         line[used++] = '\r';
         line[used++] = '\n';
-        if (fwrite(line, 1, used, out) != used)
-            client_fail("cannot write the temporary file");
+        filled += used;
+        if (filled == sizeof block) {
+            client_send_all(fd, block, filled);
+            filled = 0;
+        }
     }
+    client_send_all(fd, block, filled);
 }
 
 int main(int argc, char** argv) {
@@ -59,24 +65,13 @@ int main(int argc, char** argv) {
         "Content-Disposition: attachment;\r\n        filename=\"anlage.bin\"\r\n\r\n";
     static const char tail[] = "\r\n--=_NextPart_2rfkindysadvnqw3nerasdf--\r\n.\r\n";
 
-    static char block[kBlock];
     struct timespec begin = client_now();
     for (int i = 0; i < count; i++) {
-        FILE* encoded = tmpfile();
-        if (!encoded)
-            client_fail("cannot create a temporary file");
-        encode_into(encoded, attachment, size);
-        fflush(encoded);
-        rewind(encoded);
-
         int fd = client_open_data(port);
         client_send_all(fd, head, sizeof head - 1);
-        size_t n;
-        while ((n = fread(block, 1, sizeof block, encoded)) > 0)
-            client_send_all(fd, block, n);
+        send_encoded(fd, attachment, size);
         client_send_all(fd, tail, sizeof tail - 1);
         client_end_data(fd);
-        fclose(encoded);
     }
     client_report(count, begin);
     free(attachment);

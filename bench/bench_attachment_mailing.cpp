@@ -2,7 +2,7 @@
 // unattended ("/sofort", no display), sends one message with the same
 // attachment to each of N recipients over a connection of its own to
 // bench/smtp_sink, against bench/attachment_smtp_client taking the same path
-// (encode into a temporary file per message, copy out in 32 KiB writes) to
+// (encode each message's attachment straight out in writes of 420 lines) to
 // the same sink, in the same run. A wait once per message shows here as a
 // ratio far above the client's.
 //
