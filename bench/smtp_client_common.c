@@ -47,6 +47,19 @@ void client_send_all(int fd, const void* data, size_t length) {
     }
 }
 
+int client_reply_code(const char* text, size_t used) {
+    /* Complete when the last full line has no "-" as its fourth
+     * character ("250 ok", or a bare "250"). */
+    if (used == 0 || text[used - 1] != '\n')
+        return -1;
+    const char* line = text + used - 1;
+    while (line > text && line[-1] != '\n')
+        line--;
+    if (text + used - line < 5 || line[3] != '-')
+        return atoi(line);
+    return -1;
+}
+
 int client_read_reply(int fd) {
     size_t used = 0;
     for (;;) {
@@ -57,15 +70,9 @@ int client_read_reply(int fd) {
             client_fail("connection closed");
         used += (size_t)n;
         reply[used] = 0;
-        /* Complete when the last full line has no "-" as its fourth
-         * character ("250 ok", or a bare "250"). */
-        if (reply[used - 1] != '\n')
-            continue;
-        char* line = reply + used - 1;
-        while (line > reply && line[-1] != '\n')
-            line--;
-        if (reply + used - line < 5 || line[3] != '-')
-            return atoi(line);
+        int code = client_reply_code(reply, used);
+        if (code >= 0)
+            return code;
     }
 }
 
@@ -75,13 +82,17 @@ static void command(int fd, const char* text, int expected) {
         client_fail(text);
 }
 
-int client_open_data(int port) {
+const char* client_ehlo(void) {
     static char ehlo[300];
     if (!ehlo[0]) {
         char host[256] = "localhost";
         gethostname(host, sizeof host - 1);
         snprintf(ehlo, sizeof ehlo, "ehlo %s\r\n", host);
     }
+    return ehlo;
+}
+
+int client_connect(int port) {
     struct sockaddr_in address;
     memset(&address, 0, sizeof address);
     address.sin_family = AF_INET;
@@ -96,9 +107,14 @@ int client_open_data(int port) {
      * it, which the peer delays. */
     int on = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    return fd;
+}
+
+int client_open_data(int port) {
+    int fd = client_connect(port);
     if (client_read_reply(fd) != 220)
         client_fail("greeting");
-    command(fd, ehlo, 250);
+    command(fd, client_ehlo(), 250);
     command(fd, "Rset\r\n", 250);
     command(fd, "Mail from:<absender@example.org>\r\n", 250);
     command(fd, "RCPT to:<empfaenger@example.org>\r\n", 250);

@@ -28,6 +28,15 @@ void client_send_all(int fd, const void* data, size_t length);
  * returns its code. */
 int client_read_reply(int fd);
 
+/* The code of the reply in text[0..used) once it is whole, else -1. */
+int client_reply_code(const char* text, size_t used);
+
+/* "ehlo <host name>\r\n" as the program says it. */
+const char* client_ehlo(void);
+
+/* Connects to 127.0.0.1:port without Nagle's rule; returns the socket. */
+int client_connect(int port);
+
 /* Connects to 127.0.0.1:port without Nagle's rule, awaits the greeting and runs "ehlo <host>",
  * "Rset", MAIL, RCPT and "Data" as the program does; returns the socket,
  * ready for the message text. */
