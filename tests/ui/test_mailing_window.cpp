@@ -73,6 +73,15 @@ TEST_F(MailingWindowTest, CloseWithUnsavedChangesAsksAbbrechenStaysJaSaves) {
     EXPECT_EQ(merge::readMailingFile(path).listFile, home.path("mitglieder.csv"));
 }
 
+TEST_F(MailingWindowTest, ShowingTheWindowIsNoChange) {
+    // The widgets get the model's values without writing anything back that
+    // would count as an edit.
+    openWithList();
+    ModalAnswerer answerer;
+    EXPECT_TRUE(closeWindow());
+    EXPECT_TRUE(answerer.shown.empty());
+}
+
 TEST_F(MailingWindowTest, PlaceholderMenuOffersTheColumnsAndInsertsAtTheCursor) {
     openWithList();
     auto* subject = child<QLineEdit>("edtSubject");
@@ -109,6 +118,13 @@ TEST_F(MailingWindowTest, PlaceholderMenuOffersTheColumnsAndInsertsAtTheCursor) 
     body->moveCursor(QTextCursor::End);
     pick(1);
     EXPECT_EQ(form->Memo.Lines, (std::vector<std::string>{"Nr. {{Vorname}}"}));
+
+    // The salutation's field too; its preview follows.
+    auto* salutation = child<QComboBox>("Anrede");
+    salutation->lineEdit()->setFocus();
+    salutation->lineEdit()->setCursorPosition(salutation->lineEdit()->text().size());
+    pick(4);
+    EXPECT_EQ(form->Anrede.Text, "Hallo %Vorname,{{Mitgliedsnummer}}");
 }
 
 TEST_F(MailingWindowTest, TabFollowsThePageTopToBottom) {
