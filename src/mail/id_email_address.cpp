@@ -18,6 +18,12 @@ bool hasControlOr8BitByte(std::string_view s) {
     return false;
 }
 
+void stripEnclosingQuotes(std::string& name) {
+    while (name.size() > 1 &&
+           ((name.front() == '"' && name.back() == '"') || (name.front() == '\'' && name.back() == '\'')))
+        name = name.substr(1, name.size() - 2);
+}
+
 }  // namespace
 
 std::string TIdEMailAddressItem::Text() const {
@@ -45,10 +51,13 @@ void TIdEMailAddressItem::SetText(std::string_view text) {
     } else {
         m_address = std::string(text);
     }
-    while (m_name.size() > 1 && ((m_name.front() == '"' && m_name.back() == '"') ||
-                                 (m_name.front() == '\'' && m_name.back() == '\''))) {
-        m_name = m_name.substr(1, m_name.size() - 2);
-    }
+    stripEnclosingQuotes(m_name);
+}
+
+void TIdEMailAddressItem::SetNameAndAddress(std::string_view name, std::string_view address) {
+    m_address = platform::trimControl(address);
+    m_name = platform::trimControl(name);
+    stripEnclosingQuotes(m_name);
 }
 
 void TIdEMailAddressItem::Clear() {
@@ -97,8 +106,11 @@ template <typename EncodeName>
 std::string displayAddress(const TIdEMailAddressItem& item, std::string_view address, EncodeName encodeName) {
     if (item.Name().empty())
         return std::string(address);
-    const std::string namePart =
-        hasControlOr8BitByte(item.Name()) ? encodeName(item.Name()) : quotedName(item.Name());
+    // A quoted name cannot be folded, so a very long one is encoded too.
+    std::string namePart = quotedName(item.Name());
+    if (hasControlOr8BitByte(item.Name()) || TextNeedsEncodedForm(item.Name()) ||
+        namePart.size() > kLongestPlainHeaderWord)
+        namePart = encodeName(item.Name());
     return namePart + " <" + std::string(address) + ">";
 }
 

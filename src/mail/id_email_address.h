@@ -26,6 +26,10 @@ public:
     // Parses "Name <addr>", "addr (Name)" or a bare address; quotes around
     // the name are removed.
     void SetText(std::string_view text);
+    // A display name as typed into a field of its own and its address: both
+    // trimmed, the name stripped of enclosing quotes as SetText does, but
+    // never parsed, so "<", ">", "(" and inner quotes stay in it.
+    void SetNameAndAddress(std::string_view name, std::string_view address);
 
     bool Empty() const { return m_address.empty() && m_name.empty(); }
     void Clear();

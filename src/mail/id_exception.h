@@ -56,6 +56,9 @@ SENDRIX_ID_ERROR(EIdStackCanNotLoadWinsock, EIdException)
 // An envelope address holds a character that would end or extend an SMTP
 // command (CR, LF, NUL, "<", ">"); nothing of the transaction is sent.
 SENDRIX_ID_ERROR(EIdInvalidEnvelopeAddress, EIdException)
+// An address has a local part outside ASCII and the server does not offer
+// SMTPUTF8 (RFC 6531); nothing of the transaction is sent.
+SENDRIX_ID_ERROR(EIdSmtpUtf8NotOffered, EIdInvalidEnvelopeAddress)
 // The login that is set is not among those the server offers; no MAIL was
 // sent (a send without the login could be refused or relayed unexpectedly).
 SENDRIX_ID_ERROR(EIdLoginNotOffered, EIdException)

@@ -60,7 +60,7 @@ bool wordNeedsEncoding(std::string_view word, std::string_view specials) {
     for (char c : word)
         if (needsEncoding(static_cast<unsigned char>(c), specials))
             return true;
-    return false;
+    return WordNeedsEncodedForm(word);
 }
 
 // RFC 2047 5: an encoded word holds whole characters. In UTF-8 a character
@@ -133,6 +133,24 @@ void appendEncodedRun(std::string& out, std::string_view run, std::string_view s
 }
 
 }  // namespace
+
+bool WordNeedsEncodedForm(std::string_view word) {
+    return word.size() > kLongestPlainHeaderWord || word.find("=?") != std::string_view::npos;
+}
+
+bool TextNeedsEncodedForm(std::string_view text) {
+    size_t pos = 0;
+    while (pos < text.size()) {
+        while (pos < text.size() && isWhiteSpace(text[pos]))
+            ++pos;
+        const size_t start = pos;
+        while (pos < text.size() && !isWhiteSpace(text[pos]))
+            ++pos;
+        if (WordNeedsEncodedForm(text.substr(start, pos - start)))
+            return true;
+    }
+    return false;
+}
 
 std::string EncodeHeaderText(std::string_view text, std::string_view specials, char encoding,
                              bool convertToIso2022Jp, std::string_view charsetName) {

@@ -27,8 +27,21 @@ HeaderCharset ChooseHeaderCharset(const platform::LocaleLanguage& language);
 // The thirteen special characters of the address syntax (RFC 5322 "specials").
 inline constexpr std::string_view kAddressSpecials = "\"(),.:;<>@[]\\";
 
+// RFC 5322 2.1.1: a header line is never longer than 998 octets. Folding
+// breaks only at blanks, so a longer word goes out as encoded words, which
+// are cut to 75 characters each.
+inline constexpr size_t kLongestPlainHeaderWord = 900;
+
+// Whether a word of header text goes out as encoded words although every
+// byte of it may stand plain: it holds "=?", which a reader would decode as
+// an encoded word of its own (forged line breaks included), or it is longer
+// than kLongestPlainHeaderWord.
+bool WordNeedsEncodedForm(std::string_view word);
+// Whether any blank-separated word of `text` does.
+bool TextNeedsEncodedForm(std::string_view text);
+
 // `text` with every run of words that need encoding (bytes below 32, from
-// 127 on, or in `specials`) written as encoded words of at most 75
+// 127 on, or in `specials`, or WordNeedsEncodedForm) written as encoded words of at most 75
 // characters, joined by CR LF and a tab. With the name "UTF-8" a word ends
 // only between characters. Text without such bytes comes back unchanged.
 std::string EncodeHeaderText(std::string_view text, std::string_view specials, char encoding,

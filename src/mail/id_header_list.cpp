@@ -79,6 +79,11 @@ std::string WrapAtWhitespace(std::string_view line, std::string_view breakText, 
             // The trail byte of a double-byte character is never a break.
             ++pos;
             ++column;
+        } else if (c == '\\' && inQuote && pos < length) {
+            // A quoted pair ("\"" or "\\") neither ends the quoted string
+            // nor breaks.
+            ++pos;
+            ++column;
         } else if (!breakText.empty() && c == breakText[0]) {
             if (!inQuote) {
                 existingBreak = platform::equalsNoCase(line.substr(pos - 1, breakText.size()), breakText);

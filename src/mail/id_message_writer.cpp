@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
+#include <set>
+#include <typeinfo>
 
 #include "mail/id_coder.h"
 #include "mail/id_coder_3to4.h"
@@ -220,19 +222,114 @@ void writeHtmlAlternative(IdWriteTarget& target, const TIdMessage& message, std:
     target.WriteLine(boundaryLine + "--");
 }
 
+// Quoted-printable writes "=" as "=3D", and the base64, UU and XX
+// alphabets lack "_" or the lower-case letters: only text that goes out as
+// it is can hold a boundary.
+constexpr std::string_view kBoundaryStem = "=_NextPart_";
+// Longer than any boundary chosen here (a fixed one plus "_" and a number).
+constexpr size_t kBoundaryScanLength = 64;
+
+// What of the body section could be taken for a boundary: each place where
+// the stem occurs, with what follows it.
+class BoundaryClashes {
+public:
+    void scan(std::string_view bytes) {
+        for (size_t at = bytes.find(kBoundaryStem); at != std::string_view::npos;
+             at = bytes.find(kBoundaryStem, at + 1))
+            m_seen.emplace(bytes.substr(at, kBoundaryScanLength));
+    }
+    void scan(const std::vector<std::string>& lines) {
+        for (const std::string& line : lines)
+            scan(line);
+    }
+    // A file in blocks, each after the last bytes of the one before, so an
+    // occurrence across two blocks is found whole.
+    void scanFile(const std::string& path) {
+        platform::File file = platform::File::open(path, O_RDONLY);
+        if (!file.isOpen())
+            return;  // the attachment's part reports it
+        std::string block(kBlockSize, '\0');
+        std::string joined;
+        for (;;) {
+            const ssize_t n = file.readFull(block.data(), block.size());
+            if (n <= 0)
+                break;
+            joined.append(block, 0, static_cast<size_t>(n));
+            scan(joined);
+            joined.erase(0, joined.size() > kBoundaryScanLength ? joined.size() - kBoundaryScanLength : 0);
+            if (static_cast<size_t>(n) < block.size())
+                break;
+        }
+    }
+
+    // `fixed` when the content holds it nowhere; otherwise the first of
+    // fixed + "_1", "_2", ... it does not hold.
+    std::string choose(std::string_view fixed) const {
+        std::string candidate(fixed);
+        for (int n = 1; clashes(candidate); ++n)
+            candidate = std::string(fixed) + "_" + std::to_string(n);
+        return candidate;
+    }
+
+private:
+    bool clashes(const std::string& candidate) const {
+        // The entries are sorted: those beginning with `candidate` follow it.
+        const auto it = m_seen.lower_bound(candidate);
+        return it != m_seen.end() && it->starts_with(candidate);
+    }
+
+    std::set<std::string> m_seen;
+};
+
+struct Boundaries {
+    std::string mixed;
+    std::string related;
+    std::string alternative;
+};
+
+// A body line equal to a boundary line (or beginning with one and "--")
+// would end its part early and let the rest be read as parts of the
+// sender's making: each fixed boundary stays unless the content holds it.
+Boundaries chooseBoundaries(const TIdMessage& message) {
+    BoundaryClashes content;
+    const std::vector<std::string> body = splitBodyLines(message.Body);
+    content.scan(body);
+    if (isHtmlMailing(message))
+        content.scan(RenderHtmlAsText(body));
+    for (int i = 0; i < message.MessageParts.Count(); ++i) {
+        const TIdMessagePart& part = message.MessageParts.Items(i);
+        content.scan(part.ExtraHeaders.Lines());
+        if (part.Kind() == TIdMessagePartKind::Text) {
+            content.scan(splitBodyLines(static_cast<const TIdText&>(part).Body));
+            continue;
+        }
+        const auto& attachment = static_cast<const TIdAttachment&>(part);
+        content.scan(AttachmentHeaderName(attachment.FileName()));
+        const std::string transfer =
+            attachment.ContentTransfer().empty() ? "base64" : attachment.ContentTransfer();
+        const std::unique_ptr<TIdCoder> coder = FindCoder(attachment.ContentType(), transfer);
+        // Only the pass-through coder hands file bytes on as they are.
+        if (typeid(*coder) == typeid(TIdCoder))
+            content.scanFile(attachment.FileName());
+    }
+    return {content.choose(kMixedBoundary), content.choose(kRelatedBoundary),
+            content.choose(kAlternativeBoundary)};
+}
+
 // A multipart's type, or the single part's declared text. RFC 2045's
 // grammar allows no ";" after the last parameter.
 TopLevelDeclaration topLevelDeclaration(const TIdMessage& message, const PartCounts& counts,
-                                        const platform::LocaleLanguage& language) {
+                                        const platform::LocaleLanguage& language,
+                                        const Boundaries& boundaries) {
     TopLevelDeclaration declaration;
     declaration.mimeVersion = message.MessageParts.Count() > 0;
     if (counts.related >= 1)
-        declaration.contentType = "multipart/related; type=\"multipart/alternative\"; boundary=\"" +
-                                  std::string(kRelatedBoundary) + "\"";
+        declaration.contentType =
+            "multipart/related; type=\"multipart/alternative\"; boundary=\"" + boundaries.related + "\"";
     else if (counts.attachments >= 1)
-        declaration.contentType = "multipart/mixed; boundary=\"" + std::string(kMixedBoundary) + "\"";
+        declaration.contentType = "multipart/mixed; boundary=\"" + boundaries.mixed + "\"";
     else if (counts.texts >= 1 || isHtmlMailing(message))
-        declaration.contentType = "multipart/alternative; boundary=\"" + std::string(kMixedBoundary) + "\"";
+        declaration.contentType = "multipart/alternative; boundary=\"" + boundaries.mixed + "\"";
     if (!declaration.contentType.empty()) {
         declaration.mimeVersion = true;
         return declaration;
@@ -338,17 +435,16 @@ std::string firstPartContentType(const TIdMessage& message) {
 }
 
 void writeMixed(IdWriteTarget& target, TIdMessage& message, const PartCounts& counts,
-                IdWriterObserver* observer) {
-    const std::string_view boundary = counts.related >= 1 ? kRelatedBoundary : kMixedBoundary;
-    const std::string boundaryLine = "--" + std::string(boundary);
+                const Boundaries& boundaries, IdWriterObserver* observer) {
+    const std::string boundaryLine = "--" + (counts.related >= 1 ? boundaries.related : boundaries.mixed);
     target.WriteLine(kPreamble);
     target.WriteLine("");
     target.WriteLine(boundaryLine);
     if (counts.texts == 0 && isHtmlMailing(message)) {
         target.WriteLine("Content-Type: multipart/alternative; ");
-        target.WriteLine("        boundary=\"" + std::string(kAlternativeBoundary) + "\"");
+        target.WriteLine("        boundary=\"" + boundaries.alternative + "\"");
         target.WriteLine("");
-        writeHtmlAlternative(target, message, kAlternativeBoundary, observer);
+        writeHtmlAlternative(target, message, boundaries.alternative, observer);
     } else if (counts.texts == 0) {
         const std::vector<std::string> lines = splitBodyLines(message.Body);
         const TextEncoding encoding = ChooseTextEncoding(lines, platform::localeLanguage());
@@ -358,9 +454,9 @@ void writeMixed(IdWriteTarget& target, TIdMessage& message, const PartCounts& co
         target.WriteLines(encodedWireLines(lines, encoding));
     } else {
         target.WriteLine("Content-Type: multipart/alternative; ");
-        target.WriteLine("        boundary=\"" + std::string(kAlternativeBoundary) + "\"");
+        target.WriteLine("        boundary=\"" + boundaries.alternative + "\"");
         target.WriteLine("");
-        writeTextParts(target, message, kAlternativeBoundary, observer);
+        writeTextParts(target, message, boundaries.alternative, observer);
     }
     for (int i = 0; i < message.MessageParts.Count(); ++i) {
         TIdMessagePart& part = message.MessageParts.Items(i);
@@ -463,26 +559,27 @@ void WriteTextPart(IdWriteTarget& target, TIdText& text) {
 
 PartCounts WriteHeaderBlock(IdWriteTarget& target, TIdMessage& message, const platform::Clock& clock) {
     const PartCounts counts = countParts(message);
-    const TIdHeaderList headers =
-        message.BuildHeaderLines(topLevelDeclaration(message, counts, platform::localeLanguage()), clock);
+    const TIdHeaderList headers = message.BuildHeaderLines(
+        topLevelDeclaration(message, counts, platform::localeLanguage(), chooseBoundaries(message)), clock);
     target.WriteLines(headers.Lines());
     return counts;
 }
 
 void WriteBodySection(IdWriteTarget& target, TIdMessage& message, const PartCounts& counts,
                       IdWriterObserver* observer) {
+    const Boundaries boundaries = chooseBoundaries(message);
     if (observer)
         observer->WorkBegin();
     if (counts.attachments >= 1) {
-        writeMixed(target, message, counts, observer);
+        writeMixed(target, message, counts, boundaries, observer);
     } else if (counts.texts >= 1) {
         target.WriteLine(kPreamble);
         target.WriteLine("");
-        writeTextParts(target, message, kMixedBoundary, observer);
+        writeTextParts(target, message, boundaries.mixed, observer);
     } else if (isHtmlMailing(message)) {
         target.WriteLine(kPreamble);
         target.WriteLine("");
-        writeHtmlAlternative(target, message, kMixedBoundary, observer);
+        writeHtmlAlternative(target, message, boundaries.mixed, observer);
     } else {
         status(observer, kTextStatus);
         // The same choice as the header block's declaration made.

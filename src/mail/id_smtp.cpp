@@ -7,7 +7,9 @@
 #include "mail/id_coder_3to4.h"
 #include "mail/id_exception.h"
 #include "mail/id_message.h"
+#include "mail/idn_address.h"
 #include "mail/socket_error_map.h"
+#include "platform/visible_text.h"
 #include "platform/ascii.h"
 
 namespace sendrix::mail {
@@ -53,6 +55,27 @@ bool holdsControl(const std::string& text) {
 
 bool containsNoCase(const std::string& text, const std::string& upperWord) {
     return platform::asciiUppered(text).find(upperWord) != std::string::npos;
+}
+
+// Whether the upper-cased EHLO reply line names the extension `keyword`
+// right behind its code ("250-STARTTLS", "250 SMTPUTF8"), alone or with
+// parameters after a blank.
+bool namesExtension(const std::string& line, std::string_view keyword) {
+    return line.size() >= 4 + keyword.size() && line.compare(4, keyword.size(), keyword) == 0 &&
+           (line.size() == 4 + keyword.size() || line[4 + keyword.size()] == ' ');
+}
+
+// An address with a domain outside ASCII that has no A-label cannot be
+// written into an SMTP command; the reason comes from libidn2.
+void checkDomainConvertible(const std::string& address) {
+    const size_t at = address.rfind('@');
+    if (at == std::string::npos)
+        return;
+    std::string reason;
+    if (AsciiDomain(std::string_view(address).substr(at + 1), &reason).empty() && at + 1 < address.size())
+        throw EIdInvalidEnvelopeAddress("Die E-Mail-Adresse \"" + platform::visibleText(address) +
+                                        "\" hat keinen gültigen internationalen Domainnamen (" + reason +
+                                        "); es wurde nichts gesendet.");
 }
 
 }  // namespace
@@ -147,6 +170,7 @@ void TIdSMTP::startTlsCommand(const std::string& host, bool extended) {
     // RFC 3207 4.2: forget what was learnt in the clear, ask again.
     m_authMechanisms.clear();
     m_offersStartTls = false;
+    m_offersSmtpUtf8 = false;
     SendCommand("ehlo " + host, 250);
     collectMechanisms(ReplyLines());
 }
@@ -162,6 +186,7 @@ void TIdSMTP::Open() {
         ReadReply({220});
         m_authMechanisms.clear();
         m_offersStartTls = false;
+        m_offersSmtpUtf8 = false;
         const std::string host = HeloName(Stack().FullyQualifiedHostName(), Binding().LocalIP());
         const bool extended = SendCommand("ehlo " + host, -1) == 250;
         if (extended)
@@ -182,9 +207,10 @@ void TIdSMTP::collectMechanisms(const std::vector<std::string>& replyLines) {
     // The first line is the server's name and greeting, never a keyword.
     for (size_t i = 1; i < replyLines.size(); ++i) {
         const std::string line = platform::asciiUppered(replyLines[i]);
-        if (line.size() >= 12 && line.compare(4, 8, "STARTTLS") == 0 &&
-            (line.size() == 12 || line[12] == ' '))
+        if (namesExtension(line, "STARTTLS"))
             m_offersStartTls = true;
+        if (namesExtension(line, "SMTPUTF8"))
+            m_offersSmtpUtf8 = true;
         // "250-AUTH LOGIN" or "250 AUTH=LOGIN": the keyword right behind
         // the code and its separator; "250-X-AUTH LOGIN" does not count.
         if (line.find("AUTH") != 4 || line.size() < 9 || (line[8] != ' ' && line[8] != '='))
@@ -286,10 +312,20 @@ void checkEnvelope(const SmtpEnvelope& envelope) {
     // a lenient one would take a message that goes nowhere.
     if (envelope.recipients.empty())
         throw EIdInvalidEnvelopeAddress("Die Nachricht hat keinen Empfänger; es wurde nichts gesendet.");
+    checkDomainConvertible(envelope.from);
     for (const auto& address : envelope.recipients) {
         checkEnvelopeAddress(address);
-        checkRecipientAddress(address);
+        checkDomainConvertible(address);
+        // The length limits hold for the domain as it goes out.
+        checkRecipientAddress(WithAsciiDomain(address));
     }
+}
+
+bool needsSmtpUtf8(const SmtpEnvelope& envelope) {
+    if (HasNonAsciiLocalPart(envelope.from))
+        return true;
+    return std::any_of(envelope.recipients.begin(), envelope.recipients.end(),
+                       [](const std::string& address) { return HasNonAsciiLocalPart(address); });
 }
 
 void TIdSMTP::Deliver(TIdMessage& message) {
@@ -309,8 +345,22 @@ void TIdSMTP::SetMailAgentHeader(TIdMessage& message) const {
     message.ExtraHeaders.SetHeaderValue("X-Mailer", m_mailAgent);
 }
 
+void TIdSMTP::checkSmtpUtf8(const SmtpEnvelope& envelope) const {
+    if (m_offersSmtpUtf8)
+        return;
+    std::vector<std::string> addresses = {envelope.from};
+    addresses.insert(addresses.end(), envelope.recipients.begin(), envelope.recipients.end());
+    for (const std::string& address : addresses)
+        if (HasNonAsciiLocalPart(address))
+            throw EIdSmtpUtf8NotOffered(
+                "Die E-Mail-Adresse \"" + platform::visibleText(address) +
+                "\" hat vor dem @ Zeichen außerhalb von ASCII, und der Server bietet SMTPUTF8 "
+                "nicht an; es wurde nichts gesendet.");
+}
+
 void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<void()>& writeText) {
     checkEnvelope(envelope);
+    checkSmtpUtf8(envelope);
 
     SendCommand("Rset", -1);
     if (m_authenticationType != atNone && !m_loggedIn) {
@@ -332,7 +382,11 @@ void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<
         LogIn();
     }
     try {
-        SendCommand("Mail from:<" + envelope.from + ">", 250);
+        // RFC 6531 3.4: a local part outside ASCII travels only with the
+        // SMTPUTF8 parameter; a domain always goes out as its A-label.
+        SendCommand("Mail from:<" + WithAsciiDomain(envelope.from) + ">" +
+                        (needsSmtpUtf8(envelope) ? " SMTPUTF8" : ""),
+                    250);
     } catch (const EIdProtocolReplyError& error) {
         // "530 5.7.0 Must issue a STARTTLS command first" (RFC 3207 4):
         // the server's line stays first, the second says what to change.
@@ -346,7 +400,7 @@ void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<
     }
     // 251 ("will forward") is a refusal too: only 250 is accepted.
     for (const auto& address : envelope.recipients)
-        SendCommand("RCPT to:<" + address + ">", 250);
+        SendCommand("RCPT to:<" + WithAsciiDomain(address) + ">", 250);
     SendCommand("Data", 354, Timeouts().dataReplyMs);
     writeText();
     // RFC 5321 4.1.1.4: the text ends with a line holding only ".". The

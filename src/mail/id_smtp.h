@@ -65,6 +65,8 @@ public:
     // The mechanisms the server named in its EHLO reply (upper case, each once).
     const std::vector<std::string>& AuthMechanisms() const { return m_authMechanisms; }
     bool LoggedIn() const { return m_loggedIn; }
+    // Whether the server named SMTPUTF8 (RFC 6531) in its last EHLO reply.
+    bool OffersSmtpUtf8() const { return m_offersSmtpUtf8; }
 
     // The "Mail.ini" [Smtp] "Timeout" value in whole seconds: 1..3600
     // replaces the connect limit and the limit of every reply (the replies
@@ -89,8 +91,11 @@ public:
 
     // One mail transaction for the message: "Rset", the login when one is
     // set, MAIL, RCPT for To, CC, BCC (each mailbox once), "Data", the
-    // message text, ".". Throws EIdInvalidEnvelopeAddress before sending
-    // anything when checkEnvelope refuses the envelope, and
+    // message text, ".". Domains go out as their A-labels; MAIL carries
+    // "SMTPUTF8" when a local part is outside ASCII. Throws
+    // EIdInvalidEnvelopeAddress before sending anything when checkEnvelope
+    // refuses the envelope, EIdSmtpUtf8NotOffered (naming the address) when
+    // such a local part meets a server without SMTPUTF8, and
     // EIdLoginNotOffered (before MAIL) when the server does not offer the
     // login that is set; leaves the connection open on failure.
     virtual void Deliver(TIdMessage& message);
@@ -116,6 +121,7 @@ public:
 
 private:
     void SetMailAgentHeader(TIdMessage& message) const;
+    void checkSmtpUtf8(const SmtpEnvelope& envelope) const;
     void collectMechanisms(const std::vector<std::string>& replyLines);
     void startTls();
     void startTlsCommand(const std::string& host, bool extended);
@@ -131,6 +137,7 @@ private:
     std::string m_pinnedFingerprint;
     std::unique_ptr<TlsClientContext> m_tlsContext;
     bool m_offersStartTls = false;
+    bool m_offersSmtpUtf8 = false;
     bool m_sessionResumption = true;
     std::string m_mailAgent;
     std::vector<std::string> m_authMechanisms;
@@ -151,9 +158,13 @@ void checkEnvelopeAddress(const std::string& address);
 // each mailbox once.
 SmtpEnvelope envelopeOf(const TIdMessage& message);
 // Throws EIdInvalidEnvelopeAddress when the envelope has no recipient, when
-// an address fails checkEnvelopeAddress, or when a recipient fails
+// an address fails checkEnvelopeAddress, when its domain is outside ASCII
+// and has no A-label, or when a recipient (its domain as the A-label) fails
 // checkRecipientAddress (mail/envelope_address.h).
 void checkEnvelope(const SmtpEnvelope& envelope);
+// Whether an address of the envelope has a local part outside ASCII, which
+// only a server offering SMTPUTF8 takes.
+bool needsSmtpUtf8(const SmtpEnvelope& envelope);
 
 // Runs `transaction` (Deliver or deliverEnvelope) on the open client, then
 // Close. When the transaction throws, Close runs and the transaction's error

@@ -123,8 +123,9 @@ TextEncoding ChooseTextEncoding(const std::vector<std::string>& lines,
     encoding.charset = ChooseWireCharset(lines, language);
     encoding.quotedPrintable = encoding.charset.eightBit();
     for (size_t i = 0; i < lines.size() && !encoding.quotedPrintable; ++i)
-        if (lines[i].size() > kMaxLineOctets / 4 &&
-            ToWireBytes(lines[i], encoding.charset).size() > kMaxLineOctets)
+        if (lines[i].find('\0') != std::string::npos ||
+            (lines[i].size() > kMaxLineOctets / 4 &&
+             ToWireBytes(lines[i], encoding.charset).size() > kMaxLineOctets))
             encoding.quotedPrintable = true;
     return encoding;
 }

@@ -43,8 +43,9 @@ inline constexpr size_t kMaxLineOctets = 998;
 // hardening (forbidden bytes, say) extends this choice, not the writer.
 struct TextEncoding {
     WireCharset charset;
-    // 8-bit text, or a line over kMaxLineOctets: the wire never carries
-    // either, whatever the server offers.
+    // 8-bit text, a line over kMaxLineOctets or a NUL byte (RFC 2045 2.7:
+    // never in 7bit text, and many servers cut the message there): the wire
+    // never carries any of these, whatever the server offers.
     bool quotedPrintable = false;
 
     // ASCII text with short lines goes out undeclared, as it always has.

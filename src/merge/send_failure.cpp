@@ -98,6 +98,10 @@ std::string failureContext(const std::exception& error, FailureKind kind, bool i
         const auto* reply = replyError(error);
         const int code = reply ? reply->ReplyCode() : 0;
         const std::string enhanced = reply ? enhancedCode(reply->what()) : std::string();
+        if (dynamic_cast<const mail::EIdSmtpUtf8NotOffered*>(&error))
+            return "Empfänger " + address +
+                   ": Der Server nimmt keine Adresse mit Zeichen außerhalb von ASCII vor dem @ an; bitte "
+                   "eine andere Adresse des Empfängers verwenden.";
         const bool invalid = dynamic_cast<const mail::EIdInvalidEnvelopeAddress*>(&error);
         return "Empfänger " + address + ": " + recipientHint(code, enhanced, invalid);
     }

@@ -113,11 +113,8 @@ void SendRun::fillMessage(const Mailing& mailing, const std::vector<std::string>
             line.replace(at, 18, "charset=" + charset);
         }
     }
-    if (!mailing.displayName.empty()) {
-        m.From.SetText(mailing.displayName + " <" + mailing.senderAddress + ">");
-    } else {
-        m.From.SetText(mailing.senderAddress);
-    }
+    // The name is never parsed: a "<" or an inner quote in it stays text.
+    m.From.SetNameAndAddress(mailing.displayName, mailing.senderAddress);
     m.Recipients.SetAddresses(address);
     m.Subject = subject ? *subject : mailing.subject;
     m.ContentType = mailing.body.html ? "text/html; charset=\"Windows-1252\"" : "text/plain";
@@ -125,7 +122,10 @@ void SendRun::fillMessage(const Mailing& mailing, const std::vector<std::string>
     m.CCList.SetAddresses(mailing.cc);
     m.BccList.SetAddresses(mailing.bcc);
     m.ReplyTo.SetAddresses(mailing.replyTo);
-    m.ReceiptRecipient.SetText(mailing.receipt ? m.From.Text() : std::string());
+    if (mailing.receipt)
+        m.ReceiptRecipient = m.From;
+    else
+        m.ReceiptRecipient.Clear();
 }
 
 void SendRun::configureClient(const SmtpAccount& account) {

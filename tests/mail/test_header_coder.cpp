@@ -358,3 +358,37 @@ TEST(ConvertToIso2022Jp, BytesWithoutJisCharacterGiveNoOutput) {
 
 }  // namespace
 }  // namespace sendrix::mail
+
+namespace sendrix::mail {
+namespace {
+
+TEST(EncodeHeaderText, AsciiThatLooksLikeAnEncodedWordOrIsTooLongToFoldIsEncoded) {
+    const std::string longWord(kLongestPlainHeaderWord + 1, 'a');
+    const struct {
+        const char* what;
+        std::string text;
+        std::string expected;
+    } rows[] = {
+        {"plain text stays", "Hallo Welt", "Hallo Welt"},
+        {"a lone = or ? stays", "a = b? c", "a = b? c"},
+        {"an encoded word as typed", "=?UTF-8?B?SGk=?= du",
+         "=?us-ascii?Q?=3D=3FUTF-8=3FB=3FSGk=3D=3F=3D?= du"},
+        {"=? inside a word", "x=?y", "=?us-ascii?Q?x=3D=3Fy?="},
+        {"a word at the limit stays", std::string(kLongestPlainHeaderWord, 'a'),
+         std::string(kLongestPlainHeaderWord, 'a')},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(EncodeHeaderText(row.text, "", 'Q', false, "us-ascii"), row.expected);
+    }
+    // One past the limit: encoded words of at most 75 characters.
+    const std::string encoded = EncodeHeaderText(longWord, "", 'Q', false, "us-ascii");
+    size_t start = 0;
+    for (size_t end; (end = encoded.find("\r\n\t", start)) != std::string::npos; start = end + 3)
+        EXPECT_LE(end - start, 75u);
+    EXPECT_LE(encoded.size() - start, 75u);
+    EXPECT_EQ(encoded.substr(0, 14), "=?us-ascii?Q?a");
+}
+
+}  // namespace
+}  // namespace sendrix::mail

@@ -70,6 +70,11 @@ TEST(WrapAtWhitespace, BreaksAtTheLastBlankOutsideQuotesOnceTheLimitIsPassed) {
         // starts again after it.
         {"an existing break", "ab\r\n cdef gh", 5, "ab\r\n cdef \r\n gh"},
         {"CR LF tab is no existing break", "ab\r\n\tcd", 10, "ab\r\n\tcd"},
+        // A quoted pair inside quotes neither closes them nor opens new ones.
+        {"an escaped quote keeps the quoted string whole", "a \"b \\\" c d\" e f", 5,
+         "a \r\n \"b \\\" c d\" \r\n e f"},
+        {"an escaped backslash before the closing quote", "a \"b c\\\\\" d e", 5,
+         "a \r\n \"b c\\\\\" \r\n d e"},
     };
     for (const WrapCase& c : cases) {
         SCOPED_TRACE(c.what);

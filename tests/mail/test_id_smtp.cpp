@@ -761,3 +761,81 @@ TEST(HeloName, AFullyQualifiedNameOrTheAddressLiteral) {
         EXPECT_EQ(HeloName(row.fqdn, row.localIp), row.expected);
     }
 }
+
+TEST_F(Smtp, EnvelopeCarriesALabelsAndSmtpUtf8OnlyWhereALocalPartNeedsIt) {
+    const std::vector<std::string> plain = {"250-scripted.test", "250 AUTH LOGIN PLAIN"};
+    const std::vector<std::string> utf8 = {"250-scripted.test", "250-SMTPUTF8", "250 AUTH LOGIN PLAIN"};
+    struct Row {
+        const char* name;
+        std::vector<std::string> ehlo;
+        std::string from;
+        std::string to;
+        std::string envelope;  // MAIL and RCPT as sent; "" when refused
+        std::string error;
+    } rows[] = {
+        {"IDN domains as A-labels", plain, "info@müller-bäckerei.de", "kunde@straße.de",
+         "Mail from:<info@xn--mller-bckerei-hfb76a.de>\r\nRCPT to:<kunde@xn--strae-oqa.de>\r\n", ""},
+        {"ASCII stays as typed, no parameter even when offered", utf8, "ich@Example.org", "du@example.org",
+         "Mail from:<ich@Example.org>\r\nRCPT to:<du@example.org>\r\n", ""},
+        {"local part outside ASCII with SMTPUTF8", utf8, "ich@example.org", "jörg@bäcker.de",
+         "Mail from:<ich@example.org> SMTPUTF8\r\nRCPT to:<jörg@xn--bcker-gra.de>\r\n", ""},
+        {"sender's local part outside ASCII with SMTPUTF8", utf8, "büro@example.org", "du@example.org",
+         "Mail from:<büro@example.org> SMTPUTF8\r\nRCPT to:<du@example.org>\r\n", ""},
+        {"local part outside ASCII without SMTPUTF8", plain, "ich@example.org", "jörg@example.de", "",
+         "Die E-Mail-Adresse \"jörg@example.de\" hat vor dem @ Zeichen außerhalb von ASCII, und der "
+         "Server bietet SMTPUTF8 nicht an; es wurde nichts gesendet."},
+        {"SMTPUTF8 only as part of another keyword",
+         {"250-scripted.test", "250 X-SMTPUTF8"},
+         "ich@example.org",
+         "jörg@example.de",
+         "",
+         "Die E-Mail-Adresse \"jörg@example.de\" hat vor dem @ Zeichen außerhalb von ASCII, und der "
+         "Server bietet SMTPUTF8 nicht an; es wurde nichts gesendet."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SmtpBehaviour behaviour;
+        behaviour.ehloReply = row.ehlo;
+        ScriptedSmtpServer server({SmtpScript::standard(behaviour)});
+        TIdSMTP client;
+        client.SetHost("127.0.0.1");
+        client.SetPort(server.port());
+        client.Open();
+        const SmtpEnvelope envelope{row.from, {row.to}};
+        const auto send = [&] {
+            sendrix::mail::deliverAndClose(
+                client, [&] { client.deliverEnvelope(envelope, [&] { client.WriteLine("x"); }); });
+        };
+        if (row.error.empty()) {
+            send();
+            EXPECT_NE(recorded(server).find("Rset\r\n" + row.envelope + "Data\r\n"), std::string::npos)
+                << recorded(server);
+        } else {
+            expectThrowText<EIdSmtpUtf8NotOffered>(send, row.error);
+            // Nothing of the transaction went out, not even RSET.
+            EXPECT_EQ(recorded(server), "ehlo " + host() + "\r\nQuit\r\n");
+        }
+    }
+}
+
+TEST_F(Smtp, ADomainWithoutALabelOrTooLongAsALabelIsRefusedBeforeConnecting) {
+    struct Row {
+        std::string to;
+        std::string text;
+    } rows[] = {
+        {"kunde@a\xe2\x80\x8d"
+         "b.de",
+         "hat keinen gültigen internationalen Domainnamen"},
+        {"kunde@" + std::string(120, 'a') + "." + std::string(50, 'a') + "\xc3\xa4" + std::string(50, 'a') +
+             ".de",
+         "hat keinen gültigen internationalen Domainnamen"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.to);
+        expectThrowText<EIdInvalidEnvelopeAddress>(
+            [&] {
+                checkEnvelope({"ich@example.org", {row.to}});
+            },
+            ::testing::HasSubstr(row.text));
+    }
+}

@@ -754,3 +754,92 @@ TEST(Iso2022Jp, AsciiByteAfterALeadByteThatItCannotCompleteIsKept) {
 
 }  // namespace
 }  // namespace sendrix::mail
+
+namespace sendrix::mail {
+namespace {
+
+TEST_F(MessageWriter, ABoundaryTheContentHoldsIsReplacedByOneItHoldsNowhere) {
+    const std::string mixed(kMixedBoundary);
+    const std::string alternative(kAlternativeBoundary);
+    struct Row {
+        const char* name;
+        std::vector<std::string> body;
+        std::string attachmentBytes;
+        std::string transfer;  // of the attachment; "" for base64
+        std::string mixed;     // expected
+        std::string alternative;
+    } rows[] = {
+        {"no clash keeps both", {"Text", "--" + mixed.substr(0, 20)}, "x", "", mixed, alternative},
+        {"body line equal to the boundary", {"--" + mixed}, "x", "", mixed + "_1", alternative},
+        {"closing line and the first variant",
+         {"a", "--" + mixed + "--", "--" + mixed + "_1"},
+         "x",
+         "",
+         mixed + "_2",
+         alternative},
+        {"inside a line, not at its start",
+         {"siehe " + alternative + " hier"},
+         "x",
+         "",
+         mixed,
+         alternative + "_1"},
+        {"variant with more digits", {"--" + mixed + "_10"}, "x", "", mixed + "_2", alternative},
+        {"base64 attachment cannot hold it", {"b"}, "--" + mixed + "\r\n", "", mixed, alternative},
+        // Across the writer's read blocks of 57 * 8192 bytes.
+        {"attachment sent as it is",
+         {"b"},
+         std::string(57 * 8192 - 10, 'x') + "--" + mixed,
+         "8bit",
+         mixed + "_1",
+         alternative},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        m_message.MessageParts.Clear();
+        m_message.Body = row.body;
+        TIdAttachment& attachment =
+            m_message.MessageParts.AddAttachment(file("daten.txt", row.attachmentBytes));
+        if (!row.transfer.empty())
+            attachment.SetContentTransfer(row.transfer);
+        MemoryWriteTarget target;
+        write(target);
+        const std::vector<std::string> lines = target.Lines();
+        EXPECT_EQ(lines.at(3), "Content-Type: multipart/mixed; boundary=\"" + row.mixed + "\"");
+        // Two delimiter lines and the closing one; no other line holds it.
+        int delimiters = 0, closing = 0, others = 0;
+        for (size_t i = 4; i < lines.size(); ++i) {
+            if (lines[i] == "--" + row.mixed)
+                ++delimiters;
+            else if (lines[i] == "--" + row.mixed + "--")
+                ++closing;
+            else if (lines[i].find(row.mixed) != std::string::npos)
+                ++others;
+        }
+        EXPECT_EQ(delimiters, 2);
+        EXPECT_EQ(closing, 1);
+        EXPECT_EQ(others, 0);
+        EXPECT_EQ(lines.back(), "--" + row.mixed + "--");
+
+        // The nested alternative of an HTML mailing follows the same rule.
+        m_message.ContentType = "text/html";
+        MemoryWriteTarget html;
+        write(html);
+        EXPECT_NE(html.Bytes().find("        boundary=\"" + row.alternative + "\"\r\n"), std::string::npos);
+        m_message.ContentType = "text/plain";
+    }
+}
+
+TEST_F(MessageWriter, ANulByteNeverReachesTheWireRaw) {
+    m_message.Subject = std::string("Be\0treff", 8);
+    m_message.From.SetNameAndAddress(std::string("Max\0Muster", 10), "max@example.com");
+    m_message.Body = {std::string("vor\0nach", 8), "ASCII"};
+    const std::string bytes = write();
+    EXPECT_EQ(bytes.find('\0'), std::string::npos);
+    EXPECT_NE(bytes.find("Subject: =?us-ascii?Q?Be=00treff?=\r\n"), std::string::npos) << bytes;
+    EXPECT_NE(bytes.find("From: =?us-ascii?Q?Max=00Muster?= <max@example.com>\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("Content-Transfer-Encoding: quoted-printable\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("\r\n\r\nvor=00nach\r\nASCII\r\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace sendrix::mail

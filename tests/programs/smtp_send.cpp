@@ -3,13 +3,16 @@
 //
 //   smtp_send --host H --port P --from TEXT --to TEXT [--cc TEXT] [--bcc TEXT]
 //             [--subject TEXT] [--body-file PATH] [--attach PATH]...
+//             [--from-name TEXT] [--subject-file PATH]
 //             [--user NAME --password WORD] [--html] [--timeout SECONDS]
 //             [--encryption none|starttls|tls] [--pin FINGERPRINT]
 //             [--auth login|plain|xoauth2|oauthbearer] [--token-command CMD]
 //             [--repeat N] [--resume 0|1]
 //
 // Texts are UTF-8 and go into the message as they are, as the send run
-// fills it; the writer chooses their wire charset. Address fields take comma-separated lists ("Name <a@b>, c@d").
+// fills it; --from-name sets the sender's display name apart from its
+// address (--from), as the send run does; --subject-file takes the subject's
+// bytes from a file (a NUL byte included); the writer chooses their wire charset. Address fields take comma-separated lists ("Name <a@b>, c@d").
 // --user switches AUTH LOGIN on (--auth picks another login; the OAuth
 // ones take their token from --token-command, run once per connection).
 // --repeat sends the message N times, one connection each, with the same
@@ -38,7 +41,7 @@ namespace {
 struct Options {
     std::string host = "127.0.0.1";
     int port = 25;
-    std::string from, to, cc, bcc, subject, bodyFile, user, password;
+    std::string from, fromName, to, cc, bcc, subject, subjectFile, bodyFile, user, password;
     std::vector<std::string> attachments;
     bool html = false;
     bool login = false;
@@ -70,6 +73,10 @@ Options parse(int argc, char** argv) {
             options.port = std::stoi(value);
         else if (name == "--from")
             options.from = value;
+        else if (name == "--from-name")
+            options.fromName = value;
+        else if (name == "--subject-file")
+            options.subjectFile = value;
         else if (name == "--to")
             options.to = value;
         else if (name == "--cc")
@@ -108,17 +115,21 @@ Options parse(int argc, char** argv) {
     return options;
 }
 
-// The body file's lines (LF or CR LF), as they are.
-std::vector<std::string> readBody(const std::string& path) {
-    std::vector<std::string> lines;
-    if (path.empty())
-        return lines;
+std::string readFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file)
         usage("cannot read " + path);
     std::stringstream all;
     all << file.rdbuf();
-    std::string text = all.str();
+    return all.str();
+}
+
+// The body file's lines (LF or CR LF), as they are.
+std::vector<std::string> readBody(const std::string& path) {
+    std::vector<std::string> lines;
+    if (path.empty())
+        return lines;
+    const std::string text = readFile(path);
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
@@ -143,11 +154,14 @@ int main(int argc, char** argv) {
     const Options options = parse(argc, argv);
 
     mail::TIdMessage message;
-    message.From.SetText(options.from);
+    if (options.fromName.empty())
+        message.From.SetText(options.from);
+    else
+        message.From.SetNameAndAddress(options.fromName, options.from);
     message.Recipients.SetAddresses(options.to);
     message.CCList.SetAddresses(options.cc);
     message.BccList.SetAddresses(options.bcc);
-    message.Subject = options.subject;
+    message.Subject = options.subjectFile.empty() ? options.subject : readFile(options.subjectFile);
     message.ContentType = options.html ? "text/html; charset=\"Windows-1252\"" : "text/plain";
     message.Body = readBody(options.bodyFile);
     for (const auto& path : options.attachments)
