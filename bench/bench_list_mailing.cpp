@@ -18,30 +18,6 @@
 
 namespace {
 
-std::string makeFolder() {
-    char folder[] = "/tmp/bench_list_mailing_XXXXXX";
-    if (!mkdtemp(folder))
-        throw std::runtime_error("cannot create a temporary folder");
-    return std::string(folder) + "/";
-}
-
-void writeFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    if (!out)
-        throw std::runtime_error("cannot write " + path);
-}
-
-// Rows with umlauts, every third a woman, every third a man, the rest neutral.
-std::string listText(int rows) {
-    static const char* const kTyp[] = {"w", "Herr", ""};
-    std::string text = "Name;Vorname;Email;Typ\r\n";
-    for (int i = 0; i < rows; ++i)
-        text += "M\xfcller" + std::to_string(i) + ";J\xfcrgen;kunde" + std::to_string(i) + "@example.org;" +
-                kTyp[i % 3] + "\r\n";
-    return text;
-}
-
 std::string bodyText() {
     std::string text;
     for (int i = 0; i < 30; ++i)
@@ -65,21 +41,6 @@ std::string renderedMessage() {
     return text + bodyText() + ".\r\n";
 }
 
-double sendThroughTheProgram(const std::string& program, const std::string& home, int port, int rows) {
-    writeFile(home + "Mail.ini", "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" + std::to_string(port) +
-                                     "\r\n[Optionen]\r\nAnrede=2\r\n");
-    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY SENDRIX_HOME=" + home + " " + program +
-                                " " + home + "liste.csv /B:" + home +
-                                "text.txt \"/s:Einladung\" "
-                                "/from:absender@example.org /N:Absender /ANREDE /sofort > /dev/null";
-    const auto begin = std::chrono::steady_clock::now();
-    const int status = std::system(command.c_str());
-    const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - begin;
-    if (status != 0)
-        throw std::runtime_error("the program failed: " + command);
-    return rows / seconds.count();
-}
-
 long peakKilobytes() {
     std::ifstream status("/proc/self/status");
     std::string line;
@@ -96,18 +57,21 @@ int main(int argc, char** argv) {
     const int bigRows = argc > 2 ? std::atoi(argv[2]) : 100000;
     try {
         const std::string folder = bench::programFolder();
-        const std::string program = folder + "../src/sendrix";
-        const std::string home = makeFolder();
-        writeFile(home + "liste.csv", listText(count));
-        writeFile(home + "text.txt", bodyText());
-        writeFile(home + "message.eml", renderedMessage());
+        const std::string home = bench::makeFolder("bench_list_mailing");
+        // Rows with umlauts, every third a woman, every third a man, the rest neutral.
+        bench::writeFile(home + "liste.csv", bench::recipientListText(count, {"w", "Herr", ""}));
+        bench::writeFile(home + "text.txt", bodyText());
+        bench::writeFile(home + "message.eml", renderedMessage());
+        const std::string arguments = home + "liste.csv /B:" + home +
+                                      "text.txt \"/s:Einladung\" "
+                                      "/from:absender@example.org /N:Absender /ANREDE";
 
         bench::Sink sink(folder + "smtp_sink");
         std::vector<double> viaProgram, minimal;
         for (int round = 0; round < 3; ++round) {
             minimal.push_back(bench::runMinimalClient(folder + "minimal_smtp_client", sink.port,
                                                       home + "message.eml", count));
-            viaProgram.push_back(sendThroughTheProgram(program, home, sink.port, count));
+            viaProgram.push_back(count / bench::sendThroughTheProgram(home, sink.port, arguments));
         }
         std::printf("list mailing, %d recipients, median of 3 rounds, messages/s\n", count);
         std::printf("minimal C client:            %9.1f\n", bench::median(minimal));
@@ -115,7 +79,7 @@ int main(int argc, char** argv) {
                     bench::median(viaProgram), 100.0 * bench::median(viaProgram) / bench::median(minimal));
 
         const std::string big = home + "gross.csv";
-        writeFile(big, listText(bigRows));
+        bench::writeFile(big, bench::recipientListText(bigRows, {"w", "Herr", ""}));
         std::ifstream sized(big, std::ios::binary | std::ios::ate);
         const long fileKilobytes = long(sized.tellg()) / 1024;
         const long before = peakKilobytes();
@@ -124,7 +88,7 @@ int main(int argc, char** argv) {
         const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - begin;
         std::printf("reading a %d-row list (%ld KiB): %.3f s, %zu rows, peak memory +%ld KiB\n", bigRows,
                     fileKilobytes, seconds.count(), list.rows.size(), peakKilobytes() - before);
-        std::system(("rm -rf " + home).c_str());
+        bench::removeFolder(home);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "bench_list_mailing: %s\n", error.what());
         return 1;

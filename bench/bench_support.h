@@ -1,10 +1,15 @@
 #pragma once
 // What the benchmarks share: finding their helper programs, the SMTP sink
-// as a child process, the minimal C client as the yardstick, the median.
+// as a child process, the minimal C client as the yardstick, the median,
+// and the setup of a mailing run through the program itself (a folder of
+// its own, the list file, the unattended run).
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <initializer_list>
 #include <signal.h>
 #include <spawn.h>
 #include <stdexcept>
@@ -78,6 +83,57 @@ inline double runMinimalClient(const std::string& program, int port, const std::
 inline double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
+}
+
+// A new folder /tmp/<name>_XXXXXX/, with a trailing "/".
+inline std::string makeFolder(const std::string& name) {
+    std::string pattern = "/tmp/" + name + "_XXXXXX";
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot create a temporary folder");
+    return pattern + "/";
+}
+
+inline void writeFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+}
+
+// A list of `rows` recipients with umlauts; the Typ column cycles through
+// `types` ("w", "Herr", "" for woman, man, neutral).
+inline std::string recipientListText(int rows, std::initializer_list<const char*> types) {
+    std::string text = "Name;Vorname;Email;Typ\r\n";
+    for (int i = 0; i < rows; ++i)
+        text += "M\xfcller" + std::to_string(i) + ";J\xfcrgen;kunde" + std::to_string(i) + "@example.org;" +
+                types.begin()[size_t(i) % types.size()] + "\r\n";
+    return text;
+}
+
+// The program built beside the benchmarks (build/src/sendrix).
+inline std::string programPath() {
+    return programFolder() + "../src/sendrix";
+}
+
+// Runs the program unattended (no display, "/sofort") with its home in
+// `home`, whose Mail.ini it writes: the sink at `port`, the salutation on.
+// `arguments` are the command line after the program name. Returns the
+// seconds of the whole run.
+inline double sendThroughTheProgram(const std::string& home, int port, const std::string& arguments) {
+    writeFile(home + "Mail.ini", "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" + std::to_string(port) +
+                                     "\r\n[Optionen]\r\nAnrede=2\r\n");
+    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY SENDRIX_HOME=" + home + " " +
+                                programPath() + " " + arguments + " /sofort > /dev/null";
+    const auto begin = std::chrono::steady_clock::now();
+    const int status = std::system(command.c_str());
+    const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - begin;
+    if (status != 0)
+        throw std::runtime_error("the program failed: " + command);
+    return seconds.count();
+}
+
+inline void removeFolder(const std::string& folder) {
+    std::system(("rm -rf " + folder).c_str());
 }
 
 }  // namespace bench

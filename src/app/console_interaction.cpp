@@ -76,6 +76,10 @@ bool ConsoleInteraction::Confirm(const std::string& text) {
     return false;
 }
 
+Interaction::Answer ConsoleInteraction::YesNoCancel(const std::string& text) {
+    return Confirm(text) ? Answer::Yes : Answer::No;
+}
+
 void ConsoleInteraction::Notice(const std::string& text) {
     flushProtocol();
     writeErr("Hinweis: " + text);

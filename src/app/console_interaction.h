@@ -45,6 +45,7 @@ public:
     const std::string& clipboardText() const { return m_clipboard; }
 
     bool Confirm(const std::string& text) override;
+    Answer YesNoCancel(const std::string& text) override;
     void Notice(const std::string& text) override;
     void Warning(const std::string& text) override;
     void ErrorBox(const std::string& text) override;

@@ -15,6 +15,9 @@ public:
 
     // A question with Yes and No; true only for Yes.
     virtual bool Confirm(const std::string& text) = 0;
+    // A question with "Ja", "Nein" and "Abbrechen" (closing the box cancels).
+    enum class Answer { Yes, No, Cancel };
+    virtual Answer YesNoCancel(const std::string& text) = 0;
     // A box with one OK button.
     virtual void Notice(const std::string& text) = 0;
     virtual void Warning(const std::string& text) = 0;

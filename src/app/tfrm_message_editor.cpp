@@ -8,6 +8,7 @@
 
 #include "app/command_line.h"
 #include "app/settings_paths.h"
+#include "merge/mailing_file.h"
 #include "merge/salutation.h"
 #include "platform/error.h"
 #include "platform/file.h"
@@ -63,6 +64,9 @@ TfrmMessageEditor::TfrmMessageEditor(Interaction& interaction, const platform::C
 
     Senden1.Caption = "&Senden";
     Verteilerlisteffnen1.Caption = "&Verteilerliste öffnen";
+    MailingOeffnen1.Caption = "Mailing ö&ffnen";
+    MailingSpeichern1.Caption = "Mailing s&peichern";
+    MailingSpeichernUnter1.Caption = "Mailing speichern &unter";
     Beenden1.Caption = "&Beenden";
     Nachrichtffnen1.Caption = "&Öffnen";
     Speichern1.Caption = "&Speichern";
@@ -84,6 +88,13 @@ TfrmMessageEditor::TfrmMessageEditor(Interaction& interaction, const platform::C
 
 void TfrmMessageEditor::FormCreate() {
     m_startupCompleted = false;
+    // Whatever start-up set up is the mailing as it stands; only what the
+    // user changes afterwards is asked about at close, also after a step
+    // failed.
+    struct MarkSavedAtEnd {
+        TfrmMessageEditor& form;
+        ~MarkSavedAtEnd() { form.markMailingSaved(); }
+    } markSaved{*this};
     // 1.
     DontSave = false;
     int subjectStamp = 0;
@@ -92,6 +103,7 @@ void TfrmMessageEditor::FormCreate() {
     std::vector<std::string> commandLineFaults;
     std::string displayNameOverride;
     std::string replyOverride;
+    bool mailingGiven = false;
 
     // 2. File names; a logs folder that cannot be made shows up at step 14.
     const std::string folder = platform::programFolder();
@@ -126,8 +138,18 @@ void TfrmMessageEditor::FormCreate() {
     // 8.
     if (m_arguments.empty()) {
         empfaengerliste.Cells.resize(1);
-    } else {
-        if (platform::fileExists(m_arguments[0]))
+    } else if (merge::isMailingFile(m_arguments[0])) {
+        // A mailing file in the list's place: it stands for the mailing
+        // keys of the configuration, and the switches after it still win.
+        mailingGiven = true;
+        try {
+            OpenMailing(m_arguments[0]);
+        } catch (const Error& error) {
+            commandLineFaults.push_back(error.what());
+        }
+    }
+    if (!m_arguments.empty()) {
+        if (!mailingGiven && platform::fileExists(m_arguments[0]))
             LoadRecipientListFile(m_arguments[0]);
         const CommandLineOptions options = ParseCommandLine(m_arguments);
         salutationSwitch = options.SalutationSwitch;
@@ -142,7 +164,7 @@ void TfrmMessageEditor::FormCreate() {
             DontSave = true;
         if (options.ContinueAfterRefusal)
             ContinueAfterRefusal = true;
-        commandLineFaults = options.Faults;
+        commandLineFaults.insert(commandLineFaults.end(), options.Faults.begin(), options.Faults.end());
         if (!options.DryRunFolder.empty())
             DryRunFolder = options.DryRunFolder;
         if (options.Subject)
@@ -194,9 +216,10 @@ void TfrmMessageEditor::FormCreate() {
     }
 
     // 9.
-    readConfigurationKeys(MailSettings.ConfigFile);
+    readConfigurationKeys(MailSettings.ConfigFile, mailingGiven);
     m_configurationRead = true;
-    loadConfigurationFiles(MailSettings.ConfigFile);
+    if (!mailingGiven)
+        loadConfigurationFiles(MailSettings.ConfigFile);
 
     // 10. Replaces what the configuration set, also with empty values.
     MailSettings.PersonalEmail = platform::readProfileString(UserSettingsFile, "Email", "PersonalEmail", "");
@@ -305,6 +328,9 @@ int TfrmMessageEditor::messagePriorityIndex() const {
 }
 
 std::string TfrmMessageEditor::windowCaption() const {
+    // Empty parentheses would look like a name gone missing.
+    if (edtreal.Text.empty())
+        return "Sendrix";
     return "Sendrix (" + edtreal.Text + ")";
 }
 

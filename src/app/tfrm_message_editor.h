@@ -11,6 +11,8 @@
 //   tfrm_message_editor_content.cpp     salutation, HTML aids, body file,
 //                                       attachments
 //   tfrm_message_editor_merge_send.cpp  the send runs
+//   tfrm_message_editor_mailing.cpp     the mailing as a file, the question
+//                                       about unsaved changes
 //   tfrm_message_editor_extras.cpp      Optionen1Click, Update1Click,
 //                                       Versionsinfo1Click
 #include <array>
@@ -26,6 +28,7 @@
 // --- merge --- (the outgoing message)
 #include "mail/id_message.h"
 #include "merge/mailing.h"
+#include "merge/mailing_file.h"
 // --- end merge ---
 #include "platform/clock.h"
 
@@ -56,6 +59,11 @@ inline constexpr int kPageEmpfaengerliste = 0;  // pnltopright "Empfängerliste"
 inline constexpr int kPageAnhang = 1;           // pnltopright "Anhang"
 inline constexpr int kPageMail = 0;             // Control "Mail"
 inline constexpr int kPageProtokoll = 1;        // Control "Protokoll"
+
+// Status texts of "Empfängerliste bearbeiten".
+inline constexpr const char* kListEditingOn =
+    "Empfängerliste bearbeiten: Doppelklick oder F2 ändert eine Zelle.";
+inline constexpr const char* kListEditingOff = "Empfängerliste bearbeiten ist aus.";
 
 // Text of edtto while a recipient list is loaded (list mode).
 inline constexpr const char* kRecipientListMarker = "*Empfängerliste*";
@@ -92,6 +100,36 @@ public:
     // Menu "&Beenden": asks the interaction to close the window; the caller's
     // close path runs FormClose.
     void Beenden1Click();
+    // Asked before every close, before FormClose: true when the window may
+    // close. With unsaved changes to the mailing (and neither DontSave nor
+    // SendImmediately) asks "Änderungen am Mailing speichern?": Ja saves
+    // (false when the save dialog is cancelled), Nein closes, Abbrechen
+    // keeps the window open. Throws the save's FileError.
+    bool FormCloseQuery();
+
+    // ---- The mailing as a file (tfrm_message_editor_mailing.cpp) ----
+
+    // "Mailing öffnen": after the question about unsaved changes, an open
+    // dialog, then OpenMailing.
+    void MailingOeffnen1Click();
+    // "Mailing speichern": to MailingFile, or through the save dialog when
+    // there is none yet; "Mailing speichern unter": always the dialog.
+    void MailingSpeichern1Click();
+    void MailingSpeichernUnter1Click();
+    // Reads the mailing file and puts it into the controls. Throws FileError
+    // or MailingFileError naming the file, and Error naming a list or an
+    // attachment that is missing; the window is then unchanged.
+    void OpenMailing(const std::string& path);
+    // Writes the controls' mailing to `path`, which becomes MailingFile.
+    // Throws FileError; the file is then unchanged.
+    void SaveMailing(const std::string& path);
+    // The mailing as the controls hold it.
+    merge::MailingDocument CurrentMailing() const;
+    // True when the mailing differs from the one opened, saved or set up at
+    // start.
+    bool MailingChanged() const;
+    // The mailing file opened or saved last; empty when there is none.
+    std::string MailingFile;
 
     // How the last send operation ended; the exit status of a "/sofort" run
     // follows it. Contract for sendenClick: it sets Failed as soon as it
@@ -229,6 +267,9 @@ public:
     // Menu.
     TMenuItem Senden1;
     TMenuItem Verteilerlisteffnen1;
+    TMenuItem MailingOeffnen1;
+    TMenuItem MailingSpeichern1;
+    TMenuItem MailingSpeichernUnter1;
     TMenuItem Beenden1;
     TMenuItem Nachrichtffnen1;
     TMenuItem Speichern1;
@@ -293,6 +334,9 @@ public:
     // whether to go on), or, with SendImmediately, each as a warning line;
     // an error always stops the run before anything is sent.
     bool PreflightAllowsRun(const merge::Mailing& mailing);
+    // What the placeholder menu offers: "{{Name}}", "{{Vorname}}",
+    // "{{Email}}", "{{Typ}}" and one for each further column of the list.
+    std::vector<std::string> PlaceholderMenuItems() const;
     // Puts `snippet` on the clipboard through the hidden field Edit1.
     void CopySnippetToClipboard(const std::string& snippet);
     // The composed mailing as the controls hold it, the grid's rows included.
@@ -321,6 +365,11 @@ public:
     // The folder of the recipient list loaded last: relative per-recipient
     // attachment paths lie below it.
     std::string RecipientListFolder;
+    // The recipient list file loaded last; empty while no list is loaded.
+    std::string RecipientListFile;
+    // Leaves list mode: the grid keeps only its title row, edtto is free for
+    // a single address.
+    void ClearRecipientList();
     // --- end merge ---
 
 private:
@@ -331,7 +380,20 @@ private:
     void setSalutationChecked(bool checked);
     // LoadMailConfiguration in two halves: the keys (steps 1-11), then the
     // recipient list and body files they name (steps 12-13).
-    void readConfigurationKeys(const std::string& path);
+    // With `mailingGiven` the keys a mailing file holds (reply-to, subject,
+    // salutation, HTML) are left to it.
+    void readConfigurationKeys(const std::string& path, bool mailingGiven = false);
+    // Puts a mailing read from a file into the controls; the list and the
+    // attachments must exist (OpenMailing checks).
+    void applyMailing(const merge::MailingDocument& mailing);
+    // A mailing's list and attachments that are missing, as one error text
+    // naming the mailing file; empty when all are there.
+    std::string missingMailingFiles(const merge::MailingDocument& mailing, const std::string& path) const;
+    // Asks the question about unsaved changes; false when the user cancels.
+    bool saveChangesAllowsToGoOn();
+    // The controls' mailing now counts as saved.
+    void markMailingSaved();
+    merge::MailingDocument m_savedMailing;
     void loadConfigurationFiles(const std::string& path);
     void readProfiles();
     // Index of IdMsgSend's priority in cboPriority's list.

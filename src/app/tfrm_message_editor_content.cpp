@@ -49,6 +49,21 @@ void TfrmMessageEditor::SpeedButton5Click() {
     CopySnippetToClipboard("<br>");
 }
 
+std::vector<std::string> TfrmMessageEditor::PlaceholderMenuItems() const {
+    std::vector<std::string> items;
+    const std::vector<std::string>& titles =
+        empfaengerliste.Cells.empty() ? kRecipientTitles : empfaengerliste.Cells[0];
+    for (std::size_t c = 1; c < titles.size(); ++c) {
+        const std::string& title = titles[c];
+        // A title that could not be written between the braces is left out.
+        if (title.empty() || title.find("}}") != std::string::npos ||
+            title.find_first_of("\r\n") != std::string::npos)
+            continue;
+        items.push_back("{{" + title + "}}");
+    }
+    return items;
+}
+
 void TfrmMessageEditor::CopySnippetToClipboard(const std::string& snippet) {
     Edit1.Text = snippet;
     m_interaction.SetClipboardText(Edit1.Text);
@@ -102,6 +117,19 @@ void TfrmMessageEditor::btnAttachmentClick() {
     OpenDialog1.Filter = kOpenDialogFilter;
     OpenDialog1.FilterIndex = 3;
     OpenDialog1.Title = "Anhang einfügen";
+    // The dialog starts where the last attachment came from, with no file
+    // picked: the file chosen last may be the recipient list.
+    OpenDialog1.FileName.clear();
+    const mail::TIdMessageParts& parts = IdMsgSend.MessageParts;
+    for (int i = parts.Count() - 1; i >= 0; --i) {
+        if (parts.Items(i).Kind() == mail::TIdMessagePartKind::Attachment) {
+            const std::string& last = static_cast<const mail::TIdAttachment&>(parts.Items(i)).FileName();
+            const std::size_t slash = last.rfind('/');
+            if (slash != std::string::npos)
+                OpenDialog1.InitialDir = last.substr(0, slash + 1);
+            break;
+        }
+    }
     if (!m_interaction.OpenFile(OpenDialog1))
         return;
     AddAttachmentFile(OpenDialog1.FileName);

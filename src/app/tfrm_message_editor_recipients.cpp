@@ -35,6 +35,7 @@ void TfrmMessageEditor::LoadRecipientList(const std::string& path) {
 
     fillGrid(empfaengerliste, list);
     RecipientListFolder = folderOf(path);
+    RecipientListFile = path;
     empfaengerliste.Row = 1;
     RememberedRow = 1;
     RowStatus.clear();
@@ -47,6 +48,20 @@ void TfrmMessageEditor::LoadRecipientList(const std::string& path) {
     AnredeChange();
     edtto.Text = kRecipientListMarker;
     edtto.Enabled = false;
+}
+
+void TfrmMessageEditor::ClearRecipientList() {
+    empfaengerliste.Cells.resize(1);
+    empfaengerliste.Row = 1;
+    RememberedRow = 1;
+    RowStatus.clear();
+    RecipientListFile.clear();
+    RecipientListFolder.clear();
+    pnltopright.Pages[kPageEmpfaengerliste].Caption = "Empfängerliste";
+    if (edtto.Text == kRecipientListMarker)
+        edtto.Text.clear();
+    edtto.Enabled = true;
+    AnredeChange();
 }
 
 void TfrmMessageEditor::Verteilerlisteffnen1Click() {
@@ -94,6 +109,13 @@ void TfrmMessageEditor::editlisteClick() {
     editliste.Checked = !editliste.Checked;
     empfaengerliste.Editing = editliste.Checked;
     empfaengerliste.RowSelect = !editliste.Checked;
+    // A check mark in a closed menu is easy to miss: the grid comes to the
+    // front and the status bar says what changed.
+    if (editliste.Checked)
+        pnltopright.ActivePageIndex = kPageEmpfaengerliste;
+    if (StatusBar1.Panels.size() < 2)
+        StatusBar1.Panels.resize(2);
+    StatusBar1.Panels[1] = editliste.Checked ? kListEditingOn : kListEditingOff;
 }
 
 void TfrmMessageEditor::AddToAddressHistory(const std::string& address) {

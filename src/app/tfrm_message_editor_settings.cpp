@@ -2,6 +2,7 @@
 // fields of the main window.
 #include "app/settings_paths.h"
 #include "app/tfrm_message_editor.h"
+#include "merge/body_file.h"
 #include "platform/profile_file.h"
 #include "platform/system_info.h"
 #include "platform/text_file.h"
@@ -22,6 +23,14 @@ void selectItem(TComboBox& box, int index) {
     }
 }
 
+// "kampagne.txt" -> "kampagne-Nachricht.txt", in the same folder.
+std::string bodyFileBeside(const std::string& configuration) {
+    const std::size_t slash = configuration.rfind('/');
+    const std::size_t dot = configuration.rfind('.');
+    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+    return configuration.substr(0, hasExtension ? dot : configuration.size()) + "-Nachricht.txt";
+}
+
 }  // namespace
 
 void TfrmMessageEditor::LoadMailConfiguration(const std::string& path) {
@@ -29,23 +38,25 @@ void TfrmMessageEditor::LoadMailConfiguration(const std::string& path) {
     loadConfigurationFiles(path);
 }
 
-void TfrmMessageEditor::readConfigurationKeys(const std::string& path) {
+void TfrmMessageEditor::readConfigurationKeys(const std::string& path, bool mailingGiven) {
     using namespace sendrix::platform;
     MailSettings.PersonalEmail = readProfileString(path, "Email", "PersonalEmail", "");
     edtreal.Text = readProfileString(path, "Email", "Realname", "");
     sAbsender.Caption = MailSettings.PersonalEmail;
     edtfrom.Text = MailSettings.PersonalEmail;
     Caption = windowCaption();
+    MailSettings.SentObjects = readProfileString(path, "Optionen", "SentObjects", "");
+    selEmailProfil.Visible = readProfileBool(path, "Optionen", "showprofil", true);
+    if (!DontSave)
+        DontSave = readProfileBool(path, "Optionen", "Readonly", false);
+    if (mailingGiven)
+        return;
     edtReply.Text = readProfileString(path, "Email", "replyto", "");
     edtSubject.Text = readProfileString(path, "Email", "Subject", edtSubject.Text);
-    MailSettings.SentObjects = readProfileString(path, "Optionen", "SentObjects", "");
     setSalutationChecked(readProfileBool(path, "Optionen", "BenutzeAnrede", false));
     selectItem(Anrede, readProfileInt(path, "Optionen", "Anrede", 0));
     // The preview follows the template chosen here, not the one before.
     AnredeChange();
-    selEmailProfil.Visible = readProfileBool(path, "Optionen", "showprofil", true);
-    if (!DontSave)
-        DontSave = readProfileBool(path, "Optionen", "Readonly", false);
     html.Checked = readProfileBool(path, "Optionen", "HTML", false);
 }
 
@@ -88,9 +99,14 @@ void TfrmMessageEditor::MailKonfigurationsichern1Click() {
     writeProfileString(path, "Email", "Subject", edtSubject.Text);
     writeProfileString(path, "Optionen", "Sentobjects", MailSettings.SentObjects);
     writeProfileBool(path, "Optionen", "HTML", html.Checked);
-    // A saved configuration never reopens a list or body of its own.
-    writeProfileString(path, "Dateien", "Empfaenger", "");
-    writeProfileString(path, "Dateien", "Nachricht", "");
+    // The configuration reopens the list and the body it was saved with:
+    // the list by its path, the body from a text file beside it (the
+    // configuration holds paths, not texts).
+    const std::string body = Memo.Lines.empty() ? std::string() : bodyFileBeside(path);
+    if (!body.empty())
+        merge::writeBodyFile(body, Memo.Lines);
+    writeProfileString(path, "Dateien", "Empfaenger", RecipientListFile);
+    writeProfileString(path, "Dateien", "Nachricht", body);
 }
 
 void TfrmMessageEditor::SpeedButton1Click() {

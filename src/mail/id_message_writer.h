@@ -34,8 +34,10 @@ struct PartCounts {
 
 // Writes the whole message: header block, empty line, body section. Throws
 // EIdTextInvalidCount after the header lines when there is exactly one text
-// part; file and connection errors pass through. The temporary file of an
-// attachment is deleted on every path.
+// part; file and connection errors pass through. An attachment is read and
+// encoded block by block straight onto the target: no temporary file, and
+// memory does not grow with its size. A multipart boundary that the content
+// holds is replaced by one it holds nowhere (the fixed one plus "_1", ...).
 void WriteMessage(IdWriteTarget& target, TIdMessage& message, const platform::Clock& clock,
                   IdWriterObserver* observer = nullptr);
 
@@ -48,7 +50,9 @@ void WriteBodySection(IdWriteTarget& target, TIdMessage& message, const PartCoun
 
 // One attachment from its header lines to the empty line after its data;
 // fills in the default content type (from the file name's extension,
-// media_types.h), transfer encoding and disposition. A file name outside
+// media_types.h), transfer encoding and disposition. A file that cannot be
+// opened raises before the part's first line; one that fails to read
+// half-way raises before the part ends. A file name outside
 // ASCII goes out as RFC 2231 "filename*" in UTF-8 and, for older readers,
 // as an encoded word in "name" and "filename".
 void WriteAttachmentPart(IdWriteTarget& target, TIdAttachment& attachment);

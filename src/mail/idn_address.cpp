@@ -3,21 +3,12 @@
 #include <cstdlib>
 #include <idn2.h>
 
+#include "platform/ascii.h"
+
 namespace sendrix::mail {
 
-namespace {
-
-bool isAscii(std::string_view text) {
-    for (char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    return true;
-}
-
-}  // namespace
-
 std::string AsciiDomain(std::string_view domain, std::string* reason) {
-    if (isAscii(domain))
+    if (platform::isAscii(domain))
         return std::string(domain);
     char* output = nullptr;
     const std::string input(domain);
@@ -46,7 +37,7 @@ std::string WithAsciiDomain(std::string_view address) {
 
 bool HasNonAsciiLocalPart(std::string_view address) {
     const size_t at = address.rfind('@');
-    return !isAscii(at == std::string_view::npos ? address : address.substr(0, at));
+    return !platform::isAscii(at == std::string_view::npos ? address : address.substr(0, at));
 }
 
 }  // namespace sendrix::mail

@@ -4,18 +4,12 @@
 #include <iconv.h>
 
 #include "mail/id_header_coder.h"
+#include "platform/ascii.h"
 #include "platform/text_codec.h"
 
 namespace sendrix::mail {
 
 namespace {
-
-bool isAscii(std::string_view text) {
-    for (char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    return true;
-}
 
 // The five bytes Windows-1252 leaves undefined: readers refuse or replace
 // them, so text holding their control characters goes out as UTF-8.
@@ -72,7 +66,7 @@ WireCharset charsetOf(WireCharsetKind kind, std::string_view text) {
 }
 
 WireCharsetKind kindOf(std::string_view text, const platform::LocaleLanguage& language) {
-    if (isAscii(text))
+    if (platform::isAscii(text))
         return WireCharsetKind::Ascii;
     if (isJapanese(language)) {
         std::string converted;

@@ -21,6 +21,9 @@ constexpr char asciiUpper(char c) {
 std::string asciiLowered(std::string_view text);
 std::string asciiUppered(std::string_view text);
 
+// Every byte is below 0x80 (no UTF-8 sequence, no Windows-1252 letter).
+bool isAscii(std::string_view text);
+
 // Equal, or `text` begins with `prefix`, when A-Z and a-z count as the same.
 bool equalsNoCase(std::string_view a, std::string_view b);
 bool startsWithNoCase(std::string_view text, std::string_view prefix);

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "platform/ascii.h"
+
 namespace sendrix::platform {
 
 namespace {
@@ -44,14 +46,6 @@ char32_t nextCharacter(std::string_view s, size_t& pos) {
         pos += length;
     }
     return cp;
-}
-
-bool hasMultiByteSequence(std::string_view bytes) {
-    for (char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return true;
-    }
-    return false;
 }
 
 }  // namespace
@@ -184,7 +178,7 @@ bool isValidUtf8(std::string_view bytes) {
 std::string decodeFileText(std::string_view bytes) {
     if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
         return repairUtf8(bytes.substr(3));
-    if (hasMultiByteSequence(bytes) && isValidUtf8(bytes))
+    if (!isAscii(bytes) && isValidUtf8(bytes))
         return std::string(bytes);
     return cp1252ToUtf8(bytes);
 }

@@ -55,8 +55,10 @@ constexpr int kAttachmentListWidth = 318;
 constexpr int kSpeedButtonWidth = 23;
 constexpr int kSpeedButtonHeight = 22;
 constexpr int kAnredeWidth = 189;
-constexpr int kReplyWidth = 207;
 constexpr int kCompactRowHeight = 20;
+// Room for a window manager's frame and title bar before the window is shown.
+constexpr int kFrameAllowance = 4;
+constexpr int kTitleAllowance = 32;
 
 // Entries of the attachment list are underlined under the mouse.
 class HoverUnderlineDelegate : public QStyledItemDelegate {
@@ -247,6 +249,7 @@ MainWindow::MainWindow(app::TfrmMessageEditor& form, app::Interaction& interacti
     layout->addWidget(m_Progress);
 
     connectEdits();
+    setTabOrderOfPages();
     m_form.SetupDialogs = this;
     m_form.PreviewDialogs = this;
     refreshFromModel();
@@ -260,14 +263,45 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::placeOnScreen() {
-    resize(kWindowWidth, kWindowHeight);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(kWindowWidth / 2, kWindowHeight / 2));
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        resize(kWindowWidth, kWindowHeight);
+        return;
     }
+    // Called before the window is shown, when its frame is not known yet:
+    // room is left for a window manager's frame and title bar, so that the
+    // whole window stays on the screen.
+    const QRect area = screen->availableGeometry();
+    const QMargins frame(kFrameAllowance, kTitleAllowance, kFrameAllowance, kFrameAllowance);
+    const QRect room = area.marginsRemoved(frame);
+    const QSize size(std::min(kWindowWidth, room.width()), std::min(kWindowHeight, room.height()));
+    resize(size);
+    // The position of a window is that of its frame.
+    const QSize outer = size.grownBy(frame);
+    move(area.left() + (area.width() - outer.width()) / 2, area.top() + (area.height() - outer.height()) / 2);
 }
 
 // ---- Creation, one function per area ----
+
+// Tab goes through each page as the eye reads it: top to bottom, left to
+// right.
+void MainWindow::setTabOrderOfPages() {
+    auto chain = [](std::initializer_list<QWidget*> widgets) {
+        QWidget* previous = nullptr;
+        for (QWidget* widget : widgets) {
+            if (previous)
+                QWidget::setTabOrder(previous, widget);
+            previous = widget;
+        }
+    };
+    QWidget* storeReply = findChild<QWidget*>(QStringLiteral("SpeedButton1"));
+    chain({m_selEmailProfil, m_edtto, m_edtSubject, m_edtReply, storeReply, m_cboPriority, m_chkReturnReciept,
+           m_html});
+    chain({m_edtreal, m_edtfrom});
+    chain({m_edtCC, m_edtBCC});
+    chain({m_lvFiles, findChild<QWidget*>(QStringLiteral("btnAttachment")),
+           findChild<QWidget*>(QStringLiteral("Button1")), findChild<QWidget*>(QStringLiteral("BitBtn1"))});
+}
 
 QAction* MainWindow::menuAction(QMenu* menu, app::TMenuItem& item, const char* name, Handler handler) {
     auto* action = new QAction(toQt(item.Caption), this);
@@ -298,6 +332,16 @@ void MainWindow::createMenus() {
                                         &TfrmMessageEditor::Verteilerlisteffnen1Click);
     m_Verteilerlisteffnen1->setIcon(imageIcon(Image::Open));
     datei->addSeparator();
+    m_MailingOeffnen1 = menuAction(datei, m_form.MailingOeffnen1, "MailingOeffnen1",
+                                   &TfrmMessageEditor::MailingOeffnen1Click);
+    m_MailingOeffnen1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    m_MailingSpeichern1 = menuAction(datei, m_form.MailingSpeichern1, "MailingSpeichern1",
+                                     &TfrmMessageEditor::MailingSpeichern1Click);
+    m_MailingSpeichern1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    m_MailingSpeichern1->setIcon(imageIcon(Image::Save));
+    m_MailingSpeichernUnter1 = menuAction(datei, m_form.MailingSpeichernUnter1, "MailingSpeichernUnter1",
+                                          &TfrmMessageEditor::MailingSpeichernUnter1Click);
+    datei->addSeparator();
     m_Beenden1 = menuAction(datei, m_form.Beenden1, "Beenden1", &TfrmMessageEditor::Beenden1Click);
     m_Beenden1->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
 
@@ -308,6 +352,9 @@ void MainWindow::createMenus() {
         menuAction(nachricht, m_form.Speichern1, "Speichern1", &TfrmMessageEditor::Speichern1Click);
     nachricht->addSeparator();
     menuAction(nachricht, m_form.Vorschau1, "Vorschau1", &TfrmMessageEditor::Vorschau1Click);
+    QAction* placeholders = nachricht->addMenu(createPlaceholderMenu());
+    placeholders->setText(QStringLiteral("&Platzhalter einfügen"));
+    placeholders->setObjectName(QStringLiteral("Platzhalter1"));
 
     QMenu* extras = menuBar()->addMenu(QStringLiteral("&Extras"));
     m_Optionen1 = menuAction(extras, m_form.Optionen1, "Optionen1", &TfrmMessageEditor::Optionen1Click);
@@ -360,6 +407,11 @@ void MainWindow::createToolBar() {
     QToolButton* verteiler = toolButton("ToolButton1", "Verteiler", "Verteilerliste öffnen", Image::Open);
     connectRun(verteiler, &QToolButton::clicked, &TfrmMessageEditor::Verteilerlisteffnen1Click);
     bar->addSeparator();
+    QToolButton* open = toolButton("MailingOeffnen", "Öffnen", "Mailing öffnen", Image::Open);
+    connectRun(open, &QToolButton::clicked, &TfrmMessageEditor::MailingOeffnen1Click);
+    QToolButton* save = toolButton("MailingSpeichern", "Speichern", "Mailing speichern", Image::Save);
+    connectRun(save, &QToolButton::clicked, &TfrmMessageEditor::MailingSpeichern1Click);
+    bar->addSeparator();
     QToolButton* optionen = toolButton("ToolButton3", "Optionen", "Mailoptionen ändern", Image::Options);
     connectRun(optionen, &QToolButton::clicked, &TfrmMessageEditor::Optionen1Click);
 }
@@ -374,7 +426,9 @@ QWidget* MainWindow::createTopPanel() {
 
     m_pnlTopleft = new QTabWidget(panel);
     m_pnlTopleft->setObjectName(QStringLiteral("pnlTopleft"));
-    m_pnlTopleft->setFixedWidth(kLeftPagesWidth);
+    // The form column keeps its width at the window's first size and grows
+    // with it, two parts to the lists' three.
+    m_pnlTopleft->setMinimumWidth(kLeftPagesWidth);
     m_pnlTopleft->addTab(createRecipientPage(), QString());
     m_pnlTopleft->addTab(createSenderPage(), QString());
     m_pnlTopleft->addTab(createCopiesPage(), QString());
@@ -384,8 +438,8 @@ QWidget* MainWindow::createTopPanel() {
     m_pnltopright->addTab(createRecipientListPage(), QString());
     m_pnltopright->addTab(createAttachmentPage(), QString());
 
-    layout->addWidget(m_pnlTopleft);
-    layout->addWidget(m_pnltopright, 1);
+    layout->addWidget(m_pnlTopleft, 2);
+    layout->addWidget(m_pnltopright, 3);
     return panel;
 }
 
@@ -402,7 +456,6 @@ QWidget* MainWindow::createRecipientPage() {
     QFont bold = m_sAbsender->font();
     bold.setBold(true);
     m_sAbsender->setFont(bold);
-    m_sAbsender->setFixedWidth(270);
     grid->addWidget(m_sAbsender, 0, 0, 1, 2);
 
     m_selEmailProfil = new QComboBox(page);
@@ -426,7 +479,6 @@ QWidget* MainWindow::createRecipientPage() {
     grid->addWidget(m_edtSubject, 3, 1);
 
     m_edtReply = lineEdit("edtReply", page);
-    m_edtReply->setFixedWidth(kReplyWidth);
     QToolButton* storeReply = speedButton("SpeedButton1", "", page);
     storeReply->setToolTip(QString());
     storeReply->setIcon(imageIcon(Image::Save));
@@ -436,7 +488,6 @@ QWidget* MainWindow::createRecipientPage() {
     replyRow->setSpacing(2);
     replyRow->addWidget(m_edtReply);
     replyRow->addWidget(storeReply);
-    replyRow->addStretch();
     grid->addWidget(buddyLabel("reply to", m_edtReply, page), 4, 0);
     grid->addLayout(replyRow, 4, 1);
 
@@ -462,12 +513,6 @@ QWidget* MainWindow::createRecipientPage() {
                                                           m_cboPriority, m_chkReturnReciept, m_html})
         field->setFixedHeight(kCompactRowHeight);
 
-    QWidget::setTabOrder(m_selEmailProfil, m_edtto);
-    QWidget::setTabOrder(m_edtto, m_edtSubject);
-    QWidget::setTabOrder(m_edtSubject, m_chkReturnReciept);
-    QWidget::setTabOrder(m_chkReturnReciept, m_html);
-    QWidget::setTabOrder(m_html, m_cboPriority);
-    QWidget::setTabOrder(m_cboPriority, m_edtReply);
     return page;
 }
 
@@ -519,6 +564,9 @@ QWidget* MainWindow::createRecipientListPage() {
     m_empfaengerliste->verticalHeader()->setDefaultSectionSize(kGridRowHeight);
     m_empfaengerliste->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     m_empfaengerliste->horizontalHeader()->setHighlightSections(false);
+    // The last column takes the room the window gives; the others keep the
+    // widths the list or the user set.
+    m_empfaengerliste->horizontalHeader()->setStretchLastSection(true);
     m_empfaengerliste->setSelectionMode(QAbstractItemView::SingleSelection);
     m_empfaengerliste->setWordWrap(false);
     // Grid line width 0.
@@ -538,11 +586,11 @@ QWidget* MainWindow::createAttachmentPage() {
     m_lvFiles->setRootIsDecorated(false);
     m_lvFiles->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_lvFiles->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_lvFiles->setFixedWidth(kAttachmentListWidth);
+    m_lvFiles->setMinimumWidth(kAttachmentListWidth / 2);
     m_lvFiles->setMouseTracking(true);
     m_lvFiles->viewport()->setAttribute(Qt::WA_Hover);
     m_lvFiles->setItemDelegate(new HoverUnderlineDelegate(m_lvFiles));
-    layout->addWidget(m_lvFiles);
+    layout->addWidget(m_lvFiles, 1);
 
     auto* buttons = new QVBoxLayout;
     QPushButton* attach = pushButton("btnAttachment", "Datei anhängen", page);
@@ -557,7 +605,6 @@ QWidget* MainWindow::createAttachmentPage() {
     buttons->addWidget(open);
     buttons->addStretch();
     layout->addLayout(buttons);
-    layout->addStretch();
     return page;
 }
 
@@ -607,6 +654,16 @@ QGroupBox* MainWindow::createSalutationGroup() {
     connectRun(b6, &QToolButton::clicked, &TfrmMessageEditor::SpeedButton6Click);
     for (QToolButton* button : {bodyOpen, bodySave, b2, b3, b4, b5, b6})
         buttons->addWidget(button);
+    auto* placeholders = new QToolButton(group);
+    placeholders->setObjectName(QStringLiteral("Platzhalter"));
+    placeholders->setText(QStringLiteral("{{…}}"));
+    placeholders->setToolTip(QStringLiteral("Platzhalter einfügen (Spalte der Empfängerliste)"));
+    placeholders->setAutoRaise(true);
+    placeholders->setFixedHeight(kSpeedButtonHeight);
+    placeholders->setPopupMode(QToolButton::InstantPopup);
+    placeholders->setMenu(m_placeholderMenu);
+    buttons->addSpacing(4);
+    buttons->addWidget(placeholders);
 
     grid->addWidget(m_useAnrede, 0, 0);
     grid->addWidget(m_Anrede, 0, 1);
@@ -614,6 +671,38 @@ QGroupBox* MainWindow::createSalutationGroup() {
     grid->addWidget(m_Vorschau, 1, 1, 1, 2);
     grid->setColumnStretch(3, 1);
     return group;
+}
+
+QMenu* MainWindow::createPlaceholderMenu() {
+    m_placeholderMenu = new QMenu(this);
+    m_placeholderMenu->setObjectName(QStringLiteral("placeholderMenu"));
+    connect(m_placeholderMenu, &QMenu::aboutToShow, this, [this] {
+        m_placeholderMenu->clear();
+        for (const std::string& item : m_form.PlaceholderMenuItems()) {
+            const QString placeholder = toQt(item);
+            QAction* action = m_placeholderMenu->addAction(placeholder);
+            // No "&" accelerator in a column title.
+            action->setText(QString(placeholder).replace(QLatin1Char('&'), QStringLiteral("&&")));
+            connect(action, &QAction::triggered, this,
+                    [this, placeholder] { insertPlaceholder(placeholder); });
+        }
+    });
+    return m_placeholderMenu;
+}
+
+void MainWindow::insertPlaceholder(const QString& placeholder) {
+    if (m_placeholderTarget == m_edtSubject && m_edtSubject->isEnabled()) {
+        m_edtSubject->insert(placeholder);
+        m_form.edtSubject.Text = fromQt(m_edtSubject->text());
+        m_edtSubject->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    // The body takes it otherwise: there it is used most. Its own signal
+    // writes the text into the model.
+    m_Control->setCurrentWidget(m_Memo);
+    m_form.Control.ActivePageIndex = app::kPageMail;
+    m_Memo->insertPlainText(placeholder);
+    m_Memo->setFocus(Qt::OtherFocusReason);
 }
 
 QWidget* MainWindow::createBodyPages() {
@@ -674,6 +763,9 @@ void MainWindow::connectEdits() {
     textInto(m_edtBCC, m_form.edtBCC);
     for (QLineEdit* edit : {m_edtfrom, m_edtreal, m_edtReply})
         edit->installEventFilter(this);
+    m_edtSubject->installEventFilter(this);
+    m_Memo->installEventFilter(this);
+    m_placeholderTarget = m_Memo;
 
     connect(m_edtto->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
         m_form.edtto.Text = fromQt(text);
@@ -787,6 +879,9 @@ void MainWindow::refreshFromModel() {
 void MainWindow::refreshMenu() {
     showAction(m_Senden1, m_form.Senden1);
     showAction(m_Verteilerlisteffnen1, m_form.Verteilerlisteffnen1);
+    showAction(m_MailingOeffnen1, m_form.MailingOeffnen1);
+    showAction(m_MailingSpeichern1, m_form.MailingSpeichern1);
+    showAction(m_MailingSpeichernUnter1, m_form.MailingSpeichernUnter1);
     showAction(m_Beenden1, m_form.Beenden1);
     showAction(m_Nachrichtffnen1, m_form.Nachrichtffnen1);
     showAction(m_Speichern1, m_form.Speichern1);
@@ -960,6 +1055,11 @@ void MainWindow::focusControl(app::ControlId control) {
 // ---- Events ----
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    bool mayClose = false;
+    if (!run([this, &mayClose] { mayClose = m_form.FormCloseQuery(); }) || !mayClose) {
+        event->ignore();
+        return;
+    }
     // A close handler that fails keeps the window open, so nothing is lost.
     if (run(&TfrmMessageEditor::FormClose))
         event->accept();
@@ -968,6 +1068,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn && (watched == m_edtSubject || watched == m_Memo))
+        m_placeholderTarget = static_cast<QWidget*>(watched);
     if (event->type() == QEvent::FocusOut &&
         (watched == m_edtfrom || watched == m_edtreal || watched == m_edtReply)) {
         // Leaving the field for another control, not the window losing focus.

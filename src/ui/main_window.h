@@ -51,7 +51,8 @@ public:
     // event loop.
     void repaintControl(app::ControlId control);
     void focusControl(app::ControlId control);
-    // The size and place of a new window: 771 x 690, centred on the screen.
+    // The size and place of a new window: 771 x 690 centred on the screen,
+    // smaller where the screen's free area is smaller, and always inside it.
     void placeOnScreen();
 
     // Shows the setup dialog modally (app::SetupDialogRunner).
@@ -76,6 +77,12 @@ private:
     QWidget* createRecipientListPage();
     QWidget* createAttachmentPage();
     QGroupBox* createSalutationGroup();
+    // The placeholder menu: the list's columns, filled anew each time it
+    // opens; a pick goes in at the cursor of the subject or the body,
+    // whichever had the focus last.
+    QMenu* createPlaceholderMenu();
+    void insertPlaceholder(const QString& placeholder);
+    void setTabOrderOfPages();
     QWidget* createBodyPages();
     void createStatusArea();
     void connectEdits();
@@ -105,6 +112,9 @@ private:
     // Menu and tool bar.
     QAction* m_Senden1 = nullptr;
     QAction* m_Verteilerlisteffnen1 = nullptr;
+    QAction* m_MailingOeffnen1 = nullptr;
+    QAction* m_MailingSpeichern1 = nullptr;
+    QAction* m_MailingSpeichernUnter1 = nullptr;
     QAction* m_Beenden1 = nullptr;
     QAction* m_Nachrichtffnen1 = nullptr;
     QAction* m_Speichern1 = nullptr;
@@ -153,6 +163,10 @@ private:
     QProgressBar* m_Progress = nullptr;
     QLabel* m_statusPanel0 = nullptr;
     QLabel* m_statusPanel1 = nullptr;
+
+    QMenu* m_placeholderMenu = nullptr;
+    // The subject or the body: where a placeholder goes in.
+    QWidget* m_placeholderTarget = nullptr;
 
     bool m_refreshing = false;
 };

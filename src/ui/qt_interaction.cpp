@@ -57,6 +57,15 @@ bool QtInteraction::Confirm(const std::string& text) {
                    QMessageBox::Yes) == QMessageBox::Yes;
 }
 
+app::Interaction::Answer QtInteraction::YesNoCancel(const std::string& text) {
+    switch (showBox(parentWidget(), QMessageBox::Question, text,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes)) {
+        case QMessageBox::Yes: return Answer::Yes;
+        case QMessageBox::No: return Answer::No;
+        default: return Answer::Cancel;
+    }
+}
+
 void QtInteraction::Notice(const std::string& text) {
     showBox(parentWidget(), QMessageBox::Information, text, QMessageBox::Ok, QMessageBox::Ok);
 }

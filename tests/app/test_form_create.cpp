@@ -31,7 +31,7 @@ TEST_F(FormTest, NoArgumentsLeavesOnlyTheHeaderRowAndSwitchesTheSalutationOff) {
     EXPECT_TRUE(form->html.Checked);
     EXPECT_EQ(form->cboPriority.ItemIndex, 2);
     EXPECT_EQ(form->cboPriority.Text, "Normal");
-    EXPECT_EQ(form->Caption, "Sendrix ()");
+    EXPECT_EQ(form->Caption, "Sendrix");
     EXPECT_TRUE(form->calls.empty());
 
     EXPECT_EQ(form->MailSettings.ConfigFile, home.path("Mail.ini"));

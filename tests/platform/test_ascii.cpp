@@ -22,6 +22,13 @@ TEST(Ascii, OnlyLettersAToZChangeCase) {
     EXPECT_FALSE(startsWithNoCase("/so", "/sofort"));
 }
 
+TEST(Ascii, IsAsciiStopsAtTheFirstByteFromHex80) {
+    EXPECT_TRUE(isAscii(""));
+    EXPECT_TRUE(isAscii(std::string("\x7F\x00 ~", 4)));
+    EXPECT_FALSE(isAscii("abc\x80"));  // a Windows-1252 euro sign
+    EXPECT_FALSE(isAscii("M\xC3\xBCller"));
+}
+
 TEST(Ascii, WholeNumbers) {
     struct Row {
         const char* text;

@@ -32,7 +32,8 @@ bool fileDialog(std::deque<std::optional<std::string>>& answers, app::TFileDialo
 }  // namespace
 
 std::size_t ScriptedInteraction::unusedAnswers() const {
-    return m_confirmAnswers.size() + m_inputAnswers.size() + m_openAnswers.size() + m_saveAnswers.size();
+    return m_confirmAnswers.size() + m_threeWayAnswers.size() + m_inputAnswers.size() + m_openAnswers.size() +
+           m_saveAnswers.size();
 }
 
 bool ScriptedInteraction::Confirm(const std::string& text) {
@@ -40,6 +41,12 @@ bool ScriptedInteraction::Confirm(const std::string& text) {
     events.push_back("confirm: " + text);
     auto answer = takeAnswer(m_confirmAnswers, "question \"" + text + "\"");
     return answer.value_or(false);
+}
+
+app::Interaction::Answer ScriptedInteraction::YesNoCancel(const std::string& text) {
+    confirms.push_back(text);
+    events.push_back("question: " + text);
+    return takeAnswer(m_threeWayAnswers, "question \"" + text + "\"").value_or(Answer::Cancel);
 }
 
 void ScriptedInteraction::Notice(const std::string& text) {

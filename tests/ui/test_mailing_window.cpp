@@ -1,0 +1,172 @@
+// The real window offscreen with a mailing: the question about unsaved
+// changes at close, the placeholder menu, and the window details a user
+// meets first (tab order, size on a small screen, caption).
+#include "window_fixture.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QTableView>
+#include <QTreeWidget>
+
+#include "merge/mailing_file.h"
+
+using namespace sendrix;
+using test::ModalAnswerer;
+
+namespace {
+
+class MailingWindowTest : public test::WindowTest {
+protected:
+    void openWithList() {
+        writeSettings();
+        openWindow(
+            {writeList("mitglieder.csv",
+                       "Name;Vorname;E-Mail;Mitgliedsnummer\r\nMuster;Anna;anna@example.org;1001\r\n")});
+    }
+    // Closes as the close box does; true when the window went.
+    bool closeWindow() {
+        window->close();
+        return !window->isVisible();
+    }
+};
+
+}  // namespace
+
+TEST_F(MailingWindowTest, CloseWithUnsavedChangesAsksAndEachAnswerDoesWhatItSays) {
+    openWithList();
+    auto* subject = child<QLineEdit>("edtSubject");
+    QTest::keyClicks(subject, QStringLiteral(" neu"));
+    const std::string path = home.path("verein.mailing");
+    {
+        ModalAnswerer answerer;
+        answerer.click(QMessageBox::Cancel);
+        EXPECT_FALSE(closeWindow());
+        ASSERT_EQ(answerer.shown.size(), 1u);
+        EXPECT_EQ(answerer.shown[0].kind, "question");
+        EXPECT_EQ(answerer.shown[0].text, "Änderungen am Mailing speichern?");
+    }
+    {
+        // Ja, then the save dialog is cancelled: nothing saved, still open.
+        ModalAnswerer answerer;
+        answerer.click(QMessageBox::Yes);
+        answerer.then([](QWidget* widget) { static_cast<QDialog*>(widget)->reject(); });
+        EXPECT_FALSE(closeWindow());
+        EXPECT_EQ(answerer.shown.size(), 2u);
+        EXPECT_EQ(answerer.unexpected, 0);
+    }
+    {
+        ModalAnswerer answerer;
+        answerer.click(QMessageBox::Yes);
+        answerer.then([&](QWidget* widget) {
+            auto* dialog = qobject_cast<QFileDialog*>(widget);
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Mailing speichern"));
+            // The path typed into the name field and confirmed with Return.
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(name, nullptr);
+            name->setText(QString::fromStdString(path));
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        EXPECT_TRUE(closeWindow());
+        EXPECT_EQ(answerer.unexpected, 0);
+    }
+    EXPECT_EQ(merge::readMailingFile(path).subject, "Einladung neu");
+    EXPECT_EQ(merge::readMailingFile(path).listFile, home.path("mitglieder.csv"));
+}
+
+TEST_F(MailingWindowTest, CloseWithoutChangesOrAfterNeinAsksNoMore) {
+    openWithList();
+    {
+        ModalAnswerer answerer;
+        EXPECT_TRUE(closeWindow());
+        EXPECT_TRUE(answerer.shown.empty());
+    }
+    openWithList();
+    child<QCheckBox>("html")->click();
+    ModalAnswerer answerer;
+    answerer.click(QMessageBox::No);
+    EXPECT_TRUE(closeWindow());
+    EXPECT_EQ(answerer.shown.size(), 1u);
+    EXPECT_FALSE(home.exists("verein.mailing"));
+}
+
+TEST_F(MailingWindowTest, PlaceholderMenuOffersTheColumnsAndInsertsAtTheCursor) {
+    openWithList();
+    auto* subject = child<QLineEdit>("edtSubject");
+    subject->setFocus();
+    subject->setCursorPosition(0);
+    auto* button = child<QToolButton>("Platzhalter");
+    // Opens the menu with the button and picks the entry at `index` (-1 the
+    // last); what the menu offered comes back.
+    auto pick = [&](int index) {
+        QStringList offered;
+        ModalAnswerer answerer;  // one per opening: the menu is the same widget each time
+        answerer.then([&](QWidget* widget) {
+            auto* menu = qobject_cast<QMenu*>(widget);
+            ASSERT_NE(menu, nullptr);
+            for (QAction* action : menu->actions())
+                offered << action->text();
+            menu->actions().at(index < 0 ? menu->actions().size() - 1 : index)->trigger();
+            menu->close();
+        });
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_TRUE(test::waitUntil(
+            [&] { return answerer.pendingSteps() == 0 && !QApplication::activePopupWidget(); }));
+        return offered;
+    };
+    EXPECT_EQ(pick(-1),
+              (QStringList{"{{Name}}", "{{Vorname}}", "{{Email}}", "{{Typ}}", "{{Mitgliedsnummer}}"}));
+    EXPECT_EQ(subject->text(), QStringLiteral("{{Mitgliedsnummer}}Einladung"));
+    EXPECT_EQ(form->edtSubject.Text, "{{Mitgliedsnummer}}Einladung");
+
+    // The body, once it had the focus, takes the next one at its cursor.
+    auto* body = child<QPlainTextEdit>("Memo");
+    body->setFocus();
+    body->setPlainText(QStringLiteral("Nr. "));
+    body->moveCursor(QTextCursor::End);
+    pick(1);
+    EXPECT_EQ(form->Memo.Lines, (std::vector<std::string>{"Nr. {{Vorname}}"}));
+}
+
+TEST_F(MailingWindowTest, TabFollowsThePageTopToBottom) {
+    openWithList();
+    const char* const order[] = {"selEmailProfil", "edtto",       "edtSubject",       "edtReply",
+                                 "SpeedButton1",   "cboPriority", "chkReturnReciept", "html"};
+    QWidget* widget = child<QWidget>(order[0]);
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        SCOPED_TRACE(order[i]);
+        // Skip what takes no focus from the Tab key (labels, inner parts).
+        do
+            widget = widget->nextInFocusChain();
+        while (!(widget->focusPolicy() & Qt::TabFocus) || widget->focusProxy());
+        EXPECT_EQ(widget->objectName().toStdString(), order[i]);
+    }
+}
+
+TEST_F(MailingWindowTest, WindowFitsTheScreenAndStretchesWithIt) {
+    openWithList();
+    const QRect area = window->screen()->availableGeometry();
+    EXPECT_TRUE(area.contains(window->frameGeometry())) << area.width() << "x" << area.height();
+    EXPECT_LE(window->height(), 690);
+
+    child<QTabWidget>("pnltopright")->setCurrentIndex(app::kPageEmpfaengerliste);
+    auto* formColumn = child<QWidget>("pnlTopleft");
+    auto* grid = child<QTableView>("empfaengerliste");
+    const int column = formColumn->width();
+    const int gridWidth = grid->horizontalHeader()->length();
+    window->resize(window->width() + 200, window->height());
+    ASSERT_TRUE(test::waitUntil([&] { return formColumn->width() > column; }));
+    EXPECT_GT(grid->horizontalHeader()->length(), gridWidth);
+}
+
+TEST_F(MailingWindowTest, CaptionWithoutDisplayNameShowsNoEmptyParentheses) {
+    openWindow();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Sendrix"));
+}
