@@ -132,7 +132,7 @@ double timeWriter(const std::string& file, size_t bytes, const std::string& writ
         throw std::runtime_error("writer wrote " + std::to_string(written - withoutAttachmentBytes) +
                                  " attachment bytes, expected " + std::to_string(expectedEncodedSize(bytes)));
     if (!folderIsEmpty(writerTemp))
-        throw std::runtime_error("the writer left its temporary file behind");
+        throw std::runtime_error("the writer left a file in the temporary folder");
     return elapsed;
 }
 
@@ -193,7 +193,7 @@ int runOne(size_t megabytes, int rounds) {
                     writerMbs / base64Mbs);
         std::printf("  peak RSS (VmHWM):                         %8.1f MB  (limit 20 MB)\n",
                     peakRssKb() / 1024.0);
-        std::printf("  temporary files deleted:                  yes\n");
+        std::printf("  temporary folder left empty:              yes\n");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_message_writer: %s\n", e.what());
         rc = 1;

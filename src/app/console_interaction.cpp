@@ -76,8 +76,12 @@ bool ConsoleInteraction::Confirm(const std::string& text) {
     return false;
 }
 
+// Nein: nothing is saved and the run goes on; no send was declined, so the
+// question does not count among questionsDeclined.
 Interaction::Answer ConsoleInteraction::YesNoCancel(const std::string& text) {
-    return Confirm(text) ? Answer::Yes : Answer::No;
+    flushProtocol();
+    writeErr("Frage: " + text + " -> Nein " + kUnattended);
+    return Answer::No;
 }
 
 void ConsoleInteraction::Notice(const std::string& text) {

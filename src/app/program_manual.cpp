@@ -128,7 +128,9 @@ std::vector<ManualSection> buildManual() {
     options.title = "OPTIONEN";
     options.inHelp = true;
     options.paragraphs = {
-        "Das erste Argument wird als Empfängerliste geladen, wenn es eine vorhandene Datei nennt. "
+        "Das erste Argument wird als Empfängerliste geladen, wenn es eine vorhandene Datei nennt; "
+        "eine Mailing-Datei (Endung .mailing oder erste Zeile [Mailing]) wird als ganzes Mailing "
+        "geöffnet: Betreff, Text, Empfängerliste, Anhänge und Optionen. "
         "Schalter gelten ohne Rücksicht auf Groß- und Kleinschreibung; ihr Wert ist alles nach dem "
         "Schalter, gekürzt auf 100 Zeichen (200 bei /A:). Ein Wert mit Leerzeichen ist ein "
         "Argument in Anführungszeichen. Steht ein Schalter zweimal da, gilt der spätere.",
@@ -258,6 +260,7 @@ std::vector<ManualSection> buildManual() {
          "sendrix \"/to:anna@example.org\" \"/s:Bericht fertig\" /B:bericht.txt /sofort || "
          "echo \"Versand fehlgeschlagen\""},
         {"Das Fenster mit einer Empfängerliste öffnen:", "sendrix mitglieder.csv"},
+        {"Ein gespeichertes Mailing unbeaufsichtigt versenden:", "sendrix rundbrief.mailing /sofort"},
     };
     manual.push_back(examples);
     return manual;

@@ -72,7 +72,7 @@ void checkDomainConvertible(const std::string& address) {
     if (at == std::string::npos)
         return;
     std::string reason;
-    if (AsciiDomain(std::string_view(address).substr(at + 1), &reason).empty() && at + 1 < address.size())
+    if (at + 1 < address.size() && AsciiDomain(std::string_view(address).substr(at + 1), &reason).empty())
         throw EIdInvalidEnvelopeAddress("Die E-Mail-Adresse \"" + platform::visibleText(address) +
                                         "\" hat keinen gültigen internationalen Domainnamen (" + reason +
                                         "); es wurde nichts gesendet.");

@@ -115,13 +115,16 @@ TextEncoding ChooseTextEncoding(const std::vector<std::string>& lines,
                                 const platform::LocaleLanguage& language) {
     TextEncoding encoding;
     encoding.charset = ChooseWireCharset(lines, language);
-    encoding.quotedPrintable = encoding.charset.eightBit();
-    for (size_t i = 0; i < lines.size() && !encoding.quotedPrintable; ++i)
-        if (lines[i].find('\0') != std::string::npos ||
-            (lines[i].size() > kMaxLineOctets / 4 &&
-             ToWireBytes(lines[i], encoding.charset).size() > kMaxLineOctets))
-            encoding.quotedPrintable = true;
+    encoding.quotedPrintable = encoding.charset.eightBit() || !FitsUnencoded(lines, encoding.charset);
     return encoding;
+}
+
+bool FitsUnencoded(const std::vector<std::string>& lines, const WireCharset& charset) {
+    for (const std::string& line : lines)
+        if (line.find('\0') != std::string::npos ||
+            (line.size() > kMaxLineOctets / 4 && ToWireBytes(line, charset).size() > kMaxLineOctets))
+            return false;
+    return true;
 }
 
 std::string EncodeHeaderWords(std::string_view text, std::string_view specials,

@@ -53,6 +53,10 @@ struct TextEncoding {
     std::string transferEncoding() const { return quotedPrintable ? "quoted-printable" : "7bit"; }
 };
 
+// Whether `lines` in `charset` may go out as they are (RFC 2045 2.7, 2.8:
+// "7bit" and "8bit" data hold no NUL and no line over kMaxLineOctets).
+bool FitsUnencoded(const std::vector<std::string>& lines, const WireCharset& charset);
+
 // The encoding of a body made of `lines` (no line ends inside them).
 TextEncoding ChooseTextEncoding(const std::vector<std::string>& lines,
                                 const platform::LocaleLanguage& language);

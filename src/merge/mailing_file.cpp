@@ -1,5 +1,7 @@
 #include "merge/mailing_file.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <map>
@@ -7,6 +9,7 @@
 
 #include "merge/body_file.h"
 #include "platform/ascii.h"
+#include "platform/file.h"
 #include "platform/text_codec.h"
 #include "platform/text_file.h"
 #include "platform/text_trim.h"
@@ -108,14 +111,17 @@ bool isMailingFile(const std::string& path) {
         return true;
     if (!platform::fileExists(path))
         return false;
-    try {
-        std::string start = platform::readFileBytes(path).substr(0, 64);
-        if (start.rfind(kByteOrderMark, 0) == 0)
-            start.erase(0, kByteOrderMark.size());
-        return platform::equalsNoCase(platform::trimBlanks(lineAt(start, 0).text), kMailingSection);
-    } catch (const FileError&) {
-        return false;  // read as a list, which then names the reason
-    }
+    // Only the first line counts: a long list is not read twice. A file that
+    // cannot be read goes on as a list, whose reader names the reason.
+    platform::File file = platform::File::open(path, O_RDONLY);
+    char buffer[64];
+    const ssize_t count = file.isOpen() ? file.readFull(buffer, sizeof buffer) : -1;
+    if (count <= 0)
+        return false;
+    std::string_view start(buffer, static_cast<std::size_t>(count));
+    if (start.starts_with(kByteOrderMark))
+        start.remove_prefix(kByteOrderMark.size());
+    return platform::equalsNoCase(platform::trimBlanks(lineAt(start, 0).text), kMailingSection);
 }
 
 MailingDocument parseMailing(std::string_view text, const std::string& folder) {

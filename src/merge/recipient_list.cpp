@@ -210,6 +210,15 @@ RecipientList parseOwnFormat(std::string_view text) {
 
 RecipientList readRecipientList(const std::string& path) {
     const std::string bytes = platform::readFileBytes(path);
+    // A workbook saved as such is a ZIP archive (.xlsx, .ods) or an OLE
+    // compound file (.xls); read as text it would give a grid of garbage.
+    if (bytes.starts_with(std::string_view("PK\x03\x04", 4)) ||
+        bytes.starts_with(std::string_view("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)))
+        throw ListFormatError(
+            "Die Datei " + path +
+            " ist keine Empfängerliste: sie ist eine Arbeitsmappe einer Tabellenkalkulation "
+            "(.xlsx, .ods oder .xls); bitte dort als \"CSV (Semikolon)\" oder \"CSV UTF-8\" "
+            "speichern.");
     try {
         return parseRecipientList(platform::decodeFileText(bytes));
     } catch (const ListFormatError& error) {

@@ -407,13 +407,15 @@ void MainWindow::createToolBar() {
     QToolButton* verteiler = toolButton("ToolButton1", "Verteiler", "Verteilerliste öffnen", Image::Open);
     connectRun(verteiler, &QToolButton::clicked, &TfrmMessageEditor::Verteilerlisteffnen1Click);
     bar->addSeparator();
+    QToolButton* optionen = toolButton("ToolButton3", "Optionen", "Mailoptionen ändern", Image::Options);
+    connectRun(optionen, &QToolButton::clicked, &TfrmMessageEditor::Optionen1Click);
+    // The mailing's buttons come after the three of old, which keep their
+    // places.
+    bar->addSeparator();
     QToolButton* open = toolButton("MailingOeffnen", "Öffnen", "Mailing öffnen", Image::Open);
     connectRun(open, &QToolButton::clicked, &TfrmMessageEditor::MailingOeffnen1Click);
     QToolButton* save = toolButton("MailingSpeichern", "Speichern", "Mailing speichern", Image::Save);
     connectRun(save, &QToolButton::clicked, &TfrmMessageEditor::MailingSpeichern1Click);
-    bar->addSeparator();
-    QToolButton* optionen = toolButton("ToolButton3", "Optionen", "Mailoptionen ändern", Image::Options);
-    connectRun(optionen, &QToolButton::clicked, &TfrmMessageEditor::Optionen1Click);
 }
 
 QWidget* MainWindow::createTopPanel() {
@@ -916,8 +918,13 @@ void MainWindow::refreshGrid() {
     m_gridModel->refresh();
     if (grid.ColWidths != m_shownColWidths) {
         const QSignalBlocker blocker(m_empfaengerliste->horizontalHeader());
-        for (int col = 0; col < static_cast<int>(grid.ColWidths.size()); ++col)
-            m_empfaengerliste->setColumnWidth(col, grid.ColWidths[col]);
+        QHeaderView* header = m_empfaengerliste->horizontalHeader();
+        for (int col = 0; col < static_cast<int>(grid.ColWidths.size()); ++col) {
+            // A further column is at least as wide as its title, which
+            // names what a placeholder has to say.
+            const int title = col >= app::TStringGrid::ColCount ? header->sectionSizeHint(col) : 0;
+            m_empfaengerliste->setColumnWidth(col, std::max(grid.ColWidths[col], title));
+        }
         m_shownColWidths = grid.ColWidths;
     }
     // Whole rows are selected unless the cells can be edited.

@@ -89,3 +89,10 @@ TEST(LogMemoFollower, RestartsOnClearAndOnLinesTakenAway) {
 }
 
 }  // namespace
+
+TEST_F(ConsoleProtocol, QuestionAboutSavingIsAnsweredNeinAndDeclinesNoSend) {
+    EXPECT_EQ(console.YesNoCancel("Änderungen am Mailing speichern?"), app::Interaction::Answer::No);
+    EXPECT_EQ(console.questionsDeclined(), 0);
+    EXPECT_NE(err.str().find("Frage: Änderungen am Mailing speichern? -> Nein"), std::string::npos)
+        << err.str();
+}

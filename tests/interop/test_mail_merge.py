@@ -173,5 +173,51 @@ class MailMergeTest(unittest.TestCase):
         self.assertIn("ist keine Empfängerliste", self.stderr)
 
 
+    def test_a_mailing_file_as_first_argument_sends_the_saved_mailing(self):
+        self.start_server()
+        # The configuration's own subject, reply-to and salutation give way to
+        # the mailing's.
+        self.write_mail_ini({"BenutzeAnrede": 0, "Anrede": 0},
+                            {"Subject": "aus Mail.ini", "replyto": "konfig@example.org"})
+        satzung = b"%PDF Satzung \x00\xff" * 40
+        self.write("verein/satzung.pdf", satzung)
+        self.write("verein/mitglieder.csv",
+                   csv_text([["Vorname", "Nachname", "E-Mail", "Geschlecht", "Nummer"],
+                             ["Anna", "Schön", "anna@example.org", "w", "1001"],
+                             ["Bernd", "Groß", "bernd@example.org", "m", "1002"]], delimiter=";"))
+        mailing = self.write("verein/rundbrief.mailing", "\r\n".join([
+            "[Mailing]", "Betreff=Rundbrief für {{Vorname}}", "Empfaengerliste=mitglieder.csv",
+            "Anhang1=satzung.pdf", "BenutzeAnrede=1", "Anredetext=Guten Tag %Vorname %Name,",
+            "CC=vorstand@example.org", "Antwortadresse=antwort@example.org", "Prioritaet=High",
+            "Lesebestaetigung=1", "", "[Text]", "Ihre Nummer: {{Nummer}}", "[kein Abschnitt]", ""]).encode("utf-8"))
+        status = self.run_program(mailing, "/from:verein@example.org", "/sofort")
+        self.assertEqual(status, 0, self.stderr)
+        got = self.messages()
+        self.assertEqual([rcpts for _, rcpts, _ in got],
+                         [["anna@example.org", "vorstand@example.org"],
+                          ["bernd@example.org", "vorstand@example.org"]])
+        for (_, _, message), (name, surname, number) in zip(got, [("Anna", "Schön", "1001"),
+                                                                  ("Bernd", "Groß", "1002")]):
+            with self.subTest(name=name):
+                self.assertEqual(message["Subject"], "Rundbrief für " + name)
+                self.assertEqual(message["Reply-To"], "antwort@example.org")
+                self.assertEqual(message["X-Priority"], "2")
+                self.assertEqual(message["Disposition-Notification-To"], "verein@example.org")
+                self.assertEqual(self.body_lines(message)[:4],
+                                 ["Guten Tag %s %s," % (name, surname), "", "Ihre Nummer: " + number,
+                                  "[kein Abschnitt]"])
+                self.assertEqual(self.attachments(message), [("satzung.pdf", satzung)])
+
+    def test_a_broken_mailing_file_sends_nothing_and_names_the_line(self):
+        self.start_server()
+        self.write_mail_ini()
+        mailing = self.write("kaputt.mailing", "[Mailing]\r\nPrioritaet=dringend\r\n")
+        status = self.run_program(mailing, "/to:a@example.org", "/s:x", "/from:verein@example.org", "/sofort")
+        self.assertEqual(status, 1)
+        self.assertEqual(self.handler.transactions, [])
+        self.assertIn("Die Datei %s ist kein gültiges Mailing: Zeile 2 \"Prioritaet=dringend\" nennt keine "
+                      "Priorität" % mailing, self.stderr)
+
+
 if __name__ == "__main__":
     unittest.main()

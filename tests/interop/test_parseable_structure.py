@@ -95,6 +95,22 @@ class ParseableStructure(unittest.TestCase):
         self.assertIn(('boundary="%s"' % MIXED).encode(), content)
         self.assertEqual(len(message.get_payload()), 2)
 
+    def test_long_body_lines_go_out_in_soft_broken_pieces_and_arrive_whole(self):
+        # 1,229 is the line a receiving server bounced; the others sit around
+        # the quoted-printable coder's 4,096-byte input pieces.
+        for length in (999, 1229, 4095, 4096, 4097, 8000):
+            line = "".join(chr(ord("a") + i % 26) for i in range(length))
+            body = self.write("brief.txt", ("Kurz\r\n" + line + "\r\nEnde").encode("ascii"))
+            for layout in ([], ["--attach", body]):
+                with self.subTest(length=length, layout=layout):
+                    content, message = self.deliver("--from", "a@example.org", "--subject", "Lang",
+                                                    "--body-file", body, *layout)
+                    text = message if not layout else message.get_payload()[0]
+                    self.assertEqual(text["Content-Transfer-Encoding"], "quoted-printable")
+                    self.assertEqual(self.lines(text)[:3], ["Kurz", line, "Ende"])
+                    body_part = content.split(b"\r\n\r\n", 1)[1]
+                    self.assertLessEqual(max(len(l) for l in body_part.split(b"\r\n")), 76)
+
     def test_a_nul_byte_goes_out_encoded_in_body_and_subject(self):
         body = self.write("brief.txt", b"vor\0nach\r\nzweite Zeile")
         subject = self.write("betreff.txt", b"Betreff\0mit NUL")

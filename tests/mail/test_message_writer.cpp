@@ -838,6 +838,33 @@ TEST_F(MessageWriter, ANulByteNeverReachesTheWireRaw) {
     EXPECT_NE(bytes.find("From: =?us-ascii?Q?Max=00Muster?= <max@example.com>\r\n"), std::string::npos);
     EXPECT_NE(bytes.find("Content-Transfer-Encoding: quoted-printable\r\n"), std::string::npos);
     EXPECT_NE(bytes.find("\r\n\r\nvor=00nach\r\nASCII\r\n"), std::string::npos);
+
+    // A text part declared "7bit" or "8bit" that cannot be so goes
+    // quoted-printable and says so; one that can keeps its declaration.
+    const struct {
+        std::string transfer;
+        std::string line;
+        std::string declared;
+        std::string wire;
+    } rows[] = {
+        {"7bit", std::string("a\0b", 3), "quoted-printable", "a=00b"},
+        {"8bit", std::string(999, 'x'), "quoted-printable", std::string(75, 'x') + "="},
+        {"7bit", std::string(998, 'x'), "7bit", std::string(998, 'x')},
+        {"8bit", "plain", "8bit", "plain"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.transfer + " " + row.declared);
+        m_message.MessageParts.Clear();
+        for (int i = 0; i < 2; ++i) {
+            TIdText& part = m_message.MessageParts.AddText();
+            part.Body = {row.line};
+            part.SetContentTransfer(row.transfer);
+        }
+        const std::string text = write();
+        EXPECT_EQ(text.find('\0'), std::string::npos);
+        EXPECT_NE(text.find("Content-Transfer-Encoding: " + row.declared + "\r\n\r\n" + row.wire + "\r\n"),
+                  std::string::npos);
+    }
 }
 
 }  // namespace

@@ -192,3 +192,23 @@ TEST(NamedListFile, ReadsWindows1252AndUtf8WithOrWithoutMarkAndNamesTheFileInErr
                       "Spalte für die E-Mail-Adresse (\"Email\", \"E-Mail\" oder \"Mail\").");
     }
 }
+
+TEST(NamedListFile, WorkbooksAreRefusedWithTheWayOut) {
+    test::TempFolder dir;
+    // The first bytes of an .xlsx/.ods (ZIP) and of an .xls (OLE) file.
+    for (const std::string& path :
+         {dir.write("mitglieder.xlsx", std::string("PK\x03\x04\x14\0\x06\0", 8)),
+          dir.write("mitglieder.xls", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1\0", 9))}) {
+        SCOPED_TRACE(path);
+        try {
+            readRecipientList(path);
+            FAIL() << "no error";
+        } catch (const ListFormatError& error) {
+            EXPECT_EQ(
+                std::string(error.what()),
+                "Die Datei " + path +
+                    " ist keine Empfängerliste: sie ist eine Arbeitsmappe einer Tabellenkalkulation (.xlsx, "
+                    ".ods oder .xls); bitte dort als \"CSV (Semikolon)\" oder \"CSV UTF-8\" speichern.");
+        }
+    }
+}

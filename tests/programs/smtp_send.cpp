@@ -225,6 +225,9 @@ int main(int argc, char** argv) {
     } catch (const mail::EIdConnClosedGracefully& error) {
         report("EIdConnClosedGracefully", 0, error.what());
         return 1;
+    } catch (const mail::EIdSmtpUtf8NotOffered& error) {
+        report("EIdSmtpUtf8NotOffered", 0, error.what());
+        return 1;
     } catch (const mail::EIdInvalidEnvelopeAddress& error) {
         report("EIdInvalidEnvelopeAddress", 0, error.what());
         return 1;
