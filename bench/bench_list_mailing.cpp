@@ -14,32 +14,8 @@
 
 #include "bench_support.h"
 #include "merge/recipient_list.h"
-#include "platform/version.h"
 
 namespace {
-
-std::string bodyText() {
-    std::string text;
-    for (int i = 0; i < 30; ++i)
-        text += "wir laden Sie herzlich zu unserem Sommerfest ein. Zeile " + std::to_string(i) +
-                " des Schreibens mit Gr\xfc\xdf"
-                "en.\r\n";
-    return text +
-           "Mit freundlichen Gr\xfc\xdf"
-           "en\r\n";
-}
-
-// A message of the size the program sends, for the C client.
-std::string renderedMessage() {
-    std::string text =
-        "From: \"Absender\" <absender@example.org>\r\nSubject: Einladung zum Sommerfest\r\n"
-        "To: kunde1@example.org\r\nContent-Type: text/plain\r\nMIME-Version: 1.0\r\n"
-        "Date: Tue, 8 Dec 2026 14:05:31 +0100\r\nX-Priority: 3\r\nX-Library: Sendrix " +
-        std::string(sendrix::platform::kProgramVersion) +
-        "\r\n\r\n"
-        "Sehr geehrte Frau M\xfcller1,\r\n\r\n";
-    return text + bodyText() + ".\r\n";
-}
 
 long peakKilobytes() {
     std::ifstream status("/proc/self/status");
@@ -60,8 +36,8 @@ int main(int argc, char** argv) {
         const std::string home = bench::makeFolder("bench_list_mailing");
         // Rows with umlauts, every third a woman, every third a man, the rest neutral.
         bench::writeFile(home + "liste.csv", bench::recipientListText(count, {"w", "Herr", ""}));
-        bench::writeFile(home + "text.txt", bodyText());
-        bench::writeFile(home + "message.eml", renderedMessage());
+        bench::writeFile(home + "text.txt", bench::mailingBodyText());
+        bench::writeFile(home + "message.eml", bench::renderedMailingMessage());
         const std::string arguments = home + "liste.csv /B:" + home +
                                       "text.txt \"/s:Einladung\" "
                                       "/from:absender@example.org /N:Absender /ANREDE";

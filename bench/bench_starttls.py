@@ -1,7 +1,7 @@
 """STARTTLS delivery benchmark: N messages, one connection each, through one
-C sink offering STARTTLS (bench/smtp_sink.c with a certificate: TCP_NODELAY,
-so the TLS 1.3 tickets and the EHLO reply do not wait for delayed
-acknowledgements), side by side in one run:
+C STARTTLS sink (bench/starttls_smtp_sink.c: TCP_NODELAY, so the TLS 1.3
+tickets and the EHLO reply do not wait for delayed acknowledgements), side
+by side in one run:
 
 - Sendrix's SMTP client (tests/programs/smtp_send --repeat) with full
   handshakes and with TLS session resumption between the connections;
@@ -48,7 +48,7 @@ def make_certificates(folder):
 
 
 def start_sink(cert, key):
-    sink = subprocess.Popen([os.path.join(BUILD, "bench", "smtp_sink"), "0", cert, key],
+    sink = subprocess.Popen([os.path.join(BUILD, "bench", "starttls_smtp_sink"), cert, key],
                             stdout=subprocess.PIPE, text=True)
     line = sink.stdout.readline()
     if not line.startswith("PORT "):

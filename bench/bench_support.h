@@ -18,6 +18,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/version.h"
+
 extern char** environ;
 
 namespace bench {
@@ -38,7 +40,8 @@ struct Sink {
     pid_t pid = -1;
     int port = 0;
 
-    explicit Sink(const std::string& program) {
+    // `arguments` go to the sink after its program name.
+    explicit Sink(const std::string& program, const std::vector<std::string>& arguments = {}) {
         int out[2];
         if (pipe(out) != 0)
             throw std::runtime_error("pipe failed");
@@ -46,8 +49,11 @@ struct Sink {
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_addclose(&actions, out[0]);
-        char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ) != 0)
+        std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
             throw std::runtime_error("cannot start " + program);
         posix_spawn_file_actions_destroy(&actions);
         close(out[1]);
@@ -62,12 +68,11 @@ struct Sink {
     }
 };
 
-inline double runMinimalClient(const std::string& program, int port, const std::string& file, int count) {
-    const std::string command =
-        program + " " + std::to_string(port) + " " + file + " " + std::to_string(count);
+// Runs a C client's command line; its output line ends in ": <rate> messages/s".
+inline double runClient(const std::string& command) {
     FILE* output = popen(command.c_str(), "r");
     if (!output)
-        throw std::runtime_error("cannot run " + program);
+        throw std::runtime_error("cannot run " + command);
     char line[256] = {};
     double rate = 0;
     if (fgets(line, sizeof line, output)) {
@@ -76,8 +81,12 @@ inline double runMinimalClient(const std::string& program, int port, const std::
             rate = std::atof(colon + 1);
     }
     if (pclose(output) != 0 || rate <= 0)
-        throw std::runtime_error("the C client failed");
+        throw std::runtime_error("the C client failed: " + command);
     return rate;
+}
+
+inline double runMinimalClient(const std::string& program, int port, const std::string& file, int count) {
+    return runClient(program + " " + std::to_string(port) + " " + file + " " + std::to_string(count));
 }
 
 inline double median(std::vector<double> values) {
@@ -110,6 +119,32 @@ inline std::string recipientListText(int rows, std::initializer_list<const char*
     return text;
 }
 
+// The body of the list mailing benchmarks: 31 lines with umlauts.
+inline std::string mailingBodyText() {
+    std::string text;
+    for (int i = 0; i < 30; ++i)
+        text += "wir laden Sie herzlich zu unserem Sommerfest ein. Zeile " + std::to_string(i) +
+                " des Schreibens mit Gr\xfc\xdf"
+                "en.\r\n";
+    return text +
+           "Mit freundlichen Gr\xfc\xdf"
+           "en\r\n";
+}
+
+// A message of the size the program sends for a row of recipientListText
+// with mailingBodyText and the salutation, for the C clients, which add
+// the final ".".
+inline std::string renderedMailingMessage() {
+    const std::string text =
+        "From: \"Absender\" <absender@example.org>\r\nSubject: Einladung zum Sommerfest\r\n"
+        "To: kunde1@example.org\r\nContent-Type: text/plain\r\nMIME-Version: 1.0\r\n"
+        "Date: Tue, 8 Dec 2026 14:05:31 +0100\r\nX-Priority: 3\r\nX-Library: Sendrix " +
+        std::string(sendrix::platform::kProgramVersion) +
+        "\r\n\r\n"
+        "Sehr geehrte Frau M\xfcller1,\r\n\r\n";
+    return text + mailingBodyText();
+}
+
 // The program built beside the benchmarks (build/src/sendrix).
 inline std::string programPath() {
     return programFolder() + "../src/sendrix";
@@ -117,13 +152,17 @@ inline std::string programPath() {
 
 // Runs the program unattended (no display, "/sofort") with its home in
 // `home`, whose Mail.ini it writes: the sink at `port`, the salutation on.
-// `arguments` are the command line after the program name. Returns the
+// `arguments` are the command line after the program name; `host` is the
+// server's name, `smtpKeys` further [Smtp] lines ("Key=value\r\n"),
+// `environment` further "NAME=value " words for the program. Returns the
 // seconds of the whole run.
-inline double sendThroughTheProgram(const std::string& home, int port, const std::string& arguments) {
-    writeFile(home + "Mail.ini", "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" + std::to_string(port) +
-                                     "\r\n[Optionen]\r\nAnrede=2\r\n");
-    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY SENDRIX_HOME=" + home + " " +
-                                programPath() + " " + arguments + " /sofort > /dev/null";
+inline double sendThroughTheProgram(const std::string& home, int port, const std::string& arguments,
+                                    const std::string& host = "127.0.0.1", const std::string& smtpKeys = "",
+                                    const std::string& environment = "") {
+    writeFile(home + "Mail.ini", "[Smtp]\r\nServerName=" + host + "\r\nServerPort=" + std::to_string(port) +
+                                     "\r\n" + smtpKeys + "[Optionen]\r\nAnrede=2\r\n");
+    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY " + environment + "SENDRIX_HOME=" + home +
+                                " " + programPath() + " " + arguments + " /sofort > /dev/null";
     const auto begin = std::chrono::steady_clock::now();
     const int status = std::system(command.c_str());
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - begin;

@@ -47,43 +47,42 @@ void client_send_all(int fd, const void* data, size_t length) {
     }
 }
 
-static size_t socket_receive(void* link, char* buffer, size_t size) {
-    ssize_t n = recv(*(int*)link, buffer, size, 0);
-    if (n <= 0)
-        client_fail("connection closed");
-    return (size_t)n;
+int client_reply_code(const char* text, size_t used) {
+    /* Complete when the last full line has no "-" as its fourth
+     * character ("250 ok", or a bare "250"). */
+    if (used == 0 || text[used - 1] != '\n')
+        return -1;
+    const char* line = text + used - 1;
+    while (line > text && line[-1] != '\n')
+        line--;
+    if (text + used - line < 5 || line[3] != '-')
+        return atoi(line);
+    return -1;
 }
 
 int client_read_reply(int fd) {
-    return client_read_reply_with(socket_receive, &fd);
-}
-
-int client_read_reply_with(client_receive_fn receive, void* link) {
     size_t used = 0;
     for (;;) {
         if (used == sizeof reply - 1)
             client_fail("reply too long");
-        used += receive(link, reply + used, sizeof reply - 1 - used);
+        ssize_t n = recv(fd, reply + used, sizeof reply - 1 - used, 0);
+        if (n <= 0)
+            client_fail("connection closed");
+        used += (size_t)n;
         reply[used] = 0;
-        /* Complete when the last full line has no "-" as its fourth
-         * character ("250 ok", or a bare "250"). */
-        if (reply[used - 1] != '\n')
-            continue;
-        char* line = reply + used - 1;
-        while (line > reply && line[-1] != '\n')
-            line--;
-        if (reply + used - line < 5 || line[3] != '-')
-            return atoi(line);
+        int code = client_reply_code(reply, used);
+        if (code >= 0)
+            return code;
     }
 }
 
-void client_command(int fd, const char* text, int expected) {
+static void command(int fd, const char* text, int expected) {
     client_send_all(fd, text, strlen(text));
     if (client_read_reply(fd) != expected)
         client_fail(text);
 }
 
-const char* client_ehlo_line(void) {
+const char* client_ehlo(void) {
     static char ehlo[300];
     if (!ehlo[0]) {
         char host[256] = "localhost";
@@ -115,11 +114,11 @@ int client_open_data(int port) {
     int fd = client_connect(port);
     if (client_read_reply(fd) != 220)
         client_fail("greeting");
-    client_command(fd, client_ehlo_line(), 250);
-    client_command(fd, "Rset\r\n", 250);
-    client_command(fd, "Mail from:<absender@example.org>\r\n", 250);
-    client_command(fd, "RCPT to:<empfaenger@example.org>\r\n", 250);
-    client_command(fd, "Data\r\n", 354);
+    command(fd, client_ehlo(), 250);
+    command(fd, "Rset\r\n", 250);
+    command(fd, "Mail from:<absender@example.org>\r\n", 250);
+    command(fd, "RCPT to:<empfaenger@example.org>\r\n", 250);
+    command(fd, "Data\r\n", 354);
     return fd;
 }
 

@@ -28,16 +28,11 @@ void client_send_all(int fd, const void* data, size_t length);
  * returns its code. */
 int client_read_reply(int fd);
 
-/* The same through another transport (TLS): `receive` returns the number
- * of bytes (> 0) it put into `buffer`, or fails itself. */
-typedef size_t (*client_receive_fn)(void* link, char* buffer, size_t size);
-int client_read_reply_with(client_receive_fn receive, void* link);
+/* The code of the reply in text[0..used) once it is whole, else -1. */
+int client_reply_code(const char* text, size_t used);
 
-/* Writes `text` and fails unless the reply has the code `expected`. */
-void client_command(int fd, const char* text, int expected);
-
-/* "ehlo <host name>\r\n", as the program introduces itself. */
-const char* client_ehlo_line(void);
+/* "ehlo <host name>\r\n" as the program says it. */
+const char* client_ehlo(void);
 
 /* Connects to 127.0.0.1:port without Nagle's rule; returns the socket. */
 int client_connect(int port);

@@ -375,9 +375,12 @@ void TfrmMessageEditor::SpeedButton6Click() {
         // salutation, filled placeholders and the row's own attachments.
         LastRunOutcome = RunOutcome::Failed;
         const merge::Mailing mailing = ListMailing();
-        FormSendObserver observer(*this, m_interaction);
-        merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile);
-        run.sendRowToAddress(mailing, accountOf(MailSettings, Secrets), mailing.rows[r - 1], address);
+        const merge::SmtpAccount account = accountOf(MailSettings, Secrets);
+        runSend([&](merge::SendObserver& observer) {
+            merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile,
+                               SendTime ? *SendTime : merge::steadyRunTime());
+            run.sendRowToAddress(mailing, account, mailing.rows[r - 1], address);
+        });
         LastRunOutcome = RunOutcome::Finished;
         return;
     }

@@ -238,7 +238,12 @@ size_t TIdTCPConnection::FillInput(bool raiseIfClosed, int timeoutMs) {
     CheckClosed(raiseIfClosed, false);
     if (!IsOpen())
         return 0;
-    FlushOutput();
+    // A look without waiting (for an early reply) leaves the gathered bytes
+    // gathered: the message text would go without its final "." and the
+    // "." then wait for the peer's delayed acknowledgement (Nagle's rule),
+    // some 40 ms per message.
+    if (timeoutMs != 0)
+        FlushOutput();
     // Bytes TLS has already decrypted are not in the socket any more.
     if (!(m_tls && m_tls->HasPending())) {
         const bool forWrite = m_tls && m_tlsWant == TlsWant::Write;

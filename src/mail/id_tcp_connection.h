@@ -135,7 +135,8 @@ public:
     virtual std::string TakeInput(size_t count);
     // Receives at most RecvBufferSize bytes, waiting at most `timeoutMs`
     // (negative: without limit); 0 when nothing came or the connection is
-    // closed.
+    // closed. Collected output goes to the socket first, unless `timeoutMs`
+    // is 0 (a look at what is there).
     virtual size_t FillInput(bool raiseIfClosed, int timeoutMs);
     // When the peer has closed or no socket is allocated: drops the
     // connection; raises EIdConnClosedGracefully when asked to and nothing

@@ -19,9 +19,11 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QScreen>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QToolBar>
@@ -34,6 +36,7 @@
 #include "ui/qt_text.h"
 #include "ui/recipient_table_model.h"
 #include "ui/preview_dialog.h"
+#include "ui/send_thread.h"
 #include "ui/setup_dialog.h"
 
 namespace sendrix::ui {
@@ -51,6 +54,7 @@ constexpr int kProgressHeight = 16;
 constexpr int kStatusBarHeight = 19;
 constexpr int kStatusPanel0Width = 120;
 constexpr int kGridRowHeight = 18;
+constexpr int kStatusColumnWidth = 220;
 constexpr int kAttachmentListWidth = 318;
 constexpr int kSpeedButtonWidth = 23;
 constexpr int kSpeedButtonHeight = 22;
@@ -59,6 +63,9 @@ constexpr int kCompactRowHeight = 20;
 // Room for a window manager's frame and title bar before the window is shown.
 constexpr int kFrameAllowance = 4;
 constexpr int kTitleAllowance = 32;
+
+const char* const kCloseDuringSendQuestion =
+    "Der Versand läuft noch. Soll er nach der laufenden Mail abgebrochen und Sendrix beendet werden?";
 
 // Entries of the attachment list are underlined under the mouse.
 class HoverUnderlineDelegate : public QStyledItemDelegate {
@@ -188,10 +195,11 @@ void showPages(QTabWidget* widget, const app::TPageControl& model) {
         widget->setCurrentIndex(model.ActivePageIndex);
 }
 
-void showAction(QAction* action, const app::TMenuItem& model) {
+// `locked`: a send runs, and the action takes no input whatever the model says.
+void showAction(QAction* action, const app::TMenuItem& model, bool locked) {
     const QSignalBlocker blocker(action);
     action->setText(toQt(model.Caption));
-    action->setEnabled(model.Enabled);
+    action->setEnabled(model.Enabled && !locked);
     action->setChecked(model.Checked);
 }
 
@@ -246,12 +254,19 @@ MainWindow::MainWindow(app::TfrmMessageEditor& form, app::Interaction& interacti
     layout->addWidget(createBodyPages(), 1);
     setCentralWidget(central);
     createStatusArea();
-    layout->addWidget(m_Progress);
+    layout->addWidget(m_progressRow);
 
+    m_inputAreas = {menuBar(),
+                    findChild<QToolBar*>(QStringLiteral("ToolBar1")),
+                    findChild<QWidget*>(QStringLiteral("pnlTop")),
+                    findChild<QWidget*>(QStringLiteral("GroupBox1")),
+                    m_Memo,
+                    m_Control->tabBar()};
     connectEdits();
     setTabOrderOfPages();
     m_form.SetupDialogs = this;
     m_form.PreviewDialogs = this;
+    m_form.SendRuns = this;
     refreshFromModel();
 }
 
@@ -260,6 +275,8 @@ MainWindow::~MainWindow() {
         m_form.SetupDialogs = nullptr;
     if (m_form.PreviewDialogs == this)
         m_form.PreviewDialogs = nullptr;
+    if (m_form.SendRuns == this)
+        m_form.SendRuns = nullptr;
 }
 
 void MainWindow::placeOnScreen() {
@@ -558,8 +575,17 @@ QWidget* MainWindow::createRecipientListPage() {
     layout->setContentsMargins(0, 0, 0, 0);
     m_empfaengerliste = new QTableView(page);
     m_empfaengerliste->setObjectName(QStringLiteral("empfaengerliste"));
-    m_gridModel = new RecipientTableModel(m_form.empfaengerliste, m_empfaengerliste);
+    m_gridModel = new RecipientTableModel(m_form.empfaengerliste, m_form.RowStatus, m_empfaengerliste);
     m_empfaengerliste->setModel(m_gridModel);
+    // "Alle markieren" / "Keine markieren" on the grid's context menu.
+    m_empfaengerliste->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* markAll = new QAction(QStringLiteral("Alle markieren"), m_empfaengerliste);
+    markAll->setObjectName(QStringLiteral("AlleMarkieren1"));
+    connectRun(markAll, &QAction::triggered, &TfrmMessageEditor::AlleMarkierenClick);
+    auto* markNone = new QAction(QStringLiteral("Keine markieren"), m_empfaengerliste);
+    markNone->setObjectName(QStringLiteral("KeineMarkieren1"));
+    connectRun(markNone, &QAction::triggered, &TfrmMessageEditor::KeineMarkierenClick);
+    m_empfaengerliste->addActions({markAll, markNone});
     m_empfaengerliste->verticalHeader()->hide();
     // Fixed row heights: the view never measures rows, whatever the length.
     m_empfaengerliste->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -736,6 +762,24 @@ void MainWindow::createStatusArea() {
     m_Progress->setObjectName(QStringLiteral("Progress"));
     m_Progress->setFixedHeight(kProgressHeight);
     m_Progress->setTextVisible(false);
+    m_Progress->setAlignment(Qt::AlignCenter);
+
+    m_progressRow = new QWidget(this);
+    m_progressRow->setObjectName(QStringLiteral("progressRow"));
+    auto* row = new QHBoxLayout(m_progressRow);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+    row->addWidget(m_Progress, 1);
+    m_abbrechen = new QPushButton(QStringLiteral("Abbrechen"), m_progressRow);
+    m_abbrechen->setObjectName(QStringLiteral("btnAbbrechen"));
+    m_abbrechen->setFixedHeight(kProgressHeight + 6);
+    m_abbrechen->setToolTip(QStringLiteral("Den Versand nach der laufenden Mail beenden (Esc)"));
+    m_abbrechen->hide();
+    row->addWidget(m_abbrechen);
+    connect(m_abbrechen, &QPushButton::clicked, this, &MainWindow::stopSend);
+    m_escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    m_escape->setEnabled(false);
+    connect(m_escape, &QShortcut::activated, this, &MainWindow::stopSend);
 
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar1"));
@@ -855,8 +899,12 @@ void MainWindow::connectEdits() {
 // ---- Model to widgets ----
 
 bool MainWindow::run(const std::function<void()>& handler) {
+    ++m_handlerDepth;
     const bool ok = app::runHandler(m_interaction, handler);
+    --m_handlerDepth;
     refreshFromModel();
+    if (m_handlerDepth == 0)
+        closeIfAsked();
     return ok;
 }
 
@@ -879,20 +927,20 @@ void MainWindow::refreshFromModel() {
 }
 
 void MainWindow::refreshMenu() {
-    showAction(m_Senden1, m_form.Senden1);
-    showAction(m_Verteilerlisteffnen1, m_form.Verteilerlisteffnen1);
-    showAction(m_MailingOeffnen1, m_form.MailingOeffnen1);
-    showAction(m_MailingSpeichern1, m_form.MailingSpeichern1);
-    showAction(m_MailingSpeichernUnter1, m_form.MailingSpeichernUnter1);
-    showAction(m_Beenden1, m_form.Beenden1);
-    showAction(m_Nachrichtffnen1, m_form.Nachrichtffnen1);
-    showAction(m_Speichern1, m_form.Speichern1);
-    showAction(m_Optionen1, m_form.Optionen1);
-    showAction(m_MailKonfigurationffnen1, m_form.MailKonfigurationffnen1);
-    showAction(m_MailKonfigurationsichern1, m_form.MailKonfigurationsichern1);
-    showAction(m_editliste, m_form.editliste);
-    showAction(m_Update1, m_form.Update1);
-    showAction(m_Versionsinfo1, m_form.Versionsinfo1);
+    showAction(m_Senden1, m_form.Senden1, m_sending);
+    showAction(m_Verteilerlisteffnen1, m_form.Verteilerlisteffnen1, m_sending);
+    showAction(m_MailingOeffnen1, m_form.MailingOeffnen1, m_sending);
+    showAction(m_MailingSpeichern1, m_form.MailingSpeichern1, m_sending);
+    showAction(m_MailingSpeichernUnter1, m_form.MailingSpeichernUnter1, m_sending);
+    showAction(m_Beenden1, m_form.Beenden1, m_sending);
+    showAction(m_Nachrichtffnen1, m_form.Nachrichtffnen1, m_sending);
+    showAction(m_Speichern1, m_form.Speichern1, m_sending);
+    showAction(m_Optionen1, m_form.Optionen1, m_sending);
+    showAction(m_MailKonfigurationffnen1, m_form.MailKonfigurationffnen1, m_sending);
+    showAction(m_MailKonfigurationsichern1, m_form.MailKonfigurationsichern1, m_sending);
+    showAction(m_editliste, m_form.editliste, m_sending);
+    showAction(m_Update1, m_form.Update1, m_sending);
+    showAction(m_Versionsinfo1, m_form.Versionsinfo1, m_sending);
 }
 
 void MainWindow::refreshTopPages() {
@@ -915,7 +963,12 @@ void MainWindow::refreshTopPages() {
 
 void MainWindow::refreshGrid() {
     const app::TStringGrid& grid = m_form.empfaengerliste;
-    m_gridModel->refresh();
+    if (m_gridModel->refresh()) {
+        // The view set up its columns anew: their widths are the defaults.
+        m_shownColWidths.clear();
+        if (m_gridModel->hasStatusColumn())
+            m_empfaengerliste->setColumnWidth(m_gridModel->statusColumn(), kStatusColumnWidth);
+    }
     if (grid.ColWidths != m_shownColWidths) {
         const QSignalBlocker blocker(m_empfaengerliste->horizontalHeader());
         QHeaderView* header = m_empfaengerliste->horizontalHeader();
@@ -984,6 +1037,12 @@ void MainWindow::refreshProgress() {
     m_Progress->setRange(model.Min, model.Max);
     m_Progress->setValue(model.Position);
     m_Progress->setVisible(model.Visible);
+    // "12 von 300": no "%" in it, so the bar shows it as it stands.
+    m_Progress->setTextVisible(!model.Caption.empty());
+    m_Progress->setFormat(toQt(model.Caption));
+    m_abbrechen->setVisible(m_sending);
+    m_abbrechen->setEnabled(m_sending && !m_form.StopRequested);
+    m_progressRow->setVisible(model.Visible || m_sending);
 }
 
 void MainWindow::refreshStatusBar() {
@@ -1062,6 +1121,18 @@ void MainWindow::focusControl(app::ControlId control) {
 // ---- Events ----
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (m_sending) {
+        // The run's thread cannot be left behind without its window: the
+        // run stops after the message in flight, and the window closes then.
+        event->ignore();
+        if (m_closeAfterSend)
+            return;
+        if (m_interaction.Confirm(kCloseDuringSendQuestion)) {
+            m_closeAfterSend = true;
+            stopSend();
+        }
+        return;
+    }
     bool mayClose = false;
     if (!run([this, &mayClose] { mayClose = m_form.FormCloseQuery(); }) || !mayClose) {
         event->ignore();
@@ -1085,6 +1156,64 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             run(&TfrmMessageEditor::edtfromExit);
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::setSending(bool sending) {
+    m_sending = sending;
+    if (sending) {
+        m_focusBeforeSend = QApplication::focusWidget();
+        m_actionsBeforeSend.clear();
+        for (QAction* action : findChildren<QAction*>())
+            if (action->isEnabled()) {
+                m_actionsBeforeSend.push_back(action);
+                action->setEnabled(false);
+            }
+    } else {
+        for (QAction* action : m_actionsBeforeSend)
+            action->setEnabled(true);
+        m_actionsBeforeSend.clear();
+    }
+    for (QWidget* area : m_inputAreas)
+        if (area)
+            area->setEnabled(!sending);
+    m_escape->setEnabled(sending);
+    refreshProgress();
+    if (sending)
+        m_abbrechen->setFocus(Qt::OtherFocusReason);
+    else if (m_focusBeforeSend)
+        m_focusBeforeSend->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::RunSend(merge::SendObserver& observer,
+                         const std::function<void(merge::SendObserver&)>& work) {
+    setSending(true);
+    try {
+        runOffThread(this, observer, work);
+    } catch (...) {
+        setSending(false);
+        if (m_handlerDepth == 0)
+            closeIfAsked();
+        throw;
+    }
+    setSending(false);
+    if (m_handlerDepth == 0)
+        closeIfAsked();
+}
+
+// Not through run(): refreshing the whole window would give the menu its
+// input back while the send goes on.
+void MainWindow::stopSend() {
+    m_form.AbbrechenClick();
+    refreshControl(app::ControlId::StatusBar1);
+    refreshProgress();
+}
+
+void MainWindow::closeIfAsked() {
+    if (!m_closeAfterSend || m_sending)
+        return;
+    m_closeAfterSend = false;
+    if (isVisible())
+        close();
 }
 
 void MainWindow::RunModal(app::TfmSetup& dialog) {

@@ -4,6 +4,7 @@
 // writes every edit straight back into the model and connects each menu
 // item, button and event to its handler. It decides nothing itself.
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 #include <string>
 #include <vector>
@@ -22,6 +23,8 @@ class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
+class QPushButton;
+class QShortcut;
 class QTabWidget;
 class QTableView;
 class QToolButton;
@@ -31,7 +34,10 @@ namespace sendrix::ui {
 
 class RecipientTableModel;
 
-class MainWindow : public QMainWindow, public app::SetupDialogRunner, public app::PreviewDialogRunner {
+class MainWindow : public QMainWindow,
+                   public app::SetupDialogRunner,
+                   public app::PreviewDialogRunner,
+                   public app::SendRunner {
     Q_OBJECT
 public:
     // The window shows `form`; boxes go through `interaction`, which must be
@@ -59,6 +65,15 @@ public:
     void RunModal(app::TfmSetup& dialog) override;
     // Shows the "Vorschau" window modally (app::PreviewDialogRunner).
     void RunPreview(app::MessagePreview& preview) override;
+    // Runs a send's network part off the user-interface thread
+    // (ui/send_thread.h) while the window keeps painting. Meanwhile menu,
+    // tool bar, fields, grid and pages take no input; "Abbrechen" (button
+    // beside the progress bar, and Escape) stops the run after the message
+    // in flight. A click on a disabled control is dropped, never replayed.
+    // A close confirmed during the run closes the window once the handler
+    // that started the send has returned.
+    void RunSend(merge::SendObserver& observer,
+                 const std::function<void(merge::SendObserver&)>& work) override;
 
     app::TfrmMessageEditor& form() { return m_form; }
 
@@ -67,6 +82,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Takes all input but "Abbrechen" away from the window, or gives it back.
+    void setSending(bool sending);
+    // "Abbrechen": asks the run to stop and shows that it was asked.
+    void stopSend();
+    // Closes the window when its close was confirmed during a send that has
+    // ended since.
+    void closeIfAsked();
     void createActions();
     void createMenus();
     void createToolBar();
@@ -161,6 +183,9 @@ private:
     app::LogMemoFollower m_shownProtocol;
 
     QProgressBar* m_Progress = nullptr;
+    QWidget* m_progressRow = nullptr;  // the progress bar and "Abbrechen"
+    QPushButton* m_abbrechen = nullptr;
+    QShortcut* m_escape = nullptr;
     QLabel* m_statusPanel0 = nullptr;
     QLabel* m_statusPanel1 = nullptr;
 
@@ -169,6 +194,20 @@ private:
     QWidget* m_placeholderTarget = nullptr;
 
     bool m_refreshing = false;
+    // Handlers running through run(), nested ones counted.
+    int m_handlerDepth = 0;
+    // A send's network part runs (RunSend).
+    bool m_sending = false;
+    // What takes no input during a send: menu bar, tool bar, upper panel,
+    // salutation group, body and the page tabs (the protocol stays
+    // readable; it cannot be edited).
+    std::vector<QWidget*> m_inputAreas;
+    // Actions that were enabled when the send started.
+    std::vector<QAction*> m_actionsBeforeSend;
+    // Where the focus was when the send started; it goes back there.
+    QPointer<QWidget> m_focusBeforeSend;
+    // The close box was confirmed during a send: close once it has ended.
+    bool m_closeAfterSend = false;
 };
 
 }  // namespace sendrix::ui

@@ -4,8 +4,13 @@
 
 namespace sendrix::ui {
 
-RecipientTableModel::RecipientTableModel(app::TStringGrid& grid, QObject* parent)
-    : QAbstractTableModel(parent), m_grid(grid), m_shownRows(rowCount()), m_shownColumns(columnCount()) {}
+RecipientTableModel::RecipientTableModel(app::TStringGrid& grid, const std::vector<std::string>& status,
+                                         QObject* parent)
+    : QAbstractTableModel(parent),
+      m_grid(grid),
+      m_status(status),
+      m_shownRows(rowCount()),
+      m_shownColumns(columnCount()) {}
 
 int RecipientTableModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid())
@@ -14,7 +19,9 @@ int RecipientTableModel::rowCount(const QModelIndex& parent) const {
 }
 
 int RecipientTableModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : m_grid.ColumnCount();
+    if (parent.isValid())
+        return 0;
+    return m_grid.ColumnCount() + (hasStatusColumn() ? 1 : 0);
 }
 
 QVariant RecipientTableModel::data(const QModelIndex& index, int role) const {
@@ -22,6 +29,8 @@ QVariant RecipientTableModel::data(const QModelIndex& index, int role) const {
         return {};
     const std::size_t row = static_cast<std::size_t>(index.row() + m_grid.FixedRows);
     const std::size_t col = static_cast<std::size_t>(index.column());
+    if (hasStatusColumn() && index.column() == statusColumn())
+        return row < m_status.size() ? toQt(m_status[row]) : QString();
     if (row >= m_grid.Cells.size() || col >= m_grid.Cells[row].size())
         return QString();
     return toQt(m_grid.Cells[row][col]);
@@ -32,6 +41,8 @@ QVariant RecipientTableModel::headerData(int section, Qt::Orientation orientatio
         return {};
     if (orientation == Qt::Vertical)
         return {};
+    if (hasStatusColumn() && section == statusColumn())
+        return QStringLiteral("Status");
     const std::size_t col = static_cast<std::size_t>(section);
     if (m_grid.Cells.empty() || col >= m_grid.Cells[0].size())
         return QString();
@@ -42,13 +53,13 @@ Qt::ItemFlags RecipientTableModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (m_grid.Editing)
+    if (m_grid.Editing && index.column() < m_grid.ColumnCount())
         flags |= Qt::ItemIsEditable;
     return flags;
 }
 
 bool RecipientTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!index.isValid() || role != Qt::EditRole || !m_grid.Editing)
+    if (!index.isValid() || role != Qt::EditRole || !m_grid.Editing || index.column() >= m_grid.ColumnCount())
         return false;
     const std::size_t row = static_cast<std::size_t>(index.row() + m_grid.FixedRows);
     const std::size_t col = static_cast<std::size_t>(index.column());
@@ -62,7 +73,7 @@ bool RecipientTableModel::setData(const QModelIndex& index, const QVariant& valu
     return true;
 }
 
-void RecipientTableModel::refresh() {
+bool RecipientTableModel::refresh() {
     const int rows = rowCount();
     const int columns = columnCount();
     if (rows != m_shownRows || columns != m_shownColumns) {
@@ -70,11 +81,12 @@ void RecipientTableModel::refresh() {
         m_shownRows = rows;
         m_shownColumns = columns;
         endResetModel();
-        return;
+        return true;
     }
     emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
     if (rows > 0)
         emit dataChanged(index(0, 0), index(rows - 1, columnCount() - 1));
+    return false;
 }
 
 }  // namespace sendrix::ui

@@ -324,6 +324,20 @@ TEST_F(Connection, GatheredWritesReachTheServerByteForByte) {
     EXPECT_TRUE(server.clientClosed(0));
 }
 
+TEST_F(Connection, ALookForEarlyBytesLeavesTheGatheredTextGathered) {
+    // Sent with the next command, not alone: a lone "." after the text would
+    // wait for the server's delayed acknowledgement.
+    ScriptedSmtpServer server({SmtpScript().line("220 ready")});
+    open(server);
+    EXPECT_EQ(client.ReadReply({220}), 220);
+    client.WriteText("message text\r\n");
+    EXPECT_EQ(client.FillInput(false, 0), 0u);
+    // Dropping discards what was gathered: the server sees nothing of it.
+    client.DropConnection();
+    ASSERT_TRUE(server.waitForSessions(1));
+    EXPECT_EQ(server.received(0), "");
+}
+
 TEST_F(Connection, PeerThatDoesNotReadRunsIntoTheSendLimit) {
     ScriptedSmtpServer server({SmtpScript().ignore()});
     IdTimeouts limits;

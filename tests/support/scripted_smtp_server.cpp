@@ -229,6 +229,8 @@ private:
                         std::lock_guard lock(m_server.m_mutex);
                         m_server.m_messages.push_back(message);
                     }
+                    if (b.holdFinalReply)
+                        holdUntilReleased();
                     ok = sendBytes("250 2.0.0 Ok: queued\r\n");
                 }
             } else if (command == "QUIT") {
@@ -344,6 +346,16 @@ private:
         while (receiveMore(deadline)) {}
     }
 
+    // Counts this hold and waits for its release (or the step's time).
+    void holdUntilReleased() {
+        std::unique_lock lock(m_server.m_mutex);
+        const std::size_t number = ++m_server.m_holdsReached;
+        m_server.m_changed.notify_all();
+        if (!m_server.m_changed.wait_for(lock, m_server.m_options.stepTimeout,
+                                         [&] { return m_server.m_releases >= number || m_server.m_stop; }))
+            m_server.m_problems.push_back("hold " + std::to_string(number) + ": never released");
+    }
+
     bool clientHasClosed() {
         std::lock_guard lock(m_server.m_mutex);
         return m_server.m_sessions[m_index].clientClosed;
@@ -383,7 +395,11 @@ ScriptedSmtpServer::ScriptedSmtpServer(std::vector<SmtpScript> scripts, Options 
 }
 
 ScriptedSmtpServer::~ScriptedSmtpServer() {
-    m_stop = true;
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+        m_changed.notify_all();
+    }
     m_thread.join();
     if (m_listenFd >= 0)
         ::close(m_listenFd);
@@ -467,6 +483,17 @@ bool ScriptedSmtpServer::clientClosed(size_t session) const {
 std::vector<std::string> ScriptedSmtpServer::messages() const {
     std::lock_guard lock(m_mutex);
     return m_messages;
+}
+
+std::size_t ScriptedSmtpServer::holdsReached() const {
+    std::lock_guard lock(m_mutex);
+    return m_holdsReached;
+}
+
+void ScriptedSmtpServer::release() {
+    std::lock_guard lock(m_mutex);
+    ++m_releases;
+    m_changed.notify_all();
 }
 
 std::vector<std::string> ScriptedSmtpServer::problems() const {

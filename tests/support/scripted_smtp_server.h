@@ -53,6 +53,10 @@ struct SmtpBehaviour {
     std::string refuseRcptReply = "550 5.1.1 <refused>: Recipient address rejected";
     // How many RCPT from refuseRcptNumber on are refused.
     int refuseRcptCount = 1;
+    // The reply to each message's final "." is held back until the test
+    // lets it go (ScriptedSmtpServer::release): a slow server without
+    // sleeping. A hold nobody releases ends after Options::stepTimeout.
+    bool holdFinalReply = false;
 };
 
 class SmtpScript {
@@ -131,6 +135,13 @@ public:
     // Steps that ran out of time or lost the client, for failure messages.
     std::vector<std::string> problems() const;
 
+    // Held replies (SmtpBehaviour::holdFinalReply): how many the server has
+    // reached so far, released or not.
+    std::size_t holdsReached() const;
+    // Lets the next held reply go; a release given ahead of its hold lets
+    // that hold pass at once.
+    void release();
+
 private:
     struct Session {
         std::string received;
@@ -156,6 +167,8 @@ private:
     std::vector<std::string> m_messages;
     std::vector<std::string> m_problems;
     int m_rcptCount = 0;
+    std::size_t m_holdsReached = 0;
+    std::size_t m_releases = 0;
     bool m_listenerClosed = false;
     std::thread m_thread;
 };

@@ -87,6 +87,8 @@ private:
 class WindowTest : public ::testing::Test {
 protected:
     WindowTest();
+    // The server answers every session with `behaviour`.
+    explicit WindowTest(const SmtpBehaviour& behaviour);
     ~WindowTest() override;
 
     // Mail.ini with the server's port, no login and the subject, plus the
@@ -258,8 +260,10 @@ inline ScriptedSmtpServer::Options serverOptions() {
 
 }  // namespace window_fixture_detail
 
-inline WindowTest::WindowTest()
-    : server({SmtpScript::standard()}, window_fixture_detail::serverOptions()),
+inline WindowTest::WindowTest() : WindowTest(SmtpBehaviour()) {}
+
+inline WindowTest::WindowTest(const SmtpBehaviour& behaviour)
+    : server({SmtpScript::standard(behaviour)}, window_fixture_detail::serverOptions()),
       clock(platform::LocalTime{2026, 3, 8, 14, 5, 31, 0, 60}) {
     qtApplication();
 }

@@ -1,0 +1,85 @@
+// Messages per connection over STARTTLS through the real program: sendrix,
+// unattended ("/sofort", no display), sends an N-row list with salutation
+// and body with [Smtp] Encryption=1 and MessagesPerConnection=50 (RSET
+// between the messages of a connection), against a minimal C client
+// (bench/starttls_reuse_client) sending as many pre-rendered messages of the
+// same size over one STARTTLS connection with RSET between them; both to the
+// same STARTTLS sink (bench/starttls_smtp_sink), both verifying the chain to
+// a throw-away CA made with the openssl command and the name "localhost",
+// round by round in the same run.
+//
+//   bench_connection_reuse [N] [PER_CONNECTION] [ROUNDS]   defaults: 1000, 50, 3
+//
+// Needs the program built (build/src/sendrix beside build/bench).
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bench_support.h"
+
+namespace {
+
+void run(const std::string& command) {
+    if (std::system(command.c_str()) != 0)
+        throw std::runtime_error("failed: " + command);
+}
+
+// ca.pem, server.pem and server.key in `folder`: a CA and a certificate for
+// "localhost" signed by it.
+void makeCertificates(const std::string& folder) {
+    const std::string ssl = "cd " + folder + " && openssl ";
+    const std::string quiet = " > /dev/null 2>&1";
+    run(ssl +
+        "req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout ca.key -out ca.pem " +
+        "-days 30 -subj /CN=Bench-CA" + quiet);
+    run(ssl + "req -new -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout server.key " +
+        "-out server.csr -subj /CN=localhost" + quiet);
+    bench::writeFile(folder + "ext", "subjectAltName=DNS:localhost\n");
+    run(ssl + "x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 30 -extfile ext " +
+        "-out server.pem" + quiet);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int count = argc > 1 ? std::atoi(argv[1]) : 1000;
+    const int perConnection = argc > 2 ? std::atoi(argv[2]) : 50;
+    const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
+    try {
+        const std::string folder = bench::programFolder();
+        const std::string home = bench::makeFolder("bench_connection_reuse");
+        makeCertificates(home);
+        bench::writeFile(home + "liste.csv", bench::recipientListText(count, {"w", "Herr", ""}));
+        bench::writeFile(home + "text.txt", bench::mailingBodyText());
+        bench::writeFile(home + "message.eml", bench::renderedMailingMessage());
+        const std::string arguments = home + "liste.csv /B:" + home +
+                                      "text.txt \"/s:Einladung\" "
+                                      "/from:absender@example.org /N:Absender /ANREDE";
+        const std::string keys =
+            "Encryption=1\r\nMessagesPerConnection=" + std::to_string(perConnection) + "\r\n";
+
+        bench::Sink sink(folder + "starttls_smtp_sink", {home + "server.pem", home + "server.key"});
+        const std::string client = folder + "starttls_reuse_client " + std::to_string(sink.port) + " " +
+                                   home + "ca.pem " + home + "message.eml " + std::to_string(count);
+        std::vector<double> viaProgram, minimal;
+        for (int round = 0; round < rounds; ++round) {
+            minimal.push_back(bench::runClient(client));
+            viaProgram.push_back(count / bench::sendThroughTheProgram(home, sink.port, arguments, "localhost",
+                                                                      keys,
+                                                                      "SSL_CERT_FILE=" + home + "ca.pem "));
+            std::printf("round %d: C client %.1f, sendrix %.1f messages/s (%.2f)\n", round + 1,
+                        minimal.back(), viaProgram.back(), viaProgram.back() / minimal.back());
+        }
+        std::printf("STARTTLS list mailing, %d recipients, median of %d rounds, messages/s\n", count, rounds);
+        std::printf("C client, one connection, RSET between:        %9.1f\n", bench::median(minimal));
+        std::printf("sendrix /sofort, %4d per connection (whole run): %9.1f  (%.2f of the C client)\n",
+                    perConnection, bench::median(viaProgram),
+                    bench::median(viaProgram) / bench::median(minimal));
+        bench::removeFolder(home);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "bench_connection_reuse: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}
