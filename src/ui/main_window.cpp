@@ -719,6 +719,17 @@ QMenu* MainWindow::createPlaceholderMenu() {
 }
 
 void MainWindow::insertPlaceholder(const QString& placeholder) {
+    if (m_placeholderTarget == m_Anrede) {
+        m_Anrede->lineEdit()->insert(placeholder);
+        const QString text = m_Anrede->lineEdit()->text();
+        m_Anrede->setFocus(Qt::OtherFocusReason);
+        run([this, text] {
+            m_form.Anrede.Text = fromQt(text);
+            m_form.Anrede.ItemIndex = m_Anrede->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+            m_form.AnredeChange();
+        });
+        return;
+    }
     if (m_placeholderTarget == m_edtSubject && m_edtSubject->isEnabled()) {
         m_edtSubject->insert(placeholder);
         m_form.edtSubject.Text = fromQt(m_edtSubject->text());
@@ -811,6 +822,9 @@ void MainWindow::connectEdits() {
         edit->installEventFilter(this);
     m_edtSubject->installEventFilter(this);
     m_Memo->installEventFilter(this);
+    // The combo box passes its focus on to its field: either may report it.
+    m_Anrede->installEventFilter(this);
+    m_Anrede->lineEdit()->installEventFilter(this);
     m_placeholderTarget = m_Memo;
 
     connect(m_edtto->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
@@ -1146,8 +1160,12 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusIn && (watched == m_edtSubject || watched == m_Memo))
-        m_placeholderTarget = static_cast<QWidget*>(watched);
+    if (event->type() == QEvent::FocusIn) {
+        if (watched == m_edtSubject || watched == m_Memo)
+            m_placeholderTarget = static_cast<QWidget*>(watched);
+        else if (watched == m_Anrede || watched == m_Anrede->lineEdit())
+            m_placeholderTarget = m_Anrede;
+    }
     if (event->type() == QEvent::FocusOut &&
         (watched == m_edtfrom || watched == m_edtreal || watched == m_edtReply)) {
         // Leaving the field for another control, not the window losing focus.
