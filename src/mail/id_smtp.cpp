@@ -402,7 +402,17 @@ void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<
     for (const auto& address : envelope.recipients)
         SendCommand("RCPT to:<" + WithAsciiDomain(address) + ">", 250);
     SendCommand("Data", 354, Timeouts().dataReplyMs);
-    writeText();
+    try {
+        writeText();
+    } catch (...) {
+        // Everything up to a line holding only "." is text to the server,
+        // commands included, so after half a text nothing can be said that
+        // it would not take as text: the connection goes without the final
+        // "." (RFC 5321 4.1.1.4), and a server drops a text it never saw end.
+        DropConnection();
+        m_loggedIn = false;
+        throw;
+    }
     // RFC 5321 4.1.1.4: the text ends with a line holding only ".". The
     // dots that begin text lines were doubled where each line was written.
     SendCommand(".", 250, Timeouts().endOfDataReplyMs);
