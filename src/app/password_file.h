@@ -1,7 +1,7 @@
 #pragma once
 // "Mail.ini" keeps the SMTP password only scrambled (mail_settings.h), so
 // whoever may read the file has the password: a settings file holding one
-// is for its owner alone, as msmtp demands of its configuration file.
+// is for its owner alone, as mail clients demand of their configuration.
 #include <string>
 
 #include "platform/text_file.h"  // FileAccess

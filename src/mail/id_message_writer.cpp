@@ -524,13 +524,21 @@ void WriteAttachmentPart(IdWriteTarget& target, TIdAttachment& attachment) {
     // it before the part ends, and the SMTP client then never ends the text
     // with ".".
     const std::optional<std::uint64_t>& expected = attachment.ExpectedSize();
-    platform::File source = platform::File::open(path, O_RDONLY);
+    // Without O_NONBLOCK a pipe nobody writes to would hold the open (and the
+    // server) forever; it has no effect on regular files.
+    platform::File source = platform::File::open(path, O_RDONLY | O_NONBLOCK);
     if (!source.isOpen())
         throw platform::fileFailure(expected ? "Die Anlage " + path +
                                                    " ist während des Versands verschwunden oder nicht mehr "
                                                    "lesbar; die begonnene Mail wird nicht abgeschlossen."
                                              : "Datei " + path + " kann nicht geöffnet werden",
                                     source.openError());
+    struct stat info {};
+    if (::fstat(source.fd(), &info) != 0 || !S_ISREG(info.st_mode))
+        // A pipe or a device has no whole to send (/dev/zero never ends).
+        throw FileError("Die Anlage " + path +
+                        " ist keine gewöhnliche Datei (etwa ein Ordner, eine Pipe oder ein Gerät); die "
+                        "begonnene Mail wird nicht abgeschlossen.");
     const std::uint64_t size = openFileSize(source);
     if (expected && size != *expected)
         throw changedAttachment(path, *expected, size);

@@ -105,12 +105,14 @@ std::optional<int> attachmentNumber(std::string_view key) {
 }  // namespace
 
 bool isMailingFile(const std::string& path) {
+    // A missing file is none: the first argument may also be a switch such
+    // as "/s:Bericht.mailing".
+    if (!platform::fileExists(path))
+        return false;
     constexpr std::string_view extension = ".mailing";
     if (path.size() > extension.size() &&
         platform::equalsNoCase(std::string_view(path).substr(path.size() - extension.size()), extension))
         return true;
-    if (!platform::fileExists(path))
-        return false;
     // Only the first line counts: a long list is not read twice. A file that
     // cannot be read goes on as a list, whose reader names the reason.
     platform::File file = platform::File::open(path, O_RDONLY);

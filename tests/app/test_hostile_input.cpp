@@ -397,3 +397,42 @@ TEST_F(HostileInputTest, ABodyFileTheConfigurationNamesThatIsMissingStopsAnUnatt
         EXPECT_EQ(server.sessionCount(), 0u);
     }
 }
+
+TEST_F(HostileInputTest, AServerThatStopsReadingEndsTheRunAfterTheConfiguredTimeout) {
+    // [Smtp] Timeout=1 bounds the time without progress while the message
+    // is written: the server takes DATA, then reads nothing more, so the
+    // socket buffers fill and the client must give up after a second (not
+    // after the fixed three minutes of before). The scripted server stops
+    // ignoring after its step limit at the latest.
+    ScriptedSmtpServer server({SmtpScript()
+                                   .line("220 mail.test")
+                                   .answer("250 mail.test")
+                                   .answer("250 reset")
+                                   .answer("250 sender")
+                                   .answer("250 rcpt")
+                                   .answer("354 go")
+                                   .ignore()},
+                              {.stepTimeout = std::chrono::milliseconds(20000)});
+    home.write("Mail.ini", "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" + std::to_string(server.port()) +
+                               "\r\nTimeout=1\r\n");
+    // More than loopback's socket buffers can hold on both sides.
+    const std::string attachment = home.write("gross.bin", std::string(24 * 1024 * 1024, 'x'));
+    std::ostringstream out, err;
+    const auto started = std::chrono::steady_clock::now();
+    const int status =
+        app::RunWithoutWindow({"/to:kunde@example.com", "/s:x", "/from:a@example.org",
+                               "/B:" + home.write("t.txt", "x"), "/A:" + attachment, "/sofort"},
+                              out, err);
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(err.str().find("Fehler: Socket-Fehler # 10060 Zeitüberschreitung bei Verbindung."),
+              std::string::npos)
+        << err.str();
+    EXPECT_EQ(out.str().find("versendet worden"), std::string::npos) << out.str();
+    // Well below the server's step limit: the setting ended it.
+    EXPECT_LT(took, std::chrono::seconds(15));
+    // The server still ignores the connection, so what it recorded ends
+    // where it stopped reading.
+    EXPECT_NE(server.received(0).find("RCPT to:<kunde@example.com>\r\nData\r\n"), std::string::npos);
+    EXPECT_EQ(server.received(0).find("\r\n.\r\n"), std::string::npos);
+}

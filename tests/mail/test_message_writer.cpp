@@ -3,6 +3,7 @@
 // to the wire, attachments and their temporary files.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -647,6 +648,24 @@ TEST_F(MessageWriter, AttachmentChangedSinceTheRunSawItFailsBeforeItsPart) {
         expectThrowText<FileError>([&] { WriteMessage(target, m_message, m_clock, &changer); },
                                    ::testing::HasSubstr(row.error));
         // Nothing of the part went out.
+        EXPECT_EQ(target.Lines().back(), "--=_NextPart_2rfkqmtzsadvnqw3nerasdf");
+    }
+}
+
+TEST_F(MessageWriter, AttachmentThatIsNoRegularFileFailsBeforeItsPartAndNeverBlocks) {
+    // A pipe without a writer would block the open, /dev/zero the read.
+    const std::string fifo = m_files.path("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    m_files.write("ordner/x.txt", "x");
+    for (const std::string& path : {fifo, std::string("/dev/zero"), m_files.path("ordner")}) {
+        SCOPED_TRACE(path);
+        m_message.MessageParts.Clear();
+        m_message.MessageParts.AddAttachment(path);
+        MemoryWriteTarget target;
+        expectThrowText<FileError>([&] { write(target); },
+                                   "Die Anlage " + path +
+                                       " ist keine gewöhnliche Datei (etwa ein Ordner, eine Pipe oder ein "
+                                       "Gerät); die begonnene Mail wird nicht abgeschlossen.");
         EXPECT_EQ(target.Lines().back(), "--=_NextPart_2rfkqmtzsadvnqw3nerasdf");
     }
 }

@@ -142,7 +142,8 @@ TEST(MailingFile, RefusesBrokenFilesNamingFileLineAndReason) {
 
 TEST(MailingFile, IsKnownByItsExtensionOrItsFirstLine) {
     test::TempFolder home;
-    EXPECT_TRUE(isMailingFile(home.path("fehlt.MAILING")));
+    EXPECT_TRUE(isMailingFile(home.write("kaputt.MAILING", "Betreff=x\r\n")));
+    EXPECT_FALSE(isMailingFile("/s:Bericht.mailing"));
     EXPECT_TRUE(isMailingFile(home.write("ohne-endung", "\xEF\xBB\xBF[Mailing]\r\nBetreff=x\r\n")));
     EXPECT_FALSE(isMailingFile(home.write("liste.csv", "Name;Vorname;Email;Typ\r\n")));
     EXPECT_FALSE(isMailingFile(home.path("fehlt.csv")));
