@@ -279,6 +279,19 @@ MainWindow::~MainWindow() {
         m_form.SendRuns = nullptr;
 }
 
+namespace {
+
+// Where a window of `length` starts in a free stretch of `area` pixels from
+// `start`: centred, with up to `before` pixels for the frame in front (the
+// title bar) and `after` behind it, less where the stretch is short.
+int placedStart(int start, int area, int length, int before, int after) {
+    const int free = std::max(0, area - length);
+    const int front = std::min(before, std::max(0, free - after));
+    return start + front + std::max(0, (free - front - after) / 2);
+}
+
+}  // namespace
+
 void MainWindow::placeOnScreen() {
     QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) {
@@ -289,13 +302,14 @@ void MainWindow::placeOnScreen() {
     // room is left for a window manager's frame and title bar, so that the
     // whole window stays on the screen.
     const QRect area = screen->availableGeometry();
-    const QMargins frame(kFrameAllowance, kTitleAllowance, kFrameAllowance, kFrameAllowance);
-    const QRect room = area.marginsRemoved(frame);
-    const QSize size(std::min(kWindowWidth, room.width()), std::min(kWindowHeight, room.height()));
-    resize(size);
-    // The position of a window is that of its frame.
-    const QSize outer = size.grownBy(frame);
-    move(area.left() + (area.width() - outer.width()) / 2, area.top() + (area.height() - outer.height()) / 2);
+    resize(std::min(kWindowWidth, area.width() - 2 * kFrameAllowance),
+           std::min(kWindowHeight, area.height() - kTitleAllowance - kFrameAllowance));
+    // The layout may need more than that; the frame then gets less room.
+    const QSize size = this->size().expandedTo(minimumSizeHint());
+    // Before the first show the position is that of the window without its
+    // frame (X11 static gravity).
+    move(placedStart(area.left(), area.width(), size.width(), kFrameAllowance, kFrameAllowance),
+         placedStart(area.top(), area.height(), size.height(), kTitleAllowance, kFrameAllowance));
 }
 
 // ---- Creation, one function per area ----
