@@ -122,6 +122,11 @@ std::string cp1252ToUtf8(std::string_view bytes) {
 bool fitsCp1252(std::string_view utf8) {
     size_t pos = 0;
     while (pos < utf8.size()) {
+        // Most of a message is ASCII: those bytes fit as they are.
+        if (static_cast<unsigned char>(utf8[pos]) < 0x80) {
+            ++pos;
+            continue;
+        }
         if (cp1252Byte(nextCharacter(utf8, pos)) < 0)
             return false;
     }
@@ -133,6 +138,14 @@ std::string utf8ToCp1252(std::string_view utf8, char replacement) {
     out.reserve(utf8.size());
     size_t pos = 0;
     while (pos < utf8.size()) {
+        // A run of ASCII is the same in both.
+        size_t end = pos;
+        while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) < 0x80)
+            ++end;
+        out.append(utf8.substr(pos, end - pos));
+        pos = end;
+        if (pos == utf8.size())
+            break;
         const int byte = cp1252Byte(nextCharacter(utf8, pos));
         out += byte < 0 ? replacement : char(byte);
     }
