@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/mail_providers.h"
+#include "app/password_file.h"
 #include "app/secret_store.h"
 #include "platform/ascii.h"
 #include "platform/error.h"
@@ -130,7 +131,10 @@ int DefaultPortFor(int encryption) {
 }
 
 void TfmSetup::BitBtn1Click() {
-    using platform::writeProfileString;
+    // Every write keeps a file that holds a password for its owner alone.
+    const auto store = [this](const char* key, const std::string& value) {
+        platform::writeProfileString(m_mailIni, "Smtp", key, value, SettingsFileAccess(m_mailIni));
+    };
     // Before anything is stored: a port the next start could not read
     // would stop it.
     int port = 0;
@@ -143,13 +147,13 @@ void TfmSetup::BitBtn1Click() {
             "\r\nPort 1 bis 65535 eintragen (STARTTLS meist 587, SSL/TLS 465, ohne Verschlüsselung 25)");
     }
     KeepOpen = false;
-    writeProfileString(m_mailIni, "Smtp", "ServerName", SMTPServer.Text);
+    store("ServerName", SMTPServer.Text);
     m_settings.ServerName = SMTPServer.Text;
 
-    writeProfileString(m_mailIni, "Smtp", "ServerPort", SMTPPort.Text);
+    store("ServerPort", SMTPPort.Text);
     m_settings.ServerPort = port;
 
-    writeProfileString(m_mailIni, "Smtp", "ServerUser", edtAccount.Text);
+    store("ServerUser", edtAccount.Text);
     m_settings.ServerUser = edtAccount.Text;
 
     // The key as a later start reads it back from the file.
@@ -157,26 +161,27 @@ void TfmSetup::BitBtn1Click() {
                         platform::readProfileString(m_mailIni, "Smtp", "ServerUser", "")};
     if (m_keyringAvailable && !chkPasswordInFile.Checked) {
         Secrets->Store(key, edtPassword.Text);
-        writeProfileString(m_mailIni, "Smtp", "ServerPassword", kKeyringPasswordMarker);
+        store("ServerPassword", kKeyringPasswordMarker);
         m_settings.PasswordStorage = PasswordPlace::Keyring;
     } else {
         // The quotes keep blanks at either end of the scrambled text; the
         // value is checked before anything of it is written.
-        writeProfileString(m_mailIni, "Smtp", "ServerPassword", StoredPasswordValue(edtPassword.Text));
+        platform::writeProfileString(m_mailIni, "Smtp", "ServerPassword",
+                                     StoredPasswordValue(edtPassword.Text), platform::FileAccess::OwnerOnly);
         m_settings.PasswordStorage = PasswordPlace::File;
     }
     m_settings.ServerPassword = edtPassword.Text;
     m_settings.PasswordLoaded = true;
 
     const int type = cboAuthType.ItemIndex;
-    platform::writeProfileInt(m_mailIni, "Smtp", "SMTPAuthenticationType", type);
+    store("SMTPAuthenticationType", std::to_string(type));
     m_settings.SMTPAuthenticationType = type;
 
     // Keys that earlier versions did not know are written only when they
     // say more than their absence, so such a file stays as it was.
-    const auto writeNewKey = [this](const char* name, const std::string& value, const std::string& absent) {
+    const auto writeNewKey = [&](const char* name, const std::string& value, const std::string& absent) {
         if (value != absent || platform::readProfileString(m_mailIni, "Smtp", name, "\n") != "\n")
-            platform::writeProfileString(m_mailIni, "Smtp", name, value);
+            store(name, value);
     };
     const int encryption = std::max(0, cboEncryption.ItemIndex);
     writeNewKey("Encryption", std::to_string(encryption), "0");

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "app/command_line.h"
+#include "app/password_file.h"
 #include "app/settings_paths.h"
 #include "merge/mailing_file.h"
 #include "merge/salutation.h"
@@ -103,6 +104,7 @@ void TfrmMessageEditor::FormCreate() {
     std::vector<std::string> commandLineFaults;
     std::string displayNameOverride;
     std::string replyOverride;
+    bool bodyFromCommandLine = false;
     bool mailingGiven = false;
 
     // 2. File names; a logs folder that cannot be made shows up at step 14.
@@ -129,6 +131,9 @@ void TfrmMessageEditor::FormCreate() {
 
     // 6. The SMTP account always comes from the "Mail.ini" beside the program.
     MailSettings.ConfigFile = folder + "Mail.ini";
+    const std::string exposed = ReadablePasswordWarning(MailSettings.ConfigFile);
+    if (!exposed.empty())
+        m_interaction.Warning(exposed);
     ReadSmtpAccount(MailSettings.ConfigFile, MailSettings);
 
     // 7.
@@ -208,6 +213,7 @@ void TfrmMessageEditor::FormCreate() {
             } else {
                 LoadBodyFile(file.path);
                 Memo1.Lines.clear();
+                bodyFromCommandLine = true;
             }
         }
         for (const std::string& ini : options.IniFiles)
@@ -218,8 +224,15 @@ void TfrmMessageEditor::FormCreate() {
     // 9.
     readConfigurationKeys(MailSettings.ConfigFile, mailingGiven);
     m_configurationRead = true;
-    if (!mailingGiven)
-        loadConfigurationFiles(MailSettings.ConfigFile);
+    if (!mailingGiven) {
+        const std::string missingBody = loadConfigurationFiles(MailSettings.ConfigFile);
+        // Unattended, every recipient would get an empty message; in the
+        // window the person sees the empty body and may write one.
+        if (!missingBody.empty() && SendImmediately && !bodyFromCommandLine)
+            commandLineFaults.push_back("Die Textdatei " + missingBody + " ([Dateien] Nachricht in " +
+                                        MailSettings.ConfigFile +
+                                        ") ist keine lesbare Datei; es wurde nichts gesendet.");
+    }
 
     // 10. Replaces what the configuration set, also with empty values.
     MailSettings.PersonalEmail = platform::readProfileString(UserSettingsFile, "Email", "PersonalEmail", "");
@@ -292,10 +305,11 @@ void TfrmMessageEditor::FormClose() {
     using namespace sendrix::platform;
     const std::string& config = MailSettings.ConfigFile;
     if (m_configurationRead) {
-        writeProfileInt(config, "Optionen", "Anrede", Anrede.ItemIndex);
-        writeProfileString(config, "Optionen", "Sentobjects", MailSettings.SentObjects);
-        writeProfileBool(config, "Optionen", "BenutzeAnrede", useAnrede.Checked);
-        writeProfileBool(config, "Optionen", "HTML", html.Checked);
+        const FileAccess access = SettingsFileAccess(config);
+        writeProfileInt(config, "Optionen", "Anrede", Anrede.ItemIndex, access);
+        writeProfileString(config, "Optionen", "Sentobjects", MailSettings.SentObjects, access);
+        writeProfileBool(config, "Optionen", "BenutzeAnrede", useAnrede.Checked, access);
+        writeProfileBool(config, "Optionen", "HTML", html.Checked, access);
     }
     if (m_userSettingsRead) {
         writeProfileString(UserSettingsFile, "Email", "realname", edtreal.Text);

@@ -379,7 +379,8 @@ private:
     // Sets useAnrede and runs useAnredeClick when the state changes.
     void setSalutationChecked(bool checked);
     // LoadMailConfiguration in two halves: the keys (steps 1-11), then the
-    // recipient list and body files they name (steps 12-13).
+    // recipient list and body files they name (steps 12-13). Returns the
+    // body file named that is no regular file (skipped), else "".
     // With `mailingGiven` the keys a mailing file holds (reply-to, subject,
     // salutation, HTML) are left to it.
     void readConfigurationKeys(const std::string& path, bool mailingGiven = false);
@@ -394,7 +395,7 @@ private:
     // The controls' mailing now counts as saved.
     void markMailingSaved();
     merge::MailingDocument m_savedMailing;
-    void loadConfigurationFiles(const std::string& path);
+    std::string loadConfigurationFiles(const std::string& path);
     void readProfiles();
     // Index of IdMsgSend's priority in cboPriority's list.
     int messagePriorityIndex() const;

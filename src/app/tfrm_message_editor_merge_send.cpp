@@ -8,6 +8,7 @@
 
 #include "app/access_token.h"
 #include "app/message_preview.h"
+#include "app/password_file.h"
 #include "app/tfrm_message_editor.h"
 #include "mail/id_email_address.h"
 #include "mail/tls_session.h"
@@ -181,7 +182,8 @@ void sendTrustingOnRequest(Interaction& interaction, TMailSettings& settings,
                 "antworten, wenn der Betreiber des Servers genau diesen Fingerabdruck nennt."))
             throw;
         const std::string mailIni = platform::programFolder() + "Mail.ini";
-        platform::writeProfileString(mailIni, "Smtp", "TlsFingerprint", error.Fingerprint());
+        platform::writeProfileString(mailIni, "Smtp", "TlsFingerprint", error.Fingerprint(),
+                                     SettingsFileAccess(mailIni));
         settings.TlsFingerprint = error.Fingerprint();
         throw Error("Dem Zertifikat wird künftig vertraut (" + mailIni +
                     ", [Smtp] TlsFingerprint); es wurde nichts gesendet. Bitte erneut senden.");

@@ -1,11 +1,13 @@
 // Mail configurations, the reply-to button, sender profiles and the sender
 // fields of the main window.
+#include "app/password_file.h"
 #include "app/settings_paths.h"
 #include "app/tfrm_message_editor.h"
 #include "merge/body_file.h"
 #include "platform/profile_file.h"
 #include "platform/system_info.h"
 #include "platform/text_file.h"
+#include "platform/text_trim.h"
 
 namespace sendrix::app {
 
@@ -60,18 +62,21 @@ void TfrmMessageEditor::readConfigurationKeys(const std::string& path, bool mail
     html.Checked = readProfileBool(path, "Optionen", "HTML", false);
 }
 
-void TfrmMessageEditor::loadConfigurationFiles(const std::string& path) {
+std::string TfrmMessageEditor::loadConfigurationFiles(const std::string& path) {
     using namespace sendrix::platform;
 
     const std::string folder = programFolder();
     const std::string list = resolveStoredPath(readProfileString(path, "Dateien", "Empfaenger", ""), folder);
     if (fileExists(list))
         LoadRecipientListFile(list);
-    const std::string body = resolveStoredPath(readProfileString(path, "Dateien", "Nachricht", ""), folder);
+    const std::string named = readProfileString(path, "Dateien", "Nachricht", "");
+    const std::string body = resolveStoredPath(named, folder);
     if (fileExists(body)) {
         Memo1.Lines.clear();
         LoadBodyFile(body);
+        return {};
     }
+    return platform::trimControl(named).empty() ? std::string() : body;
 }
 
 void TfrmMessageEditor::MailKonfigurationffnen1Click() {
@@ -91,26 +96,29 @@ void TfrmMessageEditor::MailKonfigurationsichern1Click() {
     if (!m_interaction.SaveFile(SaveDialog1))
         return;
     const std::string path = SaveDialog1.FileName;
-    writeProfileString(path, "Email", "PersonalEmail", MailSettings.PersonalEmail);
-    writeProfileInt(path, "Optionen", "Anrede", Anrede.ItemIndex);
-    writeProfileBool(path, "Optionen", "BenutzeAnrede", useAnrede.Checked);
-    writeProfileString(path, "Email", "realname", edtreal.Text);
-    writeProfileString(path, "Email", "replyto", edtReply.Text);
-    writeProfileString(path, "Email", "Subject", edtSubject.Text);
-    writeProfileString(path, "Optionen", "Sentobjects", MailSettings.SentObjects);
-    writeProfileBool(path, "Optionen", "HTML", html.Checked);
+    // Saved over "Mail.ini", the password stays private.
+    const FileAccess access = SettingsFileAccess(path);
+    writeProfileString(path, "Email", "PersonalEmail", MailSettings.PersonalEmail, access);
+    writeProfileInt(path, "Optionen", "Anrede", Anrede.ItemIndex, access);
+    writeProfileBool(path, "Optionen", "BenutzeAnrede", useAnrede.Checked, access);
+    writeProfileString(path, "Email", "realname", edtreal.Text, access);
+    writeProfileString(path, "Email", "replyto", edtReply.Text, access);
+    writeProfileString(path, "Email", "Subject", edtSubject.Text, access);
+    writeProfileString(path, "Optionen", "Sentobjects", MailSettings.SentObjects, access);
+    writeProfileBool(path, "Optionen", "HTML", html.Checked, access);
     // The configuration reopens the list and the body it was saved with:
     // the list by its path, the body from a text file beside it (the
     // configuration holds paths, not texts).
     const std::string body = Memo.Lines.empty() ? std::string() : bodyFileBeside(path);
     if (!body.empty())
         merge::writeBodyFile(body, Memo.Lines);
-    writeProfileString(path, "Dateien", "Empfaenger", RecipientListFile);
-    writeProfileString(path, "Dateien", "Nachricht", body);
+    writeProfileString(path, "Dateien", "Empfaenger", RecipientListFile, access);
+    writeProfileString(path, "Dateien", "Nachricht", body, access);
 }
 
 void TfrmMessageEditor::SpeedButton1Click() {
-    platform::writeProfileString(MailSettings.ConfigFile, "Email", "replyto", edtReply.Text);
+    platform::writeProfileString(MailSettings.ConfigFile, "Email", "replyto", edtReply.Text,
+                                 SettingsFileAccess(MailSettings.ConfigFile));
 }
 
 void TfrmMessageEditor::selEmailProfilChange() {

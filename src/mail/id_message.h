@@ -4,6 +4,7 @@
 // charset (wire_charset.h). A byte that is no valid UTF-8 is taken as the
 // Windows-1252 character it would be, so callers that fill in Windows-1252
 // bytes lose nothing either.
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -69,8 +70,15 @@ public:
 
     bool IsRelated() const { return !ExtraHeaders.GetHeaderValue("Content-ID").empty(); }
 
+    // The size the file must have when the message is written (the size a
+    // run first saw); unset, any size. The writer refuses a file of another
+    // size, so no recipient of a run gets a changed or half-written file.
+    const std::optional<std::uint64_t>& ExpectedSize() const { return m_expectedSize; }
+    void SetExpectedSize(std::optional<std::uint64_t> size) { m_expectedSize = size; }
+
 private:
     std::string m_fileName;
+    std::optional<std::uint64_t> m_expectedSize;
 };
 
 class TIdText : public TIdMessagePart {

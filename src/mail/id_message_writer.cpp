@@ -1,9 +1,11 @@
 #include "mail/id_message_writer.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <fcntl.h>
 #include <memory>
 #include <set>
+#include <sys/stat.h>
 #include <typeinfo>
 
 #include "mail/id_coder.h"
@@ -164,9 +166,11 @@ std::string wireSafe(std::string_view encoded) {
 }
 
 // Encodes the whole file onto the target, as the coder gives it for each
-// 57-byte chunk in line mode, each block in pieces of kWritePiece.
-void encodeFileInto(platform::File& source, const std::string& sourceName, TIdCoder& coder,
-                    IdWriteTarget& target) {
+// 57-byte chunk in line mode, each block in pieces of kWritePiece. Returns
+// the number of bytes read.
+std::uint64_t encodeFileInto(platform::File& source, const std::string& sourceName, TIdCoder& coder,
+                             IdWriteTarget& target) {
+    std::uint64_t total = 0;
     const bool safeAlphabet = dynamic_cast<TIdBase64Encoder*>(&coder) != nullptr;
     std::string block(kBlockSize, '\0');
     std::string encoded;
@@ -175,6 +179,7 @@ void encodeFileInto(platform::File& source, const std::string& sourceName, TIdCo
         const size_t length = readBlock(source, block, sourceName);
         if (length == 0)
             break;
+        total += length;
         encoded.clear();
         coder.EncodeChunks(std::string_view(block.data(), length), kChunkSize, encoded);
         const std::string safe = safeAlphabet ? std::string() : wireSafe(encoded);
@@ -184,6 +189,18 @@ void encodeFileInto(platform::File& source, const std::string& sourceName, TIdCo
         if (length < block.size())
             break;
     }
+    return total;
+}
+
+std::uint64_t openFileSize(const platform::File& file) {
+    struct stat info {};
+    return ::fstat(file.fd(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+}
+
+FileError changedAttachment(const std::string& path, std::uint64_t before, std::uint64_t now) {
+    return FileError("Die Anlage " + path + " hat sich während des Versands geändert (zuvor " +
+                     std::to_string(before) + " Bytes, jetzt " + std::to_string(now) +
+                     " Bytes); die begonnene Mail wird nicht abgeschlossen.");
 }
 
 // An HTML body of its own (no text parts): it goes out as
@@ -500,12 +517,31 @@ void WriteAttachmentPart(IdWriteTarget& target, TIdAttachment& attachment) {
     if (attachment.ContentTransfer() == "base64" && attachment.ContentType().empty())
         attachment.SetContentType(MediaTypeForFileName(name));
 
-    // Others may go on reading and writing the file meanwhile; whatever is
-    // read is sent. A read that fails half-way raises before the part ends,
-    // and the SMTP client then never ends the text with ".".
-    platform::File source = platform::File::open(path, O_RDONLY);
+    // Others may go on reading and writing the file meanwhile. What is sent
+    // must be the file as a whole, and for a run the same file for every
+    // recipient: a size other than the one the run saw first stops the
+    // message before the part, one that moves while the file is read stops
+    // it before the part ends, and the SMTP client then never ends the text
+    // with ".".
+    const std::optional<std::uint64_t>& expected = attachment.ExpectedSize();
+    // Without O_NONBLOCK a pipe nobody writes to would hold the open (and the
+    // server) forever; it has no effect on regular files.
+    platform::File source = platform::File::open(path, O_RDONLY | O_NONBLOCK);
     if (!source.isOpen())
-        throw platform::fileFailure("Datei " + path + " kann nicht geöffnet werden", source.openError());
+        throw platform::fileFailure(expected ? "Die Anlage " + path +
+                                                   " ist während des Versands verschwunden oder nicht mehr "
+                                                   "lesbar; die begonnene Mail wird nicht abgeschlossen."
+                                             : "Datei " + path + " kann nicht geöffnet werden",
+                                    source.openError());
+    struct stat info {};
+    if (::fstat(source.fd(), &info) != 0 || !S_ISREG(info.st_mode))
+        // A pipe or a device has no whole to send (/dev/zero never ends).
+        throw FileError("Die Anlage " + path +
+                        " ist keine gewöhnliche Datei (etwa ein Ordner, eine Pipe oder ein Gerät); die "
+                        "begonnene Mail wird nicht abgeschlossen.");
+    const std::uint64_t size = openFileSize(source);
+    if (expected && size != *expected)
+        throw changedAttachment(path, *expected, size);
 
     // Written directly, never folded: the parameters stand on lines of their
     // own already.
@@ -517,7 +553,10 @@ void WriteAttachmentPart(IdWriteTarget& target, TIdAttachment& attachment) {
     target.WriteLine("        filename=\"" + plainParameterValue(name) + "\"");
     target.WriteLines(attachment.ExtraHeaders.SafeLines());
     target.WriteLine("");
-    encodeFileInto(source, path, *coder, target);
+    const std::uint64_t read = encodeFileInto(source, path, *coder, target);
+    const std::uint64_t after = openFileSize(source);
+    if (read != size || after != size)
+        throw changedAttachment(path, size, read != size ? read : after);
     target.WriteLine("");
 }
 

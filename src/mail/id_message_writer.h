@@ -50,11 +50,12 @@ void WriteBodySection(IdWriteTarget& target, TIdMessage& message, const PartCoun
 
 // One attachment from its header lines to the empty line after its data;
 // fills in the default content type (from the file name's extension,
-// media_types.h), transfer encoding and disposition. A file that cannot be
-// opened raises before the part's first line; one that fails to read
-// half-way raises before the part ends. A file name outside
+// media_types.h), transfer encoding and disposition. A file name outside
 // ASCII goes out as RFC 2231 "filename*" in UTF-8 and, for older readers,
-// as an encoded word in "name" and "filename".
+// as an encoded word in "name" and "filename". Throws FileError naming the
+// file before the part's first line when it cannot be opened or its size is
+// not its ExpectedSize, and before the part ends when a read fails or the
+// file changes size while it is read.
 void WriteAttachmentPart(IdWriteTarget& target, TIdAttachment& attachment);
 
 // One text part, quoted-printable unless the part says otherwise, its

@@ -436,8 +436,10 @@ void TIdSMTP::sendEnvelopePipelined(const SmtpEnvelope& envelope, const std::str
         return;
     // A refused sender or recipient, and yet the server waits for the text:
     // only closing ends its data mode without delivering anything.
-    if (dataTaken)
+    if (dataTaken) {
         DropConnection();
+        m_loggedIn = false;
+    }
     std::rethrow_exception(refusal);
 }
 
@@ -476,7 +478,17 @@ void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<
         }
         sendEnvelope(envelope, mailFrom);
     }
-    writeText();
+    try {
+        writeText();
+    } catch (...) {
+        // Everything up to a line holding only "." is text to the server,
+        // commands included, so after half a text nothing can be said that
+        // it would not take as text: the connection goes without the final
+        // "." (RFC 5321 4.1.1.4), and a server drops a text it never saw end.
+        DropConnection();
+        m_loggedIn = false;
+        throw;
+    }
     // RFC 5321 4.1.1.4: the text ends with a line holding only ".". The
     // dots that begin text lines were doubled where each line was written.
     SendCommand(".", 250, Timeouts().endOfDataReplyMs);

@@ -103,7 +103,9 @@ public:
     // refuses the envelope, EIdSmtpUtf8NotOffered (naming the address) when
     // such a local part meets a server without SMTPUTF8, and
     // EIdLoginNotOffered (before MAIL) when the server does not offer the
-    // login that is set; leaves the connection open on failure.
+    // login that is set; leaves the connection open on failure, except
+    // when writing the text fails: the connection is then dropped without
+    // the final "." and without "Quit", so no half message is taken.
     virtual void Deliver(TIdMessage& message);
 
     // The message text Deliver sends, into `target`: the "X-Mailer" line of

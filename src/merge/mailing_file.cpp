@@ -73,14 +73,20 @@ std::string resolvedPath(std::string_view value, const std::string& folder) {
 std::string storedPath(const std::string& path, const std::string& folder) {
     if (path.empty())
         return {};
-    const std::filesystem::path normal = std::filesystem::path(path).lexically_normal();
+    // A relative path (from the command line) is relative to the current
+    // folder, where the program found the file.
+    std::error_code noCurrentFolder;
+    std::filesystem::path full = std::filesystem::absolute(path, noCurrentFolder);
+    if (noCurrentFolder)
+        full = path;
+    const std::filesystem::path normal = full.lexically_normal();
     const std::filesystem::path base = std::filesystem::path(folder).lexically_normal();
     const std::filesystem::path relative = normal.lexically_relative(base);
     // Only a file inside the folder is written relative: it moves with the
     // mailing; one elsewhere stays where it is.
     if (normal.is_absolute() && !relative.empty() && *relative.begin() != "..")
         return relative.string();
-    return path;
+    return normal.string();
 }
 
 // A value never holds a line end: it would start a line of its own.
@@ -105,12 +111,14 @@ std::optional<int> attachmentNumber(std::string_view key) {
 }  // namespace
 
 bool isMailingFile(const std::string& path) {
+    // A missing file is none: the first argument may also be a switch such
+    // as "/s:Bericht.mailing".
+    if (!platform::fileExists(path))
+        return false;
     constexpr std::string_view extension = ".mailing";
     if (path.size() > extension.size() &&
         platform::equalsNoCase(std::string_view(path).substr(path.size() - extension.size()), extension))
         return true;
-    if (!platform::fileExists(path))
-        return false;
     // Only the first line counts: a long list is not read twice. A file that
     // cannot be read goes on as a list, whose reader names the reason.
     platform::File file = platform::File::open(path, O_RDONLY);

@@ -57,8 +57,9 @@ public:
 // Names of the priorities in the order of their index.
 inline constexpr const char* kPriorityNames[] = {"Highest", "High", "Normal", "Low", "Lowest"};
 
-// True when the path ends in ".mailing" (any case) or the file's first line
-// is "[Mailing]": such a file is read as a mailing, not as a recipient list.
+// True for an existing file whose name ends in ".mailing" (any case) or
+// whose first line is "[Mailing]": such a file is read as a mailing, not as
+// a recipient list.
 bool isMailingFile(const std::string& path);
 
 // Decoded file text to a mailing; relative paths are joined to `folder`

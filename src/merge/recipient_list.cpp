@@ -21,15 +21,6 @@ bool takeField(std::string_view& rest, std::string& field) {
     return true;
 }
 
-std::string withoutCarriageReturns(std::string_view line) {
-    std::string out;
-    out.reserve(line.size());
-    for (char c : line)
-        if (c != '\r')
-            out += c;
-    return out;
-}
-
 // The program's own title line: such files are read by position as always.
 bool isOwnTitleLine(std::string_view line) {
     return platform::trimControl(line) == "Name;Vorname;Email;Typ";
@@ -186,14 +177,27 @@ RecipientList parseOwnFormat(std::string_view text) {
     int row = 1;
     std::size_t start = 0;
     while (start < text.size()) {
-        std::size_t lf = text.find('\n', start);
-        const std::size_t end = lf == std::string_view::npos ? text.size() : lf;
+        // A lone CR ends a line as LF and CR LF do (files from old Macs and
+        // some exports): taken as part of a line it would merge two
+        // recipients. CRs right before an LF (a CR LF converted twice) are
+        // that LF's line end.
+        std::size_t end = text.find_first_of("\r\n", start);
+        std::size_t next = text.size();
+        if (end == std::string_view::npos) {
+            end = text.size();
+        } else {
+            const std::size_t afterCrs = text.find_first_not_of('\r', end);
+            if (afterCrs != std::string_view::npos && text[afterCrs] == '\n')
+                next = afterCrs + 1;
+            else
+                next = end + 1;
+        }
         const std::string_view raw = text.substr(start, end - start);
-        start = lf == std::string_view::npos ? text.size() : lf + 1;
+        start = next;
 
         if (!raw.empty() && raw.front() == '\x1a')
             break;
-        const std::string line = withoutCarriageReturns(raw);
+        const std::string line(raw);
         if (isTitleLine(line))
             continue;
 

@@ -67,8 +67,8 @@ RecipientRow parseRecipientLine(std::string_view line);
 // separator, empty lines are skipped. Throws ListFormatError when the title
 // names no e-mail column.
 //
-// Otherwise the program's own format: lines end with LF or CR LF; any other
-// CR is dropped from its line; a Ctrl-Z (0x1A) at the start of a line ends
+// Otherwise the program's own format: lines end with LF, CR LF or a lone CR
+// (CRs right before an LF belong to its line end); a Ctrl-Z (0x1A) at the start of a line ends
 // the file; an empty line is a recipient with empty fields. Throws
 // ListFormatError for a first line that holds commas or tabs, no ";" and
 // a field without "@": a spreadsheet export without a title line, whose

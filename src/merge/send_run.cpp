@@ -1,5 +1,7 @@
 #include "merge/send_run.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <iterator>
@@ -94,6 +96,33 @@ SendRun::SendRun(mail::TIdMessage& message, mail::TIdSMTP& smtp, SendObserver& o
 
 SendRun::~SendRun() {
     closeQuietly();
+    // The message outlives the run; the next run, a preview or a single
+    // send takes the files as they are then.
+    for (int i = 0; i < m_message.MessageParts.Count(); ++i) {
+        mail::TIdMessagePart& part = m_message.MessageParts.Items(i);
+        if (part.Kind() == mail::TIdMessagePartKind::Attachment)
+            static_cast<mail::TIdAttachment&>(part).SetExpectedSize(std::nullopt);
+    }
+}
+
+void SendRun::pinAttachmentSizes() {
+    for (int i = 0; i < m_message.MessageParts.Count(); ++i) {
+        mail::TIdMessagePart& part = m_message.MessageParts.Items(i);
+        if (part.Kind() != mail::TIdMessagePartKind::Attachment)
+            continue;
+        auto& attachment = static_cast<mail::TIdAttachment&>(part);
+        auto known = m_attachmentSizes.find(attachment.FileName());
+        if (known == m_attachmentSizes.end()) {
+            // A file that cannot be found now fails when it is opened.
+            struct stat info {};
+            if (::stat(attachment.FileName().c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+                attachment.SetExpectedSize(std::nullopt);
+                continue;
+            }
+            known = m_attachmentSizes.emplace(attachment.FileName(), std::uint64_t(info.st_size)).first;
+        }
+        attachment.SetExpectedSize(known->second);
+    }
 }
 
 void SendRun::fillMessage(const Mailing& mailing, const std::vector<std::string>& body,
@@ -217,6 +246,7 @@ RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
         announce(mailing, address, number, subject);
         if (attempt == 0)
             fillMessage(mailing, body, address, subject);
+        pinAttachmentSizes();
 
         bool opened = false;
         bool loginNeeded = false;
@@ -324,6 +354,7 @@ void SendRun::sendToAddress(const Mailing& mailing, const SmtpAccount& account,
 void SendRun::writeDryRunMessage(const Mailing& mailing, const std::vector<std::string>& body,
                                  const std::string& address, int number, const std::string* subject) {
     fillMessage(mailing, body, address, subject);
+    pinAttachmentSizes();
     m_smtp.SetClock(&m_clock);
     const std::string path = writeMessageFile(number);
     const std::string done = platform::longTime(m_clock.now()) + ": Mail an " + address + " ist als " + path +

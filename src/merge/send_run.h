@@ -13,6 +13,8 @@
 //   log, the archive) ends the run and reaches the caller;
 // - messages per connection (RSET between them) and messages per minute
 //   from the account; the waits go through RunTime, so tests never sleep.
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -166,6 +168,10 @@ private:
     void announce(const Mailing& mailing, const std::string& address, int number, const std::string* subject);
     // Ends the connection; a failing goodbye adds nothing to what happened.
     void closeQuietly();
+    // Gives every attachment of the message the size its file had when the
+    // run first sent it, so a file that changes or vanishes during the run
+    // stops it (the message writer checks).
+    void pinAttachmentSizes();
     bool stopRequested();
 
     mail::TIdMessage& m_message;
@@ -184,6 +190,8 @@ private:
     std::chrono::milliseconds m_lastStart{0};
     // The error text of the last failed row: its reply and the context.
     std::string m_failure;
+    // Attachment path -> its size when the run first used it.
+    std::map<std::string, std::uint64_t> m_attachmentSizes;
 };
 
 }  // namespace sendrix::merge

@@ -226,7 +226,7 @@ bool readProfileBool(const std::string& path, const std::string& section, const 
 }
 
 void writeProfileString(const std::string& path, const std::string& section, const std::string& key,
-                        const std::string& value) {
+                        const std::string& value, FileAccess access) {
     const std::string failure = "In " + path + " kann nicht geschrieben werden";
     int error = 0;
     ProfileText profile = loadProfile(path, &error);
@@ -277,16 +277,17 @@ void writeProfileString(const std::string& path, const std::string& section, con
     std::string bytes = encodeFileText(text);
     if (profile.byteOrderMark && !fitsCp1252(text))
         bytes = "\xEF\xBB\xBF" + bytes;
-    replaceFileAtomically(path, bytes, failure, 0600);
+    replaceFileAtomically(path, bytes, failure, 0600, access);
 }
 
-void writeProfileInt(const std::string& path, const std::string& section, const std::string& key, int value) {
-    writeProfileString(path, section, key, std::to_string(value));
+void writeProfileInt(const std::string& path, const std::string& section, const std::string& key, int value,
+                     FileAccess access) {
+    writeProfileString(path, section, key, std::to_string(value), access);
 }
 
-void writeProfileBool(const std::string& path, const std::string& section, const std::string& key,
-                      bool value) {
-    writeProfileString(path, section, key, value ? "1" : "0");
+void writeProfileBool(const std::string& path, const std::string& section, const std::string& key, bool value,
+                      FileAccess access) {
+    writeProfileString(path, section, key, value ? "1" : "0", access);
 }
 
 }  // namespace sendrix::platform

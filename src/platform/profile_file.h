@@ -12,6 +12,8 @@
 // character fits (see text_codec.h).
 #include <string>
 
+#include "platform/text_file.h"  // FileAccess
+
 namespace sendrix::platform {
 
 std::string readProfileString(const std::string& path, const std::string& section, const std::string& key,
@@ -26,12 +28,14 @@ bool readProfileBool(const std::string& path, const std::string& section, const 
                      bool defaultValue);
 
 // Throws FileError "In %s kann nicht geschrieben werden" (the path) when the
-// file cannot be written; the file is then unchanged.
+// file cannot be written; the file is then unchanged. With
+// FileAccess::OwnerOnly group and others lose their permissions on it.
 void writeProfileString(const std::string& path, const std::string& section, const std::string& key,
-                        const std::string& value);
-void writeProfileInt(const std::string& path, const std::string& section, const std::string& key, int value);
+                        const std::string& value, FileAccess access = FileAccess::Keep);
+void writeProfileInt(const std::string& path, const std::string& section, const std::string& key, int value,
+                     FileAccess access = FileAccess::Keep);
 // Written as "1" or "0".
-void writeProfileBool(const std::string& path, const std::string& section, const std::string& key,
-                      bool value);
+void writeProfileBool(const std::string& path, const std::string& section, const std::string& key, bool value,
+                      FileAccess access = FileAccess::Keep);
 
 }  // namespace sendrix::platform

@@ -116,7 +116,7 @@ void writeTextFileLines(const std::string& path, const std::vector<std::string>&
 }
 
 void replaceFileAtomically(const std::string& path, std::string_view bytes, const std::string& failureMessage,
-                           unsigned newMode) {
+                           unsigned newMode, FileAccess access) {
     const std::string target = resolveLink(path);
 
     mode_t mode = mode_t(newMode);
@@ -140,6 +140,8 @@ void replaceFileAtomically(const std::string& path, std::string_view bytes, cons
     } else if (errno != ENOENT) {
         throw FileError(failureMessage, errno);
     }
+    if (access == FileAccess::OwnerOnly)
+        mode &= ~mode_t(S_IRWXG | S_IRWXO);
 
     const std::string folder = folderOf(target);
     const size_t slash = target.rfind('/');

@@ -24,12 +24,19 @@ std::vector<std::string> readTextFileLines(const std::string& path, bool ctrlZEn
 // file atomically. Throws FileError "Datei %s kann nicht erstellt werden".
 void writeTextFileLines(const std::string& path, const std::vector<std::string>& lines);
 
+// Who may use a file after it is written.
+enum class FileAccess {
+    Keep,       // an existing file keeps its permissions
+    OwnerOnly,  // group and others lose theirs (0644 becomes 0600)
+};
+
 // Writes bytes to `path` atomically (temporary file in the same folder +
-// rename), keeping an existing file's permissions, new files get `newMode`.
+// rename), keeping an existing file's permissions (less those of group and
+// others with FileAccess::OwnerOnly), new files get `newMode` (likewise).
 // Throws FileError with `failureMessage` (a full text) on any failure; the
 // old file is then untouched.
 void replaceFileAtomically(const std::string& path, std::string_view bytes, const std::string& failureMessage,
-                           unsigned newMode = 0644);
+                           unsigned newMode = 0644, FileAccess access = FileAccess::Keep);
 
 bool fileExists(const std::string& path);  // a regular file (or link to one)
 bool directoryExists(const std::string& path);

@@ -279,6 +279,19 @@ MainWindow::~MainWindow() {
         m_form.SendRuns = nullptr;
 }
 
+namespace {
+
+// Where a window of `length` starts in a free stretch of `area` pixels from
+// `start`: centred, with up to `before` pixels for the frame in front (the
+// title bar) and `after` behind it, less where the stretch is short.
+int placedStart(int start, int area, int length, int before, int after) {
+    const int free = std::max(0, area - length);
+    const int front = std::min(before, std::max(0, free - after));
+    return start + front + std::max(0, (free - front - after) / 2);
+}
+
+}  // namespace
+
 void MainWindow::placeOnScreen() {
     QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) {
@@ -289,13 +302,14 @@ void MainWindow::placeOnScreen() {
     // room is left for a window manager's frame and title bar, so that the
     // whole window stays on the screen.
     const QRect area = screen->availableGeometry();
-    const QMargins frame(kFrameAllowance, kTitleAllowance, kFrameAllowance, kFrameAllowance);
-    const QRect room = area.marginsRemoved(frame);
-    const QSize size(std::min(kWindowWidth, room.width()), std::min(kWindowHeight, room.height()));
-    resize(size);
-    // The position of a window is that of its frame.
-    const QSize outer = size.grownBy(frame);
-    move(area.left() + (area.width() - outer.width()) / 2, area.top() + (area.height() - outer.height()) / 2);
+    resize(std::min(kWindowWidth, area.width() - 2 * kFrameAllowance),
+           std::min(kWindowHeight, area.height() - kTitleAllowance - kFrameAllowance));
+    // The layout may need more than that; the frame then gets less room.
+    const QSize size = this->size().expandedTo(minimumSizeHint());
+    // Before the first show the position is that of the window without its
+    // frame (X11 static gravity).
+    move(placedStart(area.left(), area.width(), size.width(), kFrameAllowance, kFrameAllowance),
+         placedStart(area.top(), area.height(), size.height(), kTitleAllowance, kFrameAllowance));
 }
 
 // ---- Creation, one function per area ----
@@ -719,6 +733,17 @@ QMenu* MainWindow::createPlaceholderMenu() {
 }
 
 void MainWindow::insertPlaceholder(const QString& placeholder) {
+    if (m_placeholderTarget == m_Anrede) {
+        m_Anrede->lineEdit()->insert(placeholder);
+        const QString text = m_Anrede->lineEdit()->text();
+        m_Anrede->setFocus(Qt::OtherFocusReason);
+        run([this, text] {
+            m_form.Anrede.Text = fromQt(text);
+            m_form.Anrede.ItemIndex = m_Anrede->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+            m_form.AnredeChange();
+        });
+        return;
+    }
     if (m_placeholderTarget == m_edtSubject && m_edtSubject->isEnabled()) {
         m_edtSubject->insert(placeholder);
         m_form.edtSubject.Text = fromQt(m_edtSubject->text());
@@ -811,6 +836,9 @@ void MainWindow::connectEdits() {
         edit->installEventFilter(this);
     m_edtSubject->installEventFilter(this);
     m_Memo->installEventFilter(this);
+    // The combo box passes its focus on to its field: either may report it.
+    m_Anrede->installEventFilter(this);
+    m_Anrede->lineEdit()->installEventFilter(this);
     m_placeholderTarget = m_Memo;
 
     connect(m_edtto->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
@@ -1146,8 +1174,12 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusIn && (watched == m_edtSubject || watched == m_Memo))
-        m_placeholderTarget = static_cast<QWidget*>(watched);
+    if (event->type() == QEvent::FocusIn) {
+        if (watched == m_edtSubject || watched == m_Memo)
+            m_placeholderTarget = static_cast<QWidget*>(watched);
+        else if (watched == m_Anrede || watched == m_Anrede->lineEdit())
+            m_placeholderTarget = m_Anrede;
+    }
     if (event->type() == QEvent::FocusOut &&
         (watched == m_edtfrom || watched == m_edtreal || watched == m_edtReply)) {
         // Leaving the field for another control, not the window losing focus.

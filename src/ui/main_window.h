@@ -100,8 +100,8 @@ private:
     QWidget* createAttachmentPage();
     QGroupBox* createSalutationGroup();
     // The placeholder menu: the list's columns, filled anew each time it
-    // opens; a pick goes in at the cursor of the subject or the body,
-    // whichever had the focus last.
+    // opens; a pick goes in at the cursor of the subject, the body or the
+    // salutation template, whichever had the focus last (the body at first).
     QMenu* createPlaceholderMenu();
     void insertPlaceholder(const QString& placeholder);
     void setTabOrderOfPages();
@@ -190,7 +190,8 @@ private:
     QLabel* m_statusPanel1 = nullptr;
 
     QMenu* m_placeholderMenu = nullptr;
-    // The subject or the body: where a placeholder goes in.
+    // The subject, the body or the salutation's field: where a placeholder
+    // goes in.
     QWidget* m_placeholderTarget = nullptr;
 
     bool m_refreshing = false;

@@ -1,5 +1,8 @@
 // What the close stores, where and when; the mail configuration menu items
 // and the reply-to button.
+#include <sys/stat.h>
+
+#include "app/mail_settings.h"
 #include "form_fixture.h"
 #include "platform/profile_file.h"
 
@@ -249,4 +252,44 @@ TEST_F(FormCloseTest, BrokenStartNeverWipesSettingsItDidNotRead) {
     EXPECT_EQ(home.read(relative(home, userFile())), userText);
     // The history was read before the failure and goes back unchanged.
     EXPECT_EQ(home.read(relative(home, historyFile())), "a@example.org\r\n");
+}
+
+TEST_F(FormCloseTest, AMailIniWithAPasswordThatOthersMayReadIsWarnedOfAndMadePrivate) {
+    const std::string password = "[Smtp]\r\nServerPassword=\"" + app::ScramblePassword("geheim") + "\"\r\n";
+    const std::string mailIni = home.path("Mail.ini");
+    struct Row {
+        const char* name;
+        std::string text;
+        unsigned mode;
+        const char* warnedMode;  // nullptr: no warning
+        unsigned afterClose;
+    } rows[] = {
+        {"password, 0644", password, 0644, "0644", 0600},
+        {"password, group may read", password, 0640, "0640", 0600},
+        {"password, others may only write", password, 0602, nullptr, 0600},
+        {"password, private", password, 0600, nullptr, 0600},
+        {"keyring marker", "[Smtp]\r\nServerPassword=`secret-service`\r\n", 0644, nullptr, 0644},
+        {"no password", "[Smtp]\r\nServerName=mail.example.org\r\n", 0644, nullptr, 0644},
+        {"empty password", "[Smtp]\r\nServerPassword=\"\"\r\n", 0644, nullptr, 0644},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        home.write("Mail.ini", row.text);
+        ASSERT_EQ(::chmod(mailIni.c_str(), row.mode), 0);
+        ui.warnings.clear();
+        ASSERT_TRUE(create());
+        std::vector<std::string> expected;
+        if (row.warnedMode)
+            expected.push_back("Die Datei " + mailIni +
+                               " enthält das SMTP-Passwort und ist für Gruppe oder andere Benutzer lesbar "
+                               "(Rechte " +
+                               row.warnedMode +
+                               "). Sendrix schreibt sie beim nächsten Speichern nur für den Besitzer lesbar "
+                               "(0600); sofort geht es mit: chmod 600 " +
+                               mailIni);
+        EXPECT_EQ(ui.warnings, expected);
+        ASSERT_TRUE(close());
+        EXPECT_EQ(TempFolder::modeOf(mailIni), row.afterClose);
+        EXPECT_EQ(home.read("Mail.ini").rfind(row.text, 0), 0u);
+    }
 }

@@ -2,6 +2,9 @@
 // and that the close box stores nothing.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <functional>
 #include <string>
 
@@ -120,6 +123,26 @@ TEST_F(SetupStoreTest, OkStoresWhatWasTypedAndUpdatesTheRunningSettings) {
     app::ReadSmtpAccount(mailIni(), next);
     EXPECT_EQ(next.ServerPassword, "Pass wort");
     EXPECT_EQ(next.ServerPort, 2525);
+}
+
+TEST_F(SetupStoreTest, APasswordStoredInTheFileLeavesItForItsOwnerAlone) {
+    // A file others could read (written by hand, or before passwords were
+    // kept private) becomes 0600 as the password goes in; new files are
+    // 0600 from the start.
+    for (bool existing : {true, false}) {
+        SCOPED_TRACE(existing);
+        ::unlink(mailIni().c_str());
+        if (existing) {
+            home.write("Mail.ini", "[Smtp]\r\nServerName=alt\r\n");
+            ASSERT_EQ(::chmod(mailIni().c_str(), 0644), 0);
+        }
+        TfmSetup dialog(settings, ui, mailIni());
+        dialog.FormCreate();
+        dialog.edtPassword.Text = "geheim";
+        dialog.BitBtn1Click();
+        EXPECT_EQ(key("ServerPassword"), app::ScramblePassword("geheim"));
+        EXPECT_EQ(test::TempFolder::modeOf(mailIni()), 0600u);
+    }
 }
 
 TEST_F(SetupStoreTest, APortThatIsNoNumberIsRefusedBeforeAnythingIsStored) {

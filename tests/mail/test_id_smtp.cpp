@@ -418,6 +418,45 @@ TEST_F(Smtp, ConnectionLostDuringTheMessageTextIsASocketError) {
     EXPECT_FALSE(smtp.IsOpen());
 }
 
+TEST_F(Smtp, AFailureWhileWritingTheTextDropsTheConnectionWithoutTheFinalDot) {
+    // An attachment that cannot be read half-way through the text: a "."
+    // or any command (RSET, QUIT) now would be taken as text, or end a
+    // half message the server would then deliver.
+    ScriptedSmtpServer server({SmtpScript()
+                                   .line("220 hi")
+                                   .answer("250 hi")
+                                   .answer("250 reset")
+                                   .answer("250 from")
+                                   .answer("250 rcpt")
+                                   .answer("354 go")
+                                   .awaitData()
+                                   .line("250 queued")});
+    connect(server);
+    const std::string line(998, 'x');
+    expectThrowText<sendrix::FileError>(
+        [&] {
+            sendrix::mail::deliverAndClose(smtp, [&] {
+                smtp.deliverEnvelope({"a@x.test", {"b@x.test"}}, [&] {
+                    // More than the send buffer: part of the text is on the wire.
+                    for (int i = 0; i < 100; ++i)
+                        smtp.WriteLine(line);
+                    throw sendrix::FileError("Die Anlage /x/a.pdf hat sich geändert");
+                });
+            });
+        },
+        "Die Anlage /x/a.pdf hat sich geändert");
+    EXPECT_FALSE(smtp.IsOpen());
+    const std::string received = recorded(server);
+    const std::string upToData =
+        "ehlo " + host() + "\r\nRset\r\nMail from:<a@x.test>\r\nRCPT to:<b@x.test>\r\nData\r\n";
+    ASSERT_EQ(received.substr(0, upToData.size()), upToData);
+    const std::string text = received.substr(upToData.size());
+    EXPECT_GT(text.size(), 0u);
+    EXPECT_LT(text.size(), 100u * 1000u);
+    EXPECT_EQ(text.find_first_not_of("x\r\n"), std::string::npos) << text.substr(text.size() - 20);
+    EXPECT_TRUE(server.clientClosed(0));
+}
+
 TEST_F(Smtp, EachWaitHasTheLimitOfItsStepAndRunningOutClosesTheConnection) {
     // Every other limit is far longer than the server's stall, so a wait
     // with the wrong limit ends with the server's close, not with 10060.

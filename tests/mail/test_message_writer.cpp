@@ -3,7 +3,12 @@
 // to the wire, attachments and their temporary files.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -598,6 +603,102 @@ TEST_F(MessageWriter, MissingAttachmentFailsAfterItsBoundaryAndLeavesNoTemporary
     const auto lines = target.Lines();
     EXPECT_EQ(lines.back(), "--=_NextPart_2rfkqmtzsadvnqw3nerasdf");
     EXPECT_EQ(m_temp.entryCount(), 0u);
+}
+
+TEST_F(MessageWriter, AttachmentChangedSinceTheRunSawItFailsBeforeItsPart) {
+    // The observer's "Anlage wird codiert" comes while the message is half
+    // written, right before the file is opened: the moment another program
+    // may change it.
+    struct Changer : IdWriterObserver {
+        std::function<void()> change;
+        void Status(std::string_view text) override {
+            if (text == "Anlage wird codiert")
+                change();
+        }
+    };
+    const std::string path = m_files.path("liste.pdf");
+    struct Row {
+        const char* name;
+        std::function<void()> change;
+        std::string error;
+    } rows[] = {
+        {"grown", [&] { file("liste.pdf", "12345678"); },
+         "Die Anlage " + path +
+             " hat sich während des Versands geändert (zuvor 5 Bytes, jetzt 8 Bytes); die begonnene Mail "
+             "wird nicht abgeschlossen."},
+        {"shrunk", [&] { file("liste.pdf", "1"); }, "(zuvor 5 Bytes, jetzt 1 Bytes)"},
+        {"vanished", [&] { ::unlink(path.c_str()); },
+         "Die Anlage " + path +
+             " ist während des Versands verschwunden oder nicht mehr lesbar; die begonnene Mail wird nicht "
+             "abgeschlossen.\nDatei nicht gefunden"},
+        {"same size", [&] { file("liste.pdf", "abcde"); }, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        m_message.MessageParts.Clear();
+        m_message.MessageParts.AddAttachment(file("liste.pdf", "12345")).SetExpectedSize(5);
+        Changer changer;
+        changer.change = row.change;
+        MemoryWriteTarget target;
+        if (row.error.empty()) {
+            WriteMessage(target, m_message, m_clock, &changer);
+            EXPECT_NE(target.Bytes().find("YWJjZGU=\r\n"), std::string::npos);  // "abcde"
+            continue;
+        }
+        expectThrowText<FileError>([&] { WriteMessage(target, m_message, m_clock, &changer); },
+                                   ::testing::HasSubstr(row.error));
+        // Nothing of the part went out.
+        EXPECT_EQ(target.Lines().back(), "--=_NextPart_2rfkqmtzsadvnqw3nerasdf");
+    }
+}
+
+TEST_F(MessageWriter, AttachmentThatIsNoRegularFileFailsBeforeItsPartAndNeverBlocks) {
+    // A pipe without a writer would block the open, /dev/zero the read.
+    const std::string fifo = m_files.path("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    m_files.write("ordner/x.txt", "x");
+    for (const std::string& path : {fifo, std::string("/dev/zero"), m_files.path("ordner")}) {
+        SCOPED_TRACE(path);
+        m_message.MessageParts.Clear();
+        m_message.MessageParts.AddAttachment(path);
+        MemoryWriteTarget target;
+        expectThrowText<FileError>([&] { write(target); },
+                                   "Die Anlage " + path +
+                                       " ist keine gewöhnliche Datei (etwa ein Ordner, eine Pipe oder ein "
+                                       "Gerät); die begonnene Mail wird nicht abgeschlossen.");
+        EXPECT_EQ(target.Lines().back(), "--=_NextPart_2rfkqmtzsadvnqw3nerasdf");
+    }
+}
+
+TEST_F(MessageWriter, AttachmentGrowingWhileItIsReadFailsBeforeThePartEnds) {
+    // The data goes out block by block as it is read; a program appending
+    // to the file after the first block makes the reads end beyond the size
+    // the file had when it was opened.
+    struct AppendingTarget : MemoryWriteTarget {
+        std::string path;
+        bool appended = false;
+        void WriteText(std::string_view text) override {
+            MemoryWriteTarget::WriteText(text);
+            if (appended || text.size() < 1000)
+                return;
+            appended = true;
+            std::FILE* f = std::fopen(path.c_str(), "ab");
+            std::fputs("noch mehr", f);
+            std::fclose(f);
+        }
+    };
+    const std::string data(57 * 8192 + 100, 'x');  // more than one block of reading
+    m_message.MessageParts.AddAttachment(file("wachsend.log", data));
+    AppendingTarget target;
+    target.path = m_files.path("wachsend.log");
+    expectThrowText<FileError>(
+        [&] { write(target); },
+        "Die Anlage " + target.path + " hat sich während des Versands geändert (zuvor " +
+            std::to_string(data.size()) + " Bytes, jetzt " + std::to_string(data.size() + 9) +
+            " Bytes); die begonnene Mail wird nicht abgeschlossen.");
+    EXPECT_TRUE(target.appended);
+    // The part never got its closing boundary.
+    EXPECT_EQ(target.Bytes().find("--=_NextPart_2rfkqmtzsadvnqw3nerasdf--"), std::string::npos);
 }
 
 // The attachment is encoded straight onto the connection (the writer's

@@ -2,6 +2,8 @@
 // relative to the file, and a broken file is refused with its line.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "merge/mailing_file.h"
 #include "support/expect_throw.h"
 #include "support/temp_folder.h"
@@ -79,6 +81,13 @@ TEST(MailingFile, PathsInsideTheFolderAreWrittenRelativeAndReadAgainstTheFile) {
     EXPECT_NE(text.find("\r\nAnhang1=satzung.pdf\r\nAnhang2=/srv/gemeinsam/beitrag.pdf\r\n"),
               std::string::npos);
 
+    // A path relative to the current folder (from the command line) is kept
+    // as the file it named.
+    MailingDocument relativeList;
+    relativeList.listFile = "mitglieder.csv";
+    EXPECT_EQ(parseMailing(formatMailing(relativeList, "/anderswo"), "/anderswo").listFile,
+              (std::filesystem::current_path() / "mitglieder.csv").lexically_normal().string());
+
     // The folder moved elsewhere with its files: the mailing follows.
     const MailingDocument moved = parseMailing(text, "/anderswo/verein");
     EXPECT_EQ(moved.listFile, "/anderswo/verein/listen/mitglieder.csv");
@@ -142,7 +151,8 @@ TEST(MailingFile, RefusesBrokenFilesNamingFileLineAndReason) {
 
 TEST(MailingFile, IsKnownByItsExtensionOrItsFirstLine) {
     test::TempFolder home;
-    EXPECT_TRUE(isMailingFile(home.path("fehlt.MAILING")));
+    EXPECT_TRUE(isMailingFile(home.write("kaputt.MAILING", "Betreff=x\r\n")));
+    EXPECT_FALSE(isMailingFile("/s:Bericht.mailing"));
     EXPECT_TRUE(isMailingFile(home.write("ohne-endung", "\xEF\xBB\xBF[Mailing]\r\nBetreff=x\r\n")));
     EXPECT_FALSE(isMailingFile(home.write("liste.csv", "Name;Vorname;Email;Typ\r\n")));
     EXPECT_FALSE(isMailingFile(home.path("fehlt.csv")));

@@ -89,10 +89,14 @@ TEST(RecipientList, WarningShowsTheLineUntrimmed) {
 }
 
 TEST(RecipientList, LineEndsLoneCarriageReturnsAndCtrlZ) {
-    // LF and CR LF end lines; a CR elsewhere is dropped from its line.
-    RecipientList list = parseRecipientList("a@b.de\nc@d.de\r\ne@f\r.de\r\n");
-    ASSERT_EQ(list.rows.size(), 3u);
-    EXPECT_EQ(list.rows[2].email, "e@f.de");
+    // LF, CR LF and a lone CR end lines (a lone CR no longer merges two
+    // rows); CRs right before an LF are its line end.
+    RecipientList list = parseRecipientList("a@b.de\nc@d.de\r\ne@f\r.de\r\ng@h.de\r\r\ni@j.de");
+    ASSERT_EQ(list.rows.size(), 6u);
+    EXPECT_EQ(list.rows[2].email, "e@f");
+    EXPECT_EQ(list.rows[3].email, ".de");
+    EXPECT_EQ(list.rows[4].email, "g@h.de");
+    EXPECT_EQ(list.rows[5].email, "i@j.de");
 
     // No empty recipient after the last line end; a last line without one counts.
     list = parseRecipientList("a@b.de\r\nc@d.de");

@@ -257,6 +257,31 @@ TEST_F(ProfileFileTest, RewriteKeepsTheFilesPermissions) {
     EXPECT_EQ(dir.read("shared.ini"), "[A]\r\nx=2\r\ny=3\r\n");
 }
 
+TEST_F(ProfileFileTest, OwnerOnlyTakesGroupAndOthersPermissionsAway) {
+    struct Row {
+        unsigned before;
+        FileAccess access;
+        unsigned after;
+    } rows[] = {
+        {0644, FileAccess::OwnerOnly, 0600}, {0640, FileAccess::OwnerOnly, 0600},
+        {0666, FileAccess::OwnerOnly, 0600}, {0750, FileAccess::OwnerOnly, 0700},
+        {0600, FileAccess::OwnerOnly, 0600}, {0644, FileAccess::Keep, 0644},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.before);
+        const std::string ini = dir.write("Mail.ini", "[Smtp]\r\nServerPassword=\"x\"\r\n");
+        ASSERT_EQ(::chmod(ini.c_str(), row.before), 0);
+        writeProfileString(ini, "Optionen", "HTML", "1", row.access);
+        EXPECT_EQ(TempFolder::modeOf(ini), row.after);
+        EXPECT_EQ(dir.read("Mail.ini"), "[Smtp]\r\nServerPassword=\"x\"\r\n[Optionen]\r\nHTML=1\r\n");
+    }
+    // A new file is never wider than 0600 either way.
+    const mode_t old = ::umask(0);
+    writeProfileString(dir.path("neu.ini"), "A", "x", "1", FileAccess::OwnerOnly);
+    ::umask(old);
+    EXPECT_EQ(TempFolder::modeOf(dir.path("neu.ini")), 0600u);
+}
+
 TEST_F(ProfileFileTest, WriteThroughALinkReplacesTheTargetAndKeepsTheLink) {
     const std::string target = dir.write("real.ini", "[A]\r\nx=1\r\n");
     const std::string link = dir.path("link.ini");

@@ -116,6 +116,11 @@ SmtpScript& SmtpScript::ignore() {
     return *this;
 }
 
+SmtpScript& SmtpScript::act(std::function<void()> action) {
+    m_steps.push_back({Step::Act, {}, 0, std::move(action)});
+    return *this;
+}
+
 SmtpScript& SmtpScript::serve(const SmtpBehaviour& behaviour) {
     m_behaviour = behaviour;
     if (m_steps.empty())
@@ -167,6 +172,7 @@ private:
                 return takeData(ignored);
             }
             case SmtpScript::Step::Pause: waitForHangUp(std::chrono::milliseconds(step.ms)); return true;
+            case SmtpScript::Step::Act: step.action(); return true;
             case SmtpScript::Step::Close:
                 ::shutdown(m_fd, SHUT_RDWR);
                 ::close(m_fd);

@@ -18,7 +18,9 @@
 // "." alone on a line, `pause` drips (waits a while before the next step),
 // `stall` says nothing more until the client gives up, `ignore` neither
 // reads nor answers until the client gives up (its sending runs full),
-// `reset` aborts the connection (RST), and `serve` answers the rest of the
+// `reset` aborts the connection (RST), `act` runs a function on the server's
+// thread at that point of the dialogue (to change a file between two
+// replies, say), and `serve` answers the rest of the
 // session like an ordinary server (SmtpBehaviour: EHLO with AUTH LOGIN,
 // checked login, refusing the n-th RCPT of the server's life, ...).
 // SmtpScript::standard() is a whole well-behaved session.
@@ -33,6 +35,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -62,9 +65,10 @@ struct SmtpBehaviour {
 class SmtpScript {
 public:
     struct Step {
-        enum Kind { Send, AwaitLine, AwaitData, Pause, Close, Reset, Stall, Ignore, Serve } kind;
+        enum Kind { Send, AwaitLine, AwaitData, Pause, Close, Reset, Stall, Ignore, Serve, Act } kind;
         std::string text;
         int ms = 0;
+        std::function<void()> action{};
     };
 
     SmtpScript& send(std::string bytes);
@@ -78,6 +82,7 @@ public:
     SmtpScript& reset();
     SmtpScript& stall();
     SmtpScript& ignore();
+    SmtpScript& act(std::function<void()> action);
     // Answers the rest of the session as an ordinary server. Without a
     // preceding greeting step it sends behaviour.greeting first.
     SmtpScript& serve(const SmtpBehaviour& behaviour = {});
