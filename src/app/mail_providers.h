@@ -1,6 +1,6 @@
 #pragma once
-// The mail providers the setup dialog offers under "Anbieter": server, port
-// and encryption for sending, as each provider publishes them.
+// The mail providers the setup dialog offers under "Anbieter": server, port,
+// encryption and pace for sending, as each provider publishes them.
 #include <string>
 #include <vector>
 
@@ -11,6 +11,9 @@ struct MailProvider {
     std::string host;
     int port = 0;
     int encryption = 0;  // kEncryptionNone, kEncryptionStartTls, kEncryptionTls
+    // [Smtp] MessagesPerMinute (0: no limit) and MessagesPerConnection.
+    int messagesPerMinute = 0;
+    int messagesPerConnection = 1;
 };
 
 // Every provider in the order of the list.

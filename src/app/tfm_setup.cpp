@@ -1,6 +1,8 @@
 #include "app/tfm_setup.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <optional>
 
 #include "app/mail_providers.h"
 #include "app/password_file.h"
@@ -19,6 +21,23 @@ namespace {
 constexpr int kFallbackPort = 110;
 
 constexpr const char* kOwnServer = "(eigener Server)";
+
+// A pace field's number: blank gives `blank`; anything but a whole number in
+// `lowest`..`highest` throws naming the field and the range.
+int paceOf(const TEdit& field, const TLabel& label, int blank, int lowest, int highest) {
+    const std::string_view text = platform::trimBlanks(field.Text);
+    if (text.empty())
+        return blank;
+    const std::optional<platform::ParsedInteger> number = platform::parseInteger(text);
+    if (!number || number->negative || number->magnitude < std::uint64_t(lowest) ||
+        number->magnitude > std::uint64_t(highest)) {
+        std::string name = label.Caption;
+        std::erase(name, '&');
+        throw Error("'" + field.Text + "' ist kein gültiger Wert für \"" + name + "\".\r\n" +
+                    std::to_string(lowest) + " bis " + std::to_string(highest) + " eintragen");
+    }
+    return static_cast<int>(number->magnitude);
+}
 
 }  // namespace
 
@@ -42,6 +61,8 @@ TfmSetup::TfmSetup(TMailSettings& settings, Interaction& interaction, std::strin
     lblEncryption.Caption = "&Verschlüsselung";
     cboEncryption.Items = {"Keine", "STARTTLS", "SSL/TLS"};
     lblTokenCommand.Caption = "T&oken-Befehl";
+    lblMessagesPerMinute.Caption = "Mails pro &Minute (0: ohne Grenze)";
+    lblMessagesPerConnection.Caption = "Mails pro V&erbindung";
     lblClearWarning.Caption = "Ohne Verschlüsselung gehen Kontoname und Passwort lesbar über das Netz.";
     lblClearWarning.Visible = false;
     lblAccount.Caption = "&Kontoname";
@@ -82,6 +103,8 @@ void TfmSetup::FormCreate() {
     select(cboEncryption, m_settings.Encryption);
     m_shownEncryption = m_settings.Encryption;
     edtTokenCommand.Text = m_settings.TokenCommand;
+    edtMessagesPerMinute.Text = std::to_string(m_settings.MessagesPerMinute);
+    edtMessagesPerConnection.Text = std::to_string(m_settings.MessagesPerConnection);
     select(cboProvider, 0);
     for (std::size_t i = 0; i < mailProviders().size(); ++i)
         if (platform::equalsNoCase(mailProviders()[i].host, m_settings.ServerName))
@@ -108,6 +131,8 @@ void TfmSetup::cboProviderChange() {
     SMTPPort.Text = std::to_string(provider.port);
     select(cboEncryption, provider.encryption);
     m_shownEncryption = provider.encryption;
+    edtMessagesPerMinute.Text = std::to_string(provider.messagesPerMinute);
+    edtMessagesPerConnection.Text = std::to_string(provider.messagesPerConnection);
     updateClearWarning();
 }
 
@@ -137,15 +162,18 @@ void TfmSetup::BitBtn1Click() {
     };
     // Before anything is stored: a port the next start could not read
     // would stop it.
+    KeepOpen = true;  // until every field has passed its check
     int port = 0;
     try {
         port = ParseServerPort(SMTPPort.Text);
     } catch (const Error& error) {
-        KeepOpen = true;
         throw Error(
             std::string(error.what()) +
             "\r\nPort 1 bis 65535 eintragen (STARTTLS meist 587, SSL/TLS 465, ohne Verschlüsselung 25)");
     }
+    const int perMinute = paceOf(edtMessagesPerMinute, lblMessagesPerMinute, 0, 0, kMaxMessagesPerMinute);
+    const int perConnection =
+        paceOf(edtMessagesPerConnection, lblMessagesPerConnection, 1, 1, kMaxMessagesPerConnection);
     KeepOpen = false;
     store("ServerName", SMTPServer.Text);
     m_settings.ServerName = SMTPServer.Text;
@@ -188,6 +216,10 @@ void TfmSetup::BitBtn1Click() {
     m_settings.Encryption = encryption;
     writeNewKey("TokenCommand", edtTokenCommand.Text, "");
     m_settings.TokenCommand = edtTokenCommand.Text;
+    writeNewKey("MessagesPerMinute", std::to_string(perMinute), "0");
+    m_settings.MessagesPerMinute = perMinute;
+    writeNewKey("MessagesPerConnection", std::to_string(perConnection), "1");
+    m_settings.MessagesPerConnection = perConnection;
 
     // Stored with the mail configuration at close, not here.
     m_settings.SentObjects = sentobjects.Text;

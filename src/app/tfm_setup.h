@@ -29,10 +29,13 @@ public:
     // OK: stores the fields into "Mail.ini" and the settings in a fixed
     // order; the first key that cannot be written throws FileError and
     // leaves the later keys and fields unchanged. A port that is not
-    // 1..65535 throws before anything is stored and sets KeepOpen; the view
-    // closes the dialog afterwards unless KeepOpen. "Encryption" and
-    // "TokenCommand" are written only when set or already in the file, so a
-    // file without them stays without them. With chkPasswordInFile unchecked the
+    // 1..65535, or a pace outside its range (messages a minute 0..10000,
+    // blank 0; messages per connection 1..1000, blank 1), throws before
+    // anything is stored and sets KeepOpen; the view closes the dialog
+    // afterwards unless KeepOpen. "Encryption", "TokenCommand",
+    // "MessagesPerMinute" and "MessagesPerConnection" are written only when
+    // they differ from their absence or are already in the file, so a file
+    // without them stays without them. With chkPasswordInFile unchecked the
     // password goes into the keyring first and "ServerPassword" gets only
     // kKeyringPasswordMarker; a keyring that refuses throws before the key
     // is written. Last, a keyring entry the dialog opened with is removed
@@ -44,7 +47,7 @@ public:
     void edtPasswordDblClick();
     // "...": shows the password in clear until the dialog closes.
     void SpeedButton1Click();
-    // "Anbieter": server, port and encryption of the chosen provider
+    // "Anbieter": server, port, encryption and pace of the chosen provider
     // (entry 0, "(eigener Server)", changes nothing).
     void cboProviderChange();
     // "Verschlüsselung": the port follows when it still holds the usual port
@@ -81,6 +84,10 @@ public:
     TComboBox cboEncryption;  // "Keine", "STARTTLS", "SSL/TLS" = [Smtp] Encryption
     TLabel lblTokenCommand;
     TEdit edtTokenCommand;  // [Smtp] TokenCommand
+    TLabel lblMessagesPerMinute;
+    TEdit edtMessagesPerMinute;  // [Smtp] MessagesPerMinute, "0": no limit
+    TLabel lblMessagesPerConnection;
+    TEdit edtMessagesPerConnection;  // [Smtp] MessagesPerConnection
     // Visible while a login is set and the encryption is "Keine".
     TLabel lblClearWarning;
     bool KeepOpen = false;  // OK refused the port: the dialog stays open

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "mail/id_exception.h"
+#include "mail/idn_address.h"
 #include "mail/socket_error_map.h"
 #include "platform/ascii.h"
 
@@ -66,8 +67,12 @@ std::string TIdStack::ResolveAddress(const std::string& host) const {
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* result = nullptr;
+    // DNS knows an internationalised name only by its A-label; a name that
+    // has none is looked up as it is and fails there.
+    const std::string ascii = AsciiDomain(host);
+    const std::string& name = ascii.empty() ? host : ascii;
     errno = 0;
-    int rc = getaddrinfo(host.c_str(), nullptr, &hints, &result);
+    int rc = getaddrinfo(name.c_str(), nullptr, &hints, &result);
     if (rc != 0)
         RaiseSocketError(winsockErrorFromLookup(rc, errno));
     if (result == nullptr)

@@ -18,7 +18,8 @@ public:
     static TIdStack& Instance();
 
     // "LOCALHOST" in any case gives "127.0.0.1"; a dotted quad is returned
-    // as it is; anything else is looked up (IPv4, first address). A failed
+    // as it is; anything else is looked up (IPv4, first address; a name
+    // outside ASCII by its A-label). A failed
     // lookup throws EIdSocketError with a lookup number (socket_error_map.h).
     std::string ResolveAddress(const std::string& host) const;
 

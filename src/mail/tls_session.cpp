@@ -8,6 +8,7 @@
 #include <openssl/x509v3.h>
 
 #include "mail/id_stack.h"
+#include "mail/idn_address.h"
 #include "platform/ascii.h"
 
 namespace sendrix::mail {
@@ -188,6 +189,14 @@ void TlsClientContext::ForgetSessions() {
 
 TlsSession::TlsSession(TlsClientContext& context, int fd, const std::string& host, const std::string& where)
     : m_context(context), m_host(host), m_where(where) {
+    const bool address = TIdStack::IsDottedQuad(host);
+    // The certificate and SNI hold a name outside ASCII as its A-label
+    // (RFC 6066 3, RFC 6125 6.4.2); the messages keep the configured name.
+    std::string reason;
+    const std::string name = address ? host : AsciiDomain(host, &reason);
+    if (name.empty())
+        throw EIdTlsError("Der Servername \"" + host + "\" ist kein gültiger Domainname (" + reason +
+                          ").\r\nServer " + where + " – Servernamen in den Optionen prüfen");
     m_ssl = SSL_new(context.Handle());
     if (m_ssl == nullptr || SSL_set_fd(m_ssl, fd) != 1) {
         SSL_free(m_ssl);
@@ -195,12 +204,12 @@ TlsSession::TlsSession(TlsClientContext& context, int fd, const std::string& hos
     }
     SSL_set_app_data(m_ssl, this);
     SSL_set_hostflags(m_ssl, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
-    if (TIdStack::IsDottedQuad(host)) {
+    if (address) {
         // RFC 6066 3: SNI carries host names only, never an address.
-        X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(m_ssl), host.c_str());
+        X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(m_ssl), name.c_str());
     } else {
-        SSL_set_tlsext_host_name(m_ssl, host.c_str());
-        SSL_set1_host(m_ssl, host.c_str());
+        SSL_set_tlsext_host_name(m_ssl, name.c_str());
+        SSL_set1_host(m_ssl, name.c_str());
     }
     if (SSL_SESSION* session = context.SessionFor(where))
         SSL_set_session(m_ssl, session);

@@ -77,8 +77,10 @@ enum class TlsWant { Nothing, Read, Write };
 
 class TlsSession {
 public:
-    // Over the connected socket `fd` to `host` (the configured name, used
-    // for SNI and the name check); `where` is "host:port" for messages.
+    // Over the connected socket `fd` to `host` (the configured name; SNI and
+    // the name check get its A-label when it is an internationalised name);
+    // `where` is "host:port" for messages. Throws EIdTlsError for a name
+    // that has no A-label.
     TlsSession(TlsClientContext& context, int fd, const std::string& host, const std::string& where);
     ~TlsSession();
     TlsSession(const TlsSession&) = delete;

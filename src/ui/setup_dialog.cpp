@@ -80,6 +80,12 @@ SetupDialog::SetupDialog(app::TfmSetup& model, app::Interaction& interaction, QW
     m_cboEncryption = choice("cboEncryption", m_model.cboEncryption, this,
                              [this] { run(&app::TfmSetup::cboEncryptionChange); });
     m_edtTokenCommand = field("edtTokenCommand", m_model.edtTokenCommand, m_model.edtTokenCommand, this);
+    m_edtMessagesPerMinute =
+        field("edtMessagesPerMinute", m_model.edtMessagesPerMinute, m_model.edtMessagesPerMinute, this);
+    m_edtMessagesPerConnection = field("edtMessagesPerConnection", m_model.edtMessagesPerConnection,
+                                       m_model.edtMessagesPerConnection, this);
+    for (QLineEdit* pace : {m_edtMessagesPerMinute, m_edtMessagesPerConnection})
+        pace->setFixedWidth(m_SMTPPort->minimumWidth());
     m_lblClearWarning = new QLabel(toQt(m_model.lblClearWarning.Caption), this);
     m_lblClearWarning->setObjectName(QStringLiteral("lblClearWarning"));
     m_lblClearWarning->setTextFormat(Qt::PlainText);
@@ -162,6 +168,10 @@ SetupDialog::SetupDialog(app::TfmSetup& model, app::Interaction& interaction, QW
     grid->addWidget(m_lblClearWarning, row++, 0, 1, 2);
     grid->addWidget(label(m_model.lblTokenCommand, m_edtTokenCommand, this), row, 0);
     grid->addWidget(m_edtTokenCommand, row++, 1);
+    grid->addWidget(label(m_model.lblMessagesPerMinute, m_edtMessagesPerMinute, this), row, 0);
+    grid->addWidget(m_edtMessagesPerMinute, row++, 1, Qt::AlignLeft);
+    grid->addWidget(label(m_model.lblMessagesPerConnection, m_edtMessagesPerConnection, this), row, 0);
+    grid->addWidget(m_edtMessagesPerConnection, row++, 1, Qt::AlignLeft);
     grid->addWidget(label(m_model.lblSentObjects, m_sentobjects, this), row, 0);
     grid->addWidget(m_sentobjects, row++, 1, Qt::AlignLeft);
     grid->addWidget(m_chkPasswordInFile, row++, 0, 1, 2);
@@ -193,6 +203,8 @@ void SetupDialog::refreshFromModel() {
          {std::pair{m_SMTPServer, &m_model.SMTPServer}, std::pair{m_SMTPPort, &m_model.SMTPPort},
           std::pair{m_edtAccount, &m_model.edtAccount}, std::pair{m_edtPassword, &m_model.edtPassword},
           std::pair{m_edtTokenCommand, &m_model.edtTokenCommand},
+          std::pair{m_edtMessagesPerMinute, &m_model.edtMessagesPerMinute},
+          std::pair{m_edtMessagesPerConnection, &m_model.edtMessagesPerConnection},
           std::pair{m_sentobjects, &m_model.sentobjects}}) {
         const QSignalBlocker blocker(edit);
         const QString text = toQt(model->Text);

@@ -39,6 +39,8 @@ private:
     QComboBox* m_cboProvider = nullptr;
     QComboBox* m_cboEncryption = nullptr;
     QLineEdit* m_edtTokenCommand = nullptr;
+    QLineEdit* m_edtMessagesPerMinute = nullptr;
+    QLineEdit* m_edtMessagesPerConnection = nullptr;
     QLabel* m_lblClearWarning = nullptr;
 };
 

@@ -399,5 +399,61 @@ TEST_F(SetupStoreTest, NewKeysAreWrittenOnlyWhenSetAndReadBackByTheNextStart) {
     EXPECT_EQ(key("Encryption"), "0");
 }
 
+TEST_F(SetupStoreTest, PaceOutsideItsRangeIsRefusedBeforeAnythingIsStoredAndWrittenOnlyWhenSet) {
+    home.write("Mail.ini", "[Smtp]\r\nServerPort=587\r\n");
+    const std::string before = home.read("Mail.ini");
+    TfmSetup dialog(settings, ui, mailIni());
+    dialog.FormCreate();
+    EXPECT_EQ(dialog.edtMessagesPerMinute.Text, "0");
+    EXPECT_EQ(dialog.edtMessagesPerConnection.Text, "1");
+    struct Row {
+        const char* perMinute;
+        const char* perConnection;
+        const char* refusal;  // start of the error, empty when stored
+    } bad[] = {
+        {"dreißig", "1",
+         "'dreißig' ist kein gültiger Wert für \"Mails pro Minute (0: ohne Grenze)\".\r\n0 bis 10000"},
+        {"-1", "1", "'-1' ist kein gültiger Wert für \"Mails pro Minute"},
+        {"10001", "1", "'10001' ist kein gültiger Wert für \"Mails pro Minute"},
+        {"30", "0", "'0' ist kein gültiger Wert für \"Mails pro Verbindung\".\r\n1 bis 1000 eintragen"},
+        {"30", "1001", "'1001' ist kein gültiger Wert für \"Mails pro Verbindung"},
+        {"30", "2 0", "'2 0' ist kein gültiger Wert für \"Mails pro Verbindung"},
+    };
+    for (const Row& row : bad) {
+        SCOPED_TRACE(std::string(row.perMinute) + " / " + row.perConnection);
+        dialog.edtMessagesPerMinute.Text = row.perMinute;
+        dialog.edtMessagesPerConnection.Text = row.perConnection;
+        expectThrowText<Error>([&] { dialog.BitBtn1Click(); }, ::testing::StartsWith(row.refusal));
+        EXPECT_TRUE(dialog.KeepOpen);
+        EXPECT_EQ(home.read("Mail.ini"), before);
+        EXPECT_EQ(settings.MessagesPerMinute, 0);
+    }
+    // Blank is the absence: no limit, one message per connection; nothing new in the file.
+    dialog.edtMessagesPerMinute.Text = " ";
+    dialog.edtMessagesPerConnection.Text = "";
+    dialog.BitBtn1Click();
+    EXPECT_FALSE(dialog.KeepOpen);
+    EXPECT_EQ(key("MessagesPerMinute"), "<none>");
+    EXPECT_EQ(key("MessagesPerConnection"), "<none>");
+
+    dialog.edtMessagesPerMinute.Text = " 30 ";
+    dialog.edtMessagesPerConnection.Text = "1000";
+    dialog.BitBtn1Click();
+    EXPECT_EQ(key("MessagesPerMinute"), "30");
+    EXPECT_EQ(key("MessagesPerConnection"), "1000");
+    EXPECT_EQ(settings.MessagesPerMinute, 30);
+    EXPECT_EQ(settings.MessagesPerConnection, 1000);
+    TMailSettings next;
+    app::ReadSmtpAccount(mailIni(), next);
+    EXPECT_EQ(next.MessagesPerMinute, 30);
+    EXPECT_EQ(next.MessagesPerConnection, 1000);
+    // Once present, the defaults are written as such.
+    dialog.edtMessagesPerMinute.Text = "0";
+    dialog.edtMessagesPerConnection.Text = "1";
+    dialog.BitBtn1Click();
+    EXPECT_EQ(key("MessagesPerMinute"), "0");
+    EXPECT_EQ(key("MessagesPerConnection"), "1");
+}
+
 }  // namespace
 }  // namespace sendrix::test

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "mail/id_coder_3to4.h"
 #include "mail/id_exception.h"
 #include "mail/id_message.h"
 #include "mail/id_message_writer.h"
@@ -161,6 +162,89 @@ TEST_F(Smtp, LongLoginDataGoesOutAsOneBase64Line) {
     connect(server);
     EXPECT_NO_THROW(deliverAndClose({"ich@example.org", {"du@example.org"}}));
     EXPECT_TRUE(server.problems().empty());
+}
+
+TEST_F(Smtp, TokenLoginsSendTheirExactBytesAndAnswerAnErrorChallengeWithoutTheToken) {
+    // Google's XOAUTH2 error challenge: base64 JSON with the status.
+    const std::string challenge =
+        "334 "
+        "eyJzdGF0dXMiOiI0MDEiLCJzY2hlbWVzIjoiQmVhcmVyIiwic2NvcGUiOiJodHRwczovL21haWwuZ29vZ2xlLmNvbS8ifQ==";
+    const std::string refusal = "535 5.7.8 Username and Password not accepted";
+    struct Row {
+        const char* name;
+        TAuthenticationType type;
+        bool refused;  // the server answers the token with its error challenge
+        // The initial response before base64; "PORT" stands for the port.
+        std::string response;
+        // What the client answers the challenge with.
+        std::string afterChallenge;
+    } rows[] = {
+        {"XOAUTH2 accepted", atXOAuth2, false,
+         "user=ich,team=x@example.org\x01"
+         "auth=Bearer tok-1\x01\x01",
+         ""},
+        {"XOAUTH2 error challenge", atXOAuth2, true,
+         "user=ich,team=x@example.org\x01"
+         "auth=Bearer tok-1\x01\x01",
+         "\r\n"},
+        // RFC 7628 3.1: gs2 header "n,a=<authzid>," with "," and "=" escaped,
+        // then ^A-separated host, port and auth, closed by ^A^A.
+        {"OAUTHBEARER accepted", atOAuthBearer, false,
+         "n,a=ich=2Cteam=3Dx@example.org,\x01host=127.0.0.1\x01port=PORT\x01"
+         "auth=Bearer tok-1\x01\x01",
+         ""},
+        // RFC 7628 3.2.3: the client ends a failed exchange with a lone ^A.
+        {"OAUTHBEARER error challenge", atOAuthBearer, true,
+         "n,a=ich=2Cteam=3Dx@example.org,\x01host=127.0.0.1\x01port=PORT\x01"
+         "auth=Bearer tok-1\x01\x01",
+         "AQ==\r\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SmtpScript script = SmtpScript()
+                                .line("220 mail.test ESMTP")
+                                .answer("250-mail.test\n250 AUTH XOAUTH2 OAUTHBEARER")
+                                .answer("250 reset");
+        if (row.refused)
+            script.answer(challenge).answer(refusal);
+        else
+            script.answer("235 2.7.0 Accepted").serve();
+        ScriptedSmtpServer server({script});
+        TIdSMTP client;
+        client.SetHost("127.0.0.1");
+        client.SetPort(server.port());
+        client.SetAuthenticationType(row.type);
+        client.SetUserId("ich,team=x@example.org");
+        client.SetAccessToken("tok-1");
+        client.Open();
+        std::string response = row.response;
+        if (const size_t at = response.find("PORT"); at != std::string::npos)
+            response.replace(at, 4, std::to_string(server.port()));
+        const auto send = [&] {
+            sendrix::mail::deliverAndClose(client, [&] {
+                client.deliverEnvelope({"ich@example.org", {"du@example.org"}}, [&] {
+                    client.WriteLine("Subject: test");
+                    client.WriteLine("");
+                    client.WriteLine("body");
+                });
+            });
+        };
+        const std::string start = "ehlo " + host() + "\r\nRset\r\nauth " + MechanismName(row.type) + " " +
+                                  EncodeBase64Text(response) + "\r\n";
+        if (row.refused) {
+            // The server's own reply is the first line; the token went out once.
+            expectThrowText<EIdProtocolReplyError>(
+                send, ::testing::StartsWith(refusal + "\r\nServer 127.0.0.1:"),
+                [](const EIdProtocolReplyError& error) { EXPECT_EQ(error.ReplyCode(), 535); });
+            EXPECT_FALSE(client.LoggedIn());
+            EXPECT_EQ(recorded(server), start + row.afterChallenge + "Quit\r\n");
+        } else {
+            EXPECT_NO_THROW(send());
+            EXPECT_EQ(recorded(server),
+                      start + "Mail from:<ich@example.org>\r\nRCPT to:<du@example.org>\r\nData\r\n" + kText +
+                          "Quit\r\n");
+        }
+    }
 }
 
 TEST_F(Smtp, EhloRefusedFallsBackToHeloAndNeverLogsIn) {

@@ -77,6 +77,11 @@ private:
     QTimer m_timer;
     std::chrono::steady_clock::time_point m_deadline;
     QPointer<QWidget> m_handled;
+    // Widgets whose step is still running: a box of their own may have
+    // closed, but they are not given another step.
+    // Shared with the steps' timers, which may outlive the answerer.
+    std::shared_ptr<std::vector<QPointer<QWidget>>> m_running =
+        std::make_shared<std::vector<QPointer<QWidget>>>();
 };
 
 class WindowTest : public ::testing::Test {
@@ -217,6 +222,9 @@ inline void ModalAnswerer::poll() {
         widget = QApplication::activeModalWidget();
     if (!widget || !widget->isVisible() || widget == m_handled.data())
         return;
+    for (const QPointer<QWidget>& running : *m_running)
+        if (running.data() == widget)
+            return;
     m_handled = widget;
     ShownBox box{window_fixture_detail::boxKind(widget), widget->windowTitle().toStdString(), {}};
     if (auto* message = qobject_cast<QMessageBox*>(widget))
@@ -232,9 +240,12 @@ inline void ModalAnswerer::poll() {
     // its own must leave this polling timer free to answer that box.
     Step step = std::move(m_steps.front());
     m_steps.pop_front();
-    QTimer::singleShot(0, widget, [step = std::move(step), target] {
-        if (target)
-            step(target);
+    QTimer::singleShot(0, widget, [running = m_running, step = std::move(step), target] {
+        if (!target)
+            return;
+        running->push_back(target);
+        step(target);
+        std::erase_if(*running, [&](const QPointer<QWidget>& entry) { return entry == target; });
     });
 }
 
