@@ -4,7 +4,10 @@
 // same size to the same sink, in the same run. Then the time and memory for
 // reading a 100,000-row list file.
 //
-//   bench_list_mailing [N] [ROWS]     defaults: 1000 recipients, 100000 rows
+//   bench_list_mailing [N] [ROWS] [OTHER]
+//
+// Defaults: 1000 recipients, 100000 rows. OTHER, a second build of the
+// program (say the one before a change), is timed in the same rounds.
 //
 // Needs the program built (build/src/sendrix beside build/bench).
 #include <chrono>
@@ -31,6 +34,7 @@ long peakKilobytes() {
 int main(int argc, char** argv) {
     const int count = argc > 1 ? std::atoi(argv[1]) : 1000;
     const int bigRows = argc > 2 ? std::atoi(argv[2]) : 100000;
+    const std::string other = argc > 3 ? argv[3] : "";
     try {
         const std::string folder = bench::programFolder();
         const std::string home = bench::makeFolder("bench_list_mailing");
@@ -43,16 +47,22 @@ int main(int argc, char** argv) {
                                       "/from:absender@example.org /N:Absender /ANREDE";
 
         bench::Sink sink(folder + "smtp_sink");
-        std::vector<double> viaProgram, minimal;
+        std::vector<double> viaProgram, viaOther, minimal;
         for (int round = 0; round < 3; ++round) {
             minimal.push_back(bench::runMinimalClient(folder + "minimal_smtp_client", sink.port,
                                                       home + "message.eml", count));
             viaProgram.push_back(count / bench::sendThroughTheProgram(home, sink.port, arguments));
+            if (!other.empty())
+                viaOther.push_back(count / bench::sendThroughTheProgram(home, sink.port, arguments,
+                                                                        "127.0.0.1", "", "", other));
         }
         std::printf("list mailing, %d recipients, median of 3 rounds, messages/s\n", count);
         std::printf("minimal C client:            %9.1f\n", bench::median(minimal));
         std::printf("sendrix /sofort (whole run): %9.1f  (%.0f%% of the C client)\n",
                     bench::median(viaProgram), 100.0 * bench::median(viaProgram) / bench::median(minimal));
+        if (!other.empty())
+            std::printf("%s: %9.1f  (%.0f%% of the C client)\n", other.c_str(), bench::median(viaOther),
+                        100.0 * bench::median(viaOther) / bench::median(minimal));
 
         const std::string big = home + "gross.csv";
         bench::writeFile(big, bench::recipientListText(bigRows, {"w", "Herr", ""}));

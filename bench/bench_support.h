@@ -154,15 +154,17 @@ inline std::string programPath() {
 // `home`, whose Mail.ini it writes: the sink at `port`, the salutation on.
 // `arguments` are the command line after the program name; `host` is the
 // server's name, `smtpKeys` further [Smtp] lines ("Key=value\r\n"),
-// `environment` further "NAME=value " words for the program. Returns the
-// seconds of the whole run.
+// `environment` further "NAME=value " words for the program; `program` a
+// build of sendrix (another one to time side by side). Returns the seconds
+// of the whole run.
 inline double sendThroughTheProgram(const std::string& home, int port, const std::string& arguments,
                                     const std::string& host = "127.0.0.1", const std::string& smtpKeys = "",
-                                    const std::string& environment = "") {
+                                    const std::string& environment = "",
+                                    const std::string& program = programPath()) {
     writeFile(home + "Mail.ini", "[Smtp]\r\nServerName=" + host + "\r\nServerPort=" + std::to_string(port) +
                                      "\r\n" + smtpKeys + "[Optionen]\r\nAnrede=2\r\n");
     const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY " + environment + "SENDRIX_HOME=" + home +
-                                " " + programPath() + " " + arguments + " /sofort > /dev/null";
+                                " " + program + " " + arguments + " /sofort > /dev/null";
     const auto begin = std::chrono::steady_clock::now();
     const int status = std::system(command.c_str());
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - begin;

@@ -12,14 +12,20 @@ void TIdTCPClient::Open() {
     if (!m_socket.Allocate())
         throw EIdInvalidSocket("Socket kann nicht zugewiesen werden.");
     try {
-        if (m_socket.Bind(m_boundIP) != 0) {
-            int number = TIdStack::LastErrorNumber();
-            if (number == kWsaEAddrInUse)
-                throw EIdCouldNotBindSocket(
-                    "Socket konnte nicht gebunden werden. Adresse und Port werden bereits benutzt.");
-            TIdStack::RaiseSocketError(number);
+        // Without a local address, connect picks address and port itself;
+        // a bind to port 0 first would search the ports a second time (a
+        // long search once a mass mailing has left thousands of closed
+        // connections waiting out their time).
+        if (!m_boundIP.empty()) {
+            if (m_socket.Bind(m_boundIP) != 0) {
+                int number = TIdStack::LastErrorNumber();
+                if (number == kWsaEAddrInUse)
+                    throw EIdCouldNotBindSocket(
+                        "Socket konnte nicht gebunden werden. Adresse und Port werden bereits benutzt.");
+                TIdStack::RaiseSocketError(number);
+            }
+            m_socket.UpdateBinding(false);
         }
-        m_socket.UpdateBinding(false);
         m_socket.SetRemote(Stack().ResolveAddress(m_host), m_port);
         if (!m_useNagle)
             m_socket.SetNoDelay();

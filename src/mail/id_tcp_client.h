@@ -14,9 +14,13 @@ public:
     void SetHost(const std::string& host) { m_host = host; }
     int Port() const { return m_port; }
     void SetPort(int port) { m_port = port; }
-    // Local address to bind; empty binds to any.
+    // Local address to bind; empty leaves the choice to the connect.
     const std::string& BoundIP() const { return m_boundIP; }
     void SetBoundIP(const std::string& ip) { m_boundIP = ip; }
+    // Off unless set: the connection gathers its writes itself and hands
+    // them over before every wait for a reply, so Nagle's rule could only
+    // hold back the short last piece of a message (after its full blocks)
+    // until the peer's delayed acknowledgement, once per message.
     bool UseNagle() const { return m_useNagle; }
     void SetUseNagle(bool on) { m_useNagle = on; }
 
@@ -31,7 +35,7 @@ private:
     std::string m_host;
     int m_port = 0;
     std::string m_boundIP;
-    bool m_useNagle = true;
+    bool m_useNagle = false;
 };
 
 }  // namespace sendrix::mail

@@ -2,6 +2,7 @@
 
 #include "merge/placeholders.h"
 #include "merge/salutation.h"
+#include "platform/ascii.h"
 
 namespace sendrix::merge {
 
@@ -15,7 +16,7 @@ void appendFilled(std::vector<std::string>& to, const std::vector<std::string>& 
         const std::string filled = fillPlaceholders(line, row, extraTitles, ValueStyle::Text);
         std::size_t from = 0;
         for (;;) {
-            const std::size_t end = filled.find_first_of("\r\n", from);
+            const std::size_t end = platform::findLineBreak(filled, from);
             if (end == std::string::npos)
                 break;
             to.push_back(filled.substr(from, end - from));

@@ -1,5 +1,6 @@
 #include "merge/delimited_text.h"
 
+#include "platform/ascii.h"
 #include "platform/text_trim.h"
 
 namespace sendrix::merge {
@@ -25,7 +26,7 @@ char detectSeparator(std::string_view titleLine) {
 }
 
 std::string_view firstLine(std::string_view text) {
-    return text.substr(0, text.find_first_of("\r\n"));
+    return text.substr(0, platform::findLineBreak(text));
 }
 
 std::vector<TextRecord> readRecords(std::string_view text, char separator) {

@@ -1,6 +1,7 @@
 #include "merge/placeholders.h"
 
 #include "merge/list_columns.h"
+#include "platform/ascii.h"
 #include "platform/text_trim.h"
 
 namespace sendrix::merge {
@@ -31,7 +32,7 @@ void scan(std::string_view text, Emit&& emit) {
             continue;
         }
         const std::size_t close = text.find("}}", open + 2);
-        const std::size_t lineEnd = text.find_first_of("\r\n", open + 2);
+        const std::size_t lineEnd = platform::findLineBreak(text, open + 2);
         if (close == std::string_view::npos || (lineEnd != std::string_view::npos && lineEnd < close))
             break;
         emit(Piece{text.substr(from, open - from)});

@@ -25,6 +25,13 @@ bool isAscii(std::string_view text) {
     return true;
 }
 
+std::size_t findLineBreak(std::string_view text, std::size_t from) {
+    for (std::size_t i = from; i < text.size(); ++i)
+        if (text[i] == '\r' || text[i] == '\n')
+            return i;
+    return std::string_view::npos;
+}
+
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size())
         return false;

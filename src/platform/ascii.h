@@ -24,6 +24,10 @@ std::string asciiUppered(std::string_view text);
 // Every byte is below 0x80 (no UTF-8 sequence, no Windows-1252 letter).
 bool isAscii(std::string_view text);
 
+// The position of the first CR or LF at or after `from`, npos when there is
+// none. (find_first_of("\r\n") searches the set once for every byte.)
+std::size_t findLineBreak(std::string_view text, std::size_t from = 0);
+
 // Equal, or `text` begins with `prefix`, when A-Z and a-z count as the same.
 bool equalsNoCase(std::string_view a, std::string_view b);
 bool startsWithNoCase(std::string_view text, std::string_view prefix);

@@ -122,9 +122,8 @@ std::string cp1252ToUtf8(std::string_view bytes) {
 bool fitsCp1252(std::string_view utf8) {
     size_t pos = 0;
     while (pos < utf8.size()) {
-        // Most of a message is ASCII: those bytes fit as they are.
         if (static_cast<unsigned char>(utf8[pos]) < 0x80) {
-            ++pos;
+            ++pos;  // ASCII is the same in both
             continue;
         }
         if (cp1252Byte(nextCharacter(utf8, pos)) < 0)
@@ -138,12 +137,13 @@ std::string utf8ToCp1252(std::string_view utf8, char replacement) {
     out.reserve(utf8.size());
     size_t pos = 0;
     while (pos < utf8.size()) {
-        // A run of ASCII is the same in both.
-        size_t end = pos;
-        while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) < 0x80)
-            ++end;
-        out.append(utf8.substr(pos, end - pos));
-        pos = end;
+        // A run of ASCII is the same bytes in both: copied at once, since a
+        // mail body is mostly such runs and is converted once per message.
+        size_t asciiEnd = pos;
+        while (asciiEnd < utf8.size() && static_cast<unsigned char>(utf8[asciiEnd]) < 0x80)
+            ++asciiEnd;
+        out.append(utf8.substr(pos, asciiEnd - pos));
+        pos = asciiEnd;
         if (pos == utf8.size())
             break;
         const int byte = cp1252Byte(nextCharacter(utf8, pos));

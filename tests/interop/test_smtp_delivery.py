@@ -4,83 +4,12 @@ tests/programs/smtp_send sends, and Python's email package reads it back.
 Run by CTest with Debian's /usr/bin/python3 (which has python3-aiosmtpd);
 SENDRIX_BUILD_DIR names the build folder that holds the program.
 """
-import asyncio
-import email
-import email.policy
 import os
 import subprocess
 import tempfile
-import threading
-import logging
 import unittest
-import warnings
 
-from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
-
-BUILD_DIR = os.environ.get("SENDRIX_BUILD_DIR", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
-SMTP_SEND = os.path.join(BUILD_DIR, "tests", "programs", "smtp_send")
-logging.getLogger("mail.log").setLevel(logging.CRITICAL)
-RUN_LIMIT = 60  # seconds for one delivery, far above what it needs
-
-
-class Recorder:
-    """aiosmtpd handler keeping every envelope; refuses the listed recipients."""
-
-    def __init__(self, refused=()):
-        self.envelopes = []
-        self.refused = set(refused)
-
-    async def handle_RCPT(self, server, session, envelope, address, options):
-        if address in self.refused:
-            return "550 5.1.1 <%s>: Recipient address rejected" % address
-        envelope.rcpt_tos.append(address)
-        return "250 OK"
-
-    async def handle_DATA(self, server, session, envelope):
-        self.envelopes.append((envelope.mail_from, list(envelope.rcpt_tos), envelope.original_content))
-        return "250 2.0.0 Ok: queued"
-
-
-class Server:
-    """aiosmtpd in a thread of its own, listening on 127.0.0.1 at a port the
-    system picks. With `logins` it offers AUTH LOGIN (without TLS, as the
-    program speaks plain SMTP) and checks name and password."""
-
-    def __init__(self, handler, logins=None):
-        self.handler = handler
-        self.logins = logins
-        self.attempts = []
-        self.loop = asyncio.new_event_loop()
-        self.thread = threading.Thread(target=self.loop.run_forever, daemon=True)
-        self.server = self.loop.run_until_complete(
-            self.loop.create_server(self._protocol, host="127.0.0.1", port=0))
-        self.port = self.server.sockets[0].getsockname()[1]
-        self.thread.start()
-
-    def _protocol(self):
-        if self.logins is None:
-            return SMTP(self.handler, loop=self.loop)
-        # AUTH without TLS is what this program speaks; aiosmtpd warns about it.
-        with warnings.catch_warnings():
-            warnings.simplefilter("ignore")
-            return SMTP(self.handler, loop=self.loop, auth_require_tls=False, auth_required=True,
-                        auth_exclude_mechanism=["PLAIN"], authenticator=self._authenticate)
-
-    def _authenticate(self, server, session, envelope, mechanism, data):
-        if not isinstance(data, LoginPassword):
-            return AuthResult(success=False)
-        self.attempts.append((mechanism, data.login, data.password))
-        ok = self.logins.get(data.login) == data.password
-        return AuthResult(success=ok, handled=False)
-
-    def stop(self):
-        async def shut():
-            self.server.close()
-            await self.server.wait_closed()
-        asyncio.run_coroutine_threadsafe(shut(), self.loop).result(10)
-        self.loop.call_soon_threadsafe(self.loop.stop)
-        self.thread.join(10)
-        self.loop.close()
+from smtp_support import RUN_LIMIT, SMTP_SEND, Recorder, Server, parse
 
 
 def send(port, *arguments):
@@ -130,7 +59,7 @@ class SmtpDelivery(unittest.TestCase):
         self.assertEqual(rcpt_tos, ["anna@example.org", "bert@example.org", "carla@example.org",
                                     "dora@example.org"])
 
-        message = email.message_from_bytes(content, policy=email.policy.default)
+        message = parse(content)
         self.assertEqual(str(message["Subject"]), "Grüße aus Köln")
         self.assertEqual(message["From"].addresses[0].display_name, "Jörg Schäfer")
         self.assertEqual(message["From"].addresses[0].addr_spec, "joerg@example.org")
@@ -173,7 +102,7 @@ class SmtpDelivery(unittest.TestCase):
         self.assertEqual(status, 0, error)
         self.assertEqual(len(recorder.envelopes), 2)
 
-        mixed = email.message_from_bytes(recorder.envelopes[0][2], policy=email.policy.default)
+        mixed = parse(recorder.envelopes[0][2])
         self.assertEqual(str(mixed["Subject"]), subject)
         self.assertEqual(mixed["From"].addresses[0].display_name, "Müller, Jürgen")
         self.assertEqual(mixed["To"].addresses[0].display_name, "Zoë Öztürk")
@@ -191,7 +120,7 @@ class SmtpDelivery(unittest.TestCase):
         header = recorder.envelopes[0][2].split(b"\r\n\r\n", 1)[0]
         self.assertTrue(all(len(line) <= 998 for line in header.split(b"\r\n")))
 
-        plain = email.message_from_bytes(recorder.envelopes[1][2], policy=email.policy.default)
+        plain = parse(recorder.envelopes[1][2])
         self.assertFalse(plain.is_multipart())
         self.assertEqual(plain.get_content_type(), "text/plain")
         self.assertEqual(str(plain["Subject"]), subject)

@@ -6,11 +6,7 @@ The certificates come from a throw-away CA made by Debian's openssl command
 for each run; the client trusts it through SSL_CERT_FILE. Run by CTest with
 Debian's /usr/bin/python3 (python3-aiosmtpd).
 """
-import asyncio
 import base64
-import email
-import email.policy
-import logging
 import os
 import socket
 import ssl
@@ -20,12 +16,11 @@ import threading
 import unittest
 import warnings
 
-from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
+from aiosmtpd.smtp import SMTP, AuthResult
 
-BUILD_DIR = os.environ.get("SENDRIX_BUILD_DIR", os.path.join(os.path.dirname(__file__), "..", "..", "build"))
-SMTP_SEND = os.path.join(BUILD_DIR, "tests", "programs", "smtp_send")
-logging.getLogger("mail.log").setLevel(logging.CRITICAL)
-RUN_LIMIT = 60  # seconds for one run of the client, far above what it needs
+import smtp_support
+from smtp_support import BUILD_DIR, RUN_LIMIT, SMTP_SEND, AiosmtpdThread, parse
+
 HOST = "localhost"  # the client resolves it to 127.0.0.1 and checks this name
 
 
@@ -88,14 +83,7 @@ def send(port, *args, env=None):
     return run.returncode, run.stdout.decode().splitlines(), run.stderr.decode("utf-8").split("\n", 2)
 
 
-class Recorder:
-    def __init__(self):
-        self.envelopes = []
-
-    async def handle_DATA(self, server, session, envelope):
-        self.envelopes.append((envelope.mail_from, list(envelope.rcpt_tos), envelope.original_content))
-        return "250 2.0.0 Ok: queued"
-
+class Recorder(smtp_support.Recorder):
     async def auth_XOAUTH2(self, server, args):
         fields = base64.b64decode(args[1]).split(b"\x01")
         user = fields[0].removeprefix(b"user=")
@@ -104,7 +92,7 @@ class Recorder:
         return AuthResult(success=token == b"tok-123", handled=False, auth_data=user)
 
 
-class Aiosmtpd:
+class Aiosmtpd(AiosmtpdThread):
     """aiosmtpd in a thread: STARTTLS required and AUTH only after it, or
     (implicit) TLS from the first byte; logins checked against `logins`."""
 
@@ -112,13 +100,7 @@ class Aiosmtpd:
         self.recorder = Recorder()
         self.logins = logins
         self.attempts = []
-        self.loop = asyncio.new_event_loop()
-        self.thread = threading.Thread(target=self.loop.run_forever, daemon=True)
-        self.server = self.loop.run_until_complete(self.loop.create_server(
-            lambda: self._protocol(context, implicit), host="127.0.0.1", port=0,
-            ssl=context if implicit else None))
-        self.port = self.server.sockets[0].getsockname()[1]
-        self.thread.start()
+        super().__init__(lambda: self._protocol(context, implicit), ssl=context if implicit else None)
 
     def _protocol(self, context, implicit):
         with warnings.catch_warnings():
@@ -137,15 +119,6 @@ class Aiosmtpd:
     def _authenticate(self, server, session, envelope, mechanism, data):
         self.attempts.append((mechanism, data.login, data.password))
         return AuthResult(success=self.logins.get(data.login) == data.password, handled=False)
-
-    def stop(self):
-        async def shut():
-            self.server.close()
-            await self.server.wait_closed()
-        asyncio.run_coroutine_threadsafe(shut(), self.loop).result(10)
-        self.loop.call_soon_threadsafe(self.loop.stop)
-        self.thread.join(10)
-        self.loop.close()
 
 
 class ScriptedTlsServer:
@@ -278,7 +251,7 @@ class TlsTest(unittest.TestCase):
                 self.assertEqual(server.attempts, [attempt])
                 [(sender, recipients, text)] = server.recorder.envelopes
                 self.assertEqual((sender, recipients), ("ich@example.org", ["du@example.org"]))
-                message = email.message_from_bytes(text, policy=email.policy.default)
+                message = parse(text)
                 self.assertEqual(str(message["Subject"]), "Grüße")
                 self.assertEqual(message["To"].addresses[0].display_name, "Jörg")
                 self.assertEqual(message.get_content().replace("\r\n", "\n"), "Grüße aus Köln – 5 €\n.ein Punkt\n")

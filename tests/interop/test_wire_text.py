@@ -7,14 +7,13 @@ defect.
 
 Run by CTest with Debian's /usr/bin/python3 (which has python3-aiosmtpd).
 """
-import email
-import email.policy
 import os
 import re
 import tempfile
 import unittest
 
-from test_smtp_delivery import Recorder, Server, send
+from smtp_support import Recorder, Server, parse
+from test_smtp_delivery import send
 
 SENDER = "Nguyễn Văn An <an@example.org>"
 RECIPIENTS = "Ayşe Şahin <ayse@example.org>, Łukasz Dvořák <lukasz@example.org>"
@@ -77,7 +76,7 @@ class WireText(unittest.TestCase):
         # Nothing 8-bit and no line over 998 octets reaches the wire.
         self.assertTrue(content.isascii())
         self.assertTrue(all(len(line) <= 998 for line in content.split(b"\r\n")))
-        message = email.message_from_bytes(content, policy=email.policy.default)
+        message = parse(content)
         self.check_headers(message)
         return message, content
 
@@ -114,7 +113,7 @@ class WireText(unittest.TestCase):
                              "--subject", "Grüße – 5 €", "--body-file", path)
         self.assertEqual(status, 0, error)
         content = recorder.envelopes[0][2]
-        message = email.message_from_bytes(content, policy=email.policy.default)
+        message = parse(content)
         self.assertEqual(all_defects(message), [])
         self.assertEqual(str(message["Subject"]), "Grüße – 5 €")
         self.assertIn(b"=?windows-1252?Q?", content)
@@ -168,7 +167,7 @@ class WireText(unittest.TestCase):
         self.assertEqual(status, 0, error)
         content = recorder.envelopes[0][2]
         self.assertTrue(all(len(line) <= 998 for line in content.split(b"\r\n")))
-        message = email.message_from_bytes(content, policy=email.policy.default)
+        message = parse(content)
         self.assertEqual(all_defects(message), [])
         self.assertEqual(message["Content-Transfer-Encoding"], "quoted-printable")
         self.assertEqual(self.body_text(message)[:3], ["Kurz", LONG_LINE, "Ende"])

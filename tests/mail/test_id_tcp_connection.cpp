@@ -119,6 +119,26 @@ TEST_F(Connection, SendCommandPutsTheCommandOnTheWireBeforeAwaitingItsReply) {
     EXPECT_EQ(server.received(0), "ehlo me\r\nData\r\n");
 }
 
+// The look for an early reply before a command leaves the collected text
+// collected: text and command go to the socket in one piece, so the short
+// command never waits behind a segment the peer acknowledges late.
+TEST_F(Connection, TheCheckForAnEarlyReplyHandsNoCollectedTextToTheSocket) {
+    ScriptedSmtpServer server({SmtpScript().line("220 go").answer("354 go").awaitLine().line("250 early")});
+    open(server);
+    EXPECT_EQ(client.ReadReply({220}), 220);
+    EXPECT_EQ(client.SendCommand("Data", 354), 354);
+    client.WriteLine("NOOP");
+    client.FlushOutput();
+    // The early line waits in the socket, not yet read.
+    ASSERT_EQ(client.Binding().WaitReadable(5000), 1);
+    ASSERT_EQ(client.PendingInput(), "");
+    client.WriteText("Subject: x\r\n\r\ntext\r\n");
+    EXPECT_THROW(client.SendCommand(".", 250), EIdProtocolReplyError);
+    client.DropConnection();  // discards what is still collected
+    ASSERT_TRUE(server.waitForSessions(1));
+    EXPECT_EQ(server.received(0), "Data\r\nNOOP\r\n");
+}
+
 TEST_F(Connection, OpenOnAnOpenConnectionRaisesAndLeavesItAlone) {
     ScriptedSmtpServer server({SmtpScript().line("220 hi").answer("250 still here")});
     open(server);

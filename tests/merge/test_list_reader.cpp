@@ -6,7 +6,10 @@
 #include "merge/delimited_text.h"
 #include "merge/list_columns.h"
 #include "merge/recipient_list.h"
+#include "row_text.h"
 #include "support/temp_folder.h"
+
+using sendrix::test::describe;
 
 using namespace sendrix;
 using namespace sendrix::merge;
@@ -19,13 +22,6 @@ struct RecordCase {
     char separator;
     std::vector<TextRecord> records;
 };
-
-std::string describe(const RecipientRow& r) {
-    std::string text = "[" + r.ok + "|" + r.name + "|" + r.vorname + "|" + r.email + "|" + r.typ;
-    for (const std::string& value : r.extra)
-        text += "|" + value;
-    return text + "]";
-}
 
 }  // namespace
 

@@ -6,8 +6,10 @@
 
 #include "platform/error.h"
 #include "support/expect_throw.h"
+#include "row_text.h"
 #include "support/temp_folder.h"
 
+using sendrix::test::describe;
 using sendrix::test::expectThrowText;
 using ::testing::HasSubstr;
 
@@ -24,10 +26,6 @@ struct SplitCase {
 
 bool sameRow(const RecipientRow& a, const RecipientRow& b) {
     return a.ok == b.ok && a.name == b.name && a.vorname == b.vorname && a.email == b.email && a.typ == b.typ;
-}
-
-std::string describe(const RecipientRow& r) {
-    return "[" + r.ok + "|" + r.name + "|" + r.vorname + "|" + r.email + "|" + r.typ + "]";
 }
 
 }  // namespace

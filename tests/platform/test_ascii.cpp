@@ -29,6 +29,15 @@ TEST(Ascii, IsAsciiStopsAtTheFirstByteFromHex80) {
     EXPECT_FALSE(isAscii("M\xC3\xBCller"));
 }
 
+TEST(Ascii, FindLineBreakFindsTheFirstCrOrLf) {
+    EXPECT_EQ(findLineBreak("ab\ncd\r\n"), 2u);
+    EXPECT_EQ(findLineBreak("ab\ncd\r\n", 3), 5u);
+    EXPECT_EQ(findLineBreak("ab\rcd\n"), 2u);
+    EXPECT_EQ(findLineBreak("abc"), std::string_view::npos);
+    EXPECT_EQ(findLineBreak("a\n", 2), std::string_view::npos);
+    EXPECT_EQ(findLineBreak("a\n", 9), std::string_view::npos);  // beyond the end
+}
+
 TEST(Ascii, WholeNumbers) {
     struct Row {
         const char* text;
