@@ -97,6 +97,7 @@ void ReadSmtpAccount(const std::string& mailIni, TMailSettings& settings) {
         perConnection >= 1 && perConnection <= kMaxMessagesPerConnection ? perConnection : 1;
     const int perMinute = readProfileInt(mailIni, "Smtp", "MessagesPerMinute", 0);
     settings.MessagesPerMinute = perMinute >= 1 && perMinute <= kMaxMessagesPerMinute ? perMinute : 0;
+    settings.Pipelining = readProfileInt(mailIni, "Smtp", "Pipelining", 0) == 1;
 
     const std::string encryption(trimBlanks(readProfileString(mailIni, "Smtp", "Encryption", "")));
     if (encryption.empty() || encryption == "0")

@@ -34,6 +34,9 @@ struct TMailSettings {
     // between them) and messages started per minute (0 no limit, 1-10000).
     int MessagesPerConnection = 1;
     int MessagesPerMinute = 0;
+    // [Smtp] "Pipelining" = 1: commands in one go where the server names
+    // PIPELINING (RFC 2920); anything else: each waits for its reply.
+    bool Pipelining = false;
     // [Smtp] "Encryption": 0 none, 1 STARTTLS, 2 SSL/TLS from the first byte.
     int Encryption = 0;
     // [Smtp] "TlsFingerprint": SHA-256 of a certificate trusted besides the
@@ -92,8 +95,8 @@ int ParseServerPort(const std::string& text);
 // Reads the SMTP account from section "Smtp" of `mailIni` into `settings`
 // (ServerName, ServerPort, ServerUser, ServerPassword unscrambled,
 // SMTPAuthenticationType, Timeout, Encryption, TlsFingerprint, TokenCommand,
-// MessagesPerConnection, MessagesPerMinute; a limit out of range gives its
-// default). A "ServerPassword" holding kKeyringPasswordMarker leaves the
+// MessagesPerConnection, MessagesPerMinute, Pipelining; a limit out of
+// range gives its default). A "ServerPassword" holding kKeyringPasswordMarker leaves the
 // password empty and unloaded. Fields are set one by one; a "ServerPort"
 // that is no number throws (see ParseServerPort) and leaves the later fields. An "Encryption"
 // other than 0, 1, 2 and a "TlsFingerprint" that is not 64 hex digits throw

@@ -152,6 +152,7 @@ merge::SmtpAccount accountOf(TMailSettings& settings, SecretStore* secrets) {
     account.timeoutSeconds = settings.Timeout;
     account.messagesPerConnection = settings.MessagesPerConnection;
     account.messagesPerMinute = settings.MessagesPerMinute;
+    account.pipelining = settings.Pipelining;
     account.encryption = settings.Encryption;
     account.pinnedFingerprint = settings.TlsFingerprint;
     const std::string command = settings.TokenCommand;

@@ -187,6 +187,7 @@ void TIdSMTP::Open() {
         m_authMechanisms.clear();
         m_offersStartTls = false;
         m_offersSmtpUtf8 = false;
+        m_offersPipelining = false;
         const std::string host = HeloName(Stack().FullyQualifiedHostName(), Binding().LocalIP());
         const bool extended = SendCommand("ehlo " + host, -1) == 250;
         if (extended)
@@ -211,6 +212,8 @@ void TIdSMTP::collectMechanisms(const std::vector<std::string>& replyLines) {
             m_offersStartTls = true;
         if (namesExtension(line, "SMTPUTF8"))
             m_offersSmtpUtf8 = true;
+        if (namesExtension(line, "PIPELINING"))
+            m_offersPipelining = true;
         // "250-AUTH LOGIN" or "250 AUTH=LOGIN": the keyword right behind
         // the code and its separator; "250-X-AUTH LOGIN" does not count.
         if (line.find("AUTH") != 4 || line.size() < 9 || (line[8] != ' ' && line[8] != '='))
@@ -358,50 +361,123 @@ void TIdSMTP::checkSmtpUtf8(const SmtpEnvelope& envelope) const {
                 "nicht an; es wurde nichts gesendet.");
 }
 
-void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<void()>& writeText) {
-    checkEnvelope(envelope);
-    checkSmtpUtf8(envelope);
+namespace {
 
-    SendCommand("Rset", -1);
-    if (m_authenticationType != atNone && !m_loggedIn) {
-        // Sending without the login that is set could be refused late or,
-        // worse, accepted by a relay the user did not mean to use.
-        if (!MechanismOffered(m_authenticationType)) {
-            std::string offered;
-            for (const auto& name : m_authMechanisms)
-                offered += (offered.empty() ? "" : " ") + name;
-            std::string check = offered.empty() ? "bietet keine Anmeldung an" : "bietet an: " + offered;
-            check += !TlsActive() && (m_offersStartTls || offered.empty())
-                         ? " – Verschlüsselung in den Optionen einstellen (viele Server nehmen die Anmeldung "
-                           "erst über TLS an)"
-                         : " – Anmeldeart in den Optionen prüfen";
-            throw EIdLoginNotOffered("Der Server bietet die Anmeldung " +
-                                     MechanismName(m_authenticationType) +
-                                     " nicht an; es wurde nichts gesendet.\r\n" + hint(check));
-        }
-        LogIn();
-    }
+// "530 5.7.0 Must issue a STARTTLS command first" (RFC 3207 4) to MAIL:
+// what to change, for the error's second line; empty when the refusal
+// stays as it is.
+std::string mailFromCheck(const EIdProtocolReplyError& error, bool tlsActive, bool offersStartTls) {
+    if (error.ReplyCode() != 530 || tlsActive)
+        return {};
+    return containsNoCase(error.what(), "STARTTLS") || offersStartTls
+               ? "verlangt STARTTLS – Verschlüsselung in den Optionen einstellen"
+               : "verlangt eine Anmeldung – Anmeldeart und Konto in den Optionen einstellen";
+}
+
+}  // namespace
+
+void TIdSMTP::sendEnvelope(const SmtpEnvelope& envelope, const std::string& mailFrom) {
     try {
-        // RFC 6531 3.4: a local part outside ASCII travels only with the
-        // SMTPUTF8 parameter; a domain always goes out as its A-label.
-        SendCommand("Mail from:<" + WithAsciiDomain(envelope.from) + ">" +
-                        (needsSmtpUtf8(envelope) ? " SMTPUTF8" : ""),
-                    250);
+        SendCommand(mailFrom, 250);
     } catch (const EIdProtocolReplyError& error) {
-        // "530 5.7.0 Must issue a STARTTLS command first" (RFC 3207 4):
-        // the server's line stays first, the second says what to change.
-        if (error.ReplyCode() != 530 || TlsActive())
+        const std::string check = mailFromCheck(error, TlsActive(), m_offersStartTls);
+        if (check.empty())
             throw;
-        const std::string check =
-            containsNoCase(error.what(), "STARTTLS") || m_offersStartTls
-                ? "verlangt STARTTLS – Verschlüsselung in den Optionen einstellen"
-                : "verlangt eine Anmeldung – Anmeldeart und Konto in den Optionen einstellen";
+        // The server's line stays first, the second says what to change.
         throw EIdProtocolReplyError(530, std::string(error.what()) + "\r\n" + hint(check));
     }
     // 251 ("will forward") is a refusal too: only 250 is accepted.
     for (const auto& address : envelope.recipients)
         SendCommand("RCPT to:<" + WithAsciiDomain(address) + ">", 250);
     SendCommand("Data", 354, Timeouts().dataReplyMs);
+}
+
+void TIdSMTP::sendEnvelopePipelined(const SmtpEnvelope& envelope, const std::string& mailFrom) {
+    // RFC 2920 3.1: "Data" ends the group; the replies come in the order of
+    // the commands. The bytes are those of the dialogue one at a time.
+    refuseEarlyReply();
+    WriteLine("Rset");
+    WriteLine(mailFrom);
+    for (const auto& address : envelope.recipients)
+        WriteLine("RCPT to:<" + WithAsciiDomain(address) + ">");
+    WriteLine("Data");
+    std::exception_ptr refusal;
+    // The first refusal is kept; the replies after it are still read, so
+    // that the connection stays in step for the next transaction. True
+    // when the reply was one of `allowed`.
+    const auto reply = [&](const std::vector<int>& allowed, int timeoutMs, bool mail) {
+        try {
+            ReadReply(allowed, timeoutMs);
+            return true;
+        } catch (const EIdProtocolReplyError& error) {
+            if (refusal)
+                return false;
+            const std::string check = mail ? mailFromCheck(error, TlsActive(), m_offersStartTls) : "";
+            refusal = check.empty() ? std::current_exception()
+                                    : std::make_exception_ptr(EIdProtocolReplyError(
+                                          530, std::string(error.what()) + "\r\n" + hint(check)));
+            return false;
+        }
+    };
+    bool dataTaken = false;
+    try {
+        reply({}, kReplyDeadline, false);
+        reply({250}, kReplyDeadline, true);
+        for (std::size_t i = 0; i < envelope.recipients.size(); ++i)
+            reply({250}, kReplyDeadline, false);
+        dataTaken = reply({354}, Timeouts().dataReplyMs, false);
+    } catch (...) {
+        // The connection failed with replies outstanding; a refusal before
+        // that is what the user must read.
+        if (!refusal)
+            throw;
+    }
+    if (!refusal)
+        return;
+    // A refused sender or recipient, and yet the server waits for the text:
+    // only closing ends its data mode without delivering anything.
+    if (dataTaken) {
+        DropConnection();
+        m_loggedIn = false;
+    }
+    std::rethrow_exception(refusal);
+}
+
+void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<void()>& writeText) {
+    checkEnvelope(envelope);
+    checkSmtpUtf8(envelope);
+
+    // RFC 6531 3.4: a local part outside ASCII travels only with the
+    // SMTPUTF8 parameter; a domain always goes out as its A-label.
+    const std::string mailFrom =
+        "Mail from:<" + WithAsciiDomain(envelope.from) + ">" + (needsSmtpUtf8(envelope) ? " SMTPUTF8" : "");
+    // RFC 2920: the login is no part of a group; once done, the transactions
+    // on the connection may go pipelined.
+    if (m_pipelining && m_offersPipelining && (m_authenticationType == atNone || m_loggedIn)) {
+        sendEnvelopePipelined(envelope, mailFrom);
+    } else {
+        SendCommand("Rset", -1);
+        if (m_authenticationType != atNone && !m_loggedIn) {
+            // Sending without the login that is set could be refused late or,
+            // worse, accepted by a relay the user did not mean to use.
+            if (!MechanismOffered(m_authenticationType)) {
+                std::string offered;
+                for (const auto& name : m_authMechanisms)
+                    offered += (offered.empty() ? "" : " ") + name;
+                std::string check = offered.empty() ? "bietet keine Anmeldung an" : "bietet an: " + offered;
+                check +=
+                    !TlsActive() && (m_offersStartTls || offered.empty())
+                        ? " – Verschlüsselung in den Optionen einstellen (viele Server nehmen die Anmeldung "
+                          "erst über TLS an)"
+                        : " – Anmeldeart in den Optionen prüfen";
+                throw EIdLoginNotOffered("Der Server bietet die Anmeldung " +
+                                         MechanismName(m_authenticationType) +
+                                         " nicht an; es wurde nichts gesendet.\r\n" + hint(check));
+            }
+            LogIn();
+        }
+        sendEnvelope(envelope, mailFrom);
+    }
     try {
         writeText();
     } catch (...) {

@@ -56,6 +56,12 @@ public:
     // Whether a connection may resume the TLS session of the previous one
     // to the same server (on by default; saves the full handshake).
     void SetSessionResumption(bool on) { m_sessionResumption = on; }
+    // Whether a transaction may send "Rset", MAIL, the RCPTs and "Data" in
+    // one go when the server names PIPELINING (RFC 2920) and no login is
+    // pending; off by default: each command waits for its reply.
+    void SetPipelining(bool on) { m_pipelining = on; }
+    // Whether the server named PIPELINING in its last EHLO reply.
+    bool OffersPipelining() const { return m_offersPipelining; }
     // Whether the open connection is encrypted / resumed a TLS session.
     bool Encrypted() const { return TlsActive(); }
     bool SessionResumed() const { return TlsResumed(); }
@@ -107,7 +113,10 @@ public:
     void WriteMessageText(IdWriteTarget& target, TIdMessage& message);
 
     // The same transaction for a given envelope; `writeText` writes the
-    // message text (with its dots doubled) through this connection.
+    // message text (with its dots doubled) through this connection. A
+    // refusal raises the first refused step's reply; when it comes while
+    // the server has taken "Data" (pipelined), the connection is dropped,
+    // since only that ends its data mode without delivering.
     void deliverEnvelope(const SmtpEnvelope& envelope, const std::function<void()>& writeText);
 
     // The login that is set (true); nothing for atNone (false). LOGIN and
@@ -124,6 +133,10 @@ public:
 private:
     void SetMailAgentHeader(TIdMessage& message) const;
     void checkSmtpUtf8(const SmtpEnvelope& envelope) const;
+    // MAIL, the RCPTs and "Data" of deliverEnvelope, one reply at a time
+    // or pipelined.
+    void sendEnvelope(const SmtpEnvelope& envelope, const std::string& mailFrom);
+    void sendEnvelopePipelined(const SmtpEnvelope& envelope, const std::string& mailFrom);
     void collectMechanisms(const std::vector<std::string>& replyLines);
     void startTls();
     void startTlsCommand(const std::string& host, bool extended);
@@ -140,6 +153,8 @@ private:
     std::unique_ptr<TlsClientContext> m_tlsContext;
     bool m_offersStartTls = false;
     bool m_offersSmtpUtf8 = false;
+    bool m_offersPipelining = false;
+    bool m_pipelining = false;
     bool m_sessionResumption = true;
     std::string m_mailAgent;
     std::vector<std::string> m_authMechanisms;

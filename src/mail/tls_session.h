@@ -98,7 +98,9 @@ public:
     void CheckPeer(const std::string& pinned);
 
     bool Resumed() const;
-    // Decrypted bytes that are buffered and can be read without waiting.
+    // Bytes that are buffered and can be read without waiting: decrypted
+    // ones, or whole records read ahead (not the start of one whose rest is
+    // still to come).
     bool HasPending() const;
 
     // > 0 bytes; 0 the peer closed; -1 nothing now (`want` set) or a socket
@@ -123,6 +125,8 @@ private:
     std::string m_where;
     bool m_fatal = false;
     bool m_trusted = false;
+    // The last read found only part of a record: wait for the socket.
+    bool m_starved = false;
 };
 
 }  // namespace sendrix::mail

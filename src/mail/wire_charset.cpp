@@ -13,8 +13,8 @@ namespace {
 
 // The five bytes Windows-1252 leaves undefined: readers refuse or replace
 // them, so text holding their control characters goes out as UTF-8.
-bool holdsUndefinedCp1252Byte(std::string_view cp1252) {
-    for (char c : cp1252) {
+bool holdsUndefinedCp1252Byte(std::string_view bytes) {
+    for (char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
         if (b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D)
             return true;
@@ -22,8 +22,13 @@ bool holdsUndefinedCp1252Byte(std::string_view cp1252) {
     return false;
 }
 
+// Only a text that holds one of the undefined bytes itself (in a UTF-8
+// sequence or as a stray byte) can convert to one, so most texts are checked
+// without a conversion: this runs once per personal message.
 bool fitsWindows1252(std::string_view text) {
-    return platform::fitsCp1252(text) && !holdsUndefinedCp1252Byte(platform::utf8ToCp1252(text));
+    if (!platform::fitsCp1252(text))
+        return false;
+    return !holdsUndefinedCp1252Byte(text) || !holdsUndefinedCp1252Byte(platform::utf8ToCp1252(text));
 }
 
 bool isJapanese(const platform::LocaleLanguage& language) {

@@ -46,6 +46,8 @@ struct SmtpAccount {
     // them), and messages started per minute (0: no limit).
     int messagesPerConnection = 1;
     int messagesPerMinute = 0;
+    // "Rset", MAIL, RCPT and "Data" in one go where the server offers it.
+    bool pipelining = false;
     // 0 none, 1 STARTTLS, 2 SSL/TLS from the first byte.
     int encryption = 0;
     std::string pinnedFingerprint;  // empty: the trust store alone decides

@@ -169,6 +169,7 @@ void SendRun::configureClient(const SmtpAccount& account) {
     m_smtp.SetHost(account.host);
     m_smtp.SetPort(account.port);
     m_smtp.SetTimeouts(mail::IdTimeouts::FromSetting(account.timeoutSeconds));
+    m_smtp.SetPipelining(account.pipelining);
     m_smtp.SetClock(&m_clock);
 }
 

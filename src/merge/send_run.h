@@ -143,7 +143,7 @@ public:
     void fillMessage(const Mailing& mailing, const std::vector<std::string>& body, const std::string& address,
                      const std::string* subject = nullptr);
 
-    // Host, port, login, encryption, pinned certificate and time limits of
+    // Host, port, login, encryption, pinned certificate, time limits and pipelining of
     // the client from the account (the access token comes per connection).
     void configureClient(const SmtpAccount& account);
 

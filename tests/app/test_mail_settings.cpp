@@ -136,6 +136,17 @@ TEST(ReadSmtpAccount, TimeoutOutsideOneToAnHourMeansTheDefault) {
     }
 }
 
+TEST(ReadSmtpAccount, PipeliningOnlyWithOne) {
+    TestHome home;
+    for (const char* value : {"1", "0", "2", "ja", ""}) {
+        SCOPED_TRACE(value);
+        const std::string ini = home.write("Mail.ini", std::string("[Smtp]\nPipelining=") + value + "\n");
+        TMailSettings settings;
+        ReadSmtpAccount(ini, settings);
+        EXPECT_EQ(settings.Pipelining, std::string(value) == "1");
+    }
+}
+
 TEST(ReadSmtpAccount, PortThatIsNoNumberStopsBeforeTheLaterKeys) {
     TestHome home;
     const std::string ini = home.write(

@@ -878,3 +878,86 @@ TEST_F(Smtp, ADomainWithoutALabelOrTooLongAsALabelIsRefusedBeforeConnecting) {
             ::testing::HasSubstr(row.text));
     }
 }
+
+namespace {
+
+// A server that names PIPELINING and answers only once it has read the
+// whole group ("Rset", MAIL, `recipients` RCPTs, "Data"), then `replies`.
+// A client that waited for each reply would wait in vain.
+SmtpScript pipeliningServer(std::size_t recipients, const std::string& replies, bool takesText) {
+    SmtpScript script;
+    script.line("220 mail.test ESMTP").answer("250-mail.test\n250 PIPELINING");
+    for (std::size_t i = 0; i < recipients + 3; ++i)
+        script.awaitLine();
+    script.send(replies);
+    if (takesText)
+        script.awaitData().line("250 2.0.0 queued");
+    return script;
+}
+
+}  // namespace
+
+TEST_F(Smtp, PipeliningSendsTheGroupInOneGoWithTheBytesOfTheDialogueOneAtATime) {
+    ScriptedSmtpServer server(
+        {pipeliningServer(2, "250 reset\r\n250 sender\r\n250 rcpt\r\n250 rcpt\r\n354 go\r\n", true),
+         plainServer()});
+    smtp.SetPipelining(true);
+    connect(server);
+    EXPECT_TRUE(smtp.OffersPipelining());
+    deliverAndClose({"ich@example.org", {"a@example.org", "b@example.org"}});
+    EXPECT_EQ(recorded(server), "ehlo " + host() +
+                                    "\r\nRset\r\nMail from:<ich@example.org>\r\nRCPT to:<a@example.org>\r\n"
+                                    "RCPT to:<b@example.org>\r\nData\r\n" +
+                                    kText + "Quit\r\n");
+    // A server without PIPELINING gets one command at a time.
+    connect(server);
+    EXPECT_FALSE(smtp.OffersPipelining());
+    deliverAndClose({"ich@example.org", {"du@example.org"}});
+    EXPECT_EQ(server.messages().size(), 0u);  // scripted sessions: no "serve"
+    EXPECT_NE(recorded(server, 1).find("Data\r\n" + kText), std::string::npos);
+}
+
+TEST_F(Smtp, APipelinedRefusalRaisesTheFirstRefusedStepAndNeverSendsTheText) {
+    struct Row {
+        const char* name;
+        std::size_t recipients;
+        const char* replies;
+        const char* error;  // the start of the error text
+        int code;
+        bool open;  // the connection after the refusal
+    } rows[] = {
+        {"recipient refused, Data refused", 1,
+         "250 reset\r\n250 sender\r\n550 5.1.1 no such user\r\n554 5.5.1 no valid recipients\r\n",
+         "550 5.1.1 no such user", 550, true},
+        // The server waits for text now: closing is the only way out that
+        // delivers nothing to the recipient it took.
+        {"one of two refused, Data taken", 2,
+         "250 reset\r\n250 sender\r\n250 rcpt\r\n550 5.1.1 no such user\r\n354 go\r\n",
+         "550 5.1.1 no such user", 550, false},
+        {"sender refused with 530", 1,
+         "250 reset\r\n530 5.7.0 Must issue a STARTTLS command first\r\n503 5.5.1 sender first\r\n503 5.5.1 "
+         "sender first\r\n",
+         "530 5.7.0 Must issue a STARTTLS command first\r\n", 530, true},
+    };
+    std::vector<SmtpScript> scripts;
+    for (const Row& row : rows)
+        scripts.push_back(pipeliningServer(row.recipients, row.replies, false));
+    ScriptedSmtpServer server(scripts);
+    smtp.SetPipelining(true);
+    for (std::size_t r = 0; r < std::size(rows); ++r) {
+        const Row& row = rows[r];
+        SCOPED_TRACE(row.name);
+        connect(server);
+        SmtpEnvelope envelope{"ich@example.org", {"a@example.org"}};
+        if (row.recipients == 2)
+            envelope.recipients.push_back("b@example.org");
+        expectThrowText<EIdProtocolReplyError>(
+            [&] { deliver(envelope); }, ::testing::StartsWith(row.error),
+            [&](const EIdProtocolReplyError& error) { EXPECT_EQ(error.ReplyCode(), row.code); });
+        EXPECT_EQ(smtp.IsOpen(), row.open);
+        smtp.Close();
+        const std::string sent = recorded(server, r);
+        EXPECT_TRUE(sent.ends_with("Data\r\n" + std::string(row.open ? "Quit\r\n" : ""))) << sent;
+        EXPECT_EQ(sent.find("Subject: test"), std::string::npos);
+    }
+}

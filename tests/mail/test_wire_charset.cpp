@@ -56,6 +56,9 @@ TEST(ChooseWireCharset, TheTextDecidesInEveryLocaleFamily) {
         {"half-width katakana has no ISO-2022-JP form", "\xEF\xBD\xB1", Kind::Utf8, Kind::Utf8},
         // A control character Windows-1252 leaves undefined would not decode.
         {"U+0081", "a\xC2\x81", Kind::Utf8, Kind::Utf8},
+        {"stray undefined byte", "a\x9D", Kind::Utf8, Kind::Iso2022Jp},
+        {"\xC3\x81 and \xC3\x8D hold 0x81 and 0x8D but are defined", "\xC3\x81lvaro \xC3\x8D",
+         Kind::Windows1252, Kind::Windows1252},
         {"stray Windows-1252 byte",
          "Gr\xFC\xDF"
          "e",

@@ -326,3 +326,50 @@ TEST_F(SendWindowTest, TheGridsMenuMarksAllRowsOrNone) {
     // No list send ran yet: no status column.
     EXPECT_EQ(grid->model()->columnCount(), app::TStringGrid::ColCount);
 }
+
+namespace {
+
+test::SmtpBehaviour firstRecipientRefused() {
+    test::SmtpBehaviour behaviour;
+    behaviour.refuseRcptNumber = 1;
+    behaviour.refuseRcptReply = "553 5.1.3 malformed address";
+    return behaviour;
+}
+
+class RefusalWindowTest : public test::WindowTest {
+protected:
+    RefusalWindowTest() : WindowTest(firstRecipientRefused()) {}
+};
+
+}  // namespace
+
+// The question is asked on the window's thread while the run waits on its
+// own, and the answer goes back to the run.
+TEST_F(RefusalWindowTest, ARefusedRecipientIsAskedAboutAndTheRunGoesOnWithTheNext) {
+    writeSettings();
+    openWindow({writeList("mitglieder.csv", kThreeMembers)});
+    ModalAnswerer answerer;
+    answerer.click(QMessageBox::Yes);  // the list
+    answerer.click(QMessageBox::Yes);  // go on after the refusal
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get(), 5000));
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::AltModifier);
+
+    EXPECT_EQ(answerer.pendingSteps(), 0u);
+    EXPECT_EQ(answerer.unexpected, 0);
+    ASSERT_EQ(answerer.shown.size(), 2u);
+    EXPECT_NE(answerer.shown[1].text.find("553 5.1.3 malformed address"), std::string::npos);
+    EXPECT_TRUE(
+        answerer.shown[1].text.ends_with("Mit dem n\xc3\xa4"
+                                         "chsten Empf\xc3\xa4nger fortfahren?"));
+    ASSERT_TRUE(server.waitForSessions(3, 10s));
+    EXPECT_EQ(server.messages().size(), 2u);
+    EXPECT_EQ(form->LastRunOutcome, app::TfrmMessageEditor::RunOutcome::Incomplete);
+    auto* grid = child<QTableView>("empfaengerliste")->model();
+    const int status = app::TStringGrid::ColCount;
+    EXPECT_EQ(grid->index(0, status).data().toString(),
+              QStringLiteral("Fehler: 553 5.1.3 malformed address"));
+    EXPECT_EQ(grid->index(0, 0).data().toString(), QStringLiteral("+"));
+    EXPECT_EQ(grid->index(1, status).data().toString(), QStringLiteral("versendet 14:05:31"));
+    EXPECT_TRUE(child<QToolButton>("senden")->isEnabled());
+}
