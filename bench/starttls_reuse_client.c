@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "smtp_client_common.h"
+#include "tls_client_common.h"
 
 static int fd = -1;
 static SSL* ssl = NULL;
@@ -26,29 +27,14 @@ static void fail(const char* what) {
 
 /* Through TLS once STARTTLS is done, in the clear before. */
 static void send_all(const void* data, size_t length) {
-    if (!ssl) {
+    if (ssl)
+        tls_send_all(ssl, data, length);
+    else
         client_send_all(fd, data, length);
-        return;
-    }
-    size_t written = 0;
-    if (SSL_write_ex(ssl, data, length, &written) != 1 || written != length)
-        fail("send failed");
 }
 
 static int read_reply(void) {
-    if (!ssl)
-        return client_read_reply(fd);
-    static char reply[1 << 16];
-    size_t used = 0;
-    for (;;) {
-        size_t n = 0;
-        if (used == sizeof reply || SSL_read_ex(ssl, reply + used, sizeof reply - used, &n) != 1)
-            fail("connection closed");
-        used += n;
-        int code = client_reply_code(reply, used);
-        if (code >= 0)
-            return code;
-    }
+    return ssl ? tls_read_reply(ssl) : client_read_reply(fd);
 }
 
 static void command(const char* text, int expected) {
