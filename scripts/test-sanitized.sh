@@ -2,9 +2,8 @@
 # Builds the whole tree once more with AddressSanitizer and
 # UndefinedBehaviorSanitizer in a build folder of its own (build-sanitize/,
 # or $SANITIZE_BUILD_DIR) and runs every test there; any finding ends the
-# program that made it with an error, so the test fails. Not yet called by
-# scripts/test.sh: the Qt window tests still fail here, in
-# MainWindow::run(Handler) when a window is closed.
+# program that made it with an error, so the test fails. scripts/test.sh
+# calls it after the normal suite.
 # Warnings are not errors in this build: GCC 12 reports a false -Wrestrict
 # in std::string code once the sanitizers are on.
 set -euo pipefail

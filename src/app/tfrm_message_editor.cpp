@@ -155,7 +155,7 @@ void TfrmMessageEditor::FormCreate() {
     }
     if (!m_arguments.empty()) {
         if (!mailingGiven && platform::fileExists(m_arguments[0]))
-            LoadRecipientListFile(m_arguments[0]);
+            LoadRecipientList(m_arguments[0]);
         const CommandLineOptions options = ParseCommandLine(m_arguments);
         salutationSwitch = options.SalutationSwitch;
         subjectStamp = options.SubjectStamp;

@@ -78,7 +78,6 @@ public:
     // does the start-up work.
     TfrmMessageEditor(Interaction& interaction, const platform::Clock& clock,
                       std::vector<std::string> arguments);
-    virtual ~TfrmMessageEditor() = default;
     TfrmMessageEditor(const TfrmMessageEditor&) = delete;
     TfrmMessageEditor& operator=(const TfrmMessageEditor&) = delete;
 
@@ -165,9 +164,7 @@ public:
 
     // ---- Recipient list, salutation, send, body, attachments (merge) ----
 
-    // Virtual, like the seams below, so that tests can watch what start-up
-    // and show call.
-    virtual void sendenClick();
+    void sendenClick();
     void anmarkiertenEmpfngerversenden1Click();
     void Verteilerlisteffnen1Click();
     void Nachrichtffnen1Click();
@@ -194,18 +191,16 @@ public:
     // user-interface thread while the run works on another.
     void AbbrechenClick();
 
-    // Seams used by start-up and LoadMailConfiguration; the caller has
-    // checked that the file exists.
-    // Loads a recipient list file into empfaengerliste and enters list mode.
-    virtual void LoadRecipientListFile(const std::string& path);
+    // Used by start-up and LoadMailConfiguration; the caller has checked
+    // that the file exists.
     // Replaces the text of Memo with the file's content (Memo1 is handled
     // by the caller).
-    virtual void LoadBodyFile(const std::string& path);
+    void LoadBodyFile(const std::string& path);
     // Appends an attachment part for the file to IdMsgSend (lvFiles is
     // rebuilt by RefreshAttachmentList).
-    virtual void AddAttachmentFile(const std::string& path);
+    void AddAttachmentFile(const std::string& path);
     // Rebuilds lvFiles from the parts of IdMsgSend.
-    virtual void RefreshAttachmentList();
+    void RefreshAttachmentList();
 
     // ---- Dialogs and "?" menu (extras) ----
 

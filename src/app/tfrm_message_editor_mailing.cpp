@@ -85,7 +85,7 @@ void TfrmMessageEditor::applyMailing(const merge::MailingDocument& mailing) {
     if (mailing.listFile.empty())
         ClearRecipientList();
     else
-        LoadRecipientListFile(mailing.listFile);
+        LoadRecipientList(mailing.listFile);
 
     edtSubject.Text = mailing.subject;
     Memo.Lines = mailing.body;

@@ -24,10 +24,6 @@ std::string folderOf(const std::string& path) {
 
 // ---- Recipient list ----
 
-void TfrmMessageEditor::LoadRecipientListFile(const std::string& path) {
-    LoadRecipientList(path);
-}
-
 void TfrmMessageEditor::LoadRecipientList(const std::string& path) {
     // The whole file is read before the grid changes, so a file that cannot
     // be read leaves the list loaded before as it was.

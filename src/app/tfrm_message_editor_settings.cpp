@@ -68,7 +68,7 @@ std::string TfrmMessageEditor::loadConfigurationFiles(const std::string& path) {
     const std::string folder = programFolder();
     const std::string list = resolveStoredPath(readProfileString(path, "Dateien", "Empfaenger", ""), folder);
     if (fileExists(list))
-        LoadRecipientListFile(list);
+        LoadRecipientList(list);
     const std::string named = readProfileString(path, "Dateien", "Nachricht", "");
     const std::string body = resolveStoredPath(named, folder);
     if (fileExists(body)) {

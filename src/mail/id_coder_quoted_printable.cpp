@@ -10,18 +10,31 @@ constexpr size_t kMaxLine = 75;
 
 // Printable bytes that do not survive every gateway (RFC 2045 6.7 rule 2
 // names the EBCDIC-unsafe ones) are escaped too.
-bool mustEscapePrintable(unsigned char b) {
+constexpr bool mustEscapePrintable(unsigned char b) {
     return (b >= 33 && b <= 36) || b == 64 || (b >= 91 && b <= 94) || b == 96 || (b >= 123 && b <= 126) ||
            b == '=';
 }
 
+constexpr bool standsForItself(unsigned char b) {
+    return b >= 32 && b <= 126 && !mustEscapePrintable(b);
+}
+
+// standsForItself for every byte, looked up once per byte of a body.
+struct LiteralTable {
+    bool literal[256] = {};
+    constexpr LiteralTable() {
+        for (int b = 0; b < 256; ++b)
+            literal[b] = standsForItself(static_cast<unsigned char>(b));
+    }
+};
+constexpr LiteralTable kLiterals;
+
 }  // namespace
 
 void TIdQuotedPrintableEncoder::appendByte(unsigned char byte) {
-    if (byte < 32 || byte > 126 || mustEscapePrintable(byte)) {
-        m_pending += '=';
-        m_pending += kHex[byte >> 4];
-        m_pending += kHex[byte & 15];
+    if (!kLiterals.literal[byte]) {
+        const char escaped[3] = {'=', kHex[byte >> 4], kHex[byte & 15]};
+        m_pending.append(escaped, 3);
     } else {
         m_pending += static_cast<char>(byte);
     }
@@ -40,19 +53,22 @@ void TIdQuotedPrintableEncoder::endLine(std::string& out) {
 }
 
 void TIdQuotedPrintableEncoder::cutLongText(std::string& out) {
-    while (m_pending.size() > kMaxLine) {
+    // The cut text leaves the front at the end, once: a long line moves once.
+    size_t from = 0;
+    while (m_pending.size() - from > kMaxLine) {
         // Never split an "=XX" across the soft break.
         size_t cut = kMaxLine;
-        if (m_pending[72] == '=')
+        if (m_pending[from + 72] == '=')
             cut = 72;
-        else if (m_pending[73] == '=')
+        else if (m_pending[from + 73] == '=')
             cut = 73;
-        else if (m_pending[74] == '=')
+        else if (m_pending[from + 74] == '=')
             cut = 74;
-        out.append(m_pending, 0, cut);
+        out.append(m_pending, from, cut);
         out += "=\r\n";
-        m_pending.erase(0, cut);
+        from += cut;
     }
+    m_pending.erase(0, from);
 }
 
 size_t TIdQuotedPrintableEncoder::Encode(std::string_view bytes, bool final, std::string& out) {
@@ -68,6 +84,16 @@ size_t TIdQuotedPrintableEncoder::Encode(std::string_view bytes, bool final, std
         }
     }
     for (; i < n; ++i) {
+        // A run of bytes that stand for themselves goes in at once.
+        size_t run = i;
+        while (run < n && kLiterals.literal[static_cast<unsigned char>(bytes[run])])
+            ++run;
+        if (run > i) {
+            m_pending.append(bytes.data() + i, run - i);
+            i = run;
+            if (i == n)
+                break;
+        }
         const auto b = static_cast<unsigned char>(bytes[i]);
         if (b != '\r') {
             appendByte(b);

@@ -59,19 +59,15 @@ template <typename Emit>
 void forEachLine(std::string_view text, Emit emit) {
     size_t start = 0;
     const size_t n = text.size();
-    size_t i = 0;
-    while (i < n) {
-        const char c = text[i];
-        if (c != '\r' && c != '\n') {
-            ++i;
-            continue;
+    while (start < n) {
+        const size_t end = platform::findLineBreak(text, start);
+        if (end == std::string_view::npos) {
+            emit(text.substr(start));
+            return;
         }
-        emit(text.substr(start, i - start));
-        i += (c == '\r' && i + 1 < n && text[i + 1] == '\n') ? 2 : 1;
-        start = i;
+        emit(text.substr(start, end - start));
+        start = end + ((text[end] == '\r' && end + 1 < n && text[end + 1] == '\n') ? 2 : 1);
     }
-    if (start < n)
-        emit(text.substr(start));
 }
 
 // The lines of a body as they go out: a line holding CR or LF is split
@@ -81,8 +77,8 @@ std::vector<std::string> splitBodyLines(const std::vector<std::string>& body) {
     std::vector<std::string> lines;
     lines.reserve(body.size());
     for (const std::string& line : body) {
-        if (line.empty()) {
-            lines.emplace_back();
+        if (platform::findLineBreak(line) == std::string::npos) {
+            lines.push_back(line);
             continue;
         }
         forEachLine(line, [&](std::string_view piece) { lines.emplace_back(piece); });
@@ -92,17 +88,28 @@ std::vector<std::string> splitBodyLines(const std::vector<std::string>& body) {
     return lines;
 }
 
-// The wire lines of `lines` in `encoding`, every one dot-doubled. The dots
-// are doubled on the encoded lines: the ISO-2022-JP conversion can drop
-// bytes in front of a ".", and a soft line break can put one at the start of
-// any wire line; every such line needs its second dot.
-std::vector<std::string> encodedWireLines(const std::vector<std::string>& lines,
-                                          const TextEncoding& encoding) {
-    std::vector<std::string> wire;
-    wire.reserve(lines.size());
+// One wire line and its CR LF, dot-doubled.
+void appendWireLine(std::string& wire, std::string_view line) {
+    if (!line.empty() && line.front() == '.')
+        wire += '.';
+    wire.append(line);
+    wire += "\r\n";
+}
+
+// The wire text of `lines` in `encoding`: every line with its CR LF, every
+// one dot-doubled. The dots are doubled on the encoded lines: the
+// ISO-2022-JP conversion can drop bytes in front of a ".", and a soft line
+// break can put one at the start of any wire line; every such line needs
+// its second dot.
+std::string encodedWireText(const std::vector<std::string>& lines, const TextEncoding& encoding) {
+    std::string wire;
+    size_t size = 0;
+    for (const std::string& line : lines)
+        size += line.size() + 2;
+    wire.reserve(size + size / 8);
     if (!encoding.quotedPrintable) {
         for (const std::string& line : lines)
-            wire.push_back(withDoubledDot(ToWireBytes(line, encoding.charset)));
+            appendWireLine(wire, ToWireBytes(line, encoding.charset));
         return wire;
     }
     // Each line is fed without its line end: the coder cuts a line only
@@ -113,10 +120,16 @@ std::vector<std::string> encodedWireLines(const std::vector<std::string>& lines,
         coder.Feed(ToWireBytes(line, encoding.charset));
         const std::string encoded = coder.Finish();
         if (encoded.empty())
-            wire.emplace_back();
-        forEachLine(encoded, [&](std::string_view piece) { wire.push_back(withDoubledDot(piece)); });
+            wire += "\r\n";
+        forEachLine(encoded, [&](std::string_view piece) { appendWireLine(wire, piece); });
     }
     return wire;
+}
+
+// Wire text onto the target in pieces of kWritePiece, as attachments go.
+void writeWireText(IdWriteTarget& target, std::string_view wire) {
+    for (size_t at = 0; at < wire.size(); at += kWritePiece)
+        target.WriteText(wire.substr(at, kWritePiece));
 }
 
 // "type; charset=name" for text in a charset other than ASCII; a charset
@@ -215,30 +228,17 @@ bool isHtmlMailing(const TIdMessage& message) {
 
 // One text part of the alternative: its header lines, its lines in the
 // encoding chosen for them, the empty line after them.
-void writeTextBody(IdWriteTarget& target, std::string_view type, const std::vector<std::string>& lines) {
-    const TextEncoding encoding = ChooseTextEncoding(lines, platform::localeLanguage());
+void writeTextBody(IdWriteTarget& target, std::string_view type, const std::vector<std::string>& lines,
+                   const platform::LocaleLanguage& language) {
+    const TextEncoding encoding = ChooseTextEncoding(lines, language);
     target.WriteLine("Content-Type: " + withCharset(type, encoding.charset, true));
     target.WriteLine("Content-Transfer-Encoding: " + encoding.transferEncoding());
     target.WriteLine("");
-    target.WriteLines(encodedWireLines(lines, encoding));
+    writeWireText(target, encodedWireText(lines, encoding));
     target.WriteLine("");
 }
 
 void status(IdWriterObserver* observer, std::string_view text);
-
-// The plain-text rendering, then the HTML itself, between `boundary` lines.
-void writeHtmlAlternative(IdWriteTarget& target, const TIdMessage& message, std::string_view boundary,
-                          IdWriterObserver* observer) {
-    const std::string boundaryLine = "--" + std::string(boundary);
-    const std::vector<std::string> html = splitBodyLines(message.Body);
-    target.WriteLine(boundaryLine);
-    status(observer, kTextStatus);
-    writeTextBody(target, "text/plain", RenderHtmlAsText(html));
-    target.WriteLine(boundaryLine);
-    status(observer, kTextStatus);
-    writeTextBody(target, message.ContentType, html);
-    target.WriteLine(boundaryLine + "--");
-}
 
 // Quoted-printable writes "=" as "=3D", and the base64, UU and XX
 // alphabets lack "_" or the lower-case letters: only text that goes out as
@@ -305,15 +305,42 @@ struct Boundaries {
     std::string alternative;
 };
 
+// What the writer works out of a message once, for its header block and its
+// body section alike: the parts, the lines of the message's own body as they
+// go out and their encoding (an HTML body's plain-text rendering instead:
+// its two texts each choose their own), the boundaries of a multipart.
+struct MessageLayout {
+    PartCounts counts;
+    platform::LocaleLanguage language;
+    std::vector<std::string> bodyLines;
+    bool htmlMailing = false;
+    std::vector<std::string> htmlAsText;
+    bool multipart = false;
+    Boundaries boundaries;
+    TextEncoding bodyEncoding;
+};
+
+// The plain-text rendering, then the HTML itself, between `boundary` lines.
+void writeHtmlAlternative(IdWriteTarget& target, const TIdMessage& message, const MessageLayout& layout,
+                          std::string_view boundary, IdWriterObserver* observer) {
+    const std::string boundaryLine = "--" + std::string(boundary);
+    target.WriteLine(boundaryLine);
+    status(observer, kTextStatus);
+    writeTextBody(target, "text/plain", layout.htmlAsText, layout.language);
+    target.WriteLine(boundaryLine);
+    status(observer, kTextStatus);
+    writeTextBody(target, message.ContentType, layout.bodyLines, layout.language);
+    target.WriteLine(boundaryLine + "--");
+}
+
 // A body line equal to a boundary line (or beginning with one and "--")
 // would end its part early and let the rest be read as parts of the
 // sender's making: each fixed boundary stays unless the content holds it.
-Boundaries chooseBoundaries(const TIdMessage& message) {
+Boundaries chooseBoundaries(const TIdMessage& message, const MessageLayout& layout) {
     BoundaryClashes content;
-    const std::vector<std::string> body = splitBodyLines(message.Body);
-    content.scan(body);
-    if (isHtmlMailing(message))
-        content.scan(RenderHtmlAsText(body));
+    content.scan(layout.bodyLines);
+    if (layout.htmlMailing)
+        content.scan(layout.htmlAsText);
     for (int i = 0; i < message.MessageParts.Count(); ++i) {
         const TIdMessagePart& part = message.MessageParts.Items(i);
         content.scan(part.ExtraHeaders.Lines());
@@ -336,9 +363,9 @@ Boundaries chooseBoundaries(const TIdMessage& message) {
 
 // A multipart's type, or the single part's declared text. RFC 2045's
 // grammar allows no ";" after the last parameter.
-TopLevelDeclaration topLevelDeclaration(const TIdMessage& message, const PartCounts& counts,
-                                        const platform::LocaleLanguage& language,
-                                        const Boundaries& boundaries) {
+TopLevelDeclaration topLevelDeclaration(const TIdMessage& message, const MessageLayout& layout) {
+    const PartCounts& counts = layout.counts;
+    const Boundaries& boundaries = layout.boundaries;
     TopLevelDeclaration declaration;
     declaration.mimeVersion = message.MessageParts.Count() > 0;
     if (counts.related >= 1)
@@ -346,14 +373,14 @@ TopLevelDeclaration topLevelDeclaration(const TIdMessage& message, const PartCou
             "multipart/related; type=\"multipart/alternative\"; boundary=\"" + boundaries.related + "\"";
     else if (counts.attachments >= 1)
         declaration.contentType = "multipart/mixed; boundary=\"" + boundaries.mixed + "\"";
-    else if (counts.texts >= 1 || isHtmlMailing(message))
+    else if (counts.texts >= 1 || layout.htmlMailing)
         declaration.contentType = "multipart/alternative; boundary=\"" + boundaries.mixed + "\"";
     if (!declaration.contentType.empty()) {
         declaration.mimeVersion = true;
         return declaration;
     }
 
-    const TextEncoding encoding = ChooseTextEncoding(splitBodyLines(message.Body), language);
+    const TextEncoding& encoding = layout.bodyEncoding;
     if (encoding.declared()) {
         declaration.contentType =
             withCharset(message.ContentType.empty() ? "text/plain" : message.ContentType, encoding.charset);
@@ -381,6 +408,29 @@ PartCounts countParts(const TIdMessage& message) {
         }
     }
     return counts;
+}
+
+// Everything but the boundaries, which are chosen from what this finds.
+MessageLayout layoutOf(const TIdMessage& message) {
+    MessageLayout layout;
+    layout.counts = countParts(message);
+    layout.language = platform::localeLanguage();
+    layout.bodyLines = splitBodyLines(message.Body);
+    layout.htmlMailing = isHtmlMailing(message);
+    if (layout.htmlMailing)
+        layout.htmlAsText = RenderHtmlAsText(layout.bodyLines);
+    layout.multipart = layout.counts.attachments >= 1 || layout.counts.texts >= 1 || layout.htmlMailing;
+    if (!layout.htmlMailing)
+        layout.bodyEncoding = ChooseTextEncoding(layout.bodyLines, layout.language);
+    return layout;
+}
+
+// The layout of `message` for writing it: a single part has no boundaries.
+MessageLayout messageLayout(const TIdMessage& message) {
+    MessageLayout layout = layoutOf(message);
+    if (layout.multipart)
+        layout.boundaries = chooseBoundaries(message, layout);
+    return layout;
 }
 
 const WireCharset kUtf8{WireCharsetKind::Utf8, "UTF-8", 'B'};
@@ -452,24 +502,25 @@ std::string firstPartContentType(const TIdMessage& message) {
     return platform::startsWithNoCase(type, "text/") ? type : "text/plain";
 }
 
-void writeMixed(IdWriteTarget& target, TIdMessage& message, const PartCounts& counts,
-                const Boundaries& boundaries, IdWriterObserver* observer) {
+void writeMixed(IdWriteTarget& target, TIdMessage& message, const MessageLayout& layout,
+                IdWriterObserver* observer) {
+    const PartCounts& counts = layout.counts;
+    const Boundaries& boundaries = layout.boundaries;
     const std::string boundaryLine = "--" + (counts.related >= 1 ? boundaries.related : boundaries.mixed);
     target.WriteLine(kPreamble);
     target.WriteLine("");
     target.WriteLine(boundaryLine);
-    if (counts.texts == 0 && isHtmlMailing(message)) {
+    if (counts.texts == 0 && layout.htmlMailing) {
         target.WriteLine("Content-Type: multipart/alternative; ");
         target.WriteLine("        boundary=\"" + boundaries.alternative + "\"");
         target.WriteLine("");
-        writeHtmlAlternative(target, message, boundaries.alternative, observer);
+        writeHtmlAlternative(target, message, layout, boundaries.alternative, observer);
     } else if (counts.texts == 0) {
-        const std::vector<std::string> lines = splitBodyLines(message.Body);
-        const TextEncoding encoding = ChooseTextEncoding(lines, platform::localeLanguage());
+        const TextEncoding& encoding = layout.bodyEncoding;
         target.WriteLine("Content-Type: " + withCharset(firstPartContentType(message), encoding.charset));
         target.WriteLine("Content-Transfer-Encoding: " + encoding.transferEncoding());
         target.WriteLine("");
-        target.WriteLines(encodedWireLines(lines, encoding));
+        writeWireText(target, encodedWireText(layout.bodyLines, encoding));
     } else {
         target.WriteLine("Content-Type: multipart/alternative; ");
         target.WriteLine("        boundary=\"" + boundaries.alternative + "\"");
@@ -583,7 +634,7 @@ void WriteTextPart(IdWriteTarget& target, TIdText& text) {
     target.WriteLine("");
     if (known) {
         encoding.quotedPrintable = lower == "quoted-printable";
-        target.WriteLines(encodedWireLines(lines, encoding));
+        writeWireText(target, encodedWireText(lines, encoding));
     } else {
         // Another registered coder (base64, x-uu) encodes the wire bytes.
         std::unique_ptr<TIdCoder> coder = FindCoder(text.ContentType(), transfer);
@@ -597,46 +648,62 @@ void WriteTextPart(IdWriteTarget& target, TIdText& text) {
     target.WriteLine("");
 }
 
-PartCounts WriteHeaderBlock(IdWriteTarget& target, TIdMessage& message, const platform::Clock& clock) {
-    const PartCounts counts = countParts(message);
-    const TIdHeaderList headers = message.BuildHeaderLines(
-        topLevelDeclaration(message, counts, platform::localeLanguage(), chooseBoundaries(message)), clock);
-    target.WriteLines(headers.Lines());
-    return counts;
+namespace {
+
+void writeHeaderBlock(IdWriteTarget& target, const TIdMessage& message, const MessageLayout& layout,
+                      const platform::Clock& clock) {
+    target.WriteLines(message.BuildHeaderLines(topLevelDeclaration(message, layout), clock).Lines());
 }
 
-void WriteBodySection(IdWriteTarget& target, TIdMessage& message, const PartCounts& counts,
+void writeBodySection(IdWriteTarget& target, TIdMessage& message, const MessageLayout& layout,
                       IdWriterObserver* observer) {
-    const Boundaries boundaries = chooseBoundaries(message);
+    const PartCounts& counts = layout.counts;
     if (observer)
         observer->WorkBegin();
     if (counts.attachments >= 1) {
-        writeMixed(target, message, counts, boundaries, observer);
+        writeMixed(target, message, layout, observer);
     } else if (counts.texts >= 1) {
         target.WriteLine(kPreamble);
         target.WriteLine("");
-        writeTextParts(target, message, boundaries.mixed, observer);
-    } else if (isHtmlMailing(message)) {
+        writeTextParts(target, message, layout.boundaries.mixed, observer);
+    } else if (layout.htmlMailing) {
         target.WriteLine(kPreamble);
         target.WriteLine("");
-        writeHtmlAlternative(target, message, boundaries.mixed, observer);
+        writeHtmlAlternative(target, message, layout, layout.boundaries.mixed, observer);
     } else {
         status(observer, kTextStatus);
         // The same choice as the header block's declaration made.
-        const std::vector<std::string> lines = splitBodyLines(message.Body);
-        target.WriteLines(encodedWireLines(lines, ChooseTextEncoding(lines, platform::localeLanguage())));
+        writeWireText(target, encodedWireText(layout.bodyLines, layout.bodyEncoding));
     }
     if (observer)
         observer->WorkEnd();
 }
 
+}  // namespace
+
+PartCounts WriteHeaderBlock(IdWriteTarget& target, TIdMessage& message, const platform::Clock& clock) {
+    const MessageLayout layout = messageLayout(message);
+    writeHeaderBlock(target, message, layout, clock);
+    return layout.counts;
+}
+
+void WriteBodySection(IdWriteTarget& target, TIdMessage& message, const PartCounts& counts,
+                      IdWriterObserver* observer) {
+    MessageLayout layout = layoutOf(message);
+    layout.counts = counts;
+    layout.boundaries = chooseBoundaries(message, layout);
+    writeBodySection(target, message, layout, observer);
+}
+
 void WriteMessage(IdWriteTarget& target, TIdMessage& message, const platform::Clock& clock,
                   IdWriterObserver* observer) {
-    const PartCounts counts = WriteHeaderBlock(target, message, clock);
-    if (counts.texts == 1)
+    // Worked out once for both: a list send writes many messages.
+    const MessageLayout layout = messageLayout(message);
+    writeHeaderBlock(target, message, layout, clock);
+    if (layout.counts.texts == 1)
         throw EIdTextInvalidCount("Ungültige Anzahl für Text. TIdText muß größer als 1 sein");
     target.WriteLine("");
-    WriteBodySection(target, message, counts, observer);
+    writeBodySection(target, message, layout, observer);
 }
 
 }  // namespace sendrix::mail

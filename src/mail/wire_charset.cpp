@@ -1,6 +1,7 @@
 #include "mail/wire_charset.h"
 
 #include <cerrno>
+#include <cstring>
 #include <iconv.h>
 
 #include "mail/id_header_coder.h"
@@ -14,11 +15,10 @@ namespace {
 // The five bytes Windows-1252 leaves undefined: readers refuse or replace
 // them, so text holding their control characters goes out as UTF-8.
 bool holdsUndefinedCp1252Byte(std::string_view bytes) {
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D)
+    // The C library's search runs many bytes at a time.
+    for (const int b : {0x81, 0x8D, 0x8F, 0x90, 0x9D})
+        if (std::memchr(bytes.data(), b, bytes.size()))
             return true;
-    }
     return false;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/ascii.h"
 
 #include <charconv>
+#include <cstring>
 
 namespace sendrix::platform {
 
@@ -19,17 +20,35 @@ std::string asciiUppered(std::string_view text) {
 }
 
 bool isAscii(std::string_view text) {
-    for (char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    return true;
+    return asciiPrefixLength(text) == text.size();
+}
+
+std::size_t asciiPrefixLength(std::string_view text) {
+    constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        if (word & kHighBits)
+            break;
+    }
+    while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80)
+        ++i;
+    return i;
 }
 
 std::size_t findLineBreak(std::string_view text, std::size_t from) {
-    for (std::size_t i = from; i < text.size(); ++i)
-        if (text[i] == '\r' || text[i] == '\n')
-            return i;
-    return std::string_view::npos;
+    if (from >= text.size())
+        return std::string_view::npos;
+    // The C library's search runs many bytes at a time; the CR is looked for
+    // only before the first LF, so each call stays within the line it finds.
+    const char* begin = text.data() + from;
+    const char* end = text.data() + text.size();
+    const void* lf = std::memchr(begin, '\n', std::size_t(end - begin));
+    const char* limit = lf ? static_cast<const char*>(lf) : end;
+    const void* cr = std::memchr(begin, '\r', std::size_t(limit - begin));
+    const char* found = cr ? static_cast<const char*>(cr) : lf ? limit : nullptr;
+    return found ? std::size_t(found - text.data()) : std::string_view::npos;
 }
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {

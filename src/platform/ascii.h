@@ -24,6 +24,11 @@ std::string asciiUppered(std::string_view text);
 // Every byte is below 0x80 (no UTF-8 sequence, no Windows-1252 letter).
 bool isAscii(std::string_view text);
 
+// The length of the run of bytes below 0x80 that `text` begins with (its
+// size when it is all ASCII). Looks at eight bytes at a time: a mail body is
+// mostly such runs and is looked at once for every message of a list.
+std::size_t asciiPrefixLength(std::string_view text);
+
 // The position of the first CR or LF at or after `from`, npos when there is
 // none. (find_first_of("\r\n") searches the set once for every byte.)
 std::size_t findLineBreak(std::string_view text, std::size_t from = 0);

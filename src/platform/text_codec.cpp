@@ -122,11 +122,8 @@ std::string cp1252ToUtf8(std::string_view bytes) {
 bool fitsCp1252(std::string_view utf8) {
     size_t pos = 0;
     while (pos < utf8.size()) {
-        if (static_cast<unsigned char>(utf8[pos]) < 0x80) {
-            ++pos;  // ASCII is the same in both
-            continue;
-        }
-        if (cp1252Byte(nextCharacter(utf8, pos)) < 0)
+        pos += asciiPrefixLength(utf8.substr(pos));  // ASCII is the same in both
+        if (pos < utf8.size() && cp1252Byte(nextCharacter(utf8, pos)) < 0)
             return false;
     }
     return true;
@@ -139,11 +136,9 @@ std::string utf8ToCp1252(std::string_view utf8, char replacement) {
     while (pos < utf8.size()) {
         // A run of ASCII is the same bytes in both: copied at once, since a
         // mail body is mostly such runs and is converted once per message.
-        size_t asciiEnd = pos;
-        while (asciiEnd < utf8.size() && static_cast<unsigned char>(utf8[asciiEnd]) < 0x80)
-            ++asciiEnd;
-        out.append(utf8.substr(pos, asciiEnd - pos));
-        pos = asciiEnd;
+        const size_t run = asciiPrefixLength(utf8.substr(pos));
+        out.append(utf8.substr(pos, run));
+        pos += run;
         if (pos == utf8.size())
             break;
         const int byte = cp1252Byte(nextCharacter(utf8, pos));
@@ -180,6 +175,9 @@ bool isValidUtf8(std::string_view bytes) {
     size_t pos = 0;
     char32_t cp = 0;
     while (pos < bytes.size()) {
+        pos += asciiPrefixLength(bytes.substr(pos));
+        if (pos == bytes.size())
+            break;
         const size_t length = utf8SequenceAt(bytes, pos, cp);
         if (length == 0)
             return false;

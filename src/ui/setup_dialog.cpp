@@ -193,7 +193,7 @@ SetupDialog::SetupDialog(app::TfmSetup& model, app::Interaction& interaction, QW
 }
 
 void SetupDialog::run(void (app::TfmSetup::*handler)()) {
-    app::runHandler(m_interaction, [this, handler] { (m_model.*handler)(); });
+    app::runHandler(m_interaction, [this, handler] { std::invoke(handler, m_model); });
     refreshFromModel();
 }
 

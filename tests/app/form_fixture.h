@@ -1,10 +1,13 @@
 #pragma once
-// A main window whose start-up seams record their calls instead of loading
-// anything, in a fresh program folder with a fixed clock.
+// A main window whose sends are recorded instead of sent, in a fresh program
+// folder with a fixed clock.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "app/handler_runner.h"
 #include "app/settings_paths.h"
@@ -16,41 +19,34 @@
 
 namespace sendrix::test {
 
-class RecordingForm : public app::TfrmMessageEditor {
+// Takes the send where the window hands it to its thread: records it and
+// sends nothing, or fails as a refused connection would.
+class RecordingRunner : public app::SendRunner {
 public:
-    using TfrmMessageEditor::TfrmMessageEditor;
-
     std::vector<std::string> calls;
     bool sendFails = false;
 
-    // A loaded list: one data row and list mode, as the real loader leaves it.
-    void LoadRecipientListFile(const std::string& path) override {
-        calls.push_back("list " + path);
-        empfaengerliste.Cells.resize(1);
-        empfaengerliste.Cells.push_back({"+", "Muster", "Anna", "anna@example.org", "w"});
-        edtto.Text = app::kRecipientListMarker;
-        edtto.Enabled = false;
-    }
-    void LoadBodyFile(const std::string& path) override {
-        calls.push_back("body " + path);
-        Memo.Lines = {"body of " + path};
-    }
-    void AddAttachmentFile(const std::string& path) override {
-        calls.push_back("attach " + path);
-        m_attachments.push_back(path);
-    }
-    void RefreshAttachmentList() override {
-        calls.push_back("refresh");
-        lvFiles.Items = m_attachments;
-    }
-    void sendenClick() override {
+    void RunSend(merge::SendObserver&, const std::function<void(merge::SendObserver&)>&) override {
         calls.push_back("send");
         if (sendFails)
             throw Error("Verbindung abgelehnt");
     }
+};
 
-private:
-    std::vector<std::string> m_attachments;
+// The main window with its send runs taken by a RecordingRunner; `calls`
+// and `sendFails` are the runner's.
+class RecordingForm : public app::TfrmMessageEditor {
+    RecordingRunner m_runner;
+
+public:
+    RecordingForm(app::Interaction& interaction, const platform::Clock& clock,
+                  std::vector<std::string> arguments)
+        : TfrmMessageEditor(interaction, clock, std::move(arguments)) {
+        SendRuns = &m_runner;
+    }
+
+    std::vector<std::string>& calls = m_runner.calls;
+    bool& sendFails = m_runner.sendFails;
 };
 
 class FormTest : public ::testing::Test {

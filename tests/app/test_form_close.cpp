@@ -184,6 +184,7 @@ TEST_F(FormCloseTest, SavedConfigurationReopensWithoutListOrBody) {
     EXPECT_TRUE(form->useAnrede.Checked);
     EXPECT_TRUE(form->html.Checked);
     EXPECT_TRUE(form->calls.empty());
+    EXPECT_EQ(form->RecipientListFile, "");
     // Opening a configuration does not move the saves at close.
     EXPECT_EQ(form->MailSettings.ConfigFile, home.path("Mail.ini"));
 }
@@ -201,14 +202,15 @@ TEST_F(FormCloseTest, CancelledDialogsDoNothing) {
 
 TEST_F(FormCloseTest, OpeningAHandWrittenConfigurationLoadsListAndBody) {
     ASSERT_TRUE(create());
-    const std::string list = home.write("l.csv", "x\r\n");
+    const std::string list = home.write("l.csv", "Muster;Anna;anna@example.org;w\r\n");
     const std::string body = home.write("b.txt", "y\r\n");
     const std::string config =
         home.write("hand.txt", "[Dateien]\r\nEmpfaenger=\"" + list + "\"\r\nNachricht=  " + body + "  \r\n");
     form->edtSubject.Text = "ohne Subject-Schlüssel";
     ui.answerOpenFile(config);
     ASSERT_TRUE(runHandler(ui, [&] { form->MailKonfigurationffnen1Click(); }));
-    EXPECT_EQ(form->calls, (std::vector<std::string>{"list " + list, "body " + body}));
+    EXPECT_EQ(form->RecipientListFile, list);
+    EXPECT_EQ(form->Memo.Lines, (std::vector<std::string>{"y", ""}));
     EXPECT_EQ(form->edtSubject.Text, "ohne Subject-Schlüssel");
 }
 

@@ -29,7 +29,24 @@ TEST(Ascii, IsAsciiStopsAtTheFirstByteFromHex80) {
     EXPECT_FALSE(isAscii("M\xC3\xBCller"));
 }
 
+TEST(Ascii, AsciiPrefixEndsAtTheFirstHighByteWhereverItStands) {
+    // Eight bytes are looked at together: a high byte in each place of a
+    // word, in the second word and in the tail behind the last whole word.
+    for (size_t at = 0; at < 19; ++at) {
+        SCOPED_TRACE(at);
+        std::string text(19, 'a');
+        text[at] = '\xC3';
+        EXPECT_EQ(asciiPrefixLength(text), at);
+        EXPECT_FALSE(isAscii(text));
+    }
+    EXPECT_EQ(asciiPrefixLength(std::string(19, '\x7F')), 19u);
+    EXPECT_EQ(asciiPrefixLength(""), 0u);
+}
+
 TEST(Ascii, FindLineBreakFindsTheFirstCrOrLf) {
+    EXPECT_EQ(findLineBreak("abc\r\n\n"), 3u);
+    EXPECT_EQ(findLineBreak("abc\n\r"), 3u);  // a CR behind the first LF is no earlier break
+    EXPECT_EQ(findLineBreak("abc\rd", 4), std::string_view::npos);
     EXPECT_EQ(findLineBreak("ab\ncd\r\n"), 2u);
     EXPECT_EQ(findLineBreak("ab\ncd\r\n", 3), 5u);
     EXPECT_EQ(findLineBreak("ab\rcd\n"), 2u);
