@@ -122,7 +122,12 @@ std::string WrapAtWhitespace(std::string_view line, std::string_view breakText, 
 }
 
 std::vector<std::string> FoldHeaderLine(std::string_view line, int foldLength, LeadBytes leadBytes) {
-    const std::string wrapped = WrapAtWhitespace(line, "\r\n ", " \t", foldLength, leadBytes);
+    // A line shorter than the fold length without a CR (so without a fold of
+    // its own) is never broken: most header lines are such lines.
+    const bool whole =
+        static_cast<long long>(line.size()) < foldLength && line.find('\r') == std::string_view::npos;
+    const std::string wrapped =
+        whole ? std::string(line) : WrapAtWhitespace(line, "\r\n ", " \t", foldLength, leadBytes);
     std::vector<std::string> lines;
     size_t start = 0;
     while (start <= wrapped.size()) {
@@ -191,7 +196,10 @@ void TIdHeaderList::SetHeaderValue(std::string_view name, std::string_view value
     std::string line(name);
     line += ": ";
     line += withoutStrayLineBreaks(value);
-    std::vector<std::string> folded = FoldHeaderLine(line);
+    // Only a byte from 0x81 on can lead a double-byte character: ASCII needs
+    // no look at the locale.
+    std::vector<std::string> folded =
+        FoldHeaderLine(line, 78, platform::isAscii(line) ? LeadBytes::None : LocaleLeadBytes());
     m_lines.insert(position, folded.begin(), folded.end());
 }
 

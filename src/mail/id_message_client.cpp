@@ -12,7 +12,7 @@ void TIdMessageClient::WriteMessage(TIdMessage& message) {
 
 void TIdMessageClient::WriteMessageTo(IdWriteTarget& target, TIdMessage& message) {
     const platform::Clock& clock = m_clock ? *m_clock : platform::systemClock();
-    sendrix::mail::WriteMessage(target, message, clock);
+    sendrix::mail::WriteMessage(target, message, clock, nullptr, &m_wireLines);
 }
 
 }  // namespace sendrix::mail

@@ -2,6 +2,7 @@
 // A TCP client that can write a whole Internet message through its
 // connection (the message writer with this connection as its target).
 #include "mail/id_tcp_client.h"
+#include "mail/wire_line_cache.h"
 
 namespace sendrix::platform {
 class Clock;
@@ -27,6 +28,9 @@ public:
 
 private:
     const platform::Clock* m_clock = nullptr;
+    // The body lines of the messages written so far: a list send writes
+    // the same lines into every message.
+    WireLineCache m_wireLines;
 };
 
 }  // namespace sendrix::mail

@@ -16,6 +16,7 @@
 #include "mail/id_header_coder.h"
 #include "mail/media_types.h"
 #include "mail/wire_charset.h"
+#include "mail/wire_line_cache.h"
 #include "platform/ascii.h"
 #include "platform/error.h"
 #include "platform/file.h"
@@ -96,33 +97,40 @@ void appendWireLine(std::string& wire, std::string_view line) {
     wire += "\r\n";
 }
 
-// The wire text of `lines` in `encoding`: every line with its CR LF, every
-// one dot-doubled. The dots are doubled on the encoded lines: the
+// The wire text of one body line in `encoding`: its wire lines, each with
+// its CR LF and dot-doubled. The dots are doubled on the encoded lines: the
 // ISO-2022-JP conversion can drop bytes in front of a ".", and a soft line
 // break can put one at the start of any wire line; every such line needs
 // its second dot.
-std::string encodedWireText(const std::vector<std::string>& lines, const TextEncoding& encoding) {
+std::string encodedWireLine(std::string_view line, const TextEncoding& encoding) {
     std::string wire;
-    size_t size = 0;
-    for (const std::string& line : lines)
-        size += line.size() + 2;
-    wire.reserve(size + size / 8);
     if (!encoding.quotedPrintable) {
-        for (const std::string& line : lines)
-            appendWireLine(wire, ToWireBytes(line, encoding.charset));
+        appendWireLine(wire, ToWireBytes(line, encoding.charset));
         return wire;
     }
     // Each line is fed without its line end: the coder cuts a line only
     // where its input stops, never within a line it sees end, so the soft
     // breaks of a long line (RFC 2045 6.7 rule 5) come only this way.
     TIdQuotedPrintableEncoder coder;
-    for (const std::string& line : lines) {
-        coder.Feed(ToWireBytes(line, encoding.charset));
-        const std::string encoded = coder.Finish();
-        if (encoded.empty())
-            wire += "\r\n";
-        forEachLine(encoded, [&](std::string_view piece) { appendWireLine(wire, piece); });
-    }
+    coder.Feed(ToWireBytes(line, encoding.charset));
+    const std::string encoded = coder.Finish();
+    if (encoded.empty())
+        wire += "\r\n";
+    forEachLine(encoded, [&](std::string_view piece) { appendWireLine(wire, piece); });
+    return wire;
+}
+
+// The wire text of `lines` in `encoding`, each line's from `cache` when one
+// is given.
+std::string encodedWireText(const std::vector<std::string>& lines, const TextEncoding& encoding,
+                            WireLineCache* cache = nullptr) {
+    std::string wire;
+    size_t size = 0;
+    for (const std::string& line : lines)
+        size += line.size() + 2;
+    wire.reserve(size + size / 8);
+    for (const std::string& line : lines)
+        wire += cache ? cache->wireText(line, encoding, encodedWireLine) : encodedWireLine(line, encoding);
     return wire;
 }
 
@@ -229,12 +237,12 @@ bool isHtmlMailing(const TIdMessage& message) {
 // One text part of the alternative: its header lines, its lines in the
 // encoding chosen for them, the empty line after them.
 void writeTextBody(IdWriteTarget& target, std::string_view type, const std::vector<std::string>& lines,
-                   const platform::LocaleLanguage& language) {
+                   const platform::LocaleLanguage& language, WireLineCache* cache) {
     const TextEncoding encoding = ChooseTextEncoding(lines, language);
     target.WriteLine("Content-Type: " + withCharset(type, encoding.charset, true));
     target.WriteLine("Content-Transfer-Encoding: " + encoding.transferEncoding());
     target.WriteLine("");
-    writeWireText(target, encodedWireText(lines, encoding));
+    writeWireText(target, encodedWireText(lines, encoding, cache));
     target.WriteLine("");
 }
 
@@ -318,6 +326,8 @@ struct MessageLayout {
     bool multipart = false;
     Boundaries boundaries;
     TextEncoding bodyEncoding;
+    // Where the body's wire lines are kept between messages; may be null.
+    WireLineCache* cache = nullptr;
 };
 
 // The plain-text rendering, then the HTML itself, between `boundary` lines.
@@ -326,10 +336,10 @@ void writeHtmlAlternative(IdWriteTarget& target, const TIdMessage& message, cons
     const std::string boundaryLine = "--" + std::string(boundary);
     target.WriteLine(boundaryLine);
     status(observer, kTextStatus);
-    writeTextBody(target, "text/plain", layout.htmlAsText, layout.language);
+    writeTextBody(target, "text/plain", layout.htmlAsText, layout.language, layout.cache);
     target.WriteLine(boundaryLine);
     status(observer, kTextStatus);
-    writeTextBody(target, message.ContentType, layout.bodyLines, layout.language);
+    writeTextBody(target, message.ContentType, layout.bodyLines, layout.language, layout.cache);
     target.WriteLine(boundaryLine + "--");
 }
 
@@ -520,7 +530,7 @@ void writeMixed(IdWriteTarget& target, TIdMessage& message, const MessageLayout&
         target.WriteLine("Content-Type: " + withCharset(firstPartContentType(message), encoding.charset));
         target.WriteLine("Content-Transfer-Encoding: " + encoding.transferEncoding());
         target.WriteLine("");
-        writeWireText(target, encodedWireText(layout.bodyLines, encoding));
+        writeWireText(target, encodedWireText(layout.bodyLines, encoding, layout.cache));
     } else {
         target.WriteLine("Content-Type: multipart/alternative; ");
         target.WriteLine("        boundary=\"" + boundaries.alternative + "\"");
@@ -673,7 +683,7 @@ void writeBodySection(IdWriteTarget& target, TIdMessage& message, const MessageL
     } else {
         status(observer, kTextStatus);
         // The same choice as the header block's declaration made.
-        writeWireText(target, encodedWireText(layout.bodyLines, layout.bodyEncoding));
+        writeWireText(target, encodedWireText(layout.bodyLines, layout.bodyEncoding, layout.cache));
     }
     if (observer)
         observer->WorkEnd();
@@ -696,9 +706,10 @@ void WriteBodySection(IdWriteTarget& target, TIdMessage& message, const PartCoun
 }
 
 void WriteMessage(IdWriteTarget& target, TIdMessage& message, const platform::Clock& clock,
-                  IdWriterObserver* observer) {
+                  IdWriterObserver* observer, WireLineCache* cache) {
     // Worked out once for both: a list send writes many messages.
-    const MessageLayout layout = messageLayout(message);
+    MessageLayout layout = messageLayout(message);
+    layout.cache = cache;
     writeHeaderBlock(target, message, layout, clock);
     if (layout.counts.texts == 1)
         throw EIdTextInvalidCount("Ungültige Anzahl für Text. TIdText muß größer als 1 sein");

@@ -6,6 +6,7 @@
 
 #include "mail/id_message.h"
 #include "mail/id_write_target.h"
+#include "mail/wire_line_cache.h"
 #include "platform/clock.h"
 
 namespace sendrix::mail {
@@ -38,8 +39,10 @@ struct PartCounts {
 // encoded block by block straight onto the target: no temporary file, and
 // memory does not grow with its size. A multipart boundary that the content
 // holds is replaced by one it holds nowhere (the fixed one plus "_1", ...).
+// The body's wire lines are taken from `cache` and kept there when one is
+// given (the same bytes: wire_line_cache.h).
 void WriteMessage(IdWriteTarget& target, TIdMessage& message, const platform::Clock& clock,
-                  IdWriterObserver* observer = nullptr);
+                  IdWriterObserver* observer = nullptr, WireLineCache* cache = nullptr);
 
 // Writes the header lines (without the empty line after them).
 PartCounts WriteHeaderBlock(IdWriteTarget& target, TIdMessage& message, const platform::Clock& clock);

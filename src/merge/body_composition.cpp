@@ -13,6 +13,12 @@ namespace {
 void appendFilled(std::vector<std::string>& to, const std::vector<std::string>& lines,
                   const RecipientRow& row, const std::vector<std::string>& extraTitles) {
     for (const std::string& line : lines) {
+        // Most lines hold neither a placeholder nor a line break: they stay
+        // as they are (a list send composes every row's body).
+        if (line.find("{{") == std::string::npos && platform::findLineBreak(line) == std::string::npos) {
+            to.push_back(line);
+            continue;
+        }
         const std::string filled = fillPlaceholders(line, row, extraTitles, ValueStyle::Text);
         std::size_t from = 0;
         for (;;) {
