@@ -176,6 +176,7 @@ void TIdSMTP::startTlsCommand(const std::string& host, bool extended) {
 }
 
 void TIdSMTP::Open() {
+    m_rsetAhead = false;
     // A line end or blank in a name would end or extend the EHLO command.
     checkHostName(Host(), "Der Servername");
     checkHostName(Stack().LocalHostName(), "Der eigene Rechnername");
@@ -188,7 +189,7 @@ void TIdSMTP::Open() {
         m_offersStartTls = false;
         m_offersSmtpUtf8 = false;
         m_offersPipelining = false;
-        const std::string host = HeloName(Stack().FullyQualifiedHostName(), Binding().LocalIP());
+        const std::string host = HeloName(ownFullyQualifiedName(), Binding().LocalIP());
         const bool extended = SendCommand("ehlo " + host, -1) == 250;
         if (extended)
             collectMechanisms(ReplyLines());
@@ -392,11 +393,37 @@ void TIdSMTP::sendEnvelope(const SmtpEnvelope& envelope, const std::string& mail
     SendCommand("Data", 354, Timeouts().dataReplyMs);
 }
 
+void TIdSMTP::SendRsetAhead() {
+    m_rsetAhead = false;
+    if (!IsOpen() || InputWaiting())
+        return;
+    try {
+        WriteLine("Rset");
+        FlushOutput();
+        m_rsetAhead = true;
+    } catch (...) {
+        // Nothing half-said may stay on a connection; the next message
+        // opens a new one.
+        DropConnection();
+        m_loggedIn = false;
+    }
+}
+
+bool TIdSMTP::takeRsetAhead() {
+    if (!m_rsetAhead)
+        return false;
+    m_rsetAhead = false;
+    ReadReply({});
+    return true;
+}
+
 void TIdSMTP::sendEnvelopePipelined(const SmtpEnvelope& envelope, const std::string& mailFrom) {
     // RFC 2920 3.1: "Data" ends the group; the replies come in the order of
     // the commands. The bytes are those of the dialogue one at a time.
+    const bool rsetAnswered = takeRsetAhead();
     refuseEarlyReply();
-    WriteLine("Rset");
+    if (!rsetAnswered)
+        WriteLine("Rset");
     WriteLine(mailFrom);
     for (const auto& address : envelope.recipients)
         WriteLine("RCPT to:<" + WithAsciiDomain(address) + ">");
@@ -421,7 +448,8 @@ void TIdSMTP::sendEnvelopePipelined(const SmtpEnvelope& envelope, const std::str
     };
     bool dataTaken = false;
     try {
-        reply({}, kReplyDeadline, false);
+        if (!rsetAnswered)
+            reply({}, kReplyDeadline, false);
         reply({250}, kReplyDeadline, true);
         for (std::size_t i = 0; i < envelope.recipients.size(); ++i)
             reply({250}, kReplyDeadline, false);
@@ -456,7 +484,8 @@ void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<
     if (m_pipelining && m_offersPipelining && (m_authenticationType == atNone || m_loggedIn)) {
         sendEnvelopePipelined(envelope, mailFrom);
     } else {
-        SendCommand("Rset", -1);
+        if (!takeRsetAhead())
+            SendCommand("Rset", -1);
         if (m_authenticationType != atNone && !m_loggedIn) {
             // Sending without the login that is set could be refused late or,
             // worse, accepted by a relay the user did not mean to use.
@@ -495,6 +524,7 @@ void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<
 }
 
 void TIdSMTP::Close() {
+    m_rsetAhead = false;
     std::exception_ptr error;
     try {
         if (IsOpen())

@@ -5,6 +5,41 @@
 
 namespace sendrix::mail {
 
+void TIdTCPClient::SetRememberLookups(bool on) {
+    m_rememberLookups = on;
+    m_lookedUpHost.clear();
+    m_hostAddress.clear();
+    m_ownName.reset();
+}
+
+std::string TIdTCPClient::lookUpAddress(const std::string& host) const {
+    return Stack().ResolveAddress(host);
+}
+
+std::string TIdTCPClient::lookUpOwnName() const {
+    return Stack().FullyQualifiedHostName();
+}
+
+std::string TIdTCPClient::hostAddress() {
+    if (m_rememberLookups && !m_hostAddress.empty() && m_lookedUpHost == m_host)
+        return m_hostAddress;
+    std::string address = lookUpAddress(m_host);
+    if (m_rememberLookups) {
+        m_lookedUpHost = m_host;
+        m_hostAddress = address;
+    }
+    return address;
+}
+
+std::string TIdTCPClient::ownFullyQualifiedName() {
+    if (m_rememberLookups && m_ownName)
+        return *m_ownName;
+    std::string name = lookUpOwnName();
+    if (m_rememberLookups)
+        m_ownName = name;
+    return name;
+}
+
 void TIdTCPClient::Open() {
     if (m_socket.SocketOpen())
         throw EIdAlreadyConnected("Verbindung besteht bereits.");
@@ -26,7 +61,7 @@ void TIdTCPClient::Open() {
             }
             m_socket.UpdateBinding(false);
         }
-        m_socket.SetRemote(Stack().ResolveAddress(m_host), m_port);
+        m_socket.SetRemote(hostAddress(), m_port);
         if (!m_useNagle)
             m_socket.SetNoDelay();
         if (m_socket.Connect(Timeouts().connectMs) != 0)

@@ -1,5 +1,6 @@
 #pragma once
 // A TCP connection that opens itself to Host:Port.
+#include <optional>
 #include <string>
 
 #include "mail/id_tcp_connection.h"
@@ -24,6 +25,12 @@ public:
     bool UseNagle() const { return m_useNagle; }
     void SetUseNagle(bool on) { m_useNagle = on; }
 
+    // While on (a send run), the server's address and this host's fully
+    // qualified name are looked up for the first connection only and
+    // remembered for the next ones; switching it on or off forgets them.
+    // Off by default: every Open looks up again.
+    void SetRememberLookups(bool on);
+
     // Connects to Host:Port within Timeouts().connectMs. Throws
     // EIdAlreadyConnected (leaving the connection alone) when a socket is
     // allocated, EIdInvalidSocket, EIdCouldNotBindSocket, or EIdSocketError
@@ -31,11 +38,26 @@ public:
     // unknown host); on failure Close has run and the socket is closed.
     virtual void Open();
 
+protected:
+    // This host's fully qualified name, or the remembered one.
+    std::string ownFullyQualifiedName();
+    // The lookups themselves (TIdStack::ResolveAddress and
+    // FullyQualifiedHostName).
+    virtual std::string lookUpAddress(const std::string& host) const;
+    virtual std::string lookUpOwnName() const;
+
 private:
+    // The address of Host(), or the remembered one.
+    std::string hostAddress();
+
     std::string m_host;
     int m_port = 0;
     std::string m_boundIP;
     bool m_useNagle = false;
+    bool m_rememberLookups = false;
+    std::string m_lookedUpHost;  // the Host() m_hostAddress belongs to
+    std::string m_hostAddress;
+    std::optional<std::string> m_ownName;
 };
 
 }  // namespace sendrix::mail

@@ -361,6 +361,12 @@ void TIdTCPConnection::FlushOutput() {
     m_output.clear();
 }
 
+bool TIdTCPConnection::InputWaiting() {
+    if (!m_pendingInput.empty() || m_peerClosed || (m_tls && m_tls->HasPending()))
+        return true;
+    return m_socket.SocketOpen() && m_socket.WaitReadable(0) != 0;
+}
+
 ssize_t TIdTCPConnection::receiveSome(char* buffer, size_t size) {
     if (!m_tls)
         return m_socket.Receive(buffer, size);

@@ -118,6 +118,9 @@ public:
 
     // Hands every collected byte to the socket now.
     void FlushOutput();
+    // Whether something from the peer waits to be read (bytes, its close,
+    // a TLS record), looked at without waiting and without reading.
+    bool InputWaiting();
 
     // Starts TLS on the open connection: the handshake within
     // Timeouts().connectMs, then the certificate check (TlsSession::CheckPeer

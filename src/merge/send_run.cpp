@@ -415,6 +415,10 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
         results.push_back(result);
     }
     summary.marked = static_cast<int>(results.size());
+    // Rows still to go over the wire, so that the next one's "Rset" can go
+    // ahead while it is prepared.
+    auto toSend = std::count_if(results.begin(), results.end(),
+                                [](const RowResult& r) { return r.state != RowResult::State::NoAddress; });
     const std::string folder = archiveFolder.empty() ? resultFolder : archiveFolder;
     // A dry run sends nothing, so it has no results.
     if (!folder.empty() && !dryRun)
@@ -423,6 +427,7 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
     // The connection ends and the result file is written on every way out.
     const auto finish = [&] {
         closeQuietly();
+        m_smtp.SetRememberLookups(false);
         if (summary.resultFile.empty())
             return;
         writeResultFile(summary.resultFile, results);
@@ -430,6 +435,9 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
     };
 
     configureClient(account);
+    // One lookup of the server and of this host for the whole run, not one
+    // for each of its connections.
+    m_smtp.SetRememberLookups(true);
     m_started = false;
     m_observer.setProgressCount(0, summary.marked);
     int number = 1;
@@ -467,6 +475,11 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
             } else if (result.state != RowResult::State::NoAddress) {
                 result =
                     deliver(mailing, account, message.body, row.email, number, r, &message.subject, true);
+                // The server answers the next "Rset" while the next message
+                // is prepared; after a refusal the run may stop instead.
+                if (--toSend > 0 && m_onConnection > 0 && result.state == RowResult::State::Delivered &&
+                    !stopRequested())
+                    m_smtp.SendRsetAhead();
                 m_observer.rowOutcome(result);
                 if (result.state == RowResult::State::NotSent) {
                     summary.stopped = true;

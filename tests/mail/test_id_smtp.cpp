@@ -961,3 +961,119 @@ TEST_F(Smtp, APipelinedRefusalRaisesTheFirstRefusedStepAndNeverSendsTheText) {
         EXPECT_EQ(sent.find("Subject: test"), std::string::npos);
     }
 }
+
+namespace {
+
+// Every lookup counted; each name stands for the scripted server's address.
+class CountingSmtp : public TIdSMTP {
+public:
+    int addressLookups = 0;
+    int ownNameLookups = 0;
+
+protected:
+    std::string lookUpAddress(const std::string&) const override {
+        ++const_cast<CountingSmtp*>(this)->addressLookups;
+        return "127.0.0.1";
+    }
+    std::string lookUpOwnName() const override {
+        ++const_cast<CountingSmtp*>(this)->ownNameLookups;
+        return "client.example.org";
+    }
+};
+
+}  // namespace
+
+TEST(SmtpLookups, ARunLooksUpServerAndOwnNameOnceAndForgetsThemWhenItEnds) {
+    std::vector<SmtpScript> scripts(4, SmtpScript().line("220 mail.test").answer("250 mail.test"));
+    ScriptedSmtpServer server(scripts);
+    CountingSmtp smtp;
+    smtp.SetPort(server.port());
+    const auto session = [&](const std::string& host) {
+        smtp.SetHost(host);
+        smtp.Open();
+        smtp.Close();
+    };
+    smtp.SetRememberLookups(true);
+    session("mail.test");
+    session("mail.test");
+    EXPECT_EQ(smtp.addressLookups, 1);
+    EXPECT_EQ(smtp.ownNameLookups, 1);
+    session("other.test");  // another server is looked up anew
+    EXPECT_EQ(smtp.addressLookups, 2);
+    smtp.SetRememberLookups(false);
+    session("other.test");
+    EXPECT_EQ(smtp.addressLookups, 3);
+    EXPECT_EQ(smtp.ownNameLookups, 2);
+    for (size_t i = 0; i < scripts.size(); ++i) {
+        ASSERT_TRUE(server.waitForSessions(i + 1));
+        EXPECT_EQ(server.received(i), "ehlo client.example.org\r\nQuit\r\n");
+    }
+}
+
+TEST_F(Smtp, AnRsetSentAheadLeavesTheBytesOfTheDialogueAsTheyWere) {
+    const std::string second = "Rset\r\nMail from:<ich@example.org>\r\nRCPT to:<du@example.org>\r\nData\r\n";
+    struct Row {
+        const char* name;
+        SmtpScript script;
+        bool pipelining;
+        std::string sentAfterFirst;  // after the first message's text
+    } rows[] = {
+        {"one command at a time",
+         plainServer()
+             .answer("250 2.0.0 reset")
+             .answer("250 2.1.0 sender ok")
+             .answer("250 2.1.5 recipient ok")
+             .answer("354 go ahead")
+             .awaitData()
+             .line("250 2.0.0 queued"),
+         false, second + kText + "Quit\r\n"},
+        // The Rset has its reply before the group goes.
+        {"pipelined",
+         pipeliningServer(1, "250 reset\r\n250 sender\r\n250 rcpt\r\n354 go\r\n", true)
+             .answer("250 reset")
+             .awaitLine()
+             .awaitLine()
+             .awaitLine()
+             .send("250 sender\r\n250 rcpt\r\n354 go\r\n")
+             .awaitData()
+             .line("250 2.0.0 queued"),
+         true, second + kText + "Quit\r\n"},
+    };
+    std::vector<SmtpScript> scripts;
+    for (const Row& row : rows)
+        scripts.push_back(row.script);
+    ScriptedSmtpServer server(scripts);
+    for (size_t r = 0; r < std::size(rows); ++r) {
+        SCOPED_TRACE(rows[r].name);
+        smtp.SetPipelining(rows[r].pipelining);
+        connect(server);
+        deliver({"ich@example.org", {"du@example.org"}});
+        smtp.SendRsetAhead();
+        deliverAndClose({"ich@example.org", {"du@example.org"}});
+        const std::string sent = recorded(server, r);
+        EXPECT_TRUE(sent.ends_with(kText + rows[r].sentAfterFirst)) << sent;
+    }
+}
+
+TEST_F(Smtp, NoRsetGoesAheadWhenTheServerHasSpokenUnasked) {
+    // The next transaction meets the server's own words as it always did.
+    ScriptedSmtpServer server({SmtpScript()
+                                   .line("220 mail.test ESMTP")
+                                   .answer("250 mail.test")
+                                   .answer("250 reset")
+                                   .answer("250 sender")
+                                   .answer("250 rcpt")
+                                   .answer("354 go")
+                                   .awaitData()
+                                   .send("250 queued\r\n421 4.3.2 shutting down\r\n")});
+    connect(server);
+    deliver({"ich@example.org", {"du@example.org"}});
+    smtp.SendRsetAhead();
+    expectThrowText<EIdProtocolReplyError>(
+        [&] {
+            deliver({"ich@example.org", {"du@example.org"}});
+        },
+        ::testing::StartsWith("421 4.3.2 shutting down"));
+    smtp.Close();
+    EXPECT_TRUE(recorded(server).ends_with(kText + "Quit\r\n"));
+}
