@@ -191,6 +191,15 @@ void TIdHeaderList::SetHeaderValue(std::string_view name, std::string_view value
     auto position = m_lines.end();
     if (index >= 0)
         position = m_lines.erase(m_lines.begin() + index, m_lines.begin() + endOfEntry(index));
+    insertHeaderValue(position, name, value);
+}
+
+void TIdHeaderList::AddHeaderValue(std::string_view name, std::string_view value) {
+    insertHeaderValue(m_lines.end(), name, value);
+}
+
+void TIdHeaderList::insertHeaderValue(std::vector<std::string>::iterator position, std::string_view name,
+                                      std::string_view value) {
     if (value.empty())
         return;
     std::string line(name);

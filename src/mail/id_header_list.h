@@ -43,6 +43,9 @@ public:
     // that is not part of a fold (CR LF followed by a blank or tab) becomes a
     // blank, so a value can never add a header line or end the block.
     void SetHeaderValue(std::string_view name, std::string_view value);
+    // The same for a `name` the list does not hold yet (a list built from
+    // distinct names): appends without looking for an earlier line.
+    void AddHeaderValue(std::string_view name, std::string_view value);
 
     // Appends one line as it is (already folded lines, e.g. extra headers).
     void Add(std::string line);
@@ -57,6 +60,10 @@ public:
     void Clear() { m_lines.clear(); }
 
 private:
+    // The folded lines of "name: value" before `position` (none for an
+    // empty value).
+    void insertHeaderValue(std::vector<std::string>::iterator position, std::string_view name,
+                           std::string_view value);
     // Index of the first line named `name`, or -1.
     int indexOfName(std::string_view name) const;
     // Index past `index`'s continuation lines.

@@ -156,31 +156,33 @@ TIdHeaderList TIdMessage::BuildHeaderLines(const TopLevelDeclaration& declaratio
     const int offset = LocalUtcOffset(clock);
     const platform::LocalTime date = Date ? *Date : clock.now();
 
+    // Every name below once: each line is appended without a look for an
+    // earlier one.
     TIdHeaderList headers;
-    headers.SetHeaderValue("From", EncodeDisplayAddress(singleLine(From), language));
-    headers.SetHeaderValue("Subject", EncodeHeaderWords(SingleLine(Subject), "", language));
-    headers.SetHeaderValue("To", EncodeAddressListText(singleLine(Recipients), language));
-    headers.SetHeaderValue("Cc", EncodeAddressListText(singleLine(CCList), language));
-    headers.SetHeaderValue("Newsgroups", newsGroupsText(NewsGroups));
-    headers.SetHeaderValue("Content-Type", SingleLine(declaration.contentType));
+    headers.AddHeaderValue("From", EncodeDisplayAddress(singleLine(From), language));
+    headers.AddHeaderValue("Subject", EncodeHeaderWords(SingleLine(Subject), "", language));
+    headers.AddHeaderValue("To", EncodeAddressListText(singleLine(Recipients), language));
+    headers.AddHeaderValue("Cc", EncodeAddressListText(singleLine(CCList), language));
+    headers.AddHeaderValue("Newsgroups", newsGroupsText(NewsGroups));
+    headers.AddHeaderValue("Content-Type", SingleLine(declaration.contentType));
     if (declaration.mimeVersion)
-        headers.SetHeaderValue("MIME-Version", "1.0");
-    headers.SetHeaderValue("Content-Transfer-Encoding",
+        headers.AddHeaderValue("MIME-Version", "1.0");
+    headers.AddHeaderValue("Content-Transfer-Encoding",
                            SingleLine(declaration.transferEncoding.empty() ? ContentTransferEncoding
                                                                            : declaration.transferEncoding));
-    headers.SetHeaderValue("Sender", singleLine(Sender).Text());
-    headers.SetHeaderValue("Reply-To", EncodeAddressListText(singleLine(ReplyTo), language));
-    headers.SetHeaderValue("Organization", EncodeHeaderWords(SingleLine(Organization), "", language));
-    headers.SetHeaderValue("Disposition-Notification-To",
+    headers.AddHeaderValue("Sender", singleLine(Sender).Text());
+    headers.AddHeaderValue("Reply-To", EncodeAddressListText(singleLine(ReplyTo), language));
+    headers.AddHeaderValue("Organization", EncodeHeaderWords(SingleLine(Organization), "", language));
+    headers.AddHeaderValue("Disposition-Notification-To",
                            EncodeDisplayAddress(singleLine(ReceiptRecipient), language));
-    headers.SetHeaderValue("References", SingleLine(References));
-    headers.SetHeaderValue("Date", FormatMessageDate(date, offset));
+    headers.AddHeaderValue("References", SingleLine(References));
+    headers.AddHeaderValue("Date", FormatMessageDate(date, offset));
     // Receivers refuse mail without one (Gmail: 550-5.7.1).
     if (ExtraHeaders.GetHeaderValue("Message-ID").empty())
-        headers.SetHeaderValue("Message-ID",
+        headers.AddHeaderValue("Message-ID",
                                MsgId.empty() ? NewMessageId(From.Address()) : SingleLine(MsgId));
-    headers.SetHeaderValue("X-Priority", std::to_string(static_cast<int>(Priority) + 1));
-    headers.SetHeaderValue("X-Library", kLibraryName);
+    headers.AddHeaderValue("X-Priority", std::to_string(static_cast<int>(Priority) + 1));
+    headers.AddHeaderValue("X-Library", kLibraryName);
     // Extra header lines are already folded.
     for (std::string& line : ExtraHeaders.SafeLines())
         headers.Add(std::move(line));

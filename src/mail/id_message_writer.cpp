@@ -1,9 +1,11 @@
 #include "mail/id_message_writer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <set>
 #include <sys/stat.h>
 #include <typeinfo>
@@ -74,11 +76,15 @@ void forEachLine(std::string_view text, Emit emit) {
 // The lines of a body as they go out: a line holding CR or LF is split
 // there. An empty body line stays one empty line, and a line end at the end
 // of a body line still stands for an empty line after it.
+bool holdsLineBreak(const std::string& line) {
+    return platform::findLineBreak(line) != std::string::npos;
+}
+
 std::vector<std::string> splitBodyLines(const std::vector<std::string>& body) {
     std::vector<std::string> lines;
     lines.reserve(body.size());
     for (const std::string& line : body) {
-        if (platform::findLineBreak(line) == std::string::npos) {
+        if (!holdsLineBreak(line)) {
             lines.push_back(line);
             continue;
         }
@@ -320,7 +326,11 @@ struct Boundaries {
 struct MessageLayout {
     PartCounts counts;
     platform::LocaleLanguage language;
-    std::vector<std::string> bodyLines;
+    // The message's body lines as they go out: the body itself unless a
+    // line of it holds a line break (then `splitLines`).
+    const std::vector<std::string>* body = nullptr;
+    std::optional<std::vector<std::string>> splitLines;
+    const std::vector<std::string>& bodyLines() const { return splitLines ? *splitLines : *body; }
     bool htmlMailing = false;
     std::vector<std::string> htmlAsText;
     bool multipart = false;
@@ -339,7 +349,7 @@ void writeHtmlAlternative(IdWriteTarget& target, const TIdMessage& message, cons
     writeTextBody(target, "text/plain", layout.htmlAsText, layout.language, layout.cache);
     target.WriteLine(boundaryLine);
     status(observer, kTextStatus);
-    writeTextBody(target, message.ContentType, layout.bodyLines, layout.language, layout.cache);
+    writeTextBody(target, message.ContentType, layout.bodyLines(), layout.language, layout.cache);
     target.WriteLine(boundaryLine + "--");
 }
 
@@ -348,7 +358,7 @@ void writeHtmlAlternative(IdWriteTarget& target, const TIdMessage& message, cons
 // sender's making: each fixed boundary stays unless the content holds it.
 Boundaries chooseBoundaries(const TIdMessage& message, const MessageLayout& layout) {
     BoundaryClashes content;
-    content.scan(layout.bodyLines);
+    content.scan(layout.bodyLines());
     if (layout.htmlMailing)
         content.scan(layout.htmlAsText);
     for (int i = 0; i < message.MessageParts.Count(); ++i) {
@@ -425,13 +435,15 @@ MessageLayout layoutOf(const TIdMessage& message) {
     MessageLayout layout;
     layout.counts = countParts(message);
     layout.language = platform::localeLanguage();
-    layout.bodyLines = splitBodyLines(message.Body);
+    layout.body = &message.Body;
+    if (std::any_of(message.Body.begin(), message.Body.end(), holdsLineBreak))
+        layout.splitLines = splitBodyLines(message.Body);
     layout.htmlMailing = isHtmlMailing(message);
     if (layout.htmlMailing)
-        layout.htmlAsText = RenderHtmlAsText(layout.bodyLines);
+        layout.htmlAsText = RenderHtmlAsText(layout.bodyLines());
     layout.multipart = layout.counts.attachments >= 1 || layout.counts.texts >= 1 || layout.htmlMailing;
     if (!layout.htmlMailing)
-        layout.bodyEncoding = ChooseTextEncoding(layout.bodyLines, layout.language);
+        layout.bodyEncoding = ChooseTextEncoding(layout.bodyLines(), layout.language);
     return layout;
 }
 
@@ -530,7 +542,7 @@ void writeMixed(IdWriteTarget& target, TIdMessage& message, const MessageLayout&
         target.WriteLine("Content-Type: " + withCharset(firstPartContentType(message), encoding.charset));
         target.WriteLine("Content-Transfer-Encoding: " + encoding.transferEncoding());
         target.WriteLine("");
-        writeWireText(target, encodedWireText(layout.bodyLines, encoding, layout.cache));
+        writeWireText(target, encodedWireText(layout.bodyLines(), encoding, layout.cache));
     } else {
         target.WriteLine("Content-Type: multipart/alternative; ");
         target.WriteLine("        boundary=\"" + boundaries.alternative + "\"");
@@ -683,7 +695,7 @@ void writeBodySection(IdWriteTarget& target, TIdMessage& message, const MessageL
     } else {
         status(observer, kTextStatus);
         // The same choice as the header block's declaration made.
-        writeWireText(target, encodedWireText(layout.bodyLines, layout.bodyEncoding, layout.cache));
+        writeWireText(target, encodedWireText(layout.bodyLines(), layout.bodyEncoding, layout.cache));
     }
     if (observer)
         observer->WorkEnd();

@@ -8,28 +8,50 @@ namespace sendrix::merge {
 
 namespace {
 
-// The body lines with the row's values; a value with line breaks becomes
-// lines of its own.
-void appendFilled(std::vector<std::string>& to, const std::vector<std::string>& lines,
-                  const RecipientRow& row, const std::vector<std::string>& extraTitles) {
+// Calls `emit` with each body line with the row's values; a value with line
+// breaks becomes lines of its own.
+template <typename Emit>
+void forEachFilledLine(const std::vector<std::string>& lines, const RecipientRow& row,
+                       const std::vector<std::string>& extraTitles, Emit&& emit) {
     for (const std::string& line : lines) {
         // Most lines hold neither a placeholder nor a line break: they stay
         // as they are (a list send composes every row's body).
         if (line.find("{{") == std::string::npos && platform::findLineBreak(line) == std::string::npos) {
-            to.push_back(line);
+            emit(line);
             continue;
         }
         const std::string filled = fillPlaceholders(line, row, extraTitles, ValueStyle::Text);
+        const std::string_view text(filled);
         std::size_t from = 0;
         for (;;) {
-            const std::size_t end = platform::findLineBreak(filled, from);
+            const std::size_t end = platform::findLineBreak(text, from);
             if (end == std::string::npos)
                 break;
-            to.push_back(filled.substr(from, end - from));
-            from = end + (filled.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+            emit(text.substr(from, end - from));
+            from = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
         }
-        to.push_back(filled.substr(from));
+        emit(text.substr(from));
     }
+}
+
+void appendFilled(std::vector<std::string>& to, const std::vector<std::string>& lines,
+                  const RecipientRow& row, const std::vector<std::string>& extraTitles) {
+    forEachFilledLine(lines, row, extraTitles, [&](std::string_view line) { to.emplace_back(line); });
+}
+
+// Calls `emit` with every line of the list-send body of `row`.
+template <typename Emit>
+void forEachListBodyLine(const BodySettings& settings, const RecipientRow& row,
+                         const std::vector<std::string>& extraTitles, Emit&& emit) {
+    if (settings.html)
+        emit(kHtmlHeadLine);
+    if (settings.useSalutation) {
+        emit(BuildSalutation(settings.salutationTemplate, row, SalutationVariant::ListSend, extraTitles));
+        emit("");
+    }
+    forEachFilledLine(settings.body, row, extraTitles, emit);
+    if (settings.html)
+        emit(kHtmlTailLine);
 }
 
 }  // namespace
@@ -38,17 +60,15 @@ std::vector<std::string> composeListBody(const BodySettings& settings, const Rec
                                          const std::vector<std::string>& extraTitles) {
     std::vector<std::string> lines;
     lines.reserve(settings.body.size() + 4);
-    if (settings.html)
-        lines.push_back(kHtmlHeadLine);
-    if (settings.useSalutation) {
-        lines.push_back(
-            BuildSalutation(settings.salutationTemplate, row, SalutationVariant::ListSend, extraTitles));
-        lines.emplace_back();
-    }
-    appendFilled(lines, settings.body, row, extraTitles);
-    if (settings.html)
-        lines.push_back(kHtmlTailLine);
+    forEachListBodyLine(settings, row, extraTitles, [&](std::string_view line) { lines.emplace_back(line); });
     return lines;
+}
+
+std::size_t composedListBodySize(const BodySettings& settings, const RecipientRow& row,
+                                 const std::vector<std::string>& extraTitles) {
+    std::size_t size = 0;
+    forEachListBodyLine(settings, row, extraTitles, [&](std::string_view line) { size += line.size() + 2; });
+    return size;
 }
 
 std::vector<std::string> composeSingleAddressBody(const BodySettings& settings) {

@@ -1,6 +1,7 @@
 #pragma once
 // Putting together the body of one message in the staging text: the
 // salutation, the HTML wrapper lines and the text of the body editor.
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,11 @@ struct BodySettings {
 // lines); one that names no column throws PlaceholderError.
 std::vector<std::string> composeListBody(const BodySettings& settings, const RecipientRow& row,
                                          const std::vector<std::string>& extraTitles = {});
+
+// The bytes of composeListBody's lines with a CR LF after each, without
+// making the lines (the pre-flight check's size of every row). Throws as it.
+std::size_t composedListBodySize(const BodySettings& settings, const RecipientRow& row,
+                                 const std::vector<std::string>& extraTitles = {});
 
 // One typed address: [head] body [tail], no salutation. Throws
 // PlaceholderError when the body holds a column placeholder.

@@ -121,8 +121,7 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
             for (const std::string& name : subjectNames)
                 if (platform::trimControl(columnValue(row, columnIndex(name, mailing.extraTitles))).empty())
                     warning(rowText(number) + "\"{{" + name + "}}\" im Betreff ist leer.");
-            for (const std::string& line : composeListBody(mailing.body, row, mailing.extraTitles))
-                size += line.size() + 2;
+            size += composedListBodySize(mailing.body, row, mailing.extraTitles);
         }
         for (const std::string& file : files) {
             if (!platform::fileExists(file)) {

@@ -445,15 +445,27 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
     try {
         for (int r = 1; r < rowCount; ++r) {
             const RecipientRow& row = mailing.rows[r - 1];
-            m_observer.setStagingText({});
-            if (row.ok != kSendMark)
+            // The staging text is empty wherever no row's body stands in it.
+            // A row's body replaces the last one in place: emptied first,
+            // every line of it would be made anew for every row.
+            if (row.ok != kSendMark) {
+                m_observer.setStagingText({});
                 continue;
+            }
             RowResult& result = results[index++];
             if (stopRequested()) {
+                m_observer.setStagingText({});
                 summary.stopped = true;
                 break;
             }
-            const PersonalMessage message = personalMessage(mailing, row);
+            const PersonalMessage message = [&] {
+                try {
+                    return personalMessage(mailing, row);
+                } catch (...) {
+                    m_observer.setStagingText({});
+                    throw;
+                }
+            }();
             m_observer.setStagingText(message.body);
             const RecipientAttachments attachments(m_message, mailing, row);
             if (result.state != RowResult::State::NoAddress && dryRun) {

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/ascii.h"
+
 namespace sendrix::platform {
 
 namespace {
@@ -37,9 +39,9 @@ std::string shortDate(const LocalTime& time) {
 }
 
 std::string longTime(const LocalTime& time) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", time.hour, time.minute, time.second);
-    return text;
+    // Without a format string: a list send writes several such times per
+    // message.
+    return TwoDigits(time.hour) + ":" + TwoDigits(time.minute) + ":" + TwoDigits(time.second);
 }
 
 LocalTime addSeconds(const LocalTime& time, long seconds) {

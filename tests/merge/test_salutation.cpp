@@ -116,6 +116,37 @@ TEST(BodyComposition, ThreeForms) {
               "charset=iso-8859-1\"></head><body>");
 }
 
+TEST(BodyComposition, ComposedSizeIsTheSizeOfTheComposedLines) {
+    // Each form the pre-flight check meets: HTML lines, the salutation, a
+    // value with line breaks of each kind, an escaped "{{", empty lines.
+    RecipientRow anna = row("Muster", "Anna", "w");
+    anna.extra = {"eins\r\nzwei\nund\rdrei", ""};
+    const std::vector<std::string> titles = {"Info", "Leer"};
+    struct Case {
+        bool html;
+        bool salutation;
+        std::vector<std::string> body;
+    };
+    const Case cases[] = {
+        {false, false, {}},
+        {false, true, {"Zeile", "", "{{Info}} am Ende"}},
+        {true, true, {"<p>{{Leer}}</p>", "\\{{Info}} bleibt", "{{Vorname}}\r\n{{Info}}"}},
+        {true, false, {"a\nb", ""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.body));
+        BodySettings settings;
+        settings.html = c.html;
+        settings.useSalutation = c.salutation;
+        settings.salutationTemplate = "Liebe%mw %Vorname,";
+        settings.body = c.body;
+        std::size_t size = 0;
+        for (const std::string& line : composeListBody(settings, anna, titles))
+            size += line.size() + 2;
+        EXPECT_EQ(composedListBodySize(settings, anna, titles), size);
+    }
+}
+
 TEST(BodyComposition, WrapInParagraphOnThreeLinesAndTwice) {
     const std::vector<std::string> once = wrapInParagraph({"a", "b", "c"});
     EXPECT_EQ(once, (std::vector<std::string>{"<p>", "a<br>", "b<br>", "c<br>", "</p>"}));
