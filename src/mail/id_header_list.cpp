@@ -1,5 +1,8 @@
 #include "mail/id_header_list.h"
 
+#include <iterator>
+#include <utility>
+
 #include "platform/ascii.h"
 #include "platform/system_info.h"
 
@@ -33,9 +36,9 @@ bool isContinuation(const std::string& line) {
 
 // A CR or LF that is not part of a fold (CR LF followed by a blank or tab)
 // would start a header line of its own or end the header block.
-std::string withoutStrayLineBreaks(std::string_view value) {
-    std::string out(value);
-    for (size_t i = 0; i < out.size(); ++i) {
+// In place, from `from` on.
+void removeStrayLineBreaks(std::string& out, size_t from) {
+    for (size_t i = from; i < out.size(); ++i) {
         if (out[i] == '\r' && i + 2 < out.size() && out[i + 1] == '\n' &&
             (out[i + 2] == ' ' || out[i + 2] == '\t')) {
             ++i;
@@ -44,7 +47,17 @@ std::string withoutStrayLineBreaks(std::string_view value) {
         if (out[i] == '\r' || out[i] == '\n')
             out[i] = ' ';
     }
-    return out;
+}
+
+// A line shorter than the fold length without a CR (so without a fold of
+// its own) is never broken: most header lines are such lines.
+bool staysWhole(std::string_view line, int foldLength) {
+    return static_cast<long long>(line.size()) < foldLength && line.find('\r') == std::string_view::npos;
+}
+
+void trimTrailing(std::string& piece) {
+    while (!piece.empty() && static_cast<unsigned char>(piece.back()) <= 32)
+        piece.pop_back();
 }
 
 }  // namespace
@@ -122,12 +135,9 @@ std::string WrapAtWhitespace(std::string_view line, std::string_view breakText, 
 }
 
 std::vector<std::string> FoldHeaderLine(std::string_view line, int foldLength, LeadBytes leadBytes) {
-    // A line shorter than the fold length without a CR (so without a fold of
-    // its own) is never broken: most header lines are such lines.
-    const bool whole =
-        static_cast<long long>(line.size()) < foldLength && line.find('\r') == std::string_view::npos;
-    const std::string wrapped =
-        whole ? std::string(line) : WrapAtWhitespace(line, "\r\n ", " \t", foldLength, leadBytes);
+    const std::string wrapped = staysWhole(line, foldLength)
+                                    ? std::string(line)
+                                    : WrapAtWhitespace(line, "\r\n ", " \t", foldLength, leadBytes);
     std::vector<std::string> lines;
     size_t start = 0;
     while (start <= wrapped.size()) {
@@ -135,8 +145,7 @@ std::vector<std::string> FoldHeaderLine(std::string_view line, int foldLength, L
         if (end == std::string::npos)
             end = wrapped.size();
         std::string piece = wrapped.substr(start, end - start);
-        while (!piece.empty() && static_cast<unsigned char>(piece.back()) <= 32)
-            piece.pop_back();
+        trimTrailing(piece);
         // An empty line would end the header block.
         if (!piece.empty())
             lines.push_back(std::move(piece));
@@ -202,14 +211,26 @@ void TIdHeaderList::insertHeaderValue(std::vector<std::string>::iterator positio
                                       std::string_view value) {
     if (value.empty())
         return;
-    std::string line(name);
+    std::string line;
+    line.reserve(name.size() + 2 + value.size());
+    line.append(name);
     line += ": ";
-    line += withoutStrayLineBreaks(value);
+    const size_t valueStart = line.size();
+    line.append(value);
+    removeStrayLineBreaks(line, valueStart);
+    constexpr int kFoldLength = 78;
+    if (staysWhole(line, kFoldLength)) {
+        // FoldHeaderLine's one line, without its copies.
+        trimTrailing(line);
+        if (!line.empty())
+            m_lines.insert(position, std::move(line));
+        return;
+    }
     // Only a byte from 0x81 on can lead a double-byte character: ASCII needs
     // no look at the locale.
     std::vector<std::string> folded =
-        FoldHeaderLine(line, 78, platform::isAscii(line) ? LeadBytes::None : LocaleLeadBytes());
-    m_lines.insert(position, folded.begin(), folded.end());
+        FoldHeaderLine(line, kFoldLength, platform::isAscii(line) ? LeadBytes::None : LocaleLeadBytes());
+    m_lines.insert(position, std::make_move_iterator(folded.begin()), std::make_move_iterator(folded.end()));
 }
 
 std::vector<std::string> TIdHeaderList::SafeLines() const {

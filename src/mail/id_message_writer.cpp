@@ -674,7 +674,14 @@ namespace {
 
 void writeHeaderBlock(IdWriteTarget& target, const TIdMessage& message, const MessageLayout& layout,
                       const platform::Clock& clock) {
-    target.WriteLines(message.BuildHeaderLines(topLevelDeclaration(message, layout), clock).Lines());
+    const TIdHeaderList headers = message.BuildHeaderLines(topLevelDeclaration(message, layout), clock);
+    // One write for the block, as for the body's text.
+    std::string block;
+    for (const std::string& line : headers.Lines()) {
+        block += line;
+        block += "\r\n";
+    }
+    target.WriteText(block);
 }
 
 void writeBodySection(IdWriteTarget& target, TIdMessage& message, const MessageLayout& layout,

@@ -92,6 +92,10 @@ WireCharset ChooseWireCharset(std::string_view text, const platform::LocaleLangu
 WireCharset ChooseWireCharset(const std::vector<std::string>& lines,
                               const platform::LocaleLanguage& language) {
     std::string all;
+    size_t size = 0;
+    for (const std::string& line : lines)
+        size += line.size() + 1;
+    all.reserve(size);
     for (const std::string& line : lines) {
         all += line;
         all += '\n';

@@ -123,6 +123,17 @@ bool fitsCp1252(std::string_view utf8) {
     size_t pos = 0;
     while (pos < utf8.size()) {
         pos += asciiPrefixLength(utf8.substr(pos));  // ASCII is the same in both
+        if (pos + 1 < utf8.size()) {
+            // U+00A0 to U+00FF (German letters among them) are the same
+            // byte in Windows-1252: C2 A0-BF and C3 80-BF.
+            const auto lead = static_cast<unsigned char>(utf8[pos]);
+            const auto next = static_cast<unsigned char>(utf8[pos + 1]);
+            if ((lead == 0xC3 && next >= 0x80 && next <= 0xBF) ||
+                (lead == 0xC2 && next >= 0xA0 && next <= 0xBF)) {
+                pos += 2;
+                continue;
+            }
+        }
         if (pos < utf8.size() && cp1252Byte(nextCharacter(utf8, pos)) < 0)
             return false;
     }

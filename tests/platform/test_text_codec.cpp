@@ -44,6 +44,21 @@ TEST(TextCodec, CharactersWithoutAByte) {
     EXPECT_EQ(utf8ToCp1252("Łx", '_'), "_x");
 }
 
+TEST(TextCodec, EveryTwoByteLatinCharacterFitsExactlyWhenItHasAByte) {
+    // U+00A0 to U+00FF are their own byte; of U+0080 to U+009F only the five
+    // the code page leaves undefined have one (they stand for themselves).
+    for (char32_t cp = 0x80; cp <= 0xFF; ++cp) {
+        SCOPED_TRACE(static_cast<int>(cp));
+        std::string text = "a";
+        appendUtf8(text, cp);
+        const bool undefinedByte = cp == 0x81 || cp == 0x8D || cp == 0x8F || cp == 0x90 || cp == 0x9D;
+        EXPECT_EQ(fitsCp1252(text + "b"), cp >= 0xA0 || undefinedByte);
+    }
+    // A lead byte without its continuation is a Windows-1252 letter itself.
+    EXPECT_TRUE(fitsCp1252("\xC3"));
+    EXPECT_TRUE(fitsCp1252("\xC3\x41\xC2"));
+}
+
 TEST(TextCodec, Utf8Validity) {
     EXPECT_TRUE(isValidUtf8(""));
     EXPECT_TRUE(isValidUtf8("plain ASCII"));
