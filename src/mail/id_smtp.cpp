@@ -432,9 +432,15 @@ void TIdSMTP::sendEnvelope(const SmtpEnvelope& envelope, const std::string& mail
     SendCommand("Data", 354, Timeouts().dataReplyMs);
 }
 
+bool TIdSMTP::pipelinedTransaction() const {
+    // RFC 2920: the login is no part of a group; once done, the
+    // transactions on the connection may go pipelined.
+    return m_pipelining && m_offersPipelining && (m_authenticationType == atNone || m_loggedIn);
+}
+
 void TIdSMTP::SendRsetAhead() {
     m_rsetAhead = false;
-    if (!IsOpen() || InputWaiting())
+    if (pipelinedTransaction() || !IsOpen() || InputWaiting())
         return;
     try {
         WriteLine("Rset");
@@ -522,9 +528,7 @@ void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<
     // SMTPUTF8 parameter; a domain always goes out as its A-label.
     const std::string mailFrom =
         "Mail from:<" + WithAsciiDomain(envelope.from) + ">" + (needsSmtpUtf8(envelope) ? " SMTPUTF8" : "");
-    // RFC 2920: the login is no part of a group; once done, the transactions
-    // on the connection may go pipelined.
-    if (m_pipelining && m_offersPipelining && (m_authenticationType == atNone || m_loggedIn)) {
+    if (pipelinedTransaction()) {
         sendEnvelopePipelined(envelope, mailFrom, prepare);
     } else {
         if (!takeRsetAhead())

@@ -117,8 +117,9 @@ public:
     // sending "Rset" again. The bytes on the wire are the same; only one
     // command is ever unanswered. Does nothing when the connection is
     // closed or something from the server waits (the next Deliver finds it
-    // as before); when the write fails the connection is dropped, so the
-    // next message opens a new one.
+    // as before), and when the next transaction goes pipelined ("Rset" is
+    // part of its group then); when the write fails the connection is
+    // dropped, so the next message opens a new one.
     void SendRsetAhead();
 
     // The message text Deliver sends, into `target`: the "X-Mailer" line of
@@ -160,6 +161,8 @@ private:
     // Runs `prepare` (when given); when it throws, the connection is
     // dropped with the server's reply still to come, and the error raised.
     void runPrepare(const std::function<void()>& prepare);
+    // Whether the next transaction sends its commands in one go.
+    bool pipelinedTransaction() const;
     // Reads the reply to the "Rset" of SendRsetAhead: true when one was
     // sent, false when the transaction must send its own.
     bool takeRsetAhead();

@@ -1030,14 +1030,14 @@ TEST_F(Smtp, AnRsetSentAheadLeavesTheBytesOfTheDialogueAsTheyWere) {
              .awaitData()
              .line("250 2.0.0 queued"),
          false, second + kText + "Quit\r\n"},
-        // The Rset has its reply before the group goes.
+        // "Rset" stays in the group: nothing goes ahead.
         {"pipelined",
          pipeliningServer(1, "250 reset\r\n250 sender\r\n250 rcpt\r\n354 go\r\n", true)
-             .answer("250 reset")
              .awaitLine()
              .awaitLine()
              .awaitLine()
-             .send("250 sender\r\n250 rcpt\r\n354 go\r\n")
+             .awaitLine()
+             .send("250 reset\r\n250 sender\r\n250 rcpt\r\n354 go\r\n")
              .awaitData()
              .line("250 2.0.0 queued"),
          true, second + kText + "Quit\r\n"},
