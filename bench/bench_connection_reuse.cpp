@@ -10,7 +10,12 @@
 // (the sink names PIPELINING, RFC 2920): "Rset", MAIL, RCPT and "Data" in
 // one write, where the C client waits for each reply.
 //
-//   bench_connection_reuse [N] [PER_CONNECTION] [ROUNDS]   defaults: 1000, 50, 3
+//   bench_connection_reuse [N] [PER_CONNECTION] [ROUNDS] [OTHER]   defaults: 1000, 50, 3
+//
+// OTHER, a second build of the program (say the one before a change), is
+// timed in the same rounds. Each figure is the median over the rounds of
+// the round's rate against the C client's rate of the same round, so that
+// the machine's speed drifting from round to round does not move it.
 //
 // Needs the program built (build/src/sendrix beside build/bench).
 //
@@ -56,6 +61,7 @@ int main(int argc, char** argv) {
     const int count = argc > 1 ? std::atoi(argv[1]) : 1000;
     const int perConnection = argc > 2 ? std::atoi(argv[2]) : 50;
     const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
+    const std::string other = argc > 4 ? argv[4] : "";
     try {
         const std::string folder = bench::programFolder();
         const std::string home = bench::makeFolder("bench_connection_reuse");
@@ -73,27 +79,40 @@ int main(int argc, char** argv) {
         const std::string client = folder + "starttls_reuse_client " + std::to_string(sink.port) + " " +
                                    home + "ca.pem " + home + "message.eml " + std::to_string(count);
         const std::string certificates = "SSL_CERT_FILE=" + home + "ca.pem ";
-        std::vector<double> viaProgram, pipelined, minimal;
+        // Rates in messages/s, and each round's rate against the C client's.
+        std::vector<double> minimal, viaProgram, pipelined, viaOther;
+        std::vector<double> programRatio, pipelinedRatio, otherRatio;
+        const auto send = [&](const std::string& smtpKeys, const std::string& program) {
+            return count / bench::sendThroughTheProgram(home, sink.port, arguments, "localhost", smtpKeys,
+                                                        certificates, program);
+        };
         for (int round = 0; round < rounds; ++round) {
             minimal.push_back(bench::runClient(client));
-            viaProgram.push_back(count / bench::sendThroughTheProgram(home, sink.port, arguments, "localhost",
-                                                                      keys, certificates));
-            pipelined.push_back(count / bench::sendThroughTheProgram(home, sink.port, arguments, "localhost",
-                                                                     keys + "Pipelining=1\r\n",
-                                                                     certificates));
-            std::printf("round %d: C client %.1f, sendrix %.1f (%.2f), pipelined %.1f (%.2f) messages/s\n",
-                        round + 1, minimal.back(), viaProgram.back(), viaProgram.back() / minimal.back(),
-                        pipelined.back(), pipelined.back() / minimal.back());
+            viaProgram.push_back(send(keys, bench::programPath()));
+            pipelined.push_back(send(keys + "Pipelining=1\r\n", bench::programPath()));
+            programRatio.push_back(viaProgram.back() / minimal.back());
+            pipelinedRatio.push_back(pipelined.back() / minimal.back());
+            std::printf("round %d: C client %.1f, sendrix %.1f (%.2f), pipelined %.1f (%.2f)", round + 1,
+                        minimal.back(), viaProgram.back(), programRatio.back(), pipelined.back(),
+                        pipelinedRatio.back());
+            if (!other.empty()) {
+                viaOther.push_back(send(keys, other));
+                otherRatio.push_back(viaOther.back() / minimal.back());
+                std::printf(", other %.1f (%.2f)", viaOther.back(), otherRatio.back());
+            }
+            std::printf(" messages/s\n");
         }
-        const double yardstick = bench::median(minimal);
         std::printf(
             "STARTTLS list mailing, %d recipients, %d per connection, median of %d rounds, messages/s\n",
             count, perConnection, rounds);
-        std::printf("C client, one connection, RSET between: %9.1f\n", yardstick);
+        std::printf("C client, one connection, RSET between: %9.1f\n", bench::median(minimal));
         std::printf("sendrix /sofort (whole run):             %9.1f  (%.2f of the C client)\n",
-                    bench::median(viaProgram), bench::median(viaProgram) / yardstick);
+                    bench::median(viaProgram), bench::median(programRatio));
         std::printf("sendrix /sofort, Pipelining=1:           %9.1f  (%.2f of the C client)\n",
-                    bench::median(pipelined), bench::median(pipelined) / yardstick);
+                    bench::median(pipelined), bench::median(pipelinedRatio));
+        if (!other.empty())
+            std::printf("%s: %9.1f  (%.2f of the C client)\n", other.c_str(), bench::median(viaOther),
+                        bench::median(otherRatio));
         bench::removeFolder(home);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "bench_connection_reuse: %s\n", error.what());

@@ -8,6 +8,7 @@
 #include "mail/id_exception.h"
 #include "mail/id_message.h"
 #include "mail/idn_address.h"
+#include "mail/memory_write_target.h"
 #include "mail/socket_error_map.h"
 #include "platform/visible_text.h"
 #include "platform/ascii.h"
@@ -332,11 +333,30 @@ bool needsSmtpUtf8(const SmtpEnvelope& envelope) {
                        [](const std::string& address) { return HasNonAsciiLocalPart(address); });
 }
 
+namespace {
+
+bool holdsAttachment(TIdMessage& message) {
+    for (int i = 0; i < message.MessageParts.Count(); ++i)
+        if (message.MessageParts.Items(i).Kind() == TIdMessagePartKind::Attachment)
+            return true;
+    return false;
+}
+
+}  // namespace
+
 void TIdSMTP::Deliver(TIdMessage& message) {
-    deliverEnvelope(envelopeOf(message), [&] {
+    const auto write = [&](IdWriteTarget& target) {
         SetMailAgentHeader(message);
-        WriteMessage(message);
-    });
+        WriteMessageTo(target, message);
+    };
+    // Attachments can be large: they are read from their files while they go.
+    if (holdsAttachment(message)) {
+        deliverEnvelope(envelopeOf(message), [&] { write(*this); });
+        return;
+    }
+    MemoryWriteTarget text;
+    deliverEnvelope(
+        envelopeOf(message), [&] { WriteText(text.Bytes()); }, [&] { write(text); });
 }
 
 void TIdSMTP::WriteMessageText(IdWriteTarget& target, TIdMessage& message) {
@@ -377,9 +397,28 @@ std::string mailFromCheck(const EIdProtocolReplyError& error, bool tlsActive, bo
 
 }  // namespace
 
-void TIdSMTP::sendEnvelope(const SmtpEnvelope& envelope, const std::string& mailFrom) {
+void TIdSMTP::runPrepare(const std::function<void()>& prepare) {
+    if (!prepare)
+        return;
     try {
-        SendCommand(mailFrom, 250);
+        prepare();
+    } catch (...) {
+        // The server's reply is still to come; nothing said now could be
+        // taken for what it answers.
+        DropConnection();
+        m_loggedIn = false;
+        throw;
+    }
+}
+
+void TIdSMTP::sendEnvelope(const SmtpEnvelope& envelope, const std::string& mailFrom,
+                           const std::function<void()>& prepare) {
+    try {
+        refuseEarlyReply();
+        WriteLine(mailFrom);
+        FlushOutput();
+        runPrepare(prepare);
+        ReadReply({250});
     } catch (const EIdProtocolReplyError& error) {
         const std::string check = mailFromCheck(error, TlsActive(), m_offersStartTls);
         if (check.empty())
@@ -393,9 +432,15 @@ void TIdSMTP::sendEnvelope(const SmtpEnvelope& envelope, const std::string& mail
     SendCommand("Data", 354, Timeouts().dataReplyMs);
 }
 
+bool TIdSMTP::pipelinedTransaction() const {
+    // RFC 2920: the login is no part of a group; once done, the
+    // transactions on the connection may go pipelined.
+    return m_pipelining && m_offersPipelining && (m_authenticationType == atNone || m_loggedIn);
+}
+
 void TIdSMTP::SendRsetAhead() {
     m_rsetAhead = false;
-    if (!IsOpen() || InputWaiting())
+    if (pipelinedTransaction() || !IsOpen() || InputWaiting())
         return;
     try {
         WriteLine("Rset");
@@ -417,7 +462,8 @@ bool TIdSMTP::takeRsetAhead() {
     return true;
 }
 
-void TIdSMTP::sendEnvelopePipelined(const SmtpEnvelope& envelope, const std::string& mailFrom) {
+void TIdSMTP::sendEnvelopePipelined(const SmtpEnvelope& envelope, const std::string& mailFrom,
+                                    const std::function<void()>& prepare) {
     // RFC 2920 3.1: "Data" ends the group; the replies come in the order of
     // the commands. The bytes are those of the dialogue one at a time.
     const bool rsetAnswered = takeRsetAhead();
@@ -428,6 +474,8 @@ void TIdSMTP::sendEnvelopePipelined(const SmtpEnvelope& envelope, const std::str
     for (const auto& address : envelope.recipients)
         WriteLine("RCPT to:<" + WithAsciiDomain(address) + ">");
     WriteLine("Data");
+    FlushOutput();
+    runPrepare(prepare);
     std::exception_ptr refusal;
     // The first refusal is kept; the replies after it are still read, so
     // that the connection stays in step for the next transaction. True
@@ -471,7 +519,8 @@ void TIdSMTP::sendEnvelopePipelined(const SmtpEnvelope& envelope, const std::str
     std::rethrow_exception(refusal);
 }
 
-void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<void()>& writeText) {
+void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<void()>& writeText,
+                              const std::function<void()>& prepare) {
     checkEnvelope(envelope);
     checkSmtpUtf8(envelope);
 
@@ -479,10 +528,8 @@ void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<
     // SMTPUTF8 parameter; a domain always goes out as its A-label.
     const std::string mailFrom =
         "Mail from:<" + WithAsciiDomain(envelope.from) + ">" + (needsSmtpUtf8(envelope) ? " SMTPUTF8" : "");
-    // RFC 2920: the login is no part of a group; once done, the transactions
-    // on the connection may go pipelined.
-    if (m_pipelining && m_offersPipelining && (m_authenticationType == atNone || m_loggedIn)) {
-        sendEnvelopePipelined(envelope, mailFrom);
+    if (pipelinedTransaction()) {
+        sendEnvelopePipelined(envelope, mailFrom, prepare);
     } else {
         if (!takeRsetAhead())
             SendCommand("Rset", -1);
@@ -505,7 +552,7 @@ void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<
             }
             LogIn();
         }
-        sendEnvelope(envelope, mailFrom);
+        sendEnvelope(envelope, mailFrom, prepare);
     }
     try {
         writeText();

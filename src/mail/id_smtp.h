@@ -106,6 +106,9 @@ public:
     // login that is set; leaves the connection open on failure, except
     // when writing the text fails: the connection is then dropped without
     // the final "." and without "Quit", so no half message is taken.
+    // A message without attachments is written into memory while the
+    // server answers MAIL and goes out from there after the 354; a failure
+    // of that writing drops the connection the same way, before RCPT.
     virtual void Deliver(TIdMessage& message);
 
     // Writes the "Rset" that begins the next transaction now, right after
@@ -114,8 +117,9 @@ public:
     // sending "Rset" again. The bytes on the wire are the same; only one
     // command is ever unanswered. Does nothing when the connection is
     // closed or something from the server waits (the next Deliver finds it
-    // as before); when the write fails the connection is dropped, so the
-    // next message opens a new one.
+    // as before), and when the next transaction goes pipelined ("Rset" is
+    // part of its group then); when the write fails the connection is
+    // dropped, so the next message opens a new one.
     void SendRsetAhead();
 
     // The message text Deliver sends, into `target`: the "X-Mailer" line of
@@ -126,8 +130,13 @@ public:
     // message text (with its dots doubled) through this connection. A
     // refusal raises the first refused step's reply; when it comes while
     // the server has taken "Data" (pipelined), the connection is dropped,
-    // since only that ends its data mode without delivering.
-    void deliverEnvelope(const SmtpEnvelope& envelope, const std::function<void()>& writeText);
+    // since only that ends its data mode without delivering. `prepare`,
+    // when given, runs once MAIL (or the pipelined group) is on the wire,
+    // before its reply is read: work for the time the server takes to
+    // answer. When it throws, the connection is dropped and its error
+    // raised.
+    void deliverEnvelope(const SmtpEnvelope& envelope, const std::function<void()>& writeText,
+                         const std::function<void()>& prepare = {});
 
     // The login that is set (true); nothing for atNone (false). LOGIN and
     // PLAIN send UserId and Password as they are (UTF-8); XOAUTH2 and
@@ -145,8 +154,15 @@ private:
     void checkSmtpUtf8(const SmtpEnvelope& envelope) const;
     // MAIL, the RCPTs and "Data" of deliverEnvelope, one reply at a time
     // or pipelined.
-    void sendEnvelope(const SmtpEnvelope& envelope, const std::string& mailFrom);
-    void sendEnvelopePipelined(const SmtpEnvelope& envelope, const std::string& mailFrom);
+    void sendEnvelope(const SmtpEnvelope& envelope, const std::string& mailFrom,
+                      const std::function<void()>& prepare);
+    void sendEnvelopePipelined(const SmtpEnvelope& envelope, const std::string& mailFrom,
+                               const std::function<void()>& prepare);
+    // Runs `prepare` (when given); when it throws, the connection is
+    // dropped with the server's reply still to come, and the error raised.
+    void runPrepare(const std::function<void()>& prepare);
+    // Whether the next transaction sends its commands in one go.
+    bool pipelinedTransaction() const;
     // Reads the reply to the "Rset" of SendRsetAhead: true when one was
     // sent, false when the transaction must send its own.
     bool takeRsetAhead();

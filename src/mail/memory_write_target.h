@@ -1,7 +1,8 @@
 #pragma once
-// An in-memory stand-in for the connection's write operations, for tests,
-// benchmarks and fuzz targets: keeps every byte the message writer hands it
-// (or only counts them), and can fail like a broken connection.
+// An in-memory stand-in for the connection's write operations: keeps every
+// byte the message writer hands it (or only counts them), and can fail like
+// a broken connection. The SMTP client holds a message without attachments
+// in one before it goes out; tests, benchmarks and fuzz targets use it too.
 #include <cstddef>
 #include <limits>
 #include <string>

@@ -107,6 +107,14 @@ std::string certificateReason(long result, X509* cert, const std::string& host) 
     }
 }
 
+// Empties OpenSSL's error queue before a call whose failure is read from
+// it; a look first, since the queue is nearly always empty and clearing it
+// costs more than a record's read or write of a short reply.
+void clearErrors() {
+    if (ERR_peek_error() != 0)
+        ERR_clear_error();
+}
+
 // The text of the first queued OpenSSL error, then the queue cleared.
 unsigned long takeError(std::string& text) {
     unsigned long code = ERR_peek_error();
@@ -296,7 +304,7 @@ bool TlsSession::HasPending() const {
 }
 
 ssize_t TlsSession::Read(char* buffer, size_t size, TlsWant& want) {
-    ERR_clear_error();
+    clearErrors();
     errno = 0;
     size_t done = 0;
     int result = SSL_read_ex(m_ssl, buffer, size, &done);
@@ -311,7 +319,7 @@ ssize_t TlsSession::Read(char* buffer, size_t size, TlsWant& want) {
 }
 
 ssize_t TlsSession::Write(const char* data, size_t size, TlsWant& want) {
-    ERR_clear_error();
+    clearErrors();
     errno = 0;
     size_t done = 0;
     int result = SSL_write_ex(m_ssl, data, size, &done);

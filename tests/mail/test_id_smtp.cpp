@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
+
 #include "mail/id_coder_3to4.h"
 #include "mail/id_exception.h"
 #include "mail/id_message.h"
@@ -1027,14 +1030,14 @@ TEST_F(Smtp, AnRsetSentAheadLeavesTheBytesOfTheDialogueAsTheyWere) {
              .awaitData()
              .line("250 2.0.0 queued"),
          false, second + kText + "Quit\r\n"},
-        // The Rset has its reply before the group goes.
+        // "Rset" stays in the group: nothing goes ahead.
         {"pipelined",
          pipeliningServer(1, "250 reset\r\n250 sender\r\n250 rcpt\r\n354 go\r\n", true)
-             .answer("250 reset")
              .awaitLine()
              .awaitLine()
              .awaitLine()
-             .send("250 sender\r\n250 rcpt\r\n354 go\r\n")
+             .awaitLine()
+             .send("250 reset\r\n250 sender\r\n250 rcpt\r\n354 go\r\n")
              .awaitData()
              .line("250 2.0.0 queued"),
          true, second + kText + "Quit\r\n"},
@@ -1076,4 +1079,72 @@ TEST_F(Smtp, NoRsetGoesAheadWhenTheServerHasSpokenUnasked) {
         ::testing::StartsWith("421 4.3.2 shutting down"));
     smtp.Close();
     EXPECT_TRUE(recorded(server).ends_with(kText + "Quit\r\n"));
+}
+
+namespace {
+
+// Says when the message writer has asked for the time (for the Date line).
+class WatchedClock : public sendrix::platform::Clock {
+public:
+    sendrix::platform::LocalTime now() const override {
+        {
+            std::lock_guard lock(m_mutex);
+            m_read = true;
+        }
+        m_changed.notify_all();
+        return kClock.now();
+    }
+    // Whether the clock is read within a few seconds.
+    bool waitForRead() const {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(10), [this] { return m_read; });
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    mutable bool m_read = false;
+};
+
+}  // namespace
+
+TEST_F(Smtp, AMessageWithoutAttachmentsIsWrittenWhileTheServerAnswersMail) {
+    WatchedClock clock;
+    bool writtenBeforeTheReply = false;
+    ScriptedSmtpServer server({SmtpScript()
+                                   .line("220 hi")
+                                   .answer("250 hi")
+                                   .answer("250 reset")
+                                   .awaitLine()
+                                   .act([&] { writtenBeforeTheReply = clock.waitForRead(); })
+                                   .line("250 from")
+                                   .answer("250 rcpt")
+                                   .answer("354 go")
+                                   .awaitData()
+                                   .line("250 queued")});
+    TIdMessage message;
+    message.From.SetAddress("ich@example.org");
+    message.Recipients.SetAddresses("du@example.org");
+    message.Body = {"Hallo"};
+    smtp.SetClock(&clock);
+    connect(server);
+    smtp.Deliver(message);
+    smtp.Close();
+    EXPECT_TRUE(writtenBeforeTheReply);
+    EXPECT_EQ(server.messages().size(), 0u);  // scripted: the text is in the record
+    EXPECT_NE(recorded(server).find("Data\r\n"), std::string::npos);
+}
+
+TEST_F(Smtp, AMessageThatCannotBeWrittenAheadDropsTheConnectionBeforeRcpt) {
+    // A single alternative text is refused by the writer.
+    ScriptedSmtpServer server({SmtpScript().line("220 hi").answer("250 hi").answer("250 reset").awaitLine()});
+    TIdMessage message;
+    message.From.SetAddress("ich@example.org");
+    message.Recipients.SetAddresses("du@example.org");
+    message.MessageParts.AddText();
+    connect(server);
+    EXPECT_THROW(smtp.Deliver(message), EIdTextInvalidCount);
+    EXPECT_FALSE(smtp.IsOpen());
+    EXPECT_TRUE(recorded(server).ends_with("Rset\r\nMail from:<ich@example.org>\r\n"));
+    EXPECT_TRUE(server.clientClosed(0));
 }
