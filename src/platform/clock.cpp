@@ -33,9 +33,14 @@ LocalTime SystemClock::now() const {
 // The German formats serve every locale: the log and archive lines these
 // texts go into are read by people and programs that expect them.
 std::string shortDate(const LocalTime& time) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d.%02d.%04d", time.day, time.month, time.year);
-    return text;
+    if (time.year < 0 || time.year > 9999) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%02d.%02d.%04d", time.day, time.month, time.year);
+        return text;
+    }
+    // Without a format string, as longTime: every log line has one.
+    const std::string year = std::to_string(time.year);
+    return TwoDigits(time.day) + "." + TwoDigits(time.month) + "." + std::string(4 - year.size(), '0') + year;
 }
 
 std::string longTime(const LocalTime& time) {
