@@ -140,6 +140,19 @@ std::string encodedWireText(const std::vector<std::string>& lines, const TextEnc
     return wire;
 }
 
+// The same for lines the cache has looked up already (`kept`, one for each).
+std::string encodedWireText(const std::vector<std::string>& lines, const TextEncoding& encoding,
+                            WireLineCache& cache, const std::vector<WireLineCache::Line*>& kept) {
+    std::string wire;
+    size_t size = 0;
+    for (const std::string& line : lines)
+        size += line.size() + 2;
+    wire.reserve(size + size / 8);
+    for (size_t i = 0; i < lines.size(); ++i)
+        wire += cache.wireText(*kept[i], lines[i], encoding, encodedWireLine);
+    return wire;
+}
+
 // Wire text onto the target in pieces of kWritePiece, as attachments go.
 void writeWireText(IdWriteTarget& target, std::string_view wire) {
     for (size_t at = 0; at < wire.size(); at += kWritePiece)
@@ -338,7 +351,17 @@ struct MessageLayout {
     TextEncoding bodyEncoding;
     // Where the body's wire lines are kept between messages; may be null.
     WireLineCache* cache = nullptr;
+    // The body's lines in the cache, when it has them (not for HTML).
+    std::vector<WireLineCache::Line*> keptLines;
 };
+
+// The message's own body lines in their encoding: from the kept lines where
+// the cache has them.
+std::string bodyWireText(const MessageLayout& layout) {
+    if (layout.cache && !layout.keptLines.empty())
+        return encodedWireText(layout.bodyLines(), layout.bodyEncoding, *layout.cache, layout.keptLines);
+    return encodedWireText(layout.bodyLines(), layout.bodyEncoding, layout.cache);
+}
 
 // The plain-text rendering, then the HTML itself, between `boundary` lines.
 void writeHtmlAlternative(IdWriteTarget& target, const TIdMessage& message, const MessageLayout& layout,
@@ -430,9 +453,11 @@ PartCounts countParts(const TIdMessage& message) {
     return counts;
 }
 
-// Everything but the boundaries, which are chosen from what this finds.
-MessageLayout layoutOf(const TIdMessage& message) {
+// Everything but the boundaries, which are chosen from what this finds; the
+// body's lines are looked up in `cache` when one is given.
+MessageLayout layoutOf(const TIdMessage& message, WireLineCache* cache = nullptr) {
     MessageLayout layout;
+    layout.cache = cache;
     layout.counts = countParts(message);
     layout.language = platform::localeLanguage();
     layout.body = &message.Body;
@@ -442,14 +467,24 @@ MessageLayout layoutOf(const TIdMessage& message) {
     if (layout.htmlMailing)
         layout.htmlAsText = RenderHtmlAsText(layout.bodyLines());
     layout.multipart = layout.counts.attachments >= 1 || layout.counts.texts >= 1 || layout.htmlMailing;
-    if (!layout.htmlMailing)
-        layout.bodyEncoding = ChooseTextEncoding(layout.bodyLines(), layout.language);
+    if (layout.htmlMailing)
+        return layout;
+    std::optional<TextEncoding> fromFacts;
+    if (cache) {
+        layout.keptLines = cache->lines(layout.bodyLines());
+        std::vector<const LineFacts*> facts;
+        facts.reserve(layout.keptLines.size());
+        for (const WireLineCache::Line* line : layout.keptLines)
+            facts.push_back(&line->facts());
+        fromFacts = ChooseTextEncoding(facts, layout.language);
+    }
+    layout.bodyEncoding = fromFacts ? *fromFacts : ChooseTextEncoding(layout.bodyLines(), layout.language);
     return layout;
 }
 
 // The layout of `message` for writing it: a single part has no boundaries.
-MessageLayout messageLayout(const TIdMessage& message) {
-    MessageLayout layout = layoutOf(message);
+MessageLayout messageLayout(const TIdMessage& message, WireLineCache* cache = nullptr) {
+    MessageLayout layout = layoutOf(message, cache);
     if (layout.multipart)
         layout.boundaries = chooseBoundaries(message, layout);
     return layout;
@@ -542,7 +577,7 @@ void writeMixed(IdWriteTarget& target, TIdMessage& message, const MessageLayout&
         target.WriteLine("Content-Type: " + withCharset(firstPartContentType(message), encoding.charset));
         target.WriteLine("Content-Transfer-Encoding: " + encoding.transferEncoding());
         target.WriteLine("");
-        writeWireText(target, encodedWireText(layout.bodyLines(), encoding, layout.cache));
+        writeWireText(target, bodyWireText(layout));
     } else {
         target.WriteLine("Content-Type: multipart/alternative; ");
         target.WriteLine("        boundary=\"" + boundaries.alternative + "\"");
@@ -702,7 +737,7 @@ void writeBodySection(IdWriteTarget& target, TIdMessage& message, const MessageL
     } else {
         status(observer, kTextStatus);
         // The same choice as the header block's declaration made.
-        writeWireText(target, encodedWireText(layout.bodyLines(), layout.bodyEncoding, layout.cache));
+        writeWireText(target, bodyWireText(layout));
     }
     if (observer)
         observer->WorkEnd();
@@ -727,8 +762,7 @@ void WriteBodySection(IdWriteTarget& target, TIdMessage& message, const PartCoun
 void WriteMessage(IdWriteTarget& target, TIdMessage& message, const platform::Clock& clock,
                   IdWriterObserver* observer, WireLineCache* cache) {
     // Worked out once for both: a list send writes many messages.
-    MessageLayout layout = messageLayout(message);
-    layout.cache = cache;
+    const MessageLayout layout = messageLayout(message, cache);
     writeHeaderBlock(target, message, layout, clock);
     if (layout.counts.texts == 1)
         throw EIdTextInvalidCount("Ungültige Anzahl für Text. TIdText muß größer als 1 sein");

@@ -54,7 +54,17 @@ bool utf8ToIso2022Jp(std::string_view utf8, std::string& out) {
     return ok;
 }
 
-WireCharset charsetOf(WireCharsetKind kind, std::string_view text) {
+size_t eightBitBytes(std::string_view text) {
+    size_t count = 0;
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            ++count;
+    return count;
+}
+
+// The charset of `kind` for a text of `size` bytes, `eightBit` of them from
+// 0x80 on.
+WireCharset charsetOf(WireCharsetKind kind, size_t eightBit, size_t size) {
     switch (kind) {
         case WireCharsetKind::Ascii: return {kind, "us-ascii", 'Q'};
         case WireCharsetKind::Windows1252: return {kind, "windows-1252", 'Q'};
@@ -63,11 +73,7 @@ WireCharset charsetOf(WireCharsetKind kind, std::string_view text) {
     }
     // "Q" keeps mostly Latin text readable; text that is mostly multi-byte
     // characters is shorter in "B".
-    size_t eightBit = 0;
-    for (char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            ++eightBit;
-    return {kind, "UTF-8", eightBit * 3 > text.size() ? 'B' : 'Q'};
+    return {kind, "UTF-8", eightBit * 3 > size ? 'B' : 'Q'};
 }
 
 WireCharsetKind kindOf(std::string_view text, const platform::LocaleLanguage& language) {
@@ -86,7 +92,7 @@ WireCharsetKind kindOf(std::string_view text, const platform::LocaleLanguage& la
 }  // namespace
 
 WireCharset ChooseWireCharset(std::string_view text, const platform::LocaleLanguage& language) {
-    return charsetOf(kindOf(text, language), text);
+    return charsetOf(kindOf(text, language), eightBitBytes(text), text.size());
 }
 
 WireCharset ChooseWireCharset(const std::vector<std::string>& lines,
@@ -120,8 +126,57 @@ std::string ToWireBytes(std::string_view text, const WireCharset& charset) {
     return platform::repairUtf8(text);
 }
 
+LineFacts LineFactsOf(std::string_view line) {
+    LineFacts facts;
+    facts.size = line.size();
+    facts.nul = std::memchr(line.data(), 0, line.size()) != nullptr;
+    if (platform::isAscii(line))
+        return facts;
+    facts.eightBit = eightBitBytes(line);
+    facts.fitsWindows1252 = platform::fitsCp1252(line);
+    // Only a line that holds an undefined byte itself can make one.
+    facts.makesUndefinedByte =
+        holdsUndefinedCp1252Byte(line) && holdsUndefinedCp1252Byte(platform::utf8ToCp1252(line));
+    return facts;
+}
+
+std::optional<TextEncoding> ChooseTextEncoding(const std::vector<const LineFacts*>& lines,
+                                               const platform::LocaleLanguage& language) {
+    if (isJapanese(language))
+        return std::nullopt;
+    // As for the lines joined by LF (ChooseWireCharset).
+    size_t size = 0;
+    size_t eightBit = 0;
+    bool fits = true;
+    bool nul = false;
+    bool longLine = false;
+    for (const LineFacts* line : lines) {
+        size += line->size + 1;
+        eightBit += line->eightBit;
+        fits = fits && line->fitsWindows1252 && !line->makesUndefinedByte;
+        nul = nul || line->nul;
+        longLine = longLine || line->size > kMaxLineOctets;
+    }
+    TextEncoding encoding;
+    const WireCharsetKind kind = eightBit == 0 ? WireCharsetKind::Ascii
+                                 : fits        ? WireCharsetKind::Windows1252
+                                               : WireCharsetKind::Utf8;
+    encoding.charset = charsetOf(kind, eightBit, size);
+    // ASCII goes out as it is: only a NUL or a long line needs the coder.
+    encoding.quotedPrintable = encoding.charset.eightBit() || nul || longLine;
+    return encoding;
+}
+
 TextEncoding ChooseTextEncoding(const std::vector<std::string>& lines,
                                 const platform::LocaleLanguage& language) {
+    std::vector<LineFacts> facts;
+    facts.reserve(lines.size());
+    std::vector<const LineFacts*> each;
+    each.reserve(lines.size());
+    for (const std::string& line : lines)
+        each.push_back(&facts.emplace_back(LineFactsOf(line)));
+    if (const std::optional<TextEncoding> chosen = ChooseTextEncoding(each, language))
+        return *chosen;
     TextEncoding encoding;
     encoding.charset = ChooseWireCharset(lines, language);
     encoding.quotedPrintable = encoding.charset.eightBit() || !FitsUnencoded(lines, encoding.charset);

@@ -9,6 +9,7 @@
 // A byte that is no valid UTF-8 is taken as the Windows-1252 character it
 // would be (as the text files are read); in a Japanese locale a text that is
 // no valid UTF-8 is taken as Shift_JIS, the code page such text came from.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,6 +61,23 @@ bool FitsUnencoded(const std::vector<std::string>& lines, const WireCharset& cha
 // The encoding of a body made of `lines` (no line ends inside them).
 TextEncoding ChooseTextEncoding(const std::vector<std::string>& lines,
                                 const platform::LocaleLanguage& language);
+
+// What the choice needs to know of one line of a body. Outside a Japanese
+// locale the facts of the lines together decide as the whole body does: no
+// character, and no Windows-1252 byte made from one, spans two lines.
+struct LineFacts {
+    size_t size = 0;
+    size_t eightBit = 0;              // bytes from 0x80 on
+    bool fitsWindows1252 = true;      // every character has a Windows-1252 byte...
+    bool makesUndefinedByte = false;  // ...and one of them is 0x81, 0x8D, 0x8F, 0x90 or 0x9D
+    bool nul = false;
+};
+LineFacts LineFactsOf(std::string_view line);
+
+// ChooseTextEncoding for the lines whose facts these are; nothing in a
+// Japanese locale, where ISO-2022-JP is tried on the whole text.
+std::optional<TextEncoding> ChooseTextEncoding(const std::vector<const LineFacts*>& lines,
+                                               const platform::LocaleLanguage& language);
 
 // The bytes of `text` in `charset`, which was chosen for it (or for the
 // body it is a line of): nothing is replaced or dropped.

@@ -2,32 +2,62 @@
 
 namespace sendrix::mail {
 
-const std::string& WireLineCache::wireText(std::string_view line, const TextEncoding& encoding,
-                                           Encode encode) {
-    if (line.size() > kMaxLine) {
-        m_uncached = encode(line, encoding);
-        return m_uncached;
-    }
-    auto found = m_lines.find(line);
-    if (found != m_lines.end()) {
-        Entry& entry = found->second;
-        if (entry.kind == encoding.charset.kind && entry.quotedPrintable == encoding.quotedPrintable)
-            return entry.wire;
-        // The same line in another charset or transfer encoding: the bytes
-        // differ, so the entry takes the new ones.
-        m_bytes -= entry.wire.size();
-        entry = {encoding.charset.kind, encoding.quotedPrintable, encode(line, encoding)};
-        m_bytes += entry.wire.size();
-        return entry.wire;
-    }
-    Entry entry{encoding.charset.kind, encoding.quotedPrintable, encode(line, encoding)};
-    const std::size_t bytes = line.size() + entry.wire.size();
-    if (m_bytes + bytes > kMaxBytes) {
+WireLineCache::Line& WireLineCache::kept(std::string_view text) {
+    auto found = m_lines.find(text);
+    if (found != m_lines.end())
+        return found->second;
+    Line line;
+    line.m_facts = LineFactsOf(text);
+    m_bytes += text.size();
+    return m_lines.emplace(std::string(text), std::move(line)).first->second;
+}
+
+std::vector<WireLineCache::Line*> WireLineCache::lines(const std::vector<std::string>& body) {
+    if (m_bytes > kMaxBytes) {
         m_lines.clear();
         m_bytes = 0;
     }
-    m_bytes += bytes;
-    return m_lines.emplace(std::string(line), std::move(entry)).first->second.wire;
+    m_oneOff.clear();
+    std::vector<Line*> handles;
+    handles.reserve(body.size());
+    for (const std::string& text : body) {
+        if (text.size() > kMaxLine) {
+            Line& line = m_oneOff.emplace_back();
+            line.m_facts = LineFactsOf(text);
+            handles.push_back(&line);
+            continue;
+        }
+        handles.push_back(&kept(text));
+    }
+    return handles;
+}
+
+const std::string& WireLineCache::wireText(Line& line, std::string_view text, const TextEncoding& encoding,
+                                           Encode encode) {
+    if (line.m_hasWire && line.m_kind == encoding.charset.kind &&
+        line.m_quotedPrintable == encoding.quotedPrintable)
+        return line.m_wire;
+    // New, or the same line in another charset or transfer encoding: the
+    // bytes differ, so the line takes the new ones.
+    const bool counted = &line != &m_uncached && text.size() <= kMaxLine;
+    if (counted)
+        m_bytes -= line.m_wire.size();
+    line.m_wire = encode(text, encoding);
+    line.m_hasWire = true;
+    line.m_kind = encoding.charset.kind;
+    line.m_quotedPrintable = encoding.quotedPrintable;
+    if (counted)
+        m_bytes += line.m_wire.size();
+    return line.m_wire;
+}
+
+const std::string& WireLineCache::wireText(std::string_view text, const TextEncoding& encoding,
+                                           Encode encode) {
+    if (text.size() > kMaxLine || (m_bytes > kMaxBytes && m_lines.find(text) == m_lines.end())) {
+        m_uncached.m_hasWire = false;
+        return wireText(m_uncached, text, encoding, encode);
+    }
+    return wireText(kept(text), text, encoding, encode);
 }
 
 }  // namespace sendrix::mail

@@ -1,14 +1,15 @@
 #pragma once
-// The wire form of body lines, kept across the messages of a list send. The
-// rows' bodies share most of their lines (only the salutation and the
-// fields differ), so each distinct line is converted to its charset and
-// encoded once; what the cache gives back is the same bytes as encoding the
-// line again.
+// The body lines of a list send, kept across its messages. The rows' bodies
+// share most of their lines (only the salutation and the fields differ), so
+// each distinct line is looked at (for the charset choice) and converted and
+// encoded once; what the cache gives back is the same as doing it again.
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "mail/wire_charset.h"
 
@@ -19,11 +20,36 @@ public:
     // Makes the wire text of one body line in an encoding.
     using Encode = std::string (*)(std::string_view line, const TextEncoding& encoding);
 
-    // The wire text of `line` in `encoding` as `encode` makes it: kept from
-    // an earlier call for the same line in the same charset and transfer
-    // encoding, made (and kept) otherwise. The reference holds until the
-    // next call.
-    const std::string& wireText(std::string_view line, const TextEncoding& encoding, Encode encode);
+    // One line: its facts, and its wire text in the encoding it was last
+    // written in.
+    class Line {
+    public:
+        const LineFacts& facts() const { return m_facts; }
+
+    private:
+        friend class WireLineCache;
+        LineFacts m_facts;
+        bool m_hasWire = false;
+        WireCharsetKind m_kind = WireCharsetKind::Ascii;
+        bool m_quotedPrintable = false;
+        std::string m_wire;
+    };
+
+    // Every line of `body`, each looked up once (and kept unless it is
+    // longer than kMaxLine). The handles hold until the next call; first the
+    // cache starts again empty when it holds more than kMaxBytes, so one
+    // body at most comes on top of that.
+    std::vector<Line*> lines(const std::vector<std::string>& body);
+
+    // The wire text of `line` (whose text is `text`) in `encoding` as
+    // `encode` makes it: kept from an earlier call in the same charset and
+    // transfer encoding, made (and kept) otherwise. The reference holds
+    // until the next call.
+    const std::string& wireText(Line& line, std::string_view text, const TextEncoding& encoding,
+                                Encode encode);
+    // The same for a line found by its text; a new one is kept only while
+    // the cache holds less than kMaxBytes.
+    const std::string& wireText(std::string_view text, const TextEncoding& encoding, Encode encode);
 
     // Bytes kept, lines and wire texts together.
     std::size_t size() const { return m_bytes; }
@@ -31,24 +57,23 @@ public:
     // Above this the cache starts again empty: a list send with a long
     // personal text per row never grows it without bound.
     static constexpr std::size_t kMaxBytes = 1u << 20;
-    // A line longer than this is encoded every time, never kept.
+    // A line longer than this is never kept.
     static constexpr std::size_t kMaxLine = 16u << 10;
 
 private:
-    struct Entry {
-        WireCharsetKind kind;
-        bool quotedPrintable;
-        std::string wire;
-    };
     // Lines are looked up as they stand in the message, without a copy.
     struct Hash {
         using is_transparent = void;
         std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
     };
 
-    std::unordered_map<std::string, Entry, Hash, std::equal_to<>> m_lines;
+    Line& kept(std::string_view text);
+
+    std::unordered_map<std::string, Line, Hash, std::equal_to<>> m_lines;
     std::size_t m_bytes = 0;
-    std::string m_uncached;
+    // The lines of the last body too long to keep.
+    std::deque<Line> m_oneOff;
+    Line m_uncached;
 };
 
 }  // namespace sendrix::mail

@@ -243,4 +243,35 @@ TEST(ChooseTextEncoding, EightBitOrLongLinesGoQuotedPrintable) {
 }
 
 }  // namespace
+TEST(ChooseTextEncoding, TheLinesFactsChooseAsTheWholeJoinedText) {
+    // The charset of the lines joined by LF and the old rule for the
+    // transfer encoding, against the choice from each line's facts.
+    const std::vector<std::vector<std::string>> bodies = {
+        {},
+        {""},
+        {"Hallo", "", "Welt"},
+        {"K\xC3\xB6ln", "plain"},
+        {"plain", "\xC5\x81ukasz"},
+        {"\xE2\x82\xAC 100", "\xC2\x81"},  // euro sign, U+0081 (an undefined byte)
+        {"stray \x81 byte", "ok"},         // a byte that is no UTF-8
+        {"\xC2\x80"},                      // U+0080 has no Windows-1252 byte
+        {"\xC3", "\xBC"},                  // a sequence cut by the line end
+        {std::string("a\0b", 3)},
+        {std::string(999, 'a')},
+        {std::string(998, 'a'), "\xF0\x9F\x98\x80\xF0\x9F\x98\x80 x"},
+        {"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"},  // mostly multi-byte: "B" in headers
+    };
+    for (const LocaleLanguage& language : {kGerman, kEnglish}) {
+        for (const std::vector<std::string>& lines : bodies) {
+            SCOPED_TRACE(::testing::PrintToString(lines));
+            const WireCharset whole = ChooseWireCharset(lines, language);
+            const TextEncoding chosen = ChooseTextEncoding(lines, language);
+            EXPECT_EQ(chosen.charset.kind, whole.kind);
+            EXPECT_EQ(chosen.charset.name, whole.name);
+            EXPECT_EQ(chosen.charset.headerEncoding, whole.headerEncoding);
+            EXPECT_EQ(chosen.quotedPrintable, whole.eightBit() || !FitsUnencoded(lines, whole));
+        }
+    }
+}
+
 }  // namespace sendrix::mail

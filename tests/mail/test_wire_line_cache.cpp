@@ -64,14 +64,27 @@ TEST(WireLineCache, KeptLinesGiveTheSameBytesInEveryCharsetAndTransferEncoding) 
     EXPECT_LT(cache.size(), WireLineCache::kMaxLine);  // the long line was never kept
 }
 
-TEST(WireLineCache, StartsAgainEmptyBeforeItOutgrowsItsLimit) {
+TEST(WireLineCache, StaysWithinItsLimitAndOneBody) {
     WireLineCache cache;
     TextEncoding encoding;
     const auto copy = [](std::string_view line, const TextEncoding&) { return std::string(line); };
+    // Bodies of 100 new lines of 1,000 bytes each: a new body may come on
+    // top of the limit, never more.
+    const std::size_t body = 100 * (1000 + 4) * 2;
+    for (int b = 0; b < 30; ++b) {
+        std::vector<std::string> lines;
+        for (int i = 0; i < 100; ++i)
+            lines.push_back(std::to_string(b * 100 + i) + std::string(1000, 'z'));
+        const std::vector<WireLineCache::Line*> kept = cache.lines(lines);
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            ASSERT_EQ(cache.wireText(*kept[i], lines[i], encoding, copy), lines[i]);
+        ASSERT_LE(cache.size(), WireLineCache::kMaxBytes + body);
+    }
+    // Lines found by their text alone are no longer kept beyond the limit.
     for (int i = 0; i < 2000; ++i) {
-        const std::string line = std::to_string(i) + std::string(1000, 'z');
-        EXPECT_EQ(cache.wireText(line, encoding, copy), line);
-        ASSERT_LE(cache.size(), WireLineCache::kMaxBytes);
+        const std::string line = "t" + std::to_string(i) + std::string(1000, 'y');
+        ASSERT_EQ(cache.wireText(line, encoding, copy), line);
+        ASSERT_LE(cache.size(), WireLineCache::kMaxBytes + body);
     }
 }
 
