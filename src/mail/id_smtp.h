@@ -56,6 +56,11 @@ public:
     // Whether a connection may resume the TLS session of the previous one
     // to the same server (on by default; saves the full handshake).
     void SetSessionResumption(bool on) { m_sessionResumption = on; }
+    // Drops the TLS context with its trust store and the sessions it keeps:
+    // the next encrypted connection reads the trust store as it is then and
+    // checks the server's certificate in a full handshake. A send run
+    // begins with it, so that a change of trust between runs counts.
+    void ForgetTlsContext() { m_tlsContext.reset(); }
     // Whether a transaction may send "Rset", MAIL, the RCPTs and "Data" in
     // one go when the server names PIPELINING (RFC 2920) and no login is
     // pending; off by default: each command waits for its reply.

@@ -164,6 +164,9 @@ void SendRun::configureClient(const SmtpAccount& account) {
                          : account.encryption == 2 ? mail::TlsMode::Implicit
                                                    : mail::TlsMode::None);
     m_smtp.SetPinnedFingerprint(account.pinnedFingerprint);
+    // One TLS context for the run: its connections resume each other's
+    // session, and the next run trusts what the system trusts then.
+    m_smtp.ForgetTlsContext();
     m_smtp.SetUserId(account.user);
     m_smtp.SetPassword(account.password);
     m_smtp.SetHost(account.host);

@@ -265,6 +265,26 @@ class TlsTest(unittest.TestCase):
         self.assertEqual(out, ["sent encrypted=1 resumed=0"] + ["sent encrypted=1 resumed=1"] * 2)
         self.assertEqual(len(server.recorder.envelopes), 3)
 
+    def test_a_new_run_checks_the_certificate_against_the_trust_store_of_then(self):
+        # A session trusted in one run is never resumed by the next: it
+        # reads the trust store anew and checks the certificate again.
+        rogue = os.path.join(self.folder.name, "rogue.pem")
+        rows = [
+            ("the same trust", self.certs.ca, 0, ["sent encrypted=1 resumed=0"] * 2),
+            ("the CA no longer trusted", rogue, 1, ["sent encrypted=1 resumed=0"]),
+        ]
+        for name, trusted, status, sent in rows:
+            with self.subTest(name):
+                server = self.aiosmtpd(logins={b"ich": b"ge:heim"})
+                code, out, error = send(server.port, "--encryption", "starttls", "--auth", "plain", "--user", "ich",
+                                        "--password", "ge:heim", "--from", "ich@example.org", "--to",
+                                        "du@example.org", "--repeat", "2", "--next-run-trusts", trusted, env=self.env)
+                self.assertEqual((code, out), (status, sent), error)
+                if status:
+                    self.assertEqual(error[0], "EIdCertificateError")
+                    self.assertIn("unbekannten Aussteller", "\n".join(error))
+                self.assertEqual(len(server.recorder.envelopes), len(sent))
+
     def test_each_refusal_ends_the_attempt_before_login_and_mail(self):
         good = self.certs.context("good")
         fail = "/usr/bin/python3 -c \"import sys; sys.stderr.write('kein Netz\\nmehr'); sys.exit(3)\""

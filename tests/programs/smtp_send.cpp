@@ -7,7 +7,7 @@
 //             [--user NAME --password WORD] [--html] [--timeout SECONDS]
 //             [--encryption none|starttls|tls] [--pin FINGERPRINT]
 //             [--auth login|plain|xoauth2|oauthbearer] [--token-command CMD]
-//             [--repeat N] [--resume 0|1]
+//             [--repeat N] [--resume 0|1] [--next-run-trusts PATH]
 //
 // Texts are UTF-8 and go into the message as they are, as the send run
 // fills it; --from-name sets the sender's display name apart from its
@@ -17,7 +17,10 @@
 // ones take their token from --token-command, run once per connection).
 // --repeat sends the message N times, one connection each, with the same
 // client (so TLS sessions may be resumed); each delivery prints a line
-// "sent encrypted=0|1 resumed=0|1" on standard output. Exit status 0 when the message was
+// "sent encrypted=0|1 resumed=0|1" on standard output. --next-run-trusts
+// makes every delivery after the first a send run of its own that trusts
+// the CA file PATH (SSL_CERT_FILE), as a later run after a change of the
+// trust store. Exit status 0 when the message was
 // delivered; otherwise 1, and standard error holds three lines: the error
 // class, its ReplyCode or ErrorNumber (0 for other classes), its message
 // (whose own line breaks stay in it).
@@ -49,6 +52,7 @@ struct Options {
     std::string encryption = "none", pin, auth = "login", tokenCommand;
     int repeat = 1;
     bool resume = true;
+    std::string nextRunTrusts;
 };
 
 [[noreturn]] void usage(const std::string& problem) {
@@ -109,6 +113,8 @@ Options parse(int argc, char** argv) {
             options.repeat = std::stoi(value);
         else if (name == "--resume")
             options.resume = value != "0";
+        else if (name == "--next-run-trusts")
+            options.nextRunTrusts = value;
         else
             usage("unknown switch " + name);
     }
@@ -198,6 +204,10 @@ int main(int argc, char** argv) {
 
     try {
         for (int i = 0; i < options.repeat; ++i) {
+            if (i > 0 && !options.nextRunTrusts.empty()) {
+                ::setenv("SSL_CERT_FILE", options.nextRunTrusts.c_str(), 1);
+                smtp.ForgetTlsContext();
+            }
             if (type == mail::atXOAuth2 || type == mail::atOAuthBearer)
                 smtp.SetAccessToken(app::fetchAccessToken(options.tokenCommand, 5000));
             smtp.Open();  // closes the connection itself when it fails
