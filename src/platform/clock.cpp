@@ -25,9 +25,18 @@ LocalTime fromFields(const std::tm& fields, int utcOffsetMinutes) {
 
 LocalTime SystemClock::now() const {
     const std::time_t seconds = std::time(nullptr);
+    // localtime_r reads the zone once (only tzset reads it again, and this
+    // program never sets TZ), so within one second its answer stays the
+    // same: a list send asks several times for every message.
+    thread_local std::time_t lastSeconds = -1;
+    thread_local LocalTime last;
+    if (seconds == lastSeconds)
+        return last;
     std::tm local{};
     localtime_r(&seconds, &local);
-    return fromFields(local, static_cast<int>(local.tm_gmtoff / 60));
+    last = fromFields(local, static_cast<int>(local.tm_gmtoff / 60));
+    lastSeconds = seconds;
+    return last;
 }
 
 // The German formats serve every locale: the log and archive lines these
