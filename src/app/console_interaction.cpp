@@ -31,6 +31,16 @@ std::string oneLine(const std::string& text) {
     return line;
 }
 
+// A line without control characters goes out as it is (most protocol lines).
+bool isPlainLine(const std::string& text) {
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && byte != '\t') || byte == 0x7F)
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 ConsoleInteraction::ConsoleInteraction(std::ostream& out, std::ostream& err) : m_out(out), m_err(err) {}
@@ -40,7 +50,10 @@ void ConsoleInteraction::attach(const TfrmMessageEditor& form) {
 }
 
 void ConsoleInteraction::writeOut(const std::string& line) {
-    m_out << oneLine(line) << '\n';
+    if (isPlainLine(line))
+        m_out.write(line.data(), static_cast<std::streamsize>(line.size())) << '\n';
+    else
+        m_out << oneLine(line) << '\n';
 }
 
 void ConsoleInteraction::writeErr(const std::string& line) {

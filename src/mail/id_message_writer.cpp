@@ -461,9 +461,19 @@ MessageLayout layoutOf(const TIdMessage& message, WireLineCache* cache = nullptr
     layout.counts = countParts(message);
     layout.language = platform::localeLanguage();
     layout.body = &message.Body;
-    if (std::any_of(message.Body.begin(), message.Body.end(), holdsLineBreak))
-        layout.splitLines = splitBodyLines(message.Body);
     layout.htmlMailing = isHtmlMailing(message);
+    // The cache knows of each line whether it holds a line break: a list
+    // send's body is looked at once.
+    if (cache && !layout.htmlMailing) {
+        layout.keptLines = cache->lines(message.Body);
+        const auto split = [](const WireLineCache::Line* line) { return line->facts().lineBreak; };
+        if (std::any_of(layout.keptLines.begin(), layout.keptLines.end(), split)) {
+            layout.splitLines = splitBodyLines(message.Body);
+            layout.keptLines = cache->lines(*layout.splitLines);
+        }
+    } else if (std::any_of(message.Body.begin(), message.Body.end(), holdsLineBreak)) {
+        layout.splitLines = splitBodyLines(message.Body);
+    }
     if (layout.htmlMailing)
         layout.htmlAsText = RenderHtmlAsText(layout.bodyLines());
     layout.multipart = layout.counts.attachments >= 1 || layout.counts.texts >= 1 || layout.htmlMailing;
@@ -471,7 +481,6 @@ MessageLayout layoutOf(const TIdMessage& message, WireLineCache* cache = nullptr
         return layout;
     std::optional<TextEncoding> fromFacts;
     if (cache) {
-        layout.keptLines = cache->lines(layout.bodyLines());
         std::vector<const LineFacts*> facts;
         facts.reserve(layout.keptLines.size());
         for (const WireLineCache::Line* line : layout.keptLines)

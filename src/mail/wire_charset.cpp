@@ -130,6 +130,7 @@ LineFacts LineFactsOf(std::string_view line) {
     LineFacts facts;
     facts.size = line.size();
     facts.nul = std::memchr(line.data(), 0, line.size()) != nullptr;
+    facts.lineBreak = platform::findLineBreak(line) != std::string_view::npos;
     if (platform::isAscii(line))
         return facts;
     facts.eightBit = eightBitBytes(line);

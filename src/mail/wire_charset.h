@@ -71,6 +71,8 @@ struct LineFacts {
     bool fitsWindows1252 = true;      // every character has a Windows-1252 byte...
     bool makesUndefinedByte = false;  // ...and one of them is 0x81, 0x8D, 0x8F, 0x90 or 0x9D
     bool nul = false;
+    // A CR or LF inside: the writer splits such a line before it looks.
+    bool lineBreak = false;
 };
 LineFacts LineFactsOf(std::string_view line);
 

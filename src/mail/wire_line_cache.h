@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "mail/wire_charset.h"
@@ -67,12 +68,17 @@ private:
         std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
     };
 
-    Line& kept(std::string_view text);
+    // The kept line of `text` with its key, made when it is new.
+    std::pair<const std::string, Line>& kept(std::string_view text);
+    void clear();
 
     std::unordered_map<std::string, Line, Hash, std::equal_to<>> m_lines;
     std::size_t m_bytes = 0;
     // The lines of the last body too long to keep.
     std::deque<Line> m_oneOff;
+    // The last body's kept lines in order, with their texts: a line at the
+    // same place as in the body before is found by a compare, not a hash.
+    std::vector<std::pair<const std::string*, Line*>> m_previous;
     Line m_uncached;
 };
 

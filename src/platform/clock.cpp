@@ -25,17 +25,31 @@ LocalTime fromFields(const std::tm& fields, int utcOffsetMinutes) {
 
 LocalTime SystemClock::now() const {
     const std::time_t seconds = std::time(nullptr);
+    // localtime_r reads the zone once (only tzset reads it again, and this
+    // program never sets TZ), so within one second its answer stays the
+    // same: a list send asks several times for every message.
+    thread_local std::time_t lastSeconds = -1;
+    thread_local LocalTime last;
+    if (seconds == lastSeconds)
+        return last;
     std::tm local{};
     localtime_r(&seconds, &local);
-    return fromFields(local, static_cast<int>(local.tm_gmtoff / 60));
+    last = fromFields(local, static_cast<int>(local.tm_gmtoff / 60));
+    lastSeconds = seconds;
+    return last;
 }
 
 // The German formats serve every locale: the log and archive lines these
 // texts go into are read by people and programs that expect them.
 std::string shortDate(const LocalTime& time) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d.%02d.%04d", time.day, time.month, time.year);
-    return text;
+    if (time.year < 0 || time.year > 9999) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%02d.%02d.%04d", time.day, time.month, time.year);
+        return text;
+    }
+    // Without a format string, as longTime: every log line has one.
+    const std::string year = std::to_string(time.year);
+    return TwoDigits(time.day) + "." + TwoDigits(time.month) + "." + std::string(4 - year.size(), '0') + year;
 }
 
 std::string longTime(const LocalTime& time) {

@@ -54,6 +54,7 @@ TEST(WireLineCache, KeptLinesGiveTheSameBytesInEveryCharsetAndTransferEncoding) 
         {"HTML", "text/html", {"<p>" + shared + "</p>", ascii}},
         {"beyond the kept length", "text/plain", {longLine, ascii, longLine}},
         {"UTF-8 again", "text/plain", {ascii, shared, "\xC5\x81"}},
+        {"lines holding line breaks", "text/plain", {shared + "\r\n" + ascii, "a\nb\r", ascii}},
     };
     WireLineCache cache;
     for (const Row& row : rows) {

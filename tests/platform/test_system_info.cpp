@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -138,6 +139,15 @@ TEST(Clock, GermanShortDateAndLongTime) {
     t.second = 31;
     EXPECT_EQ(shortDate(t), "08.03.2026");
     EXPECT_EQ(longTime(t), "14:05:31");
+    // Written as "%02d" and "%04d" write them, without a format string.
+    for (const int year : {0, 7, 987, 10000}) {
+        t.year = year;
+        char expected[32];
+        std::snprintf(expected, sizeof expected, "08.03.%04d", year);
+        EXPECT_EQ(shortDate(t), expected);
+    }
+    t.hour = 0, t.minute = 59, t.second = 0;
+    EXPECT_EQ(longTime(t), "00:59:00");
 }
 
 TEST(Clock, SystemClockGivesAPlausibleLocalTimeAndOffset) {
