@@ -244,20 +244,31 @@ size_t TIdTCPConnection::FillInput(bool raiseIfClosed, int timeoutMs) {
     // some 40 ms per message.
     if (timeoutMs != 0)
         FlushOutput();
-    // Bytes TLS has already decrypted are not in the socket any more.
-    if (!(m_tls && m_tls->HasPending())) {
-        const bool forWrite = m_tls && m_tlsWant == TlsWant::Write;
-        int ready = forWrite ? m_socket.WaitWritable(timeoutMs) : m_socket.WaitReadable(timeoutMs);
-        if (ready < 0)
-            TIdStack::RaiseSocketError(TIdStack::LastErrorNumber());
-        if (ready == 0)
-            return 0;
-    }
-
     m_receiveArea.resize(size_t(m_recvBufferSize));
-    ssize_t n = receiveSome(m_receiveArea.data(), m_receiveArea.size());
+    const auto wouldBlock = [] { return errno == EAGAIN || errno == EWOULDBLOCK; };
+    ssize_t n = -1;
+    // Bytes TLS has already decrypted are not in the socket any more.
+    if (m_tls && m_tls->HasPending()) {
+        n = receiveSome(m_receiveArea.data(), m_receiveArea.size());
+    } else {
+        // A reply is mostly there by the time it is awaited (the peer ran
+        // while this side was sending): a wait receives first and asks the
+        // socket to wait only when nothing has come, a system call fewer.
+        errno = EAGAIN;
+        if (timeoutMs != 0)
+            n = receiveSome(m_receiveArea.data(), m_receiveArea.size());
+        if (n < 0 && wouldBlock()) {
+            const bool forWrite = m_tls && m_tlsWant == TlsWant::Write;
+            int ready = forWrite ? m_socket.WaitWritable(timeoutMs) : m_socket.WaitReadable(timeoutMs);
+            if (ready < 0)
+                TIdStack::RaiseSocketError(TIdStack::LastErrorNumber());
+            if (ready == 0)
+                return 0;
+            n = receiveSome(m_receiveArea.data(), m_receiveArea.size());
+        }
+    }
     // Part of a TLS record, or a wake-up without data: nothing came yet.
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+    if (n < 0 && wouldBlock())
         return 0;
     m_peerClosed = n == 0;
     if (n < 0) {
