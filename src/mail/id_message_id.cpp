@@ -16,20 +16,25 @@ constexpr const char* kFallbackDomain = "sendrix.invalid";
 
 std::string base36(uint64_t value) {
     static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    std::string out;
+    // 13 digits hold any 64-bit value; filled from the last one.
+    char digits[13];
+    char* first = std::end(digits);
     do {
-        out.insert(out.begin(), kDigits[value % 36]);
+        *--first = kDigits[value % 36];
         value /= 36;
     } while (value != 0);
-    return out;
+    return std::string(first, std::end(digits));
 }
 
 // The system's random bytes, fetched for 32 identifiers at a time: a list
-// send makes one identifier per message. Each thread draws from its own.
-uint64_t randomBits() {
+// send makes one identifier per message. Each thread draws from its own,
+// and a forked child (another `process`) never from its parent's.
+uint64_t randomBits(pid_t process) {
     thread_local uint64_t pool[32];
     thread_local size_t used = std::size(pool);
-    if (used == std::size(pool)) {
+    thread_local pid_t owner = 0;
+    if (used == std::size(pool) || owner != process) {
+        owner = process;
         auto* bytes = reinterpret_cast<unsigned char*>(pool);
         size_t filled = 0;
         while (filled < sizeof pool) {
@@ -71,8 +76,9 @@ std::string NewMessageId(std::string_view senderAddress) {
     const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(
                             std::chrono::system_clock::now().time_since_epoch())
                             .count();
-    std::string left = base36(static_cast<uint64_t>(micros)) + "." +
-                       base36(static_cast<uint64_t>(::getpid())) + "." + base36(randomBits());
+    const pid_t process = ::getpid();
+    std::string left = base36(static_cast<uint64_t>(micros)) + "." + base36(static_cast<uint64_t>(process)) +
+                       "." + base36(randomBits(process));
     return "<" + left + "@" + MessageIdDomain(senderAddress) + ">";
 }
 

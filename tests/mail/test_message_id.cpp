@@ -109,6 +109,34 @@ TEST(MessageId, TenThousandFromTwoProcessesAreAllDifferent) {
     EXPECT_EQ(std::set<std::string>(all.begin(), all.end()).size(), all.size());
 }
 
+TEST(MessageId, AForkedChildNeverDrawsItsParentsRandomBits) {
+    // The random bits are fetched for many identifiers at once; a child
+    // forked after the parent made one must not go on with the same bits.
+    ASSERT_EQ(writtenIds(1).size(), 1u);
+    std::string randomParts[2];
+    for (std::string& part : randomParts) {
+        int pipeEnds[2];
+        ASSERT_EQ(::pipe(pipeEnds), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const std::string id = writtenIds(1).at(0);
+            const std::string random = id.substr(id.rfind('.', id.find('@')) + 1);
+            ::_exit(::write(pipeEnds[1], random.data(), random.size()) == ssize_t(random.size()) ? 0 : 1);
+        }
+        ::close(pipeEnds[1]);
+        char buffer[64];
+        for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+            part.append(buffer, size_t(n));
+        ::close(pipeEnds[0]);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_FALSE(randomParts[0].empty());
+    EXPECT_NE(randomParts[0], randomParts[1]);
+}
+
 TEST(MessageId, SetOrExtraHeaderIdIsWrittenOnceAndNoOtherIsMade) {
     platform::LocalTime t{};
     t.year = 2026, t.month = 12, t.day = 7;
