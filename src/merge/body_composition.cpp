@@ -10,13 +10,21 @@ namespace {
 
 // Calls `emit` with each body line with the row's values; a value with line
 // breaks becomes lines of its own.
+// Whether a body line is filled per row: it holds a placeholder or a line
+// break. Most lines hold neither and stay as they are.
+bool isFilledLine(const std::string& line) {
+    return line.find("{{") != std::string::npos || platform::findLineBreak(line) != std::string::npos;
+}
+
+// `filled`, when given, says isFilledLine of each line (worked out once for
+// a list send's rows).
 template <typename Emit>
 void forEachFilledLine(const std::vector<std::string>& lines, const RecipientRow& row,
-                       const std::vector<std::string>& extraTitles, Emit&& emit) {
-    for (const std::string& line : lines) {
-        // Most lines hold neither a placeholder nor a line break: they stay
-        // as they are (a list send composes every row's body).
-        if (line.find("{{") == std::string::npos && platform::findLineBreak(line) == std::string::npos) {
+                       const std::vector<std::string>& extraTitles, Emit&& emit,
+                       const std::vector<bool>* filled = nullptr) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        if (filled ? !(*filled)[i] : !isFilledLine(line)) {
             emit(line);
             continue;
         }
@@ -42,14 +50,15 @@ void appendFilled(std::vector<std::string>& to, const std::vector<std::string>& 
 // Calls `emit` with every line of the list-send body of `row`.
 template <typename Emit>
 void forEachListBodyLine(const BodySettings& settings, const RecipientRow& row,
-                         const std::vector<std::string>& extraTitles, Emit&& emit) {
+                         const std::vector<std::string>& extraTitles, Emit&& emit,
+                         const std::vector<bool>* filled = nullptr) {
     if (settings.html)
         emit(kHtmlHeadLine);
     if (settings.useSalutation) {
         emit(BuildSalutation(settings.salutationTemplate, row, SalutationVariant::ListSend, extraTitles));
         emit("");
     }
-    forEachFilledLine(settings.body, row, extraTitles, emit);
+    forEachFilledLine(settings.body, row, extraTitles, emit, filled);
     if (settings.html)
         emit(kHtmlTailLine);
 }
@@ -68,6 +77,28 @@ std::size_t composedListBodySize(const BodySettings& settings, const RecipientRo
                                  const std::vector<std::string>& extraTitles) {
     std::size_t size = 0;
     forEachListBodyLine(settings, row, extraTitles, [&](std::string_view line) { size += line.size() + 2; });
+    return size;
+}
+
+ListBody::ListBody(const BodySettings& settings, const std::vector<std::string>& extraTitles)
+    : m_settings(settings), m_extraTitles(extraTitles) {
+    m_filled.reserve(settings.body.size());
+    for (const std::string& line : settings.body)
+        m_filled.push_back(isFilledLine(line));
+}
+
+std::vector<std::string> ListBody::compose(const RecipientRow& row) const {
+    std::vector<std::string> lines;
+    lines.reserve(m_settings.body.size() + 4);
+    forEachListBodyLine(
+        m_settings, row, m_extraTitles, [&](std::string_view line) { lines.emplace_back(line); }, &m_filled);
+    return lines;
+}
+
+std::size_t ListBody::composedSize(const RecipientRow& row) const {
+    std::size_t size = 0;
+    forEachListBodyLine(
+        m_settings, row, m_extraTitles, [&](std::string_view line) { size += line.size() + 2; }, &m_filled);
     return size;
 }
 

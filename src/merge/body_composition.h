@@ -37,6 +37,22 @@ std::vector<std::string> composeListBody(const BodySettings& settings, const Rec
 std::size_t composedListBodySize(const BodySettings& settings, const RecipientRow& row,
                                  const std::vector<std::string>& extraTitles = {});
 
+// A list send's body worked out once for all its rows: which lines hold a
+// placeholder or a line break (only those are filled per row). Gives what
+// composeListBody and composedListBodySize give. Keeps references to
+// `settings` and `extraTitles`, which must outlive it and stay unchanged.
+class ListBody {
+public:
+    ListBody(const BodySettings& settings, const std::vector<std::string>& extraTitles);
+    std::vector<std::string> compose(const RecipientRow& row) const;
+    std::size_t composedSize(const RecipientRow& row) const;
+
+private:
+    const BodySettings& m_settings;
+    const std::vector<std::string>& m_extraTitles;
+    std::vector<bool> m_filled;
+};
+
 // One typed address: [head] body [tail], no salutation. Throws
 // PlaceholderError when the body holds a column placeholder.
 std::vector<std::string> composeSingleAddressBody(const BodySettings& settings);

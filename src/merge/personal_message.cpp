@@ -51,9 +51,13 @@ std::vector<std::string> rowAttachments(const Mailing& mailing, const RecipientR
 }
 
 PersonalMessage personalMessage(const Mailing& mailing, const RecipientRow& row) {
+    return personalMessage(mailing, row, ListBody(mailing.body, mailing.extraTitles));
+}
+
+PersonalMessage personalMessage(const Mailing& mailing, const RecipientRow& row, const ListBody& body) {
     PersonalMessage message;
     message.subject = fillPlaceholders(mailing.subject, row, mailing.extraTitles, ValueStyle::Line);
-    message.body = composeListBody(mailing.body, row, mailing.extraTitles);
+    message.body = body.compose(row);
     for (const std::string& common : mailing.attachments)
         message.attachments.push_back(attachmentPath(mailing, row, common));
     for (std::string& own : rowAttachments(mailing, row))

@@ -80,6 +80,7 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
             }
 
     const std::vector<std::string> subjectNames = placeholderNames(mailing.subject);
+    const ListBody body(mailing.body, mailing.extraTitles);
     std::map<std::string, int> firstRowOf;
     std::set<std::string> missingFiles;
     for (std::size_t i = 0; i < mailing.rows.size(); ++i) {
@@ -121,7 +122,7 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
             for (const std::string& name : subjectNames)
                 if (platform::trimControl(columnValue(row, columnIndex(name, mailing.extraTitles))).empty())
                     warning(rowText(number) + "\"{{" + name + "}}\" im Betreff ist leer.");
-            size += composedListBodySize(mailing.body, row, mailing.extraTitles);
+            size += body.composedSize(row);
         }
         for (const std::string& file : files) {
             if (!platform::fileExists(file)) {

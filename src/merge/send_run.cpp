@@ -443,6 +443,7 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
     m_smtp.SetRememberLookups(true);
     m_started = false;
     m_observer.setProgressCount(0, summary.marked);
+    const ListBody body(mailing.body, mailing.extraTitles);
     int number = 1;
     std::size_t index = 0;
     try {
@@ -463,7 +464,7 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
             }
             const PersonalMessage message = [&] {
                 try {
-                    return personalMessage(mailing, row);
+                    return personalMessage(mailing, row, body);
                 } catch (...) {
                     m_observer.setStagingText({});
                     throw;

@@ -144,6 +144,10 @@ TEST(BodyComposition, ComposedSizeIsTheSizeOfTheComposedLines) {
         for (const std::string& line : composeListBody(settings, anna, titles))
             size += line.size() + 2;
         EXPECT_EQ(composedListBodySize(settings, anna, titles), size);
+        // Worked out once for many rows, the body gives the same.
+        const ListBody body(settings, titles);
+        EXPECT_EQ(body.compose(anna), composeListBody(settings, anna, titles));
+        EXPECT_EQ(body.composedSize(anna), size);
     }
 }
 
