@@ -19,13 +19,22 @@
 //
 // Needs the program built (build/src/sendrix beside build/bench).
 //
-// Measured here (2 shared, busy cores; 1000 rows, 50 per connection; pair by
-// pair with farm-bench -n 10, median of the time ratios):
-//     sendrix takes 2.19 times the C client's time (0.46 of its rate),
-//     with Pipelining=1 2.07 times (0.48); the C client ran 7,200 messages/s.
-// The gap is the program's own work per message (CPU 0.19 s against the
-// client's 0.06 s: the personal message composed and encoded, the send log
-// line, the protocol) and the 20 TLS handshakes (resumed) against one.
+// Measured here (2 shared cores; 1000 rows, 50 per connection; 21 rounds,
+// medians of the rounds' ratios; "bench_connection_reuse 1000 50 21 OLD"):
+//     sendrix 0.62 of the C client's rate, with Pipelining=1 0.86; the build
+//     before the list-send and connection work of December 2026 0.47 in the
+//     same rounds; the C client ran 8,400 messages/s. Pinned to one core
+//     (taskset -c 1) 0.63, 0.88 and 0.48. With all 1000 on one connection
+//     (PER_CONNECTION 1000) 0.69 and 1.00: the 19 further connections, each
+//     with a resumed TLS handshake on both sides, cost about a tenth.
+// Where the rest goes (callgrind, one run): sendrix 273 M instructions, the
+// C client 98 M. Both spend about 73 M in their TLS records; sendrix adds
+// the 20 handshakes (48 M: key share, key schedule), one TLS context (13 M)
+// and the per-message text and run (composing, writing, protocol, send log).
+// The sink mostly runs on the core of the side that wakes it, so the run is
+// serial: whatever either side does costs wall time; the waits are the
+// same five per message for both (two with Pipelining=1: the envelope as
+// one group, then the text).
 #include <chrono>
 #include <cstdio>
 #include <string>
