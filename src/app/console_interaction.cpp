@@ -63,7 +63,7 @@ void ConsoleInteraction::writeErr(const std::string& line) {
 // Standard output carries the protocol, each line once, written as soon as
 // any control is repainted. The status bar only repeats protocol lines
 // during a run, so it is not written separately.
-void ConsoleInteraction::flushProtocol() {
+void ConsoleInteraction::writeProtocol() {
     if (!m_form)
         return;
     const std::vector<std::string>& lines = m_form->protokollmemo.Lines;
@@ -71,8 +71,11 @@ void ConsoleInteraction::flushProtocol() {
     // before on the stream.
     for (std::size_t i = m_protocol.next(m_form->protokollmemo).first; i < lines.size(); ++i)
         writeOut(lines[i]);
-    // Flushed at every repaint: a calling program follows the run as it
-    // happens.
+}
+
+void ConsoleInteraction::flushProtocol() {
+    writeProtocol();
+    // A calling program follows the run as it happens.
     m_out.flush();
 }
 
@@ -134,8 +137,16 @@ void ConsoleInteraction::SetClipboardText(const std::string& text) {
     m_clipboard = text;
 }
 
-void ConsoleInteraction::Repaint(ControlId) {
-    flushProtocol();
+void ConsoleInteraction::Repaint(ControlId control) {
+    // A message's end repaints the grid, the progress bar and the protocol,
+    // and the next step follows at once: its status repaint (a message
+    // announced, a wait begun) or the end of the run flushes them with it,
+    // one write per message instead of three.
+    if (control == ControlId::empfaengerliste || control == ControlId::Progress ||
+        control == ControlId::protokollmemo)
+        writeProtocol();
+    else
+        flushProtocol();
 }
 
 void ConsoleInteraction::Focus(ControlId) {}

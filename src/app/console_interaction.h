@@ -6,6 +6,11 @@
 // and each of these is said on standard error, so a calling program can see
 // why nothing was sent.
 //
+// Standard output is flushed when the status bar or the page is repainted,
+// before every question, notice and error and at the end; the repaints of
+// the grid, the progress bar and the protocol leave their lines for the next
+// flush (the run's next step follows them at once).
+//
 // Every text is written on one line: line breaks inside a message become
 // blanks and other control characters "?", so text from a server or a file
 // can neither forge an output line nor reach the terminal as a command.
@@ -64,6 +69,9 @@ public:
 private:
     void writeOut(const std::string& line);
     void writeErr(const std::string& line);
+    // The protocol lines not yet on standard output, into the stream.
+    void writeProtocol();
+    // The same, then the stream flushed.
     void flushProtocol();
 
     std::ostream& m_out;

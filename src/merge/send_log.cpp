@@ -11,12 +11,14 @@ namespace sendrix::merge {
 
 namespace {
 
-std::string oneLineField(const std::string& text) {
-    std::string field = text;
-    for (char& c : field)
-        if (c == '\r' || c == '\n' || c == '\t')
-            c = ' ';
-    return field;
+// Appends a tab and `text`, a CR, LF or tab in it made a blank.
+void appendField(std::string& line, const std::string& text) {
+    line += '\t';
+    const std::size_t start = line.size();
+    line += text;
+    for (std::size_t i = start; i < line.size(); ++i)
+        if (line[i] == '\r' || line[i] == '\n' || line[i] == '\t')
+            line[i] = ' ';
 }
 
 [[noreturn]] void raiseLogError(const std::string& path, int error) {
@@ -28,8 +30,17 @@ std::string oneLineField(const std::string& text) {
 
 std::string sendLogLine(const platform::LocalTime& when, int number, const std::string& user,
                         const std::string& address, const std::string& subject) {
-    return platform::shortDate(when) + " " + platform::longTime(when) + "\t" + std::to_string(number) + "\t" +
-           oneLineField(user) + "\t" + oneLineField(address) + "\t" + oneLineField(subject);
+    // Built in place: one line per message of a list send.
+    std::string line = platform::shortDate(when);
+    line.reserve(line.size() + 24 + user.size() + address.size() + subject.size());
+    line += ' ';
+    line += platform::longTime(when);
+    line += '\t';
+    line += std::to_string(number);
+    appendField(line, user);
+    appendField(line, address);
+    appendField(line, subject);
+    return line;
 }
 
 void appendSendLogLine(const std::string& path, const std::string& line) {
@@ -37,10 +48,13 @@ void appendSendLogLine(const std::string& path, const std::string& line) {
     platform::File log = platform::File::open(path, O_WRONLY | O_APPEND | O_CREAT, 0600);
     if (!log.isOpen())
         raiseLogError(path, log.openError());
-    const off_t before = ::lseek(log.fd(), 0, SEEK_END);
-    if (const int error = log.writeAll(bytes)) {
-        if (before >= 0)
-            (void)!::ftruncate(log.fd(), before);
+    std::size_t written = 0;
+    if (const int error = log.writeAll(bytes, &written)) {
+        // Appending leaves the offset at the end of what was written, so
+        // the line's start is found without asking for it before every line.
+        const off_t end = written > 0 ? ::lseek(log.fd(), 0, SEEK_CUR) : -1;
+        if (end >= off_t(written))
+            (void)!::ftruncate(log.fd(), end - off_t(written));
         raiseLogError(path, error);
     }
     if (const int error = log.close())

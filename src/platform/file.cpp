@@ -35,18 +35,24 @@ int File::release() {
     return fd;
 }
 
-int File::writeAll(std::string_view bytes) {
+int File::writeAll(std::string_view bytes, std::size_t* written) {
+    const std::size_t size = bytes.size();
+    const auto result = [&](int error) {
+        if (written)
+            *written = size - bytes.size();
+        return error;
+    };
     while (!bytes.empty()) {
         const ssize_t n = ::write(m_fd, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return errno;
+            return result(errno);
         if (n == 0)
-            return ENOSPC;
+            return result(ENOSPC);
         bytes.remove_prefix(size_t(n));
     }
-    return 0;
+    return result(0);
 }
 
 ssize_t File::readFull(char* data, size_t size) {

@@ -36,8 +36,9 @@ public:
 
     // Writes every byte, going on after short writes and interrupted calls.
     // 0 when all is written, else the failing write's errno (ENOSPC when a
-    // write made no progress).
-    int writeAll(std::string_view bytes);
+    // write made no progress). `written`, when given, gets the number of
+    // bytes written, also when a write fails.
+    int writeAll(std::string_view bytes, std::size_t* written = nullptr);
     // Reads into `data` until `size` bytes are there or the file ends; the
     // number read, or -1 with errno set.
     ssize_t readFull(char* data, size_t size);
