@@ -254,9 +254,10 @@ RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
         bool opened = false;
         bool loginNeeded = false;
         try {
-            // A refused address opens no connection.
-            mail::checkEnvelope(mail::envelopeOf(m_message));
             if (!m_smtp.IsOpen()) {
+                // A refused address opens no connection; on an open one
+                // Deliver checks the envelope before it says anything.
+                mail::checkEnvelope(mail::envelopeOf(m_message));
                 m_onConnection = 0;
                 // A token is short-lived: fetched anew for every connection.
                 const auto type = m_smtp.AuthenticationType();

@@ -396,3 +396,33 @@ TEST(SendOutcomes, ThreeMessagesPerConnectionAreSeparatedByRset) {
     }
     EXPECT_EQ(form.ExitStatus(), 0);
 }
+
+// An address the envelope cannot carry, met on an open connection: refused
+// before a word of its transaction is said, and the connection goes on.
+TEST(SendOutcomes, AnAddressTooLongForTheEnvelopeIsRefusedWithoutAWordOnTheOpenConnection) {
+    test::ScriptedSmtpServer::Options options;
+    options.repeatLastScript = true;
+    test::ScriptedSmtpServer server({test::SmtpScript::standard()}, options);
+    test::TestHome home;
+    home.write("Mail.ini", "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" + std::to_string(server.port()) +
+                               "\r\nMessagesPerConnection=3\r\n");
+    const std::string tooLong = std::string(70, 'x') + "@example.org";  // a local part of at most 64
+    const std::string list =
+        "Name;Vorname;Email;Typ\r\nN;V;r1@example.org;w\r\nN;V;" + tooLong + ";w\r\nN;V;r3@example.org;w\r\n";
+    platform::FixedClock clock(platform::LocalTime{2026, 3, 8, 14, 5, 31, 0, 60});
+    test::ScriptedInteraction ui;
+    TfrmMessageEditor form(
+        ui, clock,
+        {home.write("liste.csv", list), "/s:Rundbrief", "/from:a@example.org", "/sofort", "/weiter"});
+    ASSERT_TRUE(app::runHandler(ui, [&] { form.FormCreate(); }));
+    ASSERT_TRUE(app::runHandler(ui, [&] { form.sendenClick(); }));
+    ASSERT_TRUE(server.waitForSessions(1));
+    EXPECT_EQ(server.sessionCount(), 1u);
+    std::vector<std::string> delivered;
+    for (const std::string& message : server.messages())
+        delivered.push_back(headerValue(message, "To"));
+    EXPECT_EQ(delivered, (std::vector<std::string>{"r1@example.org", "r3@example.org"}));
+    EXPECT_EQ(server.received(0).find("xxxxxxxx"), std::string::npos);
+    EXPECT_EQ(form.RowStatus[2].rfind("Fehler: ", 0), 0u) << form.RowStatus[2];
+    EXPECT_EQ(form.ExitStatus(), 1);
+}
