@@ -152,7 +152,12 @@ int LocalUtcOffset(const platform::Clock& clock) {
 
 TIdHeaderList TIdMessage::BuildHeaderLines(const TopLevelDeclaration& declaration,
                                            const platform::Clock& clock) const {
-    const platform::LocaleLanguage language = platform::localeLanguage();
+    return BuildHeaderLines(declaration, clock, platform::localeLanguage());
+}
+
+TIdHeaderList TIdMessage::BuildHeaderLines(const TopLevelDeclaration& declaration,
+                                           const platform::Clock& clock,
+                                           const platform::LocaleLanguage& language) const {
     const int offset = LocalUtcOffset(clock);
     const platform::LocalTime date = Date ? *Date : clock.now();
 

@@ -14,6 +14,7 @@
 #include "mail/id_email_address.h"
 #include "mail/id_header_list.h"
 #include "platform/clock.h"
+#include "platform/system_info.h"
 
 namespace sendrix::mail {
 
@@ -139,6 +140,10 @@ public:
     // clock reports no valid offset.
     TIdHeaderList BuildHeaderLines(const TopLevelDeclaration& declaration,
                                    const platform::Clock& clock) const;
+    // The same in `language` (the locale's, which the writer has looked up
+    // for the body already).
+    TIdHeaderList BuildHeaderLines(const TopLevelDeclaration& declaration, const platform::Clock& clock,
+                                   const platform::LocaleLanguage& language) const;
 
     TIdEMailAddressItem From;
     TIdEMailAddressList Recipients;  // "To"

@@ -718,7 +718,8 @@ namespace {
 
 void writeHeaderBlock(IdWriteTarget& target, const TIdMessage& message, const MessageLayout& layout,
                       const platform::Clock& clock) {
-    const TIdHeaderList headers = message.BuildHeaderLines(topLevelDeclaration(message, layout), clock);
+    const TIdHeaderList headers =
+        message.BuildHeaderLines(topLevelDeclaration(message, layout), clock, layout.language);
     // One write for the block, as for the body's text.
     std::string block;
     for (const std::string& line : headers.Lines()) {
