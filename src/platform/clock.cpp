@@ -21,6 +21,17 @@ LocalTime fromFields(const std::tm& fields, int utcOffsetMinutes) {
     return time;
 }
 
+// "%02d" of `number`, appended: two digits written directly in the usual
+// range (the texts fit a short string, so nothing is allocated).
+void appendTwoDigits(std::string& text, int number) {
+    if (number < 0 || number > 99) {
+        text += TwoDigits(number);
+        return;
+    }
+    text += static_cast<char>('0' + number / 10);
+    text += static_cast<char>('0' + number % 10);
+}
+
 }  // namespace
 
 LocalTime SystemClock::now() const {
@@ -48,14 +59,26 @@ std::string shortDate(const LocalTime& time) {
         return text;
     }
     // Without a format string, as longTime: every log line has one.
-    const std::string year = std::to_string(time.year);
-    return TwoDigits(time.day) + "." + TwoDigits(time.month) + "." + std::string(4 - year.size(), '0') + year;
+    std::string text;
+    appendTwoDigits(text, time.day);
+    text += '.';
+    appendTwoDigits(text, time.month);
+    text += '.';
+    appendTwoDigits(text, time.year / 100);
+    appendTwoDigits(text, time.year % 100);
+    return text;
 }
 
 std::string longTime(const LocalTime& time) {
     // Without a format string: a list send writes several such times per
     // message.
-    return TwoDigits(time.hour) + ":" + TwoDigits(time.minute) + ":" + TwoDigits(time.second);
+    std::string text;
+    appendTwoDigits(text, time.hour);
+    text += ':';
+    appendTwoDigits(text, time.minute);
+    text += ':';
+    appendTwoDigits(text, time.second);
+    return text;
 }
 
 LocalTime addSeconds(const LocalTime& time, long seconds) {
