@@ -96,3 +96,46 @@ TEST_F(ConsoleProtocol, QuestionAboutSavingIsAnsweredNeinAndDeclinesNoSend) {
     EXPECT_NE(err.str().find("Frage: Änderungen am Mailing speichern? -> Nein"), std::string::npos)
         << err.str();
 }
+
+// Counts the flushes of the stream it serves.
+class FlushCountingBuffer : public std::stringbuf {
+public:
+    int flushes = 0;
+
+protected:
+    int sync() override {
+        ++flushes;
+        return std::stringbuf::sync();
+    }
+};
+
+// A message's end repaints the grid, the progress bar and the protocol; its
+// lines go out with the next status repaint, one write per message. Every
+// other repaint, a question and the end flush at once.
+TEST(ConsoleFlushes, TheRepaintsOfAMessagesEndWaitForTheNextStatusRepaint) {
+    struct Row {
+        app::ControlId control;
+        bool flushed;
+    };
+    const Row rows[] = {
+        {app::ControlId::empfaengerliste, false}, {app::ControlId::Progress, false},
+        {app::ControlId::protokollmemo, false},   {app::ControlId::StatusBar1, true},
+        {app::ControlId::Control, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(static_cast<int>(row.control));
+        FlushCountingBuffer buffer;
+        std::ostream out(&buffer);
+        std::ostringstream err;
+        app::ConsoleInteraction console(out, err);
+        const platform::FixedClock clock{platform::LocalTime{2026, 3, 8, 14, 5, 31, 0, 60}};
+        app::TfrmMessageEditor form(console, clock, {});
+        console.attach(form);
+        form.protokollmemo.Add("14:05:31: Mail ist an anna@example.org versendet worden.");
+        console.Repaint(row.control);
+        EXPECT_EQ(buffer.str(), "14:05:31: Mail ist an anna@example.org versendet worden.\n");
+        EXPECT_EQ(buffer.flushes, row.flushed ? 1 : 0);
+        console.Notice("gleich");
+        EXPECT_GE(buffer.flushes, 1);
+    }
+}
