@@ -91,12 +91,7 @@ int main(int argc, char** argv) {
         const std::string folder = bench::programFolder();
         const std::string home = bench::makeFolder("bench_connection_reuse");
         makeCertificates(home);
-        bench::writeFile(home + "liste.csv", bench::recipientListText(count, {"w", "Herr", ""}));
-        bench::writeFile(home + "text.txt", bench::mailingBodyText());
-        bench::writeFile(home + "message.eml", bench::renderedMailingMessage());
-        const std::string arguments = home + "liste.csv /B:" + home +
-                                      "text.txt \"/s:Einladung\" "
-                                      "/from:absender@example.org /N:Absender /ANREDE";
+        const std::string arguments = bench::writeListMailing(home, count);
         const std::string keys =
             "Encryption=1\r\nMessagesPerConnection=" + std::to_string(perConnection) + "\r\n";
 

@@ -43,13 +43,7 @@ int main(int argc, char** argv) {
     try {
         const std::string folder = bench::programFolder();
         const std::string home = bench::makeFolder("bench_list_mailing");
-        // Rows with umlauts, every third a woman, every third a man, the rest neutral.
-        bench::writeFile(home + "liste.csv", bench::recipientListText(count, {"w", "Herr", ""}));
-        bench::writeFile(home + "text.txt", bench::mailingBodyText());
-        bench::writeFile(home + "message.eml", bench::renderedMailingMessage());
-        const std::string arguments = home + "liste.csv /B:" + home +
-                                      "text.txt \"/s:Einladung\" "
-                                      "/from:absender@example.org /N:Absender /ANREDE";
+        const std::string arguments = bench::writeListMailing(home, count);
 
         bench::Sink sink(folder + "smtp_sink");
         std::vector<double> viaProgram, viaOther, minimal, programRatio, otherRatio;

@@ -145,6 +145,18 @@ inline std::string renderedMailingMessage() {
     return text + mailingBodyText();
 }
 
+// Writes the list mailing of `rows` recipients into `home` (liste.csv,
+// text.txt, and message.eml for the C clients) and returns the program's
+// command line for it.
+inline std::string writeListMailing(const std::string& home, int rows) {
+    // Rows with umlauts, every third a woman, every third a man, the rest neutral.
+    writeFile(home + "liste.csv", recipientListText(rows, {"w", "Herr", ""}));
+    writeFile(home + "text.txt", mailingBodyText());
+    writeFile(home + "message.eml", renderedMailingMessage());
+    return home + "liste.csv /B:" + home +
+           "text.txt \"/s:Einladung\" /from:absender@example.org /N:Absender /ANREDE";
+}
+
 // The program built beside the benchmarks (build/src/sendrix).
 inline std::string programPath() {
     return programFolder() + "../src/sendrix";

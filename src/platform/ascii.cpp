@@ -87,10 +87,18 @@ std::optional<ParsedInteger> parseInteger(std::string_view text) {
 }
 
 std::string TwoDigits(int number) {
-    std::string text = std::to_string(number);
-    if (text.size() == 1)
-        text = "0" + text;
+    std::string text;
+    AppendTwoDigits(text, number);
     return text;
+}
+
+void AppendTwoDigits(std::string& text, int number) {
+    if (number >= 0 && number <= 99) {
+        text += static_cast<char>('0' + number / 10);
+        text += static_cast<char>('0' + number % 10);
+        return;
+    }
+    text += std::to_string(number);  // "%02d": negative or wider numbers as they are
 }
 
 }  // namespace sendrix::platform

@@ -52,5 +52,8 @@ std::optional<ParsedInteger> parseInteger(std::string_view text);
 
 // Decimal text with a leading "0" below 10: 3 -> "03", 12 -> "12", 2026 -> "2026".
 std::string TwoDigits(int number);
+// The same text appended to `text` (no allocation for 0 to 99 in a short
+// string: a list send writes several times per message).
+void AppendTwoDigits(std::string& text, int number);
 
 }  // namespace sendrix::platform

@@ -21,17 +21,6 @@ LocalTime fromFields(const std::tm& fields, int utcOffsetMinutes) {
     return time;
 }
 
-// "%02d" of `number`, appended: two digits written directly in the usual
-// range (the texts fit a short string, so nothing is allocated).
-void appendTwoDigits(std::string& text, int number) {
-    if (number < 0 || number > 99) {
-        text += TwoDigits(number);
-        return;
-    }
-    text += static_cast<char>('0' + number / 10);
-    text += static_cast<char>('0' + number % 10);
-}
-
 }  // namespace
 
 LocalTime SystemClock::now() const {
@@ -60,12 +49,12 @@ std::string shortDate(const LocalTime& time) {
     }
     // Without a format string, as longTime: every log line has one.
     std::string text;
-    appendTwoDigits(text, time.day);
+    AppendTwoDigits(text, time.day);
     text += '.';
-    appendTwoDigits(text, time.month);
+    AppendTwoDigits(text, time.month);
     text += '.';
-    appendTwoDigits(text, time.year / 100);
-    appendTwoDigits(text, time.year % 100);
+    AppendTwoDigits(text, time.year / 100);
+    AppendTwoDigits(text, time.year % 100);
     return text;
 }
 
@@ -73,11 +62,11 @@ std::string longTime(const LocalTime& time) {
     // Without a format string: a list send writes several such times per
     // message.
     std::string text;
-    appendTwoDigits(text, time.hour);
+    AppendTwoDigits(text, time.hour);
     text += ':';
-    appendTwoDigits(text, time.minute);
+    AppendTwoDigits(text, time.minute);
     text += ':';
-    appendTwoDigits(text, time.second);
+    AppendTwoDigits(text, time.second);
     return text;
 }
 
