@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 #include "mail/id_stack.h"
 
@@ -49,6 +50,19 @@ void readAddress(const sockaddr_in& address, std::string& ip, int& port) {
 TIdSocketHandle::~TIdSocketHandle() {
     if (m_handle != -1)
         ::close(m_handle);
+}
+
+TIdSocketHandle& TIdSocketHandle::operator=(TIdSocketHandle&& other) noexcept {
+    if (this == &other)
+        return *this;
+    Reset(true);
+    m_handle = std::exchange(other.m_handle, -1);
+    m_localIP = std::move(other.m_localIP);
+    m_port = other.m_port;
+    m_remoteIP = std::move(other.m_remoteIP);
+    m_remotePort = other.m_remotePort;
+    other.Reset(true);
+    return *this;
 }
 
 void TIdSocketHandle::SetRemote(const std::string& ip, int port) {
@@ -93,29 +107,34 @@ int TIdSocketHandle::Bind(const std::string& ip) {
 }
 
 int TIdSocketHandle::Connect(int timeoutMs) {
+    int rc = StartConnect();
+    if (rc != 0 && errno == EINPROGRESS)
+        rc = FinishConnect(timeoutMs);
+    return rc;
+}
+
+int TIdSocketHandle::StartConnect() {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(uint16_t(m_remotePort));
     address.sin_addr.s_addr = dottedQuadToAddress(m_remoteIP);
+    return ::connect(m_handle, reinterpret_cast<sockaddr*>(&address), sizeof address);
+}
 
+int TIdSocketHandle::FinishConnect(int timeoutMs) {
     // The socket does not block: wait for the outcome with a limit.
-    int rc = ::connect(m_handle, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    if (rc != 0 && errno == EINPROGRESS) {
-        int ready = waitFor(m_handle, POLLOUT, timeoutMs);
-        if (ready == 0) {
-            errno = ETIMEDOUT;
-            rc = -1;
-        } else if (ready < 0) {
-            rc = -1;
-        } else {
-            int error = 0;
-            socklen_t length = sizeof error;
-            getsockopt(m_handle, SOL_SOCKET, SO_ERROR, &error, &length);
-            errno = error;
-            rc = error == 0 ? 0 : -1;
-        }
+    int ready = waitFor(m_handle, POLLOUT, timeoutMs);
+    if (ready == 0) {
+        errno = ETIMEDOUT;
+        return -1;
     }
-    return rc;
+    if (ready < 0)
+        return -1;
+    int error = 0;
+    socklen_t length = sizeof error;
+    getsockopt(m_handle, SOL_SOCKET, SO_ERROR, &error, &length);
+    errno = error;
+    return error == 0 ? 0 : -1;
 }
 
 void TIdSocketHandle::SetNoDelay() {

@@ -14,6 +14,8 @@ public:
     ~TIdSocketHandle();
     TIdSocketHandle(const TIdSocketHandle&) = delete;
     TIdSocketHandle& operator=(const TIdSocketHandle&) = delete;
+    // Takes over the other's socket and addresses; the other is then closed.
+    TIdSocketHandle& operator=(TIdSocketHandle&& other) noexcept;
 
     int SocketHandle() const { return m_handle; }
     bool SocketOpen() const { return m_handle != -1; }
@@ -34,6 +36,11 @@ public:
     // Connects to RemoteIP():RemotePort(), waiting at most `timeoutMs`.
     // 0 on success; -1 with errno set (ETIMEDOUT when the time ran out).
     int Connect(int timeoutMs);
+    // Connect in two halves, for a connection begun before it is needed:
+    // StartConnect does not wait (0 connected; -1 with errno, EINPROGRESS
+    // while under way), FinishConnect waits for one under way as Connect.
+    int StartConnect();
+    int FinishConnect(int timeoutMs);
     // Switches the Nagle algorithm off.
     void SetNoDelay();
     // Refreshes LocalIP/Port (and, with `peer`, RemoteIP/RemotePort).

@@ -1,5 +1,7 @@
 #include "mail/id_tcp_client.h"
 
+#include <cerrno>
+
 #include "mail/id_exception.h"
 #include "mail/socket_error_map.h"
 
@@ -40,32 +42,44 @@ std::string TIdTCPClient::ownFullyQualifiedName() {
     return name;
 }
 
+void TIdTCPClient::ConnectAhead() {
+    if (m_socket.SocketOpen() || m_ahead.SocketOpen() || !m_boundIP.empty())
+        return;
+    try {
+        m_ahead.SetRemote(hostAddress(), m_port);
+    } catch (...) {
+        return;  // Open looks up again and reports
+    }
+    if (!m_ahead.Allocate())
+        return;
+    if (!m_useNagle)
+        m_ahead.SetNoDelay();
+    m_aheadError = m_ahead.StartConnect() == 0 ? 0 : errno;
+}
+
+void TIdTCPClient::DropConnection() {
+    m_ahead.Reset(true);
+    TIdTCPConnection::DropConnection();
+}
+
 void TIdTCPClient::Open() {
     if (m_socket.SocketOpen())
         throw EIdAlreadyConnected("Verbindung besteht bereits.");
     ResetState();
-    if (!m_socket.Allocate())
+    const bool begun = m_ahead.SocketOpen();
+    if (begun)
+        m_socket = std::move(m_ahead);
+    else if (!m_socket.Allocate())
         throw EIdInvalidSocket("Socket kann nicht zugewiesen werden.");
     try {
-        // Without a local address, connect picks address and port itself;
-        // a bind to port 0 first would search the ports a second time (a
-        // long search once a mass mailing has left thousands of closed
-        // connections waiting out their time).
-        if (!m_boundIP.empty()) {
-            if (m_socket.Bind(m_boundIP) != 0) {
-                int number = TIdStack::LastErrorNumber();
-                if (number == kWsaEAddrInUse)
-                    throw EIdCouldNotBindSocket(
-                        "Socket konnte nicht gebunden werden. Adresse und Port werden bereits benutzt.");
-                TIdStack::RaiseSocketError(number);
-            }
-            m_socket.UpdateBinding(false);
+        if (begun) {
+            errno = m_aheadError;
+            if (m_aheadError == EINPROGRESS ? m_socket.FinishConnect(Timeouts().connectMs) != 0
+                                            : m_aheadError != 0)
+                TIdStack::RaiseSocketError(TIdStack::LastErrorNumber());
+        } else {
+            connectSocket();
         }
-        m_socket.SetRemote(hostAddress(), m_port);
-        if (!m_useNagle)
-            m_socket.SetNoDelay();
-        if (m_socket.Connect(Timeouts().connectMs) != 0)
-            TIdStack::RaiseSocketError(TIdStack::LastErrorNumber());
         m_socket.UpdateBinding(true);
     } catch (...) {
         // The socket never got connected: release it first, so that Close
@@ -78,6 +92,28 @@ void TIdTCPClient::Open() {
         } catch (...) {}
         throw;
     }
+}
+
+void TIdTCPClient::connectSocket() {
+    // Without a local address, connect picks address and port itself; a
+    // bind to port 0 first would search the ports a second time (a long
+    // search once a mass mailing has left thousands of closed connections
+    // waiting out their time).
+    if (!m_boundIP.empty()) {
+        if (m_socket.Bind(m_boundIP) != 0) {
+            int number = TIdStack::LastErrorNumber();
+            if (number == kWsaEAddrInUse)
+                throw EIdCouldNotBindSocket(
+                    "Socket konnte nicht gebunden werden. Adresse und Port werden bereits benutzt.");
+            TIdStack::RaiseSocketError(number);
+        }
+        m_socket.UpdateBinding(false);
+    }
+    m_socket.SetRemote(hostAddress(), m_port);
+    if (!m_useNagle)
+        m_socket.SetNoDelay();
+    if (m_socket.Connect(Timeouts().connectMs) != 0)
+        TIdStack::RaiseSocketError(TIdStack::LastErrorNumber());
 }
 
 }  // namespace sendrix::mail

@@ -38,6 +38,17 @@ public:
     // unknown host); on failure Close has run and the socket is closed.
     virtual void Open();
 
+    // Begins the TCP connection of the next Open now, without waiting for
+    // it: its handshake and the server's greeting then arrive while the
+    // caller prepares what it will send (a list send, between messages).
+    // Nothing is said over it before Open; DropConnection (and so Close)
+    // drops it unused. Does nothing while a connection is open or begun, or
+    // with a local address to bind; a failure is left to Open to report.
+    void ConnectAhead();
+
+    // Also drops a connection begun by ConnectAhead.
+    void DropConnection() override;
+
 protected:
     // This host's fully qualified name, or the remembered one.
     std::string ownFullyQualifiedName();
@@ -47,6 +58,8 @@ protected:
     virtual std::string lookUpOwnName() const;
 
 private:
+    // Open's own connect: bind when asked, look up, connect within the limit.
+    void connectSocket();
     // The address of Host(), or the remembered one.
     std::string hostAddress();
 
@@ -58,6 +71,10 @@ private:
     std::string m_lookedUpHost;  // the Host() m_hostAddress belongs to
     std::string m_hostAddress;
     std::optional<std::string> m_ownName;
+    // The connection ConnectAhead began, and its connect's errno (0:
+    // connected, EINPROGRESS: under way).
+    TIdSocketHandle m_ahead;
+    int m_aheadError = 0;
 };
 
 }  // namespace sendrix::mail

@@ -238,7 +238,7 @@ void SendRun::announce(const Mailing& mailing, const std::string& address, int n
 
 RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
                            const std::vector<std::string>& body, const std::string& address, int number,
-                           int row, const std::string* subject, bool retry) {
+                           int row, const std::string* subject, bool retry, bool nextFollows) {
     RowResult result;
     result.row = row;
     result.address = address;
@@ -315,8 +315,17 @@ RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
             result.state = RowResult::State::Failed;
             return result;
         }
-        if (++m_onConnection >= perConnection)
+        // The next row's transaction begins while that row is prepared:
+        // the server answers its "Rset", or a new connection's handshake
+        // and greeting arrive meanwhile (not before a pace wait, which the
+        // new connection would spend idle).
+        if (++m_onConnection >= perConnection) {
             closeQuietly();
+            if (nextFollows && account.messagesPerMinute <= 0 && !stopRequested())
+                m_smtp.ConnectAhead();
+        } else if (nextFollows && !stopRequested()) {
+            m_smtp.SendRsetAhead();
+        }
 
         result.state = RowResult::State::Delivered;
         result.reply.clear();  // a refusal before a later try is history
@@ -346,7 +355,7 @@ void SendRun::sendToAddress(const Mailing& mailing, const SmtpAccount& account,
     SmtpAccount single = account;
     single.messagesPerConnection = 1;
     // A single message is not tried again: its sender is waiting for it.
-    const RowResult result = deliver(mailing, single, body, address, number, 0, subject, false);
+    const RowResult result = deliver(mailing, single, body, address, number, 0, subject, false, false);
     closeQuietly();
     if (result.state == RowResult::State::Failed)
         throw SendRunError(m_failure);
@@ -478,13 +487,8 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
                 writeDryRunMessage(mailing, message.body, row.email, number, &message.subject);
                 ++summary.delivered;
             } else if (result.state != RowResult::State::NoAddress) {
-                result =
-                    deliver(mailing, account, message.body, row.email, number, r, &message.subject, true);
-                // The server answers the next "Rset" while the next message
-                // is prepared; after a refusal the run may stop instead.
-                if (--toSend > 0 && m_onConnection > 0 && result.state == RowResult::State::Delivered &&
-                    !stopRequested())
-                    m_smtp.SendRsetAhead();
+                result = deliver(mailing, account, message.body, row.email, number, r, &message.subject, true,
+                                 --toSend > 0);
                 m_observer.rowOutcome(result);
                 if (result.state == RowResult::State::NotSent) {
                     summary.stopped = true;

@@ -154,10 +154,11 @@ public:
 private:
     // One row's message with its further tries (`retry`). Returns Delivered, Failed
     // (m_failure then holds the error) or NotSent (stopped while waiting).
-    // Throws SendRunError for an error that ends the run.
+    // Throws SendRunError for an error that ends the run. `nextFollows`:
+    // another row goes over the wire after this one.
     RowResult deliver(const Mailing& mailing, const SmtpAccount& account,
                       const std::vector<std::string>& body, const std::string& address, int number, int row,
-                      const std::string* subject, bool retry);
+                      const std::string* subject, bool retry, bool nextFollows);
     // Writes the filled message into the dry-run folder; returns the path.
     std::string writeMessageFile(int number);
     // The dry run's stand-in for a delivery: the file and its protocol line.

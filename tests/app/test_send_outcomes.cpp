@@ -426,3 +426,40 @@ TEST(SendOutcomes, AnAddressTooLongForTheEnvelopeIsRefusedWithoutAWordOnTheOpenC
     EXPECT_EQ(form.RowStatus[2].rfind("Fehler: ", 0), 0u) << form.RowStatus[2];
     EXPECT_EQ(form.ExitStatus(), 1);
 }
+
+// A connection of its own for each message, begun while the message is
+// prepared. The one begun for a row its envelope refuses goes unused: the
+// server sees it closed without a word.
+TEST(SendOutcomes, ConnectionsBegunAheadCarryOneMessageEachAndARefusedRowsOneGoesUnused) {
+    test::ScriptedSmtpServer::Options options;
+    options.repeatLastScript = true;
+    test::ScriptedSmtpServer server({test::SmtpScript::standard()}, options);
+    test::TestHome home;
+    home.write("Mail.ini",
+               "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" + std::to_string(server.port()) + "\r\n");
+    const std::string tooLong = std::string(70, 'x') + "@example.org";
+    const std::string list = "Name;Vorname;Email;Typ\r\nN;V;r1@example.org;w\r\nN;V;" + tooLong +
+                             ";w\r\nN;V;r3@example.org;w\r\nN;V;r4@example.org;w\r\n";
+    platform::FixedClock clock(platform::LocalTime{2026, 3, 8, 14, 5, 31, 0, 60});
+    test::ScriptedInteraction ui;
+    TfrmMessageEditor form(
+        ui, clock,
+        {home.write("liste.csv", list), "/s:Rundbrief", "/from:a@example.org", "/sofort", "/weiter"});
+    ASSERT_TRUE(app::runHandler(ui, [&] { form.FormCreate(); }));
+    ASSERT_TRUE(app::runHandler(ui, [&] { form.sendenClick(); }));
+    ASSERT_TRUE(server.waitForSessions(4));
+    EXPECT_EQ(server.sessionCount(), 4u);
+    EXPECT_EQ(server.received(1), "");
+    for (std::size_t session : {0u, 2u, 3u}) {
+        SCOPED_TRACE(session);
+        EXPECT_EQ(server.received(session).find("ehlo "), 0u);
+        EXPECT_EQ(
+            server.received(session).find("Mail from:", server.received(session).find("Mail from:") + 1),
+            std::string::npos);
+    }
+    std::vector<std::string> delivered;
+    for (const std::string& message : server.messages())
+        delivered.push_back(headerValue(message, "To"));
+    EXPECT_EQ(delivered, (std::vector<std::string>{"r1@example.org", "r3@example.org", "r4@example.org"}));
+    EXPECT_EQ(form.ExitStatus(), 1);
+}

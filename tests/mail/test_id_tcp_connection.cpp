@@ -158,6 +158,49 @@ TEST_F(Connection, RefusedPortIsSocketError10061AndLeavesTheConnectionClosed) {
     EXPECT_FALSE(client.Binding().SocketOpen());
 }
 
+// A connection begun ahead is the one the next Open uses: one session on
+// the server, and not open (so nothing is said over it) before that Open.
+TEST_F(Connection, OpenUsesTheConnectionBegunAhead) {
+    ScriptedSmtpServer server({SmtpScript().line("220 ahead").answer("250 ok")});
+    client.SetHost("127.0.0.1");
+    client.SetPort(server.port());
+    client.ConnectAhead();
+    EXPECT_FALSE(client.IsOpen());
+    client.ConnectAhead();  // begun already: no second connection
+    client.Open();
+    EXPECT_EQ(client.ReadReply({220}), 220);
+    EXPECT_EQ(client.SendCommand("noop", 250), 250);
+    client.Close();
+    ASSERT_TRUE(server.waitForSessions(1));
+    EXPECT_EQ(server.sessionCount(), 1u);
+    EXPECT_EQ(server.received(0), "noop\r\n");
+}
+
+// Close drops a connection begun ahead without a word; the next Open
+// connects anew.
+TEST_F(Connection, CloseDropsTheConnectionBegunAheadUnused) {
+    ScriptedSmtpServer server({SmtpScript().line("220 unused"), SmtpScript().line("220 second")});
+    client.SetHost("127.0.0.1");
+    client.SetPort(server.port());
+    client.ConnectAhead();
+    client.Close();
+    ASSERT_TRUE(server.waitForSessions(1));
+    EXPECT_EQ(server.received(0), "");
+    EXPECT_TRUE(server.clientClosed(0));
+    client.Open();
+    EXPECT_EQ(client.ReadReply({220}), 220);
+    EXPECT_EQ(client.LastReplyLine(), "220 second");
+}
+
+// A refused connection begun ahead is reported by Open as one made there.
+TEST_F(Connection, RefusedConnectionBegunAheadFailsInOpen) {
+    client.SetHost("127.0.0.1");
+    client.SetPort(unusedPort());
+    client.ConnectAhead();
+    expectThrowText<EIdSocketError>([&] { client.Open(); }, "Socket-Fehler # 10061\r\nVerbindung abgelehnt.");
+    EXPECT_FALSE(client.Binding().SocketOpen());
+}
+
 TEST_F(Connection, UnresolvableHostRaisesALookupNumberWithoutText) {
     client.SetHost("no-such-host.invalid");
     client.SetPort(25);
