@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace sendrix::mail {
@@ -36,6 +37,8 @@ public:
 
     bool Complete() const { return m_complete; }
     const std::vector<std::string>& Lines() const { return m_lines; }
+    // The lines, moved out of the reader.
+    std::vector<std::string> TakeLines() { return std::move(m_lines); }
     // The code of the last line (replyCodeOfLine); 0 before any line.
     int Code() const;
 

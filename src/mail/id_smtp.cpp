@@ -180,7 +180,7 @@ void TIdSMTP::Open() {
     m_rsetAhead = false;
     // A line end or blank in a name would end or extend the EHLO command.
     checkHostName(Host(), "Der Servername");
-    checkHostName(Stack().LocalHostName(), "Der eigene Rechnername");
+    checkHostName(ownHostName(), "Der eigene Rechnername");
     TIdTCPClient::Open();
     try {
         if (m_tlsMode == TlsMode::Implicit)

@@ -38,13 +38,6 @@ int waitFor(int handle, short events, int timeoutMs) {
     }
 }
 
-void readAddress(const sockaddr_in& address, std::string& ip, int& port) {
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
-    ip = text;
-    port = ntohs(address.sin_port);
-}
-
 }  // namespace
 
 TIdSocketHandle::~TIdSocketHandle() {
@@ -142,14 +135,13 @@ void TIdSocketHandle::SetNoDelay() {
     setsockopt(m_handle, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
-void TIdSocketHandle::UpdateBinding(bool peer) {
+void TIdSocketHandle::UpdateBinding() {
     sockaddr_in address{};
     socklen_t length = sizeof address;
-    if (getsockname(m_handle, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        readAddress(address, m_localIP, m_port);
-    length = sizeof address;
-    if (peer && getpeername(m_handle, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        readAddress(address, m_remoteIP, m_remotePort);
+    if (getsockname(m_handle, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return;
+    m_localIP = addressToDottedQuad(address.sin_addr.s_addr);
+    m_port = ntohs(address.sin_port);
 }
 
 int TIdSocketHandle::WaitReadable(int timeoutMs) const {

@@ -43,8 +43,8 @@ public:
     int FinishConnect(int timeoutMs);
     // Switches the Nagle algorithm off.
     void SetNoDelay();
-    // Refreshes LocalIP/Port (and, with `peer`, RemoteIP/RemotePort).
-    void UpdateBinding(bool peer);
+    // Refreshes LocalIP/Port. The peer is the one connected to (SetRemote).
+    void UpdateBinding();
 
     // Waits until the socket is readable / writable: 1 ready, 0 time ran
     // out, -1 error. A negative timeout waits without limit.

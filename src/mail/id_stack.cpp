@@ -77,9 +77,8 @@ std::string TIdStack::ResolveAddress(const std::string& host) const {
         RaiseSocketError(winsockErrorFromLookup(rc, errno));
     if (result == nullptr)
         RaiseSocketError(kWsaNoData);
-    char text[INET_ADDRSTRLEN] = {};
     const auto* address = reinterpret_cast<const sockaddr_in*>(result->ai_addr);
-    inet_ntop(AF_INET, &address->sin_addr, text, sizeof text);
+    std::string text = addressToDottedQuad(address->sin_addr.s_addr);
     freeaddrinfo(result);
     return text;
 }
@@ -93,6 +92,17 @@ unsigned int dottedQuadToAddress(std::string_view text) {
     unsigned parts[4] = {0, 0, 0, 0};
     splitQuad(text, parts);
     return htonl((parts[0] << 24) | (parts[1] << 16) | (parts[2] << 8) | parts[3]);
+}
+
+std::string addressToDottedQuad(unsigned int address) {
+    const unsigned int host = ntohl(address);
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        text += std::to_string((host >> shift) & 0xffu);
+        if (shift > 0)
+            text += '.';
+    }
+    return text;
 }
 
 std::string TIdStack::LocalHostName() const {

@@ -52,6 +52,8 @@ public:
 // Parses a dotted quad into an IPv4 address in network byte order.
 // Precondition: TIdStack::IsDottedQuad(text).
 unsigned int dottedQuadToAddress(std::string_view text);
+// The dotted quad of an IPv4 address in network byte order.
+std::string addressToDottedQuad(unsigned int address);
 
 // Counts the live components; holds the stack while any exists.
 class TIdComponent {

@@ -12,6 +12,7 @@ void TIdTCPClient::SetRememberLookups(bool on) {
     m_lookedUpHost.clear();
     m_hostAddress.clear();
     m_ownName.reset();
+    m_ownHostName.reset();
 }
 
 std::string TIdTCPClient::lookUpAddress(const std::string& host) const {
@@ -39,6 +40,15 @@ std::string TIdTCPClient::ownFullyQualifiedName() {
     std::string name = lookUpOwnName();
     if (m_rememberLookups)
         m_ownName = name;
+    return name;
+}
+
+std::string TIdTCPClient::ownHostName() {
+    if (m_rememberLookups && m_ownHostName)
+        return *m_ownHostName;
+    std::string name = Stack().LocalHostName();
+    if (m_rememberLookups)
+        m_ownHostName = name;
     return name;
 }
 
@@ -80,7 +90,7 @@ void TIdTCPClient::Open() {
         } else {
             connectSocket();
         }
-        m_socket.UpdateBinding(true);
+        m_socket.UpdateBinding();
     } catch (...) {
         // The socket never got connected: release it first, so that Close
         // of the object at hand (for SMTP it writes "Quit" when open) has
@@ -107,7 +117,7 @@ void TIdTCPClient::connectSocket() {
                     "Socket konnte nicht gebunden werden. Adresse und Port werden bereits benutzt.");
             TIdStack::RaiseSocketError(number);
         }
-        m_socket.UpdateBinding(false);
+        m_socket.UpdateBinding();
     }
     m_socket.SetRemote(hostAddress(), m_port);
     if (!m_useNagle)

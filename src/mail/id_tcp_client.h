@@ -25,8 +25,8 @@ public:
     bool UseNagle() const { return m_useNagle; }
     void SetUseNagle(bool on) { m_useNagle = on; }
 
-    // While on (a send run), the server's address and this host's fully
-    // qualified name are looked up for the first connection only and
+    // While on (a send run), the server's address and this host's name and
+    // fully qualified name are looked up for the first connection only and
     // remembered for the next ones; switching it on or off forgets them.
     // Off by default: every Open looks up again.
     void SetRememberLookups(bool on);
@@ -52,6 +52,8 @@ public:
 protected:
     // This host's fully qualified name, or the remembered one.
     std::string ownFullyQualifiedName();
+    // This host's name (TIdStack::LocalHostName), or the remembered one.
+    std::string ownHostName();
     // The lookups themselves (TIdStack::ResolveAddress and
     // FullyQualifiedHostName).
     virtual std::string lookUpAddress(const std::string& host) const;
@@ -71,6 +73,7 @@ private:
     std::string m_lookedUpHost;  // the Host() m_hostAddress belongs to
     std::string m_hostAddress;
     std::optional<std::string> m_ownName;
+    std::optional<std::string> m_ownHostName;
     // The connection ConnectAhead began, and its connect's errno (0:
     // connected, EINPROGRESS: under way).
     TIdSocketHandle m_ahead;

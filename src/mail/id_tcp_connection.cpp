@@ -141,12 +141,12 @@ int TIdTCPConnection::ReadReply(const std::vector<int>& allowed, int timeoutMs) 
         while (!reader.AddLine(ReadNonEmptyLine())) {}
     } catch (...) {
         m_replyDeadline.reset();
-        m_replyLines = reader.Lines();
+        m_replyLines = reader.TakeLines();
         throw;
     }
     m_replyDeadline.reset();
-    m_replyLines = reader.Lines();
     m_replyCode = reader.Code();
+    m_replyLines = reader.TakeLines();
     // A line that is no reply ("250Ok") and 421 (the service is closing the
     // connection) end the dialogue whatever was asked, with the server's
     // own line as the message.
@@ -166,8 +166,13 @@ void TIdTCPConnection::RaiseReplyError() {
 }
 
 std::string TIdTCPConnection::ReadNonEmptyLine() {
+    const auto control = [](char c) { return static_cast<unsigned char>(c) <= 32; };
     for (;;) {
-        std::string line = platform::trimControl(ReadLine({}, kReplyDeadline));
+        std::string line = ReadLine({}, kReplyDeadline);
+        // Most lines have nothing to trim: they are kept, not copied.
+        if (!line.empty() && !control(line.front()) && !control(line.back()))
+            return line;
+        line = platform::trimControl(line);
         if (!line.empty())
             return line;
     }
@@ -178,10 +183,10 @@ std::string TIdTCPConnection::ReadLine(std::string_view terminator, int timeoutM
     if (defaultTerminator)
         terminator = "\n";
     const bool untilReplyDeadline = timeoutMs < 0;
-    const auto deadline =
-        untilReplyDeadline
-            ? m_replyDeadline.value_or(SteadyClock::now() + std::chrono::milliseconds(m_timeouts.replyMs))
-            : SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto deadline = untilReplyDeadline && m_replyDeadline
+                              ? *m_replyDeadline
+                              : SteadyClock::now() + std::chrono::milliseconds(
+                                                         untilReplyDeadline ? m_timeouts.replyMs : timeoutMs);
 
     // Bytes before `searchFrom` are known to hold no terminator, so a line
     // arriving in many small pieces is not searched again from its start.

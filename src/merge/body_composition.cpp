@@ -90,9 +90,21 @@ ListBody::ListBody(const BodySettings& settings, const std::vector<std::string>&
 std::vector<std::string> ListBody::compose(const RecipientRow& row) const {
     std::vector<std::string> lines;
     lines.reserve(m_settings.body.size() + 4);
-    forEachListBodyLine(
-        m_settings, row, m_extraTitles, [&](std::string_view line) { lines.emplace_back(line); }, &m_filled);
+    compose(row, lines);
     return lines;
+}
+
+void ListBody::compose(const RecipientRow& row, std::vector<std::string>& lines) const {
+    std::size_t used = 0;
+    const auto put = [&](std::string_view line) {
+        if (used < lines.size())
+            lines[used].assign(line);
+        else
+            lines.emplace_back(line);
+        ++used;
+    };
+    forEachListBodyLine(m_settings, row, m_extraTitles, put, &m_filled);
+    lines.resize(used);
 }
 
 std::size_t ListBody::composedSize(const RecipientRow& row) const {

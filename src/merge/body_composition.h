@@ -45,6 +45,9 @@ class ListBody {
 public:
     ListBody(const BodySettings& settings, const std::vector<std::string>& extraTitles);
     std::vector<std::string> compose(const RecipientRow& row) const;
+    // The same into `lines`, whose strings are reused (a list send makes
+    // no line anew for each row).
+    void compose(const RecipientRow& row, std::vector<std::string>& lines) const;
     std::size_t composedSize(const RecipientRow& row) const;
 
 private:

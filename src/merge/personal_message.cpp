@@ -51,18 +51,20 @@ std::vector<std::string> rowAttachments(const Mailing& mailing, const RecipientR
 }
 
 PersonalMessage personalMessage(const Mailing& mailing, const RecipientRow& row) {
-    return personalMessage(mailing, row, ListBody(mailing.body, mailing.extraTitles));
+    PersonalMessage message;
+    personalMessage(mailing, row, ListBody(mailing.body, mailing.extraTitles), message);
+    return message;
 }
 
-PersonalMessage personalMessage(const Mailing& mailing, const RecipientRow& row, const ListBody& body) {
-    PersonalMessage message;
+void personalMessage(const Mailing& mailing, const RecipientRow& row, const ListBody& body,
+                     PersonalMessage& message) {
     message.subject = fillPlaceholders(mailing.subject, row, mailing.extraTitles, ValueStyle::Line);
-    message.body = body.compose(row);
+    body.compose(row, message.body);
+    message.attachments.clear();
     for (const std::string& common : mailing.attachments)
         message.attachments.push_back(attachmentPath(mailing, row, common));
     for (std::string& own : rowAttachments(mailing, row))
         message.attachments.push_back(std::move(own));
-    return message;
 }
 
 }  // namespace sendrix::merge

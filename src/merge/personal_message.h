@@ -20,9 +20,11 @@ struct PersonalMessage {
 // The list-send message for `row`. Throws PlaceholderError for a
 // placeholder that names no column.
 PersonalMessage personalMessage(const Mailing& mailing, const RecipientRow& row);
-// The same with the mailing's body worked out once (ListBody of
-// mailing.body and mailing.extraTitles), for the rows of a list send.
-PersonalMessage personalMessage(const Mailing& mailing, const RecipientRow& row, const ListBody& body);
+// The same into `message`, whose storage is reused, with the mailing's
+// body worked out once (ListBody of mailing.body and mailing.extraTitles),
+// for the rows of a list send.
+void personalMessage(const Mailing& mailing, const RecipientRow& row, const ListBody& body,
+                     PersonalMessage& message);
 
 // The row's own files: the first column whose title is an attachment
 // spelling (list_columns.h), split at ";" and line breaks, each trimmed,

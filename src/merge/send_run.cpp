@@ -238,7 +238,7 @@ void SendRun::announce(const Mailing& mailing, const std::string& address, int n
 
 RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
                            const std::vector<std::string>& body, const std::string& address, int number,
-                           int row, const std::string* subject, bool retry, bool nextFollows) {
+                           int row, const std::string* subject, bool retry) {
     RowResult result;
     result.row = row;
     result.address = address;
@@ -315,17 +315,8 @@ RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
             result.state = RowResult::State::Failed;
             return result;
         }
-        // The next row's transaction begins while that row is prepared:
-        // the server answers its "Rset", or a new connection's handshake
-        // and greeting arrive meanwhile (not before a pace wait, which the
-        // new connection would spend idle).
-        if (++m_onConnection >= perConnection) {
+        if (++m_onConnection >= perConnection)
             closeQuietly();
-            if (nextFollows && account.messagesPerMinute <= 0 && !stopRequested())
-                m_smtp.ConnectAhead();
-        } else if (nextFollows && !stopRequested()) {
-            m_smtp.SendRsetAhead();
-        }
 
         result.state = RowResult::State::Delivered;
         result.reply.clear();  // a refusal before a later try is history
@@ -355,7 +346,7 @@ void SendRun::sendToAddress(const Mailing& mailing, const SmtpAccount& account,
     SmtpAccount single = account;
     single.messagesPerConnection = 1;
     // A single message is not tried again: its sender is waiting for it.
-    const RowResult result = deliver(mailing, single, body, address, number, 0, subject, false, false);
+    const RowResult result = deliver(mailing, single, body, address, number, 0, subject, false);
     closeQuietly();
     if (result.state == RowResult::State::Failed)
         throw SendRunError(m_failure);
@@ -454,6 +445,7 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
     m_started = false;
     m_observer.setProgressCount(0, summary.marked);
     const ListBody body(mailing.body, mailing.extraTitles);
+    PersonalMessage message;  // refilled for each row, its storage kept
     int number = 1;
     std::size_t index = 0;
     try {
@@ -472,14 +464,12 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
                 summary.stopped = true;
                 break;
             }
-            const PersonalMessage message = [&] {
-                try {
-                    return personalMessage(mailing, row, body);
-                } catch (...) {
-                    m_observer.setStagingText({});
-                    throw;
-                }
-            }();
+            try {
+                personalMessage(mailing, row, body, message);
+            } catch (...) {
+                m_observer.setStagingText({});
+                throw;
+            }
             m_observer.setStagingText(message.body);
             const RecipientAttachments attachments(m_message, mailing, row);
             if (result.state != RowResult::State::NoAddress && dryRun) {
@@ -487,9 +477,21 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
                 writeDryRunMessage(mailing, message.body, row.email, number, &message.subject);
                 ++summary.delivered;
             } else if (result.state != RowResult::State::NoAddress) {
-                result = deliver(mailing, account, message.body, row.email, number, r, &message.subject, true,
-                                 --toSend > 0);
+                result =
+                    deliver(mailing, account, message.body, row.email, number, r, &message.subject, true);
+                // The next row's transaction begins while that row is
+                // prepared; after a refusal the run may stop instead.
+                const bool nextFollows = --toSend > 0 && result.state == RowResult::State::Delivered;
+                // The server answers the next "Rset" meanwhile.
+                if (nextFollows && m_onConnection > 0 && !stopRequested())
+                    m_smtp.SendRsetAhead();
                 m_observer.rowOutcome(result);
+                // Or, once the outcome is shown (and a stop asked on seeing
+                // it is known), a new connection's handshake and greeting
+                // arrive meanwhile; not before a pace wait, which the
+                // connection would spend idle.
+                if (nextFollows && m_onConnection == 0 && account.messagesPerMinute <= 0 && !stopRequested())
+                    m_smtp.ConnectAhead();
                 if (result.state == RowResult::State::NotSent) {
                     summary.stopped = true;
                     break;

@@ -154,11 +154,10 @@ public:
 private:
     // One row's message with its further tries (`retry`). Returns Delivered, Failed
     // (m_failure then holds the error) or NotSent (stopped while waiting).
-    // Throws SendRunError for an error that ends the run. `nextFollows`:
-    // another row goes over the wire after this one.
+    // Throws SendRunError for an error that ends the run.
     RowResult deliver(const Mailing& mailing, const SmtpAccount& account,
                       const std::vector<std::string>& body, const std::string& address, int number, int row,
-                      const std::string* subject, bool retry, bool nextFollows);
+                      const std::string* subject, bool retry);
     // Writes the filled message into the dry-run folder; returns the path.
     std::string writeMessageFile(int number);
     // The dry run's stand-in for a delivery: the file and its protocol line.

@@ -241,6 +241,9 @@ TEST(Stack, DottedQuadNeedsExactlyFourNumbersUpTo255) {
         SCOPED_TRACE(row.text);
         EXPECT_EQ(TIdStack::IsDottedQuad(row.text), row.dotted);
     }
+    for (const char* text : {"1.2.3.4", "0.0.0.0", "255.255.255.255", "127.0.0.1"})
+        EXPECT_EQ(addressToDottedQuad(dottedQuadToAddress(text)), text);
+    EXPECT_EQ(addressToDottedQuad(dottedQuadToAddress("010.1.1.1")), "10.1.1.1");
     TIdTCPClient holder;  // the stack lives while a component does
     EXPECT_EQ(holder.Stack().ResolveAddress("10.1.2.3"), "10.1.2.3");
     // Not a dotted address, so it goes to the host lookup, which fails.
