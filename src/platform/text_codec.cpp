@@ -114,8 +114,15 @@ std::string repairUtf8(std::string_view bytes) {
 std::string cp1252ToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 4);
-    for (char c : bytes)
-        appendUtf8(out, cp1252CodePoint(static_cast<unsigned char>(c)));
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        // ASCII is the same in both: taken a run at a time.
+        const size_t ascii = asciiPrefixLength(bytes.substr(pos));
+        out.append(bytes.substr(pos, ascii));
+        pos += ascii;
+        if (pos < bytes.size())
+            appendUtf8(out, cp1252CodePoint(static_cast<unsigned char>(bytes[pos++])));
+    }
     return out;
 }
 
