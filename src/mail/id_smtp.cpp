@@ -372,14 +372,16 @@ void TIdSMTP::SetMailAgentHeader(TIdMessage& message) const {
 void TIdSMTP::checkSmtpUtf8(const SmtpEnvelope& envelope) const {
     if (m_offersSmtpUtf8)
         return;
-    std::vector<std::string> addresses = {envelope.from};
-    addresses.insert(addresses.end(), envelope.recipients.begin(), envelope.recipients.end());
-    for (const std::string& address : addresses)
+    const auto check = [](const std::string& address) {
         if (HasNonAsciiLocalPart(address))
             throw EIdSmtpUtf8NotOffered(
                 "Die E-Mail-Adresse \"" + platform::visibleText(address) +
                 "\" hat vor dem @ Zeichen außerhalb von ASCII, und der Server bietet SMTPUTF8 "
                 "nicht an; es wurde nichts gesendet.");
+    };
+    check(envelope.from);
+    for (const std::string& address : envelope.recipients)
+        check(address);
 }
 
 namespace {

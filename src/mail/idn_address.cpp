@@ -26,6 +26,8 @@ std::string AsciiDomain(std::string_view domain, std::string* reason) {
 }
 
 std::string WithAsciiDomain(std::string_view address) {
+    if (platform::isAscii(address))
+        return std::string(address);  // its domain is its own A-label
     const size_t at = address.rfind('@');
     if (at == std::string_view::npos)
         return std::string(address);
