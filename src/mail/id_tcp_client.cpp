@@ -55,6 +55,7 @@ std::string TIdTCPClient::ownHostName() {
 void TIdTCPClient::ConnectAhead() {
     if (m_socket.SocketOpen() || m_ahead.SocketOpen() || !m_boundIP.empty())
         return;
+    m_aheadFor = {m_host, m_port};
     try {
         m_ahead.SetRemote(hostAddress(), m_port);
     } catch (...) {
@@ -76,10 +77,12 @@ void TIdTCPClient::Open() {
     if (m_socket.SocketOpen())
         throw EIdAlreadyConnected("Verbindung besteht bereits.");
     ResetState();
-    const bool begun = m_ahead.SocketOpen();
+    // Begun for this server, and still no local address to bind.
+    const bool begun = m_ahead.SocketOpen() && m_aheadFor == std::pair(m_host, m_port) && m_boundIP.empty();
     if (begun)
         m_socket = std::move(m_ahead);
-    else if (!m_socket.Allocate())
+    m_ahead.Reset(true);  // one begun for another server goes unused
+    if (!begun && !m_socket.Allocate())
         throw EIdInvalidSocket("Socket kann nicht zugewiesen werden.");
     try {
         if (begun) {

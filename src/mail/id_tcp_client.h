@@ -2,6 +2,7 @@
 // A TCP connection that opens itself to Host:Port.
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "mail/id_tcp_connection.h"
 
@@ -78,6 +79,7 @@ private:
     // connected, EINPROGRESS: under way).
     TIdSocketHandle m_ahead;
     int m_aheadError = 0;
+    std::pair<std::string, int> m_aheadFor;  // the Host() and Port() it was begun for
 };
 
 }  // namespace sendrix::mail

@@ -192,6 +192,21 @@ TEST_F(Connection, CloseDropsTheConnectionBegunAheadUnused) {
     EXPECT_EQ(client.LastReplyLine(), "220 second");
 }
 
+// One begun for another server goes unused: Open connects to the server set.
+TEST_F(Connection, OpenAfterTheServerChangedConnectsAnew) {
+    ScriptedSmtpServer first({SmtpScript().line("220 first")});
+    ScriptedSmtpServer second({SmtpScript().line("220 second")});
+    client.SetHost("127.0.0.1");
+    client.SetPort(first.port());
+    client.ConnectAhead();
+    client.SetPort(second.port());
+    client.Open();
+    EXPECT_EQ(client.ReadReply({220}), 220);
+    EXPECT_EQ(client.LastReplyLine(), "220 second");
+    ASSERT_TRUE(first.waitForSessions(1));
+    EXPECT_EQ(first.received(0), "");
+}
+
 // A refused connection begun ahead is reported by Open as one made there.
 TEST_F(Connection, RefusedConnectionBegunAheadFailsInOpen) {
     client.SetHost("127.0.0.1");
