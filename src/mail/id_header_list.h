@@ -1,5 +1,6 @@
 #pragma once
 // Header lines with lookup by name and folding at 78 columns.
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,6 +59,8 @@ public:
     int Count() const { return static_cast<int>(m_lines.size()); }
     bool Empty() const { return m_lines.empty(); }
     void Clear() { m_lines.clear(); }
+    // Room for `count` lines, for a list that is filled at once.
+    void Reserve(std::size_t count) { m_lines.reserve(count); }
 
 private:
     // The folded lines of "name: value" before `position` (none for an

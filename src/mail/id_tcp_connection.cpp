@@ -124,9 +124,9 @@ void TIdTCPConnection::refuseEarlyReply() {
 int TIdTCPConnection::SendCommand(const std::string& command, int expected, int timeoutMs) {
     refuseEarlyReply();
     WriteLine(command);
-    if (expected == -1)
-        return ReadReply({}, timeoutMs);
-    return ReadReply({expected}, timeoutMs);
+    // Kept between commands rather than made for each.
+    m_expected.assign(expected == -1 ? 0 : 1, expected);
+    return ReadReply(m_expected, timeoutMs);
 }
 
 int TIdTCPConnection::ReadReply(const std::vector<int>& allowed, int timeoutMs) {
@@ -305,11 +305,11 @@ void TIdTCPConnection::WriteText(std::string_view text) {
 }
 
 void TIdTCPConnection::WriteLine(std::string_view text) {
-    std::string line;
-    line.reserve(text.size() + 2);
-    line.append(text);
-    line.append("\r\n");
-    WriteText(line);
+    // Line and line end in one piece: a flush never falls between them.
+    CheckClosed(true, true);
+    m_output.append(text).append("\r\n");
+    if (m_output.size() >= size_t(m_sendBufferSize))
+        FlushOutput();
 }
 
 void TIdTCPConnection::WriteLines(const std::vector<std::string>& lines) {

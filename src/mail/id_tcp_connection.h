@@ -176,7 +176,8 @@ private:
     bool m_peerClosed = false;
     std::vector<std::string> m_replyLines;
     int m_replyCode = 0;
-    std::string m_output;  // written, not yet handed to the socket
+    std::string m_output;         // written, not yet handed to the socket
+    std::vector<int> m_expected;  // SendCommand's expected code
     IdTimeouts m_timeouts;
     std::optional<SteadyClock::time_point> m_replyDeadline;
     std::unique_ptr<TlsSession> m_tls;
