@@ -164,7 +164,7 @@ TIdHeaderList TIdMessage::BuildHeaderLines(const TopLevelDeclaration& declaratio
     // Every name below once: each line is appended without a look for an
     // earlier one.
     TIdHeaderList headers;
-    headers.Reserve(16 + size_t(ExtraHeaders.Count()));
+    headers.Reserve(17 + size_t(ExtraHeaders.Count()));  // a line for each name below
     headers.AddHeaderValue("From", EncodeDisplayAddress(singleLine(From), language));
     headers.AddHeaderValue("Subject", EncodeHeaderWords(SingleLine(Subject), "", language));
     headers.AddHeaderValue("To", EncodeAddressListText(singleLine(Recipients), language));

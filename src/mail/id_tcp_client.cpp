@@ -34,22 +34,22 @@ std::string TIdTCPClient::hostAddress() {
     return address;
 }
 
-std::string TIdTCPClient::ownFullyQualifiedName() {
-    if (m_rememberLookups && m_ownName)
-        return *m_ownName;
-    std::string name = lookUpOwnName();
+std::string TIdTCPClient::remembered(std::optional<std::string>& slot,
+                                     const std::function<std::string()>& lookUp) {
+    if (m_rememberLookups && slot)
+        return *slot;
+    std::string value = lookUp();
     if (m_rememberLookups)
-        m_ownName = name;
-    return name;
+        slot = value;
+    return value;
+}
+
+std::string TIdTCPClient::ownFullyQualifiedName() {
+    return remembered(m_ownName, [this] { return lookUpOwnName(); });
 }
 
 std::string TIdTCPClient::ownHostName() {
-    if (m_rememberLookups && m_ownHostName)
-        return *m_ownHostName;
-    std::string name = Stack().LocalHostName();
-    if (m_rememberLookups)
-        m_ownHostName = name;
-    return name;
+    return remembered(m_ownHostName, [this] { return Stack().LocalHostName(); });
 }
 
 void TIdTCPClient::ConnectAhead() {

@@ -1,5 +1,6 @@
 #pragma once
 // A TCP connection that opens itself to Host:Port.
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -61,6 +62,9 @@ protected:
     virtual std::string lookUpOwnName() const;
 
 private:
+    // `slot`'s value while lookups are remembered and it holds one; else
+    // `lookUp()`, kept in `slot` while they are remembered.
+    std::string remembered(std::optional<std::string>& slot, const std::function<std::string()>& lookUp);
     // Open's own connect: bind when asked, look up, connect within the limit.
     void connectSocket();
     // The address of Host(), or the remembered one.

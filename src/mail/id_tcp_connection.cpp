@@ -124,9 +124,9 @@ void TIdTCPConnection::refuseEarlyReply() {
 int TIdTCPConnection::SendCommand(const std::string& command, int expected, int timeoutMs) {
     refuseEarlyReply();
     WriteLine(command);
-    // Kept between commands rather than made for each.
-    m_expected.assign(expected == -1 ? 0 : 1, expected);
-    return ReadReply(m_expected, timeoutMs);
+    if (expected == -1)
+        return ReadReply({}, timeoutMs);
+    return ReadReply({expected}, timeoutMs);
 }
 
 int TIdTCPConnection::ReadReply(const std::vector<int>& allowed, int timeoutMs) {
@@ -306,10 +306,7 @@ void TIdTCPConnection::WriteText(std::string_view text) {
 
 void TIdTCPConnection::WriteLine(std::string_view text) {
     // Line and line end in one piece: a flush never falls between them.
-    CheckClosed(true, true);
-    m_output.append(text).append("\r\n");
-    if (m_output.size() >= size_t(m_sendBufferSize))
-        FlushOutput();
+    collect(text, "\r\n");
 }
 
 void TIdTCPConnection::WriteLines(const std::vector<std::string>& lines) {
@@ -318,10 +315,13 @@ void TIdTCPConnection::WriteLines(const std::vector<std::string>& lines) {
 }
 
 void TIdTCPConnection::WriteBytes(const char* data, long length) {
-    if (length <= 0)
-        return;
+    if (length > 0)
+        collect(std::string_view(data, size_t(length)));
+}
+
+void TIdTCPConnection::collect(std::string_view text, std::string_view end) {
     CheckClosed(true, true);
-    m_output.append(data, size_t(length));
+    m_output.append(text).append(end);
     if (m_output.size() >= size_t(m_sendBufferSize))
         FlushOutput();
 }

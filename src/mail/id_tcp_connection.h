@@ -163,6 +163,9 @@ private:
     [[noreturn]] void raiseSendError(int errorNumber);
     [[noreturn]] void raiseReceiveError(int errorNumber);
     [[noreturn]] static void raiseOverlongLine();
+    // Adds `text` and `end` to the collected output, handed to the socket
+    // once SendBufferSize bytes have collected.
+    void collect(std::string_view text, std::string_view end = {});
     // One receive / send over TLS when it is on, else over the socket:
     // bytes, 0 for a closed peer (receive only), or -1 with errno set
     // (EAGAIN: wait; over TLS m_tlsWant says for what).
@@ -176,8 +179,7 @@ private:
     bool m_peerClosed = false;
     std::vector<std::string> m_replyLines;
     int m_replyCode = 0;
-    std::string m_output;         // written, not yet handed to the socket
-    std::vector<int> m_expected;  // SendCommand's expected code
+    std::string m_output;  // written, not yet handed to the socket
     IdTimeouts m_timeouts;
     std::optional<SteadyClock::time_point> m_replyDeadline;
     std::unique_ptr<TlsSession> m_tls;

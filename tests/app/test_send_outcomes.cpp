@@ -258,6 +258,41 @@ std::string headerValue(const std::string& message, const std::string& name) {
     return message.substr(start, message.find("\r\n", start) - start);
 }
 
+// The "To" of every message the server took, in order.
+std::vector<std::string> deliveredTo(const test::ScriptedSmtpServer& server) {
+    std::vector<std::string> delivered;
+    for (const std::string& message : server.messages())
+        delivered.push_back(headerValue(message, "To"));
+    return delivered;
+}
+
+test::ScriptedSmtpServer::Options repeatingScript() {
+    test::ScriptedSmtpServer::Options options;
+    options.repeatLastScript = true;
+    return options;
+}
+
+// A list sent unattended to a well-behaved server that serves every
+// connection; `smtpKeys` are further [Smtp] lines of Mail.ini.
+struct StandardServerRun {
+    test::ScriptedSmtpServer server{{test::SmtpScript::standard()}, repeatingScript()};
+    test::TestHome home;
+    platform::FixedClock clock{platform::LocalTime{2026, 3, 8, 14, 5, 31, 0, 60}};
+    test::ScriptedInteraction ui;
+    std::optional<TfrmMessageEditor> form;
+
+    // Starts the window with the list and `switches` and sends; false when
+    // either step showed an error.
+    bool send(const std::string& smtpKeys, const std::string& list, std::vector<std::string> switches) {
+        home.write("Mail.ini", "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" +
+                                   std::to_string(server.port()) + "\r\n" + smtpKeys);
+        switches.insert(switches.begin(), home.write("liste.csv", list));
+        form.emplace(ui, clock, switches);
+        return app::runHandler(ui, [&] { form->FormCreate(); }) &&
+               app::runHandler(ui, [&] { form->sendenClick(); });
+    }
+};
+
 }  // namespace
 
 TEST(SendOutcomes, EachSituationEndsWithItsMessagesStatusResultFileLogAndExitStatus) {
@@ -298,10 +333,7 @@ TEST(SendOutcomes, EachSituationEndsWithItsMessagesStatusResultFileLogAndExitSta
         const bool ok = app::runHandler(ui, [&] { form.sendenClick(); });
 
         // What was sent.
-        std::vector<std::string> delivered;
-        for (const std::string& message : server.messages())
-            delivered.push_back(headerValue(message, "To"));
-        EXPECT_EQ(delivered, c.delivered);
+        EXPECT_EQ(deliveredTo(server), c.delivered);
         if (c.sessions) {
             EXPECT_TRUE(server.waitForSessions(c.sessions));
             EXPECT_EQ(server.sessionCount(), c.sessions);
@@ -363,21 +395,13 @@ TEST(SendOutcomes, EachSituationEndsWithItsMessagesStatusResultFileLogAndExitSta
 }
 
 TEST(SendOutcomes, ThreeMessagesPerConnectionAreSeparatedByRset) {
-    test::ScriptedSmtpServer::Options options;
-    options.repeatLastScript = true;
-    test::ScriptedSmtpServer server({test::SmtpScript::standard()}, options);
-    test::TestHome home;
-    home.write("Mail.ini", "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" + std::to_string(server.port()) +
-                               "\r\nMessagesPerConnection=3\r\n");
     std::string list = "Name;Vorname;Email;Typ\r\n";
     for (int i = 1; i <= 7; ++i)
         list += "N;V;r" + std::to_string(i) + "@example.org;w\r\n";
-    platform::FixedClock clock(platform::LocalTime{2026, 3, 8, 14, 5, 31, 0, 60});
-    test::ScriptedInteraction ui;
-    TfrmMessageEditor form(ui, clock,
-                           {home.write("liste.csv", list), "/s:Rundbrief", "/from:a@example.org", "/sofort"});
-    ASSERT_TRUE(app::runHandler(ui, [&] { form.FormCreate(); }));
-    ASSERT_TRUE(app::runHandler(ui, [&] { form.sendenClick(); }));
+    StandardServerRun run;
+    ASSERT_TRUE(
+        run.send("MessagesPerConnection=3\r\n", list, {"/s:Rundbrief", "/from:a@example.org", "/sofort"}));
+    test::ScriptedSmtpServer& server = run.server;
     ASSERT_TRUE(server.waitForSessions(3));
     const auto count = [](const std::string& text, const std::string& what) {
         std::size_t n = 0;
@@ -394,34 +418,23 @@ TEST(SendOutcomes, ThreeMessagesPerConnectionAreSeparatedByRset) {
         EXPECT_EQ(count(received, "ehlo "), 1u);
         EXPECT_EQ(count(received, "Quit\r\n"), 1u);
     }
-    EXPECT_EQ(form.ExitStatus(), 0);
+    EXPECT_EQ(run.form->ExitStatus(), 0);
 }
 
 // An address the envelope cannot carry, met on an open connection: refused
 // before a word of its transaction is said, and the connection goes on.
 TEST(SendOutcomes, AnAddressTooLongForTheEnvelopeIsRefusedWithoutAWordOnTheOpenConnection) {
-    test::ScriptedSmtpServer::Options options;
-    options.repeatLastScript = true;
-    test::ScriptedSmtpServer server({test::SmtpScript::standard()}, options);
-    test::TestHome home;
-    home.write("Mail.ini", "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" + std::to_string(server.port()) +
-                               "\r\nMessagesPerConnection=3\r\n");
     const std::string tooLong = std::string(70, 'x') + "@example.org";  // a local part of at most 64
     const std::string list =
         "Name;Vorname;Email;Typ\r\nN;V;r1@example.org;w\r\nN;V;" + tooLong + ";w\r\nN;V;r3@example.org;w\r\n";
-    platform::FixedClock clock(platform::LocalTime{2026, 3, 8, 14, 5, 31, 0, 60});
-    test::ScriptedInteraction ui;
-    TfrmMessageEditor form(
-        ui, clock,
-        {home.write("liste.csv", list), "/s:Rundbrief", "/from:a@example.org", "/sofort", "/weiter"});
-    ASSERT_TRUE(app::runHandler(ui, [&] { form.FormCreate(); }));
-    ASSERT_TRUE(app::runHandler(ui, [&] { form.sendenClick(); }));
+    StandardServerRun run;
+    ASSERT_TRUE(run.send("MessagesPerConnection=3\r\n", list,
+                         {"/s:Rundbrief", "/from:a@example.org", "/sofort", "/weiter"}));
+    test::ScriptedSmtpServer& server = run.server;
+    TfrmMessageEditor& form = *run.form;
     ASSERT_TRUE(server.waitForSessions(1));
     EXPECT_EQ(server.sessionCount(), 1u);
-    std::vector<std::string> delivered;
-    for (const std::string& message : server.messages())
-        delivered.push_back(headerValue(message, "To"));
-    EXPECT_EQ(delivered, (std::vector<std::string>{"r1@example.org", "r3@example.org"}));
+    EXPECT_EQ(deliveredTo(server), (std::vector<std::string>{"r1@example.org", "r3@example.org"}));
     EXPECT_EQ(server.received(0).find("xxxxxxxx"), std::string::npos);
     EXPECT_EQ(form.RowStatus[2].rfind("Fehler: ", 0), 0u) << form.RowStatus[2];
     EXPECT_EQ(form.ExitStatus(), 1);
@@ -431,22 +444,12 @@ TEST(SendOutcomes, AnAddressTooLongForTheEnvelopeIsRefusedWithoutAWordOnTheOpenC
 // prepared. The one begun for a row its envelope refuses goes unused: the
 // server sees it closed without a word.
 TEST(SendOutcomes, ConnectionsBegunAheadCarryOneMessageEachAndARefusedRowsOneGoesUnused) {
-    test::ScriptedSmtpServer::Options options;
-    options.repeatLastScript = true;
-    test::ScriptedSmtpServer server({test::SmtpScript::standard()}, options);
-    test::TestHome home;
-    home.write("Mail.ini",
-               "[Smtp]\r\nServerName=127.0.0.1\r\nServerPort=" + std::to_string(server.port()) + "\r\n");
     const std::string tooLong = std::string(70, 'x') + "@example.org";
     const std::string list = "Name;Vorname;Email;Typ\r\nN;V;r1@example.org;w\r\nN;V;" + tooLong +
                              ";w\r\nN;V;r3@example.org;w\r\nN;V;r4@example.org;w\r\n";
-    platform::FixedClock clock(platform::LocalTime{2026, 3, 8, 14, 5, 31, 0, 60});
-    test::ScriptedInteraction ui;
-    TfrmMessageEditor form(
-        ui, clock,
-        {home.write("liste.csv", list), "/s:Rundbrief", "/from:a@example.org", "/sofort", "/weiter"});
-    ASSERT_TRUE(app::runHandler(ui, [&] { form.FormCreate(); }));
-    ASSERT_TRUE(app::runHandler(ui, [&] { form.sendenClick(); }));
+    StandardServerRun run;
+    ASSERT_TRUE(run.send("", list, {"/s:Rundbrief", "/from:a@example.org", "/sofort", "/weiter"}));
+    test::ScriptedSmtpServer& server = run.server;
     ASSERT_TRUE(server.waitForSessions(4));
     EXPECT_EQ(server.sessionCount(), 4u);
     EXPECT_EQ(server.received(1), "");
@@ -457,9 +460,7 @@ TEST(SendOutcomes, ConnectionsBegunAheadCarryOneMessageEachAndARefusedRowsOneGoe
             server.received(session).find("Mail from:", server.received(session).find("Mail from:") + 1),
             std::string::npos);
     }
-    std::vector<std::string> delivered;
-    for (const std::string& message : server.messages())
-        delivered.push_back(headerValue(message, "To"));
-    EXPECT_EQ(delivered, (std::vector<std::string>{"r1@example.org", "r3@example.org", "r4@example.org"}));
-    EXPECT_EQ(form.ExitStatus(), 1);
+    EXPECT_EQ(deliveredTo(server),
+              (std::vector<std::string>{"r1@example.org", "r3@example.org", "r4@example.org"}));
+    EXPECT_EQ(run.form->ExitStatus(), 1);
 }
