@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
         std::vector<double> viaProgram, viaOther, client;
         for (int round = 0; round < 3; ++round) {
             const double rate = bench::runMinimalClient(folder + "attachment_smtp_client", sink.port,
-                                                        home + "anlage.bin", count);
+                                                        home + "anlage.bin", count)
+                                    .rate;
             client.push_back(count / rate);
             viaProgram.push_back(bench::sendThroughTheProgram(home, sink.port, arguments));
             if (!other.empty())

@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
                                                         certificates, program);
         };
         for (int round = 0; round < rounds; ++round) {
-            minimal.push_back(bench::runClient(client));
+            minimal.push_back(bench::runClient(client).rate);
             viaProgram.push_back(send(keys, bench::programPath()));
             pipelined.push_back(send(keys + "Pipelining=1\r\n", bench::programPath()));
             programRatio.push_back(viaProgram.back() / minimal.back());

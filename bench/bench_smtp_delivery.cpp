@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
         std::vector<double> gathered, perWrite, minimal;
         for (int r = 0; r < rounds; ++r) {
             minimal.push_back(
-                bench::runMinimalClient(folder + "minimal_smtp_client", sink.port, file, count));
+                bench::runMinimalClient(folder + "minimal_smtp_client", sink.port, file, count).rate);
             gathered.push_back(runSendrix(message, sink.port, count, 32768));
             // Only a tenth as many: each message waits for delayed ACKs.
             perWrite.push_back(runSendrix(message, sink.port, std::max(1, count / 10), 1));
