@@ -86,9 +86,12 @@ void TIdTCPClient::Open() {
         throw EIdInvalidSocket("Socket kann nicht zugewiesen werden.");
     try {
         if (begun) {
+            // Connected at once, refused at once, or still under way.
             errno = m_aheadError;
-            if (m_aheadError == EINPROGRESS ? m_socket.FinishConnect(Timeouts().connectMs) != 0
-                                            : m_aheadError != 0)
+            int rc = m_aheadError == 0 ? 0 : -1;
+            if (m_aheadError == EINPROGRESS)
+                rc = m_socket.FinishConnect(Timeouts().connectMs);
+            if (rc != 0)
                 TIdStack::RaiseSocketError(TIdStack::LastErrorNumber());
         } else {
             connectSocket();

@@ -8,16 +8,15 @@ namespace sendrix::merge {
 
 namespace {
 
-// Calls `emit` with each body line with the row's values; a value with line
-// breaks becomes lines of its own.
 // Whether a body line is filled per row: it holds a placeholder or a line
 // break. Most lines hold neither and stay as they are.
 bool isFilledLine(const std::string& line) {
     return line.find("{{") != std::string::npos || platform::findLineBreak(line) != std::string::npos;
 }
 
-// `filled`, when given, says isFilledLine of each line (worked out once for
-// a list send's rows).
+// Calls `emit` with each body line with the row's values; a value with line
+// breaks becomes lines of its own. `filled`, when given, says isFilledLine
+// of each line (worked out once for a list send's rows).
 template <typename Emit>
 void forEachFilledLine(const std::vector<std::string>& lines, const RecipientRow& row,
                        const std::vector<std::string>& extraTitles, Emit&& emit,
@@ -28,8 +27,8 @@ void forEachFilledLine(const std::vector<std::string>& lines, const RecipientRow
             emit(line);
             continue;
         }
-        const std::string filled = fillPlaceholders(line, row, extraTitles, ValueStyle::Text);
-        const std::string_view text(filled);
+        const std::string value = fillPlaceholders(line, row, extraTitles, ValueStyle::Text);
+        const std::string_view text(value);
         std::size_t from = 0;
         for (;;) {
             const std::size_t end = platform::findLineBreak(text, from);
@@ -51,14 +50,14 @@ void appendFilled(std::vector<std::string>& to, const std::vector<std::string>& 
 template <typename Emit>
 void forEachListBodyLine(const BodySettings& settings, const RecipientRow& row,
                          const std::vector<std::string>& extraTitles, Emit&& emit,
-                         const std::vector<bool>* filled = nullptr) {
+                         const std::vector<bool>& filled) {
     if (settings.html)
         emit(kHtmlHeadLine);
     if (settings.useSalutation) {
         emit(BuildSalutation(settings.salutationTemplate, row, SalutationVariant::ListSend, extraTitles));
         emit("");
     }
-    forEachFilledLine(settings.body, row, extraTitles, emit, filled);
+    forEachFilledLine(settings.body, row, extraTitles, emit, &filled);
     if (settings.html)
         emit(kHtmlTailLine);
 }
@@ -67,17 +66,12 @@ void forEachListBodyLine(const BodySettings& settings, const RecipientRow& row,
 
 std::vector<std::string> composeListBody(const BodySettings& settings, const RecipientRow& row,
                                          const std::vector<std::string>& extraTitles) {
-    std::vector<std::string> lines;
-    lines.reserve(settings.body.size() + 4);
-    forEachListBodyLine(settings, row, extraTitles, [&](std::string_view line) { lines.emplace_back(line); });
-    return lines;
+    return ListBody(settings, extraTitles).compose(row);
 }
 
 std::size_t composedListBodySize(const BodySettings& settings, const RecipientRow& row,
                                  const std::vector<std::string>& extraTitles) {
-    std::size_t size = 0;
-    forEachListBodyLine(settings, row, extraTitles, [&](std::string_view line) { size += line.size() + 2; });
-    return size;
+    return ListBody(settings, extraTitles).composedSize(row);
 }
 
 ListBody::ListBody(const BodySettings& settings, const std::vector<std::string>& extraTitles)
@@ -103,14 +97,14 @@ void ListBody::compose(const RecipientRow& row, std::vector<std::string>& lines)
             lines.emplace_back(line);
         ++used;
     };
-    forEachListBodyLine(m_settings, row, m_extraTitles, put, &m_filled);
+    forEachListBodyLine(m_settings, row, m_extraTitles, put, m_filled);
     lines.resize(used);
 }
 
 std::size_t ListBody::composedSize(const RecipientRow& row) const {
     std::size_t size = 0;
     forEachListBodyLine(
-        m_settings, row, m_extraTitles, [&](std::string_view line) { size += line.size() + 2; }, &m_filled);
+        m_settings, row, m_extraTitles, [&](std::string_view line) { size += line.size() + 2; }, m_filled);
     return size;
 }
 

@@ -38,9 +38,10 @@ std::size_t composedListBodySize(const BodySettings& settings, const RecipientRo
                                  const std::vector<std::string>& extraTitles = {});
 
 // A list send's body worked out once for all its rows: which lines hold a
-// placeholder or a line break (only those are filled per row). Gives what
-// composeListBody and composedListBodySize give. Keeps references to
-// `settings` and `extraTitles`, which must outlive it and stay unchanged.
+// placeholder or a line break (only those are filled per row).
+// composeListBody and composedListBodySize use it for one row. Keeps
+// references to `settings` and `extraTitles`, which must outlive it and
+// stay unchanged.
 class ListBody {
 public:
     ListBody(const BodySettings& settings, const std::vector<std::string>& extraTitles);
