@@ -1,40 +1,41 @@
 #pragma once
-// The Qt view of the main window TfrmMessageEditor. It creates the widgets,
-// copies the model's state into them after every handler (signals blocked),
-// writes every edit straight back into the model and connects each menu
-// item, button and event to its handler. It decides nothing itself.
+// The Qt view of the main window TfrmMessageEditor. It assembles the
+// window's parts, each in files of its own:
+//   MainMenus          menu bar, "Senden" drop-down and tool bar
+//   HeaderPages        upper left: "Empfänger", "Absender", "Kopien"
+//   RecipientListPage  upper right: the recipient grid
+//   AttachmentPage     upper right: the attachment list
+//   SalutationGroup    salutation and the body's buttons
+//   PlaceholderMenu    the placeholder menu and where a pick goes in
+//   BodyPages          the body ("Mail") and the protocol
+//   SendControls       progress, "Abbrechen", status bar, the send lock
+// It runs every handler (error box, then every part shows the model again
+// with signals blocked) and answers the model's repaint, focus, dialog and
+// send requests. It decides nothing itself.
 #include <QMainWindow>
-#include <QPointer>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "app/controls.h"
 #include "app/message_preview.h"
 #include "app/tfm_setup.h"
 #include "app/tfrm_message_editor.h"
+#include "ui/form_runner.h"
 
-class QAction;
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QMenu;
-class QPlainTextEdit;
-class QProgressBar;
-class QPushButton;
-class QShortcut;
 class QTabWidget;
-class QTableView;
-class QToolButton;
-class QTreeWidget;
 
 namespace sendrix::ui {
 
-class RecipientTableModel;
+class AttachmentPage;
+class BodyPages;
+class HeaderPages;
+class MainMenus;
+class PlaceholderMenu;
+class RecipientListPage;
+class SalutationGroup;
+class SendControls;
 
 class MainWindow : public QMainWindow,
+                   public FormRunner,
                    public app::SetupDialogRunner,
                    public app::PreviewDialogRunner,
                    public app::SendRunner {
@@ -47,10 +48,11 @@ public:
 
     // Runs one handler through the general error handler (an error goes to
     // the error box) and then shows the model's state. True without error.
-    bool run(const std::function<void()>& handler);
-    using Handler = void (app::TfrmMessageEditor::*)();
-    // The same for one of the form's handlers without arguments.
-    bool run(Handler handler);
+    bool run(const std::function<void()>& handler) override;
+    using FormRunner::run;
+    app::TfrmMessageEditor& form() override { return m_form; }
+    bool refreshing() const override { return m_refreshing; }
+
     // Copies the whole model into the widgets.
     void refreshFromModel();
     // Copies one control and paints it at once, while a send run blocks the
@@ -75,138 +77,33 @@ public:
     void RunSend(merge::SendObserver& observer,
                  const std::function<void(merge::SendObserver&)>& work) override;
 
-    app::TfrmMessageEditor& form() { return m_form; }
-
 protected:
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Takes all input but "Abbrechen" away from the window, or gives it back.
-    void setSending(bool sending);
-    // "Abbrechen": asks the run to stop and shows that it was asked.
-    void stopSend();
     // Closes the window when its close was confirmed during a send that has
     // ended since.
     void closeIfAsked();
-    void createActions();
-    void createMenus();
-    void createToolBar();
     QWidget* createTopPanel();
-    QWidget* createRecipientPage();
-    QWidget* createSenderPage();
-    QWidget* createCopiesPage();
-    QWidget* createRecipientListPage();
-    QWidget* createAttachmentPage();
-    QGroupBox* createSalutationGroup();
-    // The placeholder menu: the list's columns, filled anew each time it
-    // opens; a pick goes in at the cursor of the subject, the body or the
-    // salutation template, whichever had the focus last (the body at first).
-    QMenu* createPlaceholderMenu();
-    void insertPlaceholder(const QString& placeholder);
-    void setTabOrderOfPages();
-    QWidget* createBodyPages();
-    void createStatusArea();
-    void connectEdits();
-
     void refreshControl(app::ControlId control);
-    void refreshMenu();
-    void refreshTopPages();
-    void refreshGrid();
-    void refreshAttachments();
-    void refreshSalutation();
-    void refreshBody();
-    void refreshProtocol();
-    void refreshProgress();
-    void refreshStatusBar();
     QWidget* widgetOf(app::ControlId control) const;
-
-    QAction* menuAction(QMenu* menu, app::TMenuItem& item, const char* name, Handler handler);
-    // Runs `handler` (see run) whenever `sender` emits `signal`.
-    template <typename Sender, typename Signal>
-    void connectRun(Sender* sender, Signal signal, Handler handler) {
-        connect(sender, signal, this, [this, handler] { run(handler); });
-    }
 
     app::TfrmMessageEditor& m_form;
     app::Interaction& m_interaction;
 
-    // Menu and tool bar.
-    QAction* m_Senden1 = nullptr;
-    QAction* m_Verteilerlisteffnen1 = nullptr;
-    QAction* m_MailingOeffnen1 = nullptr;
-    QAction* m_MailingSpeichern1 = nullptr;
-    QAction* m_MailingSpeichernUnter1 = nullptr;
-    QAction* m_Beenden1 = nullptr;
-    QAction* m_Nachrichtffnen1 = nullptr;
-    QAction* m_Speichern1 = nullptr;
-    QAction* m_Optionen1 = nullptr;
-    QAction* m_MailKonfigurationffnen1 = nullptr;
-    QAction* m_MailKonfigurationsichern1 = nullptr;
-    QAction* m_editliste = nullptr;
-    QAction* m_Update1 = nullptr;
-    QAction* m_Versionsinfo1 = nullptr;
-    QMenu* m_sendmenu = nullptr;
-    QToolButton* m_senden = nullptr;
-
-    // Upper panel.
-    QTabWidget* m_pnlTopleft = nullptr;
-    QTabWidget* m_pnltopright = nullptr;
-    QLabel* m_sAbsender = nullptr;
-    QLabel* m_lblProfil = nullptr;
-    QComboBox* m_selEmailProfil = nullptr;
-    QComboBox* m_edtto = nullptr;
-    QLineEdit* m_edtSubject = nullptr;
-    QLineEdit* m_edtReply = nullptr;
-    QComboBox* m_cboPriority = nullptr;
-    QCheckBox* m_chkReturnReciept = nullptr;
-    QCheckBox* m_html = nullptr;
-    QLineEdit* m_edtreal = nullptr;
-    QLineEdit* m_edtfrom = nullptr;
-    QLineEdit* m_edtCC = nullptr;
-    QLineEdit* m_edtBCC = nullptr;
-    QTableView* m_empfaengerliste = nullptr;
-    RecipientTableModel* m_gridModel = nullptr;
-    std::vector<int> m_shownColWidths;
-    QTreeWidget* m_lvFiles = nullptr;
-
-    // Salutation group.
-    QCheckBox* m_useAnrede = nullptr;
-    QComboBox* m_Anrede = nullptr;
-    QLabel* m_Vorschau = nullptr;
-
-    // Body and protocol.
-    QTabWidget* m_Control = nullptr;
-    QPlainTextEdit* m_Memo = nullptr;
-    QPlainTextEdit* m_protokollmemo = nullptr;
-    std::vector<std::string> m_shownMemo;
-    app::LogMemoFollower m_shownProtocol;
-
-    QProgressBar* m_Progress = nullptr;
-    QWidget* m_progressRow = nullptr;  // the progress bar and "Abbrechen"
-    QPushButton* m_abbrechen = nullptr;
-    QShortcut* m_escape = nullptr;
-    QLabel* m_statusPanel0 = nullptr;
-    QLabel* m_statusPanel1 = nullptr;
-
-    QMenu* m_placeholderMenu = nullptr;
-    // The subject, the body or the salutation's field: where a placeholder
-    // goes in.
-    QWidget* m_placeholderTarget = nullptr;
+    PlaceholderMenu* m_placeholders = nullptr;
+    MainMenus* m_menus = nullptr;
+    HeaderPages* m_headerPages = nullptr;
+    QTabWidget* m_pnltopright = nullptr;  // the recipient list and attachment pages
+    RecipientListPage* m_recipientList = nullptr;
+    AttachmentPage* m_attachments = nullptr;
+    SalutationGroup* m_salutation = nullptr;
+    BodyPages* m_body = nullptr;
+    SendControls* m_send = nullptr;
 
     bool m_refreshing = false;
     // Handlers running through run(), nested ones counted.
     int m_handlerDepth = 0;
-    // A send's network part runs (RunSend).
-    bool m_sending = false;
-    // What takes no input during a send: menu bar, tool bar, upper panel,
-    // salutation group, body and the page tabs (the protocol stays
-    // readable; it cannot be edited).
-    std::vector<QWidget*> m_inputAreas;
-    // Actions that were enabled when the send started.
-    std::vector<QAction*> m_actionsBeforeSend;
-    // Where the focus was when the send started; it goes back there.
-    QPointer<QWidget> m_focusBeforeSend;
     // The close box was confirmed during a send: close once it has ended.
     bool m_closeAfterSend = false;
 };
