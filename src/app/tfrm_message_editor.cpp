@@ -205,8 +205,19 @@ void TfrmMessageEditor::FormCreate() {
                     "Gerät); es wurde nichts gesendet.");
                 continue;
             }
-            if (!platform::fileExists(file.path))
+            if (file.kind == CommandLineFile::Kind::Attachment) {
+                // A calling program's invoice must not go out without the
+                // invoice: a file that cannot be read stops the start.
+                const platform::File probe = platform::File::open(file.path, O_RDONLY | O_NONBLOCK);
+                if (!probe.isOpen()) {
+                    commandLineFaults.push_back("Die Anlage " + file.path + " kann nicht gelesen werden (" +
+                                                platform::fileErrorText(probe.openError()) +
+                                                "); es wurde nichts gesendet.");
+                    continue;
+                }
+            } else if (!platform::fileExists(file.path)) {
                 continue;
+            }
             if (file.kind == CommandLineFile::Kind::Attachment) {
                 AddAttachmentFile(file.path);
                 RefreshAttachmentList();

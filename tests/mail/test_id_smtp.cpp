@@ -656,7 +656,6 @@ TEST_F(Smtp, MailAgentSetsTheXMailerEntryAndAnEmptyOneRemovesIt) {
 TEST_F(Smtp, RepliesAreReadStrictlyAndAMisreadOneNeverCountsAsDelivered) {
     const std::string ehlo = "ehlo " + host() + "\r\n";
     const std::string upToData = ehlo + "Rset\r\nMail from:<a@x.test>\r\nRCPT to:<b@x.test>\r\nData\r\n";
-    const std::string textWithoutEnd = "Subject: test\r\n\r\nbody\r\n";
     struct Row {
         const char* name;
         SmtpScript script;
@@ -677,11 +676,11 @@ TEST_F(Smtp, RepliesAreReadStrictlyAndAMisreadOneNeverCountsAsDelivered) {
          SmtpScript().line("220 mail.test").answer("250 mail.test").answer("250 reset").answer("2500 queued"),
          0, "2500 queued", ehlo + "Rset\r\nMail from:<a@x.test>\r\nQuit\r\n"},
         // The 250 sent along with the 354 would have been taken as the reply
-        // to ".", which the server refuses: the dot is never sent.
+        // to ".", which the server refuses: neither the dot nor anything
+        // else follows ("Quit" would be message text).
         {"a doubled reply to Data",
          SmtpScript(untilData).answer("354 go\n250 queued").awaitData().line("554 no"), 0,
-         "Der Server hat geantwortet, bevor der Befehl gesendet war: \"250 queued\"",
-         upToData + textWithoutEnd + "Quit\r\n"},
+         "Der Server hat geantwortet, bevor der Befehl gesendet war: \"250 queued\"", upToData},
         {"a reply sent before its command",
          SmtpScript().line("220 mail.test").answer("250 mail.test").answer("250 reset\n250 sender"), 0,
          "Der Server hat geantwortet, bevor der Befehl gesendet war: \"250 sender\"",
@@ -797,6 +796,11 @@ TEST(HeloName, AFullyQualifiedNameOrTheAddressLiteral) {
         {"10.0.0.5", "10.0.0.5", "[10.0.0.5]"},  // an address is no name
         {"example.org.", "10.0.0.5", "[10.0.0.5]"},
         {"", "", "[127.0.0.1]"},
+        // Only letters, digits, hyphens and dots make a name.
+        {"mail.example.org\r\nRCPT to:<x@y.test>", "10.0.0.5", "[10.0.0.5]"},
+        {"mail example.org", "10.0.0.5", "[10.0.0.5]"},
+        {"mail_1.example.org", "10.0.0.5", "[10.0.0.5]"},
+        {"mail-1.example.org", "10.0.0.5", "mail-1.example.org"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.fqdn);
@@ -1147,4 +1151,34 @@ TEST_F(Smtp, AMessageThatCannotBeWrittenAheadDropsTheConnectionBeforeRcpt) {
     EXPECT_FALSE(smtp.IsOpen());
     EXPECT_TRUE(recorded(server).ends_with("Rset\r\nMail from:<ich@example.org>\r\n"));
     EXPECT_TRUE(server.clientClosed(0));
+}
+
+TEST_F(Smtp, AReplyBeforeTheFinalDotDropsTheConnectionWithNoFurtherByte) {
+    // After 354 the server has nothing to say until ".": whatever the client
+    // wrote after an early reply ("Quit" included) would be message text.
+    for (const std::string early : {"250 2.0.0 extra", "554 5.7.1 nein"}) {
+        SCOPED_TRACE(early);
+        ScriptedSmtpServer server({SmtpScript()
+                                       .line("220 hi")
+                                       .answer("250 hi")
+                                       .answer("250 reset")
+                                       .answer("250 from")
+                                       .answer("250 rcpt")
+                                       .answer("354 go\n" + early)});
+        TIdSMTP client;
+        client.SetHost("127.0.0.1");
+        client.SetPort(server.port());
+        client.Open();
+        expectThrowText<EIdProtocolReplyError>(
+            [&] {
+                sendrix::mail::deliverAndClose(client, [&] {
+                    client.deliverEnvelope({"a@x.test", {"b@x.test"}}, [&] { client.WriteLine("body"); });
+                });
+            },
+            "Der Server hat geantwortet, bevor der Befehl gesendet war: \"" + early + "\"");
+        EXPECT_FALSE(client.IsOpen());
+        EXPECT_EQ(recorded(server),
+                  "ehlo " + host() + "\r\nRset\r\nMail from:<a@x.test>\r\nRCPT to:<b@x.test>\r\nData\r\n");
+        EXPECT_TRUE(server.clientClosed(0));
+    }
 }

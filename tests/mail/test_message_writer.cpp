@@ -20,6 +20,7 @@
 #include "mail/memory_write_target.h"
 #include "platform/clock.h"
 #include "platform/error.h"
+#include "platform/file.h"
 #include "support/temp_folder.h"
 #include "support/expect_throw.h"
 
@@ -649,6 +650,28 @@ TEST_F(MessageWriter, AttachmentChangedSinceTheRunSawItFailsBeforeItsPart) {
                                    ::testing::HasSubstr(row.error));
         // Nothing of the part went out.
         EXPECT_EQ(target.Lines().back(), "--=_NextPart_2rfkqmtzsadvnqw3nerasdf");
+    }
+}
+
+TEST_F(MessageWriter, AFileThatReportsNoSizeIsCheckedAgainstWhatTheFirstReadingGave) {
+    // /proc (and some network file systems) report 0 for files with content.
+    const std::string path = "/proc/self/cmdline";
+    const std::uint64_t bytes = sendrix::platform::bytesInFile(path);
+    ASSERT_GT(bytes, 0u);
+    const struct {
+        std::optional<std::uint64_t> expected;
+        std::string error;
+    } rows[] = {
+        {std::nullopt, ""}, {bytes, ""}, {bytes + 1, "(zuvor " + std::to_string(bytes + 1) + " Bytes"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.error);
+        m_message.MessageParts.Clear();
+        m_message.MessageParts.AddAttachment(path).SetExpectedSize(row.expected);
+        MemoryWriteTarget target;
+        if (row.error.empty())
+            EXPECT_NE(write(target).find("        name=\"cmdline\""), std::string::npos);
+        else
+            expectThrowText<FileError>([&] { write(target); }, ::testing::HasSubstr(row.error));
     }
 }
 
