@@ -135,30 +135,22 @@ TEST(CommandLine, UnknownArgumentsAndTheListFileAreIgnoredAsSwitches) {
 }
 
 TEST(CommandLine, EveryAddressSwitchRefusesControlCharactersTextSwitchesKeepThem) {
-    struct Row {
-        std::string argument;
-        std::string fault;  // "" for none
-    } rows[] = {
-        {"/R:antwort@example.org\r\nBcc: opfer@example.net",
+    const std::pair<std::string, std::string> rows[] = {
+        {"/R:a@example.org\r\nBcc: b@example.net",
          "Der Wert von /R: enthält ein Steuerzeichen (etwa ein Zeilenende); es wurde nichts gesendet: "
-         "\"antwort@example.org<CR><LF>Bcc: opfer@example.net\""},
+         "\"a@example.org<CR><LF>Bcc: b@example.net\""},
         {"/from:a@example.org\nb@example.net", "Der Wert von /from: enthält ein Steuerzeichen"},
         {"/e:a@example.org\tb@example.net", "Der Wert von /e: enthält ein Steuerzeichen"},
         {"/R:" + std::string(95, 'r') + "@example.org", "Der Wert von /R: ist länger als 100 Zeichen; es "},
-        {"/R: antwort@example.org ", ""},
-        {"/s:Nummern\tund\x01Tab", ""},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.argument);
-        const CommandLineOptions options = parse({row.argument});
-        if (row.fault.empty())
-            EXPECT_TRUE(options.Faults.empty());
-        else
-            EXPECT_EQ(options.Faults.at(0).rfind(row.fault, 0), 0u) << options.Faults.at(0);
+    for (const auto& [argument, fault] : rows) {
+        SCOPED_TRACE(argument);
+        EXPECT_EQ(parse({argument}).Faults.at(0).rfind(fault, 0), 0u);
     }
-    EXPECT_EQ(parse({"/R: antwort@example.org "}).ReplyTo, "antwort@example.org");
     // As the same text from Mail.ini: kept for the writer to encode; only a
     // line break, which no line of Mail.ini holds, becomes a blank.
-    EXPECT_EQ(parse({"/s:Nummern\tund\x01Tab\r\nX"}).Subject, "Nummern\tund\x01Tab  X");
-    EXPECT_EQ(parse({"/N:Weber\x02Nord"}).DisplayNameOverride, "Weber\x02Nord");
+    const CommandLineOptions text = parse({"/s:Nummern\tund\x01Tab\r\nX", "/N:Weber\x02Nord"});
+    EXPECT_TRUE(text.Faults.empty());
+    EXPECT_EQ(text.Subject, "Nummern\tund\x01Tab  X");
+    EXPECT_EQ(text.DisplayNameOverride, "Weber\x02Nord");
 }

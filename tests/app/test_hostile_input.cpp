@@ -79,11 +79,6 @@ TEST_F(HostileInputTest, DamagedRecipientsAreRefusedAndNothingIsSent) {
         {{"/to:kunde@"}, "ist ungültig: nach dem @ steht nichts; es wurde nichts gesendet."},
         {{"/to:kunde@example.com", "/cc:" + std::string(65, 'c') + "@example.com"},
          "ist ungültig: der Teil vor dem @ ist länger als 64 Zeichen; es wurde nichts gesendet."},
-        {{"/to:kunde@" + std::string(64, 'l') + ".de"},
-         "ist ungültig: ein Teil des Namens nach dem @ ist länger als 63 Zeichen; es wurde nichts gesendet."},
-        {{"/to:kunde@example.com", "/R:antwort@example.com\r\nBcc: opfer@example.net"},
-         "Fehler: Der Wert von /R: enthält ein Steuerzeichen (etwa ein Zeilenende); es wurde nichts "
-         "gesendet: \"antwort@example.com<CR><LF>Bcc: opfer@example.net\""},
         // A calling program's invoice never goes out without the invoice.
         {{"/to:kunde@example.com", "/A:/nicht/da/rechnung.pdf"},
          "Fehler: Die Anlage /nicht/da/rechnung.pdf kann nicht gelesen werden (Datei nicht gefunden); es "

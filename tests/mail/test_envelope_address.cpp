@@ -20,7 +20,6 @@ TEST(RecipientAddress, DamagedAddressesAreRefusedWithTheirReason) {
              std::string(61, 'd'),
          ""},
         {"a@" + std::string(255, 'b'), "ein Teil des Namens nach dem @ ist länger als 63 Zeichen"},
-        {"a@" + std::string(64, 'b') + ".de", "ein Teil des Namens nach dem @ ist länger als 63 Zeichen"},
         {"a@de." + std::string(64, 'b'), "ein Teil des Namens nach dem @ ist länger als 63 Zeichen"},
         {"a@[" + std::string(70, '1') + "]", ""},  // a literal has no labels
         {std::string(64, 'a') + "@" + std::string(63, 'b') + "." + std::string(63, 'c') + "." +
