@@ -14,8 +14,8 @@ import unittest
 from smtp_support import Recorder, Server
 from test_smtp_delivery import send
 
-SUBJECTS = ["A" * 60 + "   " + "B" * 20, "Grüße  aus   Köln " + "x" * 50 + "    Ende  gut",
-            "Ärger    " + "y" * 64 + "  Straße  und   Weg", "C" * 60 + " " + "D" * 9]  # the last: 79 octets
+SUBJECTS = ["A" * 60 + "   " + "B" * 20, "Ärger    " + "y" * 64 + "  Straße  und   Weg",
+            "C" * 60 + " " + "D" * 9]  # the last: 79 octets
 FROM = '"Müller \\"Süd\\" GmbH" <m@example.org>'
 TO = '"Weber \\"Nord\\"" <w@example.org>, "Back\\\\slash" <b@example.org>'
 TO_READ = [('Weber "Nord"', "w@example.org"), ("Back\\slash", "b@example.org")]
