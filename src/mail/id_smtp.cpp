@@ -637,7 +637,7 @@ void deliverOnce(TIdSMTP& smtp, TIdMessage& message) {
     // A refused address opens no connection.
     checkEnvelope(envelopeOf(message));
     checkHeaderAddresses(message);
-    smtp.Open();                         // closes the connection itself when it fails
+    smtp.Open();  // closes the connection itself when it fails
     deliverAndClose(smtp, [&] { smtp.Deliver(message); });
 }
 
