@@ -208,11 +208,8 @@ void TfrmMessageEditor::FormCreate() {
             if (file.kind == CommandLineFile::Kind::Attachment) {
                 // A calling program's invoice must not go out without the
                 // invoice: a file that cannot be read stops the start.
-                const platform::File probe = platform::File::open(file.path, O_RDONLY | O_NONBLOCK);
-                if (!probe.isOpen()) {
-                    commandLineFaults.push_back("Die Anlage " + file.path + " kann nicht gelesen werden (" +
-                                                platform::fileErrorText(probe.openError()) +
-                                                "); es wurde nichts gesendet.");
+                if (const std::string fault = unreadableAttachment(file.path); !fault.empty()) {
+                    commandLineFaults.push_back(fault);
                     continue;
                 }
             } else if (!platform::fileExists(file.path)) {
@@ -297,6 +294,13 @@ void TfrmMessageEditor::FormCreate() {
         throw Error(text);
     }
     m_startupCompleted = true;
+}
+
+std::string TfrmMessageEditor::unreadableAttachment(const std::string& path) {
+    const std::string fault = platform::readFault(path);
+    return fault.empty() ? fault
+                         : "Die Anlage " + path + " kann nicht gelesen werden (" + fault +
+                               "); es wurde nichts gesendet.";
 }
 
 void TfrmMessageEditor::FormShow() {

@@ -1,6 +1,5 @@
 #include "merge/preflight.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -158,11 +157,9 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
                     error("Der Anhang " + file + " ist nicht zu finden.");
                 continue;
             }
-            const platform::File probe = platform::File::open(file, O_RDONLY | O_NONBLOCK);
-            if (!probe.isOpen()) {
+            if (const std::string fault = platform::readFault(file); !fault.empty()) {
                 if (missingFiles.insert(file).second)
-                    error("Der Anhang " + file + " ist nicht lesbar (" +
-                          platform::fileErrorText(probe.openError()) + ").");
+                    error("Der Anhang " + file + " ist nicht lesbar (" + fault + ").");
                 continue;
             }
             // Base64: four bytes for every three, and a line end every 76.

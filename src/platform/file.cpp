@@ -94,6 +94,11 @@ std::uint64_t bytesInFile(const std::string& path) {
     }
 }
 
+std::string readFault(const std::string& path) {
+    const File file = File::open(path, O_RDONLY | O_NONBLOCK);
+    return file.isOpen() ? std::string() : fileErrorText(file.openError());
+}
+
 std::string fileErrorText(int errnoValue) {
     switch (errnoValue) {
         case EACCES:

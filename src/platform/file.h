@@ -56,6 +56,10 @@ private:
 // (/proc, some network file systems).
 std::uint64_t bytesInFile(const std::string& path);
 
+// Why `path` cannot be opened for reading, as fileErrorText says it; empty
+// when it can. The open does not block (a pipe nobody writes to).
+std::string readFault(const std::string& path);
+
 // German text for an errno value: "Dateizugriff verweigert" (EACCES/EPERM),
 // "Datei nicht gefunden" (ENOENT), "Nicht genügend Speicherplatz auf dem
 // Datenträger" (ENOSPC), ...; falls back to "E/A-Fehler %d".
