@@ -50,30 +50,46 @@ std::string fieldValue(const std::string& value) {
     return platform::trimControl(line);
 }
 
-// The value of an address switch ("/to:", "/cc:", "/bcc:") that `argument`
-// matched with `prefix`, as fieldValue makes it. What would turn it into
-// other addresses is a fault of its own in `faults`: a control character
-// inside it (a line break would have become a blank and the text beside it
-// a second address) and an address cut by the length limit (the rest would
-// be mailed: a local mailbox, another domain).
+// The value of a text switch ("/s:", "/N:") as the same text from Mail.ini
+// arrives: a line break (which no line of Mail.ini can hold) becomes a
+// blank, every other control character stays and the message writer encodes
+// it. Then trimmed.
+std::string textFieldValue(const std::string& value) {
+    std::string line = platform::decodeFileText(value);
+    for (char& c : line)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    return platform::trimControl(line);
+}
+
+// The value of an address switch ("/to:", "/cc:", "/bcc:", "/R:", "/e:",
+// "/from:") that `argument` matched with `prefix`, as fieldValue makes it.
+// What would turn it into other addresses is a fault of its own in
+// `faults`: a control character inside it (a line break would have become a
+// blank and the text beside it a second address) and an address cut by the
+// length limit (the rest would be mailed: a local mailbox, another domain).
+// `recipients`: the value names recipients, and the fault says they get
+// nothing; otherwise that nothing was sent.
 std::string addressFieldValue(const std::string& argument, std::string_view prefix,
-                              std::vector<std::string>& faults) {
+                              std::vector<std::string>& faults, bool recipients = true) {
     const std::string_view whole = std::string_view(argument).substr(prefix.size());
     const std::string_view kept = platform::leftCharacters(whole, kValueLength);
     const std::string_view switchName = std::string_view(argument).substr(0, prefix.size());
     if (whole.substr(kept.size()).find_first_not_of(" ,\t") != std::string_view::npos)
         faults.push_back("Der Wert von " + std::string(switchName) + " ist länger als " +
                          std::to_string(kValueLength) +
-                         " Zeichen; an die gekürzten Adressen wird nicht gesendet: \"" +
+                         (recipients ? " Zeichen; an die gekürzten Adressen wird nicht gesendet: \""
+                                     : " Zeichen; es wurde nichts gesendet: \"") +
                          platform::visibleText(kept) + "\"");
     const std::string trimmed = platform::trimControl(platform::decodeFileText(kept));
     for (char c : trimmed) {
         const unsigned char byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7F) {
-            faults.push_back("Der Wert von " + std::string(switchName) +
-                             " enthält ein Steuerzeichen (etwa ein Zeilenende); an diese Adressen "
-                             "wird nicht gesendet: \"" +
-                             platform::visibleText(trimmed) + "\"");
+            faults.push_back(
+                "Der Wert von " + std::string(switchName) +
+                " enthält ein Steuerzeichen (etwa ein Zeilenende); " +
+                (recipients ? "an diese Adressen wird nicht gesendet: \"" : "es wurde nichts gesendet: \"") +
+                platform::visibleText(trimmed) + "\"");
             break;
         }
     }
@@ -99,8 +115,8 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments) {
             options.SalutationSwitch = 1;
         if (platform::startsWithNoCase(argument, "/KEINEANREDE"))
             options.SalutationSwitch = 0;
-        if (matchPrefix(argument, {"/e:", "/from:"}, value))
-            options.SenderOverride = fieldValue(value);
+        if (const char* prefix = matchedPrefix(argument, {"/e:", "/from:"}))
+            options.SenderOverride = addressFieldValue(argument, prefix, options.Faults, false);
         if (platform::startsWithNoCase(argument, "/sofort"))
             options.SendImmediately = true;
         if (platform::equalsNoCase(argument, "/dontsave"))
@@ -112,7 +128,7 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments) {
         if (matchPrefix(argument, {"/B:"}, value))
             options.Files.push_back({CommandLineFile::Kind::Body, value});
         if (matchPrefix(argument, {"/s:", "/subject:"}, value))
-            options.Subject = fieldValue(value);
+            options.Subject = textFieldValue(value);
         if (const char* prefix = matchedPrefix(argument, {"/to:"}))
             options.To = addressFieldValue(argument, prefix, options.Faults);
         if (const char* prefix = matchedPrefix(argument, {"/cc:"}))
@@ -127,10 +143,10 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments) {
                 default: break;
             }
         }
-        if (matchPrefix(argument, {"/R:"}, value))
-            options.ReplyTo = fieldValue(value);
+        if (const char* prefix = matchedPrefix(argument, {"/R:"}))
+            options.ReplyTo = addressFieldValue(argument, prefix, options.Faults, false);
         if (matchPrefix(argument, {"/N:"}, value))
-            options.DisplayNameOverride = fieldValue(value);
+            options.DisplayNameOverride = textFieldValue(value);
         if (matchPrefix(argument, {"/INI:"}, value))
             options.IniFiles.push_back(value);
         // A folder cut to a fixed length would put the files somewhere else.

@@ -46,9 +46,10 @@ struct CommandLineOptions {
 // Values are the text after the whole prefix, cut to 100 characters (200
 // for "/A:") and then trimmed where the switch says so. Values of one-line
 // fields (sender, name, subject, addresses) are made valid UTF-8 (bytes that
-// are no UTF-8 are read as Windows-1252) and have every control character
-// turned into a blank; file paths are kept byte for byte. Unknown arguments
-// are ignored. Checks no file.
+// are no UTF-8 are read as Windows-1252); a control character in an address
+// switch ("/to:", "/cc:", "/bcc:", "/R:", "/e:", "/from:") is a fault, in a
+// text switch ("/s:", "/N:") only a line break becomes a blank; file paths
+// are kept byte for byte. Unknown arguments are ignored. Checks no file.
 CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments);
 
 }  // namespace sendrix::app

@@ -146,7 +146,9 @@ std::vector<ManualSection> buildManual() {
         {"/R:ADRESSE",
          "Antwortadresse (Reply-To); sie hat Vorrang vor „replyto“ der Mail-Konfiguration. "
          "Ein leeres /R: lässt den Wert der Konfiguration gelten."},
-        {"/A:DATEI", "Hängt eine Datei an; mehrfach möglich, fehlende Dateien werden übergangen."},
+        {"/A:DATEI",
+         "Hängt eine Datei an; mehrfach möglich. Fehlt eine Datei oder ist sie nicht lesbar, wird "
+         "nichts gesendet."},
         {"/B:DATEI", "Lädt den Nachrichtentext aus einer Datei."},
         {"/DT, /DD, /DA", "Hängt Uhrzeit, Datum oder beides an den Betreff an."},
         {"/INI:DATEI", "Eine andere Mail-Konfiguration; das SMTP-Konto kommt immer aus Mail.ini."},

@@ -205,8 +205,16 @@ void TfrmMessageEditor::FormCreate() {
                     "Gerät); es wurde nichts gesendet.");
                 continue;
             }
-            if (!platform::fileExists(file.path))
+            if (file.kind == CommandLineFile::Kind::Attachment) {
+                // A calling program's invoice must not go out without the
+                // invoice: a file that cannot be read stops the start.
+                if (const std::string fault = unreadableAttachment(file.path); !fault.empty()) {
+                    commandLineFaults.push_back(fault);
+                    continue;
+                }
+            } else if (!platform::fileExists(file.path)) {
                 continue;
+            }
             if (file.kind == CommandLineFile::Kind::Attachment) {
                 AddAttachmentFile(file.path);
                 RefreshAttachmentList();
@@ -286,6 +294,13 @@ void TfrmMessageEditor::FormCreate() {
         throw Error(text);
     }
     m_startupCompleted = true;
+}
+
+std::string TfrmMessageEditor::unreadableAttachment(const std::string& path) {
+    const std::string fault = platform::readFault(path);
+    return fault.empty() ? fault
+                         : "Die Anlage " + path + " kann nicht gelesen werden (" + fault +
+                               "); es wurde nichts gesendet.";
 }
 
 void TfrmMessageEditor::FormShow() {

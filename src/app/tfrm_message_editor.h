@@ -382,6 +382,9 @@ private:
     // Puts a mailing read from a file into the controls; the list and the
     // attachments must exist (OpenMailing checks).
     void applyMailing(const merge::MailingDocument& mailing);
+    // "Die Anlage ... kann nicht gelesen werden (reason); es wurde nichts
+    // gesendet." for an attachment that cannot be opened; empty when it can.
+    static std::string unreadableAttachment(const std::string& path);
     // A mailing's list and attachments that are missing, as one error text
     // naming the mailing file; empty when all are there.
     std::string missingMailingFiles(const merge::MailingDocument& mailing, const std::string& path) const;

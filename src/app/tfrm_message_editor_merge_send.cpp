@@ -212,6 +212,17 @@ void TfrmMessageEditor::sendenClick() {
             m_interaction.Notice("Es ist keine Empfängeradresse angegeben.");
             return;
         }
+        // An attachment that went missing since it was added stops the send
+        // before a connection, not half-way through the text.
+        for (int i = 0; i < IdMsgSend.MessageParts.Count(); ++i) {
+            const mail::TIdMessagePart& part = IdMsgSend.MessageParts.Items(i);
+            if (part.Kind() != mail::TIdMessagePartKind::Attachment)
+                continue;
+            const std::string fault =
+                unreadableAttachment(static_cast<const mail::TIdAttachment&>(part).FileName());
+            if (!fault.empty())
+                throw Error(fault);
+        }
         Memo1.Lines = merge::composeSingleAddressBody(mailing.body);
         SendToAddress(edtto.Text, 1);
         AddToAddressHistory(edtto.Text);

@@ -30,8 +30,19 @@ std::string recipientAddressFault(std::string_view address) {
         return "nach dem @ steht nichts";
     if (at > kMaxLocalPartLength)
         return "der Teil vor dem @ ist länger als " + std::to_string(kMaxLocalPartLength) + " Zeichen";
-    if (address.size() - at - 1 > kMaxDomainLength)
+    const std::string_view domain = address.substr(at + 1);
+    if (domain.size() > kMaxDomainLength)
         return "der Teil nach dem @ ist länger als " + std::to_string(kMaxDomainLength) + " Zeichen";
+    // A domain literal ("[192.0.2.1]") has no labels.
+    for (size_t start = 0; domain.front() != '[' && start <= domain.size();) {
+        const size_t dot = std::min(domain.find('.', start), domain.size());
+        if (dot - start > kMaxLabelLength)
+            return "ein Teil des Namens nach dem @ ist länger als " + std::to_string(kMaxLabelLength) +
+                   " Zeichen";
+        start = dot + 1;
+    }
+    if (address.size() + 2 > kMaxPathLength)
+        return "die Adresse ist länger als " + std::to_string(kMaxPathLength - 2) + " Zeichen";
     return {};
 }
 

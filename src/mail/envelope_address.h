@@ -8,15 +8,19 @@
 
 namespace sendrix::mail {
 
-// Longest local part (before the "@") and domain, in octets (RFC 5321 4.5.3.1).
+// Longest local part (before the "@"), domain, label of a domain and path
+// ("<" address ">"), in octets (RFC 5321 4.5.3.1, RFC 1035 2.3.4).
 constexpr size_t kMaxLocalPartLength = 64;
 constexpr size_t kMaxDomainLength = 255;
+constexpr size_t kMaxLabelLength = 63;
+constexpr size_t kMaxPathLength = 256;
 
 // Why `address` cannot be a recipient, as a German clause ("sie enthält ein
 // Leerzeichen"); "" when it can. Refused: an empty address, a control
 // character (CR, LF, NUL, TAB, ...), a blank outside a quoted local part, a
 // missing "@", an empty local part or domain, a local part over 64 octets, a
-// domain over 255.
+// domain over 255, a label of the domain over 63, a path over 256. The
+// limits hold for the domain as it goes out: pass the A-label.
 std::string recipientAddressFault(std::string_view address);
 
 // Throws EIdInvalidEnvelopeAddress naming the address and the reason when

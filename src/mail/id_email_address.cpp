@@ -19,9 +19,21 @@ bool hasControlOr8BitByte(std::string_view s) {
 }
 
 void stripEnclosingQuotes(std::string& name) {
+    // A name typed as an RFC 5322 quoted-string ("Weber \"Nord\"") loses its
+    // quoted pairs once; the writer quotes it anew.
+    const bool quotedString = name.size() > 1 && name.front() == '"' && name.back() == '"';
     while (name.size() > 1 &&
            ((name.front() == '"' && name.back() == '"') || (name.front() == '\'' && name.back() == '\'')))
         name = name.substr(1, name.size() - 2);
+    if (!quotedString || name.find('\\') == std::string::npos)
+        return;
+    std::string plain;
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (name[i] == '\\' && i + 1 < name.size())
+            ++i;
+        plain += name[i];
+    }
+    name = std::move(plain);
 }
 
 }  // namespace

@@ -60,6 +60,18 @@ void trimTrailing(std::string& piece) {
         piece.pop_back();
 }
 
+// A line before a fold: the blank the fold was made at goes, since the
+// continuation begins with one of its own; further blanks stay, so the
+// unfolded line holds every blank it had (RFC 5322 2.2.3: unfolding only
+// removes the CR LF). A line of blanks alone goes whole: it would look like
+// the end of the header block to some readers.
+void trimBeforeFold(std::string& piece) {
+    if (!piece.empty() && (piece.back() == ' ' || piece.back() == '\t'))
+        piece.pop_back();
+    if (trimLeft(piece).empty())
+        piece.clear();
+}
+
 }  // namespace
 
 LeadBytes LocaleLeadBytes() {
@@ -121,8 +133,10 @@ std::string WrapAtWhitespace(std::string_view line, std::string_view breakText, 
                     ++pos;
             }
             // A break found only at the last character would leave an empty
-            // continuation line: the line then stays whole.
-            if (!existingBreak && pos < length)
+            // continuation line: the line then stays whole. One character
+            // after the break is a continuation: a line of limit + 1 is
+            // folded too (RFC 5322 2.1.1).
+            if (!existingBreak && pos <= length)
                 result.append(breakText);
             lineStart = breakPos + 1;
             breakPos = lineStart;
@@ -145,7 +159,10 @@ std::vector<std::string> FoldHeaderLine(std::string_view line, int foldLength, L
         if (end == std::string::npos)
             end = wrapped.size();
         std::string piece = wrapped.substr(start, end - start);
-        trimTrailing(piece);
+        if (end < wrapped.size())
+            trimBeforeFold(piece);
+        else
+            trimTrailing(piece);
         // An empty line would end the header block.
         if (!piece.empty())
             lines.push_back(std::move(piece));

@@ -657,7 +657,10 @@ void WriteAttachmentPart(IdWriteTarget& target, TIdAttachment& attachment) {
                         " ist keine gewöhnliche Datei (etwa ein Ordner, eine Pipe oder ein Gerät); die "
                         "begonnene Mail wird nicht abgeschlossen.");
     const std::uint64_t size = openFileSize(source);
-    if (expected && size != *expected)
+    // Files under /proc and on some network file systems report 0 and still
+    // have content: for them what reading gives is the size.
+    const bool sizeReported = size != 0;
+    if (expected && sizeReported && size != *expected)
         throw changedAttachment(path, *expected, size);
 
     // Written directly, never folded: the parameters stand on lines of their
@@ -672,8 +675,12 @@ void WriteAttachmentPart(IdWriteTarget& target, TIdAttachment& attachment) {
     target.WriteLine("");
     const std::uint64_t read = encodeFileInto(source, path, *coder, target);
     const std::uint64_t after = openFileSize(source);
-    if (read != size || after != size)
+    if (!sizeReported) {
+        if (expected && read != *expected)
+            throw changedAttachment(path, *expected, read);
+    } else if (read != size || after != size) {
         throw changedAttachment(path, size, read != size ? read : after);
+    }
     target.WriteLine("");
 }
 

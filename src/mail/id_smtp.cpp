@@ -100,8 +100,14 @@ void checkEnvelopeAddress(const std::string& address) {
 
 std::string HeloName(std::string_view fqdn, std::string_view localIp) {
     const std::string name = platform::asciiLowered(fqdn);
-    const bool qualified = name.find('.') != std::string::npos && name.front() != '.' && name.back() != '.' &&
-                           !name.starts_with("localhost") && !TIdStack::IsDottedQuad(name);
+    // RFC 5321 4.1.2: a domain is letters, digits, hyphens and dots. The
+    // system's answer is not checked by anyone else, and a blank, a line
+    // end or a "<" in it would change the command.
+    const bool hostNameText =
+        name.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-.") == std::string::npos;
+    const bool qualified = hostNameText && name.find('.') != std::string::npos && name.front() != '.' &&
+                           name.back() != '.' && !name.starts_with("localhost") &&
+                           !TIdStack::IsDottedQuad(name);
     if (qualified)
         return std::string(fqdn);
     return "[" + std::string(localIp.empty() ? "127.0.0.1" : localIp) + "]";
@@ -326,6 +332,13 @@ void checkEnvelope(const SmtpEnvelope& envelope) {
     }
 }
 
+void checkHeaderAddresses(const TIdMessage& message) {
+    for (const TIdEMailAddressItem& item : message.ReplyTo)
+        if (item.Address().find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+            throw EIdInvalidEnvelopeAddress("Die Antwortadresse \"" + visible(item.Address()) +
+                                            "\" enthält ein Zeilenende oder NUL; es wurde nichts gesendet.");
+}
+
 bool needsSmtpUtf8(const SmtpEnvelope& envelope) {
     if (HasNonAsciiLocalPart(envelope.from))
         return true;
@@ -345,6 +358,7 @@ bool holdsAttachment(TIdMessage& message) {
 }  // namespace
 
 void TIdSMTP::Deliver(TIdMessage& message) {
+    checkHeaderAddresses(message);
     const auto write = [&](IdWriteTarget& target) {
         SetMailAgentHeader(message);
         WriteMessageTo(target, message);
@@ -360,6 +374,7 @@ void TIdSMTP::Deliver(TIdMessage& message) {
 }
 
 void TIdSMTP::WriteMessageText(IdWriteTarget& target, TIdMessage& message) {
+    checkHeaderAddresses(message);
     SetMailAgentHeader(message);
     WriteMessageTo(target, message);
 }
@@ -558,6 +573,11 @@ void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<
     }
     try {
         writeText();
+        // After 354 the server has nothing to say until the final ".": a
+        // reply now (a doubled 250, a 554 sent ahead) leaves the dialogue
+        // out of step, and whatever the client wrote next, "Quit" included,
+        // would be message text.
+        refuseEarlyReply();
     } catch (...) {
         // Everything up to a line holding only "." is text to the server,
         // commands included, so after half a text nothing can be said that
@@ -614,8 +634,10 @@ void deliverAndClose(TIdSMTP& smtp, const std::function<void()>& transaction) {
 }
 
 void deliverOnce(TIdSMTP& smtp, TIdMessage& message) {
-    checkEnvelope(envelopeOf(message));  // a refused address opens no connection
-    smtp.Open();                         // closes the connection itself when it fails
+    // A refused address opens no connection.
+    checkEnvelope(envelopeOf(message));
+    checkHeaderAddresses(message);
+    smtp.Open();  // closes the connection itself when it fails
     deliverAndClose(smtp, [&] { smtp.Deliver(message); });
 }
 

@@ -215,6 +215,10 @@ SmtpEnvelope envelopeOf(const TIdMessage& message);
 // and has no A-label, or when a recipient (its domain as the A-label) fails
 // checkRecipientAddress (mail/envelope_address.h).
 void checkEnvelope(const SmtpEnvelope& envelope);
+// Throws EIdInvalidEnvelopeAddress naming the reply address when one holds
+// CR, LF or NUL: no part of the envelope, it would still go out as one
+// Reply-To line holding a second address of the sender's choosing.
+void checkHeaderAddresses(const TIdMessage& message);
 // Whether an address of the envelope has a local part outside ASCII, which
 // only a server offering SMTPUTF8 takes.
 bool needsSmtpUtf8(const SmtpEnvelope& envelope);
@@ -225,7 +229,8 @@ bool needsSmtpUtf8(const SmtpEnvelope& envelope);
 // Close is not raised: the server has taken the message.
 void deliverAndClose(TIdSMTP& smtp, const std::function<void()>& transaction);
 
-// One message over a connection of its own: checkEnvelope, Open, Deliver,
+// One message over a connection of its own: checkEnvelope and
+// checkHeaderAddresses, Open, Deliver,
 // Close by the rules of deliverAndClose. Throws what Open or Deliver raise.
 void deliverOnce(TIdSMTP& smtp, TIdMessage& message);
 

@@ -6,13 +6,17 @@
 #include <map>
 #include <set>
 
+#include "mail/envelope_address.h"
 #include "mail/id_email_address.h"
+#include "mail/idn_address.h"
 #include "merge/body_composition.h"
 #include "merge/personal_message.h"
 #include "merge/placeholders.h"
 #include "platform/ascii.h"
+#include "platform/file.h"
 #include "platform/text_file.h"
 #include "platform/text_trim.h"
+#include "platform/visible_text.h"
 
 namespace sendrix::merge {
 
@@ -66,6 +70,18 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
     auto error = [&](std::string text) { findings.push_back({Finding::Level::Error, std::move(text)}); };
     auto warning = [&](std::string text) { findings.push_back({Finding::Level::Warning, std::move(text)}); };
 
+    // The mailing's own address fields, whatever filled them (window, switch,
+    // Mail.ini, mailing file): a line break would go out as a blank and the
+    // text beside it as a second address (a smuggled reply address).
+    const std::pair<const char*, const std::string*> fields[] = {{"Absender", &mailing.senderAddress},
+                                                                 {"Antwortadresse", &mailing.replyTo},
+                                                                 {"CC", &mailing.cc},
+                                                                 {"BCC", &mailing.bcc}};
+    for (const auto& [name, value] : fields)
+        if (value->find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+            error(std::string(name) + ": \"" + platform::visibleText(*value) +
+                  "\" enthält ein Zeilenende oder NUL.");
+
     // Placeholders first and once each: with one unknown name no message can
     // be made, and saying so per row would bury everything else.
     std::set<std::string> reported;
@@ -98,6 +114,12 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
         for (const mail::TIdEMailAddressItem& item : addresses) {
             if (!plausibleAddress(item.Address())) {
                 error(rowText(number) + "\"" + item.Address() + "\" ist keine gültige E-Mail-Adresse.");
+                continue;
+            }
+            const std::string fault = mail::recipientAddressFault(mail::WithAsciiDomain(item.Address()));
+            if (!fault.empty()) {
+                error(rowText(number) + "\"" + item.Address() +
+                      "\" ist keine gültige E-Mail-Adresse: " + fault + ".");
                 continue;
             }
             const auto [seen, isNew] = firstRowOf.emplace(platform::asciiLowered(item.Address()), number);
@@ -133,6 +155,11 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
                     error(rowText(number) + "der Anhang " + file + " ist nicht zu finden.");
                 else if (missingFiles.insert(file).second)
                     error("Der Anhang " + file + " ist nicht zu finden.");
+                continue;
+            }
+            if (const std::string fault = platform::readFault(file); !fault.empty()) {
+                if (missingFiles.insert(file).second)
+                    error("Der Anhang " + file + " ist nicht lesbar (" + fault + ").");
                 continue;
             }
             // Base64: four bytes for every three, and a line end every 76.

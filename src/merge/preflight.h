@@ -28,7 +28,9 @@ struct PreflightLimits {
 // placeholders that name no column (error, once each), empty addresses
 // (warning: the row is skipped), addresses that are no address (error),
 // addresses used before (warning), placeholders in the subject whose value
-// is empty (warning), attachment files that do not exist (error), messages
+// is empty (warning), attachment files that do not exist or cannot be read
+// (error), line breaks in the sender, reply, CC and BCC fields (error),
+// addresses over the length limits of mail/envelope_address.h (error), messages
 // larger than the server's SIZE (error) or than `usualSize` (warning; the
 // size is estimated from the body and the files' base64 size).
 std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimits& limits = {});

@@ -119,7 +119,11 @@ void SendRun::pinAttachmentSizes() {
                 attachment.SetExpectedSize(std::nullopt);
                 continue;
             }
-            known = m_attachmentSizes.emplace(attachment.FileName(), std::uint64_t(info.st_size)).first;
+            // A size of 0 may be no size at all (/proc, some network file
+            // systems): the bytes the first reading gives are the size then.
+            const std::uint64_t size = info.st_size != 0 ? std::uint64_t(info.st_size)
+                                                         : platform::bytesInFile(attachment.FileName());
+            known = m_attachmentSizes.emplace(attachment.FileName(), size).first;
         }
         attachment.SetExpectedSize(known->second);
     }
@@ -243,6 +247,7 @@ RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
     result.row = row;
     result.address = address;
     const int perConnection = std::max(1, account.messagesPerConnection);
+    m_stopReply.clear();
     for (std::size_t attempt = 0;; ++attempt) {
         if (!waitForPace(account))
             return result;
@@ -258,6 +263,7 @@ RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
                 // A refused address opens no connection; on an open one
                 // Deliver checks the envelope before it says anything.
                 mail::checkEnvelope(mail::envelopeOf(m_message));
+                mail::checkHeaderAddresses(m_message);
                 m_onConnection = 0;
                 // A token is short-lived: fetched anew for every connection.
                 const auto type = m_smtp.AuthenticationType();
@@ -278,6 +284,10 @@ RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
             if (!context.empty())
                 m_failure += "\n" + context;
             result.reply = failureReply(error);
+            // A server's refusal (a login refused) is the reply of the row
+            // it stopped; a lost connection is no reply.
+            if (dynamic_cast<const mail::EIdProtocolReplyError*>(&error))
+                m_stopReply = result.reply;
             result.when = m_clock.now();
             // A refused transaction leaves the connection usable: the next
             // one begins with RSET.
@@ -477,8 +487,14 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
                 writeDryRunMessage(mailing, message.body, row.email, number, &message.subject);
                 ++summary.delivered;
             } else if (result.state != RowResult::State::NoAddress) {
-                result =
-                    deliver(mailing, account, message.body, row.email, number, r, &message.subject, true);
+                try {
+                    result =
+                        deliver(mailing, account, message.body, row.email, number, r, &message.subject, true);
+                } catch (...) {
+                    // The row stays not sent, but the result file says why.
+                    result.reply = m_stopReply;
+                    throw;
+                }
                 // The next row's transaction begins while that row is
                 // prepared; after a refusal the run may stop instead.
                 const bool nextFollows = --toSend > 0 && result.state == RowResult::State::Delivered;

@@ -190,6 +190,9 @@ private:
     std::chrono::milliseconds m_lastStart{0};
     // The error text of the last failed row: its reply and the context.
     std::string m_failure;
+    // The reply column of the row whose failure ended the run (a refused
+    // login), for the result file; set by deliver before it throws.
+    std::string m_stopReply;
     // Attachment path -> its size when the run first used it.
     std::map<std::string, std::uint64_t> m_attachmentSizes;
 };

@@ -78,6 +78,27 @@ int File::close() {
     return ::close(release()) == 0 ? 0 : errno;
 }
 
+std::uint64_t bytesInFile(const std::string& path) {
+    File file = File::open(path, O_RDONLY | O_NONBLOCK);
+    if (!file.isOpen())
+        return 0;
+    std::uint64_t total = 0;
+    char block[65536];
+    for (;;) {
+        const ssize_t n = file.readFull(block, sizeof block);
+        if (n <= 0)
+            return total;
+        total += static_cast<std::uint64_t>(n);
+        if (static_cast<size_t>(n) < sizeof block)
+            return total;
+    }
+}
+
+std::string readFault(const std::string& path) {
+    const File file = File::open(path, O_RDONLY | O_NONBLOCK);
+    return file.isOpen() ? std::string() : fileErrorText(file.openError());
+}
+
 std::string fileErrorText(int errnoValue) {
     switch (errnoValue) {
         case EACCES:

@@ -5,6 +5,7 @@
 // naming the file, and the operating system's reason.
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -49,6 +50,15 @@ private:
     int m_fd = -1;
     int m_openError = 0;
 };
+
+// The number of bytes reading `path` to its end gives; 0 when it cannot be
+// opened or read. For files that report a size of 0 and have content
+// (/proc, some network file systems).
+std::uint64_t bytesInFile(const std::string& path);
+
+// Why `path` cannot be opened for reading, as fileErrorText says it; empty
+// when it can. The open does not block (a pipe nobody writes to).
+std::string readFault(const std::string& path);
 
 // German text for an errno value: "Dateizugriff verweigert" (EACCES/EPERM),
 // "Datei nicht gefunden" (ENOENT), "Nicht genügend Speicherplatz auf dem

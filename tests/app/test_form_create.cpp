@@ -71,11 +71,13 @@ TEST_F(FormTest, FirstArgumentIsLoadedAsListBeforeTheSwitches) {
     const std::string body = home.write("body.txt", "Hallo\r\n");
     makeForm({list, "/A:" + pdf, "/A:" + home.path("fehlt.pdf"), "/B:" + body, "/a: " + pdf});
     form->Memo1.Lines = {"alt"};
-    ASSERT_TRUE(runHandler(ui, [&] { form->FormCreate(); }));
+    // The missing file stops the start (nothing is sent); the others come
+    // in the order given.
+    ASSERT_FALSE(runHandler(ui, [&] { form->FormCreate(); }));
+    EXPECT_NE(ui.errors.back().find("Die Anlage " + home.path("fehlt.pdf")), std::string::npos);
     EXPECT_EQ(form->RecipientListFile, list);
     ASSERT_EQ(form->empfaengerliste.RowCount(), 2);
     EXPECT_EQ(form->empfaengerliste.Cells[1][3], "anna@example.org");
-    // The missing file is left out; the others come in the order given.
     EXPECT_EQ(form->lvFiles.Items, (std::vector<std::string>{pdf, pdf}));
     EXPECT_EQ(form->Memo.Lines, (std::vector<std::string>{"Hallo", ""}));
     EXPECT_TRUE(form->calls.empty());

@@ -79,6 +79,10 @@ TEST_F(HostileInputTest, DamagedRecipientsAreRefusedAndNothingIsSent) {
         {{"/to:kunde@"}, "ist ungültig: nach dem @ steht nichts; es wurde nichts gesendet."},
         {{"/to:kunde@example.com", "/cc:" + std::string(65, 'c') + "@example.com"},
          "ist ungültig: der Teil vor dem @ ist länger als 64 Zeichen; es wurde nichts gesendet."},
+        // A calling program's invoice never goes out without the invoice.
+        {{"/to:kunde@example.com", "/A:/nicht/da/rechnung.pdf"},
+         "Fehler: Die Anlage /nicht/da/rechnung.pdf kann nicht gelesen werden (Datei nicht gefunden); es "
+         "wurde nichts gesendet."},
     };
     ScriptedSmtpServer server({});
     for (const auto& row : rows) {
@@ -217,9 +221,7 @@ TEST_F(HostileInputTest, AnAttachmentThatIsNoRegularFileStopsTheStart) {
                   std::string::npos)
             << outcome.err;
     }
-    // A missing attachment is still passed over, as before.
-    ScriptedSmtpServer delivering({SmtpScript::standard()});
-    EXPECT_EQ(run(delivering, {"/to:kunde@example.com", "/A:" + home.path("fehlt.pdf")}).status, 0);
+    // A missing attachment stops the start too (DamagedRecipientsAreRefusedAndNothingIsSent).
     EXPECT_EQ(server.sessionCount(), 0u);
 }
 

@@ -306,7 +306,12 @@ TEST_F(MergeWindowTest, CommandLineLoadsListBodyAndAttachmentsInOrder) {
     const std::string body = home.write("text.txt", "Hallo\nWelt");
     const std::string a1 = home.write("eins.txt", "1");
     const std::string a2 = home.write("zwei.txt", "2");
-    create({list, "/A:" + a1, "/B:" + body, "/A:" + home.path("fehlt.txt"), "/A:" + a2});
+    form = std::make_unique<TfrmMessageEditor>(
+        ui, clock,
+        std::vector<std::string>{list, "/A:" + a1, "/B:" + body, "/A:" + home.path("fehlt.txt"), "/A:" + a2});
+    // A missing attachment stops the start once everything else is loaded.
+    EXPECT_FALSE(app::runHandler(ui, [&] { form->FormCreate(); }));
+    EXPECT_THAT(ui.errors.back(), HasSubstr("Die Anlage " + home.path("fehlt.txt") + " kann nicht gelesen"));
     EXPECT_EQ(dataRows(), (Rows{{"+", "Muster", "Anna", "anna@x.de", "w"}}));
     EXPECT_EQ(form->edtto.Text, app::kRecipientListMarker);
     EXPECT_EQ(form->Memo.Lines, (std::vector<std::string>{"Hallo", "Welt"}));

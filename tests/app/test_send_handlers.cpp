@@ -274,3 +274,16 @@ TEST_F(SendHandlersTest, ArchiveThatCannotBeWrittenStopsTheRunBeforeAnythingIsSe
     EXPECT_TRUE(logLines().empty());
     EXPECT_EQ(home.read("gesendet"), "a file where the folder should be");
 }
+
+TEST_F(SendHandlersTest, AnAttachmentGoneSinceItWasAddedStopsASingleSendBeforeAnythingIsSent) {
+    test::ScriptedSmtpServer server({test::SmtpScript::standard()}, repeating());
+    create(server, false);
+    form->edtto.Text = "einzel@example.org";
+    form->AddAttachmentFile(home.path("rechnung.pdf"));
+    EXPECT_FALSE(send());
+    ASSERT_EQ(ui.errors.size(), 1u);
+    EXPECT_EQ(ui.errors[0],
+              "Die Anlage " + home.path("rechnung.pdf") +
+                  " kann nicht gelesen werden (Datei nicht gefunden); es wurde nichts gesendet.");
+    EXPECT_EQ(server.sessionCount(), 0u);
+}

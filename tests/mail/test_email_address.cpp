@@ -68,6 +68,9 @@ TEST(EMailAddressItem, WritingTextSplitsNameAndAddress) {
         {"\" <m@example.com>", "\"", "m@example.com"},
         {"\"\" <m@example.com>", "", "m@example.com"},
         {"\"Max \"Chef\"\" <m@example.com>", "Max \"Chef\"", "m@example.com"},
+        // A quoted-string loses its quoted pairs once; the writer quotes anew.
+        {"\"Weber \\\"Nord\\\" \\\\ S\\üd\" <w@example.com>", "Weber \"Nord\" \\ Süd", "w@example.com"},
+        {"Weber \\Nord <w@example.com>", "Weber \\Nord", "w@example.com"},
         // The first "<" counts, the last character ends the address.
         {"a <b> <c@example.com>", "a", "b> <c@example.com"},
         {"Max (Chef) <m@example.com>", "Max (Chef)", "m@example.com"},

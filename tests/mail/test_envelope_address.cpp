@@ -15,7 +15,16 @@ TEST(RecipientAddress, DamagedAddressesAreRefusedWithTheirReason) {
         {"Kunde.Name+tag@sub.example.com", ""},
         {"\"John Doe\"@example.com", ""},  // a blank inside a quoted local part is allowed
         {std::string(64, 'a') + "@example.com", ""},
-        {"a@" + std::string(255, 'b'), ""},
+        // Labels of 63 and a path of 256 ("<" and ">" around 254).
+        {std::string(64, 'a') + "@" + std::string(63, 'b') + "." + std::string(63, 'c') + "." +
+             std::string(61, 'd'),
+         ""},
+        {"a@" + std::string(255, 'b'), "ein Teil des Namens nach dem @ ist länger als 63 Zeichen"},
+        {"a@de." + std::string(64, 'b'), "ein Teil des Namens nach dem @ ist länger als 63 Zeichen"},
+        {"a@[" + std::string(70, '1') + "]", ""},  // a literal has no labels
+        {std::string(64, 'a') + "@" + std::string(63, 'b') + "." + std::string(63, 'c') + "." +
+             std::string(62, 'd'),
+         "die Adresse ist länger als 254 Zeichen"},
         {"", "sie ist leer"},
         {"kunde@example.com\r\nopfer@example.net", "sie enthält ein Steuerzeichen (etwa ein Zeilenende)"},
         {"kunde@example.com\topfer@example.net", "sie enthält ein Steuerzeichen (etwa ein Zeilenende)"},

@@ -54,14 +54,13 @@ TEST(WrapAtWhitespace, BreaksAtTheLastBlankOutsideQuotesOnceTheLimitIsPassed) {
         {"a tab is a break character", "aaa\tbbb ccc", 5, "aaa\t\r\n bbb \r\n ccc"},
         {"no blank: never broken", "abcdefghijklmnop", 5, "abcdefghijklmnop"},
         {"a blank at the start is no break place", " abcdefgh", 5, " abcdefgh"},
-        // The break is found while scanning the last character: no break text.
-        {"break found at the last character", "aaaa b", 5, "aaaa b"},
+        // The break is found while scanning the last character: one
+        // character after it is a continuation too (a line of limit + 1).
+        {"break found at the last character", "aaaa b", 5, "aaaa \r\n b"},
         {"one character more", "aaaa bc", 5, "aaaa \r\n bc"},
-        // The blank after the break is passed over unseen, so the scan then
-        // stands at the end and no break text follows.
-        {"blanks after the break are passed over", "aaaa  b", 5, "aaaa  b"},
-        // The second break is found with the scan at the last character.
-        {"no break inside double quotes", "a \"b c d e f\" g", 5, "a \r\n \"b c d e f\" g"},
+        // The blank after the break is passed over, and stays in the text.
+        {"blanks after the break are passed over", "aaaa  b", 5, "aaaa \r\n  b"},
+        {"no break inside double quotes", "a \"b c d e f\" g", 5, "a \r\n \"b c d e f\" \r\n g"},
         {"no break inside double quotes, more behind", "a \"b c d e f\" gh", 5,
          "a \r\n \"b c d e f\" \r\n gh"},
         {"an unclosed quote prevents every later break", "a \"b c d e f g h", 5, "a \"b c d e f g h"},
@@ -123,15 +122,16 @@ TEST(FoldHeaderLine, BoundaryAroundTheFoldLength) {
         {"78 characters stay",
          "Subject: " + a60 + " " + std::string(8, 'b'),
          {"Subject: " + a60 + " " + std::string(8, 'b')}},
-        {"79 characters stay",
+        // RFC 5322 2.1.1: 78 at most, so 79 with a fold point folds.
+        {"79 characters break",
          "Subject: " + a60 + " " + std::string(9, 'b'),
-         {"Subject: " + a60 + " " + std::string(9, 'b')}},
+         {"Subject: " + a60, " " + std::string(9, 'b')}},
         {"80 characters break",
          "Subject: " + a60 + " " + std::string(10, 'b'),
          {"Subject: " + a60, " " + std::string(10, 'b')}},
-        {"80 characters with a blank in column 79 stay",
+        {"80 characters with a blank in column 79 break",
          "Subject: " + a60 + " " + std::string(8, 'b') + " c",
-         {"Subject: " + a60 + " " + std::string(8, 'b') + " c"}},
+         {"Subject: " + a60, " " + std::string(8, 'b') + " c"}},
         {"no blank after the name's",
          "X-Token:" + std::string(100, 'x'),
          {"X-Token:" + std::string(100, 'x')}},
@@ -157,18 +157,23 @@ TEST(FoldHeaderLine, ContentTypeLinesWithQuotedBoundariesGoOutWhole) {
     ASSERT_EQ(alternative.size(), 83u);
     ASSERT_EQ(related.size(), 112u);
     EXPECT_EQ(fold(mixed), Lines{mixed});
-    // The break is found only at the closing quote, with the ";" as the last
-    // character still to come: no break text.
-    EXPECT_EQ(fold(alternative), Lines{alternative});
-    EXPECT_EQ(fold(related), Lines{related});
+    // The break is found only at the closing quote: as the writer writes
+    // them (no ";" after the last parameter) the lines end there and stay
+    // whole; with a ";" still to come they are folded before "boundary".
+    const std::string written = alternative.substr(0, alternative.size() - 1);
+    EXPECT_EQ(fold(written), Lines{written});
+    EXPECT_EQ(fold(alternative), (Lines{"Content-Type: multipart/alternative;",
+                                        " boundary=\"=_NextPart_2rfkqmtzsadvnqw3nerasdf\";"}));
+    EXPECT_EQ(fold(related), (Lines{"Content-Type: multipart/related; type=\"multipart/alternative\";",
+                                    " boundary=\"=_NextPart_2relrfksadvnqqmtzw3nerasdf\";"}));
     // With more text behind the closing quote the same line is broken at the
     // blank before "boundary".
     EXPECT_EQ(fold(alternative + " a"), (Lines{"Content-Type: multipart/alternative;",
                                                " boundary=\"=_NextPart_2rfkqmtzsadvnqw3nerasdf\"; a"}));
 
     TIdHeaderList headers;
-    headers.SetHeaderValue("Content-Type", related.substr(14));
-    EXPECT_EQ(headers.Lines(), Lines{related});
+    headers.SetHeaderValue("Content-Type", related.substr(14, related.size() - 15));
+    EXPECT_EQ(headers.Lines(), Lines{related.substr(0, related.size() - 1)});
 }
 
 TEST(FoldHeaderLine, QuotedDisplayNameLongerThanTheLimitIsNotBrokenInside) {
@@ -203,6 +208,21 @@ TEST(FoldHeaderLine, EncodedWordsOverSeveralLinesGiveContinuationLinesAndNoEmpty
     headers.SetHeaderValue("Subject", "Einladung " + value);
     EXPECT_EQ(headers.Lines(), (Lines{"Subject: Einladung", " " + word1, " " + word2}));
     expectOneHeader(headers.Lines(), "Subject");
+}
+
+TEST(FoldHeaderLine, UnfoldingGivesBackEveryCharacter) {
+    const std::string a60(60, 'a');
+    for (const std::string& line : {"Subject: " + a60 + "  " + std::string(9, 'b'),
+                                    "Subject: " + a60 + "   " + std::string(20, 'b') + "\t c",
+                                    "Subject: " + std::string(66, 'a') + " \t " + std::string(20, 'b')}) {
+        SCOPED_TRACE(line);
+        const Lines lines = fold(line);
+        EXPECT_GT(lines.size(), 1u);
+        std::string unfolded;  // RFC 5322 2.2.3: only the CR LF goes
+        for (const std::string& piece : lines)
+            unfolded += piece;
+        EXPECT_EQ(unfolded, line);
+    }
 }
 
 // ---------------------------------------------------------------------------

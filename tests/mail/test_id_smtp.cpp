@@ -656,7 +656,6 @@ TEST_F(Smtp, MailAgentSetsTheXMailerEntryAndAnEmptyOneRemovesIt) {
 TEST_F(Smtp, RepliesAreReadStrictlyAndAMisreadOneNeverCountsAsDelivered) {
     const std::string ehlo = "ehlo " + host() + "\r\n";
     const std::string upToData = ehlo + "Rset\r\nMail from:<a@x.test>\r\nRCPT to:<b@x.test>\r\nData\r\n";
-    const std::string textWithoutEnd = "Subject: test\r\n\r\nbody\r\n";
     struct Row {
         const char* name;
         SmtpScript script;
@@ -677,11 +676,11 @@ TEST_F(Smtp, RepliesAreReadStrictlyAndAMisreadOneNeverCountsAsDelivered) {
          SmtpScript().line("220 mail.test").answer("250 mail.test").answer("250 reset").answer("2500 queued"),
          0, "2500 queued", ehlo + "Rset\r\nMail from:<a@x.test>\r\nQuit\r\n"},
         // The 250 sent along with the 354 would have been taken as the reply
-        // to ".", which the server refuses: the dot is never sent.
+        // to ".", which the server refuses: neither the dot nor anything
+        // else follows ("Quit" would be message text).
         {"a doubled reply to Data",
          SmtpScript(untilData).answer("354 go\n250 queued").awaitData().line("554 no"), 0,
-         "Der Server hat geantwortet, bevor der Befehl gesendet war: \"250 queued\"",
-         upToData + textWithoutEnd + "Quit\r\n"},
+         "Der Server hat geantwortet, bevor der Befehl gesendet war: \"250 queued\"", upToData},
         {"a reply sent before its command",
          SmtpScript().line("220 mail.test").answer("250 mail.test").answer("250 reset\n250 sender"), 0,
          "Der Server hat geantwortet, bevor der Befehl gesendet war: \"250 sender\"",
@@ -728,6 +727,7 @@ TEST_F(Smtp, AnEnvelopeWithoutARecipientOrWithADamagedOneOpensNoConnection) {
     struct Row {
         std::vector<std::string> to;
         std::string text;
+        std::string replyTo = {};
     } rows[] = {
         {{}, "Die Nachricht hat keinen Empfänger; es wurde nichts gesendet."},
         {{"kunde@example.com opfer@example.net"},
@@ -735,6 +735,10 @@ TEST_F(Smtp, AnEnvelopeWithoutARecipientOrWithADamagedOneOpensNoConnection) {
          "Leerzeichen; es wurde nichts gesendet."},
         {{"ok@example.com", "lokal"},
          "Die Empfängeradresse \"lokal\" ist ungültig: das Zeichen @ fehlt; es wurde nichts gesendet."},
+        {{"ok@example.com"},
+         "Die Antwortadresse \"a@example.org<CR><LF>Bcc: x@example.net\" enthält ein Zeilenende oder NUL; es "
+         "wurde nichts gesendet.",
+         "a@example.org\r\nBcc: x@example.net"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);
@@ -742,6 +746,7 @@ TEST_F(Smtp, AnEnvelopeWithoutARecipientOrWithADamagedOneOpensNoConnection) {
         message.From.SetAddress("ich@example.org");
         for (const auto& address : row.to)
             message.Recipients.Add().SetAddress(address);
+        message.ReplyTo.SetAddresses(row.replyTo);
         try {
             deliverOnce(smtp, message);
             ADD_FAILURE() << "sent";
@@ -797,6 +802,11 @@ TEST(HeloName, AFullyQualifiedNameOrTheAddressLiteral) {
         {"10.0.0.5", "10.0.0.5", "[10.0.0.5]"},  // an address is no name
         {"example.org.", "10.0.0.5", "[10.0.0.5]"},
         {"", "", "[127.0.0.1]"},
+        // Only letters, digits, hyphens and dots make a name.
+        {"mail.example.org\r\nRCPT to:<x@y.test>", "10.0.0.5", "[10.0.0.5]"},
+        {"mail example.org", "10.0.0.5", "[10.0.0.5]"},
+        {"mail_1.example.org", "10.0.0.5", "[10.0.0.5]"},
+        {"mail-1.example.org", "10.0.0.5", "mail-1.example.org"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.fqdn);

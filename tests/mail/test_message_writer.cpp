@@ -20,6 +20,7 @@
 #include "mail/memory_write_target.h"
 #include "platform/clock.h"
 #include "platform/error.h"
+#include "platform/file.h"
 #include "support/temp_folder.h"
 #include "support/expect_throw.h"
 
@@ -650,6 +651,22 @@ TEST_F(MessageWriter, AttachmentChangedSinceTheRunSawItFailsBeforeItsPart) {
         // Nothing of the part went out.
         EXPECT_EQ(target.Lines().back(), "--=_NextPart_2rfkqmtzsadvnqw3nerasdf");
     }
+}
+
+TEST_F(MessageWriter, AFileThatReportsNoSizeIsCheckedAgainstWhatTheFirstReadingGave) {
+    // /proc (and some network file systems) report 0 for files with content.
+    const std::string path = "/proc/self/cmdline";
+    const std::uint64_t bytes = sendrix::platform::bytesInFile(path);
+    ASSERT_GT(bytes, 0u);
+    for (const std::optional<std::uint64_t> expected :
+         {std::optional<std::uint64_t>(), std::optional(bytes)}) {
+        m_message.MessageParts.Clear();
+        m_message.MessageParts.AddAttachment(path).SetExpectedSize(expected);
+        EXPECT_NE(write().find("        name=\"cmdline\""), std::string::npos);
+    }
+    m_message.MessageParts.Clear();
+    m_message.MessageParts.AddAttachment(path).SetExpectedSize(bytes + 1);
+    expectThrowText<FileError>([&] { write(); }, ::testing::HasSubstr("(zuvor " + std::to_string(bytes + 1)));
 }
 
 TEST_F(MessageWriter, AttachmentThatIsNoRegularFileFailsBeforeItsPartAndNeverBlocks) {

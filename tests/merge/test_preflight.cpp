@@ -96,3 +96,34 @@ TEST(Preflight, PlausibleAddresses) {
         EXPECT_FALSE(plausibleAddress(bad));
     }
 }
+
+TEST(Preflight, LineBreaksInTheMailingsAddressFieldsAndOverLongAddressesAreErrors) {
+    const struct {
+        std::string Mailing::*field;
+        std::string value;
+        std::string finding;
+    } rows[] = {
+        {&Mailing::replyTo, "a@example.org\r\nBcc: b@example.net",
+         "Fehler: Antwortadresse: \"a@example.org<CR><LF>Bcc: b@example.net\" enthält ein Zeilenende oder "
+         "NUL."},
+        {&Mailing::senderAddress, std::string("a@example.org\0x", 15),
+         "Fehler: Absender: \"a@example.org<NUL>x\""},
+        {&Mailing::bcc, "a@example.org\nb@example.net", "Fehler: BCC: \"a@example.org<LF>"},
+    };
+    for (const auto& c : rows) {
+        SCOPED_TRACE(c.finding);
+        Mailing mailing;
+        mailing.rows = {row("kunde@example.org")};
+        mailing.*c.field = c.value;
+        const std::vector<std::string> found = lines(preflightCheck(mailing));
+        ASSERT_EQ(found.size(), 1u);
+        EXPECT_EQ(found[0].rfind(c.finding, 0), 0u) << found[0];
+    }
+    Mailing mailing;
+    mailing.rows = {row("a@" + std::string(64, 'b') + ".de")};
+    EXPECT_EQ(
+        lines(preflightCheck(mailing)),
+        std::vector<std::string>{"Fehler: Zeile 1: \"a@" + std::string(64, 'b') +
+                                 ".de\" ist keine gültige E-Mail-Adresse: ein Teil des Namens nach dem @ "
+                                 "ist länger als 63 Zeichen."});
+}
