@@ -14,11 +14,11 @@ bool isFilledLine(const std::string& line) {
     return line.find("{{") != std::string::npos || platform::findLineBreak(line) != std::string::npos;
 }
 
-// Calls `emit` with each body line with the row's values; a value with line
-// breaks becomes lines of its own. `filled`, when given, says isFilledLine
+// Calls `emit` with each body line with the row's values (HTML-escaped in
+// an HTML body); a value with line breaks becomes lines of its own. `filled`, when given, says isFilledLine
 // of each line (worked out once for a list send's rows).
 template <typename Emit>
-void forEachFilledLine(const std::vector<std::string>& lines, const RecipientRow& row,
+void forEachFilledLine(const std::vector<std::string>& lines, bool html, const RecipientRow& row,
                        const std::vector<std::string>& extraTitles, Emit&& emit,
                        const std::vector<bool>* filled = nullptr) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -27,7 +27,7 @@ void forEachFilledLine(const std::vector<std::string>& lines, const RecipientRow
             emit(line);
             continue;
         }
-        const std::string value = fillPlaceholders(line, row, extraTitles, ValueStyle::Text);
+        const std::string value = fillPlaceholders(line, row, extraTitles, html ? ValueStyle::Html : ValueStyle::Text);
         const std::string_view text(value);
         std::size_t from = 0;
         for (;;) {
@@ -41,9 +41,10 @@ void forEachFilledLine(const std::vector<std::string>& lines, const RecipientRow
     }
 }
 
-void appendFilled(std::vector<std::string>& to, const std::vector<std::string>& lines,
-                  const RecipientRow& row, const std::vector<std::string>& extraTitles) {
-    forEachFilledLine(lines, row, extraTitles, [&](std::string_view line) { to.emplace_back(line); });
+void appendFilled(std::vector<std::string>& to, const BodySettings& settings, const RecipientRow& row,
+                  const std::vector<std::string>& extraTitles) {
+    forEachFilledLine(settings.body, settings.html, row, extraTitles,
+                      [&](std::string_view line) { to.emplace_back(line); });
 }
 
 // Calls `emit` with every line of the list-send body of `row`.
@@ -57,7 +58,7 @@ void forEachListBodyLine(const BodySettings& settings, const RecipientRow& row,
         emit(BuildSalutation(settings.salutationTemplate, row, SalutationVariant::ListSend, extraTitles));
         emit("");
     }
-    forEachFilledLine(settings.body, row, extraTitles, emit, &filled);
+    forEachFilledLine(settings.body, settings.html, row, extraTitles, emit, &filled);
     if (settings.html)
         emit(kHtmlTailLine);
 }
@@ -129,7 +130,7 @@ std::vector<std::string> composeCurrentRowBody(const BodySettings& settings, con
             BuildSalutation(settings.salutationTemplate, row, SalutationVariant::CurrentRow, extraTitles));
         lines.emplace_back();
     }
-    appendFilled(lines, settings.body, row, extraTitles);
+    appendFilled(lines, settings, row, extraTitles);
     return lines;
 }
 
