@@ -1,5 +1,6 @@
 #include "merge/body_composition.h"
 
+#include "mail/wire_charset.h"
 #include "merge/placeholders.h"
 #include "merge/salutation.h"
 #include "platform/ascii.h"
@@ -132,6 +133,16 @@ std::vector<std::string> composeCurrentRowBody(const BodySettings& settings, con
     }
     appendFilled(lines, settings, row, extraTitles);
     return lines;
+}
+
+void nameSentCharset(std::vector<std::string>& lines) {
+    const std::string charset = mail::ChooseWireCharset(lines, platform::localeLanguage()).name;
+    for (std::string& line : lines) {
+        if (line != kHtmlHeadLine)
+            continue;
+        const size_t at = line.find("charset=iso-8859-1");
+        line.replace(at, 18, "charset=" + charset);
+    }
 }
 
 std::vector<std::string> wrapInParagraph(const std::vector<std::string>& lines) {

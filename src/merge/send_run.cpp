@@ -138,15 +138,7 @@ void SendRun::fillMessage(const Mailing& mailing, const std::vector<std::string>
         EmbeddedImages embedded = embedLocalImages(m.Body, mailing.bodyFolder);
         m.Body = std::move(embedded.lines);
         m.InlineImages = std::move(embedded.images);
-        // The HTML head line names the charset the writer chooses for this
-        // body (the same choice), not a fixed label the bytes may not match.
-        const std::string charset = mail::ChooseWireCharset(body, platform::localeLanguage()).name;
-        for (std::string& line : m.Body) {
-            if (line != kHtmlHeadLine)
-                continue;
-            const size_t at = line.find("charset=iso-8859-1");
-            line.replace(at, 18, "charset=" + charset);
-        }
+        nameSentCharset(m.Body);
     }
     // The name is never parsed: a "<" or an inner quote in it stays text.
     m.From.SetNameAndAddress(mailing.displayName, mailing.senderAddress);
