@@ -28,7 +28,8 @@ void forEachFilledLine(const std::vector<std::string>& lines, bool html, const R
             emit(line);
             continue;
         }
-        const std::string value = fillPlaceholders(line, row, extraTitles, html ? ValueStyle::Html : ValueStyle::Text);
+        const std::string value =
+            fillPlaceholders(line, row, extraTitles, html ? ValueStyle::Html : ValueStyle::Text);
         const std::string_view text(value);
         std::size_t from = 0;
         for (;;) {

@@ -84,7 +84,8 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
     std::uint64_t imageBytes = 0;
     if (mailing.body.html) {
         try {
-            for (const mail::TIdInlineImage& image : embedLocalImages(mailing.body.body, mailing.bodyFolder).images)
+            for (const mail::TIdInlineImage& image :
+                 embedLocalImages(mailing.body.body, mailing.bodyFolder).images)
                 imageBytes += fileSize(image.fileName);
         } catch (const FileError& missing) {
             error(missing.what());

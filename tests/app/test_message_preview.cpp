@@ -20,8 +20,9 @@ TEST(MessagePreview, HtmlHeadLineNamesTheCharsetTheMessageIsSentIn) {
         mailing.body.body = {std::string("<p>") + row.text + "</p>"};
         mailing.rows = {{"+", "Schön", "Anna", "anna@example.org", "w", {}}};
         const std::vector<std::string> lines = app::MessagePreview(mailing).Lines();
-        const auto head = std::find_if(lines.begin(), lines.end(),
-                                       [](const std::string& line) { return line.starts_with("<html><head>"); });
+        const auto head = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+            return line.starts_with("<html><head>");
+        });
         ASSERT_NE(head, lines.end());
         EXPECT_NE(head->find(row.charset), std::string::npos) << *head;
         EXPECT_EQ(head->find("iso-8859-1"), std::string::npos);

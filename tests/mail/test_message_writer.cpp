@@ -312,7 +312,8 @@ TEST_F(MessageWriter, HtmlWithInlineImagesNestsThemWithTheHtmlInARelatedPartOfTh
     MemoryWriteTarget target;
     write(target);
     const auto lines = target.Lines();
-    EXPECT_NE(indexOf(lines, "Content-Type: multipart/alternative; boundary=\"=_NextPart_2rfkqmtzsadvnqw3nerasdf\""),
+    EXPECT_NE(indexOf(lines,
+                      "Content-Type: multipart/alternative; boundary=\"=_NextPart_2rfkqmtzsadvnqw3nerasdf\""),
               std::string::npos);
     const size_t first = indexOf(lines, "--=_NextPart_2rfkqmtzsadvnqw3nerasdf");
     ASSERT_NE(first, std::string::npos);
