@@ -62,6 +62,9 @@ std::vector<std::string> MessagePreview::Lines() const {
         lines.push_back("BCC: " + m_mailing.bcc);
     lines.push_back("Betreff: " + message.subject);
     lines.emplace_back();
+    // The charset the message is sent in, as in the message itself.
+    if (m_mailing.body.html)
+        merge::nameSentCharset(message.body);
     lines.insert(lines.end(), message.body.begin(), message.body.end());
     if (!message.attachments.empty()) {
         lines.emplace_back();

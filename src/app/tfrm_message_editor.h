@@ -360,6 +360,9 @@ public:
     // The folder of the recipient list loaded last: relative per-recipient
     // attachment paths lie below it.
     std::string RecipientListFolder;
+    // The folder of the body file or mailing loaded or saved last: relative
+    // image paths of an HTML body lie below it. Empty: the current folder.
+    std::string BodyFolder;
     // The recipient list file loaded last; empty while no list is loaded.
     std::string RecipientListFile;
     // Leaves list mode: the grid keeps only its title row, edtto is free for

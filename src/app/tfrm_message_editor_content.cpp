@@ -73,6 +73,7 @@ void TfrmMessageEditor::CopySnippetToClipboard(const std::string& snippet) {
 
 void TfrmMessageEditor::LoadBodyFile(const std::string& path) {
     Memo.Lines = merge::readBodyFile(path);
+    BodyFolder = platform::folderOf(path);
 }
 
 void TfrmMessageEditor::Nachrichtffnen1Click() {

@@ -77,6 +77,7 @@ void TfrmMessageEditor::OpenMailing(const std::string& path) {
         throw Error(missing);
     applyMailing(mailing);
     MailingFile = path;
+    BodyFolder = platform::folderOf(path);
     markMailingSaved();
 }
 
@@ -118,6 +119,7 @@ void TfrmMessageEditor::applyMailing(const merge::MailingDocument& mailing) {
 void TfrmMessageEditor::SaveMailing(const std::string& path) {
     merge::writeMailingFile(path, CurrentMailing());
     MailingFile = path;
+    BodyFolder = platform::folderOf(path);
     markMailingSaved();
 }
 

@@ -131,6 +131,7 @@ merge::Mailing mailingOf(const TfrmMessageEditor& form) {
     mailing.body.body = form.Memo.Lines;
     mailing.extraTitles = extraTitlesOf(form.empfaengerliste);
     mailing.listFolder = form.RecipientListFolder;
+    mailing.bodyFolder = form.BodyFolder;
     const mail::TIdMessageParts& parts = form.IdMsgSend.MessageParts;
     for (int i = 0; i < parts.Count(); ++i)
         if (parts.Items(i).Kind() == mail::TIdMessagePartKind::Attachment)

@@ -70,6 +70,17 @@ std::string attributeValue(std::string_view tag, std::string_view attribute) {
     return std::string(tag.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at));
 }
 
+// An attribute's value with its character references decoded.
+std::string decodedValue(std::string_view value) {
+    std::string out;
+    for (size_t pos = 0; pos < value.size();) {
+        if (value[pos] == '&' && decodeReference(value, pos, out))
+            continue;
+        out += value[pos++];
+    }
+    return out;
+}
+
 // Collects the rendered text: blanks collapse, line and paragraph breaks
 // are kept, a paragraph break never doubles.
 class TextBuilder {
@@ -173,6 +184,11 @@ std::vector<std::string> RenderHtmlAsText(const std::vector<std::string>& htmlLi
                 inLink = false;
                 if (!linkTarget.empty() && linkTarget != linkText && "mailto:" + linkText != linkTarget)
                     out.text(" (" + linkTarget + ")");
+            } else if (name == "img" && platform::startsWithNoCase(attributeValue(tag, "src"), "cid:")) {
+                // An image sent with the message: the reader of the text
+                // learns that it is there and what it shows.
+                const std::string alt = decodedValue(attributeValue(tag, "alt"));
+                out.text(alt.empty() ? "[Bild]" : "[Bild: " + alt + "]");
             } else if ((name == "td" || name == "th") && !closing) {
                 out.text(" ");
             }

@@ -10,7 +10,8 @@ namespace sendrix::mail {
 // Tags removed; the text of head, style and script left out; paragraphs,
 // headings, list items, table rows and divisions become lines separated by
 // an empty line, "<br>" a line end; a link keeps its target as text behind
-// its words ("Anmeldung (https://...)"); character references decoded.
+// its words ("Anmeldung (https://...)"); an image sent with the message
+// ("cid:") is "[Bild: alt text]"; character references decoded.
 // White space runs as a browser shows them: one blank. UTF-8 in and out.
 std::vector<std::string> RenderHtmlAsText(const std::vector<std::string>& htmlLines);
 

@@ -55,6 +55,7 @@ void TIdMessage::Clear() {
     Body.clear();
     ExtraHeaders.Clear();
     MessageParts.Clear();
+    InlineImages.clear();
     Headers.Clear();
     NoDecode = false;
 }

@@ -106,6 +106,12 @@ private:
     std::vector<std::unique_ptr<TIdMessagePart>> m_parts;
 };
 
+// An image an HTML body shows by "cid:" (RFC 2392).
+struct TIdInlineImage {
+    std::string fileName;   // full path of the file on disk
+    std::string contentId;  // without the angle brackets
+};
+
 // What the writer declares for the whole message.
 struct TopLevelDeclaration {
     std::string contentType;
@@ -169,6 +175,10 @@ public:
     std::vector<std::string> Body;
     TIdHeaderList ExtraHeaders;
     TIdMessageParts MessageParts;
+    // The images of an HTML body of its own: the HTML goes out with them in
+    // a multipart/related (RFC 2387) inside the alternative, after the
+    // plain-text rendering. Ignored for any other body.
+    std::vector<TIdInlineImage> InlineImages;
     // Filled only when a message is read; never written.
     TIdHeaderList Headers;
     bool NoDecode = false;

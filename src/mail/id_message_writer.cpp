@@ -330,6 +330,7 @@ struct Boundaries {
     std::string mixed;
     std::string related;
     std::string alternative;
+    std::string inlineImages;
 };
 
 // What the writer works out of a message once, for its header block and its
@@ -363,6 +364,27 @@ std::string bodyWireText(const MessageLayout& layout) {
     return encodedWireText(layout.bodyLines(), layout.bodyEncoding, layout.cache);
 }
 
+// The HTML and the images it shows by "cid:", as one multipart/related
+// part (RFC 2387): readers show the images in the text, not as attachments.
+void writeHtmlWithImages(IdWriteTarget& target, const TIdMessage& message, const MessageLayout& layout,
+                         IdWriterObserver* observer) {
+    const std::string boundaryLine = "--" + layout.boundaries.inlineImages;
+    target.WriteLine("Content-Type: multipart/related; type=\"text/html\"; ");
+    target.WriteLine("        boundary=\"" + layout.boundaries.inlineImages + "\"");
+    target.WriteLine("");
+    target.WriteLine(boundaryLine);
+    writeTextBody(target, message.ContentType, layout.bodyLines(), layout.language, layout.cache);
+    for (const TIdInlineImage& image : message.InlineImages) {
+        target.WriteLine(boundaryLine);
+        status(observer, kAttachmentStatus);
+        TIdAttachment part(image.fileName);
+        part.SetContentDisposition("inline");
+        part.ExtraHeaders.SetHeaderValue("Content-ID", "<" + image.contentId + ">");
+        WriteAttachmentPart(target, part);
+    }
+    target.WriteLine(boundaryLine + "--");
+}
+
 // The plain-text rendering, then the HTML itself, between `boundary` lines.
 void writeHtmlAlternative(IdWriteTarget& target, const TIdMessage& message, const MessageLayout& layout,
                           std::string_view boundary, IdWriterObserver* observer) {
@@ -372,7 +394,10 @@ void writeHtmlAlternative(IdWriteTarget& target, const TIdMessage& message, cons
     writeTextBody(target, "text/plain", layout.htmlAsText, layout.language, layout.cache);
     target.WriteLine(boundaryLine);
     status(observer, kTextStatus);
-    writeTextBody(target, message.ContentType, layout.bodyLines(), layout.language, layout.cache);
+    if (message.InlineImages.empty())
+        writeTextBody(target, message.ContentType, layout.bodyLines(), layout.language, layout.cache);
+    else
+        writeHtmlWithImages(target, message, layout, observer);
     target.WriteLine(boundaryLine + "--");
 }
 
@@ -401,7 +426,7 @@ Boundaries chooseBoundaries(const TIdMessage& message, const MessageLayout& layo
             content.scanFile(attachment.FileName());
     }
     return {content.choose(kMixedBoundary), content.choose(kRelatedBoundary),
-            content.choose(kAlternativeBoundary)};
+            content.choose(kAlternativeBoundary), content.choose(kInlineImagesBoundary)};
 }
 
 // A multipart's type, or the single part's declared text. RFC 2045's

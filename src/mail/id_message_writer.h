@@ -15,6 +15,8 @@ namespace sendrix::mail {
 inline constexpr std::string_view kMixedBoundary = "=_NextPart_2rfkqmtzsadvnqw3nerasdf";
 inline constexpr std::string_view kRelatedBoundary = "=_NextPart_2relrfksadvnqqmtzw3nerasdf";
 inline constexpr std::string_view kAlternativeBoundary = "=_NextPart_2altrfkqmtzsadvnqw3nerasdf";
+// The HTML and its inline images (TIdMessage::InlineImages).
+inline constexpr std::string_view kInlineImagesBoundary = "=_NextPart_2imgrfkqmtzsadvnqw3nerasdf";
 
 // Progress of the writer, for a status display; the default does nothing.
 class IdWriterObserver {

@@ -1,5 +1,6 @@
 #include "merge/body_composition.h"
 
+#include "mail/wire_charset.h"
 #include "merge/placeholders.h"
 #include "merge/salutation.h"
 #include "platform/ascii.h"
@@ -14,11 +15,11 @@ bool isFilledLine(const std::string& line) {
     return line.find("{{") != std::string::npos || platform::findLineBreak(line) != std::string::npos;
 }
 
-// Calls `emit` with each body line with the row's values; a value with line
-// breaks becomes lines of its own. `filled`, when given, says isFilledLine
+// Calls `emit` with each body line with the row's values (HTML-escaped in
+// an HTML body); a value with line breaks becomes lines of its own. `filled`, when given, says isFilledLine
 // of each line (worked out once for a list send's rows).
 template <typename Emit>
-void forEachFilledLine(const std::vector<std::string>& lines, const RecipientRow& row,
+void forEachFilledLine(const std::vector<std::string>& lines, bool html, const RecipientRow& row,
                        const std::vector<std::string>& extraTitles, Emit&& emit,
                        const std::vector<bool>* filled = nullptr) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -27,7 +28,8 @@ void forEachFilledLine(const std::vector<std::string>& lines, const RecipientRow
             emit(line);
             continue;
         }
-        const std::string value = fillPlaceholders(line, row, extraTitles, ValueStyle::Text);
+        const std::string value =
+            fillPlaceholders(line, row, extraTitles, html ? ValueStyle::Html : ValueStyle::Text);
         const std::string_view text(value);
         std::size_t from = 0;
         for (;;) {
@@ -41,9 +43,10 @@ void forEachFilledLine(const std::vector<std::string>& lines, const RecipientRow
     }
 }
 
-void appendFilled(std::vector<std::string>& to, const std::vector<std::string>& lines,
-                  const RecipientRow& row, const std::vector<std::string>& extraTitles) {
-    forEachFilledLine(lines, row, extraTitles, [&](std::string_view line) { to.emplace_back(line); });
+void appendFilled(std::vector<std::string>& to, const BodySettings& settings, const RecipientRow& row,
+                  const std::vector<std::string>& extraTitles) {
+    forEachFilledLine(settings.body, settings.html, row, extraTitles,
+                      [&](std::string_view line) { to.emplace_back(line); });
 }
 
 // Calls `emit` with every line of the list-send body of `row`.
@@ -57,7 +60,7 @@ void forEachListBodyLine(const BodySettings& settings, const RecipientRow& row,
         emit(BuildSalutation(settings.salutationTemplate, row, SalutationVariant::ListSend, extraTitles));
         emit("");
     }
-    forEachFilledLine(settings.body, row, extraTitles, emit, &filled);
+    forEachFilledLine(settings.body, settings.html, row, extraTitles, emit, &filled);
     if (settings.html)
         emit(kHtmlTailLine);
 }
@@ -129,8 +132,18 @@ std::vector<std::string> composeCurrentRowBody(const BodySettings& settings, con
             BuildSalutation(settings.salutationTemplate, row, SalutationVariant::CurrentRow, extraTitles));
         lines.emplace_back();
     }
-    appendFilled(lines, settings.body, row, extraTitles);
+    appendFilled(lines, settings, row, extraTitles);
     return lines;
+}
+
+void nameSentCharset(std::vector<std::string>& lines) {
+    const std::string charset = mail::ChooseWireCharset(lines, platform::localeLanguage()).name;
+    for (std::string& line : lines) {
+        if (line != kHtmlHeadLine)
+            continue;
+        const size_t at = line.find("charset=iso-8859-1");
+        line.replace(at, 18, "charset=" + charset);
+    }
 }
 
 std::vector<std::string> wrapInParagraph(const std::vector<std::string>& lines) {

@@ -66,6 +66,10 @@ std::vector<std::string> composeSingleAddressBody(const BodySettings& settings);
 std::vector<std::string> composeCurrentRowBody(const BodySettings& settings, const RecipientRow& row,
                                                const std::vector<std::string>& extraTitles = {});
 
+// The head lines of `lines` named with the charset the writer chooses for
+// them (the same choice), not a fixed label the bytes may not match.
+void nameSentCharset(std::vector<std::string>& lines);
+
 // "HTML vorbereiten": "<p>" as a new first line, "<br>" at the end of every
 // line that was there, "</p>" as a new last line.
 std::vector<std::string> wrapInParagraph(const std::vector<std::string>& lines);

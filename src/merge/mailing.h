@@ -27,6 +27,9 @@ struct Mailing {
     // The folder of the list file: relative per-recipient attachment paths
     // lie below it. Empty: the current folder.
     std::string listFolder;
+    // The folder of the body file or mailing file: relative image paths of
+    // an HTML body lie below it. Empty: the current folder.
+    std::string bodyFolder;
     // The paths of the attachments every message carries, as added; they
     // may hold column placeholders.
     std::vector<std::string> attachments;

@@ -1,5 +1,7 @@
 #include "merge/placeholders.h"
 
+#include "mail/mail_html.h"
+
 #include "merge/list_columns.h"
 #include "platform/ascii.h"
 #include "platform/text_trim.h"
@@ -104,7 +106,10 @@ std::string fillPlaceholders(std::string_view text, const RecipientRow& row,
         if (index < 0)
             throw PlaceholderError(unknownPlaceholderText(piece.text));
         const std::string value = columnValue(row, index);
-        out += style == ValueStyle::Text ? value : asOneLine(value);
+        if (style == ValueStyle::Html)
+            out += mail::EscapeHtml(value);
+        else
+            out += style == ValueStyle::Text ? value : asOneLine(value);
     });
     return out;
 }

@@ -34,8 +34,10 @@ std::string columnValue(const RecipientRow& row, int index);
 
 // How an inserted value is written: Line turns every control character into
 // a blank (subject, salutation, file names: one line each); Text keeps it
-// (the body, where a line break in a cell is a line break).
-enum class ValueStyle { Line, Text };
+// (the body, where a line break in a cell is a line break); Html is Text
+// with "&", "<", ">" and '"' as character references (an HTML body, where
+// a value is text and never markup: "Müller & Söhne <GmbH>").
+enum class ValueStyle { Line, Text, Html };
 
 // `value` with every control character turned into a blank.
 std::string asOneLine(std::string_view value);

@@ -10,6 +10,7 @@
 #include "mail/id_email_address.h"
 #include "mail/idn_address.h"
 #include "merge/body_composition.h"
+#include "merge/html_images.h"
 #include "merge/personal_message.h"
 #include "merge/placeholders.h"
 #include "platform/ascii.h"
@@ -95,6 +96,21 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
                     error(unknownPlaceholderText(name));
             }
 
+    // The local images of an HTML body go with every message.
+    std::uint64_t imageBytes = 0;
+    if (mailing.body.html) {
+        try {
+            for (const mail::TIdInlineImage& image :
+                 embedLocalImages(mailing.body.body, mailing.bodyFolder).images)
+                imageBytes += fileSize(image.fileName);
+        } catch (const FileError& missing) {
+            error(missing.what());
+        }
+        if (imageBytes > limits.imageWarning)
+            warning("Die Bilder im Nachrichtentext machen jede Nachricht um " + megabytes(imageBytes) +
+                    " größer.");
+    }
+
     const std::vector<std::string> subjectNames = placeholderNames(mailing.subject);
     const ListBody body(mailing.body, mailing.extraTitles);
     std::map<std::string, int> firstRowOf;
@@ -130,7 +146,7 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
         if (addresses.Count() == 0)
             error(rowText(number) + "\"" + row.email + "\" ist keine gültige E-Mail-Adresse.");
 
-        std::uint64_t size = 2048;
+        std::uint64_t size = 2048 + (imageBytes + 2) / 3 * 4 * 78 / 76;
         std::vector<std::string> files;
         try {
             for (const std::string& common : mailing.attachments)

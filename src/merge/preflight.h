@@ -22,6 +22,9 @@ struct PreflightLimits {
     std::uint64_t serverSize = 0;
     // Above this most servers refuse a message (warning).
     std::uint64_t usualSize = 20u * 1024u * 1024u;
+    // Images of an HTML body above this size make every message slow to
+    // send and to open (warning).
+    std::uint64_t imageWarning = 1024u * 1024u;
 };
 
 // Checks the marked rows of `mailing` (row numbers as in the grid, from 1):
@@ -32,7 +35,9 @@ struct PreflightLimits {
 // (error), line breaks in the sender, reply, CC and BCC fields (error),
 // addresses over the length limits of mail/envelope_address.h (error), messages
 // larger than the server's SIZE (error) or than `usualSize` (warning; the
-// size is estimated from the body and the files' base64 size).
+// size is estimated from the body and the files' base64 size), local
+// images of an HTML body that do not exist (error) or together exceed
+// `imageWarning` (warning).
 std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimits& limits = {});
 
 bool hasError(const std::vector<Finding>& findings);

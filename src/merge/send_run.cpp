@@ -10,6 +10,7 @@
 #include "mail/message_file_target.h"
 #include "mail/wire_charset.h"
 #include "merge/body_composition.h"
+#include "merge/html_images.h"
 #include "merge/personal_message.h"
 #include "merge/send_failure.h"
 #include "merge/placeholders.h"
@@ -135,16 +136,13 @@ void SendRun::fillMessage(const Mailing& mailing, const std::vector<std::string>
     // Program text as it is: the message writer chooses each text's wire
     // charset, so no character is lost on the way.
     m.Body = body;
+    m.InlineImages.clear();
     if (mailing.body.html) {
-        // The HTML head line names the charset the writer chooses for this
-        // body (the same choice), not a fixed label the bytes may not match.
-        const std::string charset = mail::ChooseWireCharset(body, platform::localeLanguage()).name;
-        for (std::string& line : m.Body) {
-            if (line != kHtmlHeadLine)
-                continue;
-            const size_t at = line.find("charset=iso-8859-1");
-            line.replace(at, 18, "charset=" + charset);
-        }
+        // A local image goes with the message, never as a path.
+        EmbeddedImages embedded = embedLocalImages(m.Body, mailing.bodyFolder);
+        m.Body = std::move(embedded.lines);
+        m.InlineImages = std::move(embedded.images);
+        nameSentCharset(m.Body);
     }
     // The name is never parsed: a "<" or an inner quote in it stays text.
     m.From.SetNameAndAddress(mailing.displayName, mailing.senderAddress);

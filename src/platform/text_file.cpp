@@ -15,15 +15,6 @@ namespace sendrix::platform {
 
 namespace {
 
-std::string folderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
-
 // A link is replaced at its target, so the link itself stays.
 std::string resolveLink(const std::string& path) {
     struct stat st {};
@@ -179,6 +170,13 @@ void replaceFileAtomically(const std::string& path, std::string_view bytes, cons
 bool fileExists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 bool directoryExists(const std::string& path) {

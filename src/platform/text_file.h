@@ -40,6 +40,9 @@ void replaceFileAtomically(const std::string& path, std::string_view bytes, cons
 
 bool fileExists(const std::string& path);  // a regular file (or link to one)
 bool directoryExists(const std::string& path);
+// The folder of `path`: what stands before its last "/" ("." when there is
+// none, "/" for a file in the root).
+std::string folderOf(const std::string& path);
 // Creates the folder with all missing parents; true when it exists afterwards.
 bool createDirectories(const std::string& path);
 

@@ -181,7 +181,11 @@ void HeaderPages::connectEdits() {
     });
     connect(m_chkReturnReciept, &QCheckBox::clicked, this,
             [this](bool checked) { m_form.chkReturnReciept.Checked = checked; });
-    connect(m_html, &QCheckBox::clicked, this, [this](bool checked) { m_form.html.Checked = checked; });
+    // The body shows as the composer or as text from now on.
+    connect(m_html, &QCheckBox::clicked, this, [this](bool checked) {
+        m_form.html.Checked = checked;
+        m_runner.run([] {});
+    });
 
     // A picked profile: the toolkit reports the click before the change.
     connect(m_selEmailProfil, &QComboBox::activated, this, [this](int index) {

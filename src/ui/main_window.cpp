@@ -27,6 +27,7 @@
 #include "ui/preview_dialog.h"
 #include "ui/qt_text.h"
 #include "ui/recipient_list_page.h"
+#include "ui/rich_text_composer.h"
 #include "ui/salutation_group.h"
 #include "ui/send_controls.h"
 #include "ui/send_thread.h"
@@ -74,11 +75,13 @@ MainWindow::MainWindow(app::TfrmMessageEditor& form, app::Interaction& interacti
     m_body = new BodyPages(*this, this);
     layout->addWidget(m_body, 1);
     setCentralWidget(central);
+    // "Format" after "Nachricht", for the composer of an HTML body.
+    menuBar()->insertMenu(menuBar()->actions().at(2), m_body->composer()->formatMenu());
     m_send = new SendControls(*this, *this);
     layout->addWidget(m_send->progressRow());
 
     m_send->setInputAreas({menuBar(), findChild<QToolBar*>(QStringLiteral("ToolBar1")),
-                           findChild<QWidget*>(QStringLiteral("pnlTop")), m_salutation, m_body->bodyEditor(),
+                           findChild<QWidget*>(QStringLiteral("pnlTop")), m_salutation, m_body->mailPage(),
                            m_body->tabBar()});
     m_placeholders->setTargets(m_headerPages->subjectField(), m_salutation->templateField(), m_body);
     m_headerPages->orderTabs();

@@ -30,17 +30,19 @@ void PlaceholderMenu::setTargets(QLineEdit* subject, QComboBox* salutation, Body
     m_Anrede = salutation;
     m_body = body;
     m_edtSubject->installEventFilter(this);
-    m_body->bodyEditor()->installEventFilter(this);
+    m_body->watchEditors(this);
     // The combo box passes its focus on to its field: either may report it.
     m_Anrede->installEventFilter(this);
     m_Anrede->lineEdit()->installEventFilter(this);
-    m_placeholderTarget = m_body->bodyEditor();
+    m_placeholderTarget = m_body;
 }
 
 bool PlaceholderMenu::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn) {
-        if (watched == m_edtSubject || watched == m_body->bodyEditor())
-            m_placeholderTarget = static_cast<QWidget*>(watched);
+        if (watched == m_edtSubject)
+            m_placeholderTarget = m_edtSubject;
+        else if (m_body->isBodyEditor(watched))
+            m_placeholderTarget = m_body;
         else if (watched == m_Anrede || watched == m_Anrede->lineEdit())
             m_placeholderTarget = m_Anrede;
     }

@@ -18,7 +18,9 @@ import tempfile
 import unittest
 from email.message import EmailMessage
 
+from test_newsletter import send_newsletter
 from test_smtp_delivery import Recorder, Server, send
+from test_unattended import FreePortController, RecordingHandler
 
 EXAMPLES = os.path.join(os.environ.get("SENDRIX_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", "..")),
                         "examples")
@@ -110,6 +112,18 @@ class Deliverability(unittest.TestCase):
         foreign_to = "Łukasz Dvořák <lukasz.dvorak@example.org>"
         foreign = ["Sehr geehrter Herr Dvořák,", "", "liebe Ayşe Şahin, lieber Nguyễn,"] + self.body[2:]
         self.compare("non-Windows-1252", self.ours(foreign_to, foreign), self.python(foreign_to, foreign))
+
+    def test_formatted_newsletter_with_two_images_scores_at_most_half_a_point(self):
+        handler = RecordingHandler()
+        controller = FreePortController(handler, hostname="127.0.0.1", port=0)
+        controller.start()
+        self.addCleanup(controller.stop)
+        status, error = send_newsletter(self.folder.name, controller.port)
+        self.assertEqual(status, 0, error)
+        our_score, our_tests = score(handler.transactions[0][2])
+        print("\nnewsletter             Sendrix %5.1f\n  Sendrix: %s" % (our_score, ",".join(sorted(our_tests))))
+        self.assertEqual(our_tests & FORBIDDEN, set())
+        self.assertLessEqual(our_score, 0.5)
 
 
 if __name__ == "__main__":

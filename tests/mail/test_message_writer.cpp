@@ -306,6 +306,53 @@ TEST_F(MessageWriter, HtmlBodyWithAnAttachmentKeepsItsTypeInTheFirstPart) {
               "Content-Type: text/plain");
 }
 
+TEST_F(MessageWriter, HtmlWithInlineImagesNestsThemWithTheHtmlInARelatedPartOfTheAlternative) {
+    m_message.ContentType = "text/html; charset=\"Windows-1252\"";
+    m_message.Body = {"<p><img src=\"cid:bild1@sendrix\" alt=\"Logo &amp; Wappen\"></p>"};
+    m_message.InlineImages = {{file("logo.png", "abc"), "bild1@sendrix"}};
+    MemoryWriteTarget target;
+    write(target);
+    const auto lines = target.Lines();
+    EXPECT_NE(indexOf(lines,
+                      "Content-Type: multipart/alternative; boundary=\"=_NextPart_2rfkqmtzsadvnqw3nerasdf\""),
+              std::string::npos);
+    const size_t first = indexOf(lines, "--=_NextPart_2rfkqmtzsadvnqw3nerasdf");
+    ASSERT_NE(first, std::string::npos);
+    const std::vector<std::string> expected = {
+        "--=_NextPart_2rfkqmtzsadvnqw3nerasdf",
+        "Content-Type: text/plain; charset=us-ascii",
+        "Content-Transfer-Encoding: 7bit",
+        "",
+        "[Bild: Logo & Wappen]",
+        "",
+        "--=_NextPart_2rfkqmtzsadvnqw3nerasdf",
+        "Content-Type: multipart/related; type=\"text/html\"; ",
+        "        boundary=\"=_NextPart_2imgrfkqmtzsadvnqw3nerasdf\"",
+        "",
+        "--=_NextPart_2imgrfkqmtzsadvnqw3nerasdf",
+        "Content-Type: text/html; charset=us-ascii",
+        "Content-Transfer-Encoding: 7bit",
+        "",
+        "<p><img src=\"cid:bild1@sendrix\" alt=\"Logo &amp; Wappen\"></p>",
+        "",
+        "--=_NextPart_2imgrfkqmtzsadvnqw3nerasdf",
+        "Content-Type: image/png;",
+        "        name=\"logo.png\"",
+        "Content-Transfer-Encoding: base64",
+        "Content-Disposition: inline;",
+        "        filename=\"logo.png\"",
+        "Content-ID: <bild1@sendrix>",
+        "",
+        "YWJj",
+        "",
+        "--=_NextPart_2imgrfkqmtzsadvnqw3nerasdf--",
+        "--=_NextPart_2rfkqmtzsadvnqw3nerasdf--",
+    };
+    ASSERT_GE(lines.size(), first + expected.size());
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + first, lines.begin() + first + expected.size()),
+              expected);
+}
+
 TEST_F(MessageWriter, AttachmentDataIsOneLineOf76PerFiftySevenBytes) {
     struct Row {
         size_t size;

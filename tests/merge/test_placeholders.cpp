@@ -117,3 +117,15 @@ TEST(BodyComposition, SingleAddressRefusesPlaceholdersAndUnescapes) {
     settings.body = {"Hallo {{Vorname}}"};
     EXPECT_THROW(composeSingleAddressBody(settings), PlaceholderError);
 }
+
+TEST(BodyComposition, HtmlBodyGetsItsValuesAsTextNeverAsMarkup) {
+    BodySettings settings;
+    settings.html = true;
+    settings.body = {"<p title=\"{{Beitrag}}\">{{Beitrag}}</p>"};
+    RecipientRow row = anna();
+    row.extra[1] = "Müller & Söhne <GmbH> \"Bau\"";
+    const std::string escaped = "Müller &amp; Söhne &lt;GmbH&gt; &quot;Bau&quot;";
+    EXPECT_EQ(composeListBody(settings, row, kExtra),
+              (std::vector<std::string>{kHtmlHeadLine, "<p title=\"" + escaped + "\">" + escaped + "</p>",
+                                        kHtmlTailLine}));
+}
