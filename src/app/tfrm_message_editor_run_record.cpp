@@ -64,7 +64,8 @@ void TfrmMessageEditor::ShowRunRecord() {
     const int delivered = run->delivered();
     StatusBar1.Panels[1] = "Dieses Mailing wurde " + whenText(run->start) + " an " + std::to_string(delivered) +
                            " von " + std::to_string(run->toSend) + " Empfängern versendet; " +
-                           std::to_string(run->toSend - delivered) + " sind noch offen.";
+                           std::to_string(run->toSend - delivered) +
+                           (run->toSend - delivered == 1 ? " ist noch offen." : " sind noch offen.");
 }
 
 void TfrmMessageEditor::showRunInGrid(const merge::RecordedRun& run) {
