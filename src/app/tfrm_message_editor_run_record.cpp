@@ -92,9 +92,10 @@ void TfrmMessageEditor::prepareRecordedSend(const merge::Mailing& mailing, Recor
 
     recorded.plan.fingerprint = merge::mailingFingerprint(mailing, RecipientListFile);
     recorded.plan.listFile = RecipientListFile;
-    std::string path = RunRecordFile();
-    merge::RunRecordFile record = merge::readRunRecord(path);
-    const merge::RecordedRun* run = merge::lastRun(record, recorded.plan.fingerprint);
+    // Opened (and read) once: the record may hold many runs.
+    recorded.writer = std::make_unique<merge::RunRecordWriter>(RunRecordFile());
+    recorded.plan.writer = recorded.writer.get();
+    const merge::RecordedRun* run = merge::lastRun(recorded.writer->contents(), recorded.plan.fingerprint);
     if (run && run->finished) {
         const int delivered = run->delivered();
         const std::string how = delivered == run->toSend
@@ -146,10 +147,12 @@ void TfrmMessageEditor::prepareRecordedSend(const merge::Mailing& mailing, Recor
             recorded.toSend -= static_cast<int>(uncertain.size());
     } else {
         // A new run is written where the mailing's record belongs.
-        path = merge::runRecordPath(MailingFile, RecipientListFile, platform::programFolder());
+        const std::string own = merge::runRecordPath(MailingFile, RecipientListFile, platform::programFolder());
+        if (own != recorded.writer->path()) {
+            recorded.writer = std::make_unique<merge::RunRecordWriter>(own);
+            recorded.plan.writer = recorded.writer.get();
+        }
     }
-    recorded.writer = std::make_unique<merge::RunRecordWriter>(path);
-    recorded.plan.writer = recorded.writer.get();
 }
 
 }  // namespace sendrix::app
