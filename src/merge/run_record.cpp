@@ -408,15 +408,33 @@ RunRecordWriter::RunRecordWriter(std::string path) : m_path(std::move(path)) {
         if (const int error = m_out.writeAll(formatLine() + "\n"))
             raiseWriteError(m_path, error);
     }
-    m_lastSync = std::chrono::steady_clock::now();
+    m_syncer = std::thread([this] { syncEverySecond(); });
 }
 
 RunRecordWriter::~RunRecordWriter() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    m_syncer.join();
     if (m_unsynced)
         (void)::fdatasync(m_out.fd());
 }
 
+void RunRecordWriter::syncEverySecond() {
+    std::unique_lock lock(m_mutex);
+    while (!m_wake.wait_for(lock, kSyncInterval, [this] { return m_stopping; })) {
+        if (!m_unsynced.exchange(false))
+            continue;
+        if (::fdatasync(m_out.fd()) != 0)
+            m_syncError = errno;
+    }
+}
+
 void RunRecordWriter::append(const RecordEvent& event) {
+    if (const int error = m_syncError.exchange(0))
+        raiseWriteError(m_path, error);
     const std::string line = recordLine(event) + "\n";
     std::size_t written = 0;
     if (const int error = m_out.writeAll(line, &written)) {
@@ -433,17 +451,15 @@ void RunRecordWriter::append(const RecordEvent& event) {
     }
     applyEvent(m_run, event);
     m_unsynced = true;
-    if (std::chrono::steady_clock::now() - m_lastSync >= kSyncInterval)
-        sync();
 }
 
 void RunRecordWriter::sync() {
-    if (!m_unsynced)
+    if (const int error = m_syncError.exchange(0))
+        raiseWriteError(m_path, error);
+    if (!m_unsynced.exchange(false))
         return;
     if (::fdatasync(m_out.fd()) != 0)
         raiseWriteError(m_path, errno);
-    m_unsynced = false;
-    m_lastSync = std::chrono::steady_clock::now();
 }
 
 }  // namespace sendrix::merge

@@ -23,10 +23,14 @@
 // "fortsetzung" line. A row whose last event is "punkt" is uncertain: the
 // program died between the "." and its reply. A run is finished once its
 // last session ended with "ende".
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "merge/mailing.h"
@@ -122,9 +126,11 @@ RunRecordFile readRunRecord(const std::string& path);
 const RecordedRun* lastRun(const RunRecordFile& file, const std::string& fingerprint);
 
 // Appends events to a record, the file kept open for the whole run: one
-// write per event, forced to disk (fdatasync) when a second has passed since
-// the last time, before every wait of the run and at the end, so a power
-// loss costs at most the events of the last second.
+// write per event, forced to disk (fdatasync) once a second by a thread of
+// its own while events come (a sync can take tens of milliseconds, which the
+// messages must not wait for), and by sync() before every wait of the run
+// and at its end, so a power loss costs at most the events of the last
+// second.
 class RunRecordWriter {
 public:
     // Opens `path` (creating its folder and the file, mode 0600, with the
@@ -142,19 +148,27 @@ public:
     // takes the earlier events of that run from the file).
     const RecordedRun& run() const { return m_run; }
 
-    // Writes the event and applies it to run(). Throws the FileError above;
-    // the file then holds no part of the line.
+    // Writes the event and applies it to run(). Throws the FileError above
+    // (also for a failed sync since the last event); the file then holds no
+    // part of the line.
     void append(const RecordEvent& event);
-    // Forces what was written to disk.
+    // Forces what was written to disk now; throws the FileError above.
     void sync();
 
 private:
+    // The thread's loop: a sync a second while something is unsynced.
+    void syncEverySecond();
+
     std::string m_path;
     RunRecordFile m_file;
     RecordedRun m_run;
     platform::File m_out;
-    std::chrono::steady_clock::time_point m_lastSync;
-    bool m_unsynced = false;
+    std::atomic<bool> m_unsynced{false};
+    std::atomic<int> m_syncError{0};
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stopping = false;
+    std::thread m_syncer;
 };
 
 }  // namespace sendrix::merge
