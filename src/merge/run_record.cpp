@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "merge/send_log.h"
 #include "platform/ascii.h"
 #include "platform/text_file.h"
 
@@ -71,15 +72,6 @@ std::string absolutePath(const std::string& path) {
         return path;
     char cwd[PATH_MAX];
     return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + path : path;
-}
-
-void appendField(std::string& line, std::string_view text) {
-    line += '\t';
-    const std::size_t start = line.size();
-    line += text;
-    for (std::size_t i = start; i < line.size(); ++i)
-        if (line[i] == '\t' || line[i] == '\r' || line[i] == '\n')
-            line[i] = ' ';
 }
 
 std::string timeText(const platform::LocalTime& t) {
@@ -165,35 +157,35 @@ std::string runRecordPath(const std::string& mailingFile, const std::string& lis
 std::string recordLine(const RecordEvent& event) {
     const KindName& kind = kindName(event.kind);
     std::string line = timeText(event.when);
-    appendField(line, kind.name);
+    appendLogField(line, kind.name);
     switch (event.kind) {
         case RecordEvent::Kind::Start:
-            appendField(line, event.run);
-            appendField(line, event.fingerprint);
-            appendField(line, std::to_string(event.toSend));
-            appendField(line, event.resultFile);
-            appendField(line, event.listFile);
-            appendField(line, event.subject);
+            appendLogField(line, event.run);
+            appendLogField(line, event.fingerprint);
+            appendLogField(line, std::to_string(event.toSend));
+            appendLogField(line, event.resultFile);
+            appendLogField(line, event.listFile);
+            appendLogField(line, event.subject);
             break;
-        case RecordEvent::Kind::Continue: appendField(line, event.run); break;
+        case RecordEvent::Kind::Continue: appendLogField(line, event.run); break;
         case RecordEvent::Kind::FinalDot:
         case RecordEvent::Kind::Delivered:
-            appendField(line, std::to_string(event.row));
-            appendField(line, event.address);
-            appendField(line, event.messageId);
+            appendLogField(line, std::to_string(event.row));
+            appendLogField(line, event.address);
+            appendLogField(line, event.messageId);
             if (event.kind == RecordEvent::Kind::Delivered)
-                appendField(line, event.text);
+                appendLogField(line, event.text);
             break;
         case RecordEvent::Kind::Refused:
         case RecordEvent::Kind::Temporary:
         case RecordEvent::Kind::Uncertain:
         case RecordEvent::Kind::Skipped:
-            appendField(line, std::to_string(event.row));
-            appendField(line, event.address);
-            appendField(line, event.text);
+            appendLogField(line, std::to_string(event.row));
+            appendLogField(line, event.address);
+            appendLogField(line, event.text);
             break;
-        case RecordEvent::Kind::NoAddress: appendField(line, std::to_string(event.row)); break;
-        case RecordEvent::Kind::Failed: appendField(line, event.text); break;
+        case RecordEvent::Kind::NoAddress: appendLogField(line, std::to_string(event.row)); break;
+        case RecordEvent::Kind::Failed: appendLogField(line, event.text); break;
         case RecordEvent::Kind::End:
         case RecordEvent::Kind::Stopped: break;
     }
