@@ -50,20 +50,6 @@ TEST(RunRecord, EventsGiveEachRowItsLatestOutcomeAcrossSessions) {
     EXPECT_EQ(merge::lastRun(record, "other"), nullptr);
 }
 
-TEST(RunRecord, AFieldCannotSplitALineAndEveryEventReadsBack) {
-    merge::RecordEvent event;
-    event.when = platform::LocalTime{2026, 12, 9, 7, 5, 3};
-    event.kind = merge::RecordEvent::Kind::Start;
-    event.run = "20261209-070503";
-    event.toSend = 297;
-    event.subject = "Ein\tla\r\ndung";
-    event.listFile = "/l/liste.csv";
-    const std::string line = merge::recordLine(event);
-    EXPECT_EQ(line, "2026-12-09 07:05:03\tlauf\t20261209-070503\t\t297\t\t/l/liste.csv\tEin la  dung");
-    EXPECT_EQ(merge::parseRecordLine(line).subject, "Ein la  dung");
-    EXPECT_EQ(merge::parseRecordLine(line).toSend, 297);
-}
-
 TEST(RunRecord, BadRecordsAreRepairedWhereSoundOrNamedWithTheirFault) {
     struct Row {
         const char* name;
