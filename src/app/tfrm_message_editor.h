@@ -377,7 +377,7 @@ public:
     // The record of the loaded mailing or list (merge/run_record.h): beside
     // MailingFile, else (or while that has none yet) the list's in the
     // program folder. Empty while no list is loaded.
-    std::string RunRecordFile() const;
+    std::string RunRecordPath() const;
     // After a mailing or list is loaded in the window: when its last run is
     // unfinished, each row's outcome goes to RowStatus, delivered rows lose
     // their mark and the status bar says how far the run went. Throws

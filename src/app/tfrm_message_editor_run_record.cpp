@@ -38,7 +38,7 @@ std::string joinedAddresses(const std::vector<std::string>& addresses) {
     return text;
 }
 
-std::string TfrmMessageEditor::RunRecordFile() const {
+std::string TfrmMessageEditor::RunRecordPath() const {
     if (RecipientListFile.empty())
         return {};
     const std::string own = merge::runRecordPath(MailingFile, RecipientListFile, platform::programFolder());
@@ -51,7 +51,7 @@ std::string TfrmMessageEditor::RunRecordFile() const {
 }
 
 void TfrmMessageEditor::ShowRunRecord() {
-    const std::string path = RunRecordFile();
+    const std::string path = RunRecordPath();
     if (path.empty())
         return;
     const merge::RunRecordFile record = merge::readRunRecord(path);
@@ -93,7 +93,7 @@ void TfrmMessageEditor::prepareRecordedSend(const merge::Mailing& mailing, Recor
     recorded.plan.fingerprint = merge::mailingFingerprint(mailing, RecipientListFile);
     recorded.plan.listFile = RecipientListFile;
     // Opened (and read) once: the record may hold many runs.
-    recorded.writer = std::make_unique<merge::RunRecordWriter>(RunRecordFile());
+    recorded.writer = std::make_unique<merge::RunRecordWriter>(RunRecordPath());
     recorded.plan.writer = recorded.writer.get();
     const merge::RecordedRun* run = merge::lastRun(recorded.writer->contents(), recorded.plan.fingerprint);
     if (run && run->finished) {
