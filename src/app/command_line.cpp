@@ -123,6 +123,8 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments) {
             options.DontSave = true;
         if (platform::equalsNoCase(argument, "/weiter"))
             options.ContinueAfterRefusal = true;
+        if (platform::equalsNoCase(argument, "/fortsetzen"))
+            options.ContinueRun = true;
         if (matchPrefix(argument, {"/A:"}, value, kAttachmentValueLength))
             options.Files.push_back({CommandLineFile::Kind::Attachment, platform::trimControl(value)});
         if (matchPrefix(argument, {"/B:"}, value))

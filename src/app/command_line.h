@@ -26,6 +26,9 @@ struct CommandLineOptions {
     // "/weiter", the whole argument: a list send goes on with the next row
     // after a refused recipient instead of stopping.
     bool ContinueAfterRefusal = false;
+    // "/fortsetzen", the whole argument: the list send continues the last
+    // unfinished run of the same mailing (merge/run_record.h).
+    bool ContinueRun = false;
     std::optional<std::string> Subject;  // "/s:", "/subject:"
     std::optional<std::string> To;       // "/to:"
     std::optional<std::string> CC;       // "/cc:", "-" gives ""

@@ -15,6 +15,9 @@ public:
 
     // A question with Yes and No; true only for Yes.
     virtual bool Confirm(const std::string& text) = 0;
+    // The same with No as the answer that Enter gives, for a question whose
+    // Yes could do harm.
+    virtual bool ConfirmDefaultNo(const std::string& text) { return Confirm(text); }
     // A question with "Ja", "Nein" and "Abbrechen" (closing the box cancels).
     enum class Answer { Yes, No, Cancel };
     virtual Answer YesNoCancel(const std::string& text) = 0;

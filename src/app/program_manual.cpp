@@ -154,6 +154,10 @@ std::vector<ManualSection> buildManual() {
         {"/INI:DATEI", "Eine andere Mail-Konfiguration; das SMTP-Konto kommt immer aus Mail.ini."},
         {"/sofort", "Versendet sofort, ohne die Frage nach der Empfängerzahl, und beendet das Programm."},
         {"/dontsave", "Speichert beim Schließen nichts (nur als ganzes Argument)."},
+        {"/fortsetzen",
+         "Setzt mit /sofort den letzten unterbrochenen Lauf desselben Mailings fort: Nur Empfänger "
+         "ohne Zustellung werden angeschrieben. Ist jener Lauf fertig, sendet Sendrix nichts, sagt das "
+         "und endet mit 0 (nur als ganzes Argument)."},
         {"--help, -h", "Zeigt diese Hilfe auf der Konsole und endet, auch mit Anzeige."},
         {"--version, -V", "Zeigt die Version auf der Konsole und endet, auch mit Anzeige."},
     };
@@ -174,6 +178,13 @@ std::vector<ManualSection> buildManual() {
         "ersten Versand mit einem Fehler (Rückgabewert 1). Für Rechner ohne Schlüsselbund gehört "
         "das Passwort in die Datei: in der Einrichtung „Passwort in der Datei speichern (für "
         "unbeaufsichtigten Betrieb)“ wählen.",
+        "Jeder Listenversand führt einen Versandlauf (neben dem Mailing, sonst im Programmordner "
+        "unter Versandlaeufe/). Wurde ein Lauf desselben Mailings unterbrochen, warnt ein neuer Lauf "
+        "ohne /fortsetzen auf der Standardfehlerausgabe und versendet wie bisher an alle markierten "
+        "Empfänger; mit /fortsetzen gehen nur die offenen. Empfänger, bei denen unklar ist, ob die "
+        "Mail angekommen ist (das Programm endete zwischen dem Ende der Mail und der Antwort des "
+        "Servers), werden nie still erneut angeschrieben: Sie werden auf der Standardfehlerausgabe "
+        "genannt, und der Lauf endet mit 1.",
     };
     manual.push_back(unattended);
 
@@ -184,7 +195,7 @@ std::vector<ManualSection> buildManual() {
         {"0", "Der Lauf ist durchgegangen: Jeder markierte Empfänger wurde dem Server übergeben."},
         {"1",
          "Der Lauf endete mit einem Fehler oder hat nichts versendet, weil eine Frage mit Nein "
-         "beantwortet wurde."},
+         "beantwortet wurde, oder Empfänger mit unklarer Zustellung wurden ausgelassen."},
         {"2", "Sendrix kann nicht wie verlangt laufen (keine Anzeige und kein /sofort)."},
     };
     status.paragraphs = {

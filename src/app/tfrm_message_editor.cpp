@@ -169,6 +169,8 @@ void TfrmMessageEditor::FormCreate() {
             DontSave = true;
         if (options.ContinueAfterRefusal)
             ContinueAfterRefusal = true;
+        if (options.ContinueRun)
+            ContinueRun = true;
         commandLineFaults.insert(commandLineFaults.end(), options.Faults.begin(), options.Faults.end());
         if (!options.DryRunFolder.empty())
             DryRunFolder = options.DryRunFolder;
@@ -312,6 +314,8 @@ void TfrmMessageEditor::FormShow() {
     }
     if (!lvFiles.Items.empty())
         pnltopright.ActivePageIndex = kPageAnhang;
+    if (!SendImmediately)
+        ShowRunRecord();
 }
 
 void TfrmMessageEditor::FormClose() {

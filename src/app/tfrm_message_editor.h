@@ -33,11 +33,14 @@
 #include "platform/clock.h"
 
 namespace sendrix::merge {
+struct RecordedRun;
 class RunTime;
 class SendObserver;
 }  // namespace sendrix::merge
 
 namespace sendrix::app {
+
+struct RecordedSend;  // app/recorded_send.h
 
 // Runs the network part of a send. The Qt view runs `work` off the
 // user-interface thread, hands it an observer that passes every call on to
@@ -293,6 +296,9 @@ public:
     // "/weiter": after a refused recipient the list send goes on without a
     // question (unattended the run otherwise stops there).
     bool ContinueAfterRefusal = false;
+    // "/fortsetzen": an unattended list send continues the last unfinished
+    // run of the same mailing instead of starting a new one.
+    bool ContinueRun = false;
     // Not empty: list sends write .eml files into this folder instead of
     // sending ("/eml:").
     std::string DryRunFolder;
@@ -368,9 +374,26 @@ public:
     // Leaves list mode: the grid keeps only its title row, edtto is free for
     // a single address.
     void ClearRecipientList();
+
+    // ---- The run record (tfrm_message_editor_run_record.cpp) ----
+
+    // The record of the loaded mailing or list (merge/run_record.h): beside
+    // MailingFile, else (or while that has none yet) the list's in the
+    // program folder. Empty while no list is loaded.
+    std::string RunRecordPath() const;
+    // After a mailing or list is loaded in the window: when its last run is
+    // unfinished, each row's outcome goes to RowStatus, delivered rows lose
+    // their mark and the status bar says how far the run went. Throws
+    // RunRecordError or FileError for a record that cannot be read.
+    void ShowRunRecord();
     // --- end merge ---
 
 private:
+    // Decides new run or continuation of `mailing` and asks the questions
+    // that go with it; `recorded.go` false when nothing is to be sent.
+    void prepareRecordedSend(const merge::Mailing& mailing, RecordedSend& recorded);
+    // Each row's outcome in `run` to RowStatus; delivered rows lose their mark.
+    void showRunInGrid(const merge::RecordedRun& run);
     // Runs the network part of a send through SendRuns (or at once) with
     // the observer on the window's controls; StopRequested starts cleared.
     void runSend(const std::function<void(merge::SendObserver&)>& work);

@@ -130,6 +130,7 @@ void TfrmMessageEditor::MailingOeffnen1Click() {
     if (!m_interaction.OpenFile(OpenDialog1))
         return;
     OpenMailing(OpenDialog1.FileName);
+    ShowRunRecord();
 }
 
 void TfrmMessageEditor::MailingSpeichern1Click() {

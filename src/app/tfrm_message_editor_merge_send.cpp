@@ -9,6 +9,7 @@
 #include "app/access_token.h"
 #include "app/message_preview.h"
 #include "app/password_file.h"
+#include "app/recorded_send.h"
 #include "app/tfrm_message_editor.h"
 #include "mail/id_email_address.h"
 #include "mail/tls_session.h"
@@ -235,13 +236,31 @@ void TfrmMessageEditor::sendenClick() {
             m_interaction.Notice(kNoListAddressNotice);
             return;
         }
+        RecordedSend recorded;
+        prepareRecordedSend(mailing, recorded);
+        if (!recorded.go) {
+            // "/fortsetzen" after a finished run: nothing left, which is success.
+            LastRunOutcome = recorded.declined ? RunOutcome::Declined : RunOutcome::Finished;
+            if (CloseAfterRun && !recorded.declined)
+                m_interaction.CloseWindow();
+            return;
+        }
+        const std::string already = recorded.alreadyDelivered > 0
+                                        ? " (" + std::to_string(recorded.alreadyDelivered) +
+                                              " haben sie bereits erhalten)"
+                                        : "";
         if (!SendImmediately &&
-            !m_interaction.Confirm("Wollen Sie diese Mail an " + std::to_string(mailing.rows.size()) +
-                                   " Empfänger verschicken?\r\n(" + MailSettings.PersonalEmail + ")")) {
+            !m_interaction.Confirm("Wollen Sie diese Mail an " + std::to_string(recorded.toSend) +
+                                   " Empfänger verschicken?" + already + "\r\n(" + MailSettings.PersonalEmail +
+                                   ")")) {
             LastRunOutcome = RunOutcome::Declined;
             return;
         }
-        RowStatus.assign(empfaengerliste.Cells.size(), std::string());
+        // A continuation keeps what earlier sessions of its run show.
+        if (recorded.plan.continueRun.empty())
+            RowStatus.assign(empfaengerliste.Cells.size(), std::string());
+        else
+            RowStatus.resize(empfaengerliste.Cells.size());
         const merge::SmtpAccount account = accountOf(MailSettings, Secrets);
         const std::string archive =
             merge::sentObjectsFolder(MailSettings.SentObjects, platform::programFolder());
@@ -251,9 +270,14 @@ void TfrmMessageEditor::sendenClick() {
                 merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile,
                                    SendTime ? *SendTime : merge::steadyRunTime());
                 run.setDryRunFolder(DryRunFolder);
+                run.setRecord(recorded.plan);
                 summary = run.runList(mailing, account, archive, resultFolder(), !SendImmediately);
             });
         });
+        if (!summary.uncertain.empty() && SendImmediately)
+            m_interaction.Warning("Bei " + std::to_string(summary.uncertain.size()) +
+                                  " Empfänger(n) ist unklar, ob die Mail angekommen ist; sie wurden nicht "
+                                  "erneut angeschrieben: " + joinedAddresses(summary.uncertain));
         if (!summary.complete()) {
             LastRunOutcome = RunOutcome::Incomplete;
             if (CloseAfterRun)

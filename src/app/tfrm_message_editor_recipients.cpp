@@ -67,6 +67,7 @@ void TfrmMessageEditor::Verteilerlisteffnen1Click() {
     if (!m_interaction.OpenFile(OpenDialog1))
         return;
     LoadRecipientList(OpenDialog1.FileName);
+    ShowRunRecord();
 }
 
 void TfrmMessageEditor::empfaengerlisteSelectCell(int, int row) {

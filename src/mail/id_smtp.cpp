@@ -587,6 +587,16 @@ void TIdSMTP::deliverEnvelope(const SmtpEnvelope& envelope, const std::function<
         m_loggedIn = false;
         throw;
     }
+    if (m_beforeEndOfData) {
+        try {
+            m_beforeEndOfData();
+        } catch (...) {
+            // Without the "." the server drops the text (as above).
+            DropConnection();
+            m_loggedIn = false;
+            throw;
+        }
+    }
     // RFC 5321 4.1.1.4: the text ends with a line holding only ".". The
     // dots that begin text lines were doubled where each line was written.
     SendCommand(".", 250, Timeouts().endOfDataReplyMs);

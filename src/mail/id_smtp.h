@@ -115,6 +115,12 @@ public:
     // server answers MAIL and goes out from there after the 354; a failure
     // of that writing drops the connection the same way, before RCPT.
     virtual void Deliver(TIdMessage& message);
+    // Called in every Deliver right before the final ".", once the text is
+    // written: from then on the server may hold the message even when no
+    // reply comes, which a caller keeping a record of its sends must note
+    // first. When it throws, the connection is dropped without the "." and
+    // the error passes on. Empty: nothing is called.
+    void SetBeforeEndOfData(std::function<void()> hook) { m_beforeEndOfData = std::move(hook); }
 
     // Writes the "Rset" that begins the next transaction now, right after
     // a delivery, so that the server answers it while the caller prepares
@@ -191,6 +197,7 @@ private:
     bool m_pipelining = false;
     bool m_sessionResumption = true;
     std::string m_mailAgent;
+    std::function<void()> m_beforeEndOfData;
     std::vector<std::string> m_authMechanisms;
     bool m_loggedIn = false;
     // SendRsetAhead wrote "Rset"; its reply is still to be read.

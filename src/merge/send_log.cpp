@@ -11,8 +11,14 @@ namespace sendrix::merge {
 
 namespace {
 
-// Appends a tab and `text`, a CR, LF or tab in it made a blank.
-void appendField(std::string& line, const std::string& text) {
+[[noreturn]] void raiseLogError(const std::string& path, int error) {
+    throw platform::fileFailure("In das Sendeprotokoll " + path + " kann nicht geschrieben werden", error,
+                                platform::ReasonAt::AfterColon);
+}
+
+}  // namespace
+
+void appendLogField(std::string& line, std::string_view text) {
     line += '\t';
     const std::size_t start = line.size();
     line += text;
@@ -20,13 +26,6 @@ void appendField(std::string& line, const std::string& text) {
         if (line[i] == '\r' || line[i] == '\n' || line[i] == '\t')
             line[i] = ' ';
 }
-
-[[noreturn]] void raiseLogError(const std::string& path, int error) {
-    throw platform::fileFailure("In das Sendeprotokoll " + path + " kann nicht geschrieben werden", error,
-                                platform::ReasonAt::AfterColon);
-}
-
-}  // namespace
 
 std::string sendLogLine(const platform::LocalTime& when, int number, const std::string& user,
                         const std::string& address, const std::string& subject) {
@@ -37,9 +36,9 @@ std::string sendLogLine(const platform::LocalTime& when, int number, const std::
     line += platform::longTime(when);
     line += '\t';
     line += std::to_string(number);
-    appendField(line, user);
-    appendField(line, address);
-    appendField(line, subject);
+    appendLogField(line, user);
+    appendLogField(line, address);
+    appendLogField(line, subject);
     return line;
 }
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "merge/sent_archive.h"
+#include "platform/ascii.h"
 #include "platform/text_file.h"
 
 namespace sendrix::merge {
@@ -14,6 +15,7 @@ std::string stateWord(RowResult::State state) {
         case RowResult::State::Delivered: return "versendet";
         case RowResult::State::Failed: return "Fehler";
         case RowResult::State::NoAddress: return "keine Adresse";
+        case RowResult::State::Uncertain: return "unklar";
         case RowResult::State::Waiting:
         case RowResult::State::NotSent: break;
     }
@@ -42,6 +44,7 @@ std::string rowStatusText(const RowResult& result) {
         case RowResult::State::Failed: return "Fehler: " + result.reply;
         case RowResult::State::Waiting: return "wartet";
         case RowResult::State::NoAddress: return "keine Adresse";
+        case RowResult::State::Uncertain: return "unklar";
         case RowResult::State::NotSent: break;
     }
     return {};
@@ -49,8 +52,16 @@ std::string rowStatusText(const RowResult& result) {
 
 std::string resultFileName(const std::string& folder, const platform::LocalTime& start,
                            const std::string& subject) {
-    std::string name = archiveFileName(folder, start, subject);
-    return name.substr(0, name.size() - 4) + ".csv";
+    // The archive's name is by the minute; a run stopped and started again
+    // within it must not take the first one's results away.
+    const std::string byMinute = archiveFileName(folder, start, subject);
+    const std::size_t dash = byMinute.find('-', byMinute.rfind('/') + 1 + 13);
+    const std::string stem = byMinute.substr(0, dash) + platform::TwoDigits(start.second) +
+                             byMinute.substr(dash, byMinute.size() - 4 - dash);
+    std::string name = stem + ".csv";
+    for (int counter = 2; platform::fileExists(name); ++counter)
+        name = stem + "-" + std::to_string(counter) + ".csv";
+    return name;
 }
 
 void writeResultFile(const std::string& path, const std::vector<RowResult>& results) {

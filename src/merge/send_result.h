@@ -15,6 +15,7 @@ struct RowResult {
         Delivered,  // the server took the message with its 250 to "."
         Failed,     // refused, or refused for now too often
         NoAddress,  // marked, but its address is blank: nothing to send
+        Uncertain,  // the final "." went out, but no reply came
     };
     int row = 0;  // the grid row, 1 the first data row
     State state = State::NotSent;
@@ -24,11 +25,12 @@ struct RowResult {
 };
 
 // The status column: "versendet 12:03:04", "Fehler: 553 5.1.3 ...",
-// "wartet", "keine Adresse"; empty for a row not tried.
+// "wartet", "keine Adresse", "unklar"; empty for a row not tried.
 std::string rowStatusText(const RowResult& result);
 
-// The result file of a run: the archive's name (folder, start minute,
-// subject) with ".csv" in place of ".txt".
+// The result file of a run: folder, start to the second and subject
+// ("20261209_163504-Rundbrief.csv"); when a file of that name exists
+// already, "-2", "-3" ... before ".csv", so no run replaces another's file.
 std::string resultFileName(const std::string& folder, const platform::LocalTime& start,
                            const std::string& subject);
 

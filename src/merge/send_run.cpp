@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "mail/id_exception.h"
+#include "mail/id_message_id.h"
 #include "mail/message_file_target.h"
 #include "mail/wire_charset.h"
 #include "merge/body_composition.h"
@@ -16,6 +17,7 @@
 #include "merge/placeholders.h"
 #include "merge/send_log.h"
 #include "merge/sent_archive.h"
+#include "platform/ascii.h"
 #include "platform/file.h"
 #include "platform/system_info.h"
 #include "platform/text_codec.h"
@@ -193,6 +195,25 @@ bool SendRun::stopRequested() {
     return m_observer.stopRequested();
 }
 
+void SendRun::record(RecordEvent::Kind kind, int row, const std::string& address, const std::string& text) {
+    if (!m_record.writer)
+        return;
+    RecordEvent event;
+    event.when = m_clock.now();
+    event.kind = kind;
+    event.row = row;
+    event.address = address;
+    event.text = text;
+    if (kind == RecordEvent::Kind::FinalDot || kind == RecordEvent::Kind::Delivered)
+        event.messageId = m_message.MsgId;
+    m_record.writer->append(event);
+}
+
+void SendRun::syncRecord() {
+    if (m_record.writer)
+        m_record.writer->sync();
+}
+
 void SendRun::closeQuietly() {
     m_onConnection = 0;
     try {
@@ -217,6 +238,7 @@ bool SendRun::waitForPace(const SmtpAccount& account) {
                                      " Mails pro Minute, nächste Mail um " +
                                      platform::longTime(platform::addSeconds(m_clock.now(), seconds)));
             m_observer.repaint(SendView::StatusBar);
+            syncRecord();
             if (!m_time.waitUntil(until, [this] { return stopRequested(); }))
                 return false;
         }
@@ -253,6 +275,13 @@ RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
         if (attempt == 0)
             fillMessage(mailing, body, address, subject);
         pinAttachmentSizes();
+        if (m_record.writer) {
+            // Known before the "." goes, so the record can name the message.
+            m_message.MsgId = mail::NewMessageId(m_message.From.Address());
+            m_recordRow = row;
+            m_recordAddress = address;
+        }
+        m_endOfDataSent = false;
 
         bool opened = false;
         bool loginNeeded = false;
@@ -287,6 +316,18 @@ RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
             if (dynamic_cast<const mail::EIdProtocolReplyError*>(&error))
                 m_stopReply = result.reply;
             result.when = m_clock.now();
+            // After the "." only the server's answer says what happened;
+            // without one, nobody knows whether the message arrived.
+            if (m_endOfDataSent && !dynamic_cast<const mail::EIdProtocolReplyError*>(&error)) {
+                record(RecordEvent::Kind::Uncertain, row, address, result.reply);
+                m_uncertain.push_back(address);
+                result.state = RowResult::State::Uncertain;
+                m_observer.rowOutcome(result);
+            } else if (kind == FailureKind::Temporary && retry && attempt < std::size(kRetryWaitSeconds)) {
+                record(RecordEvent::Kind::Temporary, row, address, result.reply);
+            } else if (kind != FailureKind::Run) {
+                record(RecordEvent::Kind::Refused, row, address, result.reply);
+            }
             // A refused transaction leaves the connection usable: the next
             // one begins with RSET.
             const bool keepOpen = kind == FailureKind::Recipient && ++m_onConnection < perConnection;
@@ -304,6 +345,7 @@ RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
                 m_observer.repaint(SendView::StatusBar);
                 result.state = RowResult::State::Waiting;
                 m_observer.rowOutcome(result);
+                syncRecord();
                 if (!m_time.waitUntil(m_time.now() + std::chrono::seconds(wait),
                                       [this] { return stopRequested(); })) {
                     result.state = RowResult::State::NotSent;
@@ -323,12 +365,15 @@ RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
             result.state = RowResult::State::Failed;
             return result;
         }
+        // Right after the reply, before anything else can fail or end.
+        record(RecordEvent::Kind::Delivered, row, address, m_smtp.LastReplyLine());
         if (++m_onConnection >= perConnection)
             closeQuietly();
 
         result.state = RowResult::State::Delivered;
         result.reply.clear();  // a refusal before a later try is history
         result.when = m_clock.now();
+
         const std::string done =
             platform::longTime(result.when) + ": Mail ist an " + address + " versendet worden.";
         m_observer.setStatusText(done);
@@ -386,6 +431,22 @@ void SendRun::sendRowToAddress(const Mailing& mailing, const SmtpAccount& accoun
 
 namespace {
 
+// The start to the second, "-2", "-3" ... when a run of the record began
+// in the same second.
+std::string recordRunId(const RunRecordFile& file, const platform::LocalTime& start) {
+    using platform::TwoDigits;
+    const std::string stamp = std::to_string(start.year) + TwoDigits(start.month) + TwoDigits(start.day) + "-" +
+                              TwoDigits(start.hour) + TwoDigits(start.minute) + TwoDigits(start.second);
+    std::string id = stamp;
+    for (int counter = 2;; ++counter) {
+        const bool taken =
+            std::any_of(file.runs.begin(), file.runs.end(), [&](const RecordedRun& run) { return run.id == id; });
+        if (!taken)
+            return id;
+        id = stamp + "-" + std::to_string(counter);
+    }
+}
+
 std::string countText(int delivered, int marked, int remaining) {
     return std::to_string(delivered) + " von " + std::to_string(marked) + " versendet, " +
            std::to_string(remaining) + " noch zu senden";
@@ -399,6 +460,19 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
     RunSummary summary;
     const platform::LocalTime start = m_clock.now();
     const bool dryRun = !m_dryRunFolder.empty();
+    if (dryRun)
+        m_record.writer = nullptr;
+    m_uncertain.clear();
+    // A continuation first: its delivered rows are known before any is counted.
+    const RecordedRun* earlier = nullptr;
+    if (m_record.writer && !m_record.continueRun.empty()) {
+        RecordEvent event;
+        event.when = start;
+        event.kind = RecordEvent::Kind::Continue;
+        event.run = m_record.continueRun;
+        m_record.writer->append(event);
+        earlier = &m_record.writer->run();
+    }
     if (!archiveFolder.empty() && !dryRun)
         writeSentArchive(archiveFolder, start, mailing.subject, mailing.body.body);
 
@@ -411,17 +485,25 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
     m_observer.showProtocolPage();
     m_observer.repaint(SendView::PageControl);
 
+    // A row the continued run delivered to is no part of this send.
+    const auto leftOut = [&](int r, const RecipientRow& row) {
+        return row.ok != kSendMark || (earlier && earlier->deliveredTo(r, row.email));
+    };
     std::vector<RowResult> results;
     int blank = 0;
     for (int r = 1; r < rowCount; ++r) {
         const RecipientRow& row = mailing.rows[r - 1];
-        if (row.ok != kSendMark)
+        if (leftOut(r, row))
             continue;
         RowResult result;
         result.row = r;
         result.address = row.email;
         if (platform::trimControl(row.email).empty()) {
             result.state = RowResult::State::NoAddress;
+            ++blank;
+        } else if (earlier && !m_record.resendUncertain && earlier->uncertain(r, row.email)) {
+            // Sent again, it could arrive twice; the caller names it.
+            result.state = RowResult::State::Uncertain;
             ++blank;
         }
         results.push_back(result);
@@ -430,19 +512,44 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
     // Rows still to go over the wire, so that the next one's "Rset" can go
     // ahead while it is prepared.
     auto toSend = std::count_if(results.begin(), results.end(),
-                                [](const RowResult& r) { return r.state != RowResult::State::NoAddress; });
+                                [](const RowResult& r) { return r.state == RowResult::State::NotSent; });
     const std::string folder = archiveFolder.empty() ? resultFolder : archiveFolder;
     // A dry run sends nothing, so it has no results.
-    if (!folder.empty() && !dryRun)
+    if (earlier)
+        summary.resultFile = earlier->resultFile;
+    else if (!folder.empty() && !dryRun)
         summary.resultFile = resultFileName(folder, start, mailing.subject);
+    if (m_record.writer && !earlier) {
+        RecordEvent event;
+        event.when = start;
+        event.kind = RecordEvent::Kind::Start;
+        event.run = recordRunId(m_record.writer->contents(), start);
+        event.fingerprint = m_record.fingerprint;
+        event.toSend = static_cast<int>(toSend);
+        event.resultFile = summary.resultFile;
+        event.listFile = m_record.listFile;
+        event.subject = mailing.subject;
+        m_record.writer->append(event);
+    }
+    if (m_record.writer)
+        m_smtp.SetBeforeEndOfData([this] {
+            record(RecordEvent::Kind::FinalDot, m_recordRow, m_recordAddress, {});
+            m_endOfDataSent = true;
+        });
     const auto remaining = [&] { return summary.marked - summary.delivered - blank; };
     // The connection ends and the result file is written on every way out.
     const auto finish = [&] {
         closeQuietly();
         m_smtp.SetRememberLookups(false);
+        m_smtp.SetBeforeEndOfData({});
+        if (m_record.writer)
+            m_message.MsgId.clear();  // later messages get new ones again
+        summary.uncertain.insert(summary.uncertain.end(), m_uncertain.begin(), m_uncertain.end());
+        if (m_record.writer)
+            m_record.writer->sync();
         if (summary.resultFile.empty())
             return;
-        writeResultFile(summary.resultFile, results);
+        writeResultFile(summary.resultFile, m_record.writer ? m_record.writer->run().results(results) : results);
         m_observer.addProtocolLine("Ergebnisdatei: " + summary.resultFile);
     };
 
@@ -466,7 +573,15 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
                 m_observer.setStagingText({});
                 continue;
             }
+            if (leftOut(r, row))
+                continue;
             RowResult& result = results[index++];
+            if (result.state == RowResult::State::Uncertain) {
+                record(RecordEvent::Kind::Skipped, r, row.email, "unklar, ob die Mail angekommen ist");
+                summary.uncertain.push_back(row.email);
+                ++number;
+                continue;
+            }
             if (stopRequested()) {
                 m_observer.setStagingText({});
                 summary.stopped = true;
@@ -484,7 +599,9 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
                 // Nothing goes out: the row keeps its mark.
                 writeDryRunMessage(mailing, message.body, row.email, number, &message.subject);
                 ++summary.delivered;
-            } else if (result.state != RowResult::State::NoAddress) {
+            } else if (result.state == RowResult::State::NoAddress) {
+                record(RecordEvent::Kind::NoAddress, r, {}, {});
+            } else {
                 try {
                     result =
                         deliver(mailing, account, message.body, row.email, number, r, &message.subject, true);
@@ -529,6 +646,17 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
                                    ": Versand wegen eines Fehlers beendet: " +
                                    countText(summary.delivered, summary.marked, remaining()) + ".");
         try {
+            std::string text;
+            try {
+                throw;
+            } catch (const std::exception& error) {
+                text = error.what();
+            }
+            record(RecordEvent::Kind::Failed, 0, {}, text);
+        } catch (...) {
+            // An unwritable record is no reason to hide the first error.
+        }
+        try {
             finish();
         } catch (...) {
             // The error that ended the run is the one to show.
@@ -552,6 +680,7 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
     } else if (showFinishedText) {
         m_observer.setStatusText(kRunFinishedText);
     }
+    record(summary.stopped ? RecordEvent::Kind::Stopped : RecordEvent::Kind::End, 0, {}, {});
     finish();
     m_observer.repaint(SendView::Protocol);
     m_observer.hideProgress();

@@ -21,6 +21,7 @@
 #include "mail/id_message.h"
 #include "mail/id_smtp.h"
 #include "merge/mailing.h"
+#include "merge/run_record.h"
 #include "merge/run_time.h"
 #include "merge/send_result.h"
 #include "platform/clock.h"
@@ -79,8 +80,23 @@ struct RunSummary {
     int failed = 0;        // rows refused (the run went on)
     bool stopped = false;  // ended early at the user's request
     std::string resultFile;
+    // Rows whose message may or may not have arrived (left out, or the
+    // connection broke after their final "."), by address.
+    std::vector<std::string> uncertain;
     // Every marked row with an address was delivered.
-    bool complete() const { return !stopped && failed == 0; }
+    bool complete() const { return !stopped && failed == 0 && uncertain.empty(); }
+};
+
+// How a list send writes its run record (merge/run_record.h).
+struct RecordPlan {
+    RunRecordWriter* writer = nullptr;  // null: no record
+    // Empty: a new run of `fingerprint`; else the id of the run in the
+    // writer's file that this send continues: its delivered rows are left
+    // out, and so are its uncertain ones unless `resendUncertain`.
+    std::string continueRun;
+    std::string fingerprint;
+    std::string listFile;
+    bool resendUncertain = false;
 };
 
 // "<folder>" for a sent-objects setting: empty (no archive) when the value
@@ -122,6 +138,12 @@ public:
     // archive, no result file, and the rows keep their marks. The folder is
     // created when missing. Empty: send again.
     void setDryRunFolder(std::string folder) { m_dryRunFolder = std::move(folder); }
+
+    // The run record of the next runList: an event before each final "."
+    // and after each outcome, the result file made from it. A record that
+    // cannot be written ends the run before the next message goes. A dry
+    // run writes none.
+    void setRecord(RecordPlan plan) { m_record = std::move(plan); }
 
     // The list send after its confirmation: the archive (when
     // `archiveFolder` is not empty), progress bar, protocol start, one
@@ -173,6 +195,10 @@ private:
     // stops it (the message writer checks).
     void pinAttachmentSizes();
     bool stopRequested();
+    // Appends an event to the record, when there is one.
+    void record(RecordEvent::Kind kind, int row, const std::string& address, const std::string& text);
+    // Forces the record to disk before a wait.
+    void syncRecord();
 
     mail::TIdMessage& m_message;
     mail::TIdSMTP& m_smtp;
@@ -195,6 +221,15 @@ private:
     std::string m_stopReply;
     // Attachment path -> its size when the run first used it.
     std::map<std::string, std::uint64_t> m_attachmentSizes;
+    RecordPlan m_record;
+    // The row whose message is in flight, for the event before its ".".
+    int m_recordRow = 0;
+    std::string m_recordAddress;
+    // Set once the final "." of the message in flight is about to go.
+    bool m_endOfDataSent = false;
+    // Rows that became uncertain in this run (the connection broke after
+    // their "."), by address.
+    std::vector<std::string> m_uncertain;
 };
 
 }  // namespace sendrix::merge

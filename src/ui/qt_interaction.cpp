@@ -57,6 +57,11 @@ bool QtInteraction::Confirm(const std::string& text) {
                    QMessageBox::Yes) == QMessageBox::Yes;
 }
 
+bool QtInteraction::ConfirmDefaultNo(const std::string& text) {
+    return showBox(parentWidget(), QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No,
+                   QMessageBox::No) == QMessageBox::Yes;
+}
+
 app::Interaction::Answer QtInteraction::YesNoCancel(const std::string& text) {
     switch (showBox(parentWidget(), QMessageBox::Question, text,
                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes)) {

@@ -25,6 +25,7 @@ public:
     void setWindow(MainWindow* window) { m_window = window; }
 
     bool Confirm(const std::string& text) override;
+    bool ConfirmDefaultNo(const std::string& text) override;
     Answer YesNoCancel(const std::string& text) override;
     void Notice(const std::string& text) override;
     void Warning(const std::string& text) override;

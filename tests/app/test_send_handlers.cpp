@@ -90,7 +90,7 @@ TEST_F(SendHandlersTest, ListSendSkipsUnmarkedRowsAndNumbersTheMarkedOnes) {
 
     EXPECT_EQ(ui.confirms,
               (std::vector<std::string>{
-                  "Wollen Sie diese Mail an 3 Empfänger verschicken?\r\n(absender@example.org)"}));
+                  "Wollen Sie diese Mail an 2 Empfänger verschicken?\r\n(absender@example.org)"}));
     ASSERT_TRUE(server.waitForSessions(2));
     const std::vector<std::string> messages = server.messages();
     ASSERT_EQ(messages.size(), 2u);
@@ -109,7 +109,7 @@ TEST_F(SendHandlersTest, ListSendSkipsUnmarkedRowsAndNumbersTheMarkedOnes) {
                                   "14:05:31: Mail ist an anna@example.org versendet worden.", "",
                                   "14:05:31: Mail wird an clara@example.org versendet (2)",
                                   "14:05:31: Mail ist an clara@example.org versendet worden.", "",
-                                  "Ergebnisdatei: " + home.path("gesendet/20260308_1405-Rundbrief.csv")}));
+                                  "Ergebnisdatei: " + home.path("gesendet/20260308_140531-Rundbrief.csv")}));
     EXPECT_EQ(logLines(),
               (std::vector<std::string>{logLine(1, "anna@example.org"), logLine(2, "clara@example.org")}));
     EXPECT_EQ(form->StatusBar1.Panels[1], "Sendrix durchgeführt.");

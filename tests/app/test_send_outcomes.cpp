@@ -363,7 +363,7 @@ TEST(SendOutcomes, EachSituationEndsWithItsMessagesStatusResultFileLogAndExitSta
             marks += form.empfaengerliste.Cells[r][0] == "+" ? "+" : "-";
         EXPECT_EQ(marks, c.marks);
         // The result file beside the archive, named in the protocol.
-        const std::string resultFile = home.path("gesendet/20260308_1405-Rundbrief.csv");
+        const std::string resultFile = home.path("gesendet/20260308_140531-Rundbrief.csv");
         std::vector<std::string> results = crlfLines(platform::readFileBytes(resultFile));
         ASSERT_FALSE(results.empty());
         EXPECT_EQ(results.front(), "\xEF\xBB\xBFZeile;Adresse;Ergebnis;Antwort des Servers");

@@ -322,7 +322,9 @@ class UnattendedTest(unittest.TestCase):
         names = [name for name in os.listdir(folder) if not name.endswith(".csv")]
         stamps = {time.strftime("%Y%m%d_%H%M", t) for t in (self.started, self.finished)}
         self.assertEqual(len(names), 1)
-        self.assertTrue(os.path.exists(os.path.join(folder, names[0][:-4] + ".csv")))
+        # Named by the run's start to the second: "YYYYMMDD_HHMMSS-<subject>.csv".
+        (result,) = [name for name in os.listdir(folder) if name.endswith(".csv")]
+        self.assertEqual(result[:13] + result[15:-4], names[0][:-4])
         self.assertIn(names[0], {s + "-Bericht 12 final.txt" for s in stamps})
         with open(os.path.join(folder, names[0]), "rb") as f:
             self.assertEqual(f.read(), body_bytes)

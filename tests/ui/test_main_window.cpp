@@ -127,6 +127,9 @@ TEST_F(MainWindowTest, AltSToolButtonAndDropDownItemStartTheSameListSend) {
                 ASSERT_EQ(menu->objectName(), QStringLiteral("sendmenu"));
                 QTest::keyClick(menu, Qt::Key_L);
             });
+        // The mailing went out before: the window asks first.
+        if (sessions > 0)
+            answerer.click(QMessageBox::Yes);
         answerer.click(QMessageBox::Yes);
         form->LastRunOutcome = app::TfrmMessageEditor::RunOutcome::None;
         // A delivered row loses its mark: each way sends the whole list again.
@@ -136,7 +139,7 @@ TEST_F(MainWindowTest, AltSToolButtonAndDropDownItemStartTheSameListSend) {
 
         EXPECT_EQ(answerer.pendingSteps(), 0u);
         EXPECT_EQ(answerer.unexpected, 0);
-        EXPECT_EQ(questionOf(answerer), kListQuestion);
+        EXPECT_EQ(answerer.shown.back().text, kListQuestion);
         EXPECT_EQ(form->LastRunOutcome, app::TfrmMessageEditor::RunOutcome::Finished);
         // One connection per message; each ended with the client's close.
         sessions += 3;

@@ -198,6 +198,10 @@ TEST_F(SendWindowTest, AbbrechenAndEscapeStopAfterTheMessageInFlight) {
          }},
     };
     std::size_t sent = 0;
+    // The second stop continues the run the first one left: the row it
+    // delivered stays out and keeps its status.
+    const char* const stoppedLines[] = {"14:05:31: Versand abgebrochen: 1 von 3 versendet, 2 noch zu senden.",
+                                        "14:05:31: Versand abgebrochen: 1 von 2 versendet, 1 noch zu senden."};
     for (const auto& [name, stop] : ways) {
         SCOPED_TRACE(name);
         window->run([this] { form->AlleMarkierenClick(); });
@@ -219,14 +223,15 @@ TEST_F(SendWindowTest, AbbrechenAndEscapeStopAfterTheMessageInFlight) {
         EXPECT_EQ(answerer.unexpected, 0);
         ASSERT_TRUE(server.waitForSessions(sent, 10s));
         EXPECT_EQ(server.messages().size(), sent);
-        const std::string stopped = "14:05:31: Versand abgebrochen: 1 von 3 versendet, 2 noch zu senden.";
+        const std::string stopped = stoppedLines[sent - 1];
         const std::vector<std::string>& protocol = form->protokollmemo.Lines;
         EXPECT_NE(std::find(protocol.begin(), protocol.end(), stopped), protocol.end());
         EXPECT_EQ(child<QLabel>("StatusBar1Panel1")->text().toStdString(), stopped);
-        EXPECT_EQ(cell(0, 0), QString());
-        EXPECT_EQ(cell(1, 0), QStringLiteral("+"));
-        EXPECT_EQ(status(0), QStringLiteral("versendet 14:05:31"));
-        EXPECT_EQ(status(1), QString());
+        for (int row = 0; row < 3; ++row) {
+            const bool delivered = row < static_cast<int>(sent);
+            EXPECT_EQ(cell(row, 0), delivered ? QString() : QStringLiteral("+")) << row;
+            EXPECT_EQ(status(row), delivered ? QStringLiteral("versendet 14:05:31") : QString()) << row;
+        }
         EXPECT_EQ(form->LastRunOutcome, app::TfrmMessageEditor::RunOutcome::Incomplete);
         EXPECT_FALSE(abbrechen->isVisible());
     }
@@ -372,4 +377,67 @@ TEST_F(RefusalWindowTest, ARefusedRecipientIsAskedAboutAndTheRunGoesOnWithTheNex
     EXPECT_EQ(grid->index(0, 0).data().toString(), QStringLiteral("+"));
     EXPECT_EQ(grid->index(1, status).data().toString(), QStringLiteral("versendet 14:05:31"));
     EXPECT_TRUE(child<QToolButton>("senden")->isEnabled());
+}
+
+// The run record through the window's life: stopped, continued, saved,
+// reopened, finished, and asked about before going out again.
+TEST_F(SendWindowTest, AStoppedMailingReopensWithItsOutcomesAndSendsOnlyTheOpenRows) {
+    openWithList();
+    auto* abbrechen = child<QPushButton>("btnAbbrechen");
+    const std::string sender = "\r\n(vorstand@example.org)";
+    // Each send: the questions it asks, answered Yes, and the message after
+    // which "Abbrechen" stops it (0: none).
+    const auto sendOnce = [&](const std::vector<std::string>& questions, std::size_t stopAt) {
+        ModalAnswerer answerer;
+        for (std::size_t i = 0; i < questions.size(); ++i)
+            answerer.click(QMessageBox::Yes);
+        DuringRun during;
+        for (std::size_t n = server.holdsReached() + 1; n <= 3; ++n)
+            during.when(holding(n), [&, n] {
+                if (n == stopAt)
+                    QTest::mouseClick(abbrechen, Qt::LeftButton);
+                server.release();
+            });
+        pressAltS();
+        std::vector<std::string> shown;
+        for (const test::ShownBox& box : answerer.shown)
+            shown.push_back(box.text);
+        EXPECT_EQ(shown, questions);
+    };
+
+    sendOnce({"Wollen Sie diese Mail an 3 Empfänger verschicken?" + sender}, 1);
+    sendOnce({"Wollen Sie diese Mail an 2 Empfänger verschicken? (1 haben sie bereits erhalten)" + sender}, 2);
+    // The continuation kept what the first session showed.
+    EXPECT_EQ(status(0), QStringLiteral("versendet 14:05:31"));
+    EXPECT_EQ(status(1), QStringLiteral("versendet 14:05:31"));
+    const std::string mailing = home.path("rundbrief.mailing");
+    ASSERT_TRUE(window->run([&] { form->SaveMailing(mailing); }));
+
+    openWindow({mailing});
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_EQ(status(row), row < 2 ? QStringLiteral("versendet 14:05:31") : QString()) << row;
+        EXPECT_EQ(cell(row, 0), row < 2 ? QString() : QStringLiteral("+")) << row;
+    }
+    EXPECT_EQ(child<QLabel>("StatusBar1Panel1")->text().toStdString(),
+              "Dieses Mailing wurde am 08.03.2026 um 14:05 an 2 von 3 Empfängern versendet; 1 ist noch offen.");
+    sendOnce({"Wollen Sie diese Mail an 1 Empfänger verschicken? (2 haben sie bereits erhalten)" + sender}, 0);
+    EXPECT_EQ(form->LastRunOutcome, app::TfrmMessageEditor::RunOutcome::Finished);
+    EXPECT_EQ(server.messages().size(), 3u);
+
+    // One result file for the run: every row once, with its latest outcome.
+    EXPECT_EQ(home.read("Ergebnisse/20260308_140531-Einladung.csv"),
+              "\xEF\xBB\xBFZeile;Adresse;Ergebnis;Antwort des Servers\r\n"
+              "1;jan@example.org;versendet;\r\n2;anna@example.org;versendet;\r\n3;heinz@example.org;versendet;\r\n");
+
+    // Finished: going out again needs a Yes first.
+    window->run([this] { form->AlleMarkierenClick(); });
+    ModalAnswerer answerer;
+    answerer.click(QMessageBox::No);
+    pressAltS();
+    ASSERT_EQ(answerer.shown.size(), 1u);
+    EXPECT_EQ(answerer.shown[0].text,
+              "Dieses Mailing wurde am 08.03.2026 um 14:05 an alle 3 Empfänger versendet. Noch einmal an alle "
+              "senden?");
+    EXPECT_EQ(form->LastRunOutcome, app::TfrmMessageEditor::RunOutcome::Declined);
+    EXPECT_EQ(server.messages().size(), 3u);
 }
