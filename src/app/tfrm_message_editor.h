@@ -316,7 +316,8 @@ public:
     // Loads a recipient list file into empfaengerliste and enters list mode:
     // one warning per row without "@". Throws FileError when the file cannot
     // be read; an earlier list then stays as it was.
-    void LoadRecipientList(const std::string& path);
+    // `sheet`: the sheet of a workbook (.xlsx, .ods); empty the first.
+    void LoadRecipientList(const std::string& path, const std::string& sheet = "");
     // Adds the address, A-Z lower-cased, to edtto's sorted items unless it
     // is there already.
     void AddToAddressHistory(const std::string& address);

@@ -18,26 +18,46 @@ bool isFilledLine(const std::string& line) {
 // breaks becomes lines of its own. `filled`, when given, says isFilledLine
 // of each line (worked out once for a list send's rows).
 template <typename Emit>
+void emitLines(std::string_view text, Emit&& emit) {
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t end = platform::findLineBreak(text, from);
+        if (end == std::string::npos)
+            break;
+        emit(text.substr(from, end - from));
+        from = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    }
+    emit(text.substr(from));
+}
+
+// A section ({{#Spalte}} ... {{/Spalte}}) may span lines: such a body is
+// filled as one text.
+bool hasSections(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines)
+        if (line.find("{{#") != std::string::npos || line.find("{{^") != std::string::npos ||
+            line.find("{{/") != std::string::npos)
+            return true;
+    return false;
+}
+
+template <typename Emit>
 void forEachFilledLine(const std::vector<std::string>& lines, const RecipientRow& row,
                        const std::vector<std::string>& extraTitles, Emit&& emit,
                        const std::vector<bool>* filled = nullptr) {
+    if (hasSections(lines)) {
+        std::string whole;
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            (i ? whole += '\n' : whole) += lines[i];
+        emitLines(fillPlaceholders(whole, row, extraTitles, ValueStyle::Text), emit);
+        return;
+    }
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
         if (filled ? !(*filled)[i] : !isFilledLine(line)) {
             emit(line);
             continue;
         }
-        const std::string value = fillPlaceholders(line, row, extraTitles, ValueStyle::Text);
-        const std::string_view text(value);
-        std::size_t from = 0;
-        for (;;) {
-            const std::size_t end = platform::findLineBreak(text, from);
-            if (end == std::string::npos)
-                break;
-            emit(text.substr(from, end - from));
-            from = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-        }
-        emit(text.substr(from));
+        emitLines(fillPlaceholders(line, row, extraTitles, ValueStyle::Text), emit);
     }
 }
 
