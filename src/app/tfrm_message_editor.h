@@ -363,6 +363,9 @@ public:
     std::string RecipientListFolder;
     // The recipient list file loaded last; empty while no list is loaded.
     std::string RecipientListFile;
+    // The number of each grid row in the list file (its line, the sheet's
+    // row), for the pre-flight check and the send run.
+    std::vector<int> RecipientSourceRows;
     // Leaves list mode: the grid keeps only its title row, edtto is free for
     // a single address.
     void ClearRecipientList();

@@ -34,6 +34,7 @@ void TfrmMessageEditor::LoadRecipientList(const std::string& path, const std::st
     fillGrid(empfaengerliste, list);
     RecipientListFolder = folderOf(path);
     RecipientListFile = path;
+    RecipientSourceRows = list.sourceRows;
     empfaengerliste.Row = 1;
     RememberedRow = 1;
     RowStatus.clear();
@@ -57,6 +58,7 @@ void TfrmMessageEditor::ClearRecipientList() {
     RememberedRow = 1;
     RowStatus.clear();
     RecipientListFile.clear();
+    RecipientSourceRows.clear();
     RecipientListFolder.clear();
     pnltopright.Pages[kPageEmpfaengerliste].Caption = "Empfängerliste";
     if (edtto.Text == kRecipientListMarker)
@@ -94,6 +96,7 @@ void TfrmMessageEditor::empfaengerlisteSelectCell(int, int row) {
     // it here.
     empfaengerliste.Row = row;
     RememberedRow = row;
+    AnredeChange();  // the preview line shows the selected row
 }
 
 void TfrmMessageEditor::empfaengerlisteDblClick() {
