@@ -14,6 +14,7 @@ packages=(
   python3 python3-aiosmtpd
   libidn2-dev media-types shared-mime-info spamassassin
   xvfb xauth
+  libzip-dev libexpat1-dev libreoffice-calc-nogui python3-openpyxl
 )
 
 missing=()
