@@ -441,7 +441,7 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
         m_smtp.SetRememberLookups(false);
         if (summary.resultFile.empty())
             return;
-        writeResultFile(summary.resultFile, results);
+        writeResultFile(summary.resultFile, results, mailing.sourceRows);
         m_observer.addProtocolLine("Ergebnisdatei: " + summary.resultFile);
     };
 
