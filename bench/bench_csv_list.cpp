@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "merge/recipient_list.h"
 #include "platform/text_file.h"
 
@@ -59,40 +60,7 @@ std::string ownFormatText(int rows) {
     return text;
 }
 
-struct Measure {
-    double seconds = 0;
-    long peakKiB = 0;
-};
-
-// Runs `work` in a child; the child reports its time and its peak memory
-// above what it had before the work.
-Measure inChild(const std::function<void()>& work) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
-        throw std::runtime_error("pipe");
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(pipeFds[0]);
-        rusage before{};
-        getrusage(RUSAGE_SELF, &before);
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        rusage after{};
-        getrusage(RUSAGE_SELF, &after);
-        Measure m{took.count(), after.ru_maxrss - before.ru_maxrss};
-        if (write(pipeFds[1], &m, sizeof m) != sizeof m)
-            _exit(1);
-        _exit(0);
-    }
-    close(pipeFds[1]);
-    Measure m;
-    if (read(pipeFds[0], &m, sizeof m) != sizeof m)
-        throw std::runtime_error("child failed");
-    close(pipeFds[0]);
-    waitpid(pid, nullptr, 0);
-    return m;
-}
+using Measure = bench::ChildMeasure;
 
 Measure median(std::vector<Measure> runs) {
     std::sort(runs.begin(), runs.end(),
@@ -131,7 +99,7 @@ int main(int argc, char** argv) {
         const long fileKiB = static_cast<long>(in.tellg()) / 1024;
         std::vector<Measure> measures;
         for (int i = 0; i < runs; ++i)
-            measures.push_back(inChild([&] { c.work(c.path); }));
+            measures.push_back(bench::measureInChild([&] { c.work(c.path); }));
         const Measure m = median(measures);
         std::printf("%s: %d rows, file %ld KiB: %.3f s, peak memory +%ld KiB (%.1f x the file)\n", c.name,
                     rows, fileKiB, m.seconds, m.peakKiB, fileKiB ? double(m.peakKiB) / fileKiB : 0.0);

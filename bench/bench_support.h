@@ -9,11 +9,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <initializer_list>
 #include <signal.h>
 #include <spawn.h>
 #include <stdexcept>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -99,6 +101,41 @@ inline ClientRun runClient(const std::string& command) {
 
 inline ClientRun runMinimalClient(const std::string& program, int port, const std::string& file, int count) {
     return runClient(program + " " + std::to_string(port) + " " + file + " " + std::to_string(count));
+}
+
+struct ChildMeasure {
+    double seconds = 0;
+    long peakKiB = 0;
+};
+
+// Runs `work` in a child process, so its peak memory is its own: the time
+// it took and its peak memory above what the child had before.
+inline ChildMeasure measureInChild(const std::function<void()>& work) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        throw std::runtime_error("pipe");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(pipeFds[0]);
+        rusage before{};
+        getrusage(RUSAGE_SELF, &before);
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        rusage after{};
+        getrusage(RUSAGE_SELF, &after);
+        ChildMeasure m{took.count(), after.ru_maxrss - before.ru_maxrss};
+        if (write(pipeFds[1], &m, sizeof m) != sizeof m)
+            _exit(1);
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    ChildMeasure m;
+    if (read(pipeFds[0], &m, sizeof m) != sizeof m)
+        throw std::runtime_error("child failed");
+    close(pipeFds[0]);
+    waitpid(pid, nullptr, 0);
+    return m;
 }
 
 inline double median(std::vector<double> values) {

@@ -15,6 +15,7 @@ packages=(
   libidn2-dev media-types shared-mime-info spamassassin
   xvfb xauth
   libxml2-dev
+  libzip-dev libexpat1-dev libreoffice-calc-nogui python3-openpyxl
 )
 
 missing=()

@@ -154,6 +154,8 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments) {
         // A folder cut to a fixed length would put the files somewhere else.
         if (matchPrefix(argument, {"/eml:"}, value, std::string::npos))
             options.DryRunFolder = platform::trimControl(value);
+        if (matchPrefix(argument, {"/Blatt:"}, value, std::string::npos))
+            options.Sheet = platform::trimControl(platform::decodeFileText(value));
     }
     return options;
 }

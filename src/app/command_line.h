@@ -43,6 +43,9 @@ struct CommandLineOptions {
     // "/eml:FOLDER", trimmed, never cut: the list send writes every message
     // into the folder as an .eml file instead of sending it (dry run).
     std::string DryRunFolder;
+    // "/Blatt:NAME", trimmed, never cut: the sheet of a workbook list
+    // (.xlsx, .ods) to read; empty: the first.
+    std::string Sheet;
 };
 
 // Reads every argument as a switch (the program name is not among them).

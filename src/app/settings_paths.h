@@ -7,6 +7,9 @@
 namespace sendrix::app {
 
 inline constexpr const char* kOpenDialogFilter = "Textdateien|*.txt|csv-Dateien|*.csv|alle Dateien|*.*";
+// The recipient list's dialog offers workbooks beside the text files.
+inline constexpr const char* kListOpenDialogFilter =
+    "Textdateien|*.txt|csv-Dateien|*.csv|Tabellen (xlsx, ods)|*.xlsx;*.ods|alle Dateien|*.*";
 inline constexpr const char* kSaveDialogFilter = "Text-Dateien|*.txt|alle Dateien|*.*";
 
 // `folder` (with trailing "/") + the user name with A-Z lower-cased (all

@@ -154,9 +154,9 @@ void TfrmMessageEditor::FormCreate() {
         }
     }
     if (!m_arguments.empty()) {
-        if (!mailingGiven && platform::fileExists(m_arguments[0]))
-            LoadRecipientList(m_arguments[0]);
         const CommandLineOptions options = ParseCommandLine(m_arguments);
+        if (!mailingGiven && platform::fileExists(m_arguments[0]))
+            LoadRecipientList(m_arguments[0], options.Sheet);
         salutationSwitch = options.SalutationSwitch;
         subjectStamp = options.SubjectStamp;
         senderOverride = options.SenderOverride;

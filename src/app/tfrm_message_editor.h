@@ -322,7 +322,8 @@ public:
     // Loads a recipient list file into empfaengerliste and enters list mode:
     // one warning per row without "@". Throws FileError when the file cannot
     // be read; an earlier list then stays as it was.
-    void LoadRecipientList(const std::string& path);
+    // `sheet`: the sheet of a workbook (.xlsx, .ods); empty the first.
+    void LoadRecipientList(const std::string& path, const std::string& sheet = "");
     // Adds the address, A-Z lower-cased, to edtto's sorted items unless it
     // is there already.
     void AddToAddressHistory(const std::string& address);
@@ -371,6 +372,9 @@ public:
     std::string BodyFolder;
     // The recipient list file loaded last; empty while no list is loaded.
     std::string RecipientListFile;
+    // The number of each grid row in the list file (its line, the sheet's
+    // row), for the pre-flight check and the send run.
+    std::vector<int> RecipientSourceRows;
     // Leaves list mode: the grid keeps only its title row, edtto is free for
     // a single address.
     void ClearRecipientList();

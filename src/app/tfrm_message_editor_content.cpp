@@ -19,8 +19,12 @@ void TfrmMessageEditor::AnredeChange() {
     if (!useAnrede.Checked)
         return;
     const std::vector<std::string> extraTitles = extraTitlesOf(empfaengerliste);
+    // The grid's current row, the first when none is.
+    const int current = empfaengerliste.Row >= 1 && empfaengerliste.Row < empfaengerliste.RowCount()
+                            ? empfaengerliste.Row
+                            : 1;
     const merge::RecipientRow first = empfaengerliste.RowCount() > 1
-                                          ? recipientRowOf(empfaengerliste.Cells[1], extraTitles.size())
+                                          ? recipientRowOf(empfaengerliste.Cells[current], extraTitles.size())
                                           : merge::RecipientRow{};
     Vorschau.Caption =
         merge::BuildSalutation(Anrede.Text, first, merge::SalutationVariant::Preview, extraTitles);

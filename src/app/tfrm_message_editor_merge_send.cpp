@@ -230,6 +230,7 @@ void TfrmMessageEditor::sendenClick() {
         AddToAddressHistory(edtto.Text);
     } else {
         mailing.rows = recipientRowsOf(empfaengerliste);
+    mailing.sourceRows = RecipientSourceRows;
         if (!PreflightAllowsRun(mailing))
             return;
         if (!holdsAnAddress(mailing.rows)) {
@@ -394,6 +395,7 @@ std::string TfrmMessageEditor::DefaultTestAddress() const {
 merge::Mailing TfrmMessageEditor::ListMailing() const {
     merge::Mailing mailing = mailingOf(*this);
     mailing.rows = recipientRowsOf(empfaengerliste);
+    mailing.sourceRows = RecipientSourceRows;
     return mailing;
 }
 

@@ -6,6 +6,8 @@
 #include "app/tfrm_message_editor.h"
 #include "merge/address_history.h"
 #include "merge/recipient_list.h"
+#include "merge/spreadsheet.h"
+#include "platform/text_trim.h"
 
 namespace sendrix::app {
 
@@ -24,20 +26,24 @@ std::string folderOf(const std::string& path) {
 
 // ---- Recipient list ----
 
-void TfrmMessageEditor::LoadRecipientList(const std::string& path) {
+void TfrmMessageEditor::LoadRecipientList(const std::string& path, const std::string& sheet) {
     // The whole file is read before the grid changes, so a file that cannot
     // be read leaves the list loaded before as it was.
-    const merge::RecipientList list = merge::readRecipientList(path);
+    const merge::RecipientList list = merge::readRecipientList(path, sheet);
 
     fillGrid(empfaengerliste, list);
     RecipientListFolder = folderOf(path);
     RecipientListFile = path;
+    RecipientSourceRows = list.sourceRows;
     empfaengerliste.Row = 1;
     RememberedRow = 1;
     RowStatus.clear();
 
-    for (const merge::FaultyAddress& faulty : list.faulty)
-        m_interaction.Warning(merge::faultyAddressWarning(faulty));
+    // Every faulty row in one box: the same rule as the pre-flight check.
+    if (!list.faulty.empty())
+        m_interaction.Warning(merge::faultyAddressesWarning(list.faulty));
+    if (!list.inexactFormats.empty())
+        m_interaction.Notice(merge::inexactFormatsNotice(list.inexactFormats));
 
     pnltopright.Pages[kPageEmpfaengerliste].Caption =
         "Empfängerliste (" + std::to_string(list.rows.size()) + ")";
@@ -52,6 +58,7 @@ void TfrmMessageEditor::ClearRecipientList() {
     RememberedRow = 1;
     RowStatus.clear();
     RecipientListFile.clear();
+    RecipientSourceRows.clear();
     RecipientListFolder.clear();
     pnltopright.Pages[kPageEmpfaengerliste].Caption = "Empfängerliste";
     if (edtto.Text == kRecipientListMarker)
@@ -61,12 +68,27 @@ void TfrmMessageEditor::ClearRecipientList() {
 }
 
 void TfrmMessageEditor::Verteilerlisteffnen1Click() {
-    OpenDialog1.Filter = kOpenDialogFilter;
+    OpenDialog1.Filter = kListOpenDialogFilter;
     OpenDialog1.FilterIndex = 2;
     OpenDialog1.Title = "Verteilerliste öffnen";
     if (!m_interaction.OpenFile(OpenDialog1))
         return;
-    LoadRecipientList(OpenDialog1.FileName);
+    std::string sheet;
+    if (merge::isWorkbookFile(OpenDialog1.FileName)) {
+        const std::vector<std::string> sheets = merge::sheetNames(OpenDialog1.FileName);
+        if (sheets.size() > 1) {
+            std::string names;
+            for (const std::string& name : sheets)
+                names += (names.empty() ? "" : ", ") + name;
+            sheet = sheets.front();
+            if (!m_interaction.InputBox("Tabellenblatt wählen",
+                                        "Die Arbeitsmappe hat mehrere Tabellenblätter (" + names +
+                                            "). Welches enthält die Empfängerliste?",
+                                        sheet))
+                return;
+        }
+    }
+    LoadRecipientList(OpenDialog1.FileName, platform::trimControl(sheet));
     ShowRunRecord();
 }
 
@@ -75,6 +97,7 @@ void TfrmMessageEditor::empfaengerlisteSelectCell(int, int row) {
     // it here.
     empfaengerliste.Row = row;
     RememberedRow = row;
+    AnredeChange();  // the preview line shows the selected row
 }
 
 void TfrmMessageEditor::empfaengerlisteDblClick() {

@@ -15,6 +15,29 @@ bool isFilledLine(const std::string& line) {
     return line.find("{{") != std::string::npos || platform::findLineBreak(line) != std::string::npos;
 }
 
+template <typename Emit>
+void emitLines(std::string_view text, Emit&& emit) {
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t end = platform::findLineBreak(text, from);
+        if (end == std::string::npos)
+            break;
+        emit(text.substr(from, end - from));
+        from = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    }
+    emit(text.substr(from));
+}
+
+// A section ({{#Spalte}} ... {{/Spalte}}) may span lines: such a body is
+// filled as one text.
+bool hasSections(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines)
+        if (line.find("{{#") != std::string::npos || line.find("{{^") != std::string::npos ||
+            line.find("{{/") != std::string::npos)
+            return true;
+    return false;
+}
+
 // Calls `emit` with each body line with the row's values (HTML-escaped in
 // an HTML body); a value with line breaks becomes lines of its own. `filled`, when given, says isFilledLine
 // of each line (worked out once for a list send's rows).
@@ -22,24 +45,20 @@ template <typename Emit>
 void forEachFilledLine(const std::vector<std::string>& lines, bool html, const RecipientRow& row,
                        const std::vector<std::string>& extraTitles, Emit&& emit,
                        const std::vector<bool>* filled = nullptr) {
+    if (hasSections(lines)) {
+        std::string whole;
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            (i ? whole += '\n' : whole) += lines[i];
+        emitLines(fillPlaceholders(whole, row, extraTitles, html ? ValueStyle::Html : ValueStyle::Text), emit);
+        return;
+    }
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
         if (filled ? !(*filled)[i] : !isFilledLine(line)) {
             emit(line);
             continue;
         }
-        const std::string value =
-            fillPlaceholders(line, row, extraTitles, html ? ValueStyle::Html : ValueStyle::Text);
-        const std::string_view text(value);
-        std::size_t from = 0;
-        for (;;) {
-            const std::size_t end = platform::findLineBreak(text, from);
-            if (end == std::string::npos)
-                break;
-            emit(text.substr(from, end - from));
-            from = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-        }
-        emit(text.substr(from));
+        emitLines(fillPlaceholders(line, row, extraTitles, html ? ValueStyle::Html : ValueStyle::Text), emit);
     }
 }
 

@@ -29,8 +29,9 @@ std::string_view firstLine(std::string_view text) {
     return text.substr(0, platform::findLineBreak(text));
 }
 
-std::vector<TextRecord> readRecords(std::string_view text, char separator) {
+std::vector<TextRecord> readRecords(std::string_view text, char separator, std::vector<int>* startLines) {
     std::vector<TextRecord> records;
+    int line = 1;
     TextRecord record;
     std::string field;
     bool fieldQuoted = false;  // the field began with a quote (after blanks)
@@ -61,8 +62,11 @@ std::vector<TextRecord> readRecords(std::string_view text, char separator) {
         if (c == '\r' || c == '\n') {
             endRecord();
             i += (c == '\r' && i + 1 < n && text[i + 1] == '\n') ? 2 : 1;
+            ++line;
             continue;
         }
+        if (recordEmpty && startLines)
+            startLines->push_back(line);
         recordEmpty = false;
         if (c == separator) {
             endField();
@@ -89,8 +93,11 @@ std::vector<TextRecord> readRecords(std::string_view text, char separator) {
                 if (q == '\r') {
                     field += '\n';
                     i += (i + 1 < n && text[i + 1] == '\n') ? 2 : 1;
+                    ++line;
                     continue;
                 }
+                if (q == '\n')
+                    ++line;
                 field += q;
                 ++i;
             }

@@ -22,7 +22,9 @@ std::string_view firstLine(std::string_view text);
 // of characters 0 to 32; a quote inside an unquoted field is an ordinary
 // character, and text after a closing quote is appended, as spreadsheets
 // read it. Empty lines give no record; a Ctrl-Z (0x1A) at the start of a
-// record ends the text.
-std::vector<TextRecord> readRecords(std::string_view text, char separator);
+// record ends the text. `startLines`, when given, receives the line (from 1)
+// where each record begins.
+std::vector<TextRecord> readRecords(std::string_view text, char separator,
+                                    std::vector<int>* startLines = nullptr);
 
 }  // namespace sendrix::merge

@@ -20,7 +20,7 @@ std::string titleKey(std::string_view title) {
     return key;
 }
 
-constexpr std::array<std::pair<const char*, ColumnRole>, 26> kSpellings = {{
+constexpr std::array<std::pair<const char*, ColumnRole>, 33> kSpellings = {{
     {"email", ColumnRole::Email},
     {"mail", ColumnRole::Email},
     {"emailadresse", ColumnRole::Email},
@@ -47,6 +47,13 @@ constexpr std::array<std::pair<const char*, ColumnRole>, 26> kSpellings = {{
     {"anlagen", ColumnRole::Attachments},
     {"attachment", ColumnRole::Attachments},
     {"attachments", ColumnRole::Attachments},
+    {"titel", ColumnRole::Title},
+    {"title", ColumnRole::Title},
+    {"akademischertitel", ColumnRole::Title},
+    {"cc", ColumnRole::Cc},
+    {"kopie", ColumnRole::Cc},
+    {"bcc", ColumnRole::Bcc},
+    {"blindkopie", ColumnRole::Bcc},
 }};
 
 }  // namespace
@@ -57,6 +64,13 @@ ColumnRole columnRoleOf(std::string_view title) {
         if (key == spelling)
             return role;
     return ColumnRole::Other;
+}
+
+int columnOfRole(const std::vector<std::string>& titles, ColumnRole role) {
+    for (std::size_t i = 0; i < titles.size(); ++i)
+        if (columnRoleOf(titles[i]) == role)
+            return static_cast<int>(i);
+    return -1;
 }
 
 bool sameColumnTitle(std::string_view a, std::string_view b) {

@@ -21,6 +21,10 @@ struct Mailing {
     bool receipt = false;            // ask for a read receipt
     BodySettings body;               // salutation, HTML switch, body lines
     std::vector<RecipientRow> rows;  // list send: the data rows of the grid, row 1 first
+    // For each row its number as the list file shows it (the file's line,
+    // the sheet's row: RecipientList::sourceRows); rows beyond it, and every
+    // row when it is empty, count from 1 as the grid does.
+    std::vector<int> sourceRows;
     // Titles of the list's columns beyond the five fixed ones; the values
     // are RecipientRow::extra.
     std::vector<std::string> extraTitles;
@@ -34,6 +38,11 @@ struct Mailing {
     // may hold column placeholders.
     std::vector<std::string> attachments;
 };
+
+// The number of rows[index] as the list file shows it (sourceRows).
+inline int sourceRowNumber(const Mailing& mailing, std::size_t index) {
+    return index < mailing.sourceRows.size() ? mailing.sourceRows[index] : static_cast<int>(index) + 1;
+}
 
 struct SmtpAccount {
     std::string host;

@@ -7,24 +7,13 @@
 
 namespace sendrix::merge {
 
-namespace {
-
-int attachmentColumn(const std::vector<std::string>& extraTitles) {
-    for (std::size_t i = 0; i < extraTitles.size(); ++i)
-        if (columnRoleOf(extraTitles[i]) == ColumnRole::Attachments)
-            return static_cast<int>(i);
-    return -1;
-}
-
-}  // namespace
-
 std::string attachmentPath(const Mailing& mailing, const RecipientRow& row, const std::string& pathTemplate) {
     return fillPlaceholders(pathTemplate, row, mailing.extraTitles, ValueStyle::Line);
 }
 
 std::vector<std::string> rowAttachments(const Mailing& mailing, const RecipientRow& row) {
     std::vector<std::string> files;
-    const int column = attachmentColumn(mailing.extraTitles);
+    const int column = columnOfRole(mailing.extraTitles, ColumnRole::Attachments);
     if (column < 0 || static_cast<std::size_t>(column) >= row.extra.size())
         return files;
     const std::string& cell = row.extra[column];
@@ -50,6 +39,19 @@ std::vector<std::string> rowAttachments(const Mailing& mailing, const RecipientR
     return files;
 }
 
+std::string rowCopies(const Mailing& mailing, const RecipientRow& row, ColumnRole role) {
+    const int column = columnOfRole(mailing.extraTitles, role);
+    return column >= 0 && static_cast<std::size_t>(column) < row.extra.size()
+               ? platform::trimControl(row.extra[static_cast<std::size_t>(column)])
+               : std::string();
+}
+
+std::string joinAddressLists(const std::string& common, const std::string& own) {
+    if (own.empty())
+        return common;
+    return platform::trimControl(common).empty() ? own : common + ", " + own;
+}
+
 PersonalMessage personalMessage(const Mailing& mailing, const RecipientRow& row) {
     PersonalMessage message;
     personalMessage(mailing, row, ListBody(mailing.body, mailing.extraTitles), message);
@@ -65,6 +67,8 @@ void personalMessage(const Mailing& mailing, const RecipientRow& row, const List
         message.attachments.push_back(attachmentPath(mailing, row, common));
     for (std::string& own : rowAttachments(mailing, row))
         message.attachments.push_back(std::move(own));
+    message.cc = joinAddressLists(mailing.cc, rowCopies(mailing, row, ColumnRole::Cc));
+    message.bcc = joinAddressLists(mailing.bcc, rowCopies(mailing, row, ColumnRole::Bcc));
 }
 
 }  // namespace sendrix::merge

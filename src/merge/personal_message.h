@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "merge/list_columns.h"
 #include "merge/mailing.h"
 
 namespace sendrix::merge {
@@ -15,6 +16,9 @@ struct PersonalMessage {
     std::vector<std::string> body;
     // The common attachments first, then the row's own, as paths on disk.
     std::vector<std::string> attachments;
+    // The mailing's CC and BCC with the row's own "CC"/"BCC" columns added.
+    std::string cc;
+    std::string bcc;
 };
 
 // The list-send message for `row`. Throws PlaceholderError for a
@@ -31,6 +35,13 @@ void personalMessage(const Mailing& mailing, const RecipientRow& row, const List
 // placeholders filled; relative paths (with "\" read as "/") lie below the
 // list's folder. Empty pieces are skipped.
 std::vector<std::string> rowAttachments(const Mailing& mailing, const RecipientRow& row);
+
+// The row's own copies: the cell of the first column titled for `role`
+// (ColumnRole::Cc or ColumnRole::Bcc, list_columns.h); empty without one.
+std::string rowCopies(const Mailing& mailing, const RecipientRow& row, ColumnRole role);
+
+// `common` and `own`, comma-separated, either may be empty.
+std::string joinAddressLists(const std::string& common, const std::string& own);
 
 // An attachment path with the row's values filled in.
 std::string attachmentPath(const Mailing& mailing, const RecipientRow& row, const std::string& pathTemplate);

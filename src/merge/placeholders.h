@@ -19,8 +19,9 @@ public:
     using Error::Error;
 };
 
-// The names of every placeholder in `text`, in order, as written between
-// the braces (trimmed). "{{" without "}}" on the same line is no placeholder.
+// The column of every placeholder in `text`, in order, as written between
+// the braces (trimmed; of "{{#Spalte=Wert}}" and "{{Spalte|Ersatz}}" only
+// "Spalte"). "{{" without "}}" on the same line is no placeholder.
 std::vector<std::string> placeholderNames(std::string_view text);
 
 // The column `name` stands for: 0 OK, 1 Name, 2 Vorname, 3 Email, 4 Typ (also
@@ -43,8 +44,16 @@ enum class ValueStyle { Line, Text, Html };
 std::string asOneLine(std::string_view value);
 
 // `text` with every placeholder replaced by its value in `row` and "\{{"
-// made "{{". Throws PlaceholderError naming the first placeholder that names
-// no column.
+// made "{{". Beyond "{{Spalte}}":
+//   {{Spalte|Ersatz}}            the Ersatz when the cell is empty (blanks only)
+//   {{#Spalte}}...{{/Spalte}}    the text only when the cell is filled
+//   {{^Spalte}}...{{/Spalte}}    the text only when the cell is empty
+//   {{#Spalte=Wert}}...{{/Spalte}} only when the cell equals Wert (blanks
+//                                around it and ASCII case do not count);
+//                                {{^Spalte=Wert}} when it does not
+// Sections may span lines and nest; a line holding nothing but section tags
+// leaves no line behind. Throws PlaceholderError naming the first
+// placeholder that names no column, or a section left open or closed wrongly.
 std::string fillPlaceholders(std::string_view text, const RecipientRow& row,
                              const std::vector<std::string>& extraTitles, ValueStyle style);
 
@@ -54,5 +63,15 @@ std::string withoutPlaceholders(std::string_view text);
 
 // "Der Platzhalter "{{%s}}" nennt keine Spalte der Empfängerliste."
 std::string unknownPlaceholderText(std::string_view name);
+std::string unclosedSectionText(std::string_view column);
+std::string strayCloseText(std::string_view column);
+
+// What the pre-flight check finds in one text before any row: columns that
+// do not exist and sections not closed, each with its line (from 1).
+struct TemplateProblem {
+    int line = 0;
+    std::string text;
+};
+std::vector<TemplateProblem> templateProblems(std::string_view text, const std::vector<std::string>& extraTitles);
 
 }  // namespace sendrix::merge

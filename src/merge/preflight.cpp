@@ -11,6 +11,7 @@
 #include "mail/idn_address.h"
 #include "merge/body_composition.h"
 #include "merge/html_images.h"
+#include "merge/list_columns.h"
 #include "merge/personal_message.h"
 #include "merge/placeholders.h"
 #include "platform/ascii.h"
@@ -37,14 +38,22 @@ std::string megabytes(std::uint64_t bytes) {
     return std::to_string(tenths / 10) + "," + std::to_string(tenths % 10) + " MB";
 }
 
-// Every text of the mailing that may hold column placeholders.
+// Every text of the mailing that may hold column placeholders; the body's
+// lines joined as one text, at bodyText.
 std::vector<std::string> placeholderTexts(const Mailing& mailing) {
     std::vector<std::string> texts = {mailing.subject};
     if (mailing.body.useSalutation)
         texts.push_back(mailing.body.salutationTemplate);
-    texts.insert(texts.end(), mailing.body.body.begin(), mailing.body.body.end());
+    std::string body;
+    for (std::size_t i = 0; i < mailing.body.body.size(); ++i)
+        (i ? body += '\n' : body) += mailing.body.body[i];
+    texts.push_back(std::move(body));
     texts.insert(texts.end(), mailing.attachments.begin(), mailing.attachments.end());
     return texts;
+}
+
+std::size_t bodyText(const Mailing& mailing) {
+    return mailing.body.useSalutation ? 2 : 1;
 }
 
 }  // namespace
@@ -84,17 +93,20 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
                   "\" enthält ein Zeilenende oder NUL.");
 
     // Placeholders first and once each: with one unknown name no message can
-    // be made, and saying so per row would bury everything else.
+    // be made, and saying so per row would bury everything else. The body
+    // is one text (a section may span lines); its problems name the line.
     std::set<std::string> reported;
     bool placeholdersKnown = true;
     std::vector<std::string> texts = placeholderTexts(mailing);
-    for (const std::string& text : texts)
-        for (const std::string& name : placeholderNames(text))
-            if (columnIndex(name, mailing.extraTitles) < 0) {
-                placeholdersKnown = false;
-                if (reported.insert(name).second)
-                    error(unknownPlaceholderText(name));
-            }
+    for (std::size_t t = 0; t < texts.size(); ++t) {
+        const bool body = t == bodyText(mailing);
+        for (const TemplateProblem& problem : templateProblems(texts[t], mailing.extraTitles)) {
+            placeholdersKnown = false;
+            if (reported.insert(problem.text).second)
+                error(body && problem.line > 0 ? "Text, Zeile " + std::to_string(problem.line) + ": " + problem.text
+                                               : problem.text);
+        }
+    }
 
     // The local images of an HTML body go with every message.
     std::uint64_t imageBytes = 0;
@@ -119,7 +131,7 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
         const RecipientRow& row = mailing.rows[i];
         if (row.ok != kSendMark)
             continue;
-        const int number = static_cast<int>(i) + 1;
+        const int number = sourceRowNumber(mailing, i);
 
         if (platform::trimControl(row.email).empty()) {
             warning(rowText(number) + "keine E-Mail-Adresse; die Zeile wird übersprungen.");
@@ -145,6 +157,15 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
         }
         if (addresses.Count() == 0)
             error(rowText(number) + "\"" + row.email + "\" ist keine gültige E-Mail-Adresse.");
+        // The row's own copies are checked as every address is.
+        for (const auto& [role, column] : {std::pair{ColumnRole::Cc, "CC"}, std::pair{ColumnRole::Bcc, "BCC"}}) {
+            mail::TIdEMailAddressList copies;
+            copies.SetAddresses(rowCopies(mailing, row, role));
+            for (const mail::TIdEMailAddressItem& item : copies)
+                if (!plausibleAddress(item.Address()))
+                    error(rowText(number) + "\"" + item.Address() + "\" in der Spalte " + column +
+                          " ist keine gültige E-Mail-Adresse.");
+        }
 
         std::uint64_t size = 2048 + (imageBytes + 2) / 3 * 4 * 78 / 76;
         std::vector<std::string> files;

@@ -1,7 +1,10 @@
 #include "merge/recipient_list.h"
 
 #include "merge/delimited_text.h"
+#include "mail/id_email_address.h"
 #include "merge/list_columns.h"
+#include "merge/preflight.h"
+#include "merge/spreadsheet.h"
 #include "platform/text_codec.h"
 #include "platform/text_file.h"
 #include "platform/text_trim.h"
@@ -63,8 +66,8 @@ std::string joinFields(const TextRecord& fields, std::size_t from, char separato
     return joined;
 }
 
-RecipientList parseTitledList(std::string_view text, char separator) {
-    std::vector<TextRecord> records = readRecords(text, separator);
+// Records whose first is the title line; `lines` the source row of each.
+RecipientList parseTitledRecords(std::vector<TextRecord> records, const std::vector<int>& lines, char separator) {
     const TextRecord& titles = records.front();
 
     // Where each column of the file goes: one of the five fixed fields
@@ -105,15 +108,16 @@ RecipientList parseTitledList(std::string_view text, char separator) {
             fields[titles.size() - 1] = joinFields(fields, titles.size() - 1, separator);
             fields.resize(titles.size());
         }
-        const bool hasAt = [&] {
+        const int number = r < lines.size() ? lines[r] : static_cast<int>(r) + 1;
+        const bool faulty = [&] {
             for (std::size_t c = 0; c < fields.size(); ++c)
                 if (target[c] == kEmail)
-                    return fields[c].find('@') != std::string::npos;
-            return false;
+                    return hasFaultyAddress(fields[c]);
+            return true;
         }();
-        const int number = static_cast<int>(list.rows.size()) + 1;
-        if (!hasAt)
+        if (faulty)
             list.faulty.push_back({number, joinFields(fields, 0, separator)});
+        list.sourceRows.push_back(number);
         RecipientRow row;
         row.ok = kSendMark;
         row.extra.resize(list.extraTitles.size());
@@ -132,7 +136,44 @@ RecipientList parseTitledList(std::string_view text, char separator) {
     return list;
 }
 
+RecipientList parseTitledList(std::string_view text, char separator) {
+    std::vector<int> lines;
+    std::vector<TextRecord> records = readRecords(text, separator, &lines);
+    return parseTitledRecords(std::move(records), lines, separator);
+}
+
 RecipientList parseOwnFormat(std::string_view text);
+
+// A sheet's rows as the lines of a text file: a title row names the columns
+// as a CSV title line does; without one, the cells joined with ";" are a
+// line of the program's own format.
+RecipientList listFromSheet(SheetTable table) {
+    std::vector<TextRecord> records;
+    std::vector<int> lines;
+    records.reserve(table.rows.size());
+    for (SheetRow& row : table.rows) {
+        records.push_back(std::move(row.cells));
+        lines.push_back(row.number);
+    }
+    RecipientList list;
+    if (!records.empty() && looksLikeTitleLine(records.front())) {
+        list = parseTitledRecords(std::move(records), lines, ';');
+    } else {
+        for (std::size_t r = 0; r < records.size(); ++r) {
+            const std::string line = joinFields(records[r], 0, ';');
+            if (isTitleLine(line))
+                continue;
+            RecipientRow parsed = parseRecipientLine(line);
+            if (hasFaultyAddress(parsed.email))
+                list.faulty.push_back({lines[r], line});
+            list.rows.push_back(std::move(parsed));
+            list.sourceRows.push_back(lines[r]);
+        }
+    }
+    list.sheet = std::move(table.sheet);
+    list.inexactFormats = std::move(table.inexactFormats);
+    return list;
+}
 
 }  // namespace
 
@@ -174,7 +215,7 @@ namespace {
 
 RecipientList parseOwnFormat(std::string_view text) {
     RecipientList list;
-    int row = 1;
+    int line = 0;
     std::size_t start = 0;
     while (start < text.size()) {
         // A lone CR ends a line as LF and CR LF do (files from old Macs and
@@ -194,35 +235,44 @@ RecipientList parseOwnFormat(std::string_view text) {
         }
         const std::string_view raw = text.substr(start, end - start);
         start = next;
+        ++line;
 
         if (!raw.empty() && raw.front() == '\x1a')
             break;
-        const std::string line(raw);
-        if (isTitleLine(line))
+        if (isTitleLine(raw))
             continue;
 
-        RecipientRow parsed = parseRecipientLine(line);
-        if (parsed.email.find('@') == std::string::npos)
-            list.faulty.push_back({row, line});
+        RecipientRow parsed = parseRecipientLine(raw);
+        if (hasFaultyAddress(parsed.email))
+            list.faulty.push_back({line, std::string(raw)});
         list.rows.push_back(std::move(parsed));
-        ++row;
+        list.sourceRows.push_back(line);
     }
     return list;
 }
 
 }  // namespace
 
-RecipientList readRecipientList(const std::string& path) {
+RecipientList readRecipientList(const std::string& path, const std::string& sheet) {
     const std::string bytes = platform::readFileBytes(path);
-    // A workbook saved as such is a ZIP archive (.xlsx, .ods) or an OLE
-    // compound file (.xls); read as text it would give a grid of garbage.
-    if (bytes.starts_with(std::string_view("PK\x03\x04", 4)) ||
-        bytes.starts_with(std::string_view("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)))
+    if (isWorkbook(bytes)) {
+        try {
+            return listFromSheet(readSheet(path, sheet));
+        } catch (const WorkbookError& error) {
+            throw ListFormatError(error.what());
+        } catch (const ListFormatError& error) {
+            throw ListFormatError("Die Datei " + path + " ist keine Empfängerliste: " + error.what() + ".");
+        }
+    }
+    // An OLE compound file is a workbook of the old Excel format (.xls) or
+    // one encrypted with a password (.xlsx/.ods keep that wrapper); read as
+    // text it would give a grid of garbage.
+    if (bytes.starts_with(std::string_view("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)))
         throw ListFormatError(
             "Die Datei " + path +
-            " ist keine Empfängerliste: sie ist eine Arbeitsmappe einer Tabellenkalkulation "
-            "(.xlsx, .ods oder .xls); bitte dort als \"CSV (Semikolon)\" oder \"CSV UTF-8\" "
-            "speichern.");
+            " kann nicht gelesen werden: sie ist eine mit Kennwort verschlüsselte Arbeitsmappe oder "
+            "eine im alten Excel-Format (.xls); bitte ohne Kennwort als .xlsx oder .ods, oder als "
+            "\"CSV (Semikolon)\" speichern.");
     try {
         return parseRecipientList(platform::decodeFileText(bytes));
     } catch (const ListFormatError& error) {
@@ -232,6 +282,38 @@ RecipientList readRecipientList(const std::string& path) {
 
 std::string faultyAddressWarning(const FaultyAddress& faulty) {
     return "Achtung: Fehlerhafte Mailadresse in Zeile " + std::to_string(faulty.row) + ": " + faulty.line;
+}
+
+std::string faultyAddressesWarning(const std::vector<FaultyAddress>& faulty) {
+    std::string text;
+    for (const FaultyAddress& one : faulty) {
+        if (!text.empty())
+            text += '\n';
+        text += faultyAddressWarning(one);
+    }
+    return text;
+}
+
+bool hasFaultyAddress(const std::string& email) {
+    mail::TIdEMailAddressList addresses;
+    addresses.SetAddresses(email);
+    if (addresses.Count() == 0)
+        return true;
+    for (const mail::TIdEMailAddressItem& item : addresses)
+        if (!plausibleAddress(item.Address()))
+            return true;
+    return false;
+}
+
+std::string inexactFormatsNotice(const std::vector<std::string>& formats) {
+    if (formats.empty())
+        return {};
+    std::string text =
+        "Hinweis: Diese Zahlenformate der Tabelle werden nicht genau dargestellt; ihre Zellen zeigen den "
+        "gespeicherten Wert:";
+    for (const std::string& format : formats)
+        text += "\n" + format;
+    return text;
 }
 
 }  // namespace sendrix::merge

@@ -27,8 +27,10 @@ struct RecipientRow {
     std::vector<std::string> extra{};
 };
 
-// A data row whose Email holds no "@": its grid row (data rows counted from
-// 1, title lines not counted) and the line as it was read, untrimmed.
+// A data row whose Email is empty or holds an address that the pre-flight
+// check refuses (plausibleAddress): its row as the source numbers it (the
+// file's line, the spreadsheet's row) and the line as it was read,
+// untrimmed (a spreadsheet row's cells joined with ";").
 struct FaultyAddress {
     int row = 0;
     std::string line;
@@ -39,6 +41,13 @@ struct RecipientList {
     std::vector<FaultyAddress> faulty;  // in file order
     // Titles of the columns beyond the five fixed ones, in file order.
     std::vector<std::string> extraTitles;
+    // For each row, its number as the source shows it: the line of a text
+    // file where the row begins, the row of a spreadsheet.
+    std::vector<int> sourceRows;
+    // Spreadsheets: the sheet read, and number formats whose cells keep
+    // their stored value (spreadsheet.h).
+    std::string sheet;
+    std::vector<std::string> inexactFormats;
 };
 
 // A file that cannot be read as a recipient list; the text says why.
@@ -76,11 +85,25 @@ RecipientRow parseRecipientLine(std::string_view line);
 RecipientList parseRecipientList(std::string_view text);
 
 // Reads the file (Windows-1252 or UTF-8, with or without byte-order mark,
-// read the same) and parses it. Throws FileError naming the file when it
-// cannot be read, ListFormatError naming it when it is no list.
-RecipientList readRecipientList(const std::string& path);
+// read the same) and parses it. A workbook (.xlsx, .ods) is read through
+// spreadsheet.h, sheet `sheet` (the first when empty), its rows taken as
+// the lines of a text file are. Throws FileError naming the file when it
+// cannot be read, ListFormatError naming it when it is no list (a workbook
+// that is encrypted, damaged or of another kind included).
+RecipientList readRecipientList(const std::string& path, const std::string& sheet = "");
 
 // "Achtung: Fehlerhafte Mailadresse in Zeile %d: %s"
 std::string faultyAddressWarning(const FaultyAddress& faulty);
+
+// Every faulty row at once: faultyAddressWarning of each, one per line.
+std::string faultyAddressesWarning(const std::vector<FaultyAddress>& faulty);
+
+// Whether an Email cell holds no address, or one the pre-flight check
+// refuses: the one address rule for loading, editing and sending.
+bool hasFaultyAddress(const std::string& email);
+
+// "Hinweis: ... Zahlenformate ..." for RecipientList::inexactFormats; empty
+// when there are none.
+std::string inexactFormatsNotice(const std::vector<std::string>& formats);
 
 }  // namespace sendrix::merge

@@ -12,11 +12,20 @@
 
 namespace sendrix::merge {
 
-// The templates offered in the drop-down, in this order.
+// The templates offered in the drop-down, in this order (a stored index
+// keeps naming the same one: new ones come last).
 // The sixth needs no gender, for rows whose Typ is "divers" or unknown.
-inline constexpr std::array<const char*, 6> kSalutationTemplates = {
-    "Hallo %Vorname,",    "Hallo %Vorname %Name,",    "Sehr geehrte%m/w %Name,",
-    "Liebe%mw %Vorname,", "Liebe%mw %Vorname %Name,", "Guten Tag %Vorname %Name,"};
+// "%m/w/n" is "%m/w" whose neutral rows are greeted by name ("Guten Tag
+// Kim Weiß,"); the last shows a fallback for an empty cell.
+inline constexpr std::array<const char*, 8> kSalutationTemplates = {
+    "Hallo %Vorname,",          "Hallo %Vorname %Name,",    "Sehr geehrte%m/w %Name,",
+    "Liebe%mw %Vorname,",       "Liebe%mw %Vorname %Name,", "Guten Tag %Vorname %Name,",
+    "Sehr geehrte%m/w/n %Name,", "Hallo {{Vorname|liebes Mitglied}},"};
+
+// A template as a newcomer reads it: "Sehr geehrte/r Frau/Herr Name,",
+// "Liebe/r Vorname,", "Hallo Vorname (sonst liebes Mitglied),". The codes
+// themselves go into the drop-down's tooltip.
+std::string salutationTemplateName(std::string_view code);
 
 // What "%m/w" turns into when the Typ is neither a woman nor a man.
 inline constexpr const char* kNeutralSalutation = "Sehr geehrte Damen und Herren,";
@@ -37,7 +46,11 @@ enum class SalutationVariant { ListSend, Preview, CurrentRow };
 std::string withoutDoctorTitle(const std::string& vorname);
 
 // The salutation for `row`. Each value is inserted once: a Vorname that
-// holds "%Name" or "{{...}}" appears as it stands. Column placeholders are
+// holds "%Name" or "{{...}}" appears as it stands. With "%m/w" or "%m/w/n"
+// and a woman or a man, a filled title column (list_columns.h) stands
+// before the Name ("Sehr geehrte Frau Dr. Strauß,"). A template with column
+// placeholders never shows two blanks in a row, nor a blank before a
+// comma or at either end, where a cell is empty. Column placeholders are
 // resolved against `extraTitles` (fillPlaceholders); the preview keeps one
 // that names no column as typed, since the user may still be typing it, and
 // the other variants throw PlaceholderError.

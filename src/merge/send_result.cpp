@@ -64,13 +64,17 @@ std::string resultFileName(const std::string& folder, const platform::LocalTime&
     return name;
 }
 
-void writeResultFile(const std::string& path, const std::vector<RowResult>& results) {
+void writeResultFile(const std::string& path, const std::vector<RowResult>& results,
+                     const std::vector<int>& sourceRows) {
     const std::size_t slash = path.rfind('/');
     if (slash != std::string::npos && slash > 0)
         ::mkdir(path.substr(0, slash).c_str(), 0755);
     std::string text = "\xEF\xBB\xBFZeile;Adresse;Ergebnis;Antwort des Servers\r\n";
     for (const RowResult& result : results)
-        text += std::to_string(result.row) + ";" + csvField(result.address) + ";" + stateWord(result.state) +
+        text += std::to_string(result.row >= 1 && static_cast<std::size_t>(result.row) <= sourceRows.size()
+                                   ? sourceRows[static_cast<std::size_t>(result.row) - 1]
+                                   : result.row) +
+                ";" + csvField(result.address) + ";" + stateWord(result.state) +
                 ";" + csvField(result.reply) + "\r\n";
     // The file names every recipient, like the send log.
     platform::replaceFileAtomically(path, text, "Datei " + path + " kann nicht erstellt werden", 0600);

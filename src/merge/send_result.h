@@ -41,6 +41,9 @@ std::string resultFileName(const std::string& folder, const platform::LocalTime&
 // with "=", "+", "-" or "@" gets a leading "'", so a spreadsheet never reads
 // an address or a server reply as a formula. Creates the folder (one
 // level); throws FileError naming the file when it cannot be written.
-void writeResultFile(const std::string& path, const std::vector<RowResult>& results);
+// "Zeile" is the row as the list file numbers it (sourceRows[row - 1], as
+// Mailing::sourceRows), the grid row where that is not known.
+void writeResultFile(const std::string& path, const std::vector<RowResult>& results,
+                     const std::vector<int>& sourceRows = {});
 
 }  // namespace sendrix::merge

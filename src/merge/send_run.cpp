@@ -152,8 +152,8 @@ void SendRun::fillMessage(const Mailing& mailing, const std::vector<std::string>
     m.Subject = subject ? *subject : mailing.subject;
     m.ContentType = mailing.body.html ? "text/html; charset=\"Windows-1252\"" : "text/plain";
     m.Priority = priorityAt(mailing.priorityIndex);
-    m.CCList.SetAddresses(mailing.cc);
-    m.BccList.SetAddresses(mailing.bcc);
+    m.CCList.SetAddresses(m_rowMessage ? m_rowMessage->cc : mailing.cc);
+    m.BccList.SetAddresses(m_rowMessage ? m_rowMessage->bcc : mailing.bcc);
     m.ReplyTo.SetAddresses(mailing.replyTo);
     if (mailing.receipt)
         m.ReceiptRecipient = m.From;
@@ -426,7 +426,14 @@ void SendRun::sendRowToAddress(const Mailing& mailing, const SmtpAccount& accoun
     const PersonalMessage message = personalMessage(mailing, row);
     m_observer.setStagingText(message.body);
     const RecipientAttachments attachments(m_message, mailing, row);
-    sendToAddress(mailing, account, message.body, address, 1, &message.subject);
+    m_rowMessage = &message;
+    try {
+        sendToAddress(mailing, account, message.body, address, 1, &message.subject);
+    } catch (...) {
+        m_rowMessage = nullptr;
+        throw;
+    }
+    m_rowMessage = nullptr;
 }
 
 namespace {
@@ -549,7 +556,8 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
             m_record.writer->sync();
         if (summary.resultFile.empty())
             return;
-        writeResultFile(summary.resultFile, m_record.writer ? m_record.writer->run().results(results) : results);
+        writeResultFile(summary.resultFile, m_record.writer ? m_record.writer->run().results(results) : results,
+                        mailing.sourceRows);
         m_observer.addProtocolLine("Ergebnisdatei: " + summary.resultFile);
     };
 
@@ -561,6 +569,11 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
     m_observer.setProgressCount(0, summary.marked);
     const ListBody body(mailing.body, mailing.extraTitles);
     PersonalMessage message;  // refilled for each row, its storage kept
+    m_rowMessage = &message;
+    struct ForgetRow {
+        const PersonalMessage*& row;
+        ~ForgetRow() { row = nullptr; }
+    } forgetRow{m_rowMessage};
     int number = 1;
     std::size_t index = 0;
     try {

@@ -21,6 +21,7 @@
 #include "mail/id_message.h"
 #include "mail/id_smtp.h"
 #include "merge/mailing.h"
+#include "merge/personal_message.h"
 #include "merge/run_record.h"
 #include "merge/run_time.h"
 #include "merge/send_result.h"
@@ -201,6 +202,9 @@ private:
     void syncRecord();
 
     mail::TIdMessage& m_message;
+    // The row being sent of a list: its CC and BCC (with the row's own
+    // columns) replace the mailing's; null for a typed address.
+    const PersonalMessage* m_rowMessage = nullptr;
     mail::TIdSMTP& m_smtp;
     SendObserver& m_observer;
     const platform::Clock& m_clock;

@@ -336,9 +336,9 @@ TEST_F(HostileInputTest, ListRowsAreNeverMergedInventedOrFilledTwice) {
          "Muster;Anna;anna@example.org;w\rProbe;{{Email}};bert@example.org;m\r\n", "Guten Tag.\r\n", 0, both,
          "Hallo {{Email}} Probe,\r\n"},
         {"address without @", titles + "Muster;Anna;anna@example.org;1\r\nProbe;Bert;bert;2\r\n", "x\r\n", 1,
-         "", "Fehler: Zeile 2: \"bert\" ist keine gültige E-Mail-Adresse."},
+         "", "Fehler: Zeile 3: \"bert\" ist keine gültige E-Mail-Adresse."},  // the file's line
         {"address with a blank", titles + "Muster;Anna;anna@example.org opfer@example.net;1\r\n", "x\r\n", 1,
-         "", "Fehler: Zeile 1: \"anna@example.org opfer@example.net\" ist keine gültige E-Mail-Adresse."},
+         "", "Fehler: Zeile 2: \"anna@example.org opfer@example.net\" ist keine gültige E-Mail-Adresse."},
         {"line break inside a quoted address",
          titles + "Muster;Anna;\"anna@example.org\r\nopfer@example.net\";1\r\n", "x\r\n", 1, "",
          "ist keine gültige E-Mail-Adresse."},

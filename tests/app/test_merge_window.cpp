@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/handler_runner.h"
+#include "app/settings_paths.h"
 #include "app/tfrm_message_editor.h"
 #include "platform/clock.h"
 #include "platform/error.h"
@@ -61,9 +62,10 @@ TEST_F(MergeWindowTest, LoadingAListEntersListModeWithWidthsCaptionAndWarnings) 
     EXPECT_EQ(form->empfaengerliste.Cells[0],
               (std::vector<std::string>{"OK", "Name", "Vorname", "Email", "Typ"}));
     EXPECT_EQ(form->empfaengerliste.ColWidths, (std::vector<int>{28, 90, 80, 200, 23}));
+    // Every faulty row in one box, numbered by the file's lines.
     EXPECT_EQ(ui.warnings,
-              (std::vector<std::string>{"Achtung: Fehlerhafte Mailadresse in Zeile 2: Ohne;Adresse;kaputt;w",
-                                        "Achtung: Fehlerhafte Mailadresse in Zeile 3: "}));
+              (std::vector<std::string>{"Achtung: Fehlerhafte Mailadresse in Zeile 3: Ohne;Adresse;kaputt;w\n"
+                                        "Achtung: Fehlerhafte Mailadresse in Zeile 4: "}));
     EXPECT_EQ(form->pnltopright.Pages[app::kPageEmpfaengerliste].Caption, "Empfängerliste (3)");
     EXPECT_EQ(form->edtto.Text, app::kRecipientListMarker);
     EXPECT_FALSE(form->edtto.Enabled);
@@ -100,7 +102,7 @@ TEST_F(MergeWindowTest, OpenDialogLoadsTheChosenListAndCancelDoesNothing) {
     ASSERT_EQ(ui.openDialogs.size(), 2u);
     EXPECT_EQ(ui.openDialogs[1].Title, "Verteilerliste öffnen");
     EXPECT_EQ(ui.openDialogs[1].FilterIndex, 2);
-    EXPECT_EQ(ui.openDialogs[1].Filter, "Textdateien|*.txt|csv-Dateien|*.csv|alle Dateien|*.*");
+    EXPECT_EQ(ui.openDialogs[1].Filter, app::kListOpenDialogFilter);
     EXPECT_EQ(form->empfaengerliste.RowCount(), 2);
 }
 

@@ -97,8 +97,8 @@ std::vector<OutcomeCase> outcomeCases() {
         c.delivered = {"r1@example.org", "r3@example.org"};
         c.status = {sent, "Fehler: " + malformed, sent};
         c.marks = "-+-";
-        c.results = {"1;r1@example.org;versendet;", "2;r2@example.org;Fehler;" + malformed,
-                     "3;r3@example.org;versendet;"};
+        c.results = {"2;r1@example.org;versendet;", "3;r2@example.org;Fehler;" + malformed,
+                     "4;r3@example.org;versendet;"};
         c.logged = {"r1@example.org", "r2@example.org", "r3@example.org"};
         c.exitStatus = 1;
     };
@@ -107,8 +107,8 @@ std::vector<OutcomeCase> outcomeCases() {
         c.delivered = {"r1@example.org"};
         c.status = {sent, "Fehler: " + malformed, ""};
         c.marks = "-++";
-        c.results = {"1;r1@example.org;versendet;", "2;r2@example.org;Fehler;" + malformed,
-                     "3;r3@example.org;nicht versendet;"};
+        c.results = {"2;r1@example.org;versendet;", "3;r2@example.org;Fehler;" + malformed,
+                     "4;r3@example.org;nicht versendet;"};
         c.logged = {"r1@example.org", "r2@example.org"};
         c.exitStatus = 1;
     };
@@ -154,8 +154,8 @@ std::vector<OutcomeCase> outcomeCases() {
         c.delivered = {"r1@example.org", "r2@example.org", "r3@example.org"};
         c.status = {sent, sent, sent};
         c.marks = "---";
-        c.results = {"1;r1@example.org;versendet;", "2;r2@example.org;versendet;",
-                     "3;r3@example.org;versendet;"};
+        c.results = {"2;r1@example.org;versendet;", "3;r2@example.org;versendet;",
+                     "4;r3@example.org;versendet;"};
         c.logged = {"r1@example.org", "r1@example.org", "r2@example.org", "r3@example.org"};
         c.waits = {30'000};
         c.protocolLine =
@@ -172,8 +172,8 @@ std::vector<OutcomeCase> outcomeCases() {
         c.delivered = {"r2@example.org", "r3@example.org"};
         c.status = {"Fehler: " + busy, sent, sent};
         c.marks = "+--";
-        c.results = {"1;r1@example.org;Fehler;" + busy, "2;r2@example.org;versendet;",
-                     "3;r3@example.org;versendet;"};
+        c.results = {"2;r1@example.org;Fehler;" + busy, "3;r2@example.org;versendet;",
+                     "4;r3@example.org;versendet;"};
         c.logged = {"r1@example.org", "r1@example.org", "r1@example.org",
                     "r1@example.org", "r2@example.org", "r3@example.org"};
         c.waits = {30'000, 120'000, 300'000};
@@ -190,8 +190,8 @@ std::vector<OutcomeCase> outcomeCases() {
         c.delivered = {"r1@example.org"};
         c.status = {sent, "", ""};
         c.marks = "-++";
-        c.results = {"1;r1@example.org;versendet;", "2;r2@example.org;nicht versendet;",
-                     "3;r3@example.org;nicht versendet;"};
+        c.results = {"2;r1@example.org;versendet;", "3;r2@example.org;nicht versendet;",
+                     "4;r3@example.org;nicht versendet;"};
         c.logged = {"r1@example.org", "r2@example.org"};
         c.exitStatus = 1;
         c.error = "Socket-Fehler # 10061";
@@ -223,7 +223,7 @@ std::vector<OutcomeCase> outcomeCases() {
             const std::string address = "r" + std::to_string(i) + "@example.org";
             c.delivered.push_back(address);
             c.status.push_back(sent);
-            c.results.push_back(std::to_string(i) + ";" + address + ";versendet;");
+            c.results.push_back(std::to_string(i + 1) + ";" + address + ";versendet;");
             c.logged.push_back(address);
         }
         c.marks = "-------";
@@ -237,8 +237,8 @@ std::vector<OutcomeCase> outcomeCases() {
         c.delivered = {"r1@example.org", "r2@example.org", "r3@example.org"};
         c.status = {sent, sent, sent};
         c.marks = "---";
-        c.results = {"1;r1@example.org;versendet;", "2;r2@example.org;versendet;",
-                     "3;r3@example.org;versendet;"};
+        c.results = {"2;r1@example.org;versendet;", "3;r2@example.org;versendet;",
+                     "4;r3@example.org;versendet;"};
         c.logged = {"r1@example.org", "r2@example.org", "r3@example.org"};
         c.waits = {2'000, 2'000};
         cases.push_back(c);
@@ -250,8 +250,8 @@ std::vector<OutcomeCase> outcomeCases() {
         c.delivered = {"r1@example.org"};
         c.status = {sent, "", ""};
         c.marks = "-++";
-        c.results = {"1;r1@example.org;versendet;", "2;r2@example.org;nicht versendet;",
-                     "3;r3@example.org;nicht versendet;"};
+        c.results = {"2;r1@example.org;versendet;", "3;r2@example.org;nicht versendet;",
+                     "4;r3@example.org;nicht versendet;"};
         c.logged = {"r1@example.org"};
         c.exitStatus = 1;
         c.protocolLine = "14:05:31: Versand abgebrochen: 1 von 3 versendet, 2 noch zu senden.";

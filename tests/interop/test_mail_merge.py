@@ -148,9 +148,10 @@ class MailMergeTest(unittest.TestCase):
         status = self.run_program(liste, "/B:" + body, "/s:Test", "/from:verein@example.org", "/sofort")
         self.assertEqual(status, 1)
         self.assertEqual(self.handler.transactions, [])
-        self.assertIn("Fehler: Der Platzhalter \"{{Spitzname}}\" nennt keine Spalte der Empfängerliste.",
-                      self.stderr)
-        self.assertIn("Fehler: Zeile 2: der Anhang", self.stderr)
+        self.assertIn("Fehler: Text, Zeile 1: Der Platzhalter \"{{Spitzname}}\" nennt keine Spalte der "
+                      "Empfängerliste.", self.stderr)
+        # Rows numbered as the file's lines: the title line is line 1.
+        self.assertIn("Fehler: Zeile 3: der Anhang", self.stderr)
         self.assertIn("Der Versand wird nicht gestartet", self.stderr)
 
         # Warnings alone do not stop it: the row without an address is skipped.
@@ -159,7 +160,7 @@ class MailMergeTest(unittest.TestCase):
         body = self.write("text.txt", "Hallo {{Name}}")
         status = self.run_program(liste, "/B:" + body, "/s:Test", "/from:verein@example.org", "/sofort")
         self.assertEqual(status, 0, self.stderr)
-        self.assertIn("Warnung: Zeile 2: keine E-Mail-Adresse", self.stderr)
+        self.assertIn("Warnung: Zeile 3: keine E-Mail-Adresse", self.stderr)
         self.assertEqual([rcpts for _, rcpts, _ in self.handler.transactions],
                          [["a@example.org"], ["c@example.org"]])
 

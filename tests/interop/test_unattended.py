@@ -233,8 +233,8 @@ class UnattendedTest(unittest.TestCase):
         status = self.run_program(liste, "/s:Nummern\tund Tab", "/from:absender@example.org", "/sofort")
         self.assertEqual(status, 0, self.stderr)
         self.assertEqual(len(self.messages()), 2)
-        # The empty line is warned about at load and skipped silently at send.
-        self.assertIn("Achtung: Fehlerhafte Mailadresse in Zeile 2: ", self.stderr)
+        # The empty line (the file's third) is warned about at load and skipped at send.
+        self.assertIn("Achtung: Fehlerhafte Mailadresse in Zeile 3: ", self.stderr)
         out = self.stdout.splitlines()
         self.assertTrue(out[0].startswith("Beginn der Mailübertragung: "), out)
         sent = [line.split(": ", 1)[1] for line in out if "versendet" in line]

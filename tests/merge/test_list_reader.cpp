@@ -128,14 +128,18 @@ TEST(NamedList, TakesColumnsByTitleInAnyOrderAndKeepsFurtherColumns) {
     }
 }
 
-TEST(NamedList, WarnsAboutRowsWithoutAddressAndSkipsEmptyLines) {
-    const RecipientList list =
-        parseRecipientList("Vorname,Email\r\n\r\nAnna,anna@example.org\r\nKarl,keine-adresse\r\n,\r\n");
-    ASSERT_EQ(list.rows.size(), 3u);
-    ASSERT_EQ(list.faulty.size(), 2u);
+TEST(NamedList, WarnsAboutRowsWithoutAddressAndSkipsEmptyLinesNamingTheFilesLines) {
+    const RecipientList list = parseRecipientList(
+        "Vorname,Email\r\n\r\nAnna,anna@example.org\r\nKarl,keine-adresse\r\n,\r\n\"Kla\nus\",klaus "
+        "becker@example.org\r\nLetzte,l@example.org");
+    ASSERT_EQ(list.rows.size(), 5u);
+    ASSERT_EQ(list.faulty.size(), 3u);
     EXPECT_EQ(faultyAddressWarning(list.faulty[0]),
-              "Achtung: Fehlerhafte Mailadresse in Zeile 2: Karl,keine-adresse");
-    EXPECT_EQ(list.faulty[1].row, 3);
+              "Achtung: Fehlerhafte Mailadresse in Zeile 4: Karl,keine-adresse");
+    EXPECT_EQ(list.faulty[1].row, 5);
+    // The same rule as the pre-flight check: a blank inside is no address.
+    EXPECT_EQ(list.faulty[2].row, 6);
+    EXPECT_EQ(list.sourceRows, (std::vector<int>{3, 4, 5, 6, 8}));
 }
 
 TEST(NamedList, FilesThatAreNoListGetAClearErrorAndNoRows) {
@@ -189,22 +193,24 @@ TEST(NamedListFile, ReadsWindows1252AndUtf8WithOrWithoutMarkAndNamesTheFileInErr
     }
 }
 
-TEST(NamedListFile, WorkbooksAreRefusedWithTheWayOut) {
+TEST(NamedListFile, BrokenWorkbooksAreRefusedNamingTheFileAndTheReason) {
     test::TempFolder dir;
     // The first bytes of an .xlsx/.ods (ZIP) and of an .xls (OLE) file.
-    for (const std::string& path :
-         {dir.write("mitglieder.xlsx", std::string("PK\x03\x04\x14\0\x06\0", 8)),
-          dir.write("mitglieder.xls", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1\0", 9))}) {
+    const std::string zip = dir.write("mitglieder.xlsx", std::string("PK\x03\x04\x14\0\x06\0", 8));
+    const std::string ole = dir.write("mitglieder.xls", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1\0", 9));
+    for (const auto& [path, reason] : {std::pair{zip, std::string("die Arbeitsmappe ist beschädigt (kein lesbares "
+                                                                    "ZIP-Archiv).")},
+                                       std::pair{ole, std::string("sie ist eine mit Kennwort verschlüsselte "
+                                                                    "Arbeitsmappe oder eine im alten Excel-Format "
+                                                                    "(.xls); bitte ohne Kennwort als .xlsx oder "
+                                                                    ".ods, oder als \"CSV (Semikolon)\" "
+                                                                    "speichern.")}}) {
         SCOPED_TRACE(path);
         try {
             readRecipientList(path);
             FAIL() << "no error";
         } catch (const ListFormatError& error) {
-            EXPECT_EQ(
-                std::string(error.what()),
-                "Die Datei " + path +
-                    " ist keine Empfängerliste: sie ist eine Arbeitsmappe einer Tabellenkalkulation (.xlsx, "
-                    ".ods oder .xls); bitte dort als \"CSV (Semikolon)\" oder \"CSV UTF-8\" speichern.");
+            EXPECT_EQ(std::string(error.what()), "Die Datei " + path + " kann nicht gelesen werden: " + reason);
         }
     }
 }

@@ -129,3 +129,47 @@ TEST(BodyComposition, HtmlBodyGetsItsValuesAsTextNeverAsMarkup) {
               (std::vector<std::string>{kHtmlHeadLine, "<p title=\"" + escaped + "\">" + escaped + "</p>",
                                         kHtmlTailLine}));
 }
+
+TEST(Placeholders, FallbacksAndSectionsTable) {
+    const std::vector<std::string> titles = {"Titel", "Abteilung"};
+    const RecipientRow dr = {"+", "Strauß", "Anna", "a@x.de", "w", {"Dr.", "Jugend"}};
+    const RecipientRow plain = {"+", "Weiß", "", "k@x.de", "", {" ", "Vorstand"}};
+    const struct {
+        const char* text;
+        const char* forDr;
+        const char* forPlain;
+    } cases[] = {
+        {"{{Vorname|Mitglied}}", "Anna", "Mitglied"},
+        {"{{Titel|}}x", "Dr.x", "x"},
+        {"{{#Titel}}mit {{Titel}}{{/Titel}}", "mit Dr.", ""},
+        {"{{^Titel}}ohne{{/Titel}}", "", "ohne"},
+        {"{{#Abteilung=jugend}}J{{/Abteilung}}{{^Abteilung = Jugend}}nicht J{{/Abteilung}}", "J", "nicht J"},
+        {"{{#Titel}}{{#Abteilung=Vorstand}}beides{{/Abteilung}}{{/Titel}}.", ".", "."},
+        {"A\n{{#Titel}}\nnur mit Titel\n{{/Titel}}\nB", "A\nnur mit Titel\nB", "A\nB"},
+        {"\\{{#Titel}} bleibt", "{{#Titel}} bleibt", "{{#Titel}} bleibt"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(fillPlaceholders(c.text, dr, titles, ValueStyle::Text), c.forDr);
+        EXPECT_EQ(fillPlaceholders(c.text, plain, titles, ValueStyle::Text), c.forPlain);
+    }
+    const struct {
+        const char* text;
+        std::vector<std::string> problems;
+    } faults[] = {
+        {"a\n{{#Titel}}\nb", {"2: Der Abschnitt \"{{#Titel}}\" wird nicht mit \"{{/Titel}}\" geschlossen."}},
+        {"{{#Titel}}\n{{/Abteilung}}",
+         {"2: \"{{/Abteilung}}\" schließt keinen offenen Abschnitt dieser Spalte.",
+          "1: Der Abschnitt \"{{#Titel}}\" wird nicht mit \"{{/Titel}}\" geschlossen."}},
+        {"x\r\ny\n{{Spitz|z}}", {"3: Der Platzhalter \"{{Spitz}}\" nennt keine Spalte der Empfängerliste."}},
+        {"{{#Titel}}{{/Titel}} {{Titel|x}}", {}},
+    };
+    for (const auto& f : faults) {
+        SCOPED_TRACE(f.text);
+        std::vector<std::string> found;
+        for (const TemplateProblem& problem : templateProblems(f.text, titles))
+            found.push_back(std::to_string(problem.line) + ": " + problem.text);
+        EXPECT_EQ(found, f.problems);
+    }
+    EXPECT_THROW(fillPlaceholders("{{#Titel}}offen", dr, titles, ValueStyle::Line), PlaceholderError);
+}

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "merge/personal_message.h"
 #include "support/temp_folder.h"
 
 using namespace sendrix;
@@ -34,7 +35,8 @@ TEST(Preflight, ReportsEveryKindOfFindingAtItsLevel) {
     EXPECT_EQ(lines(preflightCheck(mailing)),
               (std::vector<std::string>{
                   "Fehler: Der Platzhalter \"{{Spitz}}\" nennt keine Spalte der Empfängerliste.",
-                  "Fehler: Der Platzhalter \"{{Unbekannt}}\" nennt keine Spalte der Empfängerliste."}));
+                  "Fehler: Text, Zeile 1: Der Platzhalter \"{{Unbekannt}}\" nennt keine Spalte der "
+                  "Empfängerliste."}));
 
     mailing.subject = "Nr. {{Nr}}";
     mailing.body.body = {"Text"};
@@ -126,4 +128,24 @@ TEST(Preflight, LineBreaksInTheMailingsAddressFieldsAndOverLongAddressesAreError
         std::vector<std::string>{"Fehler: Zeile 1: \"a@" + std::string(64, 'b') +
                                  ".de\" ist keine gültige E-Mail-Adresse: ein Teil des Namens nach dem @ "
                                  "ist länger als 63 Zeichen."});
+}
+
+TEST(Preflight, SectionsNameTheLineRowsTheirFileNumberAndRowCopiesAreChecked) {
+    Mailing mailing;
+    mailing.body.body = {"Hallo", "{{#Titel}}", "mit Titel"};
+    mailing.extraTitles = {"Titel", "CC", "bcc"};
+    mailing.cc = "vorstand@example.org";
+    mailing.rows = {{"+", "N", "V", "a@example.org", "", {"", "kasse@example.org", "kasse(at)example.org"}}};
+    mailing.sourceRows = {7};
+    EXPECT_EQ(lines(preflightCheck(mailing)),
+              (std::vector<std::string>{
+                  "Fehler: Text, Zeile 2: Der Abschnitt \"{{#Titel}}\" wird nicht mit \"{{/Titel}}\" geschlossen.",
+                  "Fehler: Zeile 7: \"kasse(at)example.org\" in der Spalte BCC ist keine gültige "
+                  "E-Mail-Adresse."}));
+    mailing.body.body.push_back("{{/Titel}}");
+    mailing.rows[0].extra[2] = "";
+    EXPECT_TRUE(preflightCheck(mailing).empty());
+    const PersonalMessage message = personalMessage(mailing, mailing.rows[0]);
+    EXPECT_EQ(message.cc, "vorstand@example.org, kasse@example.org");
+    EXPECT_EQ(message.bcc, "");
 }

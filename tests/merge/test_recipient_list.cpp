@@ -57,7 +57,7 @@ TEST(RecipientLine, SplitsFromTheLeftAndTrimsEveryField) {
     }
 }
 
-TEST(RecipientList, SkipsTitleLinesWhereverTheyStandAndCountsDataRowsInWarnings) {
+TEST(RecipientList, SkipsTitleLinesWhereverTheyStandAndNamesTheFilesLinesInWarnings) {
     const RecipientList list = parseRecipientList(
         "Name;Vorname;Email;Typ\r\n"
         "Muster;Anna;anna@example.org;w\r\n"
@@ -76,8 +76,9 @@ TEST(RecipientList, SkipsTitleLinesWhereverTheyStandAndCountsDataRowsInWarnings)
 
     ASSERT_EQ(list.faulty.size(), 2u);
     EXPECT_EQ(faultyAddressWarning(list.faulty[0]),
-              "Achtung: Fehlerhafte Mailadresse in Zeile 2: Kaputt;Karl;keine-adresse;m");
-    EXPECT_EQ(faultyAddressWarning(list.faulty[1]), "Achtung: Fehlerhafte Mailadresse in Zeile 3: ");
+              "Achtung: Fehlerhafte Mailadresse in Zeile 4: Kaputt;Karl;keine-adresse;m");
+    EXPECT_EQ(faultyAddressWarning(list.faulty[1]), "Achtung: Fehlerhafte Mailadresse in Zeile 6: ");
+    EXPECT_EQ(list.sourceRows, (std::vector<int>{2, 4, 6, 7}));
 }
 
 TEST(RecipientList, WarningShowsTheLineUntrimmed) {

@@ -158,3 +158,45 @@ TEST(BodyComposition, WrapInParagraphOnThreeLinesAndTwice) {
                                                                "c<br><br>", "</p><br>", "</p>"}));
     EXPECT_EQ(wrapInParagraph({}), (std::vector<std::string>{"<p>", "</p>"}));
 }
+
+TEST(Salutation, TitlesNamedNeutralFormsAndNoGapsTable) {
+    const std::vector<std::string> titles = {"Titel", "Abteilung"};
+    struct Case {
+        const char* templ;
+        RecipientRow row;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"Sehr geehrte%m/w %Name,", {"+", "Strauß", "Anna", "a@x.de", "w", {"Dr.", ""}}, "Sehr geehrte Frau Dr. Strauß,"},
+        {"Sehr geehrte%m/w %Name,", {"+", "Weber", "Jörg", "j@x.de", "Herr", {" Prof. Dr. ", ""}},
+         "Sehr geehrter Herr Prof. Dr. Weber,"},
+        {"Sehr geehrte%m/w %Name,", {"+", "Yılmaz", "Ece", "e@x.de", "w", {"", ""}}, "Sehr geehrte Frau Yılmaz,"},
+        // First-name forms never take the title; neutral rows keep today's text.
+        {"Liebe%mw %Vorname,", {"+", "Strauß", "Anna", "a@x.de", "w", {"Dr.", ""}}, "Liebe Anna,"},
+        {"Sehr geehrte%m/w %Name,", {"+", "Weiß", "Kim", "k@x.de", "divers", {"", ""}}, kNeutralSalutation},
+        {"Sehr geehrte%m/w/n %Name,", {"+", "Weiß", "Kim", "k@x.de", "divers", {"", ""}}, "Guten Tag Kim Weiß,"},
+        {"Sehr geehrte%m/w/n %Name,", {"+", "Weiß", "Dr. Kim", "k@x.de", "", {"Dr.", ""}}, "Guten Tag Dr. Kim Weiß,"},
+        {"Sehr geehrte%m/w/n %Name,", {"+", "", "", "k@x.de", "", {"", ""}}, kNeutralSalutation},
+        {"Sehr geehrte%m/w/n %Name,", {"+", "Strauß", "Anna", "a@x.de", "w", {"Dr.", ""}},
+         "Sehr geehrte Frau Dr. Strauß,"},
+        // Column placeholders: an empty cell leaves no double blank.
+        {"Sehr geehrte%m/w {{Titel}} %Name,", {"+", "Yılmaz", "Ece", "e@x.de", "w", {"", ""}},
+         "Sehr geehrte Frau Yılmaz,"},
+        {"Hallo {{Vorname|liebes Mitglied}} {{Abteilung}},", {"+", "N", "", "n@x.de", "", {"", ""}},
+         "Hallo liebes Mitglied,"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.templ + std::string(" / ") + c.row.typ + " / " + c.row.extra[0]);
+        EXPECT_EQ(BuildSalutation(c.templ, c.row, SalutationVariant::ListSend, titles), c.expected);
+    }
+    // Without a title column every template gives today's text.
+    for (const char* templ : kSalutationTemplates) {
+        SCOPED_TRACE(templ);
+        const RecipientRow plain = row("Muster", "Anna", "w");
+        EXPECT_EQ(BuildSalutation(templ, plain, SalutationVariant::ListSend, {"Abteilung"}),
+                  BuildSalutation(templ, plain, SalutationVariant::ListSend));
+    }
+    EXPECT_EQ(salutationTemplateName("Sehr geehrte%m/w %Name,"), "Sehr geehrte/r Frau/Herr Name,");
+    EXPECT_EQ(salutationTemplateName("Liebe%mw %Vorname,"), "Liebe/r Vorname,");
+    EXPECT_EQ(salutationTemplateName(kSalutationTemplates[7]), "Hallo Vorname (sonst liebes Mitglied),");
+}
