@@ -14,6 +14,7 @@ namespace sendrix::app {
 namespace {
 
 constexpr int kColOk = 0;
+constexpr std::size_t kColEmail = 3;
 
 std::string folderOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
@@ -123,6 +124,26 @@ void TfrmMessageEditor::KeineMarkierenClick() {
     for (std::size_t r = 1; r < empfaengerliste.Cells.size(); ++r)
         if (!empfaengerliste.Cells[r].empty())
             empfaengerliste.Cells[r][kColOk].clear();
+}
+
+void TfrmMessageEditor::FehlerhafteAbwaehlenClick() {
+    for (std::size_t r = 1; r < empfaengerliste.Cells.size(); ++r) {
+        std::vector<std::string>& row = empfaengerliste.Cells[r];
+        const std::string email = row.size() > kColEmail ? row[kColEmail] : std::string();
+        if (!row.empty() && merge::hasFaultyAddress(email))
+            row[kColOk].clear();
+    }
+}
+
+void TfrmMessageEditor::ToggleMarks(const std::vector<int>& gridRows) {
+    for (const int r : gridRows) {
+        if (r < 1 || r >= empfaengerliste.RowCount())
+            continue;
+        std::vector<std::string>& row = empfaengerliste.Cells[static_cast<std::size_t>(r)];
+        if (row.size() <= kColOk)
+            row.resize(TStringGrid::ColCount);
+        row[kColOk] = row[kColOk] == merge::kSendMark ? "" : merge::kSendMark;
+    }
 }
 
 void TfrmMessageEditor::editlisteClick() {

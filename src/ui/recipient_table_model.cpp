@@ -5,10 +5,11 @@
 namespace sendrix::ui {
 
 RecipientTableModel::RecipientTableModel(app::TStringGrid& grid, const std::vector<std::string>& status,
-                                         QObject* parent)
+                                         const std::vector<int>& sourceRows, QObject* parent)
     : QAbstractTableModel(parent),
       m_grid(grid),
       m_status(status),
+      m_sourceRows(sourceRows),
       m_shownRows(rowCount()),
       m_shownColumns(columnCount()) {}
 
@@ -39,8 +40,10 @@ QVariant RecipientTableModel::data(const QModelIndex& index, int role) const {
 QVariant RecipientTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole)
         return {};
-    if (orientation == Qt::Vertical)
-        return {};
+    if (orientation == Qt::Vertical) {
+        const std::size_t row = static_cast<std::size_t>(section);
+        return row < m_sourceRows.size() ? m_sourceRows[row] : section + 1;
+    }
     if (hasStatusColumn() && section == statusColumn())
         return QStringLiteral("Status");
     const std::size_t col = static_cast<std::size_t>(section);
@@ -84,6 +87,8 @@ bool RecipientTableModel::refresh() {
         return true;
     }
     emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+    if (rows > 0)
+        emit headerDataChanged(Qt::Vertical, 0, rows - 1);
     if (rows > 0)
         emit dataChanged(index(0, 0), index(rows - 1, columnCount() - 1));
     return false;
