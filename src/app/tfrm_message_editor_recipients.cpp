@@ -14,7 +14,6 @@ namespace sendrix::app {
 namespace {
 
 constexpr int kColOk = 0;
-constexpr std::size_t kColEmail = 3;
 
 std::string folderOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
@@ -127,10 +126,9 @@ void TfrmMessageEditor::KeineMarkierenClick() {
 }
 
 void TfrmMessageEditor::FehlerhafteAbwaehlenClick() {
-    for (std::size_t r = 1; r < empfaengerliste.Cells.size(); ++r) {
-        std::vector<std::string>& row = empfaengerliste.Cells[r];
-        const std::string email = row.size() > kColEmail ? row[kColEmail] : std::string();
-        if (!row.empty() && merge::hasFaultyAddress(email))
+    for (int r = 1; r < empfaengerliste.RowCount(); ++r) {
+        std::vector<std::string>& row = empfaengerliste.Cells[static_cast<std::size_t>(r)];
+        if (!row.empty() && hasFaultyAddress(empfaengerliste, r))
             row[kColOk].clear();
     }
 }

@@ -1,5 +1,8 @@
 #include "ui/recipient_table_model.h"
 
+#include <QBrush>
+#include <QColor>
+
 #include "ui/qt_text.h"
 
 namespace sendrix::ui {
@@ -26,7 +29,18 @@ int RecipientTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant RecipientTableModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+    if (!index.isValid())
+        return {};
+    if (role == Qt::BackgroundRole || role == Qt::ToolTipRole) {
+        // A faulty address is flagged as soon as it is loaded or typed.
+        if (index.column() != app::kGridEmailColumn ||
+            !app::hasFaultyAddress(m_grid, index.row() + m_grid.FixedRows))
+            return {};
+        if (role == Qt::ToolTipRole)
+            return QStringLiteral("Fehlerhafte Mailadresse");
+        return QBrush(QColor(255, 200, 200));
+    }
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     const std::size_t row = static_cast<std::size_t>(index.row() + m_grid.FixedRows);
     const std::size_t col = static_cast<std::size_t>(index.column());
@@ -72,7 +86,7 @@ bool RecipientTableModel::setData(const QModelIndex& index, const QVariant& valu
     if (cells.size() <= col)
         cells.resize(std::max<std::size_t>(col + 1, m_grid.ColumnCount()));
     cells[col] = fromQt(value.toString());
-    emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole, Qt::BackgroundRole, Qt::ToolTipRole});
     return true;
 }
 

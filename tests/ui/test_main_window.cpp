@@ -303,6 +303,22 @@ TEST_F(MainWindowTest, GridNumbersRowsAsTheFileSearchFiltersSpaceAndButtonsChang
     EXPECT_EQ((QStringList{cell(0, 0), cell(1, 0), cell(2, 0)}), (QStringList{"+", "+", ""}));
     child<QPushButton>("KeineAuswaehlen")->click();
     EXPECT_EQ(cell(0, 0), QString());
+
+    // An address typed in place is checked at once, as loading checks it.
+    child<QAction>("editliste")->trigger();
+    const QModelIndex anna = grid->model()->index(1, 3);
+    EXPECT_FALSE(anna.data(Qt::BackgroundRole).isValid());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(anna).center());
+    QTest::keyClick(grid, Qt::Key_F2);
+    QWidget* editor = grid->indexWidget(anna);
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor, QStringLiteral("anna example.org"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_TRUE(test::waitUntil([&] { return grid->indexWidget(anna) == nullptr; }));
+    EXPECT_EQ(form->empfaengerliste.Cells[2][3], "anna example.org");
+    EXPECT_TRUE(anna.data(Qt::BackgroundRole).isValid());
+    EXPECT_EQ(anna.data(Qt::ToolTipRole).toString(), QStringLiteral("Fehlerhafte Mailadresse"));
 }
 
 TEST_F(MainWindowTest, EditMenuCheckMarkSwitchesCellEditingOnAndOff) {
