@@ -57,8 +57,8 @@ TEST(RunRecordSend, ARowWithoutAReplyToItsFinalDotIsResentOnlyWhenTheUserSaysSo)
     EXPECT_EQ(form.LastRunOutcome, app::TfrmMessageEditor::RunOutcome::Incomplete);
     EXPECT_EQ(form.RowStatus[2], "unklar");
     const std::string results = home.read("Ergebnisse/20260308_140531-Rundbrief.csv");
-    EXPECT_EQ(results.substr(0, results.find("2;")),
-              "\xEF\xBB\xBFZeile;Adresse;Ergebnis;Antwort des Servers\r\n1;r1@example.org;versendet;\r\n");
-    EXPECT_NE(results.find("\r\n2;r2@example.org;unklar;"), std::string::npos) << results;
-    EXPECT_NE(results.find("\r\n3;r3@example.org;versendet;\r\n"), std::string::npos) << results;
+    EXPECT_EQ(results.substr(0, results.find("3;")),
+              "\xEF\xBB\xBFZeile;Adresse;Ergebnis;Antwort des Servers\r\n2;r1@example.org;versendet;\r\n");
+    EXPECT_NE(results.find("\r\n3;r2@example.org;unklar;"), std::string::npos) << results;
+    EXPECT_NE(results.find("\r\n4;r3@example.org;versendet;\r\n"), std::string::npos) << results;
 }

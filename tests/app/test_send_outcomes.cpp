@@ -207,8 +207,8 @@ std::vector<OutcomeCase> outcomeCases() {
         c.behaviour.password = "richtig";
         c.status = {"", "", ""};
         c.marks = "+++";
-        c.results = {"1;r1@example.org;nicht versendet;535 5.7.8 Authentication credentials invalid",
-                     "2;r2@example.org;nicht versendet;", "3;r3@example.org;nicht versendet;"};
+        c.results = {"2;r1@example.org;nicht versendet;535 5.7.8 Authentication credentials invalid",
+                     "3;r2@example.org;nicht versendet;", "4;r3@example.org;nicht versendet;"};
         c.logged = {"r1@example.org"};
         c.exitStatus = 1;
         c.error = "535 5.7.8 Authentication credentials invalid";

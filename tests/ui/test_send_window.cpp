@@ -427,7 +427,7 @@ TEST_F(SendWindowTest, AStoppedMailingReopensWithItsOutcomesAndSendsOnlyTheOpenR
     // One result file for the run: every row once, with its latest outcome.
     EXPECT_EQ(home.read("Ergebnisse/20260308_140531-Einladung.csv"),
               "\xEF\xBB\xBFZeile;Adresse;Ergebnis;Antwort des Servers\r\n"
-              "1;jan@example.org;versendet;\r\n2;anna@example.org;versendet;\r\n3;heinz@example.org;versendet;\r\n");
+              "2;jan@example.org;versendet;\r\n3;anna@example.org;versendet;\r\n4;heinz@example.org;versendet;\r\n");
 
     // Finished: going out again needs a Yes first.
     window->run([this] { form->AlleMarkierenClick(); });
