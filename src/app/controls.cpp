@@ -58,4 +58,10 @@ void fillGrid(TStringGrid& grid, const merge::RecipientList& list) {
     grid.Cells = std::move(cells);
 }
 
+bool hasFaultyAddress(const TStringGrid& grid, int row) {
+    if (row < 1 || row >= grid.RowCount())
+        return false;
+    return merge::hasFaultyAddress(cellOf(grid.Cells[static_cast<std::size_t>(row)], kGridEmailColumn));
+}
+
 }  // namespace sendrix::app

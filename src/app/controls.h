@@ -183,5 +183,11 @@ std::vector<merge::RecipientRow> recipientRowsOf(const TStringGrid& grid);
 // widths; the title row keeps the fixed titles it has, followed by the
 // list's extra titles.
 void fillGrid(TStringGrid& grid, const merge::RecipientList& list);
+// The grid's column of the address.
+inline constexpr int kGridEmailColumn = 3;
+// Whether the data row `row` of the grid holds an address the loading check
+// refuses (merge::hasFaultyAddress): the one rule for loading, editing and
+// "Fehlerhafte abwählen".
+bool hasFaultyAddress(const TStringGrid& grid, int row);
 
 }  // namespace sendrix::app

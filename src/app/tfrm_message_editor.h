@@ -189,6 +189,11 @@ public:
     // mark / loses it.
     void AlleMarkierenClick();
     void KeineMarkierenClick();
+    // "Fehlerhafte abwählen": rows whose address fails the loading check
+    // lose their mark.
+    void FehlerhafteAbwaehlenClick();
+    // Space on the grid: each of these grid rows changes its mark.
+    void ToggleMarks(const std::vector<int>& gridRows);
     // "Abbrechen" (button and Escape) during a send: the run stops after the
     // message in flight or at once while it waits. May be called from the
     // user-interface thread while the run works on another.

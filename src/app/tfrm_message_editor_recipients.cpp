@@ -125,6 +125,25 @@ void TfrmMessageEditor::KeineMarkierenClick() {
             empfaengerliste.Cells[r][kColOk].clear();
 }
 
+void TfrmMessageEditor::FehlerhafteAbwaehlenClick() {
+    for (int r = 1; r < empfaengerliste.RowCount(); ++r) {
+        std::vector<std::string>& row = empfaengerliste.Cells[static_cast<std::size_t>(r)];
+        if (!row.empty() && hasFaultyAddress(empfaengerliste, r))
+            row[kColOk].clear();
+    }
+}
+
+void TfrmMessageEditor::ToggleMarks(const std::vector<int>& gridRows) {
+    for (const int r : gridRows) {
+        if (r < 1 || r >= empfaengerliste.RowCount())
+            continue;
+        std::vector<std::string>& row = empfaengerliste.Cells[static_cast<std::size_t>(r)];
+        if (row.size() <= kColOk)
+            row.resize(TStringGrid::ColCount);
+        row[kColOk] = row[kColOk] == merge::kSendMark ? "" : merge::kSendMark;
+    }
+}
+
 void TfrmMessageEditor::editlisteClick() {
     editliste.Checked = !editliste.Checked;
     empfaengerliste.Editing = editliste.Checked;

@@ -64,7 +64,7 @@ MainWindow::MainWindow(app::TfrmMessageEditor& form, app::Interaction& interacti
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(createTopPanel());
+    layout->addWidget(createTopPanel(), 1);
     // The group keeps the same 2 pixels from the window's edges as the page
     // controls above it, so its frame and caption line up with theirs.
     auto* salutationRow = new QHBoxLayout;
@@ -141,7 +141,8 @@ void MainWindow::placeOnScreen() {
 QWidget* MainWindow::createTopPanel() {
     auto* panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("pnlTop"));
-    panel->setFixedHeight(kTopPanelHeight);
+    // The grid grows with the window; the panel never gets lower than before.
+    panel->setMinimumHeight(kTopPanelHeight);
     auto* layout = new QHBoxLayout(panel);
     layout->setContentsMargins(2, 2, 2, 0);
     layout->setSpacing(2);

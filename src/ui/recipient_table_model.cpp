@@ -1,14 +1,18 @@
 #include "ui/recipient_table_model.h"
 
+#include <QBrush>
+#include <QColor>
+
 #include "ui/qt_text.h"
 
 namespace sendrix::ui {
 
 RecipientTableModel::RecipientTableModel(app::TStringGrid& grid, const std::vector<std::string>& status,
-                                         QObject* parent)
+                                         const std::vector<int>& sourceRows, QObject* parent)
     : QAbstractTableModel(parent),
       m_grid(grid),
       m_status(status),
+      m_sourceRows(sourceRows),
       m_shownRows(rowCount()),
       m_shownColumns(columnCount()) {}
 
@@ -25,7 +29,18 @@ int RecipientTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant RecipientTableModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+    if (!index.isValid())
+        return {};
+    if (role == Qt::BackgroundRole || role == Qt::ToolTipRole) {
+        // A faulty address is flagged as soon as it is loaded or typed.
+        if (index.column() != app::kGridEmailColumn ||
+            !app::hasFaultyAddress(m_grid, index.row() + m_grid.FixedRows))
+            return {};
+        if (role == Qt::ToolTipRole)
+            return QStringLiteral("Fehlerhafte Mailadresse");
+        return QBrush(QColor(255, 200, 200));
+    }
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     const std::size_t row = static_cast<std::size_t>(index.row() + m_grid.FixedRows);
     const std::size_t col = static_cast<std::size_t>(index.column());
@@ -39,8 +54,10 @@ QVariant RecipientTableModel::data(const QModelIndex& index, int role) const {
 QVariant RecipientTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole)
         return {};
-    if (orientation == Qt::Vertical)
-        return {};
+    if (orientation == Qt::Vertical) {
+        const std::size_t row = static_cast<std::size_t>(section);
+        return row < m_sourceRows.size() ? m_sourceRows[row] : section + 1;
+    }
     if (hasStatusColumn() && section == statusColumn())
         return QStringLiteral("Status");
     const std::size_t col = static_cast<std::size_t>(section);
@@ -69,7 +86,7 @@ bool RecipientTableModel::setData(const QModelIndex& index, const QVariant& valu
     if (cells.size() <= col)
         cells.resize(std::max<std::size_t>(col + 1, m_grid.ColumnCount()));
     cells[col] = fromQt(value.toString());
-    emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole, Qt::BackgroundRole, Qt::ToolTipRole});
     return true;
 }
 
@@ -84,6 +101,8 @@ bool RecipientTableModel::refresh() {
         return true;
     }
     emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+    if (rows > 0)
+        emit headerDataChanged(Qt::Vertical, 0, rows - 1);
     if (rows > 0)
         emit dataChanged(index(0, 0), index(rows - 1, columnCount() - 1));
     return false;

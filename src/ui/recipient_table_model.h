@@ -15,8 +15,10 @@ class RecipientTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     // `status` holds the status texts by grid row; empty: no status column.
+    // `sourceRows` numbers the data rows as the list file does (the row
+    // header); rows beyond it are counted on from 1.
     RecipientTableModel(app::TStringGrid& grid, const std::vector<std::string>& status,
-                        QObject* parent = nullptr);
+                        const std::vector<int>& sourceRows, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -38,6 +40,7 @@ public:
 private:
     app::TStringGrid& m_grid;
     const std::vector<std::string>& m_status;
+    const std::vector<int>& m_sourceRows;
     int m_shownRows = 0;
     int m_shownColumns = 0;
 };

@@ -277,6 +277,50 @@ TEST_F(MainWindowTest, DoubleClickTogglesTheMarkAndUnmarkedRowsAreNotSent) {
     EXPECT_EQ(server.messages().size(), 2u);
 }
 
+TEST_F(MainWindowTest, GridNumbersRowsAsTheFileSearchFiltersSpaceAndButtonsChangeMarks) {
+    openWithList();
+    showRecipientListPage();
+    QTableView* grid = child<QTableView>("empfaengerliste");
+    // The title row is line 1 of the file.
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(grid->model()->headerData(row, Qt::Vertical).toInt(), row + 2);
+
+    // The search keeps Anna's row only; Space toggles her mark in the list.
+    QTest::keyClicks(child<QLineEdit>("suche"), QStringLiteral("ANNA"));
+    ASSERT_EQ(grid->model()->rowCount(), 1);
+    EXPECT_EQ(grid->model()->headerData(0, Qt::Vertical).toInt(), 3);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      grid->visualRect(grid->model()->index(0, 1)).center());
+    QTest::keyClick(grid, Qt::Key_Space);
+    EXPECT_EQ(form->empfaengerliste.Cells[2][0], "");
+    EXPECT_EQ(cell(0, 0), QString());
+    child<QLineEdit>("suche")->clear();
+    ASSERT_EQ(grid->model()->rowCount(), 3);
+
+    window->run([this] { form->empfaengerliste.Cells[3][3] = "heinz example.org"; });
+    child<QPushButton>("AlleAuswaehlen")->click();
+    child<QPushButton>("FehlerhafteAbwaehlen")->click();
+    EXPECT_EQ((QStringList{cell(0, 0), cell(1, 0), cell(2, 0)}), (QStringList{"+", "+", ""}));
+    child<QPushButton>("KeineAuswaehlen")->click();
+    EXPECT_EQ(cell(0, 0), QString());
+
+    // An address typed in place is checked at once, as loading checks it.
+    child<QAction>("editliste")->trigger();
+    const QModelIndex anna = grid->model()->index(1, 3);
+    EXPECT_FALSE(anna.data(Qt::BackgroundRole).isValid());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(anna).center());
+    QTest::keyClick(grid, Qt::Key_F2);
+    QWidget* editor = grid->indexWidget(anna);
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(editor, QStringLiteral("anna example.org"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_TRUE(test::waitUntil([&] { return grid->indexWidget(anna) == nullptr; }));
+    EXPECT_EQ(form->empfaengerliste.Cells[2][3], "anna example.org");
+    EXPECT_TRUE(anna.data(Qt::BackgroundRole).isValid());
+    EXPECT_EQ(anna.data(Qt::ToolTipRole).toString(), QStringLiteral("Fehlerhafte Mailadresse"));
+}
+
 TEST_F(MainWindowTest, EditMenuCheckMarkSwitchesCellEditingOnAndOff) {
     openWithList();
     showRecipientListPage();

@@ -24,7 +24,8 @@ app::TStringGrid gridWithTwoFurtherColumns() {
 TEST(RecipientTableModel, StatusColumnFollowsTheFurtherColumnsOnceASendHasRun) {
     app::TStringGrid grid = gridWithTwoFurtherColumns();
     std::vector<std::string> status;
-    ui::RecipientTableModel model(grid, status);
+    const std::vector<int> sourceRows;
+    ui::RecipientTableModel model(grid, status, sourceRows);
     EXPECT_EQ(model.columnCount(), 7);
     EXPECT_FALSE(model.refresh());
 
