@@ -7,6 +7,7 @@
 #include "merge/address_history.h"
 #include "merge/recipient_list.h"
 #include "merge/spreadsheet.h"
+#include "platform/text_file.h"
 #include "platform/text_trim.h"
 
 namespace sendrix::app {
@@ -14,13 +15,6 @@ namespace sendrix::app {
 namespace {
 
 constexpr int kColOk = 0;
-
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 }  // namespace
 
@@ -32,7 +26,7 @@ void TfrmMessageEditor::LoadRecipientList(const std::string& path, const std::st
     const merge::RecipientList list = merge::readRecipientList(path, sheet);
 
     fillGrid(empfaengerliste, list);
-    RecipientListFolder = folderOf(path);
+    RecipientListFolder = platform::folderOf(path);
     RecipientListFile = path;
     RecipientSourceRows = list.sourceRows;
     empfaengerliste.Row = 1;
