@@ -1,10 +1,8 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "app/oauth_session.h"
-#include "support/expect_throw.h"
 
 namespace sendrix::app {
 namespace {
@@ -46,22 +44,6 @@ TEST(OAuthSession, KeepsTheAccessTokenUntilFiveMinutesBeforeItsEndAndKeepsARotat
     EXPECT_EQ(rig.session.AccessToken(), "at-3");
     EXPECT_EQ(rig.asked, (std::vector<std::string>{"rt-1", "rt-1", "rt-2"}));
     EXPECT_EQ(rig.kept, std::vector<std::string>{"rt-2"});
-}
-
-TEST(OAuthSession, InvalidGrantNamesTheAccountAndTheWayOutOtherRefusalsPassThrough) {
-    for (const char* code : {"invalid_grant", "invalid_client"}) {
-        SCOPED_TRACE(code);
-        OAuthSession session("anna@example.org", "Microsoft", [] { return std::string("rt"); },
-                             [code](const std::string&) -> OAuthTokens { throw OAuthRefusal("abgelehnt", code); },
-                             [](const std::string&) {}, [] { return Time{}; });
-        test::expectThrowText<Error>(
-            [&] { session.AccessToken(); },
-            std::string(code) == "invalid_grant"
-                ? testing::AllOf(testing::HasSubstr("\"anna@example.org\""),
-                                 testing::HasSubstr("in den Optionen erneut anmelden"))
-                : testing::Matcher<const std::string&>(testing::StrEq("abgelehnt")),
-            [](const Error&) {});
-    }
 }
 
 }  // namespace

@@ -40,6 +40,7 @@ class Validator(RequestValidator):
         self.codes, self.access, self.refresh = {}, {}, {}
         self.grants = []  # grant_type of every token issued
 
+    # The client: the desktop program (public, PKCE) or the SMTP server (Basic, for introspection).
     def _client(self, request, client_id):
         request.client = types.SimpleNamespace(client_id=client_id)
         return True
@@ -49,9 +50,8 @@ class Validator(RequestValidator):
 
     def authenticate_client(self, request, *args, **kwargs):
         kind, _, value = request.headers.get("Authorization", "").partition(" ")
-        if kind != "Basic" or tuple(base64.b64decode(value).decode().split(":", 1)) != RESOURCE_SERVER:
-            return False
-        return self._client(request, RESOURCE_SERVER[0])
+        valid = kind == "Basic" and tuple(base64.b64decode(value).decode().split(":", 1)) == RESOURCE_SERVER
+        return valid and self._client(request, RESOURCE_SERVER[0])
 
     def authenticate_client_id(self, client_id, request, *args, **kwargs):
         return client_id == CLIENT_ID and self._client(request, client_id)
@@ -60,21 +60,24 @@ class Validator(RequestValidator):
         return client_id == CLIENT_ID
 
     def validate_redirect_uri(self, client_id, redirect_uri, request, *args, **kwargs):
-        # RFC 8252 7.3: a loopback redirect on any port.
-        return redirect_uri.startswith("http://127.0.0.1:")
+        return redirect_uri.startswith("http://127.0.0.1:")  # RFC 8252 7.3: loopback, any port
 
-    def get_default_redirect_uri(self, client_id, request, *args, **kwargs):
+    def get_default_redirect_uri(self, *args, **kwargs):
         return None
 
-    def validate_response_type(self, client_id, response_type, client, request, *args, **kwargs):
+    def validate_response_type(self, client_id, response_type, *args, **kwargs):
         return response_type == "code"
 
-    def validate_scopes(self, client_id, scopes, client, request, *args, **kwargs):
+    def validate_scopes(self, client_id, scopes, *args, **kwargs):
         return set(scopes) <= set(SCOPES)
 
-    def get_default_scopes(self, client_id, request, *args, **kwargs):
+    def get_default_scopes(self, *args, **kwargs):
         return SCOPES
 
+    def validate_grant_type(self, client_id, grant_type, *args, **kwargs):
+        return grant_type in ("authorization_code", "refresh_token")
+
+    # Authorization codes with their PKCE challenge.
     def is_pkce_required(self, client_id, request):
         return True
 
@@ -84,61 +87,52 @@ class Validator(RequestValidator):
                                         method=request.code_challenge_method)
 
     def get_code_challenge(self, code, request):
-        return self.codes[code]["challenge"] if code in self.codes else None
+        return self.codes.get(code, {}).get("challenge")
 
     def get_code_challenge_method(self, code, request):
-        return self.codes[code]["method"] if code in self.codes else None
+        return self.codes.get(code, {}).get("method")
 
     def validate_code(self, client_id, code, client, request, *args, **kwargs):
         stored = self.codes.get(code)
-        if not stored or stored["client_id"] != client_id:
-            return False
-        request.user, request.scopes = USER, stored["scopes"]
-        return True
+        request.user, request.scopes = USER, stored and stored["scopes"]
+        return bool(stored) and stored["client_id"] == client_id
 
-    def confirm_redirect_uri(self, client_id, code, redirect_uri, client, request, *args, **kwargs):
+    def confirm_redirect_uri(self, client_id, code, redirect_uri, *args, **kwargs):
         return self.codes[code]["redirect_uri"] == redirect_uri
 
     def invalidate_authorization_code(self, client_id, code, request, *args, **kwargs):
         self.codes.pop(code, None)
 
-    def validate_grant_type(self, client_id, grant_type, client, request, *args, **kwargs):
-        return grant_type in ("authorization_code", "refresh_token")
-
+    # Tokens.
     def save_bearer_token(self, token, request, *args, **kwargs):
         self.grants.append(request.grant_type)
-        self.access[token["access_token"]] = dict(user=USER, expires=time.time() + token["expires_in"])
+        self.access[token["access_token"]] = time.time() + token["expires_in"]
         if "refresh_token" in token:
-            self.refresh[token["refresh_token"]] = dict(user=USER, scopes=token["scope"].split())
+            self.refresh[token["refresh_token"]] = token["scope"].split()
 
     def validate_refresh_token(self, refresh_token, client, request, *args, **kwargs):
-        if refresh_token not in self.refresh:
-            return False
         request.user = USER
-        return True
+        return refresh_token in self.refresh
 
     def get_original_scopes(self, refresh_token, request, *args, **kwargs):
-        return self.refresh[refresh_token]["scopes"]
+        return self.refresh[refresh_token]
 
     def rotate_refresh_token(self, request):
         return False
 
     def introspect_token(self, token, token_type_hint, request, *args, **kwargs):
-        stored = self.access.get(token)
-        if not stored or stored["expires"] <= time.time():
-            return None
-        return {"username": stored["user"], "exp": int(stored["expires"])}
+        expires = self.access.get(token, 0)
+        return {"username": USER, "exp": int(expires)} if expires > time.time() else None
 
     def revoke_token(self, token, token_type_hint, request, *args, **kwargs):
         self.refresh.pop(token, None)
         self.access.pop(token, None)
 
     def expire_access_tokens(self):
-        for stored in self.access.values():
-            stored["expires"] = 0
+        self.access = dict.fromkeys(self.access, 0)
 
     def tokens(self):
-        """Every token ever issued and still known (for the leak checks)."""
+        """Every token issued and still known (for the leak checks)."""
         return list(self.access) + list(self.refresh)
 
 

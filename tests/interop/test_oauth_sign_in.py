@@ -15,7 +15,7 @@ from oauth_support import USER, AuthorizationServer, IntrospectingRecorder, OAut
 from smtp_support import BUILD_DIR, RUN_LIMIT
 from test_tls import Certificates
 
-PROGRAMS = os.path.join(BUILD_DIR, "tests", "programs")
+SIGN_IN = os.path.join(BUILD_DIR, "tests", "programs", "oauth_sign_in")
 SENDRIX = os.path.join(BUILD_DIR, "src", "sendrix")
 BROWSER = "%s %s" % (sys.executable, os.path.join(os.path.dirname(os.path.abspath(__file__)), "oauth_browser.py"))
 
@@ -62,7 +62,7 @@ class OAuthSignInTest(unittest.TestCase):
 
     def sign_in(self, **env):
         self.write_mail_ini()
-        return self.run_program(os.path.join(PROGRAMS, "oauth_sign_in"), self.mail_ini, **env)
+        return self.run_program(SIGN_IN, "browser", self.mail_ini, **env)
 
     def test_loopback_sign_in_stores_the_refresh_token_scrambled_and_the_browser_reads_german(self):
         status, _, err = self.sign_in()
@@ -84,7 +84,7 @@ class OAuthSignInTest(unittest.TestCase):
     def test_device_flow_waits_the_interval_and_five_seconds_more_after_slow_down(self):
         self.write_mail_ini()
         self.server.device_answers = ["authorization_pending", "slow_down", "authorization_pending"]
-        status, out, err = self.run_program(os.path.join(PROGRAMS, "oauth_device"), self.mail_ini, "/anmelden:datei")
+        status, out, err = self.run_program(SIGN_IN, "device", self.mail_ini, "/anmelden:datei")
         self.assertEqual(status, 0, err)
         self.assertIn("/device-login öffnen und den Code WDJB-MJHT eingeben", out)
         self.assertIn("waits: 5 5 10 10", err)
@@ -100,7 +100,8 @@ class OAuthSignInTest(unittest.TestCase):
         status, _, err = self.sign_in()
         self.assertEqual(status, 0, err)
         scrambled = "".join(chr(ord(c) ^ 0x1F) for c in self.stored_refresh_token())
-        self.write_mail_ini(smtp.port, {"OAuthRefreshToken": '"%s"' % scrambled})
+        self.smtp_port, self.token_key = smtp.port, {"OAuthRefreshToken": '"%s"' % scrambled}
+        self.write_mail_ini(smtp.port, self.token_key)
         with open(os.path.join(self.home, "liste.csv"), "w") as out:
             out.write("".join("N%d;V;r%d@example.org;w\r\n" % (i, i) for i in range(1, rows + 1)))
 
@@ -135,6 +136,17 @@ class OAuthSignInTest(unittest.TestCase):
         self.assertEqual(len(errors), 1, err)
         self.assertIn(USER, errors[0])
         self.assertIn("in den Optionen erneut anmelden", errors[0])
+
+    def test_a_token_endpoint_whose_certificate_the_trust_store_does_not_vouch_for_gets_no_token(self):
+        self.signed_in_account(1)
+        rogue = AuthorizationServer(self.certs.context("unknown"), self.certs.ca)
+        self.addCleanup(rogue.stop)
+        self.write_mail_ini(self.smtp_port, {**self.token_key, "OAuthTokenUrl": rogue.base + "/token"})
+        status, out, err = self.send()
+        self.assertEqual(status, 1)
+        self.assertIn("Zertifikat wird nicht vertraut", err)
+        self.assertEqual((rogue.validator.grants, self.recorder.envelopes), ([], []))
+
 
 if __name__ == "__main__":
     unittest.main()
