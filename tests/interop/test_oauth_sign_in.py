@@ -119,11 +119,15 @@ class OAuthSignInTest(unittest.TestCase):
     def test_unattended_send_gets_one_fresh_access_token_for_the_whole_run(self):
         self.signed_in_account(3)
         self.server.validator.expire_access_tokens()
-        status, out, err = self.send()
-        self.assertEqual(status, 0, err)
-        self.assertEqual(len(self.recorder.envelopes), 3)
-        self.assertEqual(self.recorder.logins, [("XOAUTH2", USER, True)] * 3)
-        self.assertEqual(self.server.validator.grants, ["authorization_code", "refresh_token"])
+        for login, mechanism in ((3, "XOAUTH2"), (4, "OAUTHBEARER")):
+            with self.subTest(mechanism):
+                self.write_mail_ini(self.smtp_port, {**self.token_key, "SMTPAuthenticationType": login})
+                self.recorder.logins.clear()
+                status, out, err = self.send()
+                self.assertEqual(status, 0, err)
+                self.assertEqual(self.recorder.logins, [(mechanism, USER, True)] * 3)
+        self.assertEqual(len(self.recorder.envelopes), 6)
+        self.assertEqual(self.server.validator.grants, ["authorization_code", "refresh_token", "refresh_token"])
 
     def test_revoked_sign_in_ends_the_run_with_one_german_error_and_nothing_sent(self):
         self.signed_in_account(2)
