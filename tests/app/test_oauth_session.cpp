@@ -22,14 +22,17 @@ struct SessionRig {
     std::vector<OAuthTokens> answers;
     std::vector<std::string> asked;
     std::vector<std::string> kept;
-    OAuthSession session{"anna@example.org", "Microsoft", [] { return std::string("rt-1"); },
+    OAuthSession session{"anna@example.org",
+                         "Microsoft",
+                         [] { return std::string("rt-1"); },
                          [this](const std::string& token) {
                              asked.push_back(token);
                              OAuthTokens next = answers.front();
                              answers.erase(answers.begin());
                              return next;
                          },
-                         [this](const std::string& token) { kept.push_back(token); }, [this] { return now; }};
+                         [this](const std::string& token) { kept.push_back(token); },
+                         [this] { return now; }};
 };
 
 TEST(OAuthSession, KeepsTheAccessTokenUntilFiveMinutesBeforeItsEndAndKeepsARotatedRefreshToken) {
