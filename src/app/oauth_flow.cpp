@@ -30,8 +30,9 @@ constexpr const char* kDeviceGrant = "urn:ietf:params:oauth:grant-type:device_co
 // A browser's request head is well below this; more is not a browser.
 constexpr std::size_t kMaxRequest = 16 * 1024;
 constexpr int kPollSliceMs = 100;
-// What the browser may take to send its request once connected.
-constexpr auto kRequestTime = std::chrono::seconds(10);
+// What the browser may take to send its request once connected; short, as
+// a browser may open a connection in advance and send nothing on it.
+constexpr auto kRequestTime = std::chrono::seconds(3);
 // RFC 8628 3.5: "slow_down" adds 5 seconds to the interval.
 constexpr long kSlowDownSeconds = 5;
 // An answer without expires_in still ends at some time.
@@ -134,6 +135,7 @@ std::map<std::string, std::string> queryOf(const std::string& requestLine) {
     return query;
 }
 
+// Sends the browser its page and closes the connection.
 void answerBrowser(int client, int status, const std::string& message) {
     const std::string html =
         "<!DOCTYPE html><html lang=\"de\"><head><meta charset=\"utf-8\"><title>Sendrix</title>"
@@ -145,13 +147,18 @@ void answerBrowser(int client, int status, const std::string& message) {
         "\r\nConnection: close\r\n\r\n" + html;
     // The page is a courtesy; a browser that went away changes nothing.
     (void)::send(client, response.data(), response.size(), MSG_NOSIGNAL);
+    // The request was read whole, so closing sends FIN, not a reset that
+    // could make the browser drop the page.
+    ::shutdown(client, SHUT_WR);
+    ::close(client);
 }
 
-// The first line of the request on `client`, read within kRequestTime.
+// The request head on `client`, read whole within kRequestTime; its first line
+// is returned.
 std::string readRequestLine(int client, const std::function<bool()>& keepWaiting) {
     std::string head;
     const auto deadline = std::chrono::steady_clock::now() + kRequestTime;
-    while (head.find("\r\n") == std::string::npos && head.size() < kMaxRequest &&
+    while (head.find("\r\n\r\n") == std::string::npos && head.size() < kMaxRequest &&
            std::chrono::steady_clock::now() < deadline && keepWaiting()) {
         pollfd ready{client, POLLIN, 0};
         if (::poll(&ready, 1, kPollSliceMs) <= 0)
@@ -244,14 +251,12 @@ std::string LoopbackReceiver::WaitForCode(const std::string& state,
         };
         if (!query.count("code") && !query.count("error") && !query.count("state")) {
             answerBrowser(client, 404, "Sendrix wartet auf die Anmeldung.");
-            ::close(client);
             continue;
         }
         // RFC 6749 10.12: an answer to another request (or a forged one) is
         // refused before its code is used.
         if (value("state") != state) {
             answerBrowser(client, 200, "Anmeldung abgelehnt – die Antwort gehört nicht zu dieser Anmeldung.");
-            ::close(client);
             throw Error(
                 "Die Antwort des Browsers gehört nicht zu dieser Anmeldung (state stimmt nicht "
                 "überein); sie wurde verworfen. Bitte erneut anmelden.");
@@ -259,12 +264,10 @@ std::string LoopbackReceiver::WaitForCode(const std::string& state,
         if (!value("error").empty() || value("code").empty()) {
             answerBrowser(client, 200,
                           "Anmeldung nicht abgeschlossen – Sie können dieses Fenster schließen.");
-            ::close(client);
             throw Error("Die Anmeldung wurde nicht abgeschlossen (" +
                         platform::visibleText(value("error").empty() ? "kein Code" : value("error")) + ").");
         }
         answerBrowser(client, 200, "Anmeldung abgeschlossen – Sie können dieses Fenster schließen.");
-        ::close(client);
         return value("code");
     }
     throw Error("Die Anmeldung wurde abgebrochen oder hat zu lange gedauert.");
