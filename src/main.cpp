@@ -30,8 +30,8 @@ int main(int argc, char** argv) {
     if (const std::optional<bool> inFile = DeviceSignInRequested(arguments)) {
         const std::unique_ptr<SecretStore> secrets = DesktopSecretStore(SecretPrompt::Allowed);
         const auto sleep = [](long seconds) { std::this_thread::sleep_for(std::chrono::seconds(seconds)); };
-        return RunDeviceSignIn(*inFile, sendrix::platform::programFolder() + "Mail.ini", secrets.get(), std::cout,
-                               std::cerr, sleep);
+        const std::string mailIni = sendrix::platform::programFolder() + "Mail.ini";
+        return RunDeviceSignIn(*inFile, mailIni, secrets.get(), std::cout, std::cerr, sleep);
     }
     NoWindowReason reason = NoWindowReason::NoDisplay;
     if (DisplayAvailable()) {
