@@ -95,11 +95,13 @@ QWidget* RecipientListPage::createToolRow() {
         button->setObjectName(QString::fromLatin1(name));
         m_runner.connectRun(this, button, &QPushButton::clicked, handler);
         layout->addWidget(button);
+        return button;
     };
     addButton("AlleAuswaehlen", QStringLiteral("Alle auswählen"), &TfrmMessageEditor::AlleMarkierenClick);
     addButton("KeineAuswaehlen", QStringLiteral("Keine auswählen"), &TfrmMessageEditor::KeineMarkierenClick);
     addButton("FehlerhafteAbwaehlen", QStringLiteral("Fehlerhafte abwählen"),
               &TfrmMessageEditor::FehlerhafteAbwaehlenClick);
+    m_saveList = addButton("ListeSpeichern", QStringLiteral("Liste speichern"), &TfrmMessageEditor::ListeSpeichern1Click);
     return row;
 }
 
@@ -161,10 +163,11 @@ void RecipientListPage::refresh() {
     const bool rows = grid.RowSelect && !grid.Editing;
     m_empfaengerliste->setSelectionBehavior(rows ? QAbstractItemView::SelectRows
                                                  : QAbstractItemView::SelectItems);
-    m_empfaengerliste->setEditTriggers(grid.Editing ? QAbstractItemView::DoubleClicked |
-                                                          QAbstractItemView::EditKeyPressed |
+    // F2 or typing edits a cell; the double-click stays the mark's.
+    m_empfaengerliste->setEditTriggers(grid.Editing ? QAbstractItemView::EditKeyPressed |
                                                           QAbstractItemView::AnyKeyPressed
                                                     : QAbstractItemView::NoEditTriggers);
+    m_saveList->setEnabled(m_form.ListeSpeichern1.Enabled);
     const int sourceRow = grid.Row - grid.FixedRows;
     QItemSelectionModel* selection = m_empfaengerliste->selectionModel();
     const int col = std::max(0, selection->currentIndex().column());
