@@ -338,7 +338,10 @@ public:
     // run may start. Findings go to one box (warnings only: a question
     // whether to go on), or, with SendImmediately, each as a warning line;
     // an error always stops the run before anything is sent.
-    bool PreflightAllowsRun(const merge::Mailing& mailing);
+    // Where every error names a row's own data, the box offers "Fehlerhafte
+    // Zeilen abwählen und senden": those rows lose their mark in the grid
+    // and in `mailing`, and the run goes on.
+    bool PreflightAllowsRun(merge::Mailing& mailing);
     // What the placeholder menu offers: "{{Name}}", "{{Vorname}}",
     // "{{Email}}", "{{Typ}}" and one for each further column of the list.
     std::vector<std::string> PlaceholderMenuItems() const;
