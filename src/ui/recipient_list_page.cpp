@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QAbstractItemDelegate>
 #include <QAction>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -130,6 +131,9 @@ void RecipientListPage::connectGrid() {
             });
     m_runner.connectRun(this, m_empfaengerliste, &QTableView::doubleClicked,
                         &TfrmMessageEditor::empfaengerlisteDblClick);
+    // A cell edited in place reaches the salutation's preview line.
+    connect(m_empfaengerliste->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
+            [this] { m_runner.run(&TfrmMessageEditor::AnredeChange); });
     connect(m_empfaengerliste->horizontalHeader(), &QHeaderView::sectionResized, this,
             [this](int section, int, int size) {
                 auto& widths = m_form.empfaengerliste.ColWidths;
