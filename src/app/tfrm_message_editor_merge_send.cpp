@@ -320,9 +320,10 @@ bool TfrmMessageEditor::PreflightAllowsRun(merge::Mailing& mailing) {
         text += "\r\n... und " + std::to_string(findings.size() - kShownFindings) + " weitere";
     if (stop) {
         // Errors that leaving out their rows clears: the box offers that.
-        const bool rowsAtFault = std::all_of(findings.begin(), findings.end(), [](const merge::Finding& finding) {
-            return finding.level != merge::Finding::Level::Error || finding.faultyRow > 0;
-        });
+        const bool rowsAtFault =
+            std::all_of(findings.begin(), findings.end(), [](const merge::Finding& finding) {
+                return finding.level != merge::Finding::Level::Error || finding.faultyRow > 0;
+            });
         if (!rowsAtFault) {
             m_interaction.Warning(text + "\r\n\r\nDer Versand wird nicht gestartet.");
             return false;

@@ -152,11 +152,14 @@ void TfrmMessageEditor::ListeSpeichern1Click() {
         return;
     std::string bytes;
     try {
-        bytes = merge::writeRecipientList(RecipientListSource, recipientRowsOf(empfaengerliste), RecipientSourceRows);
+        bytes = merge::writeRecipientList(RecipientListSource, recipientRowsOf(empfaengerliste),
+                                          RecipientSourceRows);
     } catch (const merge::ListFormatError& error) {
-        throw merge::ListFormatError("Die Empfängerliste " + target + " wurde nicht gespeichert. " + error.what());
+        throw merge::ListFormatError("Die Empfängerliste " + target + " wurde nicht gespeichert. " +
+                                     error.what());
     }
-    platform::replaceFileAtomically(target, bytes, "Die Empfängerliste " + target + " kann nicht gespeichert werden");
+    platform::replaceFileAtomically(target, bytes,
+                                    "Die Empfängerliste " + target + " kann nicht gespeichert werden");
     if (StatusBar1.Panels.size() < 2)
         StatusBar1.Panels.resize(2);
     StatusBar1.Panels[1] = "Empfängerliste gespeichert: " + target;

@@ -125,11 +125,12 @@ std::string writeRecord(const TextRecord& fields, char separator, bool quoteAll)
         const std::string& field = fields[f];
         if (f > 0)
             out += separator;
-        const bool quote = quoteAll || field.find_first_of(std::string{separator, '"', '\r', '\n'}) != std::string::npos ||
-                           (!field.empty() && (static_cast<unsigned char>(field.front()) <= ' ' ||
-                                               static_cast<unsigned char>(field.back()) <= ' ')) ||
-                           // An empty only field would be an empty line, which is no record.
-                           (fields.size() == 1 && field.empty());
+        const bool quote =
+            quoteAll || field.find_first_of(std::string{separator, '"', '\r', '\n'}) != std::string::npos ||
+            (!field.empty() && (static_cast<unsigned char>(field.front()) <= ' ' ||
+                                static_cast<unsigned char>(field.back()) <= ' ')) ||
+            // An empty only field would be an empty line, which is no record.
+            (fields.size() == 1 && field.empty());
         if (!quote) {
             out += field;
             continue;

@@ -20,7 +20,8 @@ bool sameValues(const RecipientRow& a, const RecipientRow& b) {
 }
 
 std::string rowName(std::size_t index, const std::vector<int>& sourceRows) {
-    return "Zeile " + std::to_string(index < sourceRows.size() ? sourceRows[index] : static_cast<int>(index) + 1);
+    return "Zeile " +
+           std::to_string(index < sourceRows.size() ? sourceRows[index] : static_cast<int>(index) + 1);
 }
 
 std::string ownFormatLine(const RecipientRow& row, std::size_t index, const std::vector<int>& sourceRows) {

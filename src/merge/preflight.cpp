@@ -138,7 +138,8 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
         const int number = sourceRowNumber(mailing, i);
 
         if (platform::trimControl(row.email).empty()) {
-            rowFinding(Finding::Level::Warning, i, rowText(number) + "keine E-Mail-Adresse; die Zeile wird übersprungen.");
+            rowFinding(Finding::Level::Warning, i,
+                       rowText(number) + "keine E-Mail-Adresse; die Zeile wird übersprungen.");
             continue;
         }
         mail::TIdEMailAddressList addresses;
@@ -152,8 +153,8 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
             const std::string fault = mail::recipientAddressFault(mail::WithAsciiDomain(item.Address()));
             if (!fault.empty()) {
                 rowFinding(Finding::Level::Error, i,
-                           rowText(number) + "\"" + item.Address() + "\" ist keine gültige E-Mail-Adresse: " + fault +
-                               ".");
+                           rowText(number) + "\"" + item.Address() +
+                               "\" ist keine gültige E-Mail-Adresse: " + fault + ".");
                 continue;
             }
             const auto [seen, isNew] = firstRowOf.emplace(platform::asciiLowered(item.Address()), number);
@@ -162,7 +163,8 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
                         std::to_string(seen->second) + ".");
         }
         if (addresses.Count() == 0)
-            rowFinding(Finding::Level::Error, i, rowText(number) + "\"" + row.email + "\" ist keine gültige E-Mail-Adresse.");
+            rowFinding(Finding::Level::Error, i,
+                       rowText(number) + "\"" + row.email + "\" ist keine gültige E-Mail-Adresse.");
         // The row's own copies are checked as every address is.
         for (const auto& [role, column] : {std::pair{ColumnRole::Cc, "CC"}, std::pair{ColumnRole::Bcc, "BCC"}}) {
             mail::TIdEMailAddressList copies;
@@ -196,7 +198,8 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
                 const bool common = std::find(mailing.attachments.begin(), mailing.attachments.end(), file) !=
                                     mailing.attachments.end();
                 if (!common)
-                    rowFinding(Finding::Level::Error, i, rowText(number) + "der Anhang " + file + " ist nicht zu finden.");
+                    rowFinding(Finding::Level::Error, i,
+                               rowText(number) + "der Anhang " + file + " ist nicht zu finden.");
                 else if (missingFiles.insert(file).second)
                     error("Der Anhang " + file + " ist nicht zu finden.");
                 continue;

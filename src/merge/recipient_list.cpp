@@ -157,7 +157,8 @@ bool isTitleLine(std::string_view line) {
     return line.starts_with("Name") && line.find('@') == std::string_view::npos;
 }
 
-std::vector<ListColumn> listColumnsOf(const std::vector<std::string>& titles, std::vector<std::string>& extraTitles) {
+std::vector<ListColumn> listColumnsOf(const std::vector<std::string>& titles,
+                                      std::vector<std::string>& extraTitles) {
     std::vector<ListColumn> columns(titles.size());
     bool taken[ListColumn::Extra] = {false, false, false, false};
     for (std::size_t c = 0; c < titles.size(); ++c) {
@@ -297,8 +298,9 @@ RecipientList readRecipientList(const std::string& path, const std::string& shee
         std::string text = platform::decodeFileText(bytes);
         RecipientList list = parseRecipientList(text);
         // decodeFileText's rule, so the file can be written back as it came.
-        const bool highBytes = std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; });
-        list.source.encoding = bytes.starts_with("\xEF\xBB\xBF")                ? ListSource::Encoding::Utf8Bom
+        const bool highBytes =
+            std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; });
+        list.source.encoding = bytes.starts_with("\xEF\xBB\xBF")           ? ListSource::Encoding::Utf8Bom
                                : highBytes && platform::isValidUtf8(bytes) ? ListSource::Encoding::Utf8
                                                                            : ListSource::Encoding::Cp1252;
         list.source.text = std::move(text);

@@ -72,7 +72,8 @@ struct ListColumn {
 };
 // The columns of the title record `titles`; the titles of the further
 // columns go to `extraTitles` (an empty one as "Spalte <n>").
-std::vector<ListColumn> listColumnsOf(const std::vector<std::string>& titles, std::vector<std::string>& extraTitles);
+std::vector<ListColumn> listColumnsOf(const std::vector<std::string>& titles,
+                                      std::vector<std::string>& extraTitles);
 // The row's value of `column`; empty when the row has no such further value.
 const std::string& valueOf(const RecipientRow& row, const ListColumn& column);
 // The same to be set; the row's `extra` must hold the column's value.

@@ -52,8 +52,8 @@ void MainMenus::createMenus(QMenu* placeholders) {
     m_Verteilerlisteffnen1 = menuAction(datei, m_form.Verteilerlisteffnen1, "Verteilerlisteffnen1",
                                         &TfrmMessageEditor::Verteilerlisteffnen1Click);
     m_Verteilerlisteffnen1->setIcon(imageIcon(Image::Open));
-    m_ListeSpeichern1 =
-        menuAction(datei, m_form.ListeSpeichern1, "ListeSpeichern1", &TfrmMessageEditor::ListeSpeichern1Click);
+    m_ListeSpeichern1 = menuAction(datei, m_form.ListeSpeichern1, "ListeSpeichern1",
+                                   &TfrmMessageEditor::ListeSpeichern1Click);
     datei->addSeparator();
     m_MailingOeffnen1 = menuAction(datei, m_form.MailingOeffnen1, "MailingOeffnen1",
                                    &TfrmMessageEditor::MailingOeffnen1Click);

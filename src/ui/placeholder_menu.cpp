@@ -40,7 +40,8 @@ PlaceholderMenu::PlaceholderMenu(FormRunner& runner, QWidget* parent)
         for (const Form& form : forms) {
             QMenu* sub = addMenu(QString::fromUtf8(form.menu));
             for (const QString& column : columns)
-                addPick(sub, QString::fromUtf8(form.shown).arg(column), QString::fromUtf8(form.inserted).arg(column));
+                addPick(sub, QString::fromUtf8(form.shown).arg(column),
+                        QString::fromUtf8(form.inserted).arg(column));
         }
     });
 }

@@ -74,8 +74,8 @@ app::Interaction::Answer QtInteraction::YesNoCancel(const std::string& text) {
 }
 
 int QtInteraction::Choose(const std::string& text, const std::vector<std::string>& choices) {
-    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kApplicationTitle), toQt(text), QMessageBox::NoButton,
-                    parentWidget());
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kApplicationTitle), toQt(text),
+                    QMessageBox::NoButton, parentWidget());
     box.setObjectName(QStringLiteral("messageBox"));
     box.setTextFormat(Qt::PlainText);
     std::vector<QAbstractButton*> buttons;

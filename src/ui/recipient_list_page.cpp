@@ -102,7 +102,8 @@ QWidget* RecipientListPage::createToolRow() {
     addButton("KeineAuswaehlen", QStringLiteral("Keine auswählen"), &TfrmMessageEditor::KeineMarkierenClick);
     addButton("FehlerhafteAbwaehlen", QStringLiteral("Fehlerhafte abwählen"),
               &TfrmMessageEditor::FehlerhafteAbwaehlenClick);
-    m_saveList = addButton("ListeSpeichern", QStringLiteral("Liste speichern"), &TfrmMessageEditor::ListeSpeichern1Click);
+    m_saveList = addButton("ListeSpeichern", QStringLiteral("Liste speichern"),
+                           &TfrmMessageEditor::ListeSpeichern1Click);
     return row;
 }
 

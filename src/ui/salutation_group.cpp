@@ -97,7 +97,8 @@ void SalutationGroup::connectEdits() {
     });
     connect(m_Anrede->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
         m_form.Anrede.Text = fromQt(text);
-        m_form.Anrede.ItemIndex = m_Anrede->findData(text, Qt::UserRole, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        m_form.Anrede.ItemIndex =
+            m_Anrede->findData(text, Qt::UserRole, Qt::MatchExactly | Qt::MatchCaseSensitive);
         m_runner.run(&TfrmMessageEditor::AnredeChange);
     });
     connect(m_Anrede, &QComboBox::activated, this, [this](int index) {

@@ -250,13 +250,16 @@ TEST_F(MailingWindowTest, SavingTheEditedListWritesItBackAndSaysSo) {
     const std::string list = home.path("listen/mitglieder.csv");
     form->empfaengerliste.Cells[1][2] = "Anne";
     ASSERT_TRUE(app::runHandler(ui, [&] { form->ListeSpeichern1Click(); }));
-    EXPECT_EQ(home.read("listen/mitglieder.csv"), "Name;Vorname;Email;Typ\r\nMuster;Anne;anna@example.org;w\r\n");
+    EXPECT_EQ(home.read("listen/mitglieder.csv"),
+              "Name;Vorname;Email;Typ\r\nMuster;Anne;anna@example.org;w\r\n");
     EXPECT_EQ(form->StatusBar1.Panels[1], "Empfängerliste gespeichert: " + list);
     // What the list's format cannot hold is refused and the file stays.
     form->empfaengerliste.Cells[1][1] = "Muster;Meier";
     EXPECT_FALSE(app::runHandler(ui, [&] { form->ListeSpeichern1Click(); }));
-    EXPECT_EQ(ui.errors.back(), "Die Empfängerliste " + list +
-                                    " wurde nicht gespeichert. Zeile 2: Das Feld Name enthält ein Semikolon; das "
-                                    "Listenformat \"Name;Vorname;Email;Typ\" kann es nicht speichern.");
-    EXPECT_EQ(home.read("listen/mitglieder.csv"), "Name;Vorname;Email;Typ\r\nMuster;Anne;anna@example.org;w\r\n");
+    EXPECT_EQ(ui.errors.back(),
+              "Die Empfängerliste " + list +
+                  " wurde nicht gespeichert. Zeile 2: Das Feld Name enthält ein Semikolon; das "
+                  "Listenformat \"Name;Vorname;Email;Typ\" kann es nicht speichern.");
+    EXPECT_EQ(home.read("listen/mitglieder.csv"),
+              "Name;Vorname;Email;Typ\r\nMuster;Anne;anna@example.org;w\r\n");
 }

@@ -55,7 +55,8 @@ TEST(OfficeLists, TheDialogAsksForTheSheetAndTheSwitchNamesIt) {
 
 TEST(OfficeLists, ListeSpeichernWritesAWorkbooksRowsAsCsvBesideItAndAsksBeforeReplacingOne) {
     Window window;
-    const std::string book = window.home.write("mitglieder.xlsx", test::TempFolder::readPath(fixture("lox.xlsx")));
+    const std::string book =
+        window.home.write("mitglieder.xlsx", test::TempFolder::readPath(fixture("lox.xlsx")));
     window.form->LoadRecipientList(book);
     const auto cells = window.form->empfaengerliste.Cells;
     ASSERT_TRUE(app::runHandler(window.ui, [&] { window.form->ListeSpeichern1Click(); }));

@@ -131,9 +131,11 @@ TEST_F(SendHandlersTest, PreflightBoxLeavesOutTheFaultyRowsAndSendsTheRest) {
     ui.answerConfirm(true);
     ASSERT_TRUE(send());
     ASSERT_EQ(ui.events.size(), 2u);
-    EXPECT_EQ(ui.events[0], "choose: Pr\xc3\xbc" "fung vor dem Versand:\r\n\r\nFehler: Zeile 3: \"bert example.org\" ist "
-                            "keine g\xc3\xbcltige E-Mail-Adresse.\r\n\r\nMit diesen Zeilen wird der Versand nicht "
-                            "gestartet. [Fehlerhafte Zeilen abw\xc3\xa4hlen und senden]");
+    EXPECT_EQ(ui.events[0],
+              "choose: Pr\xc3\xbc"
+              "fung vor dem Versand:\r\n\r\nFehler: Zeile 3: \"bert example.org\" ist "
+              "keine g\xc3\xbcltige E-Mail-Adresse.\r\n\r\nMit diesen Zeilen wird der Versand nicht "
+              "gestartet. [Fehlerhafte Zeilen abw\xc3\xa4hlen und senden]");
     EXPECT_EQ(form->empfaengerliste.Cells[2][0], "");
     ASSERT_TRUE(server.waitForSessions(2));
     EXPECT_EQ(server.messages().size(), 2u);

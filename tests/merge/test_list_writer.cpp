@@ -24,16 +24,19 @@ TEST(ListWriter, WritesTheListBackInTheFormItCameIn) {
         {"commas, UTF-8, LF, every field quoted: the edited row stays quoted",
          "\"Email\",\"Name\",\"Ort\"\n\"a@x.de\",\"Ärger\",\"Köln\"\n\"b@x.de\",\"B\",\"Bonn, Rh.\"\n",
          [](auto& rows) { rows[1].extra[0] = "Bonn \"Nord\""; },
-         "\"Email\",\"Name\",\"Ort\"\n\"a@x.de\",\"Ärger\",\"Köln\"\n\"b@x.de\",\"B\",\"Bonn \"\"Nord\"\"\"\n"},
+         "\"Email\",\"Name\",\"Ort\"\n\"a@x.de\",\"Ärger\",\"Köln\"\n\"b@x.de\",\"B\",\"Bonn "
+         "\"\"Nord\"\"\"\n"},
         {"tabs with byte-order mark, a separator typed into a field",
-         "\xEF\xBB\xBFMail\tName\na@x.de\tA\nb@x.de\tB",
-         [](auto& rows) { rows[0].name = "A\tB "; }, "\xEF\xBB\xBFMail\tName\na@x.de\t\"A\tB \"\nb@x.de\tB"},
+         "\xEF\xBB\xBFMail\tName\na@x.de\tA\nb@x.de\tB", [](auto& rows) { rows[0].name = "A\tB "; },
+         "\xEF\xBB\xBFMail\tName\na@x.de\t\"A\tB \"\nb@x.de\tB"},
         {"own format: title line, Ctrl-Z tail and lone CRs kept",
-         "Name;Vorname;Email;Typ\r\nM;A;a@x.de;w\rB;b;b@x.de\r\n\x1aRest", [](auto& rows) { rows[1].typ = "m"; },
+         "Name;Vorname;Email;Typ\r\nM;A;a@x.de;w\rB;b;b@x.de\r\n\x1aRest",
+         [](auto& rows) { rows[1].typ = "m"; },
          "Name;Vorname;Email;Typ\r\nM;A;a@x.de;w\rB;b;b@x.de;m\r\n\x1aRest"},
-        {"Windows-1252 text gaining a character outside it turns UTF-8",
-         "Email;Name\r\na@x.de;M\xfcller\r\n", [](auto& rows) { rows[0].name = "Łukasz Müller"; },
-         "\xEF\xBB\xBF" "Email;Name\r\na@x.de;Łukasz Müller\r\n"},
+        {"Windows-1252 text gaining a character outside it turns UTF-8", "Email;Name\r\na@x.de;M\xfcller\r\n",
+         [](auto& rows) { rows[0].name = "Łukasz Müller"; },
+         "\xEF\xBB\xBF"
+         "Email;Name\r\na@x.de;Łukasz Müller\r\n"},
     };
     test::TempFolder folder;
     for (const Case& c : cases) {
@@ -59,8 +62,9 @@ TEST(ListWriter, AWorkbookGoesToACsvBesideItAndTheOwnFormatRefusesWhatItCannotHo
         writeRecipientList(book, {row}, {7});
         FAIL() << "no error";
     } catch (const ListFormatError& error) {
-        EXPECT_STREQ(error.what(),
-                     "Zeile 7: Das Feld Name enthält ein Semikolon; das Listenformat \"Name;Vorname;Email;Typ\" "
-                     "kann es nicht speichern.");
+        EXPECT_STREQ(
+            error.what(),
+            "Zeile 7: Das Feld Name enthält ein Semikolon; das Listenformat \"Name;Vorname;Email;Typ\" "
+            "kann es nicht speichern.");
     }
 }

@@ -107,9 +107,10 @@ TEST_F(MailingWindowTest, PlaceholderMenuOffersTheColumnsAndInsertsAtTheCursor) 
             [&] { return answerer.pendingSteps() == 0 && !QApplication::activePopupWidget(); }));
         return offered;
     };
-    EXPECT_EQ(pick(4), (QStringList{"{{Name}}", "{{Vorname}}", "{{Email}}", "{{Typ}}", "{{Mitgliedsnummer}}", "",
-                                    "Ersatz, wenn leer", QString::fromUtf8("Text nur, wenn gef\xc3\xbcllt"),
-                                    "Text nur, wenn leer", "Text nur, wenn gleich"}));
+    EXPECT_EQ(pick(4),
+              (QStringList{"{{Name}}", "{{Vorname}}", "{{Email}}", "{{Typ}}", "{{Mitgliedsnummer}}", "",
+                           "Ersatz, wenn leer", QString::fromUtf8("Text nur, wenn gef\xc3\xbcllt"),
+                           "Text nur, wenn leer", "Text nur, wenn gleich"}));
     EXPECT_EQ(subject->text(), QStringLiteral("{{Mitgliedsnummer}}Einladung"));
     EXPECT_EQ(form->edtSubject.Text, "{{Mitgliedsnummer}}Einladung");
 
@@ -122,8 +123,9 @@ TEST_F(MailingWindowTest, PlaceholderMenuOffersTheColumnsAndInsertsAtTheCursor) 
     EXPECT_EQ(form->Memo.Lines, (std::vector<std::string>{"Nr. {{Vorname}}"}));
     pick(-1, 3);  // "Text nur, wenn gleich", the fourth column
     pick(7, 1);   // "Text nur, wenn gefüllt", Vorname
-    EXPECT_EQ(form->Memo.Lines,
-              (std::vector<std::string>{"Nr. {{Vorname}}{{#Typ=Wert}}Text{{/Typ}}{{#Vorname}}Text{{/Vorname}}"}));
+    EXPECT_EQ(
+        form->Memo.Lines,
+        (std::vector<std::string>{"Nr. {{Vorname}}{{#Typ=Wert}}Text{{/Typ}}{{#Vorname}}Text{{/Vorname}}"}));
 
     // The salutation's field too; its preview follows. Its templates read
     // as words, their codes in the tooltip.
