@@ -278,6 +278,25 @@ TEST_F(MainWindowTest, DoubleClickTogglesTheMarkAndUnmarkedRowsAreNotSent) {
     EXPECT_EQ(server.messages().size(), 2u);
 }
 
+TEST_F(MainWindowTest, PreflightBoxLeavesOutTheFaultyRowsAndSendsTheRest) {
+    openWithList();
+    window->run([this] { form->empfaengerliste.Cells[2][3] = "anna example.org"; });
+    ModalAnswerer answerer;
+    answerer.then([](QWidget* widget) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        ASSERT_NE(box, nullptr);
+        for (QAbstractButton* button : box->buttons())
+            if (button->text() == QString::fromUtf8("Fehlerhafte Zeilen abw\xc3\xa4hlen und senden"))
+                QTest::mouseClick(button, Qt::LeftButton);
+    });
+    answerer.click(QMessageBox::Yes);
+    pressAltS();
+    EXPECT_EQ(answerer.unexpected, 0);
+    ASSERT_TRUE(server.waitForSessions(2, 10s));
+    EXPECT_EQ(allReceived().find("anna"), std::string::npos);
+    EXPECT_EQ(cell(1, 0), QString());
+}
+
 TEST_F(MainWindowTest, GridNumbersRowsAsTheFileSearchFiltersSpaceAndButtonsChangeMarks) {
     openWithList();
     showRecipientListPage();
