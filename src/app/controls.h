@@ -151,8 +151,10 @@ struct TStringGrid {
     std::vector<int> ColWidths = std::vector<int>(ColCount, 60);
     int Row = 1;  // current row
     int FixedRows = 1;
-    bool Editing = false;   // goEditing: cells can be edited
-    bool RowSelect = true;  // goRowSelect: whole rows selected
+    // Cells can always be edited in place (F2 or typing; a double-click
+    // toggles the row's mark), so single cells are selected.
+    bool Editing = true;     // goEditing
+    bool RowSelect = false;  // goRowSelect: whole rows selected
 
     int RowCount() const { return static_cast<int>(Cells.size()); }
     // The fixed columns and the further ones the title row names.

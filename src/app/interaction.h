@@ -21,6 +21,11 @@ public:
     // A question with "Ja", "Nein" and "Abbrechen" (closing the box cancels).
     enum class Answer { Yes, No, Cancel };
     virtual Answer YesNoCancel(const std::string& text) = 0;
+    // A question whose answers are `choices` (the first the default) and
+    // "Abbrechen": the index of the choice, -1 for Abbrechen or a closed box.
+    virtual int Choose(const std::string& text, const std::vector<std::string>& choices) {
+        return !choices.empty() && Confirm(text) ? 0 : -1;
+    }
     // A box with one OK button.
     virtual void Notice(const std::string& text) = 0;
     virtual void Warning(const std::string& text) = 0;

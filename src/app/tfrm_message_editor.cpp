@@ -75,7 +75,8 @@ TfrmMessageEditor::TfrmMessageEditor(Interaction& interaction, const platform::C
     Optionen1.Caption = "&Optionen";
     MailKonfigurationffnen1.Caption = "Mail-Konfiguration öffnen";
     MailKonfigurationsichern1.Caption = "&Mail-Konfiguration sichern";
-    editliste.Caption = "&Empfängerliste bearbeiten";
+    ListeSpeichern1.Caption = "&Liste speichern";
+    ListeSpeichern1.Enabled = false;
     Update1.Caption = "Update";
     Versionsinfo1.Caption = "Versionsinfo";
 
@@ -254,7 +255,6 @@ void TfrmMessageEditor::FormCreate() {
     // 11.
     if (empfaengerliste.RowCount() <= 1) {
         salutationSwitch = 0;
-        editliste.Enabled = false;
     }
 
     // 12.

@@ -63,11 +63,6 @@ inline constexpr int kPageAnhang = 1;           // pnltopright "Anhang"
 inline constexpr int kPageMail = 0;             // Control "Mail"
 inline constexpr int kPageProtokoll = 1;        // Control "Protokoll"
 
-// Status texts of "Empfängerliste bearbeiten".
-inline constexpr const char* kListEditingOn =
-    "Empfängerliste bearbeiten: Doppelklick oder F2 ändert eine Zelle.";
-inline constexpr const char* kListEditingOff = "Empfängerliste bearbeiten ist aus.";
-
 // Text of edtto while a recipient list is loaded (list mode).
 inline constexpr const char* kRecipientListMarker = "*Empfängerliste*";
 
@@ -172,7 +167,10 @@ public:
     void Verteilerlisteffnen1Click();
     void Nachrichtffnen1Click();
     void Speichern1Click();
-    void editlisteClick();
+    // "Liste speichern": the grid's rows back into the list file in its own
+    // format (merge/list_writer.h); a workbook's as a CSV beside it, asking
+    // before another file of that name is replaced.
+    void ListeSpeichern1Click();
     void btnAttachmentClick();
     void Button1Click();
     void BitBtn1Click();
@@ -280,7 +278,7 @@ public:
     TMenuItem Optionen1;
     TMenuItem MailKonfigurationffnen1;
     TMenuItem MailKonfigurationsichern1;
-    TMenuItem editliste;
+    TMenuItem ListeSpeichern1;  // enabled while a list file is loaded
     TMenuItem Update1;
     TMenuItem Versionsinfo1;
 
@@ -340,7 +338,10 @@ public:
     // run may start. Findings go to one box (warnings only: a question
     // whether to go on), or, with SendImmediately, each as a warning line;
     // an error always stops the run before anything is sent.
-    bool PreflightAllowsRun(const merge::Mailing& mailing);
+    // Where every error names a row's own data, the box offers "Fehlerhafte
+    // Zeilen abwählen und senden": those rows lose their mark in the grid
+    // and in `mailing`, and the run goes on.
+    bool PreflightAllowsRun(merge::Mailing& mailing);
     // What the placeholder menu offers: "{{Name}}", "{{Vorname}}",
     // "{{Email}}", "{{Typ}}" and one for each further column of the list.
     std::vector<std::string> PlaceholderMenuItems() const;
@@ -380,6 +381,8 @@ public:
     // The number of each grid row in the list file (its line, the sheet's
     // row), for the pre-flight check and the send run.
     std::vector<int> RecipientSourceRows;
+    // How the list file was written, for "Liste speichern".
+    merge::ListSource RecipientListSource;
     // Leaves list mode: the grid keeps only its title row, edtto is free for
     // a single address.
     void ClearRecipientList();

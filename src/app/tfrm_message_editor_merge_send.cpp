@@ -3,6 +3,8 @@
 // merge/send_run; this file takes the snapshot of the window and shows the
 // run's progress on the controls.
 #include <functional>
+
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -236,7 +238,7 @@ void TfrmMessageEditor::sendenClick() {
         AddToAddressHistory(edtto.Text);
     } else {
         mailing.rows = recipientRowsOf(empfaengerliste);
-    mailing.sourceRows = RecipientSourceRows;
+        mailing.sourceRows = RecipientSourceRows;
         if (!PreflightAllowsRun(mailing))
             return;
         if (!holdsAnAddress(mailing.rows)) {
@@ -297,7 +299,7 @@ void TfrmMessageEditor::sendenClick() {
         m_interaction.CloseWindow();
 }
 
-bool TfrmMessageEditor::PreflightAllowsRun(const merge::Mailing& mailing) {
+bool TfrmMessageEditor::PreflightAllowsRun(merge::Mailing& mailing) {
     const std::vector<merge::Finding> findings = merge::preflightCheck(mailing);
     if (findings.empty())
         return true;
@@ -323,8 +325,27 @@ bool TfrmMessageEditor::PreflightAllowsRun(const merge::Mailing& mailing) {
     if (findings.size() > kShownFindings)
         text += "\r\n... und " + std::to_string(findings.size() - kShownFindings) + " weitere";
     if (stop) {
-        m_interaction.Warning(text + "\r\n\r\nDer Versand wird nicht gestartet.");
-        return false;
+        // Errors that leaving out their rows clears: the box offers that.
+        const bool rowsAtFault =
+            std::all_of(findings.begin(), findings.end(), [](const merge::Finding& finding) {
+                return finding.level != merge::Finding::Level::Error || finding.faultyRow > 0;
+            });
+        if (!rowsAtFault) {
+            m_interaction.Warning(text + "\r\n\r\nDer Versand wird nicht gestartet.");
+            return false;
+        }
+        if (m_interaction.Choose(text + "\r\n\r\nMit diesen Zeilen wird der Versand nicht gestartet.",
+                                 {"Fehlerhafte Zeilen abwählen und senden"}) != 0)
+            return false;
+        for (const merge::Finding& finding : findings) {
+            if (finding.faultyRow == 0 || finding.faultyRow > mailing.rows.size())
+                continue;
+            mailing.rows[finding.faultyRow - 1].ok.clear();
+            std::vector<std::string>& cells = empfaengerliste.Cells[finding.faultyRow];
+            if (!cells.empty())
+                cells[0].clear();
+        }
+        return true;
     }
     if (m_interaction.Confirm(text + "\r\n\r\nTrotzdem versenden?"))
         return true;

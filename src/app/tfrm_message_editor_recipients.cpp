@@ -5,6 +5,7 @@
 #include "app/settings_paths.h"
 #include "app/tfrm_message_editor.h"
 #include "merge/address_history.h"
+#include "merge/list_writer.h"
 #include "merge/recipient_list.h"
 #include "merge/spreadsheet.h"
 #include "platform/text_file.h"
@@ -23,12 +24,14 @@ constexpr int kColOk = 0;
 void TfrmMessageEditor::LoadRecipientList(const std::string& path, const std::string& sheet) {
     // The whole file is read before the grid changes, so a file that cannot
     // be read leaves the list loaded before as it was.
-    const merge::RecipientList list = merge::readRecipientList(path, sheet);
+    merge::RecipientList list = merge::readRecipientList(path, sheet);
 
     fillGrid(empfaengerliste, list);
     RecipientListFolder = platform::folderOf(path);
     RecipientListFile = path;
     RecipientSourceRows = list.sourceRows;
+    RecipientListSource = std::move(list.source);
+    ListeSpeichern1.Enabled = true;
     empfaengerliste.Row = 1;
     RememberedRow = 1;
     RowStatus.clear();
@@ -53,6 +56,8 @@ void TfrmMessageEditor::ClearRecipientList() {
     RowStatus.clear();
     RecipientListFile.clear();
     RecipientSourceRows.clear();
+    RecipientListSource = {};
+    ListeSpeichern1.Enabled = false;
     RecipientListFolder.clear();
     pnltopright.Pages[kPageEmpfaengerliste].Caption = "Empfängerliste";
     if (edtto.Text == kRecipientListMarker)
@@ -138,17 +143,26 @@ void TfrmMessageEditor::ToggleMarks(const std::vector<int>& gridRows) {
     }
 }
 
-void TfrmMessageEditor::editlisteClick() {
-    editliste.Checked = !editliste.Checked;
-    empfaengerliste.Editing = editliste.Checked;
-    empfaengerliste.RowSelect = !editliste.Checked;
-    // A check mark in a closed menu is easy to miss: the grid comes to the
-    // front and the status bar says what changed.
-    if (editliste.Checked)
-        pnltopright.ActivePageIndex = kPageEmpfaengerliste;
+void TfrmMessageEditor::ListeSpeichern1Click() {
+    if (RecipientListFile.empty())
+        return;
+    const std::string target = merge::savedListPath(RecipientListFile, RecipientListSource);
+    if (target != RecipientListFile && platform::fileExists(target) &&
+        !m_interaction.ConfirmDefaultNo("Die Datei " + target + " gibt es schon. Soll sie ersetzt werden?"))
+        return;
+    std::string bytes;
+    try {
+        bytes = merge::writeRecipientList(RecipientListSource, recipientRowsOf(empfaengerliste),
+                                          RecipientSourceRows);
+    } catch (const merge::ListFormatError& error) {
+        throw merge::ListFormatError("Die Empfängerliste " + target + " wurde nicht gespeichert. " +
+                                     error.what());
+    }
+    platform::replaceFileAtomically(target, bytes,
+                                    "Die Empfängerliste " + target + " kann nicht gespeichert werden");
     if (StatusBar1.Panels.size() < 2)
         StatusBar1.Panels.resize(2);
-    StatusBar1.Panels[1] = editliste.Checked ? kListEditingOn : kListEditingOff;
+    StatusBar1.Panels[1] = "Empfängerliste gespeichert: " + target;
 }
 
 void TfrmMessageEditor::AddToAddressHistory(const std::string& address) {

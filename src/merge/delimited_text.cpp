@@ -29,7 +29,8 @@ std::string_view firstLine(std::string_view text) {
     return text.substr(0, platform::findLineBreak(text));
 }
 
-std::vector<TextRecord> readRecords(std::string_view text, char separator, std::vector<int>* startLines) {
+std::vector<TextRecord> readRecords(std::string_view text, char separator, std::vector<int>* startLines,
+                                    std::vector<TextSpan>* spans) {
     std::vector<TextRecord> records;
     int line = 1;
     TextRecord record;
@@ -42,8 +43,11 @@ std::vector<TextRecord> readRecords(std::string_view text, char separator, std::
         field.clear();
         fieldQuoted = false;
     };
+    std::size_t i = 0;
     auto endRecord = [&] {
         if (!recordEmpty) {
+            if (spans)
+                spans->back().end = i;
             endField();
             records.push_back(std::move(record));
         }
@@ -54,7 +58,6 @@ std::vector<TextRecord> readRecords(std::string_view text, char separator, std::
     };
 
     const std::size_t n = text.size();
-    std::size_t i = 0;
     while (i < n) {
         const char c = text[i];
         if (recordEmpty && record.empty() && field.empty() && c == '\x1a')
@@ -67,6 +70,8 @@ std::vector<TextRecord> readRecords(std::string_view text, char separator, std::
         }
         if (recordEmpty && startLines)
             startLines->push_back(line);
+        if (recordEmpty && spans)
+            spans->push_back({i, i});
         recordEmpty = false;
         if (c == separator) {
             endField();
@@ -112,6 +117,30 @@ std::vector<TextRecord> readRecords(std::string_view text, char separator, std::
     }
     endRecord();
     return records;
+}
+
+std::string writeRecord(const TextRecord& fields, char separator, bool quoteAll) {
+    std::string out;
+    for (std::size_t f = 0; f < fields.size(); ++f) {
+        const std::string& field = fields[f];
+        if (f > 0)
+            out += separator;
+        const bool quote =
+            quoteAll || field.find_first_of(std::string{separator, '"', '\r', '\n'}) != std::string::npos ||
+            (!field.empty() && (static_cast<unsigned char>(field.front()) <= ' ' ||
+                                static_cast<unsigned char>(field.back()) <= ' ')) ||
+            // An empty only field would be an empty line, which is no record.
+            (fields.size() == 1 && field.empty());
+        if (!quote) {
+            out += field;
+            continue;
+        }
+        out += '"';
+        for (char c : field)
+            (c == '"' ? out += "\"\"" : out += c);
+        out += '"';
+    }
+    return out;
 }
 
 }  // namespace sendrix::merge

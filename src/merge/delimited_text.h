@@ -23,8 +23,20 @@ std::string_view firstLine(std::string_view text);
 // character, and text after a closing quote is appended, as spreadsheets
 // read it. Empty lines give no record; a Ctrl-Z (0x1A) at the start of a
 // record ends the text. `startLines`, when given, receives the line (from 1)
-// where each record begins.
+// where each record begins; `spans`, when given, where each record stands
+// in `text` (its line end not included).
+struct TextSpan {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+};
 std::vector<TextRecord> readRecords(std::string_view text, char separator,
-                                    std::vector<int>* startLines = nullptr);
+                                    std::vector<int>* startLines = nullptr,
+                                    std::vector<TextSpan>* spans = nullptr);
+
+// One record as spreadsheets write it: fields joined by `separator`, a field
+// in double quotes (quotes doubled) when reading would change it otherwise
+// (a separator, quote or line break in it, blanks at either end) or when
+// `quoteAll`. Read back by readRecords, it gives `fields`.
+std::string writeRecord(const TextRecord& fields, char separator, bool quoteAll = false);
 
 }  // namespace sendrix::merge

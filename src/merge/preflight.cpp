@@ -79,6 +79,10 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
     std::vector<Finding> findings;
     auto error = [&](std::string text) { findings.push_back({Finding::Level::Error, std::move(text)}); };
     auto warning = [&](std::string text) { findings.push_back({Finding::Level::Warning, std::move(text)}); };
+    // A finding about the data of mailing.rows[i].
+    auto rowFinding = [&](Finding::Level level, std::size_t i, std::string text) {
+        findings.push_back({level, std::move(text), i + 1});
+    };
 
     // The mailing's own address fields, whatever filled them (window, switch,
     // Mail.ini, mailing file): a line break would go out as a blank and the
@@ -134,20 +138,23 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
         const int number = sourceRowNumber(mailing, i);
 
         if (platform::trimControl(row.email).empty()) {
-            warning(rowText(number) + "keine E-Mail-Adresse; die Zeile wird übersprungen.");
+            rowFinding(Finding::Level::Warning, i,
+                       rowText(number) + "keine E-Mail-Adresse; die Zeile wird übersprungen.");
             continue;
         }
         mail::TIdEMailAddressList addresses;
         addresses.SetAddresses(row.email);
         for (const mail::TIdEMailAddressItem& item : addresses) {
             if (!plausibleAddress(item.Address())) {
-                error(rowText(number) + "\"" + item.Address() + "\" ist keine gültige E-Mail-Adresse.");
+                rowFinding(Finding::Level::Error, i,
+                           rowText(number) + "\"" + item.Address() + "\" ist keine gültige E-Mail-Adresse.");
                 continue;
             }
             const std::string fault = mail::recipientAddressFault(mail::WithAsciiDomain(item.Address()));
             if (!fault.empty()) {
-                error(rowText(number) + "\"" + item.Address() +
-                      "\" ist keine gültige E-Mail-Adresse: " + fault + ".");
+                rowFinding(Finding::Level::Error, i,
+                           rowText(number) + "\"" + item.Address() +
+                               "\" ist keine gültige E-Mail-Adresse: " + fault + ".");
                 continue;
             }
             const auto [seen, isNew] = firstRowOf.emplace(platform::asciiLowered(item.Address()), number);
@@ -156,15 +163,17 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
                         std::to_string(seen->second) + ".");
         }
         if (addresses.Count() == 0)
-            error(rowText(number) + "\"" + row.email + "\" ist keine gültige E-Mail-Adresse.");
+            rowFinding(Finding::Level::Error, i,
+                       rowText(number) + "\"" + row.email + "\" ist keine gültige E-Mail-Adresse.");
         // The row's own copies are checked as every address is.
         for (const auto& [role, column] : {std::pair{ColumnRole::Cc, "CC"}, std::pair{ColumnRole::Bcc, "BCC"}}) {
             mail::TIdEMailAddressList copies;
             copies.SetAddresses(rowCopies(mailing, row, role));
             for (const mail::TIdEMailAddressItem& item : copies)
                 if (!plausibleAddress(item.Address()))
-                    error(rowText(number) + "\"" + item.Address() + "\" in der Spalte " + column +
-                          " ist keine gültige E-Mail-Adresse.");
+                    rowFinding(Finding::Level::Error, i,
+                               rowText(number) + "\"" + item.Address() + "\" in der Spalte " + column +
+                                   " ist keine gültige E-Mail-Adresse.");
         }
 
         std::uint64_t size = 2048 + (imageBytes + 2) / 3 * 4 * 78 / 76;
@@ -189,7 +198,8 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
                 const bool common = std::find(mailing.attachments.begin(), mailing.attachments.end(), file) !=
                                     mailing.attachments.end();
                 if (!common)
-                    error(rowText(number) + "der Anhang " + file + " ist nicht zu finden.");
+                    rowFinding(Finding::Level::Error, i,
+                               rowText(number) + "der Anhang " + file + " ist nicht zu finden.");
                 else if (missingFiles.insert(file).second)
                     error("Der Anhang " + file + " ist nicht zu finden.");
                 continue;
@@ -204,8 +214,9 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
             size += (bytes + 2) / 3 * 4 * 78 / 76 + 256;
         }
         if (limits.serverSize > 0 && size > limits.serverSize)
-            error(rowText(number) + "die Nachricht ist mit etwa " + megabytes(size) +
-                  " größer, als der Server annimmt (" + megabytes(limits.serverSize) + ").");
+            rowFinding(Finding::Level::Error, i,
+                       rowText(number) + "die Nachricht ist mit etwa " + megabytes(size) +
+                           " größer, als der Server annimmt (" + megabytes(limits.serverSize) + ").");
         else if (size > limits.usualSize)
             warning(rowText(number) + "die Nachricht ist mit etwa " + megabytes(size) + " größer als " +
                     megabytes(limits.usualSize) + "; viele Server nehmen sie nicht an.");

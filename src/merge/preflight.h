@@ -15,6 +15,9 @@ struct Finding {
     enum class Level { Error, Warning };
     Level level;
     std::string text;  // German, naming the row and the object
+    // The row whose own data is at fault (its index in Mailing::rows + 1),
+    // which leaving it out would clear; 0 for every other finding.
+    std::size_t faultyRow = 0;
 };
 
 struct PreflightLimits {

@@ -1,5 +1,7 @@
 #include "merge/recipient_list.h"
 
+#include <algorithm>
+
 #include "merge/delimited_text.h"
 #include "mail/id_email_address.h"
 #include "merge/list_columns.h"
@@ -69,35 +71,15 @@ std::string joinFields(const TextRecord& fields, std::size_t from, char separato
 // Records whose first is the title line; `lines` the source row of each.
 RecipientList parseTitledRecords(std::vector<TextRecord> records, const std::vector<int>& lines, char separator) {
     const TextRecord& titles = records.front();
-
-    // Where each column of the file goes: one of the five fixed fields
-    // (the first column of each role), or an extra column.
-    enum Target { kName, kVorname, kEmail, kTyp, kExtra };
-    std::vector<int> target(titles.size(), kExtra);
-    std::vector<int> extraIndex(titles.size(), -1);
-    bool taken[kExtra] = {false, false, false, false};
     RecipientList list;
-    for (std::size_t c = 0; c < titles.size(); ++c) {
-        int role = kExtra;
-        switch (columnRoleOf(titles[c])) {
-            case ColumnRole::Name: role = kName; break;
-            case ColumnRole::Vorname: role = kVorname; break;
-            case ColumnRole::Email: role = kEmail; break;
-            case ColumnRole::Typ: role = kTyp; break;
-            default: break;
-        }
-        if (role != kExtra && !taken[role]) {
-            taken[role] = true;
-            target[c] = role;
-            continue;
-        }
-        extraIndex[c] = static_cast<int>(list.extraTitles.size());
-        list.extraTitles.push_back(titles[c].empty() ? "Spalte " + std::to_string(c + 1) : titles[c]);
-    }
-    if (!taken[kEmail])
+    const std::vector<ListColumn> columns = listColumnsOf(titles, list.extraTitles);
+    const auto email = std::find_if(columns.begin(), columns.end(),
+                                    [](const ListColumn& c) { return c.field == ListColumn::Email; });
+    if (email == columns.end())
         throw ListFormatError(
             "Die Titelzeile nennt keine Spalte für die E-Mail-Adresse (\"Email\", \"E-Mail\" "
             "oder \"Mail\")");
+    const std::size_t emailColumn = static_cast<std::size_t>(email - columns.begin());
 
     list.rows.reserve(records.size() - 1);
     for (std::size_t r = 1; r < records.size(); ++r) {
@@ -109,37 +91,30 @@ RecipientList parseTitledRecords(std::vector<TextRecord> records, const std::vec
             fields.resize(titles.size());
         }
         const int number = r < lines.size() ? lines[r] : static_cast<int>(r) + 1;
-        const bool faulty = [&] {
-            for (std::size_t c = 0; c < fields.size(); ++c)
-                if (target[c] == kEmail)
-                    return hasFaultyAddress(fields[c]);
-            return true;
-        }();
-        if (faulty)
+        if (emailColumn >= fields.size() || hasFaultyAddress(fields[emailColumn]))
             list.faulty.push_back({number, joinFields(fields, 0, separator)});
         list.sourceRows.push_back(number);
         RecipientRow row;
         row.ok = kSendMark;
         row.extra.resize(list.extraTitles.size());
-        for (std::size_t c = 0; c < fields.size(); ++c) {
-            std::string& value = fields[c];
-            switch (target[c]) {
-                case kName: row.name = std::move(value); break;
-                case kVorname: row.vorname = std::move(value); break;
-                case kEmail: row.email = std::move(value); break;
-                case kTyp: row.typ = std::move(value); break;
-                default: row.extra[extraIndex[c]] = std::move(value); break;
-            }
-        }
+        for (std::size_t c = 0; c < fields.size(); ++c)
+            valueOf(row, columns[c]) = std::move(fields[c]);
         list.rows.push_back(std::move(row));
     }
+    list.source.kind = ListSource::Kind::Titled;
+    list.source.separator = separator;
+    list.source.titles = std::move(records.front());
     return list;
 }
 
 RecipientList parseTitledList(std::string_view text, char separator) {
     std::vector<int> lines;
-    std::vector<TextRecord> records = readRecords(text, separator, &lines);
-    return parseTitledRecords(std::move(records), lines, separator);
+    std::vector<TextSpan> spans;
+    std::vector<TextRecord> records = readRecords(text, separator, &lines, &spans);
+    RecipientList list = parseTitledRecords(std::move(records), lines, separator);
+    for (std::size_t r = 1; r < spans.size(); ++r)
+        list.source.spans.push_back({spans[r].begin, spans[r].end});
+    return list;
 }
 
 RecipientList parseOwnFormat(std::string_view text);
@@ -172,13 +147,56 @@ RecipientList listFromSheet(SheetTable table) {
     }
     list.sheet = std::move(table.sheet);
     list.inexactFormats = std::move(table.inexactFormats);
+    list.source.kind = ListSource::Kind::Workbook;
     return list;
 }
 
 }  // namespace
 
 bool isTitleLine(std::string_view line) {
-    return line.starts_with("Name");
+    return line.starts_with("Name") && line.find('@') == std::string_view::npos;
+}
+
+std::vector<ListColumn> listColumnsOf(const std::vector<std::string>& titles,
+                                      std::vector<std::string>& extraTitles) {
+    std::vector<ListColumn> columns(titles.size());
+    bool taken[ListColumn::Extra] = {false, false, false, false};
+    for (std::size_t c = 0; c < titles.size(); ++c) {
+        ListColumn::Field field = ListColumn::Extra;
+        switch (columnRoleOf(titles[c])) {
+            case ColumnRole::Name: field = ListColumn::Name; break;
+            case ColumnRole::Vorname: field = ListColumn::Vorname; break;
+            case ColumnRole::Email: field = ListColumn::Email; break;
+            case ColumnRole::Typ: field = ListColumn::Typ; break;
+            default: break;
+        }
+        if (field != ListColumn::Extra && !taken[field]) {
+            taken[field] = true;
+            columns[c].field = field;
+            continue;
+        }
+        columns[c].extra = static_cast<int>(extraTitles.size());
+        extraTitles.push_back(titles[c].empty() ? "Spalte " + std::to_string(c + 1) : titles[c]);
+    }
+    return columns;
+}
+
+const std::string& valueOf(const RecipientRow& row, const ListColumn& column) {
+    static const std::string none;
+    switch (column.field) {
+        case ListColumn::Name: return row.name;
+        case ListColumn::Vorname: return row.vorname;
+        case ListColumn::Email: return row.email;
+        case ListColumn::Typ: return row.typ;
+        default:
+            return column.extra >= 0 && static_cast<std::size_t>(column.extra) < row.extra.size()
+                       ? row.extra[static_cast<std::size_t>(column.extra)]
+                       : none;
+    }
+}
+
+std::string& valueOf(RecipientRow& row, const ListColumn& column) {
+    return const_cast<std::string&>(valueOf(static_cast<const RecipientRow&>(row), column));
 }
 
 RecipientRow parseRecipientLine(std::string_view line) {
@@ -247,7 +265,10 @@ RecipientList parseOwnFormat(std::string_view text) {
             list.faulty.push_back({line, std::string(raw)});
         list.rows.push_back(std::move(parsed));
         list.sourceRows.push_back(line);
+        const std::size_t begin = static_cast<std::size_t>(raw.data() - text.data());
+        list.source.spans.push_back({begin, begin + raw.size()});
     }
+    list.source.kind = ListSource::Kind::OwnFormat;
     return list;
 }
 
@@ -274,7 +295,16 @@ RecipientList readRecipientList(const std::string& path, const std::string& shee
             "eine im alten Excel-Format (.xls); bitte ohne Kennwort als .xlsx oder .ods, oder als "
             "\"CSV (Semikolon)\" speichern.");
     try {
-        return parseRecipientList(platform::decodeFileText(bytes));
+        std::string text = platform::decodeFileText(bytes);
+        RecipientList list = parseRecipientList(text);
+        // decodeFileText's rule, so the file can be written back as it came.
+        const bool highBytes =
+            std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; });
+        list.source.encoding = bytes.starts_with("\xEF\xBB\xBF")           ? ListSource::Encoding::Utf8Bom
+                               : highBytes && platform::isValidUtf8(bytes) ? ListSource::Encoding::Utf8
+                                                                           : ListSource::Encoding::Cp1252;
+        list.source.text = std::move(text);
+        return list;
     } catch (const ListFormatError& error) {
         throw ListFormatError("Die Datei " + path + " ist keine Empfängerliste: " + error.what() + ".");
     }

@@ -36,6 +36,49 @@ struct FaultyAddress {
     std::string line;
 };
 
+// How the list file was written, kept when it is read so that "Liste
+// speichern" (list_writer.h) writes it back the same way.
+struct ListSource {
+    enum class Kind {
+        None,       // no file (an empty list)
+        OwnFormat,  // "Name;Vorname;Email;Typ" by position
+        Titled,     // a title line names the columns (CSV)
+        Workbook,   // .xlsx/.ods: saved as CSV beside it
+    };
+    enum class Encoding { Cp1252, Utf8, Utf8Bom };
+    Kind kind = Kind::None;
+    Encoding encoding = Encoding::Cp1252;
+    char separator = ';';
+    // Titled lists and workbooks: the title record as the file has it;
+    // empty for a workbook without a title row.
+    std::vector<std::string> titles;
+    // Text files: the decoded text, and where each data row's record stands
+    // in it (line end excluded), by row.
+    std::string text;
+    struct Span {
+        std::size_t begin = 0;
+        std::size_t end = 0;
+    };
+    std::vector<Span> spans;
+};
+
+// The field a column of a titled list fills: the first column of each of
+// the four roles fills its fixed field, every other column the further
+// value `extra` (an index into RecipientList::extraTitles).
+struct ListColumn {
+    enum Field { Name, Vorname, Email, Typ, Extra };
+    Field field = Extra;
+    int extra = -1;
+};
+// The columns of the title record `titles`; the titles of the further
+// columns go to `extraTitles` (an empty one as "Spalte <n>").
+std::vector<ListColumn> listColumnsOf(const std::vector<std::string>& titles,
+                                      std::vector<std::string>& extraTitles);
+// The row's value of `column`; empty when the row has no such further value.
+const std::string& valueOf(const RecipientRow& row, const ListColumn& column);
+// The same to be set; the row's `extra` must hold the column's value.
+std::string& valueOf(RecipientRow& row, const ListColumn& column);
+
 struct RecipientList {
     std::vector<RecipientRow> rows;
     std::vector<FaultyAddress> faulty;  // in file order
@@ -48,6 +91,7 @@ struct RecipientList {
     // their stored value (spreadsheet.h).
     std::string sheet;
     std::vector<std::string> inexactFormats;
+    ListSource source;
 };
 
 // A file that cannot be read as a recipient list; the text says why.
@@ -57,7 +101,9 @@ public:
 };
 
 // A line that begins with "Name" (case-sensitive, from its first character)
-// is a title line and no recipient, wherever it stands.
+// and holds no "@" is a title line and no recipient, wherever it stands (a
+// list joined from several files repeats it); "Namensberger;Hans;h@x.de"
+// is a recipient.
 bool isTitleLine(std::string_view line);
 
 // Splits one line from the left: before the first ";" the Name, before the

@@ -14,6 +14,10 @@ namespace {
 // from a damaged or hostile file.
 constexpr long kMaxRepeat = 1048576;
 constexpr std::size_t kMaxColumns = 16384;
+// Filled cells a list may have in all: rows repeated (each run within
+// kMaxRepeat) would otherwise be copied out without end; a list of 100,000
+// members with 40 columns stays well below.
+constexpr std::size_t kMaxCells = 4000000;
 
 long repeatOf(const char** attributes, std::string_view name) {
     const char* value = xmlAttribute(attributes, name);
@@ -27,6 +31,9 @@ public:
         : m_sheet(sheet), m_names(names), m_table(table), m_stream(stream) {}
 
     bool found() const { return m_found; }
+    // The sheet has filled rows beyond a sheet's last or more cells than
+    // kMaxCells; reading stopped there.
+    bool tooLarge() const { return m_tooLarge; }
 
     void start(std::string_view name, const char** attributes) override {
         if (name == "table" && m_tableDepth == 0) {
@@ -111,6 +118,14 @@ public:
                 m_rowNumber += m_rowRepeat;
                 return;
             }
+            const std::size_t cells = m_cells.size() * static_cast<std::size_t>(m_rowRepeat);
+            if (m_rowNumber + m_rowRepeat > kMaxRepeat || m_cellCount + cells > kMaxCells) {
+                m_tooLarge = true;
+                m_reading = false;
+                m_stream->stop();
+                return;
+            }
+            m_cellCount += cells;
             for (long i = 0; i < m_rowRepeat; ++i)
                 m_table.rows.push_back(SheetRow{static_cast<int>(++m_rowNumber), m_cells});
         }
@@ -128,6 +143,8 @@ private:
     XmlStream*& m_stream;
     bool m_found = false;
     bool m_reading = false;
+    bool m_tooLarge = false;
+    std::size_t m_cellCount = 0;
     int m_tableDepth = 0;
     int m_annotation = 0;
     long m_rowNumber = 0;
@@ -153,6 +170,11 @@ SheetTable readOdsSheet(const ZipArchive& archive, const std::string& sheet, std
         xml.feed(piece, false, archive.path(), "content.xml");
     });
     xml.feed({}, true, archive.path(), "content.xml");
+    if (handler.tooLarge())
+        throwWorkbookError(archive.path(), "das Tabellenblatt \"" + table.sheet +
+                                               "\" ist größer, als eine Empfängerliste sein kann (mehr als " +
+                                               std::to_string(kMaxRepeat) + " Zeilen oder " +
+                                               std::to_string(kMaxCells) + " gefüllte Zellen)");
     if (!names && !handler.found())
         throwWorkbookError(archive.path(), sheet.empty() ? "die Arbeitsmappe enthält kein Tabellenblatt"
                                                          : "die Arbeitsmappe hat kein Tabellenblatt \"" + sheet +

@@ -52,6 +52,8 @@ void MainMenus::createMenus(QMenu* placeholders) {
     m_Verteilerlisteffnen1 = menuAction(datei, m_form.Verteilerlisteffnen1, "Verteilerlisteffnen1",
                                         &TfrmMessageEditor::Verteilerlisteffnen1Click);
     m_Verteilerlisteffnen1->setIcon(imageIcon(Image::Open));
+    m_ListeSpeichern1 = menuAction(datei, m_form.ListeSpeichern1, "ListeSpeichern1",
+                                   &TfrmMessageEditor::ListeSpeichern1Click);
     datei->addSeparator();
     m_MailingOeffnen1 = menuAction(datei, m_form.MailingOeffnen1, "MailingOeffnen1",
                                    &TfrmMessageEditor::MailingOeffnen1Click);
@@ -88,9 +90,6 @@ void MainMenus::createMenus(QMenu* placeholders) {
         menuAction(extras, m_form.MailKonfigurationsichern1, "MailKonfigurationsichern1",
                    &TfrmMessageEditor::MailKonfigurationsichern1Click);
     m_MailKonfigurationsichern1->setIcon(imageIcon(Image::Save));
-    extras->addSeparator();
-    m_editliste = menuAction(extras, m_form.editliste, "editliste", &TfrmMessageEditor::editlisteClick);
-    m_editliste->setCheckable(true);
 
     QMenu* help = m_window.menuBar()->addMenu(QStringLiteral("?"));
     m_Update1 = menuAction(help, m_form.Update1, "Update1", &TfrmMessageEditor::Update1Click);
@@ -143,6 +142,7 @@ void MainMenus::createToolBar() {
 void MainMenus::refresh(bool sending) {
     showAction(m_Senden1, m_form.Senden1, sending);
     showAction(m_Verteilerlisteffnen1, m_form.Verteilerlisteffnen1, sending);
+    showAction(m_ListeSpeichern1, m_form.ListeSpeichern1, sending);
     showAction(m_MailingOeffnen1, m_form.MailingOeffnen1, sending);
     showAction(m_MailingSpeichern1, m_form.MailingSpeichern1, sending);
     showAction(m_MailingSpeichernUnter1, m_form.MailingSpeichernUnter1, sending);
@@ -152,7 +152,6 @@ void MainMenus::refresh(bool sending) {
     showAction(m_Optionen1, m_form.Optionen1, sending);
     showAction(m_MailKonfigurationffnen1, m_form.MailKonfigurationffnen1, sending);
     showAction(m_MailKonfigurationsichern1, m_form.MailKonfigurationsichern1, sending);
-    showAction(m_editliste, m_form.editliste, sending);
     showAction(m_Update1, m_form.Update1, sending);
     showAction(m_Versionsinfo1, m_form.Versionsinfo1, sending);
 }

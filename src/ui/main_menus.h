@@ -35,6 +35,7 @@ private:
 
     QAction* m_Senden1 = nullptr;
     QAction* m_Verteilerlisteffnen1 = nullptr;
+    QAction* m_ListeSpeichern1 = nullptr;
     QAction* m_MailingOeffnen1 = nullptr;
     QAction* m_MailingSpeichern1 = nullptr;
     QAction* m_MailingSpeichernUnter1 = nullptr;
@@ -44,7 +45,6 @@ private:
     QAction* m_Optionen1 = nullptr;
     QAction* m_MailKonfigurationffnen1 = nullptr;
     QAction* m_MailKonfigurationsichern1 = nullptr;
-    QAction* m_editliste = nullptr;
     QAction* m_Update1 = nullptr;
     QAction* m_Versionsinfo1 = nullptr;
     QMenu* m_sendmenu = nullptr;

@@ -14,15 +14,42 @@ PlaceholderMenu::PlaceholderMenu(FormRunner& runner, QWidget* parent)
     setObjectName(QStringLiteral("placeholderMenu"));
     connect(this, &QMenu::aboutToShow, this, [this] {
         clear();
+        QStringList columns;
         for (const std::string& item : m_form.PlaceholderMenuItems()) {
             const QString placeholder = toQt(item);
-            QAction* action = addAction(placeholder);
-            // No "&" accelerator in a column title.
-            action->setText(QString(placeholder).replace(QLatin1Char('&'), QStringLiteral("&&")));
-            connect(action, &QAction::triggered, this,
-                    [this, placeholder] { insertPlaceholder(placeholder); });
+            addPick(this, placeholder, placeholder);
+            columns << placeholder.mid(2, placeholder.size() - 4);
+        }
+        if (columns.isEmpty())
+            return;
+        // The forms that depend on the cell: a fallback for an empty one and
+        // text shown only when it is filled, empty or equal to a value. The
+        // words to replace stand in the text inserted.
+        struct Form {
+            const char* menu;
+            const char* shown;     // %1 the column
+            const char* inserted;  // %1 the column
+        };
+        static const Form forms[] = {
+            {"Ersatz, wenn leer", "{{%1|…}}", "{{%1|Ersatz}}"},
+            {"Text nur, wenn gefüllt", "{{#%1}}…{{/%1}}", "{{#%1}}Text{{/%1}}"},
+            {"Text nur, wenn leer", "{{^%1}}…{{/%1}}", "{{^%1}}Text{{/%1}}"},
+            {"Text nur, wenn gleich", "{{#%1=Wert}}…{{/%1}}", "{{#%1=Wert}}Text{{/%1}}"},
+        };
+        addSeparator();
+        for (const Form& form : forms) {
+            QMenu* sub = addMenu(QString::fromUtf8(form.menu));
+            for (const QString& column : columns)
+                addPick(sub, QString::fromUtf8(form.shown).arg(column),
+                        QString::fromUtf8(form.inserted).arg(column));
         }
     });
+}
+
+void PlaceholderMenu::addPick(QMenu* menu, const QString& shown, const QString& inserted) {
+    // No "&" accelerator in a column title.
+    QAction* action = menu->addAction(QString(shown).replace(QLatin1Char('&'), QStringLiteral("&&")));
+    connect(action, &QAction::triggered, this, [this, inserted] { insertPlaceholder(inserted); });
 }
 
 void PlaceholderMenu::setTargets(QLineEdit* subject, QComboBox* salutation, BodyPages* body) {
@@ -56,7 +83,8 @@ void PlaceholderMenu::insertPlaceholder(const QString& placeholder) {
         m_Anrede->setFocus(Qt::OtherFocusReason);
         m_runner.run([this, text] {
             m_form.Anrede.Text = fromQt(text);
-            m_form.Anrede.ItemIndex = m_Anrede->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+            m_form.Anrede.ItemIndex =
+                m_Anrede->findData(text, Qt::UserRole, Qt::MatchExactly | Qt::MatchCaseSensitive);
             m_form.AnredeChange();
         });
         return;

@@ -1,6 +1,7 @@
 #pragma once
 // The placeholder menu ("Nachricht > Platzhalter einfügen" and the "{{…}}"
-// button): the list's columns, filled anew each time it opens; a pick goes
+// button): the list's columns, filled anew each time it opens, and under
+// them the fallback and section forms of each column; a pick goes
 // in at the cursor of the subject, the body or the salutation template,
 // whichever had the focus last (the body at first).
 #include <QMenu>
@@ -26,6 +27,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // An entry of `menu` showing `shown` that inserts `inserted`.
+    void addPick(QMenu* menu, const QString& shown, const QString& inserted);
     void insertPlaceholder(const QString& placeholder);
 
     FormRunner& m_runner;

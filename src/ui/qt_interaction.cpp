@@ -9,8 +9,10 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -69,6 +71,22 @@ app::Interaction::Answer QtInteraction::YesNoCancel(const std::string& text) {
         case QMessageBox::No: return Answer::No;
         default: return Answer::Cancel;
     }
+}
+
+int QtInteraction::Choose(const std::string& text, const std::vector<std::string>& choices) {
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kApplicationTitle), toQt(text),
+                    QMessageBox::NoButton, parentWidget());
+    box.setObjectName(QStringLiteral("messageBox"));
+    box.setTextFormat(Qt::PlainText);
+    std::vector<QAbstractButton*> buttons;
+    for (const std::string& choice : choices)
+        buttons.push_back(box.addButton(toQt(choice), QMessageBox::AcceptRole));
+    box.setEscapeButton(box.addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole));
+    if (!buttons.empty())
+        box.setDefaultButton(static_cast<QPushButton*>(buttons.front()));
+    box.exec();
+    const auto chosen = std::find(buttons.begin(), buttons.end(), box.clickedButton());
+    return chosen == buttons.end() ? -1 : static_cast<int>(chosen - buttons.begin());
 }
 
 void QtInteraction::Notice(const std::string& text) {

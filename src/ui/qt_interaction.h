@@ -27,6 +27,7 @@ public:
     bool Confirm(const std::string& text) override;
     bool ConfirmDefaultNo(const std::string& text) override;
     Answer YesNoCancel(const std::string& text) override;
+    int Choose(const std::string& text, const std::vector<std::string>& choices) override;
     void Notice(const std::string& text) override;
     void Warning(const std::string& text) override;
     void ErrorBox(const std::string& text) override;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QAbstractItemDelegate>
 #include <QAction>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -95,11 +96,14 @@ QWidget* RecipientListPage::createToolRow() {
         button->setObjectName(QString::fromLatin1(name));
         m_runner.connectRun(this, button, &QPushButton::clicked, handler);
         layout->addWidget(button);
+        return button;
     };
     addButton("AlleAuswaehlen", QStringLiteral("Alle auswählen"), &TfrmMessageEditor::AlleMarkierenClick);
     addButton("KeineAuswaehlen", QStringLiteral("Keine auswählen"), &TfrmMessageEditor::KeineMarkierenClick);
     addButton("FehlerhafteAbwaehlen", QStringLiteral("Fehlerhafte abwählen"),
               &TfrmMessageEditor::FehlerhafteAbwaehlenClick);
+    m_saveList = addButton("ListeSpeichern", QStringLiteral("Liste speichern"),
+                           &TfrmMessageEditor::ListeSpeichern1Click);
     return row;
 }
 
@@ -128,6 +132,9 @@ void RecipientListPage::connectGrid() {
             });
     m_runner.connectRun(this, m_empfaengerliste, &QTableView::doubleClicked,
                         &TfrmMessageEditor::empfaengerlisteDblClick);
+    // A cell edited in place reaches the salutation's preview line.
+    connect(m_empfaengerliste->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
+            [this] { m_runner.run(&TfrmMessageEditor::AnredeChange); });
     connect(m_empfaengerliste->horizontalHeader(), &QHeaderView::sectionResized, this,
             [this](int section, int, int size) {
                 auto& widths = m_form.empfaengerliste.ColWidths;
@@ -161,10 +168,11 @@ void RecipientListPage::refresh() {
     const bool rows = grid.RowSelect && !grid.Editing;
     m_empfaengerliste->setSelectionBehavior(rows ? QAbstractItemView::SelectRows
                                                  : QAbstractItemView::SelectItems);
-    m_empfaengerliste->setEditTriggers(grid.Editing ? QAbstractItemView::DoubleClicked |
-                                                          QAbstractItemView::EditKeyPressed |
+    // F2 or typing edits a cell; the double-click stays the mark's.
+    m_empfaengerliste->setEditTriggers(grid.Editing ? QAbstractItemView::EditKeyPressed |
                                                           QAbstractItemView::AnyKeyPressed
                                                     : QAbstractItemView::NoEditTriggers);
+    m_saveList->setEnabled(m_form.ListeSpeichern1.Enabled);
     const int sourceRow = grid.Row - grid.FixedRows;
     QItemSelectionModel* selection = m_empfaengerliste->selectionModel();
     const int col = std::max(0, selection->currentIndex().column());

@@ -3,14 +3,16 @@
 // (a view over the model's rows, with a status column during and after a
 // send), its mark and cell-edit handlers and its context menu, the row
 // numbers as the list file shows them, a search field that hides the rows
-// without the text, and the buttons that mark all, none or leave out the
-// faulty rows. Space changes the marks of the selected rows.
+// without the text, the buttons that mark all, none or leave out the faulty
+// rows, and "Liste speichern". Space changes the marks of the selected rows;
+// F2 or typing edits a cell in place.
 #include <QWidget>
 #include <vector>
 
 #include "ui/form_runner.h"
 
 class QLineEdit;
+class QPushButton;
 class QSortFilterProxyModel;
 class QTableView;
 
@@ -38,6 +40,7 @@ private:
     RecipientTableModel* m_gridModel = nullptr;
     QSortFilterProxyModel* m_filter = nullptr;
     QLineEdit* m_search = nullptr;
+    QPushButton* m_saveList = nullptr;
     std::vector<int> m_shownColWidths;
 };
 

@@ -6,8 +6,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalBlocker>
 #include <QToolButton>
 
+#include "merge/salutation.h"
 #include "ui/control_widgets.h"
 #include "ui/icons.h"
 #include "ui/qt_text.h"
@@ -95,19 +97,43 @@ void SalutationGroup::connectEdits() {
     });
     connect(m_Anrede->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
         m_form.Anrede.Text = fromQt(text);
-        m_form.Anrede.ItemIndex = m_Anrede->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        m_form.Anrede.ItemIndex =
+            m_Anrede->findData(text, Qt::UserRole, Qt::MatchExactly | Qt::MatchCaseSensitive);
         m_runner.run(&TfrmMessageEditor::AnredeChange);
     });
     connect(m_Anrede, &QComboBox::activated, this, [this](int index) {
         m_form.Anrede.ItemIndex = index;
-        m_form.Anrede.Text = fromQt(m_Anrede->itemText(index));
+        m_form.Anrede.Text = fromQt(m_Anrede->itemData(index).toString());
         m_runner.run(&TfrmMessageEditor::AnredeChange);
     });
 }
 
+void SalutationGroup::showTemplates() {
+    // The drop-down names each template as a newcomer reads it, its code in
+    // the tooltip; the field holds the template itself, to be edited.
+    const app::TComboBox& model = m_form.Anrede;
+    const QSignalBlocker blocker(m_Anrede);
+    QStringList codes;
+    for (int i = 0; i < m_Anrede->count(); ++i)
+        codes << m_Anrede->itemData(i).toString();
+    if (codes != toQtList(model.Items)) {
+        m_Anrede->clear();
+        for (const std::string& code : model.Items) {
+            m_Anrede->addItem(toQt(merge::salutationTemplateName(code)), toQt(code));
+            m_Anrede->setItemData(m_Anrede->count() - 1, toQt(code), Qt::ToolTipRole);
+        }
+    }
+    m_Anrede->setCurrentIndex(model.ItemIndex < m_Anrede->count() ? model.ItemIndex : -1);
+    const QString text = toQt(model.Text);
+    if (m_Anrede->currentText() != text)
+        m_Anrede->setEditText(text);
+    m_Anrede->setEnabled(model.Enabled);
+    m_Anrede->setVisible(model.Visible);
+}
+
 void SalutationGroup::refresh() {
     showCheck(m_useAnrede, m_form.useAnrede);
-    showCombo(m_Anrede, m_form.Anrede);
+    showTemplates();
     showLabel(m_Vorschau, m_form.Vorschau);
 }
 

@@ -27,6 +27,7 @@ public:
 
 private:
     void connectEdits();
+    void showTemplates();
 
     FormRunner& m_runner;
     app::TfrmMessageEditor& m_form;

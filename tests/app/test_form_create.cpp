@@ -25,7 +25,8 @@ TEST_F(FormTest, NoArgumentsLeavesOnlyTheHeaderRowAndSwitchesTheSalutationOff) {
     ASSERT_EQ(form->empfaengerliste.RowCount(), 1);
     EXPECT_EQ(form->empfaengerliste.Cells[0], kTitles);
     EXPECT_FALSE(form->useAnrede.Checked);
-    EXPECT_FALSE(form->editliste.Enabled);
+    EXPECT_TRUE(form->empfaengerliste.Editing);
+    EXPECT_FALSE(form->ListeSpeichern1.Enabled);
     EXPECT_TRUE(form->edtto.Enabled);
     EXPECT_EQ(form->edtto.Text, "");
     EXPECT_TRUE(form->html.Checked);
@@ -51,7 +52,7 @@ TEST_F(FormTest, ArgumentsWithoutAListKeepTheEmptyRowAndTheSalutation) {
     ASSERT_TRUE(create({"/s:Rundbrief", "/liste-gibt-es-nicht.csv"}));
     EXPECT_EQ(form->empfaengerliste.RowCount(), 2);
     EXPECT_TRUE(form->useAnrede.Checked);
-    EXPECT_TRUE(form->editliste.Enabled);
+    EXPECT_TRUE(form->empfaengerliste.Editing);
     EXPECT_EQ(form->edtSubject.Text, "Rundbrief");
     EXPECT_TRUE(form->calls.empty());
     EXPECT_EQ(form->RecipientListFile, "");
@@ -82,7 +83,7 @@ TEST_F(FormTest, FirstArgumentIsLoadedAsListBeforeTheSwitches) {
     EXPECT_EQ(form->Memo.Lines, (std::vector<std::string>{"Hallo", ""}));
     EXPECT_TRUE(form->calls.empty());
     EXPECT_TRUE(form->Memo1.Lines.empty());
-    EXPECT_TRUE(form->editliste.Enabled);
+    EXPECT_TRUE(form->ListeSpeichern1.Enabled);
     EXPECT_EQ(form->edtto.Text, app::kRecipientListMarker);
 }
 

@@ -244,13 +244,22 @@ TEST_F(MailingWindowTest, AttachmentDialogStartsAtTheLastAttachmentWithNothingPi
     EXPECT_EQ(ui.openDialogs[2].InitialDir, home.path("anlagen/"));
 }
 
-TEST_F(MailingWindowTest, EditingTheListBringsTheGridForwardAndSaysSo) {
+TEST_F(MailingWindowTest, SavingTheEditedListWritesItBackAndSaysSo) {
     ASSERT_TRUE(create());
-    form->editlisteClick();
-    EXPECT_EQ(form->pnltopright.ActivePageIndex, app::kPageEmpfaengerliste);
-    EXPECT_EQ(form->StatusBar1.Panels[1], app::kListEditingOn);
-    form->pnltopright.ActivePageIndex = app::kPageAnhang;
-    form->editlisteClick();
-    EXPECT_EQ(form->pnltopright.ActivePageIndex, app::kPageAnhang);
-    EXPECT_EQ(form->StatusBar1.Panels[1], app::kListEditingOff);
+    compose();
+    const std::string list = home.path("listen/mitglieder.csv");
+    form->empfaengerliste.Cells[1][2] = "Anne";
+    ASSERT_TRUE(app::runHandler(ui, [&] { form->ListeSpeichern1Click(); }));
+    EXPECT_EQ(home.read("listen/mitglieder.csv"),
+              "Name;Vorname;Email;Typ\r\nMuster;Anne;anna@example.org;w\r\n");
+    EXPECT_EQ(form->StatusBar1.Panels[1], "Empfängerliste gespeichert: " + list);
+    // What the list's format cannot hold is refused and the file stays.
+    form->empfaengerliste.Cells[1][1] = "Muster;Meier";
+    EXPECT_FALSE(app::runHandler(ui, [&] { form->ListeSpeichern1Click(); }));
+    EXPECT_EQ(ui.errors.back(),
+              "Die Empfängerliste " + list +
+                  " wurde nicht gespeichert. Zeile 2: Das Feld Name enthält ein Semikolon; das "
+                  "Listenformat \"Name;Vorname;Email;Typ\" kann es nicht speichern.");
+    EXPECT_EQ(home.read("listen/mitglieder.csv"),
+              "Name;Vorname;Email;Typ\r\nMuster;Anne;anna@example.org;w\r\n");
 }

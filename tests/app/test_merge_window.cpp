@@ -156,17 +156,10 @@ TEST_F(MergeWindowTest, MarkHandlersSetClearOrToggleTheRowsTheyConcern) {
     }
 }
 
-TEST_F(MergeWindowTest, EditModeSwitchesBetweenRowSelectionAndCellEditing) {
+TEST_F(MergeWindowTest, GridCellsCanAlwaysBeEditedInPlace) {
     create();
-    EXPECT_TRUE(form->empfaengerliste.RowSelect);
-    form->editlisteClick();
-    EXPECT_TRUE(form->editliste.Checked);
-    EXPECT_TRUE(form->empfaengerliste.Editing);
     EXPECT_FALSE(form->empfaengerliste.RowSelect);
-    form->editlisteClick();
-    EXPECT_FALSE(form->editliste.Checked);
-    EXPECT_FALSE(form->empfaengerliste.Editing);
-    EXPECT_TRUE(form->empfaengerliste.RowSelect);
+    EXPECT_TRUE(form->empfaengerliste.Editing);
 }
 
 TEST_F(MergeWindowTest, AddressHistoryTakesAnAddressInLowerCaseOnceAndStaysSorted) {
@@ -345,7 +338,7 @@ TEST_F(MergeWindowTest, CommandLineLoadsListBodyAndAttachmentsInOrder) {
     EXPECT_EQ(form->edtto.Text, app::kRecipientListMarker);
     EXPECT_EQ(form->Memo.Lines, (std::vector<std::string>{"Hallo", "Welt"}));
     EXPECT_EQ(form->lvFiles.Items, (std::vector<std::string>{a1, a2}));
-    EXPECT_TRUE(form->editliste.Enabled);
+    EXPECT_TRUE(form->ListeSpeichern1.Enabled);
 }
 
 TEST_F(MergeWindowTest, ConfigurationListReplacesTheCommandLineList) {

@@ -52,3 +52,24 @@ TEST(OfficeLists, TheDialogAsksForTheSheetAndTheSwitchNamesIt) {
     ASSERT_EQ(unattended.form->empfaengerliste.RowCount(), 3);
     EXPECT_EQ(unattended.form->empfaengerliste.Cells[1][1], "Gast Eins");
 }
+
+TEST(OfficeLists, ListeSpeichernWritesAWorkbooksRowsAsCsvBesideItAndAsksBeforeReplacingOne) {
+    Window window;
+    const std::string book =
+        window.home.write("mitglieder.xlsx", test::TempFolder::readPath(fixture("lox.xlsx")));
+    window.form->LoadRecipientList(book);
+    const auto cells = window.form->empfaengerliste.Cells;
+    ASSERT_TRUE(app::runHandler(window.ui, [&] { window.form->ListeSpeichern1Click(); }));
+    // Read back, the CSV gives the rows the sheet showed; the workbook stays.
+    window.form->LoadRecipientList(window.home.path("mitglieder.csv"));
+    EXPECT_EQ(window.form->empfaengerliste.Cells, cells);
+    EXPECT_EQ(window.home.read("mitglieder.xlsx"), test::TempFolder::readPath(fixture("lox.xlsx")));
+
+    window.form->LoadRecipientList(book);
+    window.form->empfaengerliste.Cells[1][1] = "Neu";
+    window.ui.answerConfirm(false);
+    ASSERT_TRUE(app::runHandler(window.ui, [&] { window.form->ListeSpeichern1Click(); }));
+    EXPECT_EQ(window.ui.confirms.back(),
+              "Die Datei " + window.home.path("mitglieder.csv") + " gibt es schon. Soll sie ersetzt werden?");
+    EXPECT_EQ(window.home.read("mitglieder.csv").find("Neu"), std::string::npos);
+}

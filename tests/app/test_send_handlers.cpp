@@ -123,6 +123,25 @@ TEST_F(SendHandlersTest, ListSendSkipsUnmarkedRowsAndNumbersTheMarkedOnes) {
     EXPECT_TRUE(form->edtto.Items.empty());  // a list send adds nothing to the history
 }
 
+TEST_F(SendHandlersTest, PreflightBoxLeavesOutTheFaultyRowsAndSendsTheRest) {
+    test::ScriptedSmtpServer server({test::SmtpScript::standard()}, repeating());
+    create(server);
+    form->empfaengerliste.Cells[2][3] = "bert example.org";  // edited in place
+    ui.answerChoose(0);
+    ui.answerConfirm(true);
+    ASSERT_TRUE(send());
+    ASSERT_EQ(ui.events.size(), 2u);
+    EXPECT_EQ(ui.events[0],
+              "choose: Pr\xc3\xbc"
+              "fung vor dem Versand:\r\n\r\nFehler: Zeile 3: \"bert example.org\" ist "
+              "keine g\xc3\xbcltige E-Mail-Adresse.\r\n\r\nMit diesen Zeilen wird der Versand nicht "
+              "gestartet. [Fehlerhafte Zeilen abw\xc3\xa4hlen und senden]");
+    EXPECT_EQ(form->empfaengerliste.Cells[2][0], "");
+    ASSERT_TRUE(server.waitForSessions(2));
+    EXPECT_EQ(server.messages().size(), 2u);
+    EXPECT_EQ(server.received(0).find("bert"), std::string::npos);
+}
+
 TEST_F(SendHandlersTest, RefusedRecipientEndsTheRunAndLeavesTheTraceOfTheAttempt) {
     test::SmtpBehaviour refusing;
     refusing.refuseRcptNumber = 2;

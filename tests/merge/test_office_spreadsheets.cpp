@@ -87,6 +87,7 @@ TEST(OfficeSpreadsheets, RefusesWorkbooksItCannotReadNamingFileAndReason) {
         {"abgeschnitten.ods", "beschädigt"},
         {"text.docx", "keine Arbeitsmappe im Format .xlsx oder .ods"},
         {"kennwort.xlsx", "verschlüsselte Arbeitsmappe oder eine im alten Excel-Format (.xls)"},
+        {"riesig.ods", "größer, als eine Empfängerliste sein kann (mehr als 1048576 Zeilen"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);

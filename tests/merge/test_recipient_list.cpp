@@ -61,16 +61,17 @@ TEST(RecipientList, SkipsTitleLinesWhereverTheyStandAndNamesTheFilesLinesInWarni
     const RecipientList list = parseRecipientList(
         "Name;Vorname;Email;Typ\r\n"
         "Muster;Anna;anna@example.org;w\r\n"
-        "Namensvetter;Paul;paul@example.org;m\r\n"  // a surname beginning with "Name" is skipped too
+        "Namensvetter;Paul;paul@example.org;m\r\n"  // a surname beginning with "Name": a recipient
         "Kaputt;Karl;keine-adresse;m\r\n"
         "Name;Vorname;Email;Typ\r\n"
         "\r\n"
         "name;klein;klein@example.org;\r\n");
-    ASSERT_EQ(list.rows.size(), 4u);
+    ASSERT_EQ(list.rows.size(), 5u);
     EXPECT_EQ(list.rows[0].name, "Muster");
-    EXPECT_EQ(list.rows[1].name, "Kaputt");
-    EXPECT_EQ(list.rows[2].email, "");
-    EXPECT_EQ(list.rows[3].name, "name");
+    EXPECT_EQ(list.rows[1].name, "Namensvetter");
+    EXPECT_EQ(list.rows[2].name, "Kaputt");
+    EXPECT_EQ(list.rows[3].email, "");
+    EXPECT_EQ(list.rows[4].name, "name");
     for (const RecipientRow& row : list.rows)
         EXPECT_EQ(row.ok, "+");
 
@@ -78,7 +79,7 @@ TEST(RecipientList, SkipsTitleLinesWhereverTheyStandAndNamesTheFilesLinesInWarni
     EXPECT_EQ(faultyAddressWarning(list.faulty[0]),
               "Achtung: Fehlerhafte Mailadresse in Zeile 4: Kaputt;Karl;keine-adresse;m");
     EXPECT_EQ(faultyAddressWarning(list.faulty[1]), "Achtung: Fehlerhafte Mailadresse in Zeile 6: ");
-    EXPECT_EQ(list.sourceRows, (std::vector<int>{2, 4, 6, 7}));
+    EXPECT_EQ(list.sourceRows, (std::vector<int>{2, 3, 4, 6, 7}));
 }
 
 TEST(RecipientList, WarningShowsTheLineUntrimmed) {

@@ -186,6 +186,18 @@ def write_broken(ods):
         target.writestr("word/document.xml", "<document/>")
     data = ods.read_bytes()
     (OUT / "abgeschnitten.ods").write_bytes(data[: len(data) // 2])
+    # Filled rows repeated far beyond what a sheet holds: refused, not copied out.
+    row = ('<table:table-row table:number-rows-repeated="1048576"><table:table-cell office:value-type="string">'
+           '<text:p>x@example.org</text:p></table:table-cell></table:table-row>')
+    content = ('<?xml version="1.0" encoding="UTF-8"?><office:document-content '
+               'xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" '
+               'xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" '
+               'xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"><office:body><office:spreadsheet>'
+               '<table:table table:name="Riesig">' + row * 64 + '</table:table></office:spreadsheet></office:body>'
+               '</office:document-content>')
+    with zipfile.ZipFile(ods) as source, zipfile.ZipFile(OUT / "riesig.ods", "w", zipfile.ZIP_DEFLATED) as target:
+        for item in source.infolist():
+            target.writestr(item.filename, content if item.filename == "content.xml" else source.read(item.filename))
     # A password-protected .xlsx (and an old .xls) is an OLE compound file.
     (OUT / "kennwort.xlsx").write_bytes(b"\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1" + bytes(504))
 

@@ -89,8 +89,8 @@ TEST_F(MailingWindowTest, PlaceholderMenuOffersTheColumnsAndInsertsAtTheCursor) 
     subject->setCursorPosition(0);
     auto* button = child<QToolButton>("Platzhalter");
     // Opens the menu with the button and picks the entry at `index` (-1 the
-    // last); what the menu offered comes back.
-    auto pick = [&](int index) {
+    // last; of its submenu the entry at `sub`); what the menu offered comes back.
+    auto pick = [&](int index, int sub = -1) {
         QStringList offered;
         ModalAnswerer answerer;  // one per opening: the menu is the same widget each time
         answerer.then([&](QWidget* widget) {
@@ -98,7 +98,8 @@ TEST_F(MailingWindowTest, PlaceholderMenuOffersTheColumnsAndInsertsAtTheCursor) 
             ASSERT_NE(menu, nullptr);
             for (QAction* action : menu->actions())
                 offered << action->text();
-            menu->actions().at(index < 0 ? menu->actions().size() - 1 : index)->trigger();
+            QAction* action = menu->actions().at(index < 0 ? menu->actions().size() - 1 : index);
+            (sub < 0 ? action : action->menu()->actions().at(sub))->trigger();
             menu->close();
         });
         QTest::mouseClick(button, Qt::LeftButton);
@@ -106,8 +107,10 @@ TEST_F(MailingWindowTest, PlaceholderMenuOffersTheColumnsAndInsertsAtTheCursor) 
             [&] { return answerer.pendingSteps() == 0 && !QApplication::activePopupWidget(); }));
         return offered;
     };
-    EXPECT_EQ(pick(-1),
-              (QStringList{"{{Name}}", "{{Vorname}}", "{{Email}}", "{{Typ}}", "{{Mitgliedsnummer}}"}));
+    EXPECT_EQ(pick(4),
+              (QStringList{"{{Name}}", "{{Vorname}}", "{{Email}}", "{{Typ}}", "{{Mitgliedsnummer}}", "",
+                           "Ersatz, wenn leer", QString::fromUtf8("Text nur, wenn gef\xc3\xbcllt"),
+                           "Text nur, wenn leer", "Text nur, wenn gleich"}));
     EXPECT_EQ(subject->text(), QStringLiteral("{{Mitgliedsnummer}}Einladung"));
     EXPECT_EQ(form->edtSubject.Text, "{{Mitgliedsnummer}}Einladung");
 
@@ -118,9 +121,17 @@ TEST_F(MailingWindowTest, PlaceholderMenuOffersTheColumnsAndInsertsAtTheCursor) 
     body->moveCursor(QTextCursor::End);
     pick(1);
     EXPECT_EQ(form->Memo.Lines, (std::vector<std::string>{"Nr. {{Vorname}}"}));
+    pick(-1, 3);  // "Text nur, wenn gleich", the fourth column
+    pick(7, 1);   // "Text nur, wenn gefüllt", Vorname
+    EXPECT_EQ(
+        form->Memo.Lines,
+        (std::vector<std::string>{"Nr. {{Vorname}}{{#Typ=Wert}}Text{{/Typ}}{{#Vorname}}Text{{/Vorname}}"}));
 
-    // The salutation's field too; its preview follows.
+    // The salutation's field too; its preview follows. Its templates read
+    // as words, their codes in the tooltip.
     auto* salutation = child<QComboBox>("Anrede");
+    EXPECT_EQ(salutation->itemText(2), QStringLiteral("Sehr geehrte/r Frau/Herr Name,"));
+    EXPECT_EQ(salutation->itemData(2, Qt::ToolTipRole).toString(), QStringLiteral("Sehr geehrte%m/w %Name,"));
     salutation->lineEdit()->setFocus();
     salutation->lineEdit()->setCursorPosition(salutation->lineEdit()->text().size());
     pick(4);

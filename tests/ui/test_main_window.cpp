@@ -209,7 +209,8 @@ TEST_F(MainWindowTest, ChosenListShowsItsRowsAndTheCountInThePageCaption) {
     openWindow();
     auto* pages = child<QTabWidget>("pnltopright");
     EXPECT_EQ(pages->tabText(app::kPageEmpfaengerliste), QString::fromUtf8("Empf\xc3\xa4ngerliste"));
-    EXPECT_FALSE(child<QAction>("editliste")->isEnabled());
+    EXPECT_EQ(window->findChild<QAction*>(QStringLiteral("editliste")), nullptr);
+    EXPECT_FALSE(child<QAction>("ListeSpeichern1")->isEnabled());
 
     ModalAnswerer answerer;
     answerer.then([&](QWidget* widget) {
@@ -247,8 +248,8 @@ TEST_F(MainWindowTest, ChosenListShowsItsRowsAndTheCountInThePageCaption) {
     auto* edtto = child<QComboBox>("edtto");
     EXPECT_EQ(edtto->currentText(), QString::fromUtf8("*Empf\xc3\xa4ngerliste*"));
     EXPECT_FALSE(edtto->isEnabled());
-    // Start-up disabled the edit mode, and a later list leaves it so.
-    EXPECT_FALSE(child<QAction>("editliste")->isEnabled());
+    // A loaded list can be saved.
+    EXPECT_TRUE(child<QAction>("ListeSpeichern1")->isEnabled());
 }
 
 TEST_F(MainWindowTest, DoubleClickTogglesTheMarkAndUnmarkedRowsAreNotSent) {
@@ -275,6 +276,25 @@ TEST_F(MainWindowTest, DoubleClickTogglesTheMarkAndUnmarkedRowsAreNotSent) {
     EXPECT_NE(received.find("RCPT to:<anna@example.org>"), std::string::npos);
     EXPECT_NE(received.find("RCPT to:<heinz@example.org>"), std::string::npos);
     EXPECT_EQ(server.messages().size(), 2u);
+}
+
+TEST_F(MainWindowTest, PreflightBoxLeavesOutTheFaultyRowsAndSendsTheRest) {
+    openWithList();
+    window->run([this] { form->empfaengerliste.Cells[2][3] = "anna example.org"; });
+    ModalAnswerer answerer;
+    answerer.then([](QWidget* widget) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        ASSERT_NE(box, nullptr);
+        for (QAbstractButton* button : box->buttons())
+            if (button->text() == QString::fromUtf8("Fehlerhafte Zeilen abw\xc3\xa4hlen und senden"))
+                QTest::mouseClick(button, Qt::LeftButton);
+    });
+    answerer.click(QMessageBox::Yes);
+    pressAltS();
+    EXPECT_EQ(answerer.unexpected, 0);
+    ASSERT_TRUE(server.waitForSessions(2, 10s));
+    EXPECT_EQ(allReceived().find("anna"), std::string::npos);
+    EXPECT_EQ(cell(1, 0), QString());
 }
 
 TEST_F(MainWindowTest, GridNumbersRowsAsTheFileSearchFiltersSpaceAndButtonsChangeMarks) {
@@ -305,7 +325,6 @@ TEST_F(MainWindowTest, GridNumbersRowsAsTheFileSearchFiltersSpaceAndButtonsChang
     EXPECT_EQ(cell(0, 0), QString());
 
     // An address typed in place is checked at once, as loading checks it.
-    child<QAction>("editliste")->trigger();
     const QModelIndex anna = grid->model()->index(1, 3);
     EXPECT_FALSE(anna.data(Qt::BackgroundRole).isValid());
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(anna).center());
@@ -321,30 +340,15 @@ TEST_F(MainWindowTest, GridNumbersRowsAsTheFileSearchFiltersSpaceAndButtonsChang
     EXPECT_EQ(anna.data(Qt::ToolTipRole).toString(), QStringLiteral("Fehlerhafte Mailadresse"));
 }
 
-TEST_F(MainWindowTest, EditMenuCheckMarkSwitchesCellEditingOnAndOff) {
-    openWithList();
+TEST_F(MainWindowTest, CellsAreEditedInPlaceAndListeSpeichernWritesThemBack) {
+    const std::string list = openWithList();
     showRecipientListPage();
-    auto* editliste = child<QAction>("editliste");
     QTableView* grid = child<QTableView>("empfaengerliste");
-    ASSERT_TRUE(editliste->isEnabled());
-    ASSERT_FALSE(editliste->isChecked());
-
-    // Without edit mode F2 opens no editor.
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
-                      grid->visualRect(grid->model()->index(1, 2)).center());
-    const QModelIndex vorname = grid->model()->index(1, 2);
-    QTest::keyClick(grid, Qt::Key_F2);
-    EXPECT_EQ(grid->indexWidget(vorname), nullptr);
-    EXPECT_EQ(grid->selectionBehavior(), QAbstractItemView::SelectRows);
-
-    editliste->trigger();
-    EXPECT_TRUE(editliste->isChecked());
-    EXPECT_TRUE(form->empfaengerliste.Editing);
     EXPECT_EQ(grid->selectionBehavior(), QAbstractItemView::SelectItems);
 
     // A cell typed over lands in the model's grid.
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
-                      grid->visualRect(grid->model()->index(1, 2)).center());
+    const QModelIndex vorname = grid->model()->index(1, 2);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(vorname).center());
     QTest::keyClick(grid, Qt::Key_F2);
     QWidget* editor = grid->indexWidget(vorname);
     ASSERT_NE(editor, nullptr);
@@ -357,12 +361,11 @@ TEST_F(MainWindowTest, EditMenuCheckMarkSwitchesCellEditingOnAndOff) {
     EXPECT_EQ(form->empfaengerliste.Cells[2][2], "J\xc3\xb6rg");
     EXPECT_EQ(cell(1, 2), QString::fromUtf8("J\xc3\xb6rg"));
 
-    editliste->trigger();
-    EXPECT_FALSE(editliste->isChecked());
-    EXPECT_FALSE(form->empfaengerliste.Editing);
-    QTest::keyClick(grid, Qt::Key_F2);
-    EXPECT_EQ(grid->indexWidget(vorname), nullptr);
-    EXPECT_FALSE(grid->model()->flags(grid->model()->index(1, 2)) & Qt::ItemIsEditable);
+    // The list file gets the edited row, in its own encoding; the rest as it was.
+    child<QPushButton>("ListeSpeichern")->click();
+    std::string saved = kThreeMembers;
+    saved.replace(saved.find("Anna;"), 4, "J\xf6rg");
+    EXPECT_EQ(test::TempFolder::readPath(list), saved);
 }
 
 // ---- Model state on the widgets ----

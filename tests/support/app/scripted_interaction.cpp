@@ -33,7 +33,7 @@ bool fileDialog(std::deque<std::optional<std::string>>& answers, app::TFileDialo
 
 std::size_t ScriptedInteraction::unusedAnswers() const {
     return m_confirmAnswers.size() + m_threeWayAnswers.size() + m_inputAnswers.size() + m_openAnswers.size() +
-           m_saveAnswers.size();
+           m_saveAnswers.size() + m_choiceAnswers.size();
 }
 
 bool ScriptedInteraction::Confirm(const std::string& text) {
@@ -47,6 +47,15 @@ app::Interaction::Answer ScriptedInteraction::YesNoCancel(const std::string& tex
     confirms.push_back(text);
     events.push_back("question: " + text);
     return takeAnswer(m_threeWayAnswers, "question \"" + text + "\"").value_or(Answer::Cancel);
+}
+
+int ScriptedInteraction::Choose(const std::string& text, const std::vector<std::string>& choices) {
+    confirms.push_back(text);
+    std::string shown = "choose: " + text;
+    for (const std::string& choice : choices)
+        shown += " [" + choice + "]";
+    events.push_back(shown);
+    return takeAnswer(m_choiceAnswers, "question \"" + text + "\"").value_or(-1);
 }
 
 void ScriptedInteraction::Notice(const std::string& text) {

@@ -36,6 +36,7 @@ public:
     // ---- Script ----
     void answerConfirm(bool yes) { m_confirmAnswers.push_back(yes); }
     void answerYesNoCancel(Answer answer) { m_threeWayAnswers.push_back(answer); }
+    void answerChoose(int choice) { m_choiceAnswers.push_back(choice); }
     // nullopt cancels the input box.
     void answerInput(std::optional<std::string> value) { m_inputAnswers.push_back(std::move(value)); }
     // A path confirms the dialog with that FileName; nullopt cancels it.
@@ -68,6 +69,8 @@ public:
     bool Confirm(const std::string& text) override;
     // Recorded in `confirms` too; unscripted: Cancel.
     Answer YesNoCancel(const std::string& text) override;
+    // Recorded in `confirms` too; unscripted: -1.
+    int Choose(const std::string& text, const std::vector<std::string>& choices) override;
     void Notice(const std::string& text) override;
     void Warning(const std::string& text) override;
     void ErrorBox(const std::string& text) override;
@@ -85,6 +88,7 @@ public:
 private:
     std::deque<bool> m_confirmAnswers;
     std::deque<Answer> m_threeWayAnswers;
+    std::deque<int> m_choiceAnswers;
     std::deque<std::optional<std::string>> m_inputAnswers;
     std::deque<std::optional<std::string>> m_openAnswers;
     std::deque<std::optional<std::string>> m_saveAnswers;
