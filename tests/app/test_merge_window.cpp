@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/handler_runner.h"
 #include "app/settings_paths.h"
@@ -138,17 +139,27 @@ TEST_F(MergeWindowTest, MarkHandlersSetClearOrToggleTheRowsTheyConcern) {
     };
     const std::vector<Case> cases = {
         {"Fehlerhafte abwählen", [](auto& f) { f.FehlerhafteAbwaehlenClick(); }, {"+", "", ""}},
-        {"Space on rows 2 and 3", [](auto& f) { f.ToggleMarks({2, 3}); }, {"+", "", ""}},
-        {"Space on a row gone and the header", [](auto& f) { f.ToggleMarks({0, 9}); }, {"+", "+", "+"}},
-        {"Keine, then Space on row 1", [](auto& f) { f.KeineMarkierenClick(), f.ToggleMarks({1}); },
+        {"Space on rows 2 and 3",
+         [](auto& f) {
+             f.ToggleMarks({2, 3});
+         },
+         {"+", "", ""}},
+        {"Space on a row gone and the header",
+         [](auto& f) {
+             f.ToggleMarks({0, 9});
+         },
+         {"+", "+", "+"}},
+        {"Keine, then Space on row 1",
+         [](auto& f) { f.KeineMarkierenClick(), f.ToggleMarks({1}); },
          {"+", "", ""}},
     };
     create();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         form->LoadRecipientList(
-            home.write("l.csv", "Name;Vorname;Email;Typ\r\nA;a;a@x.de;M\r\nB;b;klaus becker@x.de;M\r\n"
-                                "C;c;c@x.de;W\r\n"));
+            home.write("l.csv",
+                       "Name;Vorname;Email;Typ\r\nA;a;a@x.de;M\r\nB;b;klaus becker@x.de;M\r\n"
+                       "C;c;c@x.de;W\r\n"));
         form->empfaengerliste.Cells[3][3] = "bert@";  // edited into a faulty one
         c.act(*form);
         for (std::size_t r = 1; r <= 3; ++r)
@@ -229,6 +240,48 @@ TEST_F(MergeWindowTest, HtmlPrepareWrapsTheBodyOnlyWhenHtmlIsSet) {
     form->SpeedButton2Click();
     EXPECT_EQ(form->Memo.Lines,
               (std::vector<std::string>{"<p>", "eins<br>", "zwei<br>", "drei<br>", "</p>"}));
+}
+
+TEST_F(MergeWindowTest, HtmlSwitchMakesParagraphsAndAsksBeforeDroppingFormatting) {
+    create();
+    const std::vector<std::string> formatted = {"<h1>Fest</h1>", "<p>am <b>Samstag</b></p>"};
+    struct Row {
+        const char* name;
+        std::vector<std::string> body;
+        bool on;
+        std::optional<bool> answer;  // nullopt: no question
+        std::vector<std::string> after;
+        bool stillOn;
+    };
+    const Row rows[] = {
+        {"on: text becomes paragraphs",
+         {"Hallo,", "", "bis bald"},
+         true,
+         {},
+         {"<p>Hallo,</p>", "<p>bis bald</p>"},
+         true},
+        {"on: source stays", formatted, true, {}, formatted, true},
+        {"off: paragraphs alone need no question",
+         {"<p>Hallo,<br>", "du</p>"},
+         false,
+         {},
+         {"Hallo,", "du"},
+         false},
+        {"off: Nein keeps the formatting", formatted, false, false, formatted, true},
+        {"off: Ja leaves the text", formatted, false, true, {"Fest", "", "am Samstag"}, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ui.confirms.clear();
+        form->Memo.Lines = row.body;
+        form->html.Checked = row.on;
+        if (row.answer)
+            ui.answerConfirm(*row.answer);
+        form->htmlClick();
+        EXPECT_EQ(form->Memo.Lines, row.after);
+        EXPECT_EQ(form->html.Checked, row.stillOn);
+        EXPECT_EQ(ui.confirms.size(), row.answer ? 1u : 0u);
+    }
 }
 
 TEST_F(MergeWindowTest, SnippetButtonsCopyToTheClipboardAndLeaveTheBody) {

@@ -9,9 +9,7 @@
 #include <QPlainTextEdit>
 #include <QTextEdit>
 
-#include <fstream>
-#include <sstream>
-
+#include "support/test_data.h"
 #include "ui/rich_text_composer.h"
 
 using namespace sendrix;
@@ -19,10 +17,7 @@ using namespace sendrix;
 namespace {
 
 std::string fixture(const std::string& name) {
-    std::ifstream file(std::string(std::getenv("SENDRIX_TEST_DATA")) + "/composer/" + name);
-    std::stringstream bytes;
-    bytes << file.rdbuf();
-    return bytes.str();
+    return test::testData("composer/" + name);
 }
 
 std::string joined(const std::vector<std::string>& lines) {

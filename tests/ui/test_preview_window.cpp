@@ -67,7 +67,7 @@ TEST_F(PreviewWindowTest, StepsThroughThreeRowsShowingEachPersonalMessage) {
     EXPECT_EQ(
         seen[0].text.toStdString(),
         "Von: " + form->edtreal.Text + " <" + form->MailSettings.PersonalEmail + ">" +
-            "\nAn: anna@example.org\nBetreff: Beitrag 12,50\n\n"
+            "\nAn: anna@example.org\nBetreff: Beitrag 12,50\nZeichensatz: windows-1252\n\n"
             "Sehr geehrte Frau Schön,\n\nIhr Beitrag: 12,50 Euro\n\nAnhänge:\n  rechnung.txt (10 Bytes)");
     EXPECT_FALSE(seen[0].back);
     EXPECT_TRUE(seen[0].on);
