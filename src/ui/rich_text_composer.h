@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/composer_editor.h"
 #include "ui/form_runner.h"
 
 class QAction;
@@ -19,8 +20,6 @@ class QTextEdit;
 class QToolBar;
 
 namespace sendrix::ui {
-
-class ComposerEditor;
 
 class RichTextComposer : public QWidget {
     Q_OBJECT

@@ -139,27 +139,17 @@ TEST_F(MergeWindowTest, MarkHandlersSetClearOrToggleTheRowsTheyConcern) {
     };
     const std::vector<Case> cases = {
         {"Fehlerhafte abwählen", [](auto& f) { f.FehlerhafteAbwaehlenClick(); }, {"+", "", ""}},
-        {"Space on rows 2 and 3",
-         [](auto& f) {
-             f.ToggleMarks({2, 3});
-         },
-         {"+", "", ""}},
-        {"Space on a row gone and the header",
-         [](auto& f) {
-             f.ToggleMarks({0, 9});
-         },
-         {"+", "+", "+"}},
-        {"Keine, then Space on row 1",
-         [](auto& f) { f.KeineMarkierenClick(), f.ToggleMarks({1}); },
+        {"Space on rows 2 and 3", [](auto& f) { f.ToggleMarks({2, 3}); }, {"+", "", ""}},
+        {"Space on a row gone and the header", [](auto& f) { f.ToggleMarks({0, 9}); }, {"+", "+", "+"}},
+        {"Keine, then Space on row 1", [](auto& f) { f.KeineMarkierenClick(), f.ToggleMarks({1}); },
          {"+", "", ""}},
     };
     create();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         form->LoadRecipientList(
-            home.write("l.csv",
-                       "Name;Vorname;Email;Typ\r\nA;a;a@x.de;M\r\nB;b;klaus becker@x.de;M\r\n"
-                       "C;c;c@x.de;W\r\n"));
+            home.write("l.csv", "Name;Vorname;Email;Typ\r\nA;a;a@x.de;M\r\nB;b;klaus becker@x.de;M\r\n"
+                                "C;c;c@x.de;W\r\n"));
         form->empfaengerliste.Cells[3][3] = "bert@";  // edited into a faulty one
         c.act(*form);
         for (std::size_t r = 1; r <= 3; ++r)

@@ -1,12 +1,15 @@
 // The "Vorschau" window of the real Qt window offscreen: it steps through the
 // marked rows of a list with extra columns and shows each message as its
 // recipient gets it; the test mail sends the current row's message.
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBrowser>
 #include <QToolButton>
 
+#include "support/test_data.h"
 #include "window_fixture.h"
 
 using namespace sendrix;
@@ -121,4 +124,39 @@ TEST_F(PreviewWindowTest, UnmarkedRowsAreLeftOutAndTheTestMailSendsTheCurrentRow
     EXPECT_NE(received.find("Subject: Beitrag 12,50"), std::string::npos);
     EXPECT_NE(received.find("Sehr geehrte Frau Sch"), std::string::npos);
     EXPECT_NE(received.find("filename=\"rechnung.txt\""), std::string::npos);
+}
+
+TEST_F(PreviewWindowTest, HtmlPageShowsTheChosenRowWithItsImagesAndTheTextPageTheRest) {
+    writeSettings("HTML=1\r\n");
+    const std::string logo = home.write("wappen.png", testData("composer/wappen.png"));
+    openWindow({writeList("mitglieder.csv", kMembers)});
+    form->Memo.Lines = {"<h1>Hallo {{Vorname}}</h1>", "<p><img src=\"" + logo + "\" alt=\"Wappen\"></p>"};
+
+    ModalAnswerer answerer;
+    answerer.then([&](QWidget* dialog) {
+        auto* rows = dialog->findChild<QComboBox*>("cboZeile");
+        auto* html = dialog->findChild<QTextBrowser*>("htmlVorschau");
+        auto* text = dialog->findChild<QPlainTextEdit*>("memoVorschau");
+        ASSERT_TRUE(rows && html && text);
+        EXPECT_EQ(rows->count(), 3);
+        rows->setFocus();
+        QTest::keyClick(rows, Qt::Key_Down);
+        QTest::keyClick(rows, Qt::Key_Down);
+        EXPECT_EQ(dialog->findChild<QLabel*>("lblZeile")->text(), QStringLiteral("Zeile 3 (3 von 3)"));
+        EXPECT_TRUE(html->toPlainText().startsWith(QStringLiteral("Hallo Kim\n")))
+            << html->toPlainText().toStdString();
+        html->grab();  // lays the page out, loading its images
+        EXPECT_EQ(html->document()
+                      ->resource(QTextDocument::ImageResource, QUrl("cid:bild1@sendrix"))
+                      .value<QImage>()
+                      .size(),
+                  QSize(48, 48));
+        EXPECT_NE(text->toPlainText().indexOf(
+                      QStringLiteral("Zeichensatz: us-ascii\n\nHallo Kim\n\n[Bild: Wappen]")),
+                  -1)
+            << text->toPlainText().toStdString();
+        dialog->close();
+    });
+    child<QAction>("Vorschau1")->trigger();
+    EXPECT_EQ(answerer.pendingSteps(), 0u);
 }
