@@ -104,6 +104,24 @@ click() {
   sleep 0.3
 }
 
+# Alt+S in window $1, the question answered with its default button (Ja);
+# waits for the five messages. With $2 the question is shot to that file.
+send_list() {
+  xdotool windowfocus --sync "$1" 2>/dev/null || true
+  xdotool key --window "$1" --clearmodifiers alt+s
+  local question count
+  question=$(find_window '^Sendrix$')
+  [ -n "${2:-}" ] && shoot "$question" "$2"
+  xdotool windowfocus --sync "$question" 2>/dev/null || true
+  xdotool key --clearmodifiers Return
+  for _ in $(seq 100); do
+    [ "$(find "$work/captured" -name '*.eml' | wc -l)" -ge 5 ] && break
+    sleep 0.1
+  done
+  count=$(find "$work/captured" -name '*.eml' | wc -l)
+  [ "$count" -ge 5 ] || { echo "screenshot.sh: nur $count von 5 Mails angekommen" >&2; exit 1; }
+}
+
 "$program" "$work/mitglieder.csv" "/A:$work/Tagesordnung.txt" "/B:$work/einladung.txt" \
   >"$work/sendrix.log" 2>&1 &
 app_pid=$!
@@ -135,18 +153,8 @@ for _ in $(seq 50); do xdotool search --onlyvisible --name '^Setup$' >/dev/null 
 # A real send: Alt+S, the question answered with its default button (Ja),
 # and the protocol the run leaves behind.
 click "$main" 40 72     # tab "Empfänger"
-xdotool windowfocus --sync "$main" 2>/dev/null || true
-xdotool key --window "$main" --clearmodifiers alt+s
-question=$(find_window '^Sendrix$')
-shoot "$question" "$OUT_DIR/screenshot-question.png"
-xdotool windowfocus --sync "$question" 2>/dev/null || true
-xdotool key --clearmodifiers Return
-for _ in $(seq 100); do
-  [ "$(find "$work/captured" -name '*.eml' | wc -l)" -ge 5 ] && break
-  sleep 0.1
-done
+send_list "$main" "$OUT_DIR/screenshot-question.png"
 sent=$(find "$work/captured" -name '*.eml' | wc -l)
-[ "$sent" -ge 5 ] || { echo "screenshot.sh: nur $sent von 5 Mails angekommen" >&2; exit 1; }
 shoot "$main" "$OUT_DIR/screenshot-protocol.png"
 echo "captured $sent messages" 
 
@@ -167,15 +175,7 @@ app_pid=$!
 main=$(find_window '^Sendrix')
 xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main" || true
 shoot "$main" "$OUT_DIR/screenshot-composer.png"
-xdotool key --window "$main" --clearmodifiers alt+s
-question=$(find_window '^Sendrix$')
-xdotool windowfocus --sync "$question" 2>/dev/null || true
-xdotool key --clearmodifiers Return
-for _ in $(seq 100); do
-  [ "$(find "$work/captured" -name '*.eml' | wc -l)" -ge 5 ] && break
-  sleep 0.1
-done
+send_list "$main"
 first=$(find "$work/captured" -name '*.eml' | sort | head -n1)
-[ -n "$first" ] || { echo "screenshot.sh: der Rundbrief kam nicht an" >&2; exit 1; }
 /usr/bin/python3 tests/interop/mail_rendering.py "$first" "$OUT_DIR/screenshot-received.png"
 echo "$OUT_DIR/screenshot-received.png"

@@ -59,7 +59,9 @@ def html_with_parts(message_bytes):
 def _run_chromium(html, *arguments):
     with tempfile.TemporaryDirectory(prefix="sendrix-chromium-") as folder:
         page = os.path.join(folder, "message.html")
-        with open(page, "w", encoding="utf-8") as out:
+        # The text is decoded already (by the part's charset, as a mail
+        # program does); the byte-order mark outranks the meta line's charset.
+        with open(page, "w", encoding="utf-8-sig") as out:
             out.write(html)
         command = [chromium(), "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
                    "--hide-scrollbars", "--user-data-dir=" + os.path.join(folder, "profile"),
