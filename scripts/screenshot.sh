@@ -3,7 +3,7 @@
 # pages, the protocol of a real send to a local capture server and the SMTP
 # setup dialog, filled with a small demo mailing; then the composer with a
 # formatted newsletter, and that newsletter as received, rendered by headless
-# Chromium with its cid: images (tests/interop/mail_rendering.py).
+# Chromium with its cid: images (scripts/mail_rendering.py).
 #
 #   scripts/screenshot.sh            # writes docs/screenshot-*.png
 #   BUILD_DIR=/work/build-x OUT_DIR=/tmp/shots scripts/screenshot.sh
@@ -177,5 +177,5 @@ xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main"
 shoot "$main" "$OUT_DIR/screenshot-composer.png"
 send_list "$main"
 first=$(find "$work/captured" -name '*.eml' | sort | head -n1)
-/usr/bin/python3 tests/interop/mail_rendering.py "$first" "$OUT_DIR/screenshot-received.png"
+/usr/bin/python3 scripts/mail_rendering.py "$first" "$OUT_DIR/screenshot-received.png"
 echo "$OUT_DIR/screenshot-received.png"

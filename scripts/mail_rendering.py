@@ -3,7 +3,7 @@ it: every cid: replaced by the data of its part (RFC 2392), rendered by
 headless Chromium (Debian's chromium). Used by the browser test and by
 scripts/screenshot.sh:
 
-    /usr/bin/python3 tests/interop/mail_rendering.py message.eml out.png
+    /usr/bin/python3 scripts/mail_rendering.py message.eml out.png
 """
 import base64
 import email
