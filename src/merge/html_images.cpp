@@ -174,4 +174,15 @@ std::vector<std::string> imagePathsRelativeTo(const std::vector<std::string>& li
     });
 }
 
+std::vector<std::string> imagePathsAbsoluteIn(const std::vector<std::string>& lines,
+                                              const std::string& folder) {
+    if (folder.empty())
+        return lines;
+    return withLocalImageSources(lines, [&](const std::string& value) {
+        if (value.starts_with("/") || platform::startsWithNoCase(value, "file:"))
+            return value;
+        return folder + (folder.ends_with("/") ? "" : "/") + value;
+    });
+}
+
 }  // namespace sendrix::merge

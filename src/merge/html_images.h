@@ -28,4 +28,10 @@ EmbeddedImages embedLocalImages(const std::vector<std::string>& lines, const std
 std::vector<std::string> imagePathsRelativeTo(const std::vector<std::string>& lines,
                                               const std::string& folder);
 
+// `lines` with every relative <img src> of a local file joined to `folder`,
+// so it names the same file when the body's folder changes (a mailing saved
+// elsewhere). Empty `folder`: the lines as they are.
+std::vector<std::string> imagePathsAbsoluteIn(const std::vector<std::string>& lines,
+                                              const std::string& folder);
+
 }  // namespace sendrix::merge

@@ -61,3 +61,9 @@ TEST(HtmlImages, ATagOverSeveralLinesIsEmbeddedAndTheLinesStay) {
                                                         "\"cid:bild1@sendrix\"", " width=\"40\"></p>", ""}));
     EXPECT_EQ(embedded.images.size(), 1u);
 }
+
+TEST(HtmlImages, RelativeImagesJoinTheOldFolderAndOnlyThem) {
+    EXPECT_EQ(
+        imagePathsAbsoluteIn({"<img src=\"bilder/a.png\"><img src=\"/b.png\"><img src=\"cid:c\">"}, "/alt"),
+        (std::vector<std::string>{"<img src=\"/alt/bilder/a.png\"><img src=\"/b.png\"><img src=\"cid:c\">"}));
+}
