@@ -1,12 +1,17 @@
 // Program entry: the Qt window when a display is there, otherwise the window
 // model on the console ("/sofort" only).
+#include <chrono>
 #include <csignal>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/oauth_device_sign_in.h"
 #include "app/program_manual.h"
+#include "app/secret_store.h"
 #include "app/unattended_run.h"
 #include "platform/system_info.h"
 
@@ -21,6 +26,13 @@ int main(int argc, char** argv) {
     // console whether or not a display is there.
     if (const std::optional<int> status = AnswerInformationRequest(arguments, std::cout))
         return *status;
+    // A sign-in without a browser needs no window either.
+    if (const std::optional<bool> inFile = DeviceSignInRequested(arguments)) {
+        const std::unique_ptr<SecretStore> secrets = DesktopSecretStore(SecretPrompt::Allowed);
+        const auto sleep = [](long seconds) { std::this_thread::sleep_for(std::chrono::seconds(seconds)); };
+        const std::string mailIni = sendrix::platform::programFolder() + "Mail.ini";
+        return RunDeviceSignIn(*inFile, mailIni, secrets.get(), std::cout, std::cerr, sleep);
+    }
     NoWindowReason reason = NoWindowReason::NoDisplay;
     if (DisplayAvailable()) {
 #ifdef SENDRIX_WITH_UI

@@ -17,6 +17,7 @@
 #include <functional>
 
 #include "app/handler_runner.h"
+#include "ui/oauth_sign_in.h"
 #include "ui/qt_text.h"
 
 namespace sendrix::ui {
@@ -168,6 +169,20 @@ SetupDialog::SetupDialog(app::TfmSetup& model, app::Interaction& interaction, QW
     grid->addWidget(m_lblClearWarning, row++, 0, 1, 2);
     grid->addWidget(label(m_model.lblTokenCommand, m_edtTokenCommand, this), row, 0);
     grid->addWidget(m_edtTokenCommand, row++, 1);
+    // The built-in OAuth 2 sign-in: the refresh token goes where the password would.
+    auto* oauth = new QPushButton(QStringLiteral("Bei Microsoft / Google anmelden"), this);
+    oauth->setObjectName(QStringLiteral("btnOAuthSignIn"));
+    oauth->setAutoDefault(false);
+    connect(oauth, &QPushButton::clicked, this, [this] {
+        if (signInWithOAuth(this, {m_model.mailIni(), m_model.SMTPServer.Text, m_model.edtAccount.Text, "",
+                                   m_model.chkPasswordInFile.Checked, m_model.Secrets}) &&
+            m_model.cboAuthType.ItemIndex < 3) {
+            m_model.cboAuthType.ItemIndex = 3;  // XOAUTH2
+            m_model.cboAuthType.Text = m_model.cboAuthType.Items[3];
+            run(&app::TfmSetup::cboAuthTypeChange);
+        }
+    });
+    grid->addWidget(oauth, row++, 1, Qt::AlignLeft);
     grid->addWidget(label(m_model.lblMessagesPerMinute, m_edtMessagesPerMinute, this), row, 0);
     grid->addWidget(m_edtMessagesPerMinute, row++, 1, Qt::AlignLeft);
     grid->addWidget(label(m_model.lblMessagesPerConnection, m_edtMessagesPerConnection, this), row, 0);
