@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Screenshots of the real window under Xvfb: the main window with each of its
 # pages, the protocol of a real send to a local capture server and the SMTP
-# setup dialog, filled with a small demo mailing.
+# setup dialog, filled with a small demo mailing; then the composer with a
+# formatted newsletter, and that newsletter as received, rendered by headless
+# Chromium with its cid: images (scripts/mail_rendering.py).
 #
 #   scripts/screenshot.sh            # writes docs/screenshot-*.png
 #   BUILD_DIR=/work/build-x OUT_DIR=/tmp/shots scripts/screenshot.sh
 #
 # Needs Xvfb (xvfb), xdotool, import and convert (imagemagick) and Debian's
-# /usr/bin/python3 with aiosmtpd (python3-aiosmtpd). Pages are switched by
+# /usr/bin/python3 with aiosmtpd (python3-aiosmtpd), and chromium. Pages are switched by
 # clicking their tabs, at places measured on the 771 x 690 window.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,14 +24,14 @@ if ! command -v xdotool >/dev/null || ! command -v import >/dev/null; then
     { $SUDO apt-get update -q && DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends xdotool imagemagick; }
 fi
 program=$(realpath "$BUILD_DIR/src/sendrix")
-for tool in Xvfb xdotool import convert /usr/bin/python3; do
+for tool in Xvfb xdotool import convert /usr/bin/python3 chromium; do
   command -v "$tool" >/dev/null || { echo "screenshot.sh: $tool fehlt" >&2; exit 2; }
 done
 [ -x "$program" ] || { echo "screenshot.sh: $program fehlt (erst bauen)" >&2; exit 2; }
 mkdir -p "$OUT_DIR"
 
 # A fixed, readable folder: its path shows in the attachment list.
-work=/tmp/sendrix-demo
+work=${WORK_DIR:-/tmp/sendrix-demo}
 rm -rf "$work"
 mkdir -p "$work"
 xvfb_pid=""
@@ -102,6 +104,24 @@ click() {
   sleep 0.3
 }
 
+# Alt+S in window $1, the question answered with its default button (Ja);
+# waits for the five messages. With $2 the question is shot to that file.
+send_list() {
+  xdotool windowfocus --sync "$1" 2>/dev/null || true
+  xdotool key --window "$1" --clearmodifiers alt+s
+  local question count
+  question=$(find_window '^Sendrix$')
+  [ -n "${2:-}" ] && shoot "$question" "$2"
+  xdotool windowfocus --sync "$question" 2>/dev/null || true
+  xdotool key --clearmodifiers Return
+  for _ in $(seq 100); do
+    [ "$(find "$work/captured" -name '*.eml' | wc -l)" -ge 5 ] && break
+    sleep 0.1
+  done
+  count=$(find "$work/captured" -name '*.eml' | wc -l)
+  [ "$count" -ge 5 ] || { echo "screenshot.sh: nur $count von 5 Mails angekommen" >&2; exit 1; }
+}
+
 "$program" "$work/mitglieder.csv" "/A:$work/Tagesordnung.txt" "/B:$work/einladung.txt" \
   >"$work/sendrix.log" 2>&1 &
 app_pid=$!
@@ -133,17 +153,29 @@ for _ in $(seq 50); do xdotool search --onlyvisible --name '^Setup$' >/dev/null 
 # A real send: Alt+S, the question answered with its default button (Ja),
 # and the protocol the run leaves behind.
 click "$main" 40 72     # tab "Empfänger"
-xdotool windowfocus --sync "$main" 2>/dev/null || true
-xdotool key --window "$main" --clearmodifiers alt+s
-question=$(find_window '^Sendrix$')
-shoot "$question" "$OUT_DIR/screenshot-question.png"
-xdotool windowfocus --sync "$question" 2>/dev/null || true
-xdotool key --clearmodifiers Return
-for _ in $(seq 100); do
-  [ "$(find "$work/captured" -name '*.eml' | wc -l)" -ge 5 ] && break
-  sleep 0.1
-done
+send_list "$main" "$OUT_DIR/screenshot-question.png"
 sent=$(find "$work/captured" -name '*.eml' | wc -l)
-[ "$sent" -ge 5 ] || { echo "screenshot.sh: nur $sent von 5 Mails angekommen" >&2; exit 1; }
 shoot "$main" "$OUT_DIR/screenshot-protocol.png"
 echo "captured $sent messages" 
+
+# ---- A formatted newsletter: the composer, then the message as received ----
+kill "$app_pid" 2>/dev/null || true
+wait "$app_pid" 2>/dev/null || true
+app_pid=""
+rm -f "$work"/captured/*.eml
+cp tests/data/composer/wappen.png "$work/"
+mkdir -p "$work/bilder"
+cp tests/data/composer/sonne.png "$work/bilder/"
+{
+  printf '[Mailing]\r\nBetreff=Einladung zum Sommerfest\r\nEmpfaengerliste=mitglieder.csv\r\nBenutzeAnrede=0\r\nHTML=1\r\n\r\n[Text]\r\n'
+  sed 's/Liebe Mitglieder von <b>{{Firma}}<\/b>,/Liebe(r) <b>{{Vorname}} {{Name}}<\/b>,/' tests/data/composer/newsletter.html
+} >"$work/sommerfest.mailing"
+"$program" "$work/sommerfest.mailing" >"$work/sendrix-newsletter.log" 2>&1 &
+app_pid=$!
+main=$(find_window '^Sendrix')
+xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus "$main" || true
+shoot "$main" "$OUT_DIR/screenshot-composer.png"
+send_list "$main"
+first=$(find "$work/captured" -name '*.eml' | sort | head -n1)
+/usr/bin/python3 scripts/mail_rendering.py "$first" "$OUT_DIR/screenshot-received.png"
+echo "$OUT_DIR/screenshot-received.png"

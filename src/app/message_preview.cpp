@@ -2,8 +2,13 @@
 
 #include <sys/stat.h>
 
+#include "mail/html_text.h"
+#include "mail/wire_charset.h"
+#include "merge/html_images.h"
 #include "merge/personal_message.h"
 #include "merge/placeholders.h"
+#include "platform/error.h"
+#include "platform/system_info.h"
 #include "platform/text_file.h"
 
 namespace sendrix::app {
@@ -18,6 +23,22 @@ std::string sizeText(const std::string& path) {
 }
 
 }  // namespace
+
+std::vector<std::string> PreviewMessage::TextPage() const {
+    if (!error.empty())
+        return {error};
+    std::vector<std::string> lines = head;
+    if (lines.empty())
+        return lines;
+    lines.emplace_back();
+    lines.insert(lines.end(), text.begin(), text.end());
+    if (!attachments.empty()) {
+        lines.emplace_back();
+        lines.push_back("Anhänge:");
+        lines.insert(lines.end(), attachments.begin(), attachments.end());
+    }
+    return lines;
+}
 
 MessagePreview::MessagePreview(merge::Mailing mailing) : m_mailing(std::move(mailing)) {
     for (std::size_t i = 0; i < m_mailing.rows.size(); ++i)
@@ -35,6 +56,11 @@ void MessagePreview::On() {
         ++m_position;
 }
 
+void MessagePreview::Choose(int position) {
+    if (position >= 0 && position < Count())
+        m_position = position;
+}
+
 std::string MessagePreview::Caption() const {
     if (m_marked.empty())
         return "Keine markierte Zeile";
@@ -42,37 +68,57 @@ std::string MessagePreview::Caption() const {
            " von " + std::to_string(Count()) + ")";
 }
 
-std::vector<std::string> MessagePreview::Lines() const {
+std::vector<std::string> MessagePreview::RowChoices() const {
+    std::vector<std::string> choices;
+    for (int index : m_marked)
+        choices.push_back("Zeile " + std::to_string(index + 1) + ": " + m_mailing.rows[index].email);
+    return choices;
+}
+
+PreviewMessage MessagePreview::Message() const {
+    PreviewMessage shown;
     if (m_marked.empty())
-        return {};
+        return shown;
     const merge::RecipientRow& row = m_mailing.rows[m_marked[m_position]];
     merge::PersonalMessage message;
     try {
         message = merge::personalMessage(m_mailing, row);
+        if (m_mailing.body.html) {
+            // The HTML as the send run makes it: local images by "cid:" and
+            // the head line naming the charset sent.
+            merge::EmbeddedImages embedded = merge::embedLocalImages(message.body, m_mailing.bodyFolder);
+            message.body = std::move(embedded.lines);
+            shown.images = std::move(embedded.images);
+            merge::nameSentCharset(message.body);
+        }
     } catch (const merge::PlaceholderError& error) {
-        return {error.what()};
+        shown.error = error.what();
+        return shown;
+    } catch (const FileError& error) {
+        shown.error = error.what();
+        return shown;
     }
     const std::string from = m_mailing.displayName.empty()
                                  ? m_mailing.senderAddress
                                  : m_mailing.displayName + " <" + m_mailing.senderAddress + ">";
-    std::vector<std::string> lines = {"Von: " + from, "An: " + row.email};
+    shown.head = {"Von: " + from, "An: " + row.email};
     if (!m_mailing.cc.empty())
-        lines.push_back("CC: " + m_mailing.cc);
+        shown.head.push_back("CC: " + m_mailing.cc);
     if (!m_mailing.bcc.empty())
-        lines.push_back("BCC: " + m_mailing.bcc);
-    lines.push_back("Betreff: " + message.subject);
-    lines.emplace_back();
-    // The charset the message is sent in, as in the message itself.
-    if (m_mailing.body.html)
-        merge::nameSentCharset(message.body);
-    lines.insert(lines.end(), message.body.begin(), message.body.end());
-    if (!message.attachments.empty()) {
-        lines.emplace_back();
-        lines.push_back("Anhänge:");
-        for (const std::string& file : message.attachments)
-            lines.push_back("  " + platform::fileNameOnly(file) + " (" + sizeText(file) + ")");
+        shown.head.push_back("BCC: " + m_mailing.bcc);
+    shown.head.push_back("Betreff: " + message.subject);
+    shown.head.push_back("Zeichensatz: " +
+                         mail::ChooseTextEncoding(message.body, platform::localeLanguage()).charset.name);
+    if (m_mailing.body.html) {
+        for (const std::string& line : message.body)
+            shown.html += line + "\n";
+        shown.text = mail::RenderHtmlAsText(message.body);
+    } else {
+        shown.text = std::move(message.body);
     }
-    return lines;
+    for (const std::string& file : message.attachments)
+        shown.attachments.push_back("  " + platform::fileNameOnly(file) + " (" + sizeText(file) + ")");
+    return shown;
 }
 
 }  // namespace sendrix::app

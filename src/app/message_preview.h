@@ -1,13 +1,35 @@
 #pragma once
 // The "Vorschau" window's model: the marked rows of a list, one at a time,
-// each message as its recipient gets it (sender, recipient, copy, subject,
-// the whole personalised body, the attachments with their sizes).
+// each message as its recipient gets it: the header lines, the text (for an
+// HTML mailing its text rendering, the part sent beside the HTML), the HTML
+// as sent with the images it names, and the attachments with their sizes.
 #include <string>
 #include <vector>
 
+#include "mail/id_message.h"
 #include "merge/mailing.h"
 
 namespace sendrix::app {
+
+struct PreviewMessage {
+    // A placeholder that names no column or a missing image: shown instead
+    // of the message; everything else is empty then.
+    std::string error;
+    // "Von: ...", "An: ...", "CC: ..." and "BCC: ..." (when set),
+    // "Betreff: ...", "Zeichensatz: ..." (the charset the body is sent in).
+    std::vector<std::string> head;
+    // The text the recipient reads: the body, or an HTML body's rendering.
+    std::vector<std::string> text;
+    // An HTML body as it goes out, images named by "cid:"; empty for text.
+    std::string html;
+    std::vector<mail::TIdInlineImage> images;  // the files behind those "cid:"
+    // One line per file, "  name (n Bytes)" or "  name (fehlt)".
+    std::vector<std::string> attachments;
+
+    // The text page: the head, an empty line, the text, and after an empty
+    // line "Anhänge:" with the attachments; the error alone when there is one.
+    std::vector<std::string> TextPage() const;
+};
 
 class MessagePreview {
 public:
@@ -20,15 +42,16 @@ public:
     bool CanGoOn() const { return m_position + 1 < Count(); }
     void Back();
     void On();
+    // Shows the marked row at `position`; others are ignored.
+    void Choose(int position);
 
     // "Zeile %d (%d von %d)": the grid row and the place among the marked
     // rows; "Keine markierte Zeile" when there is none.
     std::string Caption() const;
-    // "Von: ...", "An: ...", "CC: ..." (when set), "Betreff: ...", an empty
-    // line, the body lines, and after an empty line "Anhänge:" with one line
-    // per file "  name (n Bytes)" or "  name (fehlt)". A placeholder that
-    // names no column shows its error instead of the message.
-    std::vector<std::string> Lines() const;
+    // For each marked row "Zeile %d: address", the choices of a row chooser.
+    std::vector<std::string> RowChoices() const;
+    // The message of the row shown; an empty one when no row is marked.
+    PreviewMessage Message() const;
 
 private:
     merge::Mailing m_mailing;

@@ -181,6 +181,11 @@ public:
     void SpeedButton6Click();
     void AnredeChange();
     void useAnredeClick();
+    // "HTML Mail" clicked (html.Checked is already the new state). On: a
+    // plain-text body becomes paragraphs (HTML source stays as it is). Off:
+    // a body whose formatting would be lost asks first; "Nein" keeps HTML on
+    // and the body; "Ja" leaves the body's text rendering.
+    void htmlClick();
     void empfaengerlisteDblClick();
     void empfaengerlisteSelectCell(int col, int row);
     // "Alle markieren" / "Keine markieren": every data row gets the send

@@ -5,6 +5,8 @@
 
 #include "app/settings_paths.h"
 #include "app/tfrm_message_editor.h"
+#include "mail/html_text.h"
+#include "mail/mail_html.h"
 #include "merge/body_composition.h"
 #include "merge/body_file.h"
 #include "merge/recipient_list.h"
@@ -12,6 +14,14 @@
 #include "platform/text_file.h"
 
 namespace sendrix::app {
+
+namespace {
+
+const char* const kDropFormattingQuestion =
+    "Ohne „HTML Mail“ geht die Formatierung des Textes (Überschriften, Fett, Links, Bilder) verloren. "
+    "HTML Mail trotzdem ausschalten?";
+
+}  // namespace
 
 // ---- Salutation and HTML aids ----
 
@@ -35,6 +45,24 @@ void TfrmMessageEditor::useAnredeClick() {
         AnredeChange();
     else
         Vorschau.Caption.clear();
+}
+
+void TfrmMessageEditor::htmlClick() {
+    if (html.Checked) {
+        if (!mail::HoldsHtmlMarkup(Memo.Lines))
+            Memo.Lines = mail::PlainTextAsHtml(Memo.Lines);
+        return;
+    }
+    if (!mail::HoldsHtmlMarkup(Memo.Lines))
+        return;
+    std::vector<std::string> text = mail::RenderHtmlAsText(Memo.Lines);
+    // Paragraphs and line breaks alone come back from the text as they were.
+    if (mail::PlainTextAsHtml(text) != Memo.Lines &&
+        !m_interaction.ConfirmDefaultNo(kDropFormattingQuestion)) {
+        html.Checked = true;
+        return;
+    }
+    Memo.Lines = std::move(text);
 }
 
 void TfrmMessageEditor::SpeedButton2Click() {

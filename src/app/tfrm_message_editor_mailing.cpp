@@ -1,9 +1,11 @@
 // The mailing as a file: open, save, and the question about unsaved changes
 // before the window closes or another mailing replaces this one.
 #include <algorithm>
+#include <filesystem>
 #include <string>
 
 #include "app/tfrm_message_editor.h"
+#include "merge/html_images.h"
 #include "merge/mailing_file.h"
 #include "platform/text_file.h"
 
@@ -117,6 +119,14 @@ void TfrmMessageEditor::applyMailing(const merge::MailingDocument& mailing) {
 }
 
 void TfrmMessageEditor::SaveMailing(const std::string& path) {
+    // A relative image names a file beside the body's old folder (the
+    // current folder without one): it stays that file when the mailing goes
+    // to another folder.
+    std::error_code noCurrentFolder;
+    const std::filesystem::path oldFolder =
+        std::filesystem::absolute(BodyFolder.empty() ? "." : BodyFolder, noCurrentFolder);
+    if (html.Checked && !noCurrentFolder)
+        Memo.Lines = merge::imagePathsAbsoluteIn(Memo.Lines, oldFolder.lexically_normal().string());
     merge::writeMailingFile(path, CurrentMailing());
     MailingFile = path;
     BodyFolder = platform::folderOf(path);

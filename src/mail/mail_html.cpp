@@ -192,7 +192,8 @@ bool isSmallNumber(const std::string& value) {
 
 class Writer {
 public:
-    explicit Writer(double basePoints) : m_basePoints(basePoints) {}
+    Writer(double basePoints, RemoteImages remoteImages)
+        : m_basePoints(basePoints), m_remoteImages(remoteImages) {}
 
     void children(xmlNode* parent, std::string_view parentName) {
         for (xmlNode* node = parent->children; node; node = node->next) {
@@ -249,7 +250,11 @@ private:
     }
 
     bool isTrackingImage(xmlNode* node) {
-        if (attribute(node, "src").empty())
+        const std::string src = asciiLowered(platform::trimBlanks(attribute(node, "src")));
+        if (src.empty())
+            return true;
+        if (m_remoteImages == RemoteImages::Drop &&
+            (src.starts_with("http:") || src.starts_with("https:") || src.starts_with("//")))
             return true;
         for (const char* side : {"width", "height"})
             if (isSmallNumber(attribute(node, side)))
@@ -333,6 +338,7 @@ private:
     }
 
     double m_basePoints;
+    RemoteImages m_remoteImages;
     std::string m_out;
     bool m_pre = false;
 };
@@ -388,7 +394,49 @@ std::string EscapeHtml(std::string_view text) {
     return out;
 }
 
-std::string ToMailHtml(std::string_view html) {
+std::vector<std::string> PlainTextAsHtml(const std::vector<std::string>& lines) {
+    std::vector<std::string> out;
+    bool open = false;
+    for (const std::string& line : lines) {
+        if (platform::trimBlanks(line).empty()) {
+            if (open)
+                out.back() += "</p>";
+            open = false;
+            continue;
+        }
+        std::string html = open ? "" : "<p>";
+        if (open)
+            out.back() += "<br>";
+        bool blank = false;
+        for (char c : line) {
+            const bool isBlank = c == ' ' || c == '\t';
+            html += isBlank && blank ? std::string("&nbsp;")
+                    : isBlank        ? std::string(" ")
+                                     : EscapeHtml({&c, 1});
+            blank = isBlank;
+        }
+        out.push_back(std::move(html));
+        open = true;
+    }
+    if (open)
+        out.back() += "</p>";
+    return out;
+}
+
+bool HoldsHtmlMarkup(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        for (size_t at = line.find('<'); at != std::string::npos; at = line.find('<', at + 1)) {
+            const char next = at + 1 < line.size() ? line[at + 1] : ' ';
+            const bool tagStart =
+                ((next | 0x20) >= 'a' && (next | 0x20) <= 'z') || next == '/' || next == '!';
+            if (tagStart && line.find('>', at) != std::string::npos)
+                return true;
+        }
+    }
+    return false;
+}
+
+std::string ToMailHtml(std::string_view html, RemoteImages remoteImages) {
     if (platform::trimBlanks(html).empty())
         return {};
     const std::string source = withoutPrefixedElements(html);
@@ -404,7 +452,7 @@ std::string ToMailHtml(std::string_view html) {
         for (const Property& property : properties(attribute(body, "style")))
             if (property.name == "font-size")
                 base = points(property.value).value_or(base);
-    Writer writer(base);
+    Writer writer(base, remoteImages);
     if (body)
         writer.children(body, "body");
     else if (root)

@@ -5,6 +5,7 @@
 // editor-specific markup, so everything that matters goes inline.
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sendrix::mail {
 
@@ -24,7 +25,19 @@ namespace sendrix::mail {
 //   unknown elements keep their content.
 // Runs of blanks stay as typed (the editor keeps them). Never throws on bad
 // HTML: what cannot be read is left out.
-std::string ToMailHtml(std::string_view html);
+// A pasted clip (`remoteImages` Drop) loses its images from the web too:
+// mail programs block them, and they are how a page counts its readers.
+enum class RemoteImages { Keep, Drop };
+std::string ToMailHtml(std::string_view html, RemoteImages remoteImages = RemoteImages::Keep);
+
+// A plain-text body as HTML paragraphs: the lines between empty lines make
+// one <p>, a line end inside it a <br>; the text escaped, a second blank of
+// a run "&nbsp;" so it stays. No lines for a body without text.
+std::vector<std::string> PlainTextAsHtml(const std::vector<std::string>& lines);
+
+// True when `lines` hold an HTML tag or comment ("<p>", "</b>", "<br/>",
+// "<!--"): the body is HTML source already, not plain text.
+bool HoldsHtmlMarkup(const std::vector<std::string>& lines);
 
 // `text` with "&", "<", ">" and '"' written as character references.
 std::string EscapeHtml(std::string_view text);

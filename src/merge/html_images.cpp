@@ -16,21 +16,24 @@ struct ValueSpan {
     size_t end = std::string::npos;
 };
 
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
 ValueSpan srcValue(const std::string& line, const std::string& lowered, size_t tagStart) {
     const size_t tagEnd = line.find('>', tagStart);
     const size_t limit = tagEnd == std::string::npos ? line.size() : tagEnd;
     for (size_t at = lowered.find("src", tagStart + 4); at < limit; at = lowered.find("src", at + 3)) {
         // "src" as a name of its own, not the end of "data-src".
-        const char before = line[at - 1];
-        if (before != ' ' && before != '\t')
+        if (!isBlank(line[at - 1]))
             continue;
         size_t pos = at + 3;
-        while (pos < limit && line[pos] == ' ')
+        while (pos < limit && isBlank(line[pos]))
             ++pos;
         if (pos >= limit || line[pos] != '=')
             continue;
         ++pos;
-        while (pos < limit && line[pos] == ' ')
+        while (pos < limit && isBlank(line[pos]))
             ++pos;
         if (pos < limit && (line[pos] == '"' || line[pos] == '\'')) {
             const size_t close = line.find(line[pos], pos + 1);
@@ -40,7 +43,7 @@ ValueSpan srcValue(const std::string& line, const std::string& lowered, size_t t
         }
         size_t end = pos;
         // Up to a blank or the "/>" of an empty element.
-        while (end < limit && line[end] != ' ' && line[end] != '\t' && line.compare(end, 2, "/>") != 0)
+        while (end < limit && !isBlank(line[end]) && line.compare(end, 2, "/>") != 0)
             ++end;
         return {pos, end};
     }
@@ -104,39 +107,82 @@ std::string filePath(std::string value, const std::string& folder) {
     return folder + (folder.ends_with("/") ? "" : "/") + value;
 }
 
+// `lines` with the src of every <img> that names a local file replaced by
+// what `replace` makes of it; one text, so that a tag written over several
+// lines is found as well, and the lines come apart at the same places.
+template <typename Replace>
+std::vector<std::string> withLocalImageSources(const std::vector<std::string>& lines, Replace replace) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line;
+        text += '\n';
+    }
+    std::string lowered = platform::asciiLowered(text);
+    for (size_t tag = lowered.find("<img"); tag != std::string::npos; tag = lowered.find("<img", tag + 4)) {
+        const ValueSpan span = srcValue(text, lowered, tag);
+        if (span.begin == std::string::npos)
+            continue;
+        const std::string value = text.substr(span.begin, span.end - span.begin);
+        if (value.empty() || isUrl(value))
+            continue;
+        const std::string replacement = replace(value);
+        text.replace(span.begin, span.end - span.begin, replacement);
+        lowered.replace(span.begin, span.end - span.begin, platform::asciiLowered(replacement));
+    }
+    std::vector<std::string> out;
+    out.reserve(lines.size());
+    for (size_t from = 0; from < text.size();) {
+        const size_t end = text.find('\n', from);
+        out.push_back(text.substr(from, end - from));
+        from = end + 1;
+    }
+    return out;
+}
+
 }  // namespace
 
 EmbeddedImages embedLocalImages(const std::vector<std::string>& lines, const std::string& folder) {
     EmbeddedImages result;
-    result.lines.reserve(lines.size());
     std::map<std::string, std::string> idOfFile;
-    for (const std::string& source : lines) {
-        std::string line = source;
-        std::string lowered = platform::asciiLowered(line);
-        for (size_t tag = lowered.find("<img"); tag != std::string::npos;
-             tag = lowered.find("<img", tag + 4)) {
-            const ValueSpan span = srcValue(line, lowered, tag);
-            if (span.begin == std::string::npos)
-                continue;
-            const std::string value = line.substr(span.begin, span.end - span.begin);
-            if (value.empty() || isUrl(value))
-                continue;
-            const std::string path = filePath(value, folder);
-            if (!platform::fileExists(path))
-                throw FileError("Das Bild " + path + " im Nachrichtentext ist nicht zu finden.");
-            auto known = idOfFile.find(path);
-            if (known == idOfFile.end()) {
-                const std::string id = "bild" + std::to_string(idOfFile.size() + 1) + "@sendrix";
-                known = idOfFile.emplace(path, id).first;
-                result.images.push_back({path, id});
-            }
-            const std::string reference = "cid:" + known->second;
-            line.replace(span.begin, span.end - span.begin, reference);
-            lowered.replace(span.begin, span.end - span.begin, reference);
+    result.lines = withLocalImageSources(lines, [&](const std::string& value) {
+        const std::string path = filePath(value, folder);
+        if (!platform::fileExists(path))
+            throw FileError("Das Bild " + path + " im Nachrichtentext ist nicht zu finden.");
+        auto known = idOfFile.find(path);
+        if (known == idOfFile.end()) {
+            const std::string id = "bild" + std::to_string(idOfFile.size() + 1) + "@sendrix";
+            known = idOfFile.emplace(path, id).first;
+            result.images.push_back({path, id});
         }
-        result.lines.push_back(std::move(line));
-    }
+        return "cid:" + known->second;
+    });
     return result;
+}
+
+std::vector<std::string> imagePathsRelativeTo(const std::vector<std::string>& lines,
+                                              const std::string& folder) {
+    if (!folder.starts_with("/"))
+        return lines;
+    const std::string base = folder.ends_with("/") ? folder : folder + "/";
+    return withLocalImageSources(lines, [&](const std::string& value) {
+        // Only a plain absolute path below the folder: an escaped or "file:"
+        // source stays as written.
+        if (value.starts_with(base) && value.size() > base.size() &&
+            value.find_first_of("&%") == std::string::npos && value.find("/../") == std::string::npos)
+            return value.substr(base.size());
+        return value;
+    });
+}
+
+std::vector<std::string> imagePathsAbsoluteIn(const std::vector<std::string>& lines,
+                                              const std::string& folder) {
+    if (folder.empty())
+        return lines;
+    return withLocalImageSources(lines, [&](const std::string& value) {
+        if (value.starts_with("/") || platform::startsWithNoCase(value, "file:"))
+            return value;
+        return folder + (folder.ends_with("/") ? "" : "/") + value;
+    });
 }
 
 }  // namespace sendrix::merge

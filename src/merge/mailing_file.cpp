@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "merge/body_file.h"
+#include "merge/html_images.h"
 #include "platform/ascii.h"
 #include "platform/file.h"
 #include "platform/text_codec.h"
@@ -228,7 +229,7 @@ std::string formatMailing(const MailingDocument& mailing, const std::string& fol
     text += kTextSection;
     text += "\r\n";
     if (!mailing.body.empty()) {
-        text += joinBodyText(mailing.body);
+        text += joinBodyText(mailing.html ? imagePathsRelativeTo(mailing.body, folder) : mailing.body);
         text += "\r\n";
     }
     return text;

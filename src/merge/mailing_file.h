@@ -23,7 +23,9 @@
 // dropped; lines beginning with ";" or "#" and empty lines before [Text] are
 // comments. Keys and sections the program does not know are skipped, so a
 // file of a later version still opens. Paths are relative to the file's
-// folder ("\" read as "/"); absolute paths stay as they are.
+// folder ("\" read as "/"); absolute paths stay as they are. The images of
+// an HTML body (<img src>) are written relative to the folder too when they
+// lie in it, and read as they stand (the send looks for them there).
 #include <string>
 #include <vector>
 

@@ -184,7 +184,7 @@ void HeaderPages::connectEdits() {
     // The body shows as the composer or as text from now on.
     connect(m_html, &QCheckBox::clicked, this, [this](bool checked) {
         m_form.html.Checked = checked;
-        m_runner.run([] {});
+        m_runner.run([this] { m_form.htmlClick(); });
     });
 
     // A picked profile: the toolkit reports the click before the change.

@@ -2,11 +2,15 @@
 
 #include <QAction>
 #include <QColorDialog>
+#include <QDateTime>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImage>
 #include <QImageReader>
 #include <QInputDialog>
 #include <QMenu>
+#include <QMessageBox>
 #include <QScopedValueRollback>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -18,6 +22,8 @@
 #include <QVBoxLayout>
 
 #include "mail/mail_html.h"
+#include "platform/system_info.h"
+#include "ui/composer_editor.h"
 #include "ui/qt_text.h"
 
 namespace sendrix::ui {
@@ -26,6 +32,31 @@ namespace {
 
 // The sizes of headings 1 to 3 as Qt's own heading markup sets them.
 constexpr int kHeadingSizeAdjustment[] = {0, 3, 2, 1};
+
+// Wider images overflow a reader's window; the person can change it.
+constexpr int kLargestProposedWidth = 600;
+
+// Mail programs show PNG, JPEG and GIF reliably; SVG often not at all.
+// A cursor selecting the image selected, or the one just before or after
+// `at`; a null cursor when there is none.
+QTextCursor imageAt(const QTextCursor& at) {
+    const int first = at.hasSelection() ? at.selectionStart() : at.position() - 1;
+    const int last = at.hasSelection() ? at.selectionStart() : at.position();
+    for (int start = std::max(first, 0); start <= last; ++start) {
+        QTextCursor one(at.document());
+        one.setPosition(start);
+        // The format of a selection's one character is the one before its end.
+        if (one.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor) &&
+            one.charFormat().isImageFormat())
+            return one;
+    }
+    return {};
+}
+
+bool isMailImage(const QString& path) {
+    const QByteArray format = QImageReader::imageFormat(path);
+    return format == "png" || format == "jpeg" || format == "gif";
+}
 
 }  // namespace
 
@@ -40,9 +71,12 @@ RichTextComposer::RichTextComposer(FormRunner& runner, QWidget* parent)
     m_bar->setIconSize(QSize(16, 16));
     m_formatMenu = new QMenu(QStringLiteral("F&ormat"), this);
     m_formatMenu->setObjectName(QStringLiteral("formatMenu"));
-    m_editor = new QTextEdit(this);
+    m_editor = new ComposerEditor(this);
     m_editor->setObjectName(QStringLiteral("richMemo"));
-    m_editor->setAcceptRichText(true);
+    connect(m_editor, &ComposerEditor::imagePasted, this,
+            [this](const QImage& image) { insertImageData(image); });
+    connect(m_editor, &ComposerEditor::imageFilesPasted, this,
+            [this](const QStringList& paths) { insertImageFiles(paths); });
     layout->addWidget(m_bar);
     layout->addWidget(m_editor, 1);
     createActions();
@@ -129,6 +163,8 @@ void RichTextComposer::createActions() {
             &QAction::triggered, this, [this] { askForLink(); });
     connect(addAction(QStringLiteral("Bild einfügen …"), "formatImage"), &QAction::triggered, this,
             [this] { askForImage(); });
+    connect(addAction(QStringLiteral("Bildgröße …"), "formatImageSize"), &QAction::triggered, this,
+            [this] { askForImageSize(); });
     m_formatMenu->addSeparator();
     m_source = addAction(QStringLiteral("Quelltext bearbeiten"), "formatSource");
     m_source->setCheckable(true);
@@ -211,10 +247,25 @@ void RichTextComposer::askForLink() {
 void RichTextComposer::askForImage() {
     const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Bild einfügen"), QString(),
                                                       QStringLiteral("Bilder (*.png *.jpg *.jpeg *.gif)"));
-    if (path.isEmpty())
-        return;
-    // SVG and other formats are refused by the filter: mail programs show
-    // only PNG, JPEG and GIF reliably.
+    if (!path.isEmpty())
+        insertImageFiles({path});
+}
+
+void RichTextComposer::insertImageFiles(const QStringList& paths) {
+    for (const QString& path : paths) {
+        if (isMailImage(path)) {
+            askAndInsertImage(path);
+            continue;
+        }
+        QMessageBox::warning(this, QStringLiteral("Sendrix"),
+                             QStringLiteral("Das Bild %1 wird nicht eingefügt: Es ist kein PNG-, JPEG- oder "
+                                            "GIF-Bild, und andere Formate (etwa SVG) zeigen viele "
+                                            "Mailprogramme nicht an.")
+                                 .arg(path));
+    }
+}
+
+void RichTextComposer::askAndInsertImage(const QString& path) {
     bool ok = false;
     const QString alt = QInputDialog::getText(this, QStringLiteral("Bild einfügen"),
                                               QStringLiteral("Was zeigt das Bild? (Alternativtext)"),
@@ -222,10 +273,60 @@ void RichTextComposer::askForImage() {
     if (!ok)
         return;
     const QSize size = QImageReader(path).size();
-    const int width =
-        QInputDialog::getInt(this, QStringLiteral("Bild einfügen"), QStringLiteral("Breite (Pixel):"),
-                             size.isValid() ? std::min(size.width(), 600) : 300, 16, 2000, 10, &ok);
+    const int width = QInputDialog::getInt(
+        this, QStringLiteral("Bild einfügen"), QStringLiteral("Breite (Pixel):"),
+        size.isValid() ? std::min(size.width(), kLargestProposedWidth) : 300, 16, 2000, 10, &ok);
     insertImage(path, alt, ok ? width : 0);
+}
+
+QString RichTextComposer::insertImageData(const QImage& image) {
+    if (image.isNull())
+        return {};
+    const QString folder =
+        toQt(m_form.BodyFolder.empty() ? platform::programFolder() : m_form.BodyFolder + "/") +
+        QStringLiteral("Bilder");
+    const QString stem =
+        QStringLiteral("Bild-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString path = folder + QLatin1Char('/') + stem + QStringLiteral(".png");
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = folder + QLatin1Char('/') + stem + QStringLiteral("-%1.png").arg(n);
+    if (!QDir().mkpath(folder) || !image.save(path, "PNG")) {
+        QMessageBox::critical(
+            this, QStringLiteral("Sendrix"),
+            QStringLiteral("Das eingefügte Bild kann nicht als %1 gespeichert werden.").arg(path));
+        return {};
+    }
+    askAndInsertImage(path);
+    return path;
+}
+
+bool RichTextComposer::resizeImageAtCursor(int width) {
+    QTextCursor cursor = imageAt(m_editor->textCursor());
+    if (cursor.isNull())
+        return false;
+    QTextImageFormat image = cursor.charFormat().toImageFormat();
+    image.setWidth(width);
+    image.clearProperty(QTextFormat::ImageHeight);
+    cursor.setCharFormat(image);
+    return true;
+}
+
+void RichTextComposer::askForImageSize() {
+    const QTextCursor cursor = imageAt(m_editor->textCursor());
+    if (cursor.isNull()) {
+        QMessageBox::information(
+            this, QStringLiteral("Bildgröße"),
+            QStringLiteral("Bitte zuerst hinter das Bild klicken, dessen Größe sich ändern soll."));
+        return;
+    }
+    const QTextImageFormat image = cursor.charFormat().toImageFormat();
+    const int now = image.width() > 0 ? int(image.width()) : QImageReader(image.name()).size().width();
+    bool ok = false;
+    const int width =
+        QInputDialog::getInt(this, QStringLiteral("Bildgröße"), QStringLiteral("Breite (Pixel):"),
+                             now > 0 ? now : 300, 16, 2000, 10, &ok);
+    if (ok)
+        resizeImageAtCursor(width);
 }
 
 void RichTextComposer::writeToModel() {

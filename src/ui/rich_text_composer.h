@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "ui/composer_editor.h"
 #include "ui/form_runner.h"
 
 class QAction;
+class QImage;
 class QMenu;
 class QTextCharFormat;
 class QTextEdit;
@@ -39,6 +41,17 @@ public:
     void insertImage(const QString& path, const QString& alt, int width);
     // A link to `target` over the selection (or over `target` itself).
     void insertLink(const QString& target);
+    // Pasted or dropped image data: stored as a PNG file in the folder
+    // "Bilder" beside the mailing or body file (the program's folder before
+    // there is one), then placed as a file is; returns the file, empty when
+    // nothing was placed.
+    QString insertImageData(const QImage& image);
+    // Pasted or dropped image files: PNG, JPEG and GIF are placed, each
+    // asking for its alt text and width; any other (SVG) is refused.
+    void insertImageFiles(const QStringList& paths);
+    // The width of the image at the cursor ("Bildgröße …"): `width` pixels,
+    // the height following; false when no image is there.
+    bool resizeImageAtCursor(int width);
 
 private:
     QAction* addAction(const QString& text, const char* name, const QKeySequence& key = {});
@@ -48,13 +61,16 @@ private:
     // 0: a plain paragraph, 1-3: a heading of that level.
     void setHeading(int level);
     void askForImage();
+    // Asks for the alt text and width of the image file, then places it.
+    void askAndInsertImage(const QString& path);
+    void askForImageSize();
     void askForLink();
     void clearFormatting();
     void writeToModel();
 
     FormRunner& m_runner;
     app::TfrmMessageEditor& m_form;
-    QTextEdit* m_editor = nullptr;
+    ComposerEditor* m_editor = nullptr;
     QToolBar* m_bar = nullptr;
     QMenu* m_formatMenu = nullptr;
     QAction* m_source = nullptr;

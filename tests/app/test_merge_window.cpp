@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/handler_runner.h"
 #include "app/settings_paths.h"
@@ -222,6 +223,38 @@ TEST_F(MergeWindowTest, HtmlPrepareWrapsTheBodyOnlyWhenHtmlIsSet) {
     form->SpeedButton2Click();
     EXPECT_EQ(form->Memo.Lines,
               (std::vector<std::string>{"<p>", "eins<br>", "zwei<br>", "drei<br>", "</p>"}));
+}
+
+TEST_F(MergeWindowTest, HtmlSwitchMakesParagraphsAndAsksBeforeDroppingFormatting) {
+    create();
+    using Lines = std::vector<std::string>;
+    const Lines formatted = {"<h1>Fest</h1>", "<p>am <b>Samstag</b></p>"};
+    struct Row {
+        const char* name;
+        Lines body;
+        bool on;
+        std::optional<bool> answer;  // nullopt: no question
+        Lines after;
+    };
+    const Row rows[] = {
+        {"on: text becomes paragraphs", {"Hi,", "", "bis"}, true, {}, {"<p>Hi,</p>", "<p>bis</p>"}},
+        {"on: source stays", formatted, true, {}, formatted},
+        {"off: paragraphs alone ask nothing", {"<p>Hi,<br>", "du</p>"}, false, {}, {"Hi,", "du"}},
+        {"off: Nein keeps the formatting", formatted, false, false, formatted},
+        {"off: Ja leaves the text", formatted, false, true, {"Fest", "", "am Samstag"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ui.confirms.clear();
+        form->Memo.Lines = row.body;
+        form->html.Checked = row.on;
+        if (row.answer)
+            ui.answerConfirm(*row.answer);
+        form->htmlClick();
+        EXPECT_EQ(form->Memo.Lines, row.after);
+        EXPECT_EQ(form->html.Checked, row.on || row.answer == false);
+        EXPECT_EQ(ui.confirms.size(), row.answer ? 1u : 0u);
+    }
 }
 
 TEST_F(MergeWindowTest, SnippetButtonsCopyToTheClipboardAndLeaveTheBody) {

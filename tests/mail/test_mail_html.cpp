@@ -2,21 +2,15 @@
 // only, relative font sizes, nothing a mail program mishandles.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-
 #include "mail/mail_html.h"
+#include "support/test_data.h"
 
 using namespace sendrix::mail;
 
 namespace {
 
 std::string fixture(const std::string& name) {
-    std::ifstream file(std::string(std::getenv("SENDRIX_TEST_DATA")) + "/composer/" + name);
-    std::stringstream bytes;
-    bytes << file.rdbuf();
-    return bytes.str();
+    return sendrix::test::testData("composer/" + name);
 }
 
 }  // namespace
@@ -66,4 +60,19 @@ TEST(MailHtml, SmallCases) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(ToMailHtml(row.in), row.out);
     }
+    const char* remote =
+        "<p><img src=\"https://cdn.example/foto.jpg\" alt=\"F\"><img src=\"/tmp/a.png\" alt=\"A\"></p>";
+    EXPECT_EQ(ToMailHtml(remote, RemoteImages::Drop), "<p><img src=\"/tmp/a.png\" alt=\"A\"></p>");
+    EXPECT_NE(ToMailHtml(remote).find("cdn.example"), std::string::npos);
+}
+
+TEST(MailHtml, PlainTextBecomesParagraphsAndMarkupIsRecognised) {
+    EXPECT_EQ(PlainTextAsHtml({"", "Hallo {{Vorname}},", "A & B  <C>", "", "", "Gruß"}),
+              (std::vector<std::string>{"<p>Hallo {{Vorname}},<br>", "A &amp; B &nbsp;&lt;C&gt;</p>",
+                                        "<p>Gruß</p>"}));
+    EXPECT_TRUE(PlainTextAsHtml({" ", ""}).empty());
+    for (const char* html : {"<p>x", "a</b>", "<br/>", "<!-- x -->"})
+        EXPECT_TRUE(HoldsHtmlMarkup({"text", html})) << html;
+    for (const char* text : {"a < b > c", "Müller & Söhne", "<", "x <3"})
+        EXPECT_FALSE(HoldsHtmlMarkup({text})) << text;
 }

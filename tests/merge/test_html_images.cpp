@@ -51,3 +51,19 @@ TEST(HtmlImages, AMissingFileIsAnErrorNamingIt) {
         [&] { embedLocalImages({"<img src=\"fehlt.png\">"}, files.folder()); },
         "Das Bild " + files.folder() + "fehlt.png im Nachrichtentext ist nicht zu finden.");
 }
+
+TEST(HtmlImages, ATagOverSeveralLinesIsEmbeddedAndTheLinesStay) {
+    test::TempFolder files;
+    files.write("logo.png", "png");
+    const EmbeddedImages embedded = embedLocalImages(
+        {"<p><img alt=\"Logo\"", "\tsrc=", "\"logo.png\"", " width=\"40\"></p>", ""}, files.folder());
+    EXPECT_EQ(embedded.lines, (std::vector<std::string>{"<p><img alt=\"Logo\"", "\tsrc=",
+                                                        "\"cid:bild1@sendrix\"", " width=\"40\"></p>", ""}));
+    EXPECT_EQ(embedded.images.size(), 1u);
+}
+
+TEST(HtmlImages, RelativeImagesJoinTheOldFolderAndOnlyThem) {
+    EXPECT_EQ(
+        imagePathsAbsoluteIn({"<img src=\"bilder/a.png\"><img src=\"/b.png\"><img src=\"cid:c\">"}, "/alt"),
+        (std::vector<std::string>{"<img src=\"/alt/bilder/a.png\"><img src=\"/b.png\"><img src=\"cid:c\">"}));
+}

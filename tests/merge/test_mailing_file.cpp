@@ -93,6 +93,18 @@ TEST(MailingFile, PathsInsideTheFolderAreWrittenRelativeAndReadAgainstTheFile) {
     EXPECT_EQ(moved.listFile, "/anderswo/verein/listen/mitglieder.csv");
     EXPECT_EQ(moved.attachments,
               (std::vector<std::string>{"/anderswo/verein/satzung.pdf", "/srv/gemeinsam/beitrag.pdf"}));
+
+    // An HTML body's images inside the folder too; read back as written.
+    MailingDocument images;
+    images.html = true;
+    images.body = {"<p><img src=\"" + home.folder() + "bilder/logo.png\" alt=\"L\">",
+                   "<img src=\"/srv/bilder/wappen.png\"><img src=\"https://v.example/x.png\"></p>"};
+    const std::vector<std::string> stored = {
+        "<p><img src=\"bilder/logo.png\" alt=\"L\">",
+        "<img src=\"/srv/bilder/wappen.png\"><img src=\"https://v.example/x.png\"></p>"};
+    EXPECT_EQ(parseMailing(formatMailing(images, home.folder()), "/anderswo").body, stored);
+    images.html = false;
+    EXPECT_EQ(parseMailing(formatMailing(images, home.folder()), "/anderswo").body, images.body);
 }
 
 TEST(MailingFile, ReadsHandWrittenFiles) {

@@ -1,12 +1,15 @@
 // The "Vorschau" window of the real Qt window offscreen: it steps through the
 // marked rows of a list with extra columns and shows each message as its
 // recipient gets it; the test mail sends the current row's message.
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBrowser>
 #include <QToolButton>
 
+#include "support/test_data.h"
 #include "window_fixture.h"
 
 using namespace sendrix;
@@ -67,7 +70,7 @@ TEST_F(PreviewWindowTest, StepsThroughThreeRowsShowingEachPersonalMessage) {
     EXPECT_EQ(
         seen[0].text.toStdString(),
         "Von: " + form->edtreal.Text + " <" + form->MailSettings.PersonalEmail + ">" +
-            "\nAn: anna@example.org\nBetreff: Beitrag 12,50\n\n"
+            "\nAn: anna@example.org\nBetreff: Beitrag 12,50\nZeichensatz: windows-1252\n\n"
             "Sehr geehrte Frau Schön,\n\nIhr Beitrag: 12,50 Euro\n\nAnhänge:\n  rechnung.txt (10 Bytes)");
     EXPECT_FALSE(seen[0].back);
     EXPECT_TRUE(seen[0].on);
@@ -121,4 +124,29 @@ TEST_F(PreviewWindowTest, UnmarkedRowsAreLeftOutAndTheTestMailSendsTheCurrentRow
     EXPECT_NE(received.find("Subject: Beitrag 12,50"), std::string::npos);
     EXPECT_NE(received.find("Sehr geehrte Frau Sch"), std::string::npos);
     EXPECT_NE(received.find("filename=\"rechnung.txt\""), std::string::npos);
+}
+
+TEST_F(PreviewWindowTest, RowChooserShowsTheRowsHtmlWithItsCidImages) {
+    writeSettings("HTML=1\r\n");
+    const std::string logo = home.write("wappen.png", testData("composer/wappen.png"));
+    openWindow({writeList("mitglieder.csv", kMembers)});
+    form->Memo.Lines = {"<h1>Hallo {{Vorname}}</h1><img src=\"" + logo + "\">"};
+    ModalAnswerer answerer;
+    answerer.then([&](QWidget* dialog) {
+        auto* rows = dialog->findChild<QComboBox*>("cboZeile");
+        auto* html = dialog->findChild<QTextBrowser*>("htmlVorschau");
+        ASSERT_TRUE(rows && html);
+        rows->setFocus();
+        QTest::keyClick(rows, Qt::Key_Down);
+        QTest::keyClick(rows, Qt::Key_Down);
+        EXPECT_TRUE(html->toPlainText().startsWith(QStringLiteral("Hallo Kim")))
+            << html->toPlainText().toStdString();
+        html->grab();  // lays the page out, loading its images
+        const QVariant image =
+            html->document()->resource(QTextDocument::ImageResource, QUrl("cid:bild1@sendrix"));
+        EXPECT_EQ(image.value<QImage>().size(), QSize(48, 48));
+        dialog->close();
+    });
+    child<QAction>("Vorschau1")->trigger();
+    EXPECT_EQ(answerer.pendingSteps(), 0u);
 }
