@@ -273,7 +273,7 @@ int watch(CURL*, curl_infotype type, char* data, size_t size, void* user) {
 void initCurlOnce() {
     static const CURLcode result = curl_global_init(CURL_GLOBAL_DEFAULT);
     if (result != CURLE_OK)
-        throw EIdImapError("IMAP kann nicht eingerichtet werden (libcurl).");
+        throw EIdImapError("IMAP kann nicht eingerichtet werden (libcurl).", ImapFailure::Setup);
 }
 
 }  // namespace
@@ -486,7 +486,7 @@ std::string ImapClient::run(const std::string& path, const std::string& what,
         curl = std::make_unique<Curl>();
         curl->handle = curl_easy_init();
         if (curl->handle == nullptr)
-            throw EIdImapError("IMAP kann nicht eingerichtet werden (libcurl).");
+            throw EIdImapError("IMAP kann nicht eingerichtet werden (libcurl).", ImapFailure::Setup);
         std::string reason;
         const bool address = TIdStack::IsDottedQuad(account.host);
         curl->check.host = account.host;
@@ -496,7 +496,8 @@ std::string ImapClient::run(const std::string& path, const std::string& what,
         if (curl->check.name.empty()) {
             curl.reset();
             throw EIdImapError("Der IMAP-Servername \"" + account.host + "\" ist kein gültiger Domainname (" +
-                               reason + ").");
+                               reason + ").",
+                               ImapFailure::Setup);
         }
     } else {
         curl_easy_reset(curl->handle);
@@ -546,14 +547,17 @@ std::string ImapClient::run(const std::string& path, const std::string& what,
     }
     const std::string words = serverWords(curl->lastReply);
     std::string text;
+    ImapFailure kind = ImapFailure::Connection;
     switch (result) {
         case CURLE_LOGIN_DENIED:
             text = "Der IMAP-Server " + where + " hat die Anmeldung abgelehnt" +
                    (words.empty() ? "." : ": " + words) + "\r\nBenutzername und Passwort prüfen";
+            kind = ImapFailure::Login;
             break;
         case CURLE_OPERATION_TIMEDOUT:
             text = "Der IMAP-Server " + where + " hat nicht innerhalb von " + std::to_string(seconds) +
                    " s geantwortet (" + what + ").";
+            kind = ImapFailure::Timeout;
             break;
         case CURLE_COULDNT_RESOLVE_HOST:
         case CURLE_COULDNT_CONNECT:
@@ -574,14 +578,16 @@ std::string ImapClient::run(const std::string& path, const std::string& what,
             break;
         default:
             // A tagged NO or BAD: the server's own words say why.
-            if (words.rfind("NO", 0) == 0 || words.rfind("BAD", 0) == 0)
+            if (words.rfind("NO", 0) == 0 || words.rfind("BAD", 0) == 0) {
                 text = "Der IMAP-Server " + where + " lehnt " + what + " ab: " + words;
-            else
+                kind = ImapFailure::Refused;
+            } else {
                 text = "IMAP " + what + " bei " + where + " fehlgeschlagen (" +
                        platform::visibleText(curl->error[0] != '\0' ? curl->error : curl_easy_strerror(result)) +
                        ").";
+            }
     }
-    throw EIdImapError(text);
+    throw EIdImapError(text, kind);
 }
 
 std::string encodeImapFolderName(const std::string& utf8) {

@@ -33,12 +33,24 @@ struct ImapAccount {
     int timeoutSeconds = 30;
 };
 
-// An IMAP command failed: refused by the server (its words in the text),
-// connection or login failed, time limit reached. The text is complete
-// German: what failed, the server ("host:port"), the reason.
+// What made an IMAP command fail.
+enum class ImapFailure {
+    Refused,     // the server answered NO or BAD (its words in the text)
+    Login,       // the login was refused
+    Connection,  // no connection, or it broke (also a TLS failure)
+    Timeout,     // no answer within the time limit
+    Setup,       // libcurl or the account's values cannot be used
+};
+
+// An IMAP command failed. The text is complete German: what failed, the
+// server ("host:port"), the reason.
 class EIdImapError : public EIdException {
 public:
-    explicit EIdImapError(const std::string& message) : EIdException(message) {}
+    EIdImapError(const std::string& message, ImapFailure kind) : EIdException(message), m_kind(kind) {}
+    ImapFailure Kind() const { return m_kind; }
+
+private:
+    ImapFailure m_kind;
 };
 
 // One folder of a LIST reply.
