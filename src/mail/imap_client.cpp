@@ -257,16 +257,34 @@ size_t supply(char* buffer, size_t size, size_t count, void* user) {
     return n;
 }
 
-// Keeps the server's last response line (never what the client sent, which
-// holds the login).
-int watch(CURL*, curl_infotype type, char* data, size_t size, void* user) {
-    if (type == CURLINFO_HEADER_IN) {
-        std::string line(data, size);
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-            line.pop_back();
-        if (!line.empty())
-            *static_cast<std::string*>(user) = line;
+// The server's words without the command tag ("A005 NO [OVERQUOTA] ..."
+// gives "NO [OVERQUOTA] ...").
+std::string withoutTag(const std::string& line) {
+    size_t pos = 0;
+    if (!line.empty() && ((line[0] >= 'A' && line[0] <= 'Z') || (line[0] >= 'a' && line[0] <= 'z'))) {
+        pos = 1;
+        while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9')
+            ++pos;
+        if (pos < line.size() && line[pos] == ' ' && pos > 1)
+            ++pos;
+        else
+            pos = 0;
     }
+    return line.substr(pos);
+}
+
+// Keeps the server's last refusal (a tagged NO or BAD); never what the
+// client sent, which holds the login. libcurl ends a failed transfer with
+// LOGOUT, whose OK must not hide the refusal.
+int watch(CURL*, curl_infotype type, char* data, size_t size, void* user) {
+    if (type != CURLINFO_HEADER_IN)
+        return 0;
+    std::string line(data, size);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    const std::string words = withoutTag(line);
+    if (words.size() < line.size() && (words.rfind("NO ", 0) == 0 || words.rfind("BAD ", 0) == 0))
+        *static_cast<std::string*>(user) = words;
     return 0;
 }
 
@@ -458,25 +476,6 @@ void ImapClient::MoveMessages(const std::string& folder, const std::vector<std::
             [&](void* h) { curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, "EXPUNGE"); });
 }
 
-namespace {
-
-// The server's words without the command tag ("A005 NO [OVERQUOTA] ...").
-std::string serverWords(const std::string& line) {
-    size_t pos = 0;
-    if (!line.empty() && ((line[0] >= 'A' && line[0] <= 'Z') || (line[0] >= 'a' && line[0] <= 'z'))) {
-        pos = 1;
-        while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9')
-            ++pos;
-        if (pos < line.size() && line[pos] == ' ' && pos > 1)
-            ++pos;
-        else
-            pos = 0;
-    }
-    return platform::visibleText(line.substr(pos));
-}
-
-}  // namespace
-
 std::string ImapClient::run(const std::string& path, const std::string& what,
                             const std::function<void(void*)>& setUp) {
     const std::string where = Where();
@@ -545,7 +544,7 @@ std::string ImapClient::run(const std::string& path, const std::string& what,
         curl.reset();
         throw error;
     }
-    const std::string words = serverWords(curl->lastReply);
+    const std::string words = platform::visibleText(curl->lastReply);
     std::string text;
     ImapFailure kind = ImapFailure::Connection;
     switch (result) {
@@ -578,7 +577,7 @@ std::string ImapClient::run(const std::string& path, const std::string& what,
             break;
         default:
             // A tagged NO or BAD: the server's own words say why.
-            if (words.rfind("NO", 0) == 0 || words.rfind("BAD", 0) == 0) {
+            if (!words.empty()) {
                 text = "Der IMAP-Server " + where + " lehnt " + what + " ab: " + words;
                 kind = ImapFailure::Refused;
             } else {

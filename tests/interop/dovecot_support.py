@@ -11,6 +11,9 @@ tests' CA (tls_support.Certificates).
     dovecot.kick("anna")                # drops the user's connections
     dovecot.stop()
 
+The folder and the folders above it must be open to Dovecot's own users
+(a tempfile.mkdtemp() folder in /tmp is; the fixture opens it to them).
+
 Extra configuration (a quota, a plugin, an LMTP listener for a mail server
 that delivers into the inboxes) goes in `extra`, as Dovecot configuration
 text. Every wait is bounded.
@@ -18,6 +21,7 @@ text. Every wait is bounded.
 import os
 import grp
 import pwd
+import re
 import select
 import signal
 import shutil
@@ -27,7 +31,7 @@ import subprocess
 DOVECOT = "/usr/sbin/dovecot"
 DOVEADM = "/usr/bin/doveadm"
 START_LIMIT = 20  # seconds for Dovecot to start
-STOP_LIMIT = 20  # seconds for it to end
+STOP_LIMIT = 20  # seconds for each of its processes to end
 
 
 def free_port():
@@ -37,11 +41,11 @@ def free_port():
 
 
 class Dovecot:
-    def __init__(self, folder, cert, key, users, extra="", special_use=True, ssl_required=False):
+    def __init__(self, folder, cert, key, users, extra="", special_use="Sent", ssl_required=False):
         self.folder = os.path.abspath(folder)
         self.imap_port = free_port()
         self.imaps_port = free_port()
-        self.extra_ports = {}
+        self.instance = "sendrix-test-%d" % self.imap_port
         os.makedirs(self.folder, exist_ok=True)
         # As root, Dovecot's own users from the package do the work and own
         # the mail; as anyone else, that user does everything.
@@ -60,13 +64,15 @@ class Dovecot:
         with open(os.path.join(self.folder, "passwd"), "w") as out:
             for user, password in users.items():
                 out.write("%s:{PLAIN}%s::::::\n" % (user, password))
-        sent_flag = "  mailbox Sent {\n    special_use = \\Sent\n    auto = no\n  }\n" if special_use else ""
+        # The folder flagged \Sent (RFC 6154), made at the first login.
+        sent_flag = ("  mailbox \"%s\" {\n    special_use = \\Sent\n    auto = create\n  }\n" % special_use
+                     if special_use else "")
         self.config = os.path.join(self.folder, "dovecot.conf")
         with open(self.config, "w") as out:
             out.write(f"""
 base_dir = {self.folder}/run
 state_dir = {self.folder}/state
-instance_name = sendrix-test-{self.imap_port}
+instance_name = {self.instance}
 log_path = {self.folder}/dovecot.log
 shutdown_clients = yes
 info_log_path = {self.folder}/dovecot.log
@@ -93,6 +99,8 @@ userdb {{
   args = uid={mail_user.pw_uid} gid={mail_user.pw_gid} home={self.mail_root}/%u
 }}
 mail_location = maildir:~/Maildir
+# Stored as received (CR LF), so tests compare the bytes as they came.
+mail_save_crlf = yes
 namespace inbox {{
   inbox = yes
   separator = /
@@ -132,9 +140,7 @@ service stats {{
             if started.returncode != 0:
                 errors.seek(0)
                 raise RuntimeError("Dovecot does not start: " + errors.read() + self.log())
-        with open(os.path.join(self.folder, "run", "master.pid")) as pid:
-            self.pid = int(pid.read().strip())
-        self.pidfd = os.pidfd_open(self.pid)
+        self.running = True
 
     def log(self):
         try:
@@ -172,23 +178,46 @@ service stats {{
                 with open(os.path.join(path, name), "rb") as message:
                     data = message.read()
                 flags = name.split(":2,", 1)[1] if ":2," in name else ""
-                found.append((int(name.split(".", 1)[0]), name, data, flags))
-        return [(data, flags) for _, _, data, flags in sorted(found)]
+                # "<seconds>.M<microseconds>P<pid>.<host>...": the order of arrival.
+                micro = re.search(r"\.M(\d+)", name)
+                found.append((int(name.split(".", 1)[0]), int(micro.group(1)) if micro else 0, name, data, flags))
+        return [(data, flags) for _, _, _, data, flags in sorted(found)]
+
+    def processes(self):
+        """The ids of this instance's processes: the master (its command
+        line names this configuration) and the services it started (their
+        titles begin with the instance name)."""
+        master = [DOVECOT, "-c", self.config]
+        found = []
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit():
+                continue
+            try:
+                with open("/proc/%s/cmdline" % entry, "rb") as cmdline:
+                    words = cmdline.read().decode(errors="replace").split("\0")
+            except OSError:
+                continue
+            if words[:3] == master or self.instance + "/" in words[0]:
+                found.append(int(entry))
+        return found
 
     def stop(self):
-        """Ends Dovecot with its connections and waits (bounded) until it is gone."""
-        if self.pidfd is None:
+        """Ends Dovecot at once, the connections of its users too (as a
+        server that crashes or loses its network), and waits until every
+        process of it is gone (bounded)."""
+        if not self.running:
             return
-        try:
-            os.kill(self.pid, signal.SIGTERM)
-            ready, _, _ = select.select([self.pidfd], [], [], STOP_LIMIT)
-            if not ready:
-                os.kill(self.pid, signal.SIGKILL)
-                select.select([self.pidfd], [], [], STOP_LIMIT)
-        except ProcessLookupError:
-            pass
-        os.close(self.pidfd)
-        self.pidfd = None
+        self.running = False
+        handles = []
+        for pid in self.processes():
+            try:
+                handles.append(os.pidfd_open(pid))
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+        for handle in handles:
+            select.select([handle], [], [], STOP_LIMIT)
+            os.close(handle)
 
 
 def mail_group(user):
