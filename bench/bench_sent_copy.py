@@ -43,7 +43,7 @@ try:
         with open(os.path.join(home, "Mail.ini"), "w", opener=lambda p, f: os.open(p, f, 0o600)) as out:
             out.write("\r\n".join(ini) + "\r\n")
         with open(os.path.join(home, "liste.csv"), "w") as out:
-            out.write("".join("Name %d;Vorname;mitglied%d@example.org;w\r\n" % (i, i) for i in range(rows)))
+            out.write("".join("Meier %d;Anna;mitglied%d@example.org;w\r\n" % (i, i) for i in range(rows)))
         with open(os.path.join(home, "text.txt"), "w") as out:
             out.write("Liebe Mitglieder,\r\n\r\n" + "die Versammlung findet am 12. März statt.\r\n" * 40)
     program = os.path.join(build, "src", "sendrix")
@@ -55,6 +55,11 @@ try:
                 os.path.join(home, "liste.csv"), "/B:" + os.path.join(home, "text.txt"), "/s:Einladung",
                 "/from:vorstand@example.org", "/sofort"]
 
+    # One run of each first: a failing set-up shows its error here.
+    for name in ("with", "without"):
+        check = subprocess.run(command(name), env=env, capture_output=True, text=True, timeout=600)
+        if check.returncode != 0:
+            sys.exit("%s copies: exit %d\n%s%s" % (name, check.returncode, check.stdout[-2000:], check.stderr))
     subprocess.run(["farm-bench", "-n", runs, "--timeout", "1200", "--vs", " ".join(command("without")), "--",
                     *command("with")], env=env, check=True)
     print("copies in Sent:", len(dovecot.messages("anna", "Sent")))
