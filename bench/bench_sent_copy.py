@@ -5,7 +5,11 @@ an [Imap] account on a local Dovecot over STARTTLS (the tests' fixture and a
 throw-away CA) and once without. farm-bench times both whole runs pair by
 pair; quote the median ratio A/B.
 
-    bench_sent_copy.py BUILD_DIR [ROWS] [RUNS]
+    bench_sent_copy.py BUILD_DIR [ROWS] [RUNS] [--no-fsync]
+
+A run ends once the last copy is made, so it takes at least as long as
+Dovecot needs to store them; --no-fsync (mail_fsync = never) leaves out the
+server's disk and shows what the copies cost the program and the protocol.
 
 Needs Debian's dovecot-imapd and openssl; run as root or as a user Dovecot
 may run as. Leaves nothing behind.
@@ -21,16 +25,19 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests", "interop"))
 import dovecot_support  # noqa: E402
 from tls_support import Certificates  # noqa: E402
 
-build = os.path.abspath(sys.argv[1])
-rows = int(sys.argv[2]) if len(sys.argv) > 2 else 1000
-runs = sys.argv[3] if len(sys.argv) > 3 else "5"
+no_fsync = "--no-fsync" in sys.argv
+args = [arg for arg in sys.argv[1:] if arg != "--no-fsync"]
+build = os.path.abspath(args[0])
+rows = int(args[1]) if len(args) > 1 else 1000
+runs = args[2] if len(args) > 2 else "5"
 work = tempfile.mkdtemp(prefix="sendrix-bench-sent-copy-")
 os.chmod(work, 0o755)
 sink = dovecot = None
 try:
     certs = Certificates(tempfile.mkdtemp(dir=work))
     dovecot = dovecot_support.Dovecot(os.path.join(work, "dovecot"), os.path.join(certs.folder, "good.pem"),
-                                      os.path.join(certs.folder, "good.key"), {"anna": "geheim"})
+                                      os.path.join(certs.folder, "good.key"), {"anna": "geheim"},
+                                      extra="mail_fsync = never\n" if no_fsync else "")
     sink = subprocess.Popen([os.path.join(build, "bench", "smtp_sink")], stdout=subprocess.PIPE, text=True)
     smtp_port = int(sink.stdout.readline().split()[1])
     password = "".join(chr(ord(c) ^ 0x1F) for c in "geheim")
