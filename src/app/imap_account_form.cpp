@@ -44,7 +44,6 @@ void ImapAccountForm::FormCreate() {
 void ImapAccountForm::ProviderChosen(const MailProvider& provider) {
     if (provider.imapHost.empty())
         return;
-    chkImap.Checked = true;
     edtImapServer.Text = provider.imapHost;
     select(cboImapEncryption, kEncryptionTls);
     m_shownEncryption = kEncryptionTls;

@@ -35,8 +35,9 @@ public:
     // Fields from the settings; without an account: unchecked, STARTTLS, 143.
     void FormCreate();
     // The provider chosen in the dialog: its IMAP server, SSL/TLS on 993,
-    // the account switched on, and the copy off where the provider files
-    // submitted mail itself (lblImapHint says so).
+    // and the copy off where the provider files submitted mail itself
+    // (lblImapHint says so). The account stays off until chkImap is
+    // checked: choosing a provider alone changes nothing that a send does.
     void ProviderChosen(const MailProvider& provider);
     // The port follows the encryption when it still holds the usual port of
     // the previous choice (143 / 993) or is empty.

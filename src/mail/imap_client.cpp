@@ -9,6 +9,7 @@
 #include "mail/id_stack.h"
 #include "mail/idn_address.h"
 #include "platform/ascii.h"
+#include "platform/text_codec.h"
 #include "platform/visible_text.h"
 
 namespace sendrix::mail {
@@ -20,39 +21,14 @@ constexpr const char* kBase64 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstu
 // UTF-8 into code points; false for bytes that are no UTF-8.
 bool codePointsOf(const std::string& text, std::vector<char32_t>& out) {
     for (size_t i = 0; i < text.size();) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        int more = byte < 0x80 ? 0 : (byte >> 5) == 6 ? 1 : (byte >> 4) == 14 ? 2 : (byte >> 3) == 30 ? 3 : -1;
-        if (more < 0 || i + size_t(more) >= text.size() + (more == 0 ? 1 : 0))
+        char32_t cp = 0;
+        const size_t length = platform::utf8SequenceAt(text, i, cp);
+        if (length == 0)
             return false;
-        char32_t cp = more == 0 ? byte : byte & (0x3F >> more);
-        for (int k = 1; k <= more; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + size_t(k)]);
-            if ((next & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (next & 0x3F);
-        }
         out.push_back(cp);
-        i += size_t(more) + 1;
+        i += length;
     }
     return true;
-}
-
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
 }
 
 // The base64 run of modified UTF-7: UTF-16 big endian, "," for "/", no padding.
@@ -652,7 +628,7 @@ std::string decodeImapFolderName(const std::string& wire) {
             if (cp >= 0xD800 && cp < 0xDC00 && k + 1 < units.size()) {
                 cp = 0x10000 + ((cp - 0xD800) << 10) + (units[++k] - 0xDC00);
             }
-            appendUtf8(out, cp);
+            platform::appendUtf8(out, cp);
         }
         i = end;
     }

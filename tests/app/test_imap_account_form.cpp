@@ -39,6 +39,7 @@ TEST(ImapAccountForm, ProviderFillsServerAndKeepsCopiesOffWhereItFilesSentMailIt
         EXPECT_FALSE(form.chkImap.Checked);
         EXPECT_FALSE(form.edtImapServer.Enabled);
         form.ProviderChosen(provider(row.provider));
+        form.chkImap.Checked = true;
         form.Store();
         app::TImapSettings read;
         app::ReadImapAccount(ini, read);
