@@ -132,8 +132,7 @@ SetupDialog::SetupDialog(app::TfmSetup& model, app::Interaction& interaction, QW
         // Stored or not, the dialog closes (an error has been shown),
         // unless the port was refused and can still be corrected.
         run(&app::TfmSetup::BitBtn1Click);
-        const bool imapStored = m_imapPage->store();
-        if (!m_model.KeepOpen && imapStored)
+        if (!m_model.KeepOpen && m_imapPage->store())
             accept();
     });
     auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), this);
