@@ -18,6 +18,7 @@ packages=(
   libzip-dev libexpat1-dev libreoffice-calc-nogui python3-openpyxl
   libcurl4-openssl-dev nlohmann-json3-dev python3-oauthlib
   chromium
+  dovecot-imapd
 )
 
 missing=()

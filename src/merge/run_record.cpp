@@ -32,6 +32,7 @@ constexpr KindName kKinds[] = {
     {RecordEvent::Kind::Uncertain, "unklar", 3},    {RecordEvent::Kind::Skipped, "uebersprungen", 3},
     {RecordEvent::Kind::NoAddress, "keine-adresse", 1}, {RecordEvent::Kind::End, "ende", 0},
     {RecordEvent::Kind::Stopped, "abbruch", 0},     {RecordEvent::Kind::Failed, "fehler", 1},
+    {RecordEvent::Kind::NoCopy, "ohne-kopie", 3},
 };
 
 const KindName& kindName(RecordEvent::Kind kind) {
@@ -180,6 +181,7 @@ std::string recordLine(const RecordEvent& event) {
         case RecordEvent::Kind::Temporary:
         case RecordEvent::Kind::Uncertain:
         case RecordEvent::Kind::Skipped:
+        case RecordEvent::Kind::NoCopy:
             appendLogField(line, std::to_string(event.row));
             appendLogField(line, event.address);
             appendLogField(line, event.text);
@@ -232,6 +234,7 @@ RecordEvent parseRecordLine(std::string_view line) {
         case RecordEvent::Kind::Temporary:
         case RecordEvent::Kind::Uncertain:
         case RecordEvent::Kind::Skipped:
+        case RecordEvent::Kind::NoCopy:
             event.row = numberField(fields[2], "die Zeile");
             event.address = field(1);
             event.text = field(2);
@@ -291,6 +294,7 @@ void applyEvent(RecordedRun& run, const RecordEvent& event) {
         case Kind::Stopped:
         case Kind::Failed: return;
         case Kind::Skipped: return;  // the row keeps the outcome it had
+        case Kind::NoCopy: run.rows[event.row].copyFault = event.text; return;
         default: break;
     }
     RowResult& row = run.rows[event.row];
@@ -309,6 +313,7 @@ void applyEvent(RecordedRun& run, const RecordEvent& event) {
             // The reply stays in the record; the result file's column is for refusals.
             row.state = State::Delivered;
             row.reply.clear();
+            row.copyFault.clear();
             break;
         case Kind::Refused: row.state = State::Failed; break;
         case Kind::Temporary: row.state = State::NotSent; break;

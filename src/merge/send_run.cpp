@@ -178,6 +178,7 @@ void SendRun::configureClient(const SmtpAccount& account) {
     m_smtp.SetTimeouts(mail::IdTimeouts::FromSetting(account.timeoutSeconds));
     m_smtp.SetPipelining(account.pipelining);
     m_smtp.SetClock(&m_clock);
+    m_smtp.SetKeepSentText(m_sentCopy != nullptr);
 }
 
 std::string SendRun::writeMessageFile(int number) {
@@ -212,6 +213,42 @@ void SendRun::record(RecordEvent::Kind kind, int row, const std::string& address
 void SendRun::syncRecord() {
     if (m_record.writer)
         m_record.writer->sync();
+}
+
+void SendRun::beginSentCopy() {
+    if (!m_sentCopy || m_copyBegun)
+        return;
+    m_copyBegun = true;
+    m_observer.addProtocolLine(platform::longTime(m_clock.now()) + ": " + m_sentCopy->begin());
+    m_observer.repaint(SendView::Protocol);
+}
+
+void SendRun::copyToSent(int row, const std::string& address) {
+    beginSentCopy();
+    m_sentCopy->store(row, address, m_smtp.SentText());
+}
+
+void SendRun::reportCopyFaults(std::vector<RowResult>* results) {
+    if (!m_sentCopy)
+        return;
+    for (const CopyFault& fault : m_sentCopy->faults()) {
+        record(RecordEvent::Kind::NoCopy, fault.row, fault.address, fault.reason);
+        m_observer.addProtocolLine(platform::longTime(m_clock.now()) + ": Keine Kopie der Mail an " +
+                                   fault.address + " in Gesendet: " + fault.reason);
+        if (!results)
+            continue;
+        for (RowResult& result : *results)
+            if (result.row == fault.row && result.state == RowResult::State::Delivered) {
+                result.copyFault = fault.reason;
+                m_observer.rowOutcome(result);
+            }
+    }
+}
+
+void SendRun::endSentCopy() {
+    if (m_sentCopy && m_copyBegun)
+        m_sentCopy->end();
+    m_copyBegun = false;
 }
 
 void SendRun::closeQuietly() {
@@ -379,6 +416,9 @@ RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
         m_observer.setStatusText(done);
         m_observer.repaint(SendView::StatusBar);
         m_observer.addProtocolLine(done);
+        // The delivery stands whatever happens to its copy.
+        if (m_sentCopy)
+            copyToSent(row, address);
         return result;
     }
 }
@@ -399,7 +439,15 @@ void SendRun::sendToAddress(const Mailing& mailing, const SmtpAccount& account,
     SmtpAccount single = account;
     single.messagesPerConnection = 1;
     // A single message is not tried again: its sender is waiting for it.
-    const RowResult result = deliver(mailing, single, body, address, number, 0, subject, false);
+    RowResult result;
+    try {
+        result = deliver(mailing, single, body, address, number, 0, subject, false);
+    } catch (...) {
+        endSentCopy();
+        throw;
+    }
+    endSentCopy();
+    reportCopyFaults(nullptr);
     closeQuietly();
     if (result.state == RowResult::State::Failed)
         throw SendRunError(m_failure);
@@ -547,6 +595,8 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
     // The connection ends and the result file is written on every way out.
     const auto finish = [&] {
         closeQuietly();
+        endSentCopy();
+        reportCopyFaults(&results);
         m_smtp.SetRememberLookups(false);
         m_smtp.SetBeforeEndOfData({});
         if (m_record.writer)
@@ -565,6 +615,8 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
     // One lookup of the server and of this host for the whole run, not one
     // for each of its connections.
     m_smtp.SetRememberLookups(true);
+    if (!dryRun && toSend > 0)
+        beginSentCopy();
     m_started = false;
     m_observer.setProgressCount(0, summary.marked);
     const ListBody body(mailing.body, mailing.extraTitles);
@@ -646,6 +698,7 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
                     ++summary.failed;
             }
             ++number;
+            reportCopyFaults(&results);
             m_observer.setProgressPosition(r + 1);
             m_observer.setProgressCount(static_cast<int>(index), summary.marked);
             m_observer.addProtocolLine("");
@@ -693,6 +746,9 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
     } else if (showFinishedText) {
         m_observer.setStatusText(kRunFinishedText);
     }
+    // The last copies belong to the run before its end is recorded.
+    endSentCopy();
+    reportCopyFaults(&results);
     record(summary.stopped ? RecordEvent::Kind::Stopped : RecordEvent::Kind::End, 0, {}, {});
     finish();
     m_observer.repaint(SendView::Protocol);
