@@ -155,6 +155,9 @@ struct TStringGrid {
     // toggles the row's mark), so single cells are selected.
     bool Editing = true;     // goEditing
     bool RowSelect = false;  // goRowSelect: whole rows selected
+    // A cell of the list (not a row's mark) was edited since the list was
+    // loaded or saved: closing or loading another list asks first.
+    bool Modified = false;
 
     int RowCount() const { return static_cast<int>(Cells.size()); }
     // The fixed columns and the further ones the title row names.
@@ -185,6 +188,8 @@ std::vector<merge::RecipientRow> recipientRowsOf(const TStringGrid& grid);
 // widths; the title row keeps the fixed titles it has, followed by the
 // list's extra titles.
 void fillGrid(TStringGrid& grid, const merge::RecipientList& list);
+// The grid's column of the send mark, which is run state, no list content.
+inline constexpr int kGridMarkColumn = 0;
 // The grid's column of the address.
 inline constexpr int kGridEmailColumn = 3;
 // Whether the data row `row` of the grid holds an address the loading check

@@ -98,7 +98,8 @@ public:
     // close path runs FormClose.
     void Beenden1Click();
     // Asked before every close, before FormClose: true when the window may
-    // close. With unsaved changes to the mailing (and neither DontSave nor
+    // close. First the question about an edited recipient list
+    // (listChangesAllowToGoOn), then, with unsaved changes to the mailing (and neither DontSave nor
     // SendImmediately) asks "Änderungen am Mailing speichern?": Ja saves
     // (false when the save dialog is cancelled), Nein closes, Abbrechen
     // keeps the window open. Throws the save's FileError.
@@ -433,6 +434,12 @@ private:
     std::string missingMailingFiles(const merge::MailingDocument& mailing, const std::string& path) const;
     // Asks the question about unsaved changes; false when the user cancels.
     bool saveChangesAllowsToGoOn();
+    // Before the window closes or another list replaces the grid's: with
+    // cells edited since load or save (and no unattended run) asks whether
+    // to save the list. "Speichern" runs ListeSpeichern1Click (false when
+    // that saved nothing; its error propagates), "Nicht speichern" goes on,
+    // "Abbrechen" gives false.
+    bool listChangesAllowToGoOn();
     // The controls' mailing now counts as saved.
     void markMailingSaved();
     merge::MailingDocument m_savedMailing;

@@ -134,7 +134,8 @@ void TfrmMessageEditor::SaveMailing(const std::string& path) {
 }
 
 void TfrmMessageEditor::MailingOeffnen1Click() {
-    if (!saveChangesAllowsToGoOn())
+    // Opening a mailing always reloads (or clears) the grid.
+    if (!listChangesAllowToGoOn() || !saveChangesAllowsToGoOn())
         return;
     prepareMailingDialog(OpenDialog1, "Mailing öffnen", "");
     if (!m_interaction.OpenFile(OpenDialog1))
@@ -175,7 +176,7 @@ bool TfrmMessageEditor::saveChangesAllowsToGoOn() {
 }
 
 bool TfrmMessageEditor::FormCloseQuery() {
-    return saveChangesAllowsToGoOn();
+    return listChangesAllowToGoOn() && saveChangesAllowsToGoOn();
 }
 
 }  // namespace sendrix::app

@@ -35,6 +35,7 @@ void TfrmMessageEditor::LoadRecipientList(const std::string& path, const std::st
     empfaengerliste.Row = 1;
     RememberedRow = 1;
     RowStatus.clear();
+    empfaengerliste.Modified = false;
 
     // Every faulty row in one box: the same rule as the pre-flight check.
     if (!list.faulty.empty())
@@ -51,6 +52,7 @@ void TfrmMessageEditor::LoadRecipientList(const std::string& path, const std::st
 
 void TfrmMessageEditor::ClearRecipientList() {
     empfaengerliste.Cells.resize(1);
+    empfaengerliste.Modified = false;
     empfaengerliste.Row = 1;
     RememberedRow = 1;
     RowStatus.clear();
@@ -67,6 +69,8 @@ void TfrmMessageEditor::ClearRecipientList() {
 }
 
 void TfrmMessageEditor::Verteilerlisteffnen1Click() {
+    if (!listChangesAllowToGoOn())
+        return;
     OpenDialog1.Filter = kListOpenDialogFilter;
     OpenDialog1.FilterIndex = 2;
     OpenDialog1.Title = "Verteilerliste öffnen";
@@ -163,6 +167,23 @@ void TfrmMessageEditor::ListeSpeichern1Click() {
     if (StatusBar1.Panels.size() < 2)
         StatusBar1.Panels.resize(2);
     StatusBar1.Panels[1] = "Empfängerliste gespeichert: " + target;
+    empfaengerliste.Modified = false;
+}
+
+bool TfrmMessageEditor::listChangesAllowToGoOn() {
+    // An unattended run never asks (and edits no cell).
+    if (SendImmediately || !empfaengerliste.Modified || RecipientListFile.empty())
+        return true;
+    switch (m_interaction.Choose("Die Empfängerliste „" + platform::fileNameOnly(RecipientListFile) +
+                                     "“ wurde geändert. Änderungen speichern?",
+                                 {"Speichern", "Nicht speichern"})) {
+        case 0:
+            ListeSpeichern1Click();
+            // A declined replace saved nothing: the edits are still there.
+            return !empfaengerliste.Modified;
+        case 1: return true;
+        default: return false;
+    }
 }
 
 void TfrmMessageEditor::AddToAddressHistory(const std::string& address) {

@@ -80,6 +80,9 @@ std::string TfrmMessageEditor::loadConfigurationFiles(const std::string& path) {
 }
 
 void TfrmMessageEditor::MailKonfigurationffnen1Click() {
+    // A configuration may name a list, which replaces the grid's.
+    if (!listChangesAllowToGoOn())
+        return;
     // The dialog keeps the title of its previous use.
     OpenDialog1.Filter = kOpenDialogFilter;
     OpenDialog1.FilterIndex = 1;

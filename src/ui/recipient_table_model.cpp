@@ -85,7 +85,10 @@ bool RecipientTableModel::setData(const QModelIndex& index, const QVariant& valu
     auto& cells = m_grid.Cells[row];
     if (cells.size() <= col)
         cells.resize(std::max<std::size_t>(col + 1, m_grid.ColumnCount()));
-    cells[col] = fromQt(value.toString());
+    std::string text = fromQt(value.toString());
+    if (index.column() != app::kGridMarkColumn && text != cells[col])
+        m_grid.Modified = true;
+    cells[col] = std::move(text);
     emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole, Qt::BackgroundRole, Qt::ToolTipRole});
     return true;
 }

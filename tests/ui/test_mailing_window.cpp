@@ -168,3 +168,44 @@ TEST_F(MailingWindowTest, WindowFitsTheScreenAndStretchesWithIt) {
     ASSERT_TRUE(test::waitUntil([&] { return formColumn->width() > column; }));
     EXPECT_GT(grid->horizontalHeader()->length(), gridWidth);
 }
+
+TEST_F(MailingWindowTest, EditedListAsksBeforeCloseOrLoadAndTheAnswerDecides) {
+    // trigger ("close" or the loading tool button), cell edited, answer
+    // (0 Speichern, 1 Nicht speichern, 2 Abbrechen, -1 no question), goes on, saved.
+    struct Row {
+        const char* trigger;
+        int column;
+        const char* value;
+        int answer;
+        bool goesOn, saved;
+    };
+    const Row rows[] = {{"close", 1, "Meier", 0, true, true},
+                        {"close", 1, "Meier", 2, false, false},
+                        {"ToolButton1", 1, "Meier", 1, true, false},
+                        {"MailingOeffnen", 1, "Meier", 2, false, false},
+                        {"close", 1, "Mei;er", 0, false, false},  // the save fails: ";" in a Name
+                        {"close", 0, "", -1, true, false}};       // a mark is no list edit
+    const std::string original = "Muster;Anna;anna@example.org;F\r\n";
+    writeSettings();
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(r.trigger) + " " + r.value + " " + std::to_string(r.answer));
+        openWindow({writeList("liste.txt", original)});
+        QAbstractItemModel* model = child<QTableView>("empfaengerliste")->model();
+        model->setData(model->index(0, r.column), QString::fromUtf8(r.value));
+        ModalAnswerer answerer;
+        const char* const labels[] = {"Speichern", "Nicht speichern", "Abbrechen"};
+        if (r.answer >= 0)
+            answerer.then([&](QWidget* box) {
+                for (QAbstractButton* button : qobject_cast<QMessageBox*>(box)->buttons())
+                    if (button->text() == QString::fromLatin1(labels[r.answer]))
+                        button->click();
+            });
+        const bool close = std::string(r.trigger) == "close";
+        close ? void(window->close()) : QTest::mouseClick(child<QToolButton>(r.trigger), Qt::LeftButton);
+        // Going on closes the window or shows the open dialog after the question.
+        EXPECT_EQ(close ? !window->isVisible() : answerer.shown.size() > 1, r.goesOn);
+        EXPECT_EQ(home.read("liste.txt") != original, r.saved);
+        EXPECT_EQ(answerer.shown.empty() ? "" : answerer.shown[0].text,
+                  r.answer < 0 ? "" : "Die Empfängerliste „liste.txt“ wurde geändert. Änderungen speichern?");
+    }
+}
