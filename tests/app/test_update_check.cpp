@@ -103,8 +103,8 @@ TEST(UpdateCheck, OnlyAStrictlyNewerCandidateIsAnUpdate) {
     EXPECT_FALSE(checkForUpdate(ui, ini, program, home.folder()));  // same time
     setModificationTime(candidate, 1'600'000'000);
     EXPECT_FALSE(checkForUpdate(ui, ini, program, home.folder()));  // older
-    EXPECT_EQ(ui.notices, (std::vector<std::string>{"Keine Aktualisierung gefunden ()",
-                                                    "Keine Aktualisierung gefunden ()",
+    EXPECT_EQ(ui.notices, (std::vector<std::string>{"Keine Aktualisierung gefunden",
+                                                    "Keine Aktualisierung gefunden",
                                                     "Keine Aktualisierung gefunden (" + candidate + ")",
                                                     "Keine Aktualisierung gefunden (" + candidate + ")",
                                                     "Keine Aktualisierung gefunden (" + candidate + ")"}));
