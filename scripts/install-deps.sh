@@ -16,6 +16,7 @@ packages=(
   xvfb xauth
   libxml2-dev
   libzip-dev libexpat1-dev libreoffice-calc-nogui python3-openpyxl
+  libcurl4-openssl-dev nlohmann-json3-dev python3-oauthlib
 )
 
 missing=()

@@ -1,12 +1,17 @@
 // Program entry: the Qt window when a display is there, otherwise the window
 // model on the console ("/sofort" only).
+#include <chrono>
 #include <csignal>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/oauth_device_sign_in.h"
 #include "app/program_manual.h"
+#include "app/secret_store.h"
 #include "app/unattended_run.h"
 #include "platform/system_info.h"
 
@@ -21,6 +26,14 @@ int main(int argc, char** argv) {
     // console whether or not a display is there.
     if (const std::optional<int> status = AnswerInformationRequest(arguments, std::cout))
         return *status;
+    // A sign-in without a browser needs no window either.
+    {
+        const std::unique_ptr<SecretStore> secrets = DesktopSecretStore(SecretPrompt::Allowed);
+        const auto sleep = [](long seconds) { std::this_thread::sleep_for(std::chrono::seconds(seconds)); };
+        if (const std::optional<int> status = RunDeviceSignIn(
+                arguments, sendrix::platform::programFolder() + "Mail.ini", secrets.get(), std::cout, std::cerr, sleep))
+            return *status;
+    }
     NoWindowReason reason = NoWindowReason::NoDisplay;
     if (DisplayAvailable()) {
 #ifdef SENDRIX_WITH_UI

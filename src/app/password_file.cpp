@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/mail_settings.h"
+#include "app/oauth_token_store.h"
 #include "platform/profile_file.h"
 
 namespace sendrix::app {
@@ -15,7 +16,8 @@ bool HoldsOwnPassword(const std::string& settingsFile) {
 }
 
 platform::FileAccess SettingsFileAccess(const std::string& settingsFile) {
-    return HoldsOwnPassword(settingsFile) ? platform::FileAccess::OwnerOnly : platform::FileAccess::Keep;
+    return HoldsOwnPassword(settingsFile) || HoldsOwnRefreshToken(settingsFile) ? platform::FileAccess::OwnerOnly
+                                                                                : platform::FileAccess::Keep;
 }
 
 std::string ReadablePasswordWarning(const std::string& settingsFile) {

@@ -13,7 +13,8 @@ namespace sendrix::app {
 bool HoldsOwnPassword(const std::string& settingsFile);
 
 // How a write must leave the settings file: OwnerOnly while it holds a
-// password (a file others could read becomes 0600), else as it is.
+// password or an OAuth 2 refresh token (a file others could read becomes
+// 0600), else as it is.
 platform::FileAccess SettingsFileAccess(const std::string& settingsFile);
 
 // The start-up warning for a settings file that holds a password and that

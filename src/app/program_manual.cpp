@@ -158,6 +158,11 @@ std::vector<ManualSection> buildManual() {
          "Setzt mit /sofort den letzten unterbrochenen Lauf desselben Mailings fort: Nur Empfänger "
          "ohne Zustellung werden angeschrieben. Ist jener Lauf fertig, sendet Sendrix nichts, sagt das "
          "und endet mit 0 (nur als ganzes Argument)."},
+        {"/anmelden, /anmelden:datei",
+         "Meldet das Konto aus Mail.ini ohne Browser auf diesem Rechner bei Microsoft oder dem eigenen "
+         "Anmeldedienst an (OAuth 2, Gerätecode): zeigt Adresse und Code für ein anderes Gerät, wartet und "
+         "speichert die Anmeldung im Schlüsselbund bzw. mit :datei verschleiert in Mail.ini; endet mit 0, "
+         "nach einem Fehler mit 1 (nur als ganzes Argument)."},
         {"--help, -h", "Zeigt diese Hilfe auf der Konsole und endet, auch mit Anzeige."},
         {"--version, -V", "Zeigt die Version auf der Konsole und endet, auch mit Anzeige."},
     };
@@ -233,7 +238,10 @@ std::vector<ManualSection> buildManual() {
          "ServerPassword steht verschleiert in Anführungszeichen (jedes Zeichen XOR 0x1F), das "
          "ist keine Verschlüsselung. Läuft ein Schlüsselbund des Desktops (Secret Service: GNOME "
          "Keyring, KWallet, KeePassXC), legt die Einrichtung das Passwort dort ab, und "
-         "ServerPassword enthält nur den Verweis `secret-service`."},
+         "ServerPassword enthält nur den Verweis `secret-service`. Die Anmeldung bei Microsoft, Google "
+         "oder einem eigenen Anmeldedienst (OAuth 2) steht ebenso im Schlüsselbund oder verschleiert als "
+         "OAuthRefreshToken; OAuthProvider, OAuthClientId, OAuthTenant und für eigene Dienste "
+         "OAuthAuthorizationUrl, OAuthTokenUrl, OAuthDeviceUrl und OAuthScope sagen, wo sie gilt."},
         {"<Benutzer>.ini",
          "Der Anmeldename mit A–Z in Kleinbuchstaben: Absenderadresse, Anzeigename und "
          "Mail-Profile ([Email-Profil]), geschrieben beim Schließen."},

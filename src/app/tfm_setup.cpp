@@ -8,6 +8,7 @@
 #include "app/account_discovery.h"
 #include "app/connection_test.h"
 #include "app/mail_providers.h"
+#include "app/oauth_session.h"
 #include "app/password_file.h"
 #include "app/secret_store.h"
 #include "mail/id_smtp.h"
@@ -330,10 +331,25 @@ merge::SmtpAccount TfmSetup::accountFromFields() const {
     if (platform::equalsNoCase(account.host, m_settings.ServerName))
         account.pinnedFingerprint = m_settings.TlsFingerprint;
     const std::string command = edtTokenCommand.Text;
-    account.accessToken = !command.empty() || !AccessToken
-                              ? std::function<std::string()>([command] { return fetchAccessToken(command); })
-                              : AccessToken;
+    account.accessToken = [command] { return fetchAccessToken(command); };
+    if (command.empty()) {
+        TMailSettings typed = m_settings;
+        typed.ServerName = account.host;
+        typed.ServerUser = account.user;
+        if (auto session = OpenOAuthSession(m_mailIni, typed, m_keyringAvailable ? Secrets : nullptr))
+            account.accessToken = [session] { return session->AccessToken(); };
+        else
+            account.accessToken = []() -> std::string {
+                throw Error("Das Konto ist noch nicht angemeldet: zuerst „Bei Microsoft / Google anmelden“.");
+            };
+    }
     return account;
+}
+
+void TfmSetup::signedIn() {
+    if (cboAuthType.ItemIndex != mail::atXOAuth2 && cboAuthType.ItemIndex != mail::atOAuthBearer)
+        select(cboAuthType, mail::atXOAuth2);
+    updateClearWarning();
 }
 
 void TfmSetup::btnTestConnectionClick() {

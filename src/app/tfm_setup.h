@@ -72,8 +72,12 @@ public:
     // an own server; nothing found changes nothing. An empty account name
     // becomes the sender address.
     void applyDiscovery(const Discovery& found);
+    // The built-in sign-in has stored a refresh token for the account of the
+    // fields: the login becomes "Microsoft-/Google-Anmeldung (OAuth 2)".
+    void signedIn();
     // The account as the fields give it, for a test; throws for a port
-    // that is no port number.
+    // that is no port number. An OAuth 2 login takes its token from the
+    // token command of the field, else from the built-in sign-in.
     merge::SmtpAccount accountFromFields() const;
     // "Verschlüsselung": the port follows when it still holds the usual port
     // of the previous choice (DefaultPortFor) or is empty.
@@ -132,9 +136,6 @@ public:
     SecretStore* Secrets = nullptr;
     // The user settings file the sender goes into ("" : none).
     std::string UserSettingsFile;
-    // Gives the access token of an OAuth 2 login for a test; empty: the
-    // token command of the field.
-    std::function<std::string()> AccessToken;
 
 private:
     static void select(TComboBox& box, int index);

@@ -8,6 +8,7 @@
 
 #include "app/access_token.h"
 #include "app/message_preview.h"
+#include "app/oauth_session.h"
 #include "app/password_file.h"
 #include "app/recorded_send.h"
 #include "app/tfrm_message_editor.h"
@@ -159,6 +160,11 @@ merge::SmtpAccount accountOf(TMailSettings& settings, SecretStore* secrets) {
     account.pinnedFingerprint = settings.TlsFingerprint;
     const std::string command = settings.TokenCommand;
     account.accessToken = [command] { return fetchAccessToken(command); };
+    // The built-in sign-in, unless a token command is set (which wins): one
+    // session per run, so the access token is fetched once, not per message.
+    if (command.empty() && !passwordLogin)
+        if (auto session = OpenOAuthSession(platform::programFolder() + "Mail.ini", settings, secrets))
+            account.accessToken = [session] { return session->AccessToken(); };
     return account;
 }
 

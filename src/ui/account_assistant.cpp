@@ -119,10 +119,8 @@ QWizardPage* AccountAssistant::serverPage() {
 
 QWizardPage* AccountAssistant::loginPage() {
     auto* page = new Page("pageLogin", "Anmeldung", "Wie meldet sich Sendrix beim Server an?");
-    m_microsoft = new QPushButton(QStringLiteral("Bei &Microsoft anmelden"), page);
-    m_microsoft->setObjectName(QStringLiteral("btnMicrosoft"));
-    m_google = new QPushButton(QStringLiteral("Bei &Google anmelden"), page);
-    m_google->setObjectName(QStringLiteral("btnGoogle"));
+    m_microsoft = m_fields->signInButton("btnMicrosoft", "Bei &Microsoft anmelden", "microsoft");
+    m_google = m_fields->signInButton("btnGoogle", "Bei &Google anmelden", "google");
     auto* form = new QFormLayout(page);
     form->addRow(m_fields->label(m_model.lblAuthType, m_fields->authType), m_fields->authType);
     form->addRow(m_fields->label(m_model.lblAccount, m_fields->account), m_fields->account);

@@ -123,6 +123,8 @@ SetupDialog::SetupDialog(app::TfmSetup& model, app::Interaction& interaction, QW
     add(m_model.lblAccount, f.account);
     addRow(m_model.lblPassword, f.password, {f.password, f.showPassword});
     grid->addWidget(m_lblClearWarning, row++, 0, 1, 2);
+    grid->addWidget(f.signInButton("btnOAuthSignIn", "Bei Microsoft / Google anmelden", ""), row++, 1,
+                    Qt::AlignLeft);
     add(m_model.lblTokenCommand, m_edtTokenCommand);
     add(m_model.lblMessagesPerMinute, m_edtMessagesPerMinute, Qt::AlignLeft);
     add(m_model.lblMessagesPerConnection, m_edtMessagesPerConnection, Qt::AlignLeft);

@@ -13,6 +13,7 @@
 
 #include "app/handler_runner.h"
 #include "ui/control_widgets.h"
+#include "ui/oauth_sign_in.h"
 #include "ui/qt_text.h"
 
 namespace sendrix::ui {
@@ -78,6 +79,19 @@ QComboBox* AccountFields::choice(const char* name, app::TComboBox& model, void (
         run(handler);
     });
     return box;
+}
+
+QPushButton* AccountFields::signInButton(const char* name, const char* caption, const char* provider) {
+    auto* button = new QPushButton(QString::fromUtf8(caption), m_parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this, [this, provider = std::string(provider)] {
+        // The refresh token goes where the password would.
+        if (signInWithOAuth(m_parent, {m_model.mailIni(), m_model.SMTPServer.Text, m_model.edtAccount.Text, provider,
+                                       m_model.chkPasswordInFile.Checked, m_model.Secrets}))
+            run(&app::TfmSetup::signedIn);
+    });
+    return button;
 }
 
 QLabel* AccountFields::label(const app::TLabel& model, QWidget* buddy) const {

@@ -31,6 +31,10 @@ public:
     std::function<void()> onRefresh;
 
     QLabel* label(const app::TLabel& model, QWidget* buddy) const;
+    // A button that signs the account of the fields in through the built-in
+    // OAuth 2 (`provider`: "microsoft", "google", or "" for the one the
+    // server suggests); on success the login becomes OAuth 2.
+    QPushButton* signInButton(const char* name, const char* caption, const char* provider);
 
     QComboBox* provider = nullptr;
     QLineEdit* server = nullptr;

@@ -184,3 +184,30 @@ TEST_F(SetupDialogTest, ChoicesFillTheFieldsARefusedValueKeepsTheDialogOpenAndAb
     EXPECT_EQ(form->MailSettings.MessagesPerMinute, 30);
     EXPECT_EQ(form->MailSettings.Encryption, 1);
 }
+
+TEST_F(SetupDialogTest, OAuthSignInWaitsInABoxWhoseAbbrechenEndsItWithNothingStored) {
+    writeSettings();
+    const std::string mailIni = home.path("Mail.ini");
+    for (auto [key, value] : {std::pair{"OAuthProvider", "custom"}, {"OAuthClientId", "sendrix-test"},
+                              {"OAuthAuthorizationUrl", "https://127.0.0.1:9/authorize"},
+                              {"OAuthTokenUrl", "https://127.0.0.1:9/token"}})
+        platform::writeProfileString(mailIni, "Smtp", key, value);
+    ::setenv("BROWSER", "true", 1);  // a browser that opens nothing: the box waits
+    openWindow();
+    ModalAnswerer answerer;
+    answerer.then([](QWidget* dialog) {
+        click(dialog, "btnOAuthSignIn");
+        click(dialog, "BitBtn2");
+    });
+    answerer.then([](QWidget* progress) {
+        EXPECT_EQ(progress->objectName(), QStringLiteral("dlgOAuthProgress"));
+        QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);  // "Abbrechen"
+    });
+    answerer.click(QMessageBox::Ok);
+    child<QAction>("Optionen1")->trigger();
+    ::unsetenv("BROWSER");
+    EXPECT_EQ(answerer.pendingSteps(), 0u);
+    ASSERT_EQ(answerer.shown.size(), 3u);
+    EXPECT_EQ(answerer.shown[2].text, "Die Anmeldung wurde abgebrochen oder hat zu lange gedauert.");
+    EXPECT_EQ(platform::readProfileString(mailIni, "Smtp", "OAuthRefreshToken", "<none>"), "<none>");
+}
