@@ -29,6 +29,7 @@ TMailSettings accountSettings() {
     settings.ServerPort = 587;
     settings.ServerUser = "anna";
     settings.ServerPassword = "geheim";
+    settings.PasswordStorage = app::PasswordPlace::File;
     settings.SMTPAuthenticationType = 1;
     settings.SentObjects = ".\\gesendet";
     return settings;
@@ -39,14 +40,14 @@ TEST(TfmSetup, FormCreateShowsTheAccountWithThePlainPassword) {
     ScriptedInteraction ui;
     TfmSetup dialog(settings, ui, "/nonexistent/Mail.ini");
     dialog.FormCreate();
-    EXPECT_EQ(dialog.Caption, "Setup");
+    EXPECT_EQ(dialog.Caption, "E-Mail-Konto");
     EXPECT_EQ(dialog.SMTPServer.Text, "mail.example.org");
     EXPECT_EQ(dialog.SMTPPort.Text, "587");
     EXPECT_EQ(dialog.edtAccount.Text, "anna");
     EXPECT_EQ(dialog.edtPassword.Text, "geheim");
     EXPECT_TRUE(dialog.PasswordMasked);
     EXPECT_EQ(dialog.cboAuthType.ItemIndex, 1);
-    EXPECT_EQ(dialog.cboAuthType.Text, "Simple Login");
+    EXPECT_EQ(dialog.cboAuthType.Text, "Benutzername und Passwort");
     EXPECT_EQ(dialog.sentobjects.Text, ".\\gesendet");
 }
 
@@ -63,16 +64,19 @@ TEST(TfmSetup, AnUnknownLoginKindSelectsNoEntry) {
     }
 }
 
-TEST(TfmSetup, PasswordShownByDoubleClickAndDotsIsThePlainText) {
+TEST(TfmSetup, PasswordAnzeigenShowsThePasswordWhileTickedAndNoPopUpEver) {
     TMailSettings settings = accountSettings();
     ScriptedInteraction ui;
     TfmSetup dialog(settings, ui, "/nonexistent/Mail.ini");
     dialog.FormCreate();
     dialog.edtPassword.Text = "neu <b>&amp;";
-    dialog.edtPasswordDblClick();
-    EXPECT_EQ(ui.notices, (std::vector<std::string>{"neu <b>&amp;"}));
-    dialog.SpeedButton1Click();
+    dialog.chkShowPassword.Checked = true;
+    dialog.chkShowPasswordClick();
     EXPECT_FALSE(dialog.PasswordMasked);
+    dialog.chkShowPassword.Checked = false;
+    dialog.chkShowPasswordClick();
+    EXPECT_TRUE(dialog.PasswordMasked);
+    EXPECT_TRUE(ui.notices.empty());
 }
 
 class SetupStoreTest : public ::testing::Test {
@@ -249,7 +253,8 @@ TEST_F(OptionenTest, ANewDialogShowsTheDefaultsAndOkTakesEffectAtOnce) {
     FunctionDialogRunner runner([&](TfmSetup& dialog) {
         shownServer = dialog.SMTPServer.Text;
         shownMasked = dialog.PasswordMasked;
-        dialog.SpeedButton1Click();
+        dialog.chkShowPassword.Checked = true;
+        dialog.chkShowPasswordClick();
         dialog.SMTPServer.Text = "smtp.neu.example";
         dialog.BitBtn1Click();
     });

@@ -87,7 +87,7 @@ TEST_F(SetupDialogTest, ChoicesFillTheFieldsARefusedValueKeepsTheDialogOpenAndAb
          [](QWidget* dialog) { choose(dialog, "cboProvider", QStringLiteral("Gmail")); },
          {"smtp.gmail.com", "587", "STARTTLS", "0", "20", false}},
         {"a login over STARTTLS: no warning",
-         [](QWidget* dialog) { choose(dialog, "cboAuthType", QStringLiteral("Simple Login")); },
+         [](QWidget* dialog) { choose(dialog, "cboAuthType", QStringLiteral("Benutzername und Passwort")); },
          {"smtp.gmail.com", "587", "STARTTLS", "0", "20", false}},
         {"Keine: the usual 587 becomes 25 and the warning shows",
          [](QWidget* dialog) { choose(dialog, "cboEncryption", QStringLiteral("Keine")); },
@@ -103,7 +103,7 @@ TEST_F(SetupDialogTest, ChoicesFillTheFieldsARefusedValueKeepsTheDialogOpenAndAb
          {"smtp.gmail.com", "2525", "STARTTLS", "0", "20", false}},
         {"no login: no warning without encryption either",
          [](QWidget* dialog) {
-             choose(dialog, "cboAuthType", QStringLiteral("None"));
+             choose(dialog, "cboAuthType", QStringLiteral("Keine Anmeldung"));
              choose(dialog, "cboEncryption", QStringLiteral("Keine"));
          },
          {"smtp.gmail.com", "2525", "Keine", "0", "20", false}},
