@@ -90,7 +90,8 @@ TfmSetup::TfmSetup(TMailSettings& settings, Interaction& interaction, std::strin
 }
 
 void TfmSetup::FormCreate() {
-    SMTPServer.Text = m_settings.ServerName;
+    m_openedWithDefaultServer = m_settings.ServerName == kDefaultServerName;
+    SMTPServer.Text = m_openedWithDefaultServer ? std::string() : m_settings.ServerName;
     SMTPPort.Text = std::to_string(m_settings.ServerPort);
     m_openedWithDefaultUser = m_settings.ServerUser == kDefaultServerUser;
     edtAccount.Text = m_openedWithDefaultUser ? std::string() : m_settings.ServerUser;
@@ -208,8 +209,10 @@ void TfmSetup::BitBtn1Click() {
     const int perConnection =
         paceOf(edtMessagesPerConnection, lblMessagesPerConnection, 1, 1, kMaxMessagesPerConnection);
     KeepOpen = false;
-    store("ServerName", SMTPServer.Text);
-    m_settings.ServerName = SMTPServer.Text;
+    const std::string server =
+        SMTPServer.Text.empty() && m_openedWithDefaultServer ? std::string(kDefaultServerName) : SMTPServer.Text;
+    store("ServerName", server);
+    m_settings.ServerName = server;
 
     store("ServerPort", SMTPPort.Text);
     m_settings.ServerPort = port;

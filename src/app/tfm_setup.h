@@ -27,8 +27,8 @@ public:
     // Fills the fields from the settings. A password in the keyring is read
     // now (the keyring may prompt); when that fails the field stays empty
     // and lblPasswordStore says why. The built-in defaults of an account
-    // never set up (kDefaultServerUser, the placeholder password) show as
-    // empty fields with a placeholder text. Decides where OK stores the password:
+    // never set up (kDefaultServerName, kDefaultServerUser, the placeholder
+    // password) show as empty fields with a placeholder text. Decides where OK stores the password:
     // chkPasswordInFile is checked, and disabled, without a Secret Service,
     // and checked while "Mail.ini" holds a password of its own.
     void FormCreate();
@@ -45,9 +45,9 @@ public:
     // password goes into the keyring first and "ServerPassword" gets only
     // kKeyringPasswordMarker; a keyring that refuses throws before the key
     // is written. A password field left empty on an account that had none
-    // stored writes no "ServerPassword", and an account name left empty
-    // where the default stood writes the default back, so an old file reads
-    // as before. Then a keyring entry the dialog opened with is removed
+    // stored writes no "ServerPassword", and a server or account name left
+    // empty where the default stood writes the default back, so an old file
+    // reads as before. Then a keyring entry the dialog opened with is removed
     // when the password has moved (into the file, or to another account).
     // Last, with UserSettingsFile set, the sender's name and address go
     // into its [Email] "realname" and "Personalemail"; Stored becomes true.
@@ -147,6 +147,7 @@ private:
     std::optional<SecretKey> m_openedKey;  // the keyring entry at FormCreate
     bool m_openedWithoutPassword = false;  // no "ServerPassword" stored
     bool m_openedWithDefaultUser = false;  // "ServerUser" was kDefaultServerUser
+    bool m_openedWithDefaultServer = false;  // "ServerName" was kDefaultServerName
 
     TMailSettings& m_settings;
     Interaction& m_interaction;

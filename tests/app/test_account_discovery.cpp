@@ -64,14 +64,5 @@ TEST(AccountDiscovery, FindsTheProviderThenTheFirstAnsweringSrvTargetThenTheFirs
     }
 }
 
-TEST(AccountDiscovery, MicrosoftAndGoogleWantOAuthTheOthersThePasswordLogin) {
-    for (const MailProvider& provider : mailProviders()) {
-        SCOPED_TRACE(provider.name);
-        const bool oauth = provider.name == "Gmail" || provider.name == "Outlook.com" ||
-                           provider.name == "Microsoft 365";
-        EXPECT_EQ(providerLoginType(provider), oauth ? 3 : 1);
-    }
-}
-
 }  // namespace
 }  // namespace sendrix::app

@@ -260,7 +260,8 @@ TEST_F(OptionenTest, ANewDialogShowsTheDefaultsAndOkTakesEffectAtOnce) {
     });
     form->SetupDialogs = &runner;
     form->Optionen1Click();
-    EXPECT_EQ(shownServer, app::kDefaultServerName);
+    // The built-in ".invalid" host shows as an empty field with a placeholder.
+    EXPECT_EQ(shownServer, "");
     EXPECT_TRUE(shownMasked);
     EXPECT_EQ(form->MailSettings.ServerName, "smtp.neu.example");
     EXPECT_EQ(platform::readProfileString(home.path("Mail.ini"), "Smtp", "ServerName", ""),
@@ -516,6 +517,7 @@ TEST_F(SetupStoreTest, AnAccountNeverSetUpShowsEmptyFieldsAndOkLeavesTheDefaults
     TfmSetup dialog(fresh, ui, mailIni());
     dialog.FormCreate();
     // Neither "your_login" nor the unscrambled placeholder password shows.
+    EXPECT_EQ(dialog.SMTPServer.Text, "mail.example.org");
     EXPECT_EQ(dialog.edtAccount.Text, "");
     EXPECT_EQ(dialog.edtPassword.Text, "");
     dialog.BitBtn1Click();
