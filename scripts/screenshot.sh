@@ -131,23 +131,23 @@ xdotool key --window "$setup" Escape || true
 for _ in $(seq 50); do xdotool search --onlyvisible --name '^E-Mail-Konto$' >/dev/null 2>&1 || break; sleep 0.1; done
 
 # The account assistant ("Extras" > "Konto einrichten"): a GMX address,
-# "Weiter", and the server it found; Escape closes it without storing.
+# "Weiter", the server it found and the login; "Abbrechen" stores nothing.
 xdotool windowfocus --sync "$main" 2>/dev/null || true
-xdotool key --window "$main" --clearmodifiers alt+e
+xdotool key --clearmodifiers alt+e
 sleep 0.3
 xdotool key --clearmodifiers k
 assistant=$(find_window '^Konto einrichten$')
 xdotool windowfocus --sync "$assistant" 2>/dev/null || true
 xdotool key --clearmodifiers ctrl+a
-xdotool type --delay 20 "Anna Schäfer"
+xdotool type --delay 20 "Anna Berger"
 xdotool key --clearmodifiers Tab ctrl+a
-xdotool type --delay 20 "anna.schaefer@gmx.de"
+xdotool type --delay 20 "anna.berger@gmx.de"
 shoot "$assistant" "$OUT_DIR/screenshot-assistant-sender.png"
 xdotool key --clearmodifiers alt+w
 shoot "$assistant" "$OUT_DIR/screenshot-assistant-server.png"
 xdotool key --clearmodifiers alt+w
 shoot "$assistant" "$OUT_DIR/screenshot-assistant-login.png"
-xdotool key --window "$assistant" Escape || true
+click "$assistant" 469 337   # "Abbrechen"
 for _ in $(seq 50); do xdotool search --onlyvisible --name '^Konto einrichten$' >/dev/null 2>&1 || break; sleep 0.1; done
 
 # A real send: Alt+S, the question answered with its default button (Ja),

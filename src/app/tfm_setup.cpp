@@ -302,7 +302,7 @@ void TfmSetup::chkShowPasswordClick() {
 }
 
 void TfmSetup::applyDiscovery(const Discovery& found) {
-    if (edtAccount.Text.empty())
+    if (edtAccount.Text.empty() || found.source != Discovery::Source::None)
         edtAccount.Text = std::string(platform::trimBlanks(edtSenderAddress.Text));
     if (found.source == Discovery::Source::Provider) {
         select(cboProvider, found.providerIndex + 1);

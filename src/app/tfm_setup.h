@@ -69,8 +69,8 @@ public:
     void SendTestMessage();
     // The account assistant's server: a provider as if chosen under
     // "Anbieter", a found server with the password login and the pace of
-    // an own server; nothing found changes nothing. An empty account name
-    // becomes the sender address.
+    // an own server; nothing found changes nothing. The account name becomes
+    // the sender address (with nothing found, only an empty one).
     void applyDiscovery(const Discovery& found);
     // The built-in sign-in has stored a refresh token for the account of the
     // fields: the login becomes "Microsoft-/Google-Anmeldung (OAuth 2)".

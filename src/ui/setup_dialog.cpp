@@ -105,23 +105,23 @@ SetupDialog::SetupDialog(app::TfmSetup& model, app::Interaction& interaction, QW
         grid->addWidget(f.label(caption, widget), row, 0);
         grid->addWidget(widget, row++, 1, alignment);
     };
-    const auto addRow = [&](const app::TLabel& caption, QWidget* buddy, std::initializer_list<QWidget*> widgets) {
+    // Two widgets in one row; the first takes the room that is left.
+    const auto addRow = [&](const app::TLabel& caption, QWidget* first, QWidget* second) {
         auto* line = new QHBoxLayout;
         line->setSpacing(3);
-        for (QWidget* widget : widgets)
-            line->addWidget(widget);
-        line->addStretch();
-        grid->addWidget(f.label(caption, buddy), row, 0);
+        line->addWidget(first, 1);
+        line->addWidget(second);
+        grid->addWidget(f.label(caption, first), row, 0);
         grid->addLayout(line, row++, 1);
     };
     add(m_model.lblSenderName, f.senderName);
     add(m_model.lblSenderAddress, f.senderAddress);
     add(m_model.lblProvider, f.provider, Qt::AlignLeft);
-    addRow(m_model.lblServer, f.server, {f.server, f.port});
+    addRow(m_model.lblServer, f.server, f.port);
     add(m_model.lblEncryption, f.encryption, Qt::AlignLeft);
     add(m_model.lblAuthType, f.authType, Qt::AlignLeft);
     add(m_model.lblAccount, f.account);
-    addRow(m_model.lblPassword, f.password, {f.password, f.showPassword});
+    addRow(m_model.lblPassword, f.password, f.showPassword);
     grid->addWidget(m_lblClearWarning, row++, 0, 1, 2);
     grid->addWidget(f.signInButton("btnOAuthSignIn", "Bei Microsoft / Google anmelden", ""), row++, 1,
                     Qt::AlignLeft);
