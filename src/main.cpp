@@ -27,12 +27,11 @@ int main(int argc, char** argv) {
     if (const std::optional<int> status = AnswerInformationRequest(arguments, std::cout))
         return *status;
     // A sign-in without a browser needs no window either.
-    {
+    if (const std::optional<bool> inFile = DeviceSignInRequested(arguments)) {
         const std::unique_ptr<SecretStore> secrets = DesktopSecretStore(SecretPrompt::Allowed);
         const auto sleep = [](long seconds) { std::this_thread::sleep_for(std::chrono::seconds(seconds)); };
-        if (const std::optional<int> status = RunDeviceSignIn(
-                arguments, sendrix::platform::programFolder() + "Mail.ini", secrets.get(), std::cout, std::cerr, sleep))
-            return *status;
+        const std::string mailIni = sendrix::platform::programFolder() + "Mail.ini";
+        return RunDeviceSignIn(*inFile, mailIni, secrets.get(), std::cout, std::cerr, sleep);
     }
     NoWindowReason reason = NoWindowReason::NoDisplay;
     if (DisplayAvailable()) {

@@ -9,9 +9,7 @@
 
 namespace sendrix::app {
 
-std::optional<int> RunDeviceSignIn(const std::vector<std::string>& arguments, const std::string& mailIni,
-                                   SecretStore* secrets, std::ostream& out, std::ostream& err,
-                                   const std::function<void(long seconds)>& wait) {
+std::optional<bool> DeviceSignInRequested(const std::vector<std::string>& arguments) {
     std::optional<bool> inFile;
     for (const std::string& argument : arguments) {
         if (platform::equalsNoCase(argument, "/anmelden"))
@@ -19,8 +17,11 @@ std::optional<int> RunDeviceSignIn(const std::vector<std::string>& arguments, co
         if (platform::equalsNoCase(argument, "/anmelden:datei"))
             inFile = true;
     }
-    if (!inFile)
-        return std::nullopt;
+    return inFile;
+}
+
+int RunDeviceSignIn(bool inFile, const std::string& mailIni, SecretStore* secrets, std::ostream& out,
+                    std::ostream& err, const std::function<void(long seconds)>& wait) {
     try {
         TMailSettings settings;
         ReadSmtpAccount(mailIni, settings);
@@ -29,17 +30,19 @@ std::optional<int> RunDeviceSignIn(const std::vector<std::string>& arguments, co
             throw Error("Für " + provider.name +
                         " ist keine Client-ID bekannt: in Mail.ini [Smtp] OAuthClientId eintragen (README, "
                         "Abschnitt „Anwendung registrieren (OAuth 2)“).");
-        if (!*inFile && (!secrets || !secrets->Available()))
-            throw Error("Kein Schlüsselbund erreichbar. Mit /anmelden:datei speichert Sendrix die Anmeldung "
-                        "verschleiert in Mail.ini (für unbeaufsichtigten Betrieb).");
+        if (!inFile && (!secrets || !secrets->Available()))
+            throw Error(
+                "Kein Schlüsselbund erreichbar. Mit /anmelden:datei speichert Sendrix die Anmeldung "
+                "verschleiert in Mail.ini (für unbeaufsichtigten Betrieb).");
         const DeviceAuthorization device = RequestDeviceAuthorization(provider);
         out << DeviceSignInPrompt(device) << std::endl;
         const OAuthTokens tokens = PollDeviceTokens(provider, device, wait);
         if (tokens.refreshToken.empty())
-            throw Error(provider.name + " hat kein Token für spätere Anmeldungen geliefert (refresh_token); "
+            throw Error(provider.name +
+                        " hat kein Token für spätere Anmeldungen geliefert (refresh_token); "
                         "ohne dieses kann Sendrix nicht unbeaufsichtigt senden.");
-        StoreRefreshToken(mailIni, settings.ServerName, settings.ServerUser, provider.key, tokens.refreshToken,
-                          *inFile ? nullptr : secrets, *inFile);
+        StoreRefreshToken(mailIni, settings.ServerName, settings.ServerUser, provider.key,
+                          tokens.refreshToken, inFile ? nullptr : secrets, inFile);
         std::string note;
         if (settings.SMTPAuthenticationType != 3 && settings.SMTPAuthenticationType != 4) {
             platform::writeProfileString(mailIni, "Smtp", "SMTPAuthenticationType", "3");

@@ -13,15 +13,17 @@ namespace sendrix::app {
 
 class SecretStore;
 
-// With "/anmelden" or "/anmelden:datei" (whole argument, any case) among
-// `arguments`: signs the account of `mailIni` in, printing the German line
-// with address and code to `out`, polling through `wait(seconds)`, and
-// stores the refresh token in `secrets` ("/anmelden") or scrambled in the
-// file ("/anmelden:datei"); sets the login to XOAUTH2 when it was no OAuth
-// login. Returns 0 when signed in, 1 after a German error on `err`.
-// Without the switch: nothing.
-std::optional<int> RunDeviceSignIn(const std::vector<std::string>& arguments, const std::string& mailIni,
-                                   SecretStore* secrets, std::ostream& out, std::ostream& err,
-                                   const std::function<void(long seconds)>& wait);
+// "/anmelden" (false: into the keyring) or "/anmelden:datei" (true: into
+// the file) among `arguments`, whole arguments in any case; the later one
+// wins. Nothing without either.
+std::optional<bool> DeviceSignInRequested(const std::vector<std::string>& arguments);
+
+// Signs the account of `mailIni` in, printing the German line with address
+// and code to `out` and polling through `wait(seconds)`, and stores the
+// refresh token in `secrets` or, with `inFile`, scrambled in the file; sets
+// the login to XOAUTH2 when it was no OAuth login. Returns 0 when signed
+// in, 1 after a German error on `err`.
+int RunDeviceSignIn(bool inFile, const std::string& mailIni, SecretStore* secrets, std::ostream& out,
+                    std::ostream& err, const std::function<void(long seconds)>& wait);
 
 }  // namespace sendrix::app

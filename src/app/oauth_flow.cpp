@@ -30,8 +30,9 @@ constexpr const char* kDeviceGrant = "urn:ietf:params:oauth:grant-type:device_co
 // A browser's request head is well below this; more is not a browser.
 constexpr std::size_t kMaxRequest = 16 * 1024;
 constexpr int kPollSliceMs = 100;
-// What the browser may take to send its request once connected.
-constexpr auto kRequestTime = std::chrono::seconds(10);
+// What the browser may take to send its request once connected; short, as
+// a browser may open a connection in advance and send nothing on it.
+constexpr auto kRequestTime = std::chrono::seconds(3);
 // RFC 8628 3.5: "slow_down" adds 5 seconds to the interval.
 constexpr long kSlowDownSeconds = 5;
 // An answer without expires_in still ends at some time.
@@ -58,25 +59,27 @@ bool printableToken(const std::string& token) {
     return std::all_of(token.begin(), token.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
 }
 
+std::string fieldOf(const OAuthReply& fields, const char* name) {
+    const auto found = fields.find(name);
+    return found == fields.end() ? std::string() : found->second;
+}
+
 // The error answer as a German sentence: the provider, the code and its
 // description (outside text, shown visibly and shortened).
 [[noreturn]] void refuse(const OAuthProvider& provider, const OAuthReply& fields, const std::string& what) {
-    const auto code = fields.find("error");
-    const std::string error = code == fields.end() ? "unbekannter Fehler" : code->second;
-    std::string text = provider.name + " hat " + what + " abgelehnt (" + platform::visibleText(error);
-    if (const auto description = fields.find("error_description"); description != fields.end())
-        text += ": " + platform::visibleText(description->second.substr(0, 200));
-    throw OAuthRefusal(text + ").", code == fields.end() ? std::string() : code->second);
+    const std::string code = fieldOf(fields, "error");
+    std::string text = provider.name + " hat " + what + " abgelehnt (" +
+                       platform::visibleText(code.empty() ? "unbekannter Fehler" : code);
+    if (const std::string description = fieldOf(fields, "error_description"); !description.empty())
+        text += ": " + platform::visibleText(description.substr(0, 200));
+    throw OAuthRefusal(text + ").", code);
 }
 
 OAuthTokens tokensOf(const OAuthProvider& provider, const OAuthHttpReply& reply, const std::string& what) {
     if (reply.fields.count("error") || reply.status != 200)
         refuse(provider, reply.fields, what);
     OAuthTokens tokens;
-    const auto field = [&](const char* name) {
-        const auto found = reply.fields.find(name);
-        return found == reply.fields.end() ? std::string() : found->second;
-    };
+    const auto field = [&](const char* name) { return fieldOf(reply.fields, name); };
     tokens.accessToken = field("access_token");
     tokens.refreshToken = field("refresh_token");
     tokens.expiresIn = std::strtol(field("expires_in").c_str(), nullptr, 10);
@@ -98,7 +101,8 @@ std::string percentDecoded(std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '+') {
             out += ' ';
-        } else if (text[i] == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+        } else if (text[i] == '%' && i + 2 < text.size() &&
+                   std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
                    std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
             out += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
             i += 2;
@@ -131,22 +135,30 @@ std::map<std::string, std::string> queryOf(const std::string& requestLine) {
     return query;
 }
 
+// Sends the browser its page and closes the connection.
 void answerBrowser(int client, int status, const std::string& message) {
-    const std::string html = "<!DOCTYPE html><html lang=\"de\"><head><meta charset=\"utf-8\"><title>Sendrix</title>"
-                             "</head><body><p>" +
-                             message + "</p></body></html>";
-    const std::string response = "HTTP/1.1 " + std::to_string(status) + (status == 200 ? " OK" : " Not Found") +
-                                 "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
-                                 std::to_string(html.size()) + "\r\nConnection: close\r\n\r\n" + html;
+    const std::string html =
+        "<!DOCTYPE html><html lang=\"de\"><head><meta charset=\"utf-8\"><title>Sendrix</title>"
+        "</head><body><p>" +
+        message + "</p></body></html>";
+    const std::string response =
+        "HTTP/1.1 " + std::to_string(status) + (status == 200 ? " OK" : " Not Found") +
+        "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " + std::to_string(html.size()) +
+        "\r\nConnection: close\r\n\r\n" + html;
     // The page is a courtesy; a browser that went away changes nothing.
     (void)::send(client, response.data(), response.size(), MSG_NOSIGNAL);
+    // The request was read whole, so closing sends FIN, not a reset that
+    // could make the browser drop the page.
+    ::shutdown(client, SHUT_WR);
+    ::close(client);
 }
 
-// The first line of the request on `client`, read within kRequestTime.
+// The request head on `client`, read whole within kRequestTime; its first line
+// is returned.
 std::string readRequestLine(int client, const std::function<bool()>& keepWaiting) {
     std::string head;
     const auto deadline = std::chrono::steady_clock::now() + kRequestTime;
-    while (head.find("\r\n") == std::string::npos && head.size() < kMaxRequest &&
+    while (head.find("\r\n\r\n") == std::string::npos && head.size() < kMaxRequest &&
            std::chrono::steady_clock::now() < deadline && keepWaiting()) {
         pollfd ready{client, POLLIN, 0};
         if (::poll(&ready, 1, kPollSliceMs) <= 0)
@@ -223,7 +235,8 @@ std::string LoopbackReceiver::RedirectUri() const {
     return "http://127.0.0.1:" + std::to_string(m_port) + "/";
 }
 
-std::string LoopbackReceiver::WaitForCode(const std::string& state, const std::function<bool()>& keepWaiting) {
+std::string LoopbackReceiver::WaitForCode(const std::string& state,
+                                          const std::function<bool()>& keepWaiting) {
     while (keepWaiting()) {
         pollfd ready{m_socket, POLLIN, 0};
         if (::poll(&ready, 1, kPollSliceMs) <= 0)
@@ -238,25 +251,23 @@ std::string LoopbackReceiver::WaitForCode(const std::string& state, const std::f
         };
         if (!query.count("code") && !query.count("error") && !query.count("state")) {
             answerBrowser(client, 404, "Sendrix wartet auf die Anmeldung.");
-            ::close(client);
             continue;
         }
         // RFC 6749 10.12: an answer to another request (or a forged one) is
         // refused before its code is used.
         if (value("state") != state) {
             answerBrowser(client, 200, "Anmeldung abgelehnt – die Antwort gehört nicht zu dieser Anmeldung.");
-            ::close(client);
-            throw Error("Die Antwort des Browsers gehört nicht zu dieser Anmeldung (state stimmt nicht "
-                        "überein); sie wurde verworfen. Bitte erneut anmelden.");
+            throw Error(
+                "Die Antwort des Browsers gehört nicht zu dieser Anmeldung (state stimmt nicht "
+                "überein); sie wurde verworfen. Bitte erneut anmelden.");
         }
         if (!value("error").empty() || value("code").empty()) {
-            answerBrowser(client, 200, "Anmeldung nicht abgeschlossen – Sie können dieses Fenster schließen.");
-            ::close(client);
+            answerBrowser(client, 200,
+                          "Anmeldung nicht abgeschlossen – Sie können dieses Fenster schließen.");
             throw Error("Die Anmeldung wurde nicht abgeschlossen (" +
                         platform::visibleText(value("error").empty() ? "kein Code" : value("error")) + ").");
         }
         answerBrowser(client, 200, "Anmeldung abgeschlossen – Sie können dieses Fenster schließen.");
-        ::close(client);
         return value("code");
     }
     throw Error("Die Anmeldung wurde abgebrochen oder hat zu lange gedauert.");
@@ -294,7 +305,8 @@ OAuthTokens ExchangeAuthorizationCode(const OAuthProvider& provider, const std::
 OAuthTokens RefreshAccessToken(const OAuthProvider& provider, const std::string& refreshToken) {
     const OAuthHttpReply reply = PostOAuthForm(
         provider.tokenUrl,
-        withClient(provider, {{"grant_type", "refresh_token"}, {"refresh_token", refreshToken}}), provider.name);
+        withClient(provider, {{"grant_type", "refresh_token"}, {"refresh_token", refreshToken}}),
+        provider.name);
     return tokensOf(provider, reply, "die gespeicherte Anmeldung");
 }
 
@@ -307,7 +319,8 @@ OAuthTokens SignInWithBrowser(const OAuthProvider& provider, const std::string& 
     LoopbackReceiver receiver;
     const Pkce pkce = MakePkce();
     const std::string state = RandomState();
-    const std::string url = AuthorizationUrl(provider, receiver.RedirectUri(), state, pkce.challenge, loginHint);
+    const std::string url =
+        AuthorizationUrl(provider, receiver.RedirectUri(), state, pkce.challenge, loginHint);
     if (!OpenBrowser(url))
         onNoBrowser(url);
     const std::string code = receiver.WaitForCode(state, keepWaiting);
@@ -323,14 +336,12 @@ DeviceAuthorization RequestDeviceAuthorization(const OAuthProvider& provider) {
     if (reply.fields.count("error") || reply.status != 200)
         refuse(provider, reply.fields, "die Geräteanmeldung");
     DeviceAuthorization device;
-    const auto field = [&](const char* name) {
-        const auto found = reply.fields.find(name);
-        return found == reply.fields.end() ? std::string() : found->second;
-    };
+    const auto field = [&](const char* name) { return fieldOf(reply.fields, name); };
     device.deviceCode = field("device_code");
     device.userCode = field("user_code");
     // Microsoft's older answers name it verification_url.
-    device.verificationUri = field("verification_uri").empty() ? field("verification_url") : field("verification_uri");
+    device.verificationUri =
+        field("verification_uri").empty() ? field("verification_url") : field("verification_uri");
     device.expiresIn = std::strtol(field("expires_in").c_str(), nullptr, 10);
     if (device.expiresIn <= 0)
         device.expiresIn = kDefaultDeviceLifetime;
@@ -342,9 +353,9 @@ DeviceAuthorization RequestDeviceAuthorization(const OAuthProvider& provider) {
 }
 
 std::string DeviceSignInPrompt(const DeviceAuthorization& device) {
-    return "Zum Anmelden im Browser " + platform::visibleText(device.verificationUri) + " öffnen und den Code " +
-           platform::visibleText(device.userCode) + " eingeben (gültig " + std::to_string(device.expiresIn / 60) +
-           " Minuten).";
+    return "Zum Anmelden im Browser " + platform::visibleText(device.verificationUri) +
+           " öffnen und den Code " + platform::visibleText(device.userCode) + " eingeben (gültig " +
+           std::to_string(device.expiresIn / 60) + " Minuten).";
 }
 
 OAuthTokens PollDeviceTokens(const OAuthProvider& provider, const DeviceAuthorization& device,
@@ -355,12 +366,13 @@ OAuthTokens PollDeviceTokens(const OAuthProvider& provider, const DeviceAuthoriz
         wait(interval);
         waited += interval;
         const OAuthHttpReply reply = PostOAuthForm(
-            provider.tokenUrl, withClient(provider, {{"grant_type", kDeviceGrant}, {"device_code", device.deviceCode}}),
+            provider.tokenUrl,
+            withClient(provider, {{"grant_type", kDeviceGrant}, {"device_code", device.deviceCode}}),
             provider.name);
-        const auto error = reply.fields.find("error");
-        if (error != reply.fields.end() && error->second == "authorization_pending")
+        const std::string error = fieldOf(reply.fields, "error");
+        if (error == "authorization_pending")
             continue;
-        if (error != reply.fields.end() && error->second == "slow_down") {
+        if (error == "slow_down") {
             interval += kSlowDownSeconds;
             continue;
         }

@@ -38,12 +38,6 @@ CURLcode useDefaultVerifyPaths(CURL*, void* context, void*) {
     return CURLE_OK;
 }
 
-std::string hostOf(const std::string& url) {
-    const std::size_t start = url.find("://");
-    const std::size_t from = start == std::string::npos ? 0 : start + 3;
-    return url.substr(from, url.find_first_of("/?#", from) - from);
-}
-
 bool isHttps(const std::string& url) {
     return url.size() > 8 && (url.compare(0, 8, "https://") == 0 || url.compare(0, 8, "HTTPS://") == 0);
 }
@@ -66,6 +60,12 @@ OAuthReply flatFields(const std::string& body) {
 
 }  // namespace
 
+std::string UrlHost(const std::string& url) {
+    const std::size_t start = url.find("://");
+    const std::size_t from = start == std::string::npos ? 0 : start + 3;
+    return url.substr(from, url.find_first_of("/?#", from) - from);
+}
+
 std::string PercentEncode(const std::string& text) {
     static const char* const hex = "0123456789ABCDEF";
     std::string out;
@@ -81,9 +81,11 @@ std::string PercentEncode(const std::string& text) {
     return out;
 }
 
-OAuthHttpReply PostOAuthForm(const std::string& url, const std::vector<std::pair<std::string, std::string>>& form,
+OAuthHttpReply PostOAuthForm(const std::string& url,
+                             const std::vector<std::pair<std::string, std::string>>& form,
                              const std::string& provider) {
-    const std::string where = provider + " (" + hostOf(url) + ")";
+    const std::string host = UrlHost(url);
+    const std::string where = provider == host ? provider : provider + " (" + host + ")";
     // A token must never travel in the clear.
     if (!isHttps(url))
         throw Error("Der Anmeldedienst " + where + " ist nicht über https:// eingetragen: \"" + url +
@@ -92,7 +94,8 @@ OAuthHttpReply PostOAuthForm(const std::string& url, const std::vector<std::pair
     const std::unique_ptr<CURL, void (*)(CURL*)> curl(initialised == CURLE_OK ? curl_easy_init() : nullptr,
                                                       curl_easy_cleanup);
     if (!curl)
-        throw Error("Die Verbindung zum Anmeldedienst " + where + " kann nicht vorbereitet werden (libcurl).");
+        throw Error("Die Verbindung zum Anmeldedienst " + where +
+                    " kann nicht vorbereitet werden (libcurl).");
     std::string fields;
     for (const auto& [name, value] : form)
         fields += (fields.empty() ? "" : "&") + PercentEncode(name) + "=" + PercentEncode(value);
@@ -120,8 +123,8 @@ OAuthHttpReply PostOAuthForm(const std::string& url, const std::vector<std::pair
     if (body.tooLong)
         throw Error("Der Anmeldedienst " + where + " hat eine zu lange Antwort geschickt.");
     if (result != CURLE_OK)
-        throw Error("Der Anmeldedienst " + where + " ist nicht erreichbar: " +
-                    (*error ? std::string(error) : curl_easy_strerror(result)) +
+        throw Error("Der Anmeldedienst " + where +
+                    " ist nicht erreichbar: " + (*error ? std::string(error) : curl_easy_strerror(result)) +
                     (result == CURLE_PEER_FAILED_VERIFICATION
                          ? ". Sein Zertifikat wird nicht vertraut (Zertifikatsspeicher des Systems)."
                          : "."));

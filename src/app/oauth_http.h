@@ -27,8 +27,13 @@ inline constexpr int kOAuthHttpTimeoutSeconds = 30;
 // host (never a form value, which may hold a token) when the URL is not
 // https, the connection or the certificate check fails, or the body is no
 // JSON object.
-OAuthHttpReply PostOAuthForm(const std::string& url, const std::vector<std::pair<std::string, std::string>>& form,
+OAuthHttpReply PostOAuthForm(const std::string& url,
+                             const std::vector<std::pair<std::string, std::string>>& form,
                              const std::string& provider);
+
+// The host (and port) of `url`: "login.example.com:8443" of
+// "https://login.example.com:8443/token".
+std::string UrlHost(const std::string& url);
 
 // `text` percent-encoded for a URL query or form (RFC 3986 unreserved kept).
 std::string PercentEncode(const std::string& text);

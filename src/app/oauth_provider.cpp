@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "app/oauth_http.h"
 #include "platform/ascii.h"
 #include "platform/error.h"
 #include "platform/profile_file.h"
@@ -39,12 +40,6 @@ bool plainTenant(const std::string& tenant) {
         if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.' && c != '_')
             return false;
     return true;
-}
-
-std::string hostOf(const std::string& url) {
-    const std::size_t start = url.find("://");
-    const std::size_t from = start == std::string::npos ? 0 : start + 3;
-    return url.substr(from, url.find_first_of("/:?", from) - from);
 }
 
 }  // namespace
@@ -103,9 +98,10 @@ OAuthProvider ReadOAuthProvider(const std::string& mailIni, const std::string& p
         provider.deviceUrl = smtpKey(mailIni, "OAuthDeviceUrl");
         provider.scope = smtpKey(mailIni, "OAuthScope");
         if (provider.tokenUrl.empty())
-            throw Error("Für den eigenen Anmeldedienst fehlt in Mail.ini der Token-Endpunkt "
-                        "([Smtp] OAuthTokenUrl).");
-        provider.name = hostOf(provider.tokenUrl);
+            throw Error(
+                "Für den eigenen Anmeldedienst fehlt in Mail.ini der Token-Endpunkt "
+                "([Smtp] OAuthTokenUrl).");
+        provider.name = UrlHost(provider.tokenUrl);
     } else {
         throw Error(provider.key.empty()
                         ? std::string("Für diesen Server ist kein Anmeldedienst bekannt: in Mail.ini "

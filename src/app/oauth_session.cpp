@@ -60,8 +60,10 @@ std::shared_ptr<OAuthSession> OpenOAuthSession(const std::string& mailIni, const
     const bool inFile = stored != kKeyringPasswordMarker;
     const std::string server = settings.ServerName;
     const std::string user = settings.ServerUser;
+    // Read here, on the thread that prepares the run, as the password is.
+    const std::string refreshToken = *LoadRefreshToken(mailIni, server, user, secrets);
     return std::make_shared<OAuthSession>(
-        user, provider.name, [=] { return *LoadRefreshToken(mailIni, server, user, secrets); },
+        user, provider.name, [refreshToken] { return refreshToken; },
         [provider](const std::string& token) { return RefreshAccessToken(provider, token); },
         [=](const std::string& token) {
             StoreRefreshToken(mailIni, server, user, provider.key, token, secrets, inFile);

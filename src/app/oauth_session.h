@@ -49,8 +49,9 @@ private:
 };
 
 // The session of the account in `mailIni` when it signs in through the
-// built-in OAuth 2 ([Smtp] OAuthRefreshToken present), else null. Reads
-// nothing from the keyring yet.
+// built-in OAuth 2 ([Smtp] OAuthRefreshToken present), else null. Reads the
+// refresh token now; throws sendrix::Error when the keyring cannot give it
+// or the provider's keys are wrong (ReadOAuthProvider).
 std::shared_ptr<OAuthSession> OpenOAuthSession(const std::string& mailIni, const TMailSettings& settings,
                                                SecretStore* secrets);
 

@@ -16,8 +16,8 @@ bool HoldsOwnPassword(const std::string& settingsFile) {
 }
 
 platform::FileAccess SettingsFileAccess(const std::string& settingsFile) {
-    return HoldsOwnPassword(settingsFile) || HoldsOwnRefreshToken(settingsFile) ? platform::FileAccess::OwnerOnly
-                                                                                : platform::FileAccess::Keep;
+    const bool secret = HoldsOwnPassword(settingsFile) || HoldsOwnRefreshToken(settingsFile);
+    return secret ? platform::FileAccess::OwnerOnly : platform::FileAccess::Keep;
 }
 
 std::string ReadablePasswordWarning(const std::string& settingsFile) {

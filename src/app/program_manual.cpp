@@ -158,11 +158,11 @@ std::vector<ManualSection> buildManual() {
          "Setzt mit /sofort den letzten unterbrochenen Lauf desselben Mailings fort: Nur Empfänger "
          "ohne Zustellung werden angeschrieben. Ist jener Lauf fertig, sendet Sendrix nichts, sagt das "
          "und endet mit 0 (nur als ganzes Argument)."},
-        {"/anmelden, /anmelden:datei",
+        {"/anmelden",
          "Meldet das Konto aus Mail.ini ohne Browser auf diesem Rechner bei Microsoft oder dem eigenen "
          "Anmeldedienst an (OAuth 2, Gerätecode): zeigt Adresse und Code für ein anderes Gerät, wartet und "
-         "speichert die Anmeldung im Schlüsselbund bzw. mit :datei verschleiert in Mail.ini; endet mit 0, "
-         "nach einem Fehler mit 1 (nur als ganzes Argument)."},
+         "speichert die Anmeldung im Schlüsselbund, als /anmelden:datei verschleiert in Mail.ini (für "
+         "unbeaufsichtigten Betrieb). Endet mit 0, nach einem Fehler mit 1 (nur als ganzes Argument)."},
         {"--help, -h", "Zeigt diese Hilfe auf der Konsole und endet, auch mit Anzeige."},
         {"--version, -V", "Zeigt die Version auf der Konsole und endet, auch mit Anzeige."},
     };

@@ -96,7 +96,8 @@ bool signIn(QWidget* parent, const OAuthSignInRequest& request) {
         },
         [&](const std::string& url) {
             progress.setLabelText(
-                QStringLiteral("Der Browser lässt sich nicht öffnen. Bitte diese Adresse im Browser aufrufen:\n%1")
+                QStringLiteral(
+                    "Der Browser lässt sich nicht öffnen. Bitte diese Adresse im Browser aufrufen:\n%1")
                     .arg(toQt(url)));
         });
     if (tokens.refreshToken.empty())

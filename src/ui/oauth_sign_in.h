@@ -15,13 +15,13 @@ namespace sendrix::ui {
 
 // The account to sign in and where its refresh token goes.
 struct OAuthSignInRequest {
-    std::string mailIni;   // "Mail.ini": [Smtp] OAuth keys and, with storeInFile, the token
-    std::string server;    // [Smtp] ServerName as the dialog shows it (keyring key, provider guess)
-    std::string user;      // [Smtp] ServerUser: the account's address (keyring key, login hint)
+    std::string mailIni;  // "Mail.ini": [Smtp] OAuth keys and, with storeInFile, the token
+    std::string server;   // [Smtp] ServerName as the dialog shows it (keyring key, provider guess)
+    std::string user;     // [Smtp] ServerUser: the account's address (keyring key, login hint)
     // "microsoft", "google" or "custom"; empty: [Smtp] OAuthProvider, else
     // guessed from `server` (smtp.office365.com, smtp.gmail.com, ...).
     std::string provider;
-    bool storeInFile = false;            // "in der Datei speichern" is ticked
+    bool storeInFile = false;             // "in der Datei speichern" is ticked
     app::SecretStore* secrets = nullptr;  // the keyring; null: the file only
 };
 

@@ -10,6 +10,7 @@
 
 #include "app/handler_runner.h"
 #include "app/mail_settings.h"
+#include "app/oauth_token_store.h"
 #include "app/secret_store.h"
 #include "app/tfm_setup.h"
 #include "app/tfrm_message_editor.h"
@@ -215,4 +216,21 @@ TEST_F(KeyringPasswordTest, TheWindowAsksTheServiceToUnlockALockedKeyring) {
                   0u)
             << error.what();
     }
+}
+
+TEST_F(KeyringPasswordTest, TheRefreshTokenIsAnEntryBesideThePasswordAndMovesIntoTheFileOnRequest) {
+    writeAccount();
+    std::unique_ptr<TfmSetup> dialog = openSetup();
+    dialog->edtPassword.Text = kPassword;
+    dialog->BitBtn1Click();
+    app::SecretStore* keyring = windowKeyring.get();
+    app::StoreRefreshToken(mailIni(), "127.0.0.1", "anna", "custom", "rt-1", keyring, false);
+    EXPECT_EQ(platform::readProfileString(mailIni(), "Smtp", "OAuthRefreshToken", ""), "`secret-service`");
+    EXPECT_EQ(app::LoadRefreshToken(mailIni(), "127.0.0.1", "anna", keyring), "rt-1");
+    EXPECT_EQ(keyring->Lookup({"127.0.0.1", "anna"}), kPassword);
+    // "In der Datei speichern": scrambled in the file, gone from the keyring.
+    app::StoreRefreshToken(mailIni(), "127.0.0.1", "anna", "custom", "rt-2", keyring, true);
+    EXPECT_EQ(app::LoadRefreshToken(mailIni(), "127.0.0.1", "anna", nullptr), "rt-2");
+    EXPECT_THROW(keyring->Lookup({"127.0.0.1", "anna", app::kRefreshTokenKind}), Error);
+    EXPECT_EQ(keyring->Lookup({"127.0.0.1", "anna"}), kPassword);
 }

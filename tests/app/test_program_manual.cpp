@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "app/command_line.h"
+#include "app/oauth_device_sign_in.h"
 #include "app/version_info.h"
 #include "platform/text_codec.h"
 
@@ -54,7 +55,8 @@ TEST(ProgramManual, EverySwitchItDocumentsIsOneTheCommandLineKnows) {
             SCOPED_TRACE(argument);
             std::ostringstream out;
             const bool information = AnswerInformationRequest({argument}, out).has_value();
-            EXPECT_TRUE(information || changesSomething(ParseCommandLine({argument})));
+            EXPECT_TRUE(information || DeviceSignInRequested({argument}) ||
+                        changesSomething(ParseCommandLine({argument})));
         }
     }
 }

@@ -21,7 +21,6 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from aiosmtpd.smtp import SMTP, AuthResult
 from oauthlib.common import Request
 from oauthlib.oauth2 import BearerToken, RequestValidator, Server
-from oauthlib.oauth2.rfc6749.errors import FatalClientError, OAuth2Error
 
 import smtp_support
 from smtp_support import AiosmtpdThread
@@ -61,9 +60,6 @@ class Validator(RequestValidator):
 
     def validate_redirect_uri(self, client_id, redirect_uri, request, *args, **kwargs):
         return redirect_uri.startswith("http://127.0.0.1:")  # RFC 8252 7.3: loopback, any port
-
-    def get_default_redirect_uri(self, *args, **kwargs):
-        return None
 
     def validate_response_type(self, client_id, response_type, *args, **kwargs):
         return response_type == "code"
@@ -116,9 +112,6 @@ class Validator(RequestValidator):
 
     def get_original_scopes(self, refresh_token, request, *args, **kwargs):
         return self.refresh[refresh_token]
-
-    def rotate_refresh_token(self, request):
-        return False
 
     def introspect_token(self, token, token_type_hint, request, *args, **kwargs):
         expires = self.access.get(token, 0)
@@ -186,16 +179,11 @@ class AuthorizationServer:
         uri = self.base + path
         if not path.startswith("/authorize"):
             return 404, {}, ""
-        try:
-            scopes, credentials = self.oauth.validate_authorization_request(uri, "GET")
-            # The user signs in and consents at once.
-            headers, body, status = self.oauth.create_authorization_response(uri, "GET", scopes=scopes,
-                                                                              credentials=credentials)
-            return status, headers, body
-        except FatalClientError as error:
-            return 400, {}, error.json
-        except OAuth2Error as error:
-            return 302, {"Location": error.in_uri(error.redirect_uri)}, ""
+        scopes, credentials = self.oauth.validate_authorization_request(uri, "GET")
+        # The user signs in and consents at once.
+        headers, body, status = self.oauth.create_authorization_response(uri, "GET", scopes=scopes,
+                                                                          credentials=credentials)
+        return status, headers, body
 
     def post(self, path, body, headers):
         uri = self.base + path

@@ -128,6 +128,13 @@ class OAuthSignInTest(unittest.TestCase):
                 self.assertEqual(self.recorder.logins, [(mechanism, USER, True)] * 3)
         self.assertEqual(len(self.recorder.envelopes), 6)
         self.assertEqual(self.server.validator.grants, ["authorization_code", "refresh_token", "refresh_token"])
+        # The server hands out a new refresh token with each access token: the last one is kept.
+        self.assertEqual(self.stored_refresh_token(), list(self.server.validator.refresh)[-1])
+        # A token command, when set, wins: no refresh, its token logs in.
+        live = next(token for token, expires in self.server.validator.access.items() if expires)
+        self.write_mail_ini(self.smtp_port, {**self.token_key, "TokenCommand": "/bin/echo " + live})
+        status, out, err = self.run_program(SENDRIX, "liste.csv", "/s:Rundbrief", "/from:" + USER, "/sofort")
+        self.assertEqual((status, len(self.recorder.envelopes), len(self.server.validator.grants)), (0, 9, 3), err)
 
     def test_revoked_sign_in_ends_the_run_with_one_german_error_and_nothing_sent(self):
         self.signed_in_account(2)

@@ -11,6 +11,7 @@
 // Exit 0 when signed in, 1 with the error on standard error.
 #include <chrono>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,16 +32,17 @@ int browserSignIn(const std::string& mailIni) {
     const OAuthTokens tokens = SignInWithBrowser(
         provider, settings.ServerUser, [&] { return std::chrono::steady_clock::now() < deadline; },
         [](const std::string&) { std::cerr << "no browser\n"; });
-    StoreRefreshToken(mailIni, settings.ServerName, settings.ServerUser, provider.key, tokens.refreshToken, nullptr,
-                      true);
+    StoreRefreshToken(mailIni, settings.ServerName, settings.ServerUser, provider.key, tokens.refreshToken,
+                      nullptr, true);
     return 0;
 }
 
 int deviceSignIn(const std::string& mailIni, const std::vector<std::string>& arguments) {
     std::vector<long> waits;
-    const int status = RunDeviceSignIn(arguments, mailIni, nullptr, std::cout, std::cerr,
-                                       [&](long seconds) { waits.push_back(seconds); })
-                           .value_or(2);
+    const std::optional<bool> inFile = DeviceSignInRequested(arguments);
+    const int status = inFile ? RunDeviceSignIn(*inFile, mailIni, nullptr, std::cout, std::cerr,
+                                                [&](long seconds) { waits.push_back(seconds); })
+                              : 2;
     std::cerr << "waits:";
     for (long wait : waits)
         std::cerr << " " << wait;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/oauth_session.h"
+#include "support/temp_folder.h"
 
 namespace sendrix::app {
 namespace {
@@ -22,14 +23,17 @@ struct SessionRig {
     std::vector<OAuthTokens> answers;
     std::vector<std::string> asked;
     std::vector<std::string> kept;
-    OAuthSession session{"anna@example.org", "Microsoft", [] { return std::string("rt-1"); },
+    OAuthSession session{"anna@example.org",
+                         "Microsoft",
+                         [] { return std::string("rt-1"); },
                          [this](const std::string& token) {
                              asked.push_back(token);
                              OAuthTokens next = answers.front();
                              answers.erase(answers.begin());
                              return next;
                          },
-                         [this](const std::string& token) { kept.push_back(token); }, [this] { return now; }};
+                         [this](const std::string& token) { kept.push_back(token); },
+                         [this] { return now; }};
 };
 
 TEST(OAuthSession, KeepsTheAccessTokenUntilFiveMinutesBeforeItsEndAndKeepsARotatedRefreshToken) {
@@ -44,6 +48,29 @@ TEST(OAuthSession, KeepsTheAccessTokenUntilFiveMinutesBeforeItsEndAndKeepsARotat
     EXPECT_EQ(rig.session.AccessToken(), "at-3");
     EXPECT_EQ(rig.asked, (std::vector<std::string>{"rt-1", "rt-1", "rt-2"}));
     EXPECT_EQ(rig.kept, std::vector<std::string>{"rt-2"});
+}
+
+TEST(OAuthProvider, MicrosoftsTenantGoesIntoThePathOnlyAsAPlainName) {
+    test::TempFolder folder;
+    const struct {
+        const char* smtp;
+        const char* tokenUrl;  // empty: refused
+    } rows[] = {
+        {"ServerName=smtp.office365.com", "https://login.microsoftonline.com/common/oauth2/v2.0/token"},
+        {"OAuthProvider=microsoft\r\nOAuthTenant=firma.onmicrosoft.com",
+         "https://login.microsoftonline.com/firma.onmicrosoft.com/oauth2/v2.0/token"},
+        {"OAuthProvider=microsoft\r\nOAuthTenant=common/../evil?x=", ""},
+        {"ServerName=smtp.gmail.com", "https://oauth2.googleapis.com/token"},
+        {"OAuthProvider=custom", ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.smtp);
+        const std::string ini = folder.write("Mail.ini", std::string("[Smtp]\r\n") + row.smtp + "\r\n");
+        if (*row.tokenUrl)
+            EXPECT_EQ(ReadOAuthProvider(ini).tokenUrl, row.tokenUrl);
+        else
+            EXPECT_THROW(ReadOAuthProvider(ini), Error);
+    }
 }
 
 }  // namespace
