@@ -251,8 +251,8 @@ TEST_F(MailingWindowTest, EachKindOfFileDialogOpensWhereThatKindWasLastChosenAls
     ui.answerOpenFile(home.write("texte/t.txt", "Hallo\r\n"));
     ASSERT_TRUE(run(&TfrmMessageEditor::Nachrichtffnen1Click));
     ASSERT_TRUE(create());  // the next start
-    for (auto [handler, folder] : {std::pair{&TfrmMessageEditor::Verteilerlisteffnen1Click, "listen/"},
-                                   std::pair{&TfrmMessageEditor::Nachrichtffnen1Click, "texte/"},
+    for (auto [handler, folder] : {std::pair{&TfrmMessageEditor::Verteilerlisteffnen1Click, "listen"},
+                                   std::pair{&TfrmMessageEditor::Nachrichtffnen1Click, "texte"},
                                    std::pair{&TfrmMessageEditor::MailingOeffnen1Click, ""}}) {
         SCOPED_TRACE(folder);
         ui.answerOpenFile(std::nullopt);
