@@ -56,7 +56,8 @@ void appendSrv(const std::string& name, int encryption, std::vector<SubmissionSe
         std::vector<Record> records;
         for (int i = 0; i < ns_msg_count(message, ns_s_an); ++i) {
             ns_rr rr{};
-            if (ns_parserr(&message, ns_s_an, i, &rr) != 0 || ns_rr_type(rr) != ns_t_srv || ns_rr_rdlen(rr) < 7)
+            if (ns_parserr(&message, ns_s_an, i, &rr) != 0 || ns_rr_type(rr) != ns_t_srv ||
+                ns_rr_rdlen(rr) < 7)
                 continue;
             const unsigned char* data = ns_rr_rdata(rr);
             char target[NS_MAXDNAME];
@@ -132,7 +133,8 @@ bool submissionServerAnswers(const SubmissionServer& server, int limitSeconds) {
     mail::TIdSMTP smtp;
     smtp.SetHost(server.host);
     smtp.SetPort(server.port);
-    smtp.SetEncryption(server.encryption == kEncryptionTls ? mail::TlsMode::Implicit : mail::TlsMode::StartTls);
+    smtp.SetEncryption(server.encryption == kEncryptionTls ? mail::TlsMode::Implicit
+                                                           : mail::TlsMode::StartTls);
     smtp.SetTimeoutSeconds(limitSeconds);
     try {
         smtp.Open();

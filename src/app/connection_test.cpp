@@ -33,8 +33,7 @@ void prepare(mail::TIdSMTP& smtp, const merge::SmtpAccount& account) {
 void closeAfterFailure(mail::TIdSMTP& smtp) {
     try {
         smtp.Close();
-    } catch (const Error&) {
-    }
+    } catch (const Error&) {}
 }
 
 }  // namespace
@@ -48,7 +47,8 @@ ConnectionVerdict testSmtpConnection(const merge::SmtpAccount& account) {
         connected = true;
         const bool login = smtp.LogIn();
         smtp.Close();
-        return {true, "Die Verbindung steht: " + serverOf(account) + ", " + encryptionName(account.encryption) +
+        return {true, "Die Verbindung steht: " + serverOf(account) + ", " +
+                          encryptionName(account.encryption) +
                           (login ? ", Anmeldung als " + account.user + " angenommen." : ", ohne Anmeldung.") +
                           " Es wurde keine Nachricht gesendet."};
     } catch (const mail::EIdProtocolReplyError& error) {

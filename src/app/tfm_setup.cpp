@@ -209,16 +209,18 @@ void TfmSetup::BitBtn1Click() {
     const int perConnection =
         paceOf(edtMessagesPerConnection, lblMessagesPerConnection, 1, 1, kMaxMessagesPerConnection);
     KeepOpen = false;
-    const std::string server =
-        SMTPServer.Text.empty() && m_openedWithDefaultServer ? std::string(kDefaultServerName) : SMTPServer.Text;
+    const std::string server = SMTPServer.Text.empty() && m_openedWithDefaultServer
+                                   ? std::string(kDefaultServerName)
+                                   : SMTPServer.Text;
     store("ServerName", server);
     m_settings.ServerName = server;
 
     store("ServerPort", SMTPPort.Text);
     m_settings.ServerPort = port;
 
-    const std::string user =
-        edtAccount.Text.empty() && m_openedWithDefaultUser ? std::string(kDefaultServerUser) : edtAccount.Text;
+    const std::string user = edtAccount.Text.empty() && m_openedWithDefaultUser
+                                 ? std::string(kDefaultServerUser)
+                                 : edtAccount.Text;
     store("ServerUser", user);
     m_settings.ServerUser = user;
 

@@ -143,10 +143,10 @@ private:
     int m_shownEncryption = 0;  // the encryption whose usual port is shown
 
     bool m_keyringAvailable = false;
-    std::string m_keyringProblem;          // why the keyring's password is not shown
-    std::optional<SecretKey> m_openedKey;  // the keyring entry at FormCreate
-    bool m_openedWithoutPassword = false;  // no "ServerPassword" stored
-    bool m_openedWithDefaultUser = false;  // "ServerUser" was kDefaultServerUser
+    std::string m_keyringProblem;            // why the keyring's password is not shown
+    std::optional<SecretKey> m_openedKey;    // the keyring entry at FormCreate
+    bool m_openedWithoutPassword = false;    // no "ServerPassword" stored
+    bool m_openedWithDefaultUser = false;    // "ServerUser" was kDefaultServerUser
     bool m_openedWithDefaultServer = false;  // "ServerName" was kDefaultServerName
 
     TMailSettings& m_settings;

@@ -133,7 +133,8 @@ void TfrmMessageEditor::selEmailProfilChange() {
 
 void TfrmMessageEditor::selEmailProfilClick() {}
 
-bool TfrmMessageEditor::chooseFile(TFileDialog& dialog, const char* kind, bool save, const std::string& folder) {
+bool TfrmMessageEditor::chooseFile(TFileDialog& dialog, const char* kind, bool save,
+                                   const std::string& folder) {
     dialog.InitialDir = folder;
     if (folder.empty() && m_userSettingsRead)
         dialog.InitialDir = platform::readProfileString(UserSettingsFile, "Ordner", kind, "");
@@ -141,7 +142,8 @@ bool TfrmMessageEditor::chooseFile(TFileDialog& dialog, const char* kind, bool s
         return false;
     if (m_userSettingsRead && !DontSave) {
         try {
-            platform::writeProfileString(UserSettingsFile, "Ordner", kind, platform::folderOf(dialog.FileName));
+            platform::writeProfileString(UserSettingsFile, "Ordner", kind,
+                                         platform::folderOf(dialog.FileName));
         } catch (const Error&) {
             // Only a convenience for the next dialog: the chosen file is
             // still opened or saved.

@@ -61,10 +61,10 @@ AccountAssistant::AccountAssistant(app::TfmSetup& model, app::Interaction& inter
     setButtonText(QWizard::CancelButton, QStringLiteral("Abbrechen"));
     setFont(formFont(font()));
     discover = [](const std::string& address) {
-        return app::discoverSubmissionServer(address, app::submissionServersFromDns,
-                                             [](const app::SubmissionServer& server) {
-                                                 return app::submissionServerAnswers(server, kProbeLimitSeconds);
-                                             });
+        return app::discoverSubmissionServer(
+            address, app::submissionServersFromDns, [](const app::SubmissionServer& server) {
+                return app::submissionServerAnswers(server, kProbeLimitSeconds);
+            });
     };
     m_fields = new AccountFields(m_model, interaction, this);
     m_fields->onRefresh = [this] { showLoginChoices(); };
@@ -144,7 +144,8 @@ QWizardPage* AccountAssistant::testPage() {
     auto* testMail = new QPushButton(QStringLiteral("&Testnachricht an mich senden"), page);
     testMail->setObjectName(QStringLiteral("btnTestMessage"));
     testMail->setAutoDefault(false);
-    connect(testMail, &QPushButton::clicked, this, [this] { m_fields->run(&app::TfmSetup::SendTestMessage); });
+    connect(testMail, &QPushButton::clicked, this,
+            [this] { m_fields->run(&app::TfmSetup::SendTestMessage); });
     auto* layout = new QVBoxLayout(page);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_fields->testConnection);

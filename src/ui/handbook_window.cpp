@@ -27,7 +27,8 @@ HandbookWindow::HandbookWindow(const QString& path, QWidget* parent) : QDialog(p
     text->setSource(QUrl::fromLocalFile(path));
     auto* browser = new QPushButton(QStringLiteral("Im &Browser öffnen"), this);
     browser->setObjectName(QStringLiteral("btnOpenInBrowser"));
-    connect(browser, &QPushButton::clicked, this, [path] { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); });
+    connect(browser, &QPushButton::clicked, this,
+            [path] { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); });
     auto* close = new QPushButton(QStringLiteral("&Schließen"), this);
     connect(close, &QPushButton::clicked, this, &QDialog::close);
     auto* buttons = new QHBoxLayout;

@@ -152,8 +152,8 @@ bool MainWindow::restorePlace() {
         return false;
     const QRect area = screen->availableGeometry();
     const QSize least = minimumSizeHint();
-    const app::WindowPlace place = app::fitIntoArea(*stored, {area.x(), area.y(), area.width(), area.height()},
-                                                    least.width(), least.height());
+    const app::WindowPlace place = app::fitIntoArea(
+        *stored, {area.x(), area.y(), area.width(), area.height()}, least.width(), least.height());
     setGeometry(place.x, place.y, place.width, place.height);
     return place.maximized;
 }

@@ -65,7 +65,8 @@ AccountFields::AccountFields(app::TfmSetup& model, app::Interaction& interaction
 QLineEdit* AccountFields::edit(const char* name, app::TEdit& model) {
     auto* widget = new QLineEdit(toQt(model.Text), m_parent);
     widget->setObjectName(QString::fromLatin1(name));
-    connect(widget, &QLineEdit::textEdited, this, [&model](const QString& text) { model.Text = fromQt(text); });
+    connect(widget, &QLineEdit::textEdited, this,
+            [&model](const QString& text) { model.Text = fromQt(text); });
     return widget;
 }
 
@@ -87,8 +88,8 @@ QPushButton* AccountFields::signInButton(const char* name, const char* caption, 
     button->setAutoDefault(false);
     connect(button, &QPushButton::clicked, this, [this, provider = std::string(provider)] {
         // The refresh token goes where the password would.
-        if (signInWithOAuth(m_parent, {m_model.mailIni(), m_model.SMTPServer.Text, m_model.edtAccount.Text, provider,
-                                       m_model.chkPasswordInFile.Checked, m_model.Secrets}))
+        if (signInWithOAuth(m_parent, {m_model.mailIni(), m_model.SMTPServer.Text, m_model.edtAccount.Text,
+                                       provider, m_model.chkPasswordInFile.Checked, m_model.Secrets}))
             run(&app::TfmSetup::signedIn);
     });
     return button;
@@ -110,7 +111,8 @@ void AccountFields::refresh() {
     for (auto [widget, model] :
          {std::pair{server, &m_model.SMTPServer}, std::pair{port, &m_model.SMTPPort},
           std::pair{account, &m_model.edtAccount}, std::pair{password, &m_model.edtPassword},
-          std::pair{senderName, &m_model.edtSenderName}, std::pair{senderAddress, &m_model.edtSenderAddress}}) {
+          std::pair{senderName, &m_model.edtSenderName},
+          std::pair{senderAddress, &m_model.edtSenderAddress}}) {
         const QSignalBlocker blocker(widget);
         const QString text = toQt(model->Text);
         if (widget->text() != text)
@@ -121,8 +123,9 @@ void AccountFields::refresh() {
         const QSignalBlocker blocker(showPassword);
         showPassword->setChecked(m_model.chkShowPassword.Checked);
     }
-    for (auto [box, model] : {std::pair{authType, &m_model.cboAuthType}, std::pair{provider, &m_model.cboProvider},
-                              std::pair{encryption, &m_model.cboEncryption}}) {
+    for (auto [box, model] :
+         {std::pair{authType, &m_model.cboAuthType}, std::pair{provider, &m_model.cboProvider},
+          std::pair{encryption, &m_model.cboEncryption}}) {
         const QSignalBlocker blocker(box);
         box->setCurrentIndex(model->ItemIndex);
     }

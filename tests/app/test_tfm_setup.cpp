@@ -484,7 +484,8 @@ TEST(TfmSetup, AProviderSetsLoginAndPaceAndTheOwnServerSetsThePaceBack) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.provider);
         const auto& items = dialog.cboProvider.Items;
-        dialog.cboProvider.ItemIndex = static_cast<int>(std::find(items.begin(), items.end(), row.provider) - items.begin());
+        dialog.cboProvider.ItemIndex =
+            static_cast<int>(std::find(items.begin(), items.end(), row.provider) - items.begin());
         dialog.cboProviderChange();
         EXPECT_EQ(dialog.SMTPServer.Text, row.server);
         EXPECT_EQ(dialog.cboAuthType.Text, row.login);
@@ -501,7 +502,8 @@ TEST(TfmSetup, AFoundServerComesWithThePasswordLoginAndTheAddressAsAccount) {
     dialog.FormCreate();
     dialog.edtSenderAddress.Text = "anna@verein.example";
     dialog.cboAuthType.ItemIndex = 0;
-    dialog.applyDiscovery({app::Discovery::Source::Dns, -1, {"mail.verein.example", 465, app::kEncryptionTls}, ""});
+    dialog.applyDiscovery(
+        {app::Discovery::Source::Dns, -1, {"mail.verein.example", 465, app::kEncryptionTls}, ""});
     EXPECT_EQ(dialog.SMTPServer.Text, "mail.verein.example");
     EXPECT_EQ(dialog.SMTPPort.Text, "465");
     EXPECT_EQ(dialog.cboEncryption.Text, "SSL/TLS");

@@ -16,7 +16,9 @@ TEST(WindowPlace, APlaceOffTheScreenOrLargerThanItIsMovedAndShrunkIntoIt) {
         WindowPlace stored, expected;
     } rows[] = {
         {"inside: unchanged", {100, 100, 800, 600, true}, {100, 100, 800, 600, true}},
-        {"right of the screen (a second screen gone)", {2000, 100, 800, 600, false}, {480, 100, 800, 600, false}},
+        {"right of the screen (a second screen gone)",
+         {2000, 100, 800, 600, false},
+         {480, 100, 800, 600, false}},
         {"above and left", {-50, 0, 800, 600, false}, {0, 30, 800, 600, false}},
         {"larger than the screen", {0, 0, 3000, 2000, false}, {0, 30, 1280, 770, false}},
         {"smaller than the window can be", {10, 40, 100, 50, false}, {10, 40, 500, 400, false}},

@@ -23,8 +23,8 @@ std::string readLine(int fd, std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     std::string line;
     while (line.find('\n') == std::string::npos) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         pollfd p{fd, POLLIN, 0};
         if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0)
             return {};
@@ -53,7 +53,8 @@ TlsSmtpServer::TlsSmtpServer(const std::string& user, const std::string& passwor
         posix_spawn_file_actions_addclose(&actions, fd);
     const std::string folder = m_folder.folder();
     std::string python = "/usr/bin/python3";
-    const char* argv[] = {python.c_str(), script.c_str(), folder.c_str(), user.c_str(), password.c_str(), nullptr};
+    const char* argv[] = {python.c_str(), script.c_str(),   folder.c_str(),
+                          user.c_str(),   password.c_str(), nullptr};
     const int failed =
         ::posix_spawn(&m_pid, argv[0], &actions, nullptr, const_cast<char* const*>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);

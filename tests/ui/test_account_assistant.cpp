@@ -77,7 +77,8 @@ TEST_F(AccountAssistantTest, AGmxAddressGetsGmxsServerStartTlsAndThePasswordLogi
     });
     child<QAction>("KontoEinrichten1")->trigger();
     EXPECT_EQ(answerer.pendingSteps(), 0u);
-    EXPECT_EQ(server, (std::vector<std::string>{"Anbieter erkannt: GMX", "GMX", "mail.gmx.net", "587", "STARTTLS"}));
+    EXPECT_EQ(server,
+              (std::vector<std::string>{"Anbieter erkannt: GMX", "GMX", "mail.gmx.net", "587", "STARTTLS"}));
     EXPECT_EQ(login, (std::vector<std::string>{"Benutzername und Passwort", "anna.mueller@GMX.de"}));
 }
 
@@ -94,8 +95,10 @@ TEST_F(AccountAssistantTest, VerbindungTestenSaysNoToAWrongPasswordYesToTheRight
         ASSERT_NE(wizard, nullptr);
         // Where DNS would have led: the test's server.
         wizard->discover = [&](const std::string&) {
-            return app::Discovery{app::Discovery::Source::Guess, -1,
-                                  {"localhost", tls.port(), app::kEncryptionStartTls}, "Server gefunden: " + where};
+            return app::Discovery{app::Discovery::Source::Guess,
+                                  -1,
+                                  {"localhost", tls.port(), app::kEncryptionStartTls},
+                                  "Server gefunden: " + where};
         };
         enterSender(wizard, "anna@verein.example");
         next(wizard);
@@ -116,7 +119,8 @@ TEST_F(AccountAssistantTest, VerbindungTestenSaysNoToAWrongPasswordYesToTheRight
     EXPECT_EQ(answerer.unexpected, 0);
 
     ASSERT_EQ(verdicts.size(), 2u);
-    EXPECT_EQ(verdicts[0].rfind("Der Server " + where + " hat die Anmeldung als anna@verein.example abgelehnt: ", 0),
+    EXPECT_EQ(verdicts[0].rfind(
+                  "Der Server " + where + " hat die Anmeldung als anna@verein.example abgelehnt: ", 0),
               0u)
         << verdicts[0];
     EXPECT_NE(verdicts[0].find("Kontoname und Passwort prüfen."), std::string::npos);

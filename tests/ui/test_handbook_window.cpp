@@ -14,8 +14,8 @@ TEST(HandbookWindow, ShowsTheBuiltHandbookWithItsSections) {
     const QString path = QString::fromLocal8Bit(std::getenv("SENDRIX_BUILD_DIR")) + "/src/handbuch.html";
     ui::HandbookWindow window(path, nullptr);
     const QString text = window.findChild<QTextBrowser*>(QStringLiteral("Handbook"))->toPlainText();
-    for (const char* heading : {"Handbuch", "Konto einrichten", "Empfängerliste laden", "Anhalten und fortsetzen",
-                                "Unbeaufsichtigter Betrieb"}) {
+    for (const char* heading : {"Handbuch", "Konto einrichten", "Empfängerliste laden",
+                                "Anhalten und fortsetzen", "Unbeaufsichtigter Betrieb"}) {
         SCOPED_TRACE(heading);
         EXPECT_TRUE(text.contains(QString::fromUtf8(heading)));
     }

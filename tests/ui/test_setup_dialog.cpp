@@ -190,7 +190,8 @@ TEST_F(SetupDialogTest, ChoicesFillTheFieldsARefusedValueKeepsTheDialogOpenAndAb
 TEST_F(SetupDialogTest, OAuthSignInWaitsInABoxWhoseAbbrechenEndsItWithNothingStored) {
     writeSettings();
     const std::string mailIni = home.path("Mail.ini");
-    for (auto [key, value] : {std::pair{"OAuthProvider", "custom"}, {"OAuthClientId", "sendrix-test"},
+    for (auto [key, value] : {std::pair{"OAuthProvider", "custom"},
+                              {"OAuthClientId", "sendrix-test"},
                               {"OAuthAuthorizationUrl", "https://127.0.0.1:9/authorize"},
                               {"OAuthTokenUrl", "https://127.0.0.1:9/token"}})
         platform::writeProfileString(mailIni, "Smtp", key, value);
@@ -232,16 +233,19 @@ TEST_F(SetupDialogTest, VerbindungTestenAnswersInGermanForTheFieldsAsTypedAndSto
         for (const char* password : {"falsch", "richtig"}) {
             typeInto(dialog, "edtPassword", QString::fromLatin1(password));
             click(dialog, "btnTestConnection");
-            verdicts.push_back(dialog->findChild<QLabel*>(QStringLiteral("lblConnectionVerdict"))->text().toStdString());
+            verdicts.push_back(
+                dialog->findChild<QLabel*>(QStringLiteral("lblConnectionVerdict"))->text().toStdString());
         }
         click(dialog, "BitBtn2");
     });
     child<QAction>("Optionen1")->trigger();
     EXPECT_EQ(answerer.pendingSteps(), 0u);
     ASSERT_EQ(verdicts.size(), 2u);
-    EXPECT_EQ(verdicts[0].rfind("Der Server " + where + " hat die Anmeldung als verein abgelehnt: 535", 0), 0u)
+    EXPECT_EQ(verdicts[0].rfind("Der Server " + where + " hat die Anmeldung als verein abgelehnt: 535", 0),
+              0u)
         << verdicts[0];
-    EXPECT_EQ(verdicts[1], "Die Verbindung steht: " + where +
-                               ", STARTTLS, Anmeldung als verein angenommen. Es wurde keine Nachricht gesendet.");
+    EXPECT_EQ(verdicts[1],
+              "Die Verbindung steht: " + where +
+                  ", STARTTLS, Anmeldung als verein angenommen. Es wurde keine Nachricht gesendet.");
     EXPECT_EQ(home.read("Mail.ini"), before);
 }

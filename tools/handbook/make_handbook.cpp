@@ -27,8 +27,8 @@ int main(int argc, char** argv) {
         document.setMarkdown(QString::fromStdString(section));
         document.setMetaInformation(QTextDocument::DocumentTitle, QStringLiteral("Sendrix – Handbuch"));
         QFile out(QString::fromLocal8Bit(argv[2]));
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(document.toHtml().toUtf8()) < 0 ||
-            !out.flush()) {
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            out.write(document.toHtml().toUtf8()) < 0 || !out.flush()) {
             std::fprintf(stderr, "%s: %s\n", argv[2], out.errorString().toLocal8Bit().constData());
             return 1;
         }
