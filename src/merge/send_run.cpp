@@ -446,12 +446,12 @@ namespace {
 // in the same second.
 std::string recordRunId(const RunRecordFile& file, const platform::LocalTime& start) {
     using platform::TwoDigits;
-    const std::string stamp = std::to_string(start.year) + TwoDigits(start.month) + TwoDigits(start.day) +
-                              "-" + TwoDigits(start.hour) + TwoDigits(start.minute) + TwoDigits(start.second);
+    const std::string stamp = std::to_string(start.year) + TwoDigits(start.month) + TwoDigits(start.day) + "-" +
+                              TwoDigits(start.hour) + TwoDigits(start.minute) + TwoDigits(start.second);
     std::string id = stamp;
     for (int counter = 2;; ++counter) {
-        const bool taken = std::any_of(file.runs.begin(), file.runs.end(),
-                                       [&](const RecordedRun& run) { return run.id == id; });
+        const bool taken =
+            std::any_of(file.runs.begin(), file.runs.end(), [&](const RecordedRun& run) { return run.id == id; });
         if (!taken)
             return id;
         id = stamp + "-" + std::to_string(counter);
@@ -560,8 +560,7 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
             m_record.writer->sync();
         if (summary.resultFile.empty())
             return;
-        writeResultFile(summary.resultFile,
-                        m_record.writer ? m_record.writer->run().results(results) : results,
+        writeResultFile(summary.resultFile, m_record.writer ? m_record.writer->run().results(results) : results,
                         mailing.sourceRows);
         m_observer.addProtocolLine("Ergebnisdatei: " + summary.resultFile);
     };
