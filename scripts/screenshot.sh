@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Screenshots of the real window under Xvfb: the main window with each of its
-# pages, the protocol of a real send to a local capture server and the SMTP
-# setup dialog, filled with a small demo mailing; then the composer with a
-# formatted newsletter, and that newsletter as received, rendered by headless
-# Chromium with its cid: images (scripts/mail_rendering.py).
+# pages, the protocol of a real send to a local capture server, the account
+# dialog and the account assistant, filled with a small demo mailing; then the
+# composer with a formatted newsletter, and that newsletter as received,
+# rendered by headless Chromium with its cid: images (scripts/mail_rendering.py).
 #
 #   scripts/screenshot.sh            # writes docs/screenshot-*.png
 #   BUILD_DIR=/work/build-x OUT_DIR=/tmp/shots scripts/screenshot.sh
@@ -142,13 +142,33 @@ click "$main" 160 72    # tab "Kopien"
 click "$main" 10 290    # tab "Mail"
 shoot "$main" "$OUT_DIR/screenshot-copies.png"
 
-# The setup dialog from the tool button "Optionen"; Escape closes it
+# The account dialog from the tool button "Optionen"; Escape closes it
 # without storing.
 click "$main" 205 40
-setup=$(find_window '^Setup$')
+setup=$(find_window '^E-Mail-Konto$')
 shoot "$setup" "$OUT_DIR/screenshot-setup.png"
 xdotool key --window "$setup" Escape || true
-for _ in $(seq 50); do xdotool search --onlyvisible --name '^Setup$' >/dev/null 2>&1 || break; sleep 0.1; done
+for _ in $(seq 50); do xdotool search --onlyvisible --name '^E-Mail-Konto$' >/dev/null 2>&1 || break; sleep 0.1; done
+
+# The account assistant ("Extras" > "Konto einrichten"): a GMX address,
+# "Weiter", the server it found and the login; "Abbrechen" stores nothing.
+xdotool windowfocus --sync "$main" 2>/dev/null || true
+xdotool key --clearmodifiers alt+e
+sleep 0.3
+xdotool key --clearmodifiers k
+assistant=$(find_window '^Konto einrichten$')
+xdotool windowfocus --sync "$assistant" 2>/dev/null || true
+xdotool key --clearmodifiers ctrl+a
+xdotool type --delay 20 "Anna Berger"
+xdotool key --clearmodifiers Tab ctrl+a
+xdotool type --delay 20 "anna.berger@gmx.de"
+shoot "$assistant" "$OUT_DIR/screenshot-assistant-sender.png"
+xdotool key --clearmodifiers alt+w
+shoot "$assistant" "$OUT_DIR/screenshot-assistant-server.png"
+xdotool key --clearmodifiers alt+w
+shoot "$assistant" "$OUT_DIR/screenshot-assistant-login.png"
+click "$assistant" 469 337   # "Abbrechen"
+for _ in $(seq 50); do xdotool search --onlyvisible --name '^Konto einrichten$' >/dev/null 2>&1 || break; sleep 0.1; done
 
 # A real send: Alt+S, the question answered with its default button (Ja),
 # and the protocol the run leaves behind.

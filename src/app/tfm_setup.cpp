@@ -4,9 +4,14 @@
 #include <cstdint>
 #include <optional>
 
+#include "app/access_token.h"
+#include "app/account_discovery.h"
+#include "app/connection_test.h"
 #include "app/mail_providers.h"
+#include "app/oauth_session.h"
 #include "app/password_file.h"
 #include "app/secret_store.h"
+#include "mail/id_smtp.h"
 #include "platform/ascii.h"
 #include "platform/error.h"
 #include "platform/profile_file.h"
@@ -21,6 +26,10 @@ namespace {
 constexpr int kFallbackPort = 110;
 
 constexpr const char* kOwnServer = "(eigener Server)";
+
+// The limit of "Verbindung testen" for connecting and each reply when
+// "Mail.ini" sets none: a person waits for the verdict.
+constexpr int kTestLimitSeconds = 15;
 
 // A pace field's number: blank gives `blank`; anything but a whole number in
 // `lowest`..`highest` throws naming the field and the range.
@@ -52,8 +61,12 @@ int DialogServerPort(const std::string& text) {
 TfmSetup::TfmSetup(TMailSettings& settings, Interaction& interaction, std::string mailIni)
     : m_settings(settings), m_interaction(interaction), m_mailIni(std::move(mailIni)) {
     lblServer.Caption = "SMTP-Server";
-    lblAuthType.Caption = "&Typ";
-    cboAuthType.Items = {"None", "Simple Login", "PLAIN", "XOAUTH2 (OAuth 2)", "OAUTHBEARER (OAuth 2)"};
+    lblAuthType.Caption = "&Anmeldung";
+    // The values of "SMTPAuthenticationType" in their order.
+    cboAuthType.Items = {"Keine Anmeldung", "Benutzername und Passwort", "Benutzername und Passwort (PLAIN)",
+                         "Microsoft-/Google-Anmeldung (OAuth 2)", "Anmeldung mit Zugriffstoken (OAuth 2)"};
+    AuthTypeHints = {"Ohne AUTH", "AUTH LOGIN", "AUTH PLAIN (RFC 4616)", "AUTH XOAUTH2",
+                     "AUTH OAUTHBEARER (RFC 7628)"};
     lblProvider.Caption = "&Anbieter";
     cboProvider.Items = {kOwnServer};
     for (const MailProvider& provider : mailProviders())
@@ -66,22 +79,33 @@ TfmSetup::TfmSetup(TMailSettings& settings, Interaction& interaction, std::strin
     lblClearWarning.Caption = "Ohne Verschlüsselung gehen Kontoname und Passwort lesbar über das Netz.";
     lblClearWarning.Visible = false;
     lblAccount.Caption = "&Kontoname";
+    AccountPlaceholder = "meist die E-Mail-Adresse";
     lblPassword.Caption = "&Passwort";
+    PasswordPlaceholder = "Passwort des E-Mail-Kontos";
+    chkShowPassword.Caption = "Passwort an&zeigen";
+    lblSenderName.Caption = "A&nzeigename";
+    lblSenderAddress.Caption = "Absender&adresse";
     lblSentObjects.Caption = "Gesendete Objekte";
     chkPasswordInFile.Caption = "Passwort in der Datei speichern (für unbeaufsichtigten Betrieb)";
 }
 
 void TfmSetup::FormCreate() {
-    SMTPServer.Text = m_settings.ServerName;
+    m_openedWithDefaultServer = m_settings.ServerName == kDefaultServerName;
+    SMTPServer.Text = m_openedWithDefaultServer ? std::string() : m_settings.ServerName;
     SMTPPort.Text = std::to_string(m_settings.ServerPort);
-    edtAccount.Text = m_settings.ServerUser;
+    m_openedWithDefaultUser = m_settings.ServerUser == kDefaultServerUser;
+    edtAccount.Text = m_openedWithDefaultUser ? std::string() : m_settings.ServerUser;
+    m_openedWithoutPassword = m_settings.PasswordStorage == PasswordPlace::Default;
     m_keyringAvailable = Secrets && Secrets->Available();
     m_keyringProblem.clear();
     m_openedKey.reset();
     if (m_settings.PasswordStorage == PasswordPlace::Keyring)
         m_openedKey = SecretKey{m_settings.ServerName, m_settings.ServerUser};
     try {
-        edtPassword.Text = SmtpLoginPassword(m_settings, m_keyringAvailable ? Secrets : nullptr);
+        // The built-in placeholder is no password the user gave.
+        edtPassword.Text = m_openedWithoutPassword
+                               ? std::string()
+                               : SmtpLoginPassword(m_settings, m_keyringAvailable ? Secrets : nullptr);
     } catch (const Error& error) {
         // The dialog is where a lost keyring entry is mended, so it opens
         // anyway and says why the field is empty.
@@ -105,6 +129,9 @@ void TfmSetup::FormCreate() {
     edtTokenCommand.Text = m_settings.TokenCommand;
     edtMessagesPerMinute.Text = std::to_string(m_settings.MessagesPerMinute);
     edtMessagesPerConnection.Text = std::to_string(m_settings.MessagesPerConnection);
+    chkShowPassword.Checked = false;
+    PasswordMasked = true;
+    edtSenderAddress.Text = m_settings.PersonalEmail;
     select(cboProvider, 0);
     for (std::size_t i = 0; i < mailProviders().size(); ++i)
         if (platform::equalsNoCase(mailProviders()[i].host, m_settings.ServerName))
@@ -124,13 +151,20 @@ void TfmSetup::updateClearWarning() {
 
 void TfmSetup::cboProviderChange() {
     const int index = cboProvider.ItemIndex;
-    if (index < 1 || index > static_cast<int>(mailProviders().size()))
+    if (index > static_cast<int>(mailProviders().size()))
         return;
+    if (index < 1) {
+        // An own server has no published pace: no limit, as without keys.
+        edtMessagesPerMinute.Text = "0";
+        edtMessagesPerConnection.Text = "1";
+        return;
+    }
     const MailProvider& provider = mailProviders()[index - 1];
     SMTPServer.Text = provider.host;
     SMTPPort.Text = std::to_string(provider.port);
     select(cboEncryption, provider.encryption);
     m_shownEncryption = provider.encryption;
+    select(cboAuthType, providerLoginType(provider));
     edtMessagesPerMinute.Text = std::to_string(provider.messagesPerMinute);
     edtMessagesPerConnection.Text = std::to_string(provider.messagesPerConnection);
     updateClearWarning();
@@ -175,19 +209,28 @@ void TfmSetup::BitBtn1Click() {
     const int perConnection =
         paceOf(edtMessagesPerConnection, lblMessagesPerConnection, 1, 1, kMaxMessagesPerConnection);
     KeepOpen = false;
-    store("ServerName", SMTPServer.Text);
-    m_settings.ServerName = SMTPServer.Text;
+    const std::string server = SMTPServer.Text.empty() && m_openedWithDefaultServer
+                                   ? std::string(kDefaultServerName)
+                                   : SMTPServer.Text;
+    store("ServerName", server);
+    m_settings.ServerName = server;
 
     store("ServerPort", SMTPPort.Text);
     m_settings.ServerPort = port;
 
-    store("ServerUser", edtAccount.Text);
-    m_settings.ServerUser = edtAccount.Text;
+    const std::string user = edtAccount.Text.empty() && m_openedWithDefaultUser
+                                 ? std::string(kDefaultServerUser)
+                                 : edtAccount.Text;
+    store("ServerUser", user);
+    m_settings.ServerUser = user;
 
     // The key as a later start reads it back from the file.
     const SecretKey key{platform::readProfileString(m_mailIni, "Smtp", "ServerName", ""),
                         platform::readProfileString(m_mailIni, "Smtp", "ServerUser", "")};
-    if (m_keyringAvailable && !chkPasswordInFile.Checked) {
+    if (m_openedWithoutPassword && edtPassword.Text.empty()) {
+        // Still none: the file stays without the key, memory keeps the
+        // placeholder it read.
+    } else if (m_keyringAvailable && !chkPasswordInFile.Checked) {
         Secrets->Store(key, edtPassword.Text);
         store("ServerPassword", kKeyringPasswordMarker);
         m_settings.PasswordStorage = PasswordPlace::Keyring;
@@ -198,8 +241,10 @@ void TfmSetup::BitBtn1Click() {
                                      StoredPasswordValue(edtPassword.Text), platform::FileAccess::OwnerOnly);
         m_settings.PasswordStorage = PasswordPlace::File;
     }
-    m_settings.ServerPassword = edtPassword.Text;
-    m_settings.PasswordLoaded = true;
+    if (m_settings.PasswordStorage != PasswordPlace::Default) {
+        m_settings.ServerPassword = edtPassword.Text;
+        m_settings.PasswordLoaded = true;
+    }
 
     const int type = cboAuthType.ItemIndex;
     store("SMTPAuthenticationType", std::to_string(type));
@@ -229,6 +274,14 @@ void TfmSetup::BitBtn1Click() {
     if (m_openedKey && m_keyringAvailable && (!inKeyring || !(key == *m_openedKey)))
         Secrets->Remove(*m_openedKey);
     m_openedKey = inKeyring ? std::optional<SecretKey>(key) : std::nullopt;
+
+    if (!UserSettingsFile.empty()) {
+        // The keys the main window writes at close.
+        platform::writeProfileString(UserSettingsFile, "Email", "realname", edtSenderName.Text);
+        platform::writeProfileString(UserSettingsFile, "Email", "Personalemail", edtSenderAddress.Text);
+        m_settings.PersonalEmail = edtSenderAddress.Text;
+    }
+    Stored = true;
 }
 
 void TfmSetup::chkPasswordInFileClick() {
@@ -246,12 +299,82 @@ void TfmSetup::chkPasswordInFileClick() {
         lblPasswordStore.Caption = m_keyringProblem + " " + lblPasswordStore.Caption;
 }
 
-void TfmSetup::edtPasswordDblClick() {
-    m_interaction.Notice(edtPassword.Text);
+void TfmSetup::chkShowPasswordClick() {
+    PasswordMasked = !chkShowPassword.Checked;
 }
 
-void TfmSetup::SpeedButton1Click() {
-    PasswordMasked = false;
+void TfmSetup::applyDiscovery(const Discovery& found) {
+    if (edtAccount.Text.empty() || found.source != Discovery::Source::None)
+        edtAccount.Text = std::string(platform::trimBlanks(edtSenderAddress.Text));
+    if (found.source == Discovery::Source::Provider) {
+        select(cboProvider, found.providerIndex + 1);
+        cboProviderChange();
+        return;
+    }
+    if (found.source == Discovery::Source::None)
+        return;
+    select(cboProvider, 0);
+    cboProviderChange();
+    SMTPServer.Text = found.server.host;
+    SMTPPort.Text = std::to_string(found.server.port);
+    select(cboEncryption, found.server.encryption);
+    m_shownEncryption = found.server.encryption;
+    select(cboAuthType, mail::atLogin);
+    updateClearWarning();
+}
+
+merge::SmtpAccount TfmSetup::accountFromFields() const {
+    merge::SmtpAccount account;
+    account.host = std::string(platform::trimBlanks(SMTPServer.Text));
+    account.port = ParseServerPort(SMTPPort.Text);
+    account.user = edtAccount.Text;
+    account.password = edtPassword.Text;
+    account.authenticationType = std::max(0, cboAuthType.ItemIndex);
+    account.encryption = std::max(0, cboEncryption.ItemIndex);
+    account.timeoutSeconds = m_settings.Timeout > 0 ? m_settings.Timeout : kTestLimitSeconds;
+    // A certificate trusted for the stored server is trusted for it alone.
+    if (platform::equalsNoCase(account.host, m_settings.ServerName))
+        account.pinnedFingerprint = m_settings.TlsFingerprint;
+    const std::string command = edtTokenCommand.Text;
+    account.accessToken = [command] { return fetchAccessToken(command); };
+    if (command.empty()) {
+        TMailSettings typed = m_settings;
+        typed.ServerName = account.host;
+        typed.ServerUser = account.user;
+        if (auto session = OpenOAuthSession(m_mailIni, typed, m_keyringAvailable ? Secrets : nullptr))
+            account.accessToken = [session] { return session->AccessToken(); };
+        else
+            account.accessToken = []() -> std::string {
+                throw Error("Das Konto ist noch nicht angemeldet: zuerst „Bei Microsoft / Google anmelden“.");
+            };
+    }
+    return account;
+}
+
+void TfmSetup::signedIn() {
+    if (cboAuthType.ItemIndex != mail::atXOAuth2 && cboAuthType.ItemIndex != mail::atOAuthBearer)
+        select(cboAuthType, mail::atXOAuth2);
+    updateClearWarning();
+}
+
+void TfmSetup::btnTestConnectionClick() {
+    try {
+        const ConnectionVerdict verdict = testSmtpConnection(accountFromFields());
+        ConnectionOk = verdict.ok;
+        lblConnectionVerdict.Caption = verdict.text;
+    } catch (const Error& error) {
+        ConnectionOk = false;
+        lblConnectionVerdict.Caption = std::string("Kein Test möglich: ") + error.what();
+    }
+}
+
+void TfmSetup::SendTestMessage() {
+    const std::string address(platform::trimBlanks(edtSenderAddress.Text));
+    if (address.empty())
+        throw Error("Für die Testnachricht fehlt die Absenderadresse.");
+    sendTestMessage(accountFromFields(), edtSenderName.Text, address);
+    m_interaction.Notice("Die Testnachricht an " + address +
+                         " ist abgeschickt. Sie sollte in wenigen Minuten im Posteingang sein.");
 }
 
 }  // namespace sendrix::app

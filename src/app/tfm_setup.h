@@ -2,13 +2,17 @@
 // The SMTP setup dialog without a toolkit: its controls as plain models and
 // its handlers. Created anew each time it is opened; the view (Qt, tests)
 // shows it modally and calls the handlers.
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "app/account_discovery.h"
 #include "app/controls.h"
 #include "app/interaction.h"
 #include "app/mail_settings.h"
 #include "app/secret_store.h"
+#include "merge/mailing.h"
 
 namespace sendrix::app {
 
@@ -22,7 +26,9 @@ public:
 
     // Fills the fields from the settings. A password in the keyring is read
     // now (the keyring may prompt); when that fails the field stays empty
-    // and lblPasswordStore says why. Decides where OK stores the password:
+    // and lblPasswordStore says why. The built-in defaults of an account
+    // never set up (kDefaultServerName, kDefaultServerUser, the placeholder
+    // password) show as empty fields with a placeholder text. Decides where OK stores the password:
     // chkPasswordInFile is checked, and disabled, without a Secret Service,
     // and checked while "Mail.ini" holds a password of its own.
     void FormCreate();
@@ -38,18 +44,41 @@ public:
     // without them stays without them. With chkPasswordInFile unchecked the
     // password goes into the keyring first and "ServerPassword" gets only
     // kKeyringPasswordMarker; a keyring that refuses throws before the key
-    // is written. Last, a keyring entry the dialog opened with is removed
+    // is written. A password field left empty on an account that had none
+    // stored writes no "ServerPassword", and a server or account name left
+    // empty where the default stood writes the default back, so an old file
+    // reads as before. Then a keyring entry the dialog opened with is removed
     // when the password has moved (into the file, or to another account).
+    // Last, with UserSettingsFile set, the sender's name and address go
+    // into its [Email] "realname" and "Personalemail"; Stored becomes true.
     void BitBtn1Click();
     // The choice between file and keyring: lblPasswordStore follows it.
     void chkPasswordInFileClick();
-    // Double click into the password field: the plain password in a notice.
-    void edtPasswordDblClick();
-    // "...": shows the password in clear until the dialog closes.
-    void SpeedButton1Click();
-    // "Anbieter": server, port, encryption and pace of the chosen provider
-    // (entry 0, "(eigener Server)", changes nothing).
+    // "Passwort anzeigen": the password in clear while it is ticked.
+    void chkShowPasswordClick();
+    // "Anbieter": server, port, encryption, login type and pace of the
+    // chosen provider; entry 0, "(eigener Server)", keeps server and login
+    // and sets the pace back to no limit, one message per connection.
     void cboProviderChange();
+    // "Verbindung testen": connects with the fields as they stand (nothing
+    // stored), logs in, says "Quit"; the verdict goes to
+    // lblConnectionVerdict and ConnectionOk. Never throws.
+    void btnTestConnectionClick();
+    // Sends a short message from and to edtSenderAddress over the account
+    // as typed; a notice says where to look. Throws the send's error.
+    void SendTestMessage();
+    // The account assistant's server: a provider as if chosen under
+    // "Anbieter", a found server with the password login and the pace of
+    // an own server; nothing found changes nothing. The account name becomes
+    // the sender address (with nothing found, only an empty one).
+    void applyDiscovery(const Discovery& found);
+    // The built-in sign-in has stored a refresh token for the account of the
+    // fields: the login becomes "Microsoft-/Google-Anmeldung (OAuth 2)".
+    void signedIn();
+    // The account as the fields give it, for a test; throws for a port
+    // that is no port number. An OAuth 2 login takes its token from the
+    // token command of the field, else from the built-in sign-in.
+    merge::SmtpAccount accountFromFields() const;
     // "Verschlüsselung": the port follows when it still holds the usual port
     // of the previous choice (DefaultPortFor) or is empty.
     void cboEncryptionChange();
@@ -64,17 +93,27 @@ public:
     const std::string& mailIni() const { return m_mailIni; }
     TMailSettings& settings() { return m_settings; }
 
-    std::string Caption = "Setup";
+    std::string Caption = "E-Mail-Konto";
     TLabel lblServer;
     TEdit SMTPServer;
     TEdit SMTPPort;
     TLabel lblAuthType;
     TComboBox cboAuthType;
+    std::vector<std::string> AuthTypeHints;  // the technical name of each entry
     TLabel lblAccount;
     TEdit edtAccount;
+    std::string AccountPlaceholder;
     TLabel lblPassword;
     TEdit edtPassword;
+    std::string PasswordPlaceholder;
+    TCheckBox chkShowPassword;
     bool PasswordMasked = true;  // the field shows "*" for every character
+    TLabel lblSenderName;
+    TEdit edtSenderName;  // the form's "Anzeigename"; the caller fills it
+    TLabel lblSenderAddress;
+    TEdit edtSenderAddress;  // the sender address; the caller fills it
+    TLabel lblConnectionVerdict;
+    bool ConnectionOk = false;
     TLabel lblSentObjects;
     TEdit sentobjects;
     TCheckBox chkPasswordInFile;
@@ -92,9 +131,12 @@ public:
     // Visible while a login is set and the encryption is "Keine".
     TLabel lblClearWarning;
     bool KeepOpen = false;  // OK refused the port: the dialog stays open
+    bool Stored = false;    // OK has stored everything
 
     // The desktop's keyring; set before FormCreate (null: the file only).
     SecretStore* Secrets = nullptr;
+    // The user settings file the sender goes into ("" : none).
+    std::string UserSettingsFile;
 
 private:
     static void select(TComboBox& box, int index);
@@ -102,8 +144,11 @@ private:
     int m_shownEncryption = 0;  // the encryption whose usual port is shown
 
     bool m_keyringAvailable = false;
-    std::string m_keyringProblem;          // why the keyring's password is not shown
-    std::optional<SecretKey> m_openedKey;  // the keyring entry at FormCreate
+    std::string m_keyringProblem;            // why the keyring's password is not shown
+    std::optional<SecretKey> m_openedKey;    // the keyring entry at FormCreate
+    bool m_openedWithoutPassword = false;    // no "ServerPassword" stored
+    bool m_openedWithDefaultUser = false;    // "ServerUser" was kDefaultServerUser
+    bool m_openedWithDefaultServer = false;  // "ServerName" was kDefaultServerName
 
     TMailSettings& m_settings;
     Interaction& m_interaction;
@@ -116,6 +161,9 @@ class SetupDialogRunner {
 public:
     virtual ~SetupDialogRunner() = default;
     virtual void RunModal(TfmSetup& dialog) = 0;
+    // The account assistant over the same dialog model; without one,
+    // nothing happens.
+    virtual void RunAssistant(TfmSetup& dialog) { (void)dialog; }
 };
 
 // Port of the running program for a "ServerPort" text typed in the dialog:

@@ -73,11 +73,12 @@ TfrmMessageEditor::TfrmMessageEditor(Interaction& interaction, const platform::C
     Speichern1.Caption = "&Speichern";
     Vorschau1.Caption = "&Vorschau";
     Optionen1.Caption = "&Optionen";
+    KontoEinrichten1.Caption = "&Konto einrichten …";
     MailKonfigurationffnen1.Caption = "Mail-Konfiguration öffnen";
     MailKonfigurationsichern1.Caption = "&Mail-Konfiguration sichern";
     ListeSpeichern1.Caption = "&Liste speichern";
     ListeSpeichern1.Enabled = false;
-    Update1.Caption = "Update";
+    Update1.Caption = "Nach &Aktualisierung suchen";
     Versionsinfo1.Caption = "Versionsinfo";
 
     OpenDialog1.Filter = kOpenDialogFilter;

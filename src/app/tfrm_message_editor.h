@@ -216,11 +216,18 @@ public:
 
     // ---- Dialogs and "?" menu (extras) ----
 
+    // "Optionen" opens the account dialog, "Konto einrichten" the account
+    // assistant, both over one TfmSetup; once it has stored, the window's
+    // sender name and address follow what it stored.
     void Optionen1Click();
+    void KontoEinrichten1Click();
+    // At a start in the window without an SMTP server in "Mail.ini".
+    bool AccountMissing() const;
     void Update1Click();
     void Versionsinfo1Click();
-    // Setup dialog: shows the TfmSetup that Optionen1Click creates; set by
-    // the view (null: "&Optionen" does nothing, as in the console mode).
+    // Setup dialog and assistant: show the TfmSetup that Optionen1Click and
+    // KontoEinrichten1Click create; set by the view (null: both do nothing,
+    // as in the console mode).
     class SetupDialogRunner* SetupDialogs = nullptr;
     // "Vorschau": the marked rows' messages one at a time (app/message_preview.h),
     // shown by PreviewDialogs (set by the view; null: nothing happens).
@@ -282,6 +289,7 @@ public:
     TMenuItem Speichern1;
     TMenuItem Vorschau1;  // "&Nachricht" > "&Vorschau"
     TMenuItem Optionen1;
+    TMenuItem KontoEinrichten1;
     TMenuItem MailKonfigurationffnen1;
     TMenuItem MailKonfigurationsichern1;
     TMenuItem ListeSpeichern1;  // enabled while a list file is loaded
@@ -449,6 +457,11 @@ private:
     int messagePriorityIndex() const;
     void createLogFileIfMissing();
     std::string windowCaption() const;
+    void runAccountDialog(bool assistant);
+    // Shows the file dialog in `folder`, else in the folder last used for
+    // `kind` (user settings [Ordner]: "Liste", "Nachricht", "Anhang",
+    // "Mailing"); a chosen file's folder is remembered for that kind.
+    bool chooseFile(TFileDialog& dialog, const char* kind, bool save, const std::string& folder = {});
 
     Interaction& m_interaction;
     const platform::Clock& m_clock;

@@ -112,7 +112,8 @@ void TfrmMessageEditor::Nachrichtffnen1Click() {
     OpenDialog1.Filter = kOpenDialogFilter;
     OpenDialog1.FilterIndex = 1;
     OpenDialog1.Title = "Nachricht öffnen";
-    if (!m_interaction.OpenFile(OpenDialog1))
+    OpenDialog1.FileName.clear();
+    if (!chooseFile(OpenDialog1, "Nachricht", false))
         return;
     LoadBodyFile(OpenDialog1.FileName);
 }
@@ -121,7 +122,8 @@ void TfrmMessageEditor::Speichern1Click() {
     SaveDialog1.Filter = kSaveDialogFilter;
     SaveDialog1.DefaultExt = ".txt";
     SaveDialog1.Title = "Nachricht speichern";
-    if (!m_interaction.SaveFile(SaveDialog1))
+    SaveDialog1.FileName.clear();
+    if (!chooseFile(SaveDialog1, "Nachricht", true))
         return;
     merge::writeBodyFile(SaveDialog1.FileName, Memo.Lines);
 }
@@ -153,17 +155,18 @@ void TfrmMessageEditor::btnAttachmentClick() {
     // The dialog starts where the last attachment came from, with no file
     // picked: the file chosen last may be the recipient list.
     OpenDialog1.FileName.clear();
+    std::string folder;
     const mail::TIdMessageParts& parts = IdMsgSend.MessageParts;
     for (int i = parts.Count() - 1; i >= 0; --i) {
         if (parts.Items(i).Kind() == mail::TIdMessagePartKind::Attachment) {
             const std::string& last = static_cast<const mail::TIdAttachment&>(parts.Items(i)).FileName();
             const std::size_t slash = last.rfind('/');
             if (slash != std::string::npos)
-                OpenDialog1.InitialDir = last.substr(0, slash + 1);
+                folder = last.substr(0, slash + 1);
             break;
         }
     }
-    if (!m_interaction.OpenFile(OpenDialog1))
+    if (!chooseFile(OpenDialog1, "Anhang", false, folder))
         return;
     AddAttachmentFile(OpenDialog1.FileName);
     RefreshAttachmentList();

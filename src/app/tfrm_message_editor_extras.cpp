@@ -8,12 +8,37 @@
 namespace sendrix::app {
 
 void TfrmMessageEditor::Optionen1Click() {
+    runAccountDialog(false);
+}
+
+void TfrmMessageEditor::KontoEinrichten1Click() {
+    runAccountDialog(true);
+}
+
+bool TfrmMessageEditor::AccountMissing() const {
+    return !SendImmediately && MailSettings.ServerName == kDefaultServerName;
+}
+
+void TfrmMessageEditor::runAccountDialog(bool assistant) {
     // A new dialog each time; it lives until it closes.
     TfmSetup fmSetup(MailSettings, m_interaction, platform::programFolder() + "Mail.ini");
     fmSetup.Secrets = Secrets;
+    if (m_userSettingsRead)
+        fmSetup.UserSettingsFile = UserSettingsFile;
     fmSetup.FormCreate();
-    if (SetupDialogs)
+    fmSetup.edtSenderName.Text = edtreal.Text;
+    fmSetup.edtSenderAddress.Text = edtfrom.Text;
+    if (!SetupDialogs)
+        return;
+    if (assistant)
+        SetupDialogs->RunAssistant(fmSetup);
+    else
         SetupDialogs->RunModal(fmSetup);
+    if (!fmSetup.Stored)
+        return;
+    edtreal.Text = fmSetup.edtSenderName.Text;
+    edtfrom.Text = fmSetup.edtSenderAddress.Text;
+    edtfromExit();
 }
 
 void TfrmMessageEditor::Update1Click() {

@@ -138,7 +138,7 @@ void TfrmMessageEditor::MailingOeffnen1Click() {
     if (!listChangesAllowToGoOn() || !saveChangesAllowsToGoOn())
         return;
     prepareMailingDialog(OpenDialog1, "Mailing öffnen", "");
-    if (!m_interaction.OpenFile(OpenDialog1))
+    if (!chooseFile(OpenDialog1, "Mailing", false))
         return;
     OpenMailing(OpenDialog1.FileName);
     ShowRunRecord();
@@ -154,7 +154,7 @@ void TfrmMessageEditor::MailingSpeichern1Click() {
 
 void TfrmMessageEditor::MailingSpeichernUnter1Click() {
     prepareMailingDialog(SaveDialog1, "Mailing speichern", MailingFile);
-    if (!m_interaction.SaveFile(SaveDialog1))
+    if (!chooseFile(SaveDialog1, "Mailing", true))
         return;
     SaveMailing(SaveDialog1.FileName);
 }

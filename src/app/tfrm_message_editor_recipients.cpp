@@ -74,7 +74,8 @@ void TfrmMessageEditor::Verteilerlisteffnen1Click() {
     OpenDialog1.Filter = kListOpenDialogFilter;
     OpenDialog1.FilterIndex = 2;
     OpenDialog1.Title = "Verteilerliste öffnen";
-    if (!m_interaction.OpenFile(OpenDialog1))
+    OpenDialog1.FileName.clear();
+    if (!chooseFile(OpenDialog1, "Liste", false))
         return;
     std::string sheet;
     if (merge::isWorkbookFile(OpenDialog1.FileName)) {

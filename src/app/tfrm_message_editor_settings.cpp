@@ -136,6 +136,25 @@ void TfrmMessageEditor::selEmailProfilChange() {
 
 void TfrmMessageEditor::selEmailProfilClick() {}
 
+bool TfrmMessageEditor::chooseFile(TFileDialog& dialog, const char* kind, bool save,
+                                   const std::string& folder) {
+    dialog.InitialDir = folder;
+    if (folder.empty() && m_userSettingsRead)
+        dialog.InitialDir = platform::readProfileString(UserSettingsFile, "Ordner", kind, "");
+    if (!(save ? m_interaction.SaveFile(dialog) : m_interaction.OpenFile(dialog)))
+        return false;
+    if (m_userSettingsRead && !DontSave) {
+        try {
+            platform::writeProfileString(UserSettingsFile, "Ordner", kind,
+                                         platform::folderOf(dialog.FileName));
+        } catch (const Error&) {
+            // Only a convenience for the next dialog: the chosen file is
+            // still opened or saved.
+        }
+    }
+    return true;
+}
+
 void TfrmMessageEditor::edtfromExit() {
     MailSettings.PersonalEmail = edtfrom.Text;
     sAbsender.Caption = MailSettings.PersonalEmail;

@@ -58,7 +58,9 @@ void CheckForUpdate(const std::string& programIniFile, const std::string& progra
                     const std::string& programFolder, Interaction& interaction) {
     const std::string candidate = UpdateCandidatePath(programIniFile, programPath, programFolder);
     if (!IsNewerFile(candidate, programPath)) {
-        interaction.Notice("Keine Aktualisierung gefunden (" + candidate + ")");
+        // Without a place to look there is nothing to name in brackets.
+        interaction.Notice(candidate.empty() ? std::string("Keine Aktualisierung gefunden")
+                                             : "Keine Aktualisierung gefunden (" + candidate + ")");
         return;
     }
     // The paths go to the updater as two separate arguments, so no quote or

@@ -31,7 +31,7 @@ std::string UpdaterPath(const std::string& candidate);
 // candidate and `programPath` as its two arguments and ends the process at
 // once (status 0, nothing saved), also when the updater could not be
 // started. Otherwise the notice "Keine Aktualisierung gefunden (%s)" with
-// the candidate path.
+// the candidate path, or without brackets when there is no candidate.
 void CheckForUpdate(const std::string& programIniFile, const std::string& programPath,
                     const std::string& programFolder, Interaction& interaction);
 

@@ -161,22 +161,26 @@ void SendRun::fillMessage(const Mailing& mailing, const std::vector<std::string>
         m.ReceiptRecipient.Clear();
 }
 
-void SendRun::configureClient(const SmtpAccount& account) {
+void configureSmtpClient(mail::TIdSMTP& smtp, const SmtpAccount& account) {
     if (account.authenticationType >= mail::atNone && account.authenticationType <= mail::atOAuthBearer)
-        m_smtp.SetAuthenticationType(mail::TAuthenticationType(account.authenticationType));
-    m_smtp.SetEncryption(account.encryption == 1   ? mail::TlsMode::StartTls
-                         : account.encryption == 2 ? mail::TlsMode::Implicit
-                                                   : mail::TlsMode::None);
-    m_smtp.SetPinnedFingerprint(account.pinnedFingerprint);
+        smtp.SetAuthenticationType(mail::TAuthenticationType(account.authenticationType));
+    smtp.SetEncryption(account.encryption == 1   ? mail::TlsMode::StartTls
+                       : account.encryption == 2 ? mail::TlsMode::Implicit
+                                                 : mail::TlsMode::None);
+    smtp.SetPinnedFingerprint(account.pinnedFingerprint);
     // One TLS context for the run: its connections resume each other's
     // session, and the next run trusts what the system trusts then.
-    m_smtp.ForgetTlsContext();
-    m_smtp.SetUserId(account.user);
-    m_smtp.SetPassword(account.password);
-    m_smtp.SetHost(account.host);
-    m_smtp.SetPort(account.port);
-    m_smtp.SetTimeouts(mail::IdTimeouts::FromSetting(account.timeoutSeconds));
-    m_smtp.SetPipelining(account.pipelining);
+    smtp.ForgetTlsContext();
+    smtp.SetUserId(account.user);
+    smtp.SetPassword(account.password);
+    smtp.SetHost(account.host);
+    smtp.SetPort(account.port);
+    smtp.SetTimeouts(mail::IdTimeouts::FromSetting(account.timeoutSeconds));
+    smtp.SetPipelining(account.pipelining);
+}
+
+void SendRun::configureClient(const SmtpAccount& account) {
+    configureSmtpClient(m_smtp, account);
     m_smtp.SetClock(&m_clock);
     m_smtp.SetKeepSentText(m_sentCopy != nullptr);
 }

@@ -176,8 +176,7 @@ public:
     void fillMessage(const Mailing& mailing, const std::vector<std::string>& body, const std::string& address,
                      const std::string* subject = nullptr);
 
-    // Host, port, login, encryption, pinned certificate, time limits and pipelining of
-    // the client from the account (the access token comes per connection).
+    // configureSmtpClient for this run's client, with the run's clock.
     void configureClient(const SmtpAccount& account);
 
     // The waits before the second, third and fourth try of a temporarily
@@ -256,5 +255,10 @@ private:
     // their "."), by address.
     std::vector<std::string> m_uncertain;
 };
+
+// Host, port, login, encryption, pinned certificate, time limits and
+// pipelining of `smtp` from the account (the access token comes per
+// connection). A fresh TLS context: the trust store is read as it is now.
+void configureSmtpClient(mail::TIdSMTP& smtp, const SmtpAccount& account);
 
 }  // namespace sendrix::merge

@@ -50,7 +50,7 @@ AttachmentPage::AttachmentPage(FormRunner& runner) : m_runner(runner), m_form(ru
 
     auto* buttons = new QVBoxLayout;
     QPushButton* attach = pushButton("btnAttachment", "Datei anhängen", this);
-    attach->setToolTip(QStringLiteral("Send a file as an attachment"));
+    attach->setToolTip(QStringLiteral("Eine Datei als Anhang mitsenden"));
     QPushButton* remove = pushButton("Button1", "Anhang entfernen", this);
     QPushButton* open = pushButton("BitBtn1", "Anhang öffnen   ", this);
     m_runner.connectRun(this, attach, &QPushButton::clicked, &TfrmMessageEditor::btnAttachmentClick);

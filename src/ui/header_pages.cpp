@@ -91,7 +91,7 @@ QWidget* HeaderPages::createRecipientPage() {
     replyRow->setSpacing(2);
     replyRow->addWidget(m_edtReply);
     replyRow->addWidget(storeReply);
-    grid->addWidget(buddyLabel("reply to", m_edtReply, page), 4, 0);
+    grid->addWidget(buddyLabel("Antwort an", m_edtReply, page), 4, 0);
     grid->addLayout(replyRow, 4, 1);
 
     m_cboPriority = new QComboBox(page);
@@ -127,7 +127,7 @@ QWidget* HeaderPages::createSenderPage() {
     layout->setSpacing(2);
     m_edtreal = lineEdit("edtreal", page);
     m_edtfrom = lineEdit("edtfrom", page);
-    layout->addWidget(buddyLabel("Angezeigter Name (realname)", m_edtreal, page));
+    layout->addWidget(buddyLabel("Anzeigename", m_edtreal, page));
     layout->addWidget(m_edtreal);
     layout->addSpacing(6);
     layout->addWidget(buddyLabel("&Email-Adresse:", m_edtfrom, page));

@@ -8,6 +8,7 @@
 #include <QToolButton>
 
 #include "ui/control_widgets.h"
+#include "ui/handbook_window.h"
 #include "ui/icons.h"
 #include "ui/qt_text.h"
 
@@ -82,6 +83,8 @@ void MainMenus::createMenus(QMenu* placeholders) {
     QMenu* extras = m_window.menuBar()->addMenu(QStringLiteral("&Extras"));
     m_Optionen1 = menuAction(extras, m_form.Optionen1, "Optionen1", &TfrmMessageEditor::Optionen1Click);
     m_Optionen1->setIcon(imageIcon(Image::Options));
+    m_KontoEinrichten1 = menuAction(extras, m_form.KontoEinrichten1, "KontoEinrichten1",
+                                    &TfrmMessageEditor::KontoEinrichten1Click);
     extras->addSeparator();
     m_MailKonfigurationffnen1 = menuAction(extras, m_form.MailKonfigurationffnen1, "MailKonfigurationffnen1",
                                            &TfrmMessageEditor::MailKonfigurationffnen1Click);
@@ -92,6 +95,11 @@ void MainMenus::createMenus(QMenu* placeholders) {
     m_MailKonfigurationsichern1->setIcon(imageIcon(Image::Save));
 
     QMenu* help = m_window.menuBar()->addMenu(QStringLiteral("?"));
+    QAction* handbook = help->addAction(QStringLiteral("&Handbuch"));
+    handbook->setObjectName(QStringLiteral("Handbuch1"));
+    handbook->setShortcut(QKeySequence(Qt::Key_F1));
+    connect(handbook, &QAction::triggered, this, [this] { showHandbook(&m_window); });
+    help->addSeparator();
     m_Update1 = menuAction(help, m_form.Update1, "Update1", &TfrmMessageEditor::Update1Click);
     m_Versionsinfo1 =
         menuAction(help, m_form.Versionsinfo1, "Versionsinfo1", &TfrmMessageEditor::Versionsinfo1Click);
@@ -150,6 +158,7 @@ void MainMenus::refresh(bool sending) {
     showAction(m_Nachrichtffnen1, m_form.Nachrichtffnen1, sending);
     showAction(m_Speichern1, m_form.Speichern1, sending);
     showAction(m_Optionen1, m_form.Optionen1, sending);
+    showAction(m_KontoEinrichten1, m_form.KontoEinrichten1, sending);
     showAction(m_MailKonfigurationffnen1, m_form.MailKonfigurationffnen1, sending);
     showAction(m_MailKonfigurationsichern1, m_form.MailKonfigurationsichern1, sending);
     showAction(m_Update1, m_form.Update1, sending);

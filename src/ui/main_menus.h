@@ -43,6 +43,7 @@ private:
     QAction* m_Nachrichtffnen1 = nullptr;
     QAction* m_Speichern1 = nullptr;
     QAction* m_Optionen1 = nullptr;
+    QAction* m_KontoEinrichten1 = nullptr;
     QAction* m_MailKonfigurationffnen1 = nullptr;
     QAction* m_MailKonfigurationsichern1 = nullptr;
     QAction* m_Update1 = nullptr;

@@ -17,6 +17,8 @@
 #include <QVBoxLayout>
 
 #include "app/handler_runner.h"
+#include "app/window_place.h"
+#include "ui/account_assistant.h"
 #include "ui/attachment_page.h"
 #include "ui/body_pages.h"
 #include "ui/control_widgets.h"
@@ -132,6 +134,43 @@ void MainWindow::placeOnScreen() {
     // frame (X11 static gravity).
     move(placedStart(area.left(), area.width(), size.width(), kFrameAllowance, kFrameAllowance),
          placedStart(area.top(), area.height(), size.height(), kTitleAllowance, kFrameAllowance));
+}
+
+bool MainWindow::restorePlace() {
+    if (m_form.UserSettingsFile.empty())
+        return false;
+    const std::optional<app::WindowPlace> stored = app::readWindowPlace(m_form.UserSettingsFile);
+    if (!stored)
+        return false;
+    // The screen the window was on, or the primary one when that screen
+    // is gone.
+    const QPoint centre(stored->x + stored->width / 2, stored->y + stored->height / 2);
+    QScreen* screen = QGuiApplication::screenAt(centre);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return false;
+    const QRect area = screen->availableGeometry();
+    const QSize least = minimumSizeHint();
+    const app::WindowPlace place = app::fitIntoArea(
+        *stored, {area.x(), area.y(), area.width(), area.height()}, least.width(), least.height());
+    setGeometry(place.x, place.y, place.width, place.height);
+    return place.maximized;
+}
+
+void MainWindow::savePlace() {
+    const app::TfrmMessageEditor& form = m_form;
+    if (form.UserSettingsFile.empty() || form.DontSave || form.SendImmediately)
+        return;
+    // The size before maximising, so that un-maximising after the next
+    // start gives it back.
+    const QRect normal = isMaximized() ? normalGeometry() : geometry();
+    try {
+        app::writeWindowPlace(form.UserSettingsFile,
+                              {normal.x(), normal.y(), normal.width(), normal.height(), isMaximized()});
+    } catch (const Error&) {
+        // The window closes all the same; it opens in its default place.
+    }
 }
 
 // ---- Creation ----
@@ -271,9 +310,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     // A close handler that fails keeps the window open, so nothing is lost.
-    if (run(&TfrmMessageEditor::FormClose))
+    if (run(&TfrmMessageEditor::FormClose)) {
+        savePlace();
         event->accept();
-    else
+    } else
         event->ignore();
 }
 
@@ -303,6 +343,11 @@ void MainWindow::closeIfAsked() {
 
 void MainWindow::RunModal(app::TfmSetup& dialog) {
     SetupDialog view(dialog, m_interaction, this);
+    view.exec();
+}
+
+void MainWindow::RunAssistant(app::TfmSetup& dialog) {
+    AccountAssistant view(dialog, m_interaction, this);
     view.exec();
 }
 

@@ -62,9 +62,19 @@ public:
     // The size and place of a new window: 771 x 690 centred on the screen,
     // smaller where the screen's free area is smaller, and always inside it.
     void placeOnScreen();
+    // The size and place of the last start (user settings [Fenster]),
+    // fitted into the screen it was on; true when it was maximised. False
+    // and nothing changed without a stored place.
+    bool restorePlace();
+
+    // Stores size, place and maximised state for the next start (not with
+    // DontSave or "/sofort"); a failure to write is not shown.
+    void savePlace();
 
     // Shows the setup dialog modally (app::SetupDialogRunner).
     void RunModal(app::TfmSetup& dialog) override;
+    // Shows the account assistant "Konto einrichten" modally.
+    void RunAssistant(app::TfmSetup& dialog) override;
     // Shows the "Vorschau" window modally (app::PreviewDialogRunner).
     void RunPreview(app::MessagePreview& preview) override;
     // Runs a send's network part off the user-interface thread

@@ -58,8 +58,14 @@ int runQtApplication(int& argc, char** argv) {
     // A failing start-up step is shown, and the window opens anyway.
     window.run([&] { form.FormCreate(); });
     window.placeOnScreen();
-    window.show();
+    if (window.restorePlace())
+        window.showMaximized();
+    else
+        window.show();
     window.run([&] { form.FormShow(); });
+    // A first start: the assistant sets up the account.
+    if (window.isVisible() && form.AccountMissing())
+        window.run([&] { form.KontoEinrichten1Click(); });
     // "/sofort" may have closed the window already; then there is no loop
     // to run.
     if (window.isVisible())

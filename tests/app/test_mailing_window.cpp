@@ -244,6 +244,24 @@ TEST_F(MailingWindowTest, AttachmentDialogStartsAtTheLastAttachmentWithNothingPi
     EXPECT_EQ(ui.openDialogs[2].InitialDir, home.path("anlagen/"));
 }
 
+TEST_F(MailingWindowTest, EachKindOfFileDialogOpensWhereThatKindWasLastChosenAlsoAfterARestart) {
+    ASSERT_TRUE(create());
+    ui.answerOpenFile(home.write("listen/m.csv", "Name;Vorname;Email;Typ\r\n"));
+    ASSERT_TRUE(run(&TfrmMessageEditor::Verteilerlisteffnen1Click));
+    ui.answerOpenFile(home.write("texte/t.txt", "Hallo\r\n"));
+    ASSERT_TRUE(run(&TfrmMessageEditor::Nachrichtffnen1Click));
+    ASSERT_TRUE(create());  // the next start
+    for (auto [handler, folder] : {std::pair{&TfrmMessageEditor::Verteilerlisteffnen1Click, "listen"},
+                                   std::pair{&TfrmMessageEditor::Nachrichtffnen1Click, "texte"},
+                                   std::pair{&TfrmMessageEditor::MailingOeffnen1Click, ""}}) {
+        SCOPED_TRACE(folder);
+        ui.answerOpenFile(std::nullopt);
+        ASSERT_TRUE(run(handler));
+        EXPECT_EQ(ui.openDialogs.back().InitialDir, *folder ? home.path(folder) : "");
+        EXPECT_EQ(ui.openDialogs.back().FileName, "");
+    }
+}
+
 TEST_F(MailingWindowTest, SavingTheEditedListWritesItBackAndSaysSo) {
     ASSERT_TRUE(create());
     compose();

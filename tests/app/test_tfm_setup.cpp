@@ -29,6 +29,7 @@ TMailSettings accountSettings() {
     settings.ServerPort = 587;
     settings.ServerUser = "anna";
     settings.ServerPassword = "geheim";
+    settings.PasswordStorage = app::PasswordPlace::File;
     settings.SMTPAuthenticationType = 1;
     settings.SentObjects = ".\\gesendet";
     return settings;
@@ -39,14 +40,14 @@ TEST(TfmSetup, FormCreateShowsTheAccountWithThePlainPassword) {
     ScriptedInteraction ui;
     TfmSetup dialog(settings, ui, "/nonexistent/Mail.ini");
     dialog.FormCreate();
-    EXPECT_EQ(dialog.Caption, "Setup");
+    EXPECT_EQ(dialog.Caption, "E-Mail-Konto");
     EXPECT_EQ(dialog.SMTPServer.Text, "mail.example.org");
     EXPECT_EQ(dialog.SMTPPort.Text, "587");
     EXPECT_EQ(dialog.edtAccount.Text, "anna");
     EXPECT_EQ(dialog.edtPassword.Text, "geheim");
     EXPECT_TRUE(dialog.PasswordMasked);
     EXPECT_EQ(dialog.cboAuthType.ItemIndex, 1);
-    EXPECT_EQ(dialog.cboAuthType.Text, "Simple Login");
+    EXPECT_EQ(dialog.cboAuthType.Text, "Benutzername und Passwort");
     EXPECT_EQ(dialog.sentobjects.Text, ".\\gesendet");
 }
 
@@ -63,16 +64,19 @@ TEST(TfmSetup, AnUnknownLoginKindSelectsNoEntry) {
     }
 }
 
-TEST(TfmSetup, PasswordShownByDoubleClickAndDotsIsThePlainText) {
+TEST(TfmSetup, PasswordAnzeigenShowsThePasswordWhileTickedAndNoPopUpEver) {
     TMailSettings settings = accountSettings();
     ScriptedInteraction ui;
     TfmSetup dialog(settings, ui, "/nonexistent/Mail.ini");
     dialog.FormCreate();
     dialog.edtPassword.Text = "neu <b>&amp;";
-    dialog.edtPasswordDblClick();
-    EXPECT_EQ(ui.notices, (std::vector<std::string>{"neu <b>&amp;"}));
-    dialog.SpeedButton1Click();
+    dialog.chkShowPassword.Checked = true;
+    dialog.chkShowPasswordClick();
     EXPECT_FALSE(dialog.PasswordMasked);
+    dialog.chkShowPassword.Checked = false;
+    dialog.chkShowPasswordClick();
+    EXPECT_TRUE(dialog.PasswordMasked);
+    EXPECT_TRUE(ui.notices.empty());
 }
 
 class SetupStoreTest : public ::testing::Test {
@@ -249,13 +253,15 @@ TEST_F(OptionenTest, ANewDialogShowsTheDefaultsAndOkTakesEffectAtOnce) {
     FunctionDialogRunner runner([&](TfmSetup& dialog) {
         shownServer = dialog.SMTPServer.Text;
         shownMasked = dialog.PasswordMasked;
-        dialog.SpeedButton1Click();
+        dialog.chkShowPassword.Checked = true;
+        dialog.chkShowPasswordClick();
         dialog.SMTPServer.Text = "smtp.neu.example";
         dialog.BitBtn1Click();
     });
     form->SetupDialogs = &runner;
     form->Optionen1Click();
-    EXPECT_EQ(shownServer, app::kDefaultServerName);
+    // The built-in ".invalid" host shows as an empty field with a placeholder.
+    EXPECT_EQ(shownServer, "");
     EXPECT_TRUE(shownMasked);
     EXPECT_EQ(form->MailSettings.ServerName, "smtp.neu.example");
     EXPECT_EQ(platform::readProfileString(home.path("Mail.ini"), "Smtp", "ServerName", ""),
@@ -453,6 +459,95 @@ TEST_F(SetupStoreTest, PaceOutsideItsRangeIsRefusedBeforeAnythingIsStoredAndWrit
     dialog.BitBtn1Click();
     EXPECT_EQ(key("MessagesPerMinute"), "0");
     EXPECT_EQ(key("MessagesPerConnection"), "1");
+}
+
+}  // namespace
+}  // namespace sendrix::test
+
+namespace sendrix::test {
+namespace {
+
+TEST(TfmSetup, AProviderSetsLoginAndPaceAndTheOwnServerSetsThePaceBack) {
+    TMailSettings settings = accountSettings();
+    ScriptedInteraction ui;
+    TfmSetup dialog(settings, ui, "/nonexistent/Mail.ini");
+    dialog.FormCreate();
+    struct Row {
+        const char* provider;
+        std::string server, login, perMinute, perConnection;
+    } rows[] = {
+        {"Microsoft 365", "smtp.office365.com", "Microsoft-/Google-Anmeldung (OAuth 2)", "30", "1"},
+        {"GMX", "mail.gmx.net", "Benutzername und Passwort", "0", "1"},
+        {"Gmail", "smtp.gmail.com", "Microsoft-/Google-Anmeldung (OAuth 2)", "0", "20"},
+        {"(eigener Server)", "smtp.gmail.com", "Microsoft-/Google-Anmeldung (OAuth 2)", "0", "1"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.provider);
+        const auto& items = dialog.cboProvider.Items;
+        dialog.cboProvider.ItemIndex =
+            static_cast<int>(std::find(items.begin(), items.end(), row.provider) - items.begin());
+        dialog.cboProviderChange();
+        EXPECT_EQ(dialog.SMTPServer.Text, row.server);
+        EXPECT_EQ(dialog.cboAuthType.Text, row.login);
+        EXPECT_EQ(dialog.edtMessagesPerMinute.Text, row.perMinute);
+        EXPECT_EQ(dialog.edtMessagesPerConnection.Text, row.perConnection);
+    }
+}
+
+TEST(TfmSetup, AFoundServerComesWithThePasswordLoginAndTheAddressAsAccount) {
+    TMailSettings settings = accountSettings();
+    settings.ServerUser = app::kDefaultServerUser;
+    ScriptedInteraction ui;
+    TfmSetup dialog(settings, ui, "/nonexistent/Mail.ini");
+    dialog.FormCreate();
+    dialog.edtSenderAddress.Text = "anna@verein.example";
+    dialog.cboAuthType.ItemIndex = 0;
+    dialog.applyDiscovery(
+        {app::Discovery::Source::Dns, -1, {"mail.verein.example", 465, app::kEncryptionTls}, ""});
+    EXPECT_EQ(dialog.SMTPServer.Text, "mail.verein.example");
+    EXPECT_EQ(dialog.SMTPPort.Text, "465");
+    EXPECT_EQ(dialog.cboEncryption.Text, "SSL/TLS");
+    EXPECT_EQ(dialog.cboAuthType.ItemIndex, 1);
+    EXPECT_EQ(dialog.cboProvider.ItemIndex, 0);
+    EXPECT_EQ(dialog.edtAccount.Text, "anna@verein.example");
+}
+
+TEST_F(SetupStoreTest, AnAccountNeverSetUpShowsEmptyFieldsAndOkLeavesTheDefaultsAsTheyWere) {
+    home.write("Mail.ini", "[Smtp]\r\nServerName=mail.example.org\r\n");
+    TMailSettings fresh;
+    app::ReadSmtpAccount(mailIni(), fresh);
+    TfmSetup dialog(fresh, ui, mailIni());
+    dialog.FormCreate();
+    // Neither "your_login" nor the unscrambled placeholder password shows.
+    EXPECT_EQ(dialog.SMTPServer.Text, "mail.example.org");
+    EXPECT_EQ(dialog.edtAccount.Text, "");
+    EXPECT_EQ(dialog.edtPassword.Text, "");
+    dialog.BitBtn1Click();
+    EXPECT_EQ(key("ServerUser"), app::kDefaultServerUser);
+    EXPECT_EQ(key("ServerPassword"), "<none>");
+    EXPECT_EQ(fresh.PasswordStorage, app::PasswordPlace::Default);
+
+    // A password typed later is stored as always.
+    TfmSetup again(fresh, ui, mailIni());
+    again.FormCreate();
+    again.edtPassword.Text = "neu";
+    again.BitBtn1Click();
+    EXPECT_EQ(key("ServerPassword"), app::ScramblePassword("neu"));
+    EXPECT_EQ(fresh.ServerPassword, "neu");
+}
+
+TEST_F(SetupStoreTest, OkStoresTheSenderInTheUserSettings) {
+    TfmSetup dialog(settings, ui, mailIni());
+    dialog.UserSettingsFile = home.path("anna.ini");
+    dialog.FormCreate();
+    dialog.edtSenderName.Text = "Förderverein";
+    dialog.edtSenderAddress.Text = "vorstand@verein.example";
+    dialog.BitBtn1Click();
+    EXPECT_EQ(platform::readProfileString(home.path("anna.ini"), "Email", "realname", ""), "Förderverein");
+    EXPECT_EQ(platform::readProfileString(home.path("anna.ini"), "Email", "Personalemail", ""),
+              "vorstand@verein.example");
+    EXPECT_EQ(settings.PersonalEmail, "vorstand@verein.example");
+    EXPECT_TRUE(dialog.Stored);
 }
 
 }  // namespace

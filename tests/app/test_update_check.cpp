@@ -103,11 +103,11 @@ TEST(UpdateCheck, OnlyAStrictlyNewerCandidateIsAnUpdate) {
     EXPECT_FALSE(checkForUpdate(ui, ini, program, home.folder()));  // same time
     setModificationTime(candidate, 1'600'000'000);
     EXPECT_FALSE(checkForUpdate(ui, ini, program, home.folder()));  // older
-    EXPECT_EQ(ui.notices, (std::vector<std::string>{"Keine Aktualisierung gefunden ()",
-                                                    "Keine Aktualisierung gefunden ()",
-                                                    "Keine Aktualisierung gefunden (" + candidate + ")",
-                                                    "Keine Aktualisierung gefunden (" + candidate + ")",
-                                                    "Keine Aktualisierung gefunden (" + candidate + ")"}));
+    EXPECT_EQ(ui.notices,
+              (std::vector<std::string>{"Keine Aktualisierung gefunden", "Keine Aktualisierung gefunden",
+                                        "Keine Aktualisierung gefunden (" + candidate + ")",
+                                        "Keine Aktualisierung gefunden (" + candidate + ")",
+                                        "Keine Aktualisierung gefunden (" + candidate + ")"}));
     EXPECT_TRUE(ui.processes.empty());
 
     setModificationTime(candidate, 1'700'000'001);

@@ -429,7 +429,7 @@ TEST_F(MainWindowTest, SetupDialogStoresWhatWasTypedAndTheCloseBoxStoresNothing)
         });
         child<QAction>("Optionen1")->trigger();
         ASSERT_EQ(answerer.shown.size(), 1u);
-        EXPECT_EQ(answerer.shown[0].title, "Setup");
+        EXPECT_EQ(answerer.shown[0].title, "E-Mail-Konto");
         EXPECT_EQ(answerer.pendingSteps(), 0u);
     }
     EXPECT_EQ(shownServer, "127.0.0.1");

@@ -1,7 +1,8 @@
 // The setup dialog's provider, encryption and pace fields in the real Qt
 // dialog offscreen, used with mouse and keyboard: what each choice fills in,
 // the warning beside the password, a refused port or pace that stores
-// nothing and keeps the dialog open, and "Abbrechen".
+// nothing and keeps the dialog open, "Abbrechen", and "Verbindung testen"
+// against a real STARTTLS server.
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +14,7 @@
 
 #include "app/mail_settings.h"
 #include "platform/profile_file.h"
+#include "support/tls_smtp_server.h"
 #include "window_fixture.h"
 
 using namespace sendrix;
@@ -87,7 +89,7 @@ TEST_F(SetupDialogTest, ChoicesFillTheFieldsARefusedValueKeepsTheDialogOpenAndAb
          [](QWidget* dialog) { choose(dialog, "cboProvider", QStringLiteral("Gmail")); },
          {"smtp.gmail.com", "587", "STARTTLS", "0", "20", false}},
         {"a login over STARTTLS: no warning",
-         [](QWidget* dialog) { choose(dialog, "cboAuthType", QStringLiteral("Simple Login")); },
+         [](QWidget* dialog) { choose(dialog, "cboAuthType", QStringLiteral("Benutzername und Passwort")); },
          {"smtp.gmail.com", "587", "STARTTLS", "0", "20", false}},
         {"Keine: the usual 587 becomes 25 and the warning shows",
          [](QWidget* dialog) { choose(dialog, "cboEncryption", QStringLiteral("Keine")); },
@@ -103,7 +105,7 @@ TEST_F(SetupDialogTest, ChoicesFillTheFieldsARefusedValueKeepsTheDialogOpenAndAb
          {"smtp.gmail.com", "2525", "STARTTLS", "0", "20", false}},
         {"no login: no warning without encryption either",
          [](QWidget* dialog) {
-             choose(dialog, "cboAuthType", QStringLiteral("None"));
+             choose(dialog, "cboAuthType", QStringLiteral("Keine Anmeldung"));
              choose(dialog, "cboEncryption", QStringLiteral("Keine"));
          },
          {"smtp.gmail.com", "2525", "Keine", "0", "20", false}},
@@ -188,7 +190,8 @@ TEST_F(SetupDialogTest, ChoicesFillTheFieldsARefusedValueKeepsTheDialogOpenAndAb
 TEST_F(SetupDialogTest, OAuthSignInWaitsInABoxWhoseAbbrechenEndsItWithNothingStored) {
     writeSettings();
     const std::string mailIni = home.path("Mail.ini");
-    for (auto [key, value] : {std::pair{"OAuthProvider", "custom"}, {"OAuthClientId", "sendrix-test"},
+    for (auto [key, value] : {std::pair{"OAuthProvider", "custom"},
+                              {"OAuthClientId", "sendrix-test"},
                               {"OAuthAuthorizationUrl", "https://127.0.0.1:9/authorize"},
                               {"OAuthTokenUrl", "https://127.0.0.1:9/token"}})
         platform::writeProfileString(mailIni, "Smtp", key, value);
@@ -210,4 +213,39 @@ TEST_F(SetupDialogTest, OAuthSignInWaitsInABoxWhoseAbbrechenEndsItWithNothingSto
     ASSERT_EQ(answerer.shown.size(), 3u);
     EXPECT_EQ(answerer.shown[2].text, "Die Anmeldung wurde abgebrochen oder hat zu lange gedauert.");
     EXPECT_EQ(platform::readProfileString(mailIni, "Smtp", "OAuthRefreshToken", "<none>"), "<none>");
+}
+
+TEST_F(SetupDialogTest, VerbindungTestenAnswersInGermanForTheFieldsAsTypedAndStoresNothing) {
+    writeSettings();
+    test::TlsSmtpServer tls("verein", "richtig");
+    tls.trustCa();
+    openWindow();
+    const std::string before = home.read("Mail.ini");
+    const std::string where = "localhost:" + std::to_string(tls.port());
+    std::vector<std::string> verdicts;
+    ModalAnswerer answerer;
+    answerer.then([&](QWidget* dialog) {
+        typeInto(dialog, "SMTPServer", QStringLiteral("localhost"));
+        typeInto(dialog, "SMTPPort", QString::number(tls.port()));
+        choose(dialog, "cboEncryption", QStringLiteral("STARTTLS"));
+        choose(dialog, "cboAuthType", QStringLiteral("Benutzername und Passwort"));
+        typeInto(dialog, "edtAccount", QStringLiteral("verein"));
+        for (const char* password : {"falsch", "richtig"}) {
+            typeInto(dialog, "edtPassword", QString::fromLatin1(password));
+            click(dialog, "btnTestConnection");
+            verdicts.push_back(
+                dialog->findChild<QLabel*>(QStringLiteral("lblConnectionVerdict"))->text().toStdString());
+        }
+        click(dialog, "BitBtn2");
+    });
+    child<QAction>("Optionen1")->trigger();
+    EXPECT_EQ(answerer.pendingSteps(), 0u);
+    ASSERT_EQ(verdicts.size(), 2u);
+    EXPECT_EQ(verdicts[0].rfind("Der Server " + where + " hat die Anmeldung als verein abgelehnt: 535", 0),
+              0u)
+        << verdicts[0];
+    EXPECT_EQ(verdicts[1],
+              "Die Verbindung steht: " + where +
+                  ", STARTTLS, Anmeldung als verein angenommen. Es wurde keine Nachricht gesendet.");
+    EXPECT_EQ(home.read("Mail.ini"), before);
 }
