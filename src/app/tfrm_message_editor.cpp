@@ -44,6 +44,7 @@ TfrmMessageEditor::TfrmMessageEditor(Interaction& interaction, const platform::C
     cboPriority.ItemIndex = 2;
     cboPriority.Text = "Normal";
     chkReturnReciept.Caption = "Lesebestätigung";
+    chkAbmeldezeile.Caption = "Abmeldezeile am Ende des Textes";
     html.Caption = "HTML Mail";
 
     pnlTopleft.Pages = {{"Empfänger"}, {"Absender"}, {"Kopien"}};

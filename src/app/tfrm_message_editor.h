@@ -247,6 +247,10 @@ public:
     // Page "Kopien".
     TEdit edtCC;
     TEdit edtBCC;
+    // The mailing's unsubscribe address (List-Unsubscribe, merge/unsubscribe.h)
+    // and whether the body ends with a line naming it.
+    TEdit edtAbmeldeadresse;
+    TCheckBox chkAbmeldezeile;
 
     TPageControl pnlTopleft;
     TPageControl pnltopright;  // pages "Empfängerliste" (empfaenger), "Anhang"

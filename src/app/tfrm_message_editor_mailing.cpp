@@ -5,6 +5,7 @@
 
 #include "app/tfrm_message_editor.h"
 #include "merge/mailing_file.h"
+#include "platform/text_trim.h"
 #include "platform/text_file.h"
 
 namespace sendrix::app {
@@ -41,6 +42,8 @@ merge::MailingDocument TfrmMessageEditor::CurrentMailing() const {
     mailing.priorityIndex = cboPriority.ItemIndex;
     mailing.html = html.Checked;
     mailing.receipt = chkReturnReciept.Checked;
+    mailing.unsubscribeAddress = platform::trimControl(edtAbmeldeadresse.Text);
+    mailing.unsubscribeLine = chkAbmeldezeile.Checked;
     return mailing;
 }
 
@@ -114,6 +117,8 @@ void TfrmMessageEditor::applyMailing(const merge::MailingDocument& mailing) {
     cboPriority.Text = cboPriority.Items[mailing.priorityIndex];
     html.Checked = mailing.html;
     chkReturnReciept.Checked = mailing.receipt;
+    edtAbmeldeadresse.Text = mailing.unsubscribeAddress;
+    chkAbmeldezeile.Checked = mailing.unsubscribeLine;
 }
 
 void TfrmMessageEditor::SaveMailing(const std::string& path) {

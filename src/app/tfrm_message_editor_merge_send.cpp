@@ -126,6 +126,8 @@ merge::Mailing mailingOf(const TfrmMessageEditor& form) {
     mailing.replyTo = form.edtReply.Text;
     mailing.priorityIndex = form.cboPriority.ItemIndex;
     mailing.receipt = form.chkReturnReciept.Checked;
+    mailing.unsubscribeAddress = platform::trimControl(form.edtAbmeldeadresse.Text);
+    mailing.unsubscribeLine = form.chkAbmeldezeile.Checked;
     mailing.body.useSalutation = form.useAnrede.Checked;
     mailing.body.salutationTemplate = form.Anrede.Text;
     mailing.body.html = form.html.Checked;
