@@ -17,6 +17,7 @@ packages=(
   libxml2-dev
   libzip-dev libexpat1-dev libreoffice-calc-nogui python3-openpyxl
   libgmime-3.0-dev postfix dovecot-imapd dovecot-lmtpd
+  libcurl4-openssl-dev
 )
 
 missing=()

@@ -4,6 +4,8 @@
 // configuration and the sender fields of the main window.
 #include <string>
 
+#include "app/imap_settings.h"
+
 namespace sendrix::app {
 
 class SecretStore;
@@ -44,6 +46,8 @@ struct TMailSettings {
     std::string TlsFingerprint;
     // [Smtp] "TokenCommand": prints the OAuth 2 access token (logins 3, 4).
     std::string TokenCommand;
+    // The IMAP account ([Imap], app/imap_settings.h).
+    TImapSettings Imap;
 };
 
 inline constexpr int kEncryptionNone = 0;

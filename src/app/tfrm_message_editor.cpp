@@ -136,6 +136,7 @@ void TfrmMessageEditor::FormCreate() {
     if (!exposed.empty())
         m_interaction.Warning(exposed);
     ReadSmtpAccount(MailSettings.ConfigFile, MailSettings);
+    ReadImapAccount(MailSettings.ConfigFile, MailSettings.Imap);
 
     // 7.
     SendImmediately = false;

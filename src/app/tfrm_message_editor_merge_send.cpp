@@ -255,7 +255,7 @@ void TfrmMessageEditor::sendenClick() {
         if (!SendImmediately &&
             !m_interaction.Confirm("Wollen Sie diese Mail an " + std::to_string(recorded.toSend) +
                                    " Empfänger verschicken?" + already + "\r\n(" + MailSettings.PersonalEmail +
-                                   ")")) {
+                                   ")" + sentCopyNote(MailSettings.Imap))) {
             LastRunOutcome = RunOutcome::Declined;
             return;
         }
@@ -268,10 +268,13 @@ void TfrmMessageEditor::sendenClick() {
         const std::string archive =
             merge::sentObjectsFolder(MailSettings.SentObjects, platform::programFolder());
         merge::RunSummary summary;
+        const std::unique_ptr<merge::SentCopy> copy =
+            sentCopyOf(MailSettings.Imap, MailSettings, Secrets, account.accessToken);
         sendTrustingOnRequest(m_interaction, MailSettings, [&] {
             runSend([&](merge::SendObserver& observer) {
                 merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile,
                                    SendTime ? *SendTime : merge::steadyRunTime());
+                run.setSentCopy(copy.get());
                 run.setDryRunFolder(DryRunFolder);
                 run.setRecord(recorded.plan);
                 summary = run.runList(mailing, account, archive, resultFolder(), !SendImmediately);
@@ -357,10 +360,13 @@ void TfrmMessageEditor::SendToAddress(const std::string& address, int number) {
     const merge::Mailing mailing = mailingOf(*this);
     const merge::SmtpAccount account = accountOf(MailSettings, Secrets);
     const std::vector<std::string> body = Memo1.Lines;
+    const std::unique_ptr<merge::SentCopy> copy =
+        sentCopyOf(MailSettings.Imap, MailSettings, Secrets, account.accessToken);
     sendTrustingOnRequest(m_interaction, MailSettings, [&] {
         runSend([&](merge::SendObserver& observer) {
             merge::SendRun run(IdMsgSend, SMTP, observer, m_clock, MailSettings.LogFile,
                                SendTime ? *SendTime : merge::steadyRunTime());
+            run.setSentCopy(copy.get());
             run.sendToAddress(mailing, account, body, address, number);
         });
     });

@@ -363,14 +363,32 @@ void TIdSMTP::Deliver(TIdMessage& message) {
         SetMailAgentHeader(message);
         WriteMessageTo(target, message);
     };
-    // Attachments can be large: they are read from their files while they go.
-    if (holdsAttachment(message)) {
+    m_sentText.clear();
+    // Attachments can be large: they are read from their files while they
+    // go, unless the text is to be kept anyway.
+    if (holdsAttachment(message) && !m_keepSentText) {
         deliverEnvelope(envelopeOf(message), [&] { write(*this); });
         return;
     }
     MemoryWriteTarget text;
     deliverEnvelope(
         envelopeOf(message), [&] { WriteText(text.Bytes()); }, [&] { write(text); });
+    if (m_keepSentText)
+        m_sentText = withoutDoubledDots(text.Bytes());
+}
+
+std::string withoutDoubledDots(std::string_view text) {
+    // RFC 5321 4.5.2: the writer put one "." before every line that began
+    // with "."; the server takes it away again.
+    std::string out;
+    out.reserve(text.size());
+    bool lineStart = true;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!(lineStart && text[i] == '.'))
+            out += text[i];
+        lineStart = text[i] == '\n';
+    }
+    return out;
 }
 
 void TIdSMTP::WriteMessageText(IdWriteTarget& target, TIdMessage& message) {

@@ -122,6 +122,15 @@ public:
     // the error passes on. Empty: nothing is called.
     void SetBeforeEndOfData(std::function<void()> hook) { m_beforeEndOfData = std::move(hook); }
 
+    // Whether Deliver keeps the text of each message it sends, as the
+    // server stores it (dots no longer doubled), for SentText; off by
+    // default. A message with attachments is then written into memory
+    // first too.
+    void SetKeepSentText(bool on) { m_keepSentText = on; }
+    // The text of the last message Deliver sent while SetKeepSentText was
+    // on: what the server took with its 250 to the final ".".
+    const std::string& SentText() const { return m_sentText; }
+
     // Writes the "Rset" that begins the next transaction now, right after
     // a delivery, so that the server answers it while the caller prepares
     // the next message; the next Deliver reads that reply instead of
@@ -198,6 +207,8 @@ private:
     bool m_sessionResumption = true;
     std::string m_mailAgent;
     std::function<void()> m_beforeEndOfData;
+    bool m_keepSentText = false;
+    std::string m_sentText;
     std::vector<std::string> m_authMechanisms;
     bool m_loggedIn = false;
     // SendRsetAhead wrote "Rset"; its reply is still to be read.
@@ -209,6 +220,10 @@ private:
 // else the address literal "[localIp]". Receivers refuse a bare host name
 // (Postfix's reject_non_fqdn_helo_hostname: 504).
 std::string HeloName(std::string_view fqdn, std::string_view localIp);
+
+// The message text as the server stores it: the dot doubled at the start
+// of a line (RFC 5321 4.5.2) taken away again.
+std::string withoutDoubledDots(std::string_view text);
 
 // Throws EIdInvalidEnvelopeAddress when `address` holds CR, LF, NUL, "<" or
 // ">", which would smuggle a command or a parameter into the dialogue.

@@ -25,7 +25,9 @@ struct X509Deleter {
     void operator()(X509* cert) const { X509_free(cert); }
 };
 
-std::string fingerprintOf(X509* cert) {
+}  // namespace
+
+std::string certificateFingerprint(X509* cert) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     if (X509_digest(cert, EVP_sha256(), digest, &length) != 1)
@@ -39,6 +41,8 @@ std::string fingerprintOf(X509* cert) {
     }
     return text;
 }
+
+namespace {
 
 std::string dateOf(const ASN1_TIME* time) {
     std::tm parts{};
@@ -125,6 +129,16 @@ unsigned long takeError(std::string& text) {
 }
 
 }  // namespace
+
+EIdCertificateError certificateRefusal(long result, X509* cert, const std::string& host,
+                                       const std::string& where) {
+    const std::string fingerprint = certificateFingerprint(cert);
+    return EIdCertificateError(certificateReason(result, cert, host) + "\r\nServer " + where +
+                                   " – SHA-256-Fingerabdruck " + fingerprint +
+                                   "; Servername und Uhrzeit prüfen oder dem Zertifikat in den "
+                                   "Optionen vertrauen",
+                               fingerprint);
+}
 
 std::string normalizeFingerprint(const std::string& text) {
     std::string digits;
@@ -276,15 +290,11 @@ void TlsSession::CheckPeer(const std::string& pinned) {
     if (!cert)
         throw EIdCertificateError(
             "Der Server hat kein Zertifikat vorgelegt.\r\nServer " + m_where + " – " + kCheckEncryption, "");
-    const std::string fingerprint = fingerprintOf(cert.get());
+    const std::string fingerprint = certificateFingerprint(cert.get());
     const long result = SSL_get_verify_result(m_ssl);
     const bool pinMatches = !pinned.empty() && pinned == fingerprint;
     if (result != X509_V_OK && !pinMatches)
-        throw EIdCertificateError(certificateReason(result, cert.get(), m_host) + "\r\nServer " + m_where +
-                                      " – SHA-256-Fingerabdruck " + fingerprint +
-                                      "; Servername und Uhrzeit prüfen oder dem Zertifikat in den "
-                                      "Optionen vertrauen",
-                                  fingerprint);
+        throw certificateRefusal(result, cert.get(), m_host, m_where);
     m_trusted = true;
     // Before TLS 1.3 the session is complete with the handshake, before the
     // check: keep it now.

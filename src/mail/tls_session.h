@@ -20,6 +20,7 @@
 typedef struct ssl_ctx_st SSL_CTX;
 typedef struct ssl_st SSL;
 typedef struct ssl_session_st SSL_SESSION;
+typedef struct x509_st X509;
 
 namespace sendrix::mail {
 
@@ -49,6 +50,15 @@ private:
 // with or without colons, blanks or lower case; empty when `text` is not 64
 // hex digits.
 std::string normalizeFingerprint(const std::string& text);
+
+// The SHA-256 fingerprint of `cert` as "AB:CD:...".
+std::string certificateFingerprint(X509* cert);
+
+// The error for a server certificate that OpenSSL's check refused with
+// `result` (X509_V_ERR_...): the reason, then "Server `where` –" with the
+// fingerprint and what to check. `host` is the configured name.
+EIdCertificateError certificateRefusal(long result, X509* cert, const std::string& host,
+                                       const std::string& where);
 
 // The SSL_CTX of one client, kept across its connections so that a run can
 // resume the TLS session of its previous connection to the same server.

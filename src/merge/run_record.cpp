@@ -33,6 +33,7 @@ constexpr KindName kKinds[] = {
     {RecordEvent::Kind::NoAddress, "keine-adresse", 1}, {RecordEvent::Kind::End, "ende", 0},
     {RecordEvent::Kind::Stopped, "abbruch", 0},     {RecordEvent::Kind::Failed, "fehler", 1},
     {RecordEvent::Kind::Bounced, "unzustellbar", 5},
+    {RecordEvent::Kind::NoCopy, "ohne-kopie", 3},
 };
 
 const KindName& kindName(RecordEvent::Kind kind) {
@@ -181,6 +182,7 @@ std::string recordLine(const RecordEvent& event) {
         case RecordEvent::Kind::Temporary:
         case RecordEvent::Kind::Uncertain:
         case RecordEvent::Kind::Skipped:
+        case RecordEvent::Kind::NoCopy:
             appendLogField(line, std::to_string(event.row));
             appendLogField(line, event.address);
             appendLogField(line, event.text);
@@ -240,6 +242,7 @@ RecordEvent parseRecordLine(std::string_view line) {
         case RecordEvent::Kind::Temporary:
         case RecordEvent::Kind::Uncertain:
         case RecordEvent::Kind::Skipped:
+        case RecordEvent::Kind::NoCopy:
             event.row = numberField(fields[2], "die Zeile");
             event.address = field(1);
             event.text = field(2);
@@ -306,6 +309,7 @@ void applyEvent(RecordedRun& run, const RecordEvent& event) {
         case Kind::Stopped:
         case Kind::Failed: return;
         case Kind::Skipped: return;  // the row keeps the outcome it had
+        case Kind::NoCopy: run.rows[event.row].copyFault = event.text; return;
         default: break;
     }
     RowResult& row = run.rows[event.row];
@@ -334,6 +338,7 @@ void applyEvent(RecordedRun& run, const RecordEvent& event) {
             row.state = State::Delivered;
             row.messageId = event.messageId;
             row.reply.clear();
+            row.copyFault.clear();
             break;
         case Kind::Refused: row.state = State::Failed; break;
         case Kind::Temporary: row.state = State::NotSent; break;

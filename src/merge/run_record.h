@@ -11,6 +11,7 @@
 //   <time> fortsetzung <run>
 //   <time> punkt <row> <address> <message-id>       the final "." goes out next
 //   <time> versendet <row> <address> <message-id> <reply>
+//   <time> ohne-kopie <row> <address> <reason>    delivered, no copy in Sent
 //   <time> abgewiesen <row> <address> <reply>
 //   <time> vorlaeufig <row> <address> <reply>      refused for now
 //   <time> unklar <row> <address> <reason>          "." sent, no reply came
@@ -66,7 +67,7 @@ std::string runRecordPath(const std::string& mailingFile, const std::string& lis
 struct RecordEvent {
     enum class Kind {
         Start, Continue, FinalDot, Delivered, Refused, Temporary, Uncertain, Skipped, NoAddress,
-        End, Stopped, Failed, Bounced,
+        End, Stopped, Failed, NoCopy, Bounced,
     };
     platform::LocalTime when;
     Kind kind = Kind::End;

@@ -23,6 +23,11 @@ std::string stateWord(RowResult::State state) {
     return "nicht versendet";
 }
 
+// ", keine Kopie in Gesendet: <reason>" after "versendet", when the copy failed.
+std::string copyFaultText(const RowResult& result) {
+    return result.copyFault.empty() ? std::string() : ", keine Kopie in Gesendet: " + result.copyFault;
+}
+
 std::string csvField(std::string text) {
     if (!text.empty() && (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@'))
         text.insert(0, "'");
@@ -41,7 +46,8 @@ std::string csvField(std::string text) {
 
 std::string rowStatusText(const RowResult& result) {
     switch (result.state) {
-        case RowResult::State::Delivered: return "versendet " + platform::longTime(result.when);
+        case RowResult::State::Delivered:
+            return "versendet " + platform::longTime(result.when) + copyFaultText(result);
         case RowResult::State::Failed: return "Fehler: " + result.reply;
         case RowResult::State::Waiting: return "wartet";
         case RowResult::State::NoAddress: return "keine Adresse";
@@ -76,7 +82,9 @@ void writeResultFile(const std::string& path, const std::vector<RowResult>& resu
         text += std::to_string(result.row >= 1 && static_cast<std::size_t>(result.row) <= sourceRows.size()
                                    ? sourceRows[static_cast<std::size_t>(result.row) - 1]
                                    : result.row) +
-                ";" + csvField(result.address) + ";" + stateWord(result.state) +
+                ";" + csvField(result.address) + ";" +
+                csvField(stateWord(result.state) +
+                         (result.state == RowResult::State::Delivered ? copyFaultText(result) : "")) +
                 ";" + csvField(result.reply) + ";" + csvField(result.messageId) + "\r\n";
     // The file names every recipient, like the send log.
     platform::replaceFileAtomically(path, text, "Datei " + path + " kann nicht erstellt werden", 0600);

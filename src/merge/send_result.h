@@ -23,10 +23,13 @@ struct RowResult {
     std::string address;
     std::string reply;         // the server's reply of a refusal; a bounce's status and diagnostic
     std::string messageId;     // of the delivered message ("<...>"), empty before
+    // Delivered, but no copy went to the Sent folder: why (else empty).
+    std::string copyFault;
     platform::LocalTime when;  // when it was delivered or last refused
 };
 
-// The status column: "versendet 12:03:04", "Fehler: 553 5.1.3 ...",
+// The status column: "versendet 12:03:04" (with ", keine Kopie in
+// Gesendet: <reason>" when the Sent copy failed), "Fehler: 553 5.1.3 ...",
 // "wartet", "keine Adresse", "unklar", "unzustellbar: 5.1.1 ..."; empty for
 // a row not tried.
 std::string rowStatusText(const RowResult& result);

@@ -185,6 +185,7 @@ void SendRun::configureClient(const SmtpAccount& account) {
     m_smtp.SetTimeouts(mail::IdTimeouts::FromSetting(account.timeoutSeconds));
     m_smtp.SetPipelining(account.pipelining);
     m_smtp.SetClock(&m_clock);
+    m_smtp.SetKeepSentText(m_sentCopy != nullptr);
 }
 
 std::string SendRun::writeMessageFile(int number) {
@@ -219,6 +220,25 @@ void SendRun::record(RecordEvent::Kind kind, int row, const std::string& address
 void SendRun::syncRecord() {
     if (m_record.writer)
         m_record.writer->sync();
+}
+
+void SendRun::beginSentCopy() {
+    if (!m_sentCopy || m_copyBegun)
+        return;
+    m_copyBegun = true;
+    m_observer.addProtocolLine(platform::longTime(m_clock.now()) + ": " + m_sentCopy->begin());
+    m_observer.repaint(SendView::Protocol);
+}
+
+std::string SendRun::copyToSent() {
+    beginSentCopy();
+    return m_sentCopy->store(m_smtp.SentText());
+}
+
+void SendRun::endSentCopy() {
+    if (m_sentCopy && m_copyBegun)
+        m_sentCopy->end();
+    m_copyBegun = false;
 }
 
 void SendRun::closeQuietly() {
@@ -387,6 +407,15 @@ RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
         m_observer.setStatusText(done);
         m_observer.repaint(SendView::StatusBar);
         m_observer.addProtocolLine(done);
+        if (m_sentCopy) {
+            // The delivery stands whatever happens to its copy.
+            result.copyFault = copyToSent();
+            if (!result.copyFault.empty()) {
+                record(RecordEvent::Kind::NoCopy, row, address, result.copyFault);
+                m_observer.addProtocolLine(platform::longTime(m_clock.now()) + ": Keine Kopie der Mail an " +
+                                           address + " in Gesendet: " + result.copyFault);
+            }
+        }
         return result;
     }
 }
@@ -407,7 +436,14 @@ void SendRun::sendToAddress(const Mailing& mailing, const SmtpAccount& account,
     SmtpAccount single = account;
     single.messagesPerConnection = 1;
     // A single message is not tried again: its sender is waiting for it.
-    const RowResult result = deliver(mailing, single, body, address, number, 0, subject, false);
+    RowResult result;
+    try {
+        result = deliver(mailing, single, body, address, number, 0, subject, false);
+    } catch (...) {
+        endSentCopy();
+        throw;
+    }
+    endSentCopy();
     closeQuietly();
     if (result.state == RowResult::State::Failed)
         throw SendRunError(m_failure);
@@ -555,6 +591,7 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
     // The connection ends and the result file is written on every way out.
     const auto finish = [&] {
         closeQuietly();
+        endSentCopy();
         m_smtp.SetRememberLookups(false);
         m_smtp.SetBeforeEndOfData({});
         if (m_record.writer)
@@ -573,6 +610,8 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
     // One lookup of the server and of this host for the whole run, not one
     // for each of its connections.
     m_smtp.SetRememberLookups(true);
+    if (!dryRun && toSend > 0)
+        beginSentCopy();
     m_started = false;
     m_observer.setProgressCount(0, summary.marked);
     const ListBody body(mailing.body, mailing.extraTitles);

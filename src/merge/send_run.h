@@ -25,6 +25,7 @@
 #include "merge/run_record.h"
 #include "merge/run_time.h"
 #include "merge/send_result.h"
+#include "merge/sent_copy.h"
 #include "platform/clock.h"
 #include "platform/error.h"
 
@@ -140,6 +141,14 @@ public:
     // created when missing. Empty: send again.
     void setDryRunFolder(std::string folder) { m_dryRunFolder = std::move(folder); }
 
+    // Where each delivered message's copy goes (merge/sent_copy.h); null,
+    // the default: no copy. The run begins the copy before its first row
+    // (the protocol says where copies go), hands it every delivered
+    // message's text, and ends it with the run; a failed copy adds
+    // ", keine Kopie in Gesendet: <reason>" to the row (status column,
+    // result file, record) and the run goes on. Must outlive the runs.
+    void setSentCopy(SentCopy* copy) { m_sentCopy = copy; }
+
     // The run record of the next runList: an event before each final "."
     // and after each outcome, the result file made from it. A record that
     // cannot be written ends the run before the next message goes. A dry
@@ -200,6 +209,11 @@ private:
     void record(RecordEvent::Kind kind, int row, const std::string& address, const std::string& text);
     // Forces the record to disk before a wait.
     void syncRecord();
+    // Begins the Sent copy when it has not begun, saying so in the protocol.
+    void beginSentCopy();
+    // The copy of the message just delivered: "" or why there is none.
+    std::string copyToSent();
+    void endSentCopy();
 
     mail::TIdMessage& m_message;
     // The row being sent of a list: its CC and BCC (with the row's own
@@ -226,6 +240,8 @@ private:
     // Attachment path -> its size when the run first used it.
     std::map<std::string, std::uint64_t> m_attachmentSizes;
     RecordPlan m_record;
+    SentCopy* m_sentCopy = nullptr;
+    bool m_copyBegun = false;
     // The row whose message is in flight, for the event before its ".".
     int m_recordRow = 0;
     std::string m_recordAddress;
