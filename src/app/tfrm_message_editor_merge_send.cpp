@@ -296,8 +296,10 @@ void TfrmMessageEditor::sendenClick() {
         m_interaction.CloseWindow();
 }
 
-bool TfrmMessageEditor::PreflightAllowsRun(const merge::Mailing& mailing) {
-    const std::vector<merge::Finding> findings = merge::preflightCheck(mailing);
+bool TfrmMessageEditor::PreflightAllowsRun(merge::Mailing& mailing) {
+    std::vector<merge::Finding> findings = unmarkSuppressedRows(mailing);
+    for (merge::Finding& finding : merge::preflightCheck(mailing))
+        findings.push_back(std::move(finding));
     if (findings.empty())
         return true;
     const bool stop = merge::hasError(findings);

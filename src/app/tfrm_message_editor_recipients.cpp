@@ -32,6 +32,7 @@ void TfrmMessageEditor::LoadRecipientList(const std::string& path, const std::st
     empfaengerliste.Row = 1;
     RememberedRow = 1;
     RowStatus.clear();
+    SuppressionUnmarked.clear();
 
     // Every faulty row in one box: the same rule as the pre-flight check.
     if (!list.faulty.empty())
@@ -51,6 +52,7 @@ void TfrmMessageEditor::ClearRecipientList() {
     empfaengerliste.Row = 1;
     RememberedRow = 1;
     RowStatus.clear();
+    SuppressionUnmarked.clear();
     RecipientListFile.clear();
     RecipientSourceRows.clear();
     RecipientListFolder.clear();

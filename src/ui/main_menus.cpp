@@ -91,6 +91,10 @@ void MainMenus::createMenus(QMenu* placeholders) {
     extras->addSeparator();
     m_editliste = menuAction(extras, m_form.editliste, "editliste", &TfrmMessageEditor::editlisteClick);
     m_editliste->setCheckable(true);
+    extras->addSeparator();
+    menuAction(extras, m_form.RuecklaeuferPruefen1, "RuecklaeuferPruefen1",
+               &TfrmMessageEditor::RuecklaeuferPruefen1Click);
+    menuAction(extras, m_form.Sperrliste1, "Sperrliste1", &TfrmMessageEditor::Sperrliste1Click);
 
     QMenu* help = m_window.menuBar()->addMenu(QStringLiteral("?"));
     m_Update1 = menuAction(help, m_form.Update1, "Update1", &TfrmMessageEditor::Update1Click);

@@ -25,6 +25,7 @@
 #include "ui/main_menus.h"
 #include "ui/placeholder_menu.h"
 #include "ui/preview_dialog.h"
+#include "ui/suppression_dialog.h"
 #include "ui/qt_text.h"
 #include "ui/recipient_list_page.h"
 #include "ui/rich_text_composer.h"
@@ -88,6 +89,7 @@ MainWindow::MainWindow(app::TfrmMessageEditor& form, app::Interaction& interacti
     m_attachments->orderTabs();
     m_form.SetupDialogs = this;
     m_form.PreviewDialogs = this;
+    m_form.SuppressionDialogs = this;
     m_form.SendRuns = this;
     refreshFromModel();
 }
@@ -99,6 +101,8 @@ MainWindow::~MainWindow() {
         m_form.PreviewDialogs = nullptr;
     if (m_form.SendRuns == this)
         m_form.SendRuns = nullptr;
+    if (m_form.SuppressionDialogs == this)
+        m_form.SuppressionDialogs = nullptr;
 }
 
 namespace {
@@ -309,6 +313,14 @@ void MainWindow::RunModal(app::TfmSetup& dialog) {
 void MainWindow::RunPreview(app::MessagePreview& preview) {
     PreviewDialog view(preview, this);
     view.exec();
+}
+
+bool MainWindow::EditSuppressionList(std::vector<merge::SuppressedAddress>& entries) {
+    SuppressionDialog dialog(entries, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    entries = dialog.entries();
+    return true;
 }
 
 }  // namespace sendrix::ui
