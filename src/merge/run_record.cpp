@@ -271,7 +271,9 @@ int RecordedRun::delivered() const {
 
 bool RecordedRun::deliveredTo(int row, const std::string& address) const {
     const auto found = rows.find(row);
-    return found != rows.end() && found->second.state == RowResult::State::Delivered &&
+    // A bounced message was delivered all the same: a continuation leaves it out.
+    return found != rows.end() &&
+           (found->second.state == RowResult::State::Delivered || found->second.state == RowResult::State::Bounced) &&
            found->second.address == address;
 }
 
