@@ -158,6 +158,12 @@ std::vector<ManualSection> buildManual() {
          "Setzt mit /sofort den letzten unterbrochenen Lauf desselben Mailings fort: Nur Empfänger "
          "ohne Zustellung werden angeschrieben. Ist jener Lauf fertig, sendet Sendrix nichts, sagt das "
          "und endet mit 0 (nur als ganzes Argument)."},
+        {"/ruecklaeufer, /rückläufer",
+         "Prüft mit /sofort statt zu senden die Rückläufer des Mailings: Zustellberichte und "
+         "Abmeldungen im Posteingang des IMAP-Kontos seit dem letzten Lauf. Unzustellbare Zeilen "
+         "werden im Versandlauf und in der Ergebnisdatei vermerkt, harte Rückläufer und Abmeldungen "
+         "kommen auf die Sperrliste. /ruecklaeufer:verschieben verschiebt die bearbeiteten Nachrichten "
+         "zudem in den Ordner „Sendrix/Rückläufer“ (nur als ganzes Argument)."},
         {"--help, -h", "Zeigt diese Hilfe auf der Konsole und endet, auch mit Anzeige."},
         {"--version, -V", "Zeigt die Version auf der Konsole und endet, auch mit Anzeige."},
     };
@@ -185,6 +191,8 @@ std::vector<ManualSection> buildManual() {
         "Mail angekommen ist (das Programm endete zwischen dem Ende der Mail und der Antwort des "
         "Servers), werden nie still erneut angeschrieben: Sie werden auf der Standardfehlerausgabe "
         "genannt, und der Lauf endet mit 1.",
+        "Zeilen, deren Adresse auf der Sperrliste (Sperrliste.txt im Programmordner) steht, lässt ein "
+        "unbeaufsichtigter Lauf aus und nennt jede auf der Standardfehlerausgabe.",
     };
     manual.push_back(unattended);
 
