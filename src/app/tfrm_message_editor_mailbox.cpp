@@ -2,6 +2,7 @@
 // "Rückläufer prüfen", which reads delivery reports and unsubscribe
 // requests from the inbox. Matching and files are merge/'s
 // (bounce_check.h, suppression_list.h, run_record.h).
+#include <algorithm>
 #include <string>
 #include <vector>
 

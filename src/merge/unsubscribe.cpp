@@ -2,6 +2,7 @@
 
 #include "mail/envelope_address.h"
 #include "mail/idn_address.h"
+#include "mail/mail_html.h"
 #include "merge/bounce_check.h"
 #include "merge/preflight.h"
 #include "platform/ascii.h"
@@ -35,20 +36,6 @@ std::string mailtoEncoded(const std::string& address) {
     return out;
 }
 
-std::string htmlEscaped(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 std::string unsubscribeAddressFault(const std::string& address) {
@@ -67,8 +54,8 @@ void appendUnsubscribeLine(std::vector<std::string>& body, const std::string& ad
         body.push_back(kLineStart + address + kLineEnd);
         return;
     }
-    const std::string link = "<a href=\"mailto:" + htmlEscaped(mailtoEncoded(mail::WithAsciiDomain(address))) +
-                             "?subject=" + kUnsubscribeSubject + "\">" + htmlEscaped(address) + "</a>";
+    const std::string link = "<a href=\"mailto:" + mail::EscapeHtml(mailtoEncoded(mail::WithAsciiDomain(address))) +
+                             "?subject=" + kUnsubscribeSubject + "\">" + mail::EscapeHtml(address) + "</a>";
     std::string paragraph = std::string("<p>") + kLineStart + link + kLineEnd + "</p>";
     for (auto line = body.rbegin(); line != body.rend(); ++line) {
         const std::size_t close = platform::asciiLowered(*line).rfind("</body>");

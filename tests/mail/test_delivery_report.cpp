@@ -96,15 +96,5 @@ TEST(DeliveryReport, ReadsWhatEachKindOfReportSays) {
     }
 }
 
-TEST(DeliveryReport, SummaryNamesSenderRecipientsAndDecodedSubject) {
-    const MessageSummary summary = summarizeMessage(
-        "From: \"Anna\" <anna@example.net>\nTo: abmelden@example.org\nCc: Gruppe: b@example.org;\n"
-        "Subject: =?utf-8?q?Abmelden_=C3=BC?=\nMessage-ID: <x@example.net>\n\n");
-    EXPECT_EQ(summary.fromAddress, "anna@example.net");
-    EXPECT_EQ(summary.toAddresses, (std::vector<std::string>{"abmelden@example.org", "b@example.org"}));
-    EXPECT_EQ(summary.subject, "Abmelden \xC3\xBC");
-    EXPECT_EQ(summary.messageId, "<x@example.net>");
-}
-
 }  // namespace
 }  // namespace sendrix::mail
