@@ -1,6 +1,7 @@
 #pragma once
 // The mail providers the setup dialog offers under "Anbieter": server, port,
-// encryption and pace for sending, as each provider publishes them.
+// encryption and pace for sending, and the IMAP server of the mailbox, as
+// each provider publishes them.
 #include <string>
 #include <vector>
 
@@ -14,6 +15,11 @@ struct MailProvider {
     // [Smtp] MessagesPerMinute (0: no limit) and MessagesPerConnection.
     int messagesPerMinute = 0;
     int messagesPerConnection = 1;
+    // The IMAP server (SSL/TLS on 993 for every provider listed).
+    std::string imapHost;
+    // The provider files mail submitted over SMTP in the Sent folder
+    // itself: a copy of the program's own would be a second one.
+    bool filesSubmittedMail = false;
 };
 
 // Every provider in the order of the list.

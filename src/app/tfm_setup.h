@@ -62,6 +62,7 @@ public:
     void FormClose() {}
 
     const std::string& mailIni() const { return m_mailIni; }
+    TMailSettings& settings() { return m_settings; }
 
     std::string Caption = "Setup";
     TLabel lblServer;

@@ -549,6 +549,13 @@ std::string ImapClient::run(const std::string& path, const std::string& what,
     ImapFailure kind = ImapFailure::Connection;
     switch (result) {
         case CURLE_LOGIN_DENIED:
+            // libcurl reports a refused SELECT (no such folder) with the
+            // code of a refused login; its message tells them apart.
+            if (std::strstr(curl->error, "Select") != nullptr) {
+                text = "Der IMAP-Server " + where + " lehnt SELECT ab: " + (words.empty() ? "NO" : words);
+                kind = ImapFailure::Refused;
+                break;
+            }
             text = "Der IMAP-Server " + where + " hat die Anmeldung abgelehnt" +
                    (words.empty() ? "." : ": " + words) + "\r\nBenutzername und Passwort prüfen";
             kind = ImapFailure::Login;

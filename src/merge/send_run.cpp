@@ -230,9 +230,26 @@ void SendRun::beginSentCopy() {
     m_observer.repaint(SendView::Protocol);
 }
 
-std::string SendRun::copyToSent() {
+void SendRun::copyToSent(int row, const std::string& address) {
     beginSentCopy();
-    return m_sentCopy->store(m_smtp.SentText());
+    m_sentCopy->store(row, address, m_smtp.SentText());
+}
+
+void SendRun::reportCopyFaults(std::vector<RowResult>* results) {
+    if (!m_sentCopy)
+        return;
+    for (const CopyFault& fault : m_sentCopy->faults()) {
+        record(RecordEvent::Kind::NoCopy, fault.row, fault.address, fault.reason);
+        m_observer.addProtocolLine(platform::longTime(m_clock.now()) + ": Keine Kopie der Mail an " +
+                                   fault.address + " in Gesendet: " + fault.reason);
+        if (!results)
+            continue;
+        for (RowResult& result : *results)
+            if (result.row == fault.row && result.state == RowResult::State::Delivered) {
+                result.copyFault = fault.reason;
+                m_observer.rowOutcome(result);
+            }
+    }
 }
 
 void SendRun::endSentCopy() {
@@ -407,15 +424,9 @@ RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
         m_observer.setStatusText(done);
         m_observer.repaint(SendView::StatusBar);
         m_observer.addProtocolLine(done);
-        if (m_sentCopy) {
-            // The delivery stands whatever happens to its copy.
-            result.copyFault = copyToSent();
-            if (!result.copyFault.empty()) {
-                record(RecordEvent::Kind::NoCopy, row, address, result.copyFault);
-                m_observer.addProtocolLine(platform::longTime(m_clock.now()) + ": Keine Kopie der Mail an " +
-                                           address + " in Gesendet: " + result.copyFault);
-            }
-        }
+        // The delivery stands whatever happens to its copy.
+        if (m_sentCopy)
+            copyToSent(row, address);
         return result;
     }
 }
@@ -444,6 +455,7 @@ void SendRun::sendToAddress(const Mailing& mailing, const SmtpAccount& account,
         throw;
     }
     endSentCopy();
+    reportCopyFaults(nullptr);
     closeQuietly();
     if (result.state == RowResult::State::Failed)
         throw SendRunError(m_failure);
@@ -592,6 +604,7 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
     const auto finish = [&] {
         closeQuietly();
         endSentCopy();
+        reportCopyFaults(&results);
         m_smtp.SetRememberLookups(false);
         m_smtp.SetBeforeEndOfData({});
         if (m_record.writer)
@@ -693,6 +706,7 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
                     ++summary.failed;
             }
             ++number;
+            reportCopyFaults(&results);
             m_observer.setProgressPosition(r + 1);
             m_observer.setProgressCount(static_cast<int>(index), summary.marked);
             m_observer.addProtocolLine("");
@@ -740,6 +754,9 @@ RunSummary SendRun::runList(const Mailing& mailing, const SmtpAccount& account,
     } else if (showFinishedText) {
         m_observer.setStatusText(kRunFinishedText);
     }
+    // The last copies belong to the run before its end is recorded.
+    endSentCopy();
+    reportCopyFaults(&results);
     record(summary.stopped ? RecordEvent::Kind::Stopped : RecordEvent::Kind::End, 0, {}, {});
     finish();
     m_observer.repaint(SendView::Protocol);

@@ -144,9 +144,10 @@ public:
     // Where each delivered message's copy goes (merge/sent_copy.h); null,
     // the default: no copy. The run begins the copy before its first row
     // (the protocol says where copies go), hands it every delivered
-    // message's text, and ends it with the run; a failed copy adds
-    // ", keine Kopie in Gesendet: <reason>" to the row (status column,
-    // result file, record) and the run goes on. Must outlive the runs.
+    // message's text and goes on while the copy is made, and ends it with
+    // the run (waiting for the copies still on their way). A failed copy
+    // adds ", keine Kopie in Gesendet: <reason>" to its row (status column
+    // again, protocol, result file, record). Must outlive the runs.
     void setSentCopy(SentCopy* copy) { m_sentCopy = copy; }
 
     // The run record of the next runList: an event before each final "."
@@ -211,9 +212,13 @@ private:
     void syncRecord();
     // Begins the Sent copy when it has not begun, saying so in the protocol.
     void beginSentCopy();
-    // The copy of the message just delivered: "" or why there is none.
-    std::string copyToSent();
+    // Hands the message just delivered to the Sent copy.
+    void copyToSent(int row, const std::string& address);
+    // Waits for the copies on their way and ends the Sent copy.
     void endSentCopy();
+    // Records and shows the copies that failed so far; `results` (the
+    // rows of a list send, null for one address) get their reasons.
+    void reportCopyFaults(std::vector<RowResult>* results);
 
     mail::TIdMessage& m_message;
     // The row being sent of a list: its CC and BCC (with the row's own

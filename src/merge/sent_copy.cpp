@@ -31,19 +31,21 @@ ImapSentCopy::~ImapSentCopy() {
 }
 
 std::string ImapSentCopy::begin() {
+    end();
     m_fault.clear();
     m_reconnected = false;
+    m_ending = false;
     try {
         if (m_accessToken)
             m_account.accessToken = m_accessToken();
         m_client = std::make_unique<mail::ImapClient>(m_account);
         m_client->Connect();
         bool created = false;
-        if (m_folder.empty()) {
+        if (m_folder.empty())
             m_folder = m_client->FindOrCreateSentFolder(&created);
-        } else {
+        else
             m_client->CreateFolder(m_folder);
-        }
+        m_worker = std::thread([this] { work(); });
         return "Kopien der Mails gehen in den Ordner \"" + m_folder + "\" auf " + m_client->Where() +
                (created ? " (neu angelegt)." : ".");
     } catch (const std::exception& error) {
@@ -53,13 +55,49 @@ std::string ImapSentCopy::begin() {
     }
 }
 
-std::string ImapSentCopy::store(const std::string& message) {
+void ImapSentCopy::store(int row, const std::string& address, std::string message) {
+    std::unique_lock lock(m_mutex);
+    if (!m_worker.joinable()) {
+        m_faults.push_back({row, address, m_fault.empty() ? "keine IMAP-Verbindung" : m_fault});
+        return;
+    }
+    // A slow mailbox must not fill the memory with large messages.
+    m_changed.wait(lock, [this] { return m_pendingBytes < kMaxPendingBytes || m_jobs.empty(); });
+    m_pendingBytes += message.size();
+    m_jobs.push_back({row, address, std::move(message)});
+    m_changed.notify_all();
+}
+
+std::vector<CopyFault> ImapSentCopy::faults() {
+    std::lock_guard lock(m_mutex);
+    std::vector<CopyFault> taken;
+    taken.swap(m_faults);
+    return taken;
+}
+
+void ImapSentCopy::work() {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [this] { return m_ending || !m_jobs.empty(); });
+        if (m_jobs.empty())
+            return;
+        Job job = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        lock.unlock();
+        const std::string reason = append(job.text);
+        lock.lock();
+        m_pendingBytes -= job.text.size();
+        if (!reason.empty())
+            m_faults.push_back({job.row, job.address, reason});
+        m_changed.notify_all();
+    }
+}
+
+std::string ImapSentCopy::append(const std::string& text) {
     if (!m_fault.empty())
         return m_fault;
-    if (!m_client)
-        return m_fault = "keine IMAP-Verbindung";
     try {
-        m_client->Append(m_folder, message);
+        m_client->Append(m_folder, text);
         return {};
     } catch (const mail::EIdImapError& error) {
         const std::string reason = oneLine(error.what());
@@ -78,6 +116,13 @@ std::string ImapSentCopy::store(const std::string& message) {
 }
 
 void ImapSentCopy::end() noexcept {
+    {
+        std::lock_guard lock(m_mutex);
+        m_ending = true;
+    }
+    m_changed.notify_all();
+    if (m_worker.joinable())
+        m_worker.join();
     if (m_client)
         m_client->Disconnect();
     m_client.reset();

@@ -1,16 +1,30 @@
 #pragma once
 // A copy of every delivered message in the mailbox's Sent folder, as mail
 // programs keep one: most providers do not file mail submitted over SMTP.
-// The send run hands each delivered message's exact text to a SentCopy; a
-// copy that fails never fails, delays or repeats the delivery: the row
-// then says why there is no copy.
+// The send run hands each delivered message's exact text to a SentCopy and
+// goes on at once; the copies are made meanwhile. A copy that fails never
+// fails, delays or repeats the delivery: the row then says why there is no
+// copy.
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "mail/imap_client.h"
 
 namespace sendrix::merge {
+
+// A delivered row whose copy did not reach the Sent folder, and why.
+struct CopyFault {
+    int row = 0;
+    std::string address;
+    std::string reason;  // one line
+};
 
 class SentCopy {
 public:
@@ -19,18 +33,24 @@ public:
     // protocol line that says where the copies go, or why none go. Never
     // throws.
     virtual std::string begin() = 0;
-    // Stores one delivered message (its text as the SMTP server took it).
-    // Returns "" once stored, else the reason in one line. Never throws;
-    // takes at most the account's time limit (twice, when the connection
-    // is opened again).
-    virtual std::string store(const std::string& message) = 0;
-    // After the last copy of a run; never throws.
+    // Hands over the text of the message just delivered to `row` (as the
+    // SMTP server took it) and returns; waits only while copies of more
+    // than kMaxPendingBytes are still to be made. Never throws.
+    virtual void store(int row, const std::string& address, std::string message) = 0;
+    // The copies that failed since the last call.
+    virtual std::vector<CopyFault> faults() = 0;
+    // Waits until every copy handed over is made or has failed (each
+    // within the account's time limit), then ends the connection. Never
+    // throws.
     virtual void end() noexcept = 0;
+
+    static constexpr std::size_t kMaxPendingBytes = 64u << 20;
 };
 
-// The Sent copy over one IMAP connection per run. A refused APPEND costs
-// only its own copy; a lost connection is opened again once, and when that
-// fails too, no further copy is tried in this run (each row says why).
+// The Sent copy over one IMAP connection per run, made by a thread of its
+// own. A refused APPEND costs only its own copy; a lost connection is
+// opened again once, and when that fails too, no further copy is tried in
+// this run (each row says why).
 class ImapSentCopy : public SentCopy {
 public:
     // `folder` empty: the Sent folder is looked up (ImapClient::
@@ -41,13 +61,23 @@ public:
     ~ImapSentCopy() override;
 
     std::string begin() override;
-    std::string store(const std::string& message) override;
+    void store(int row, const std::string& address, std::string message) override;
+    std::vector<CopyFault> faults() override;
     void end() noexcept override;
 
     // The folder copies go to, once begin found it.
     const std::string& Folder() const { return m_folder; }
 
 private:
+    struct Job {
+        int row = 0;
+        std::string address;
+        std::string text;
+    };
+    void work();
+    // One APPEND with the policy above: "" or the reason.
+    std::string append(const std::string& text);
+
     mail::ImapAccount m_account;
     std::string m_folder;
     std::function<std::string()> m_accessToken;
@@ -55,6 +85,14 @@ private:
     // Set once no further copy is tried: the reason every row gets.
     std::string m_fault;
     bool m_reconnected = false;
+
+    std::thread m_worker;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Job> m_jobs;
+    std::size_t m_pendingBytes = 0;
+    bool m_ending = false;
+    std::vector<CopyFault> m_faults;
 };
 
 }  // namespace sendrix::merge

@@ -17,6 +17,7 @@
 #include <functional>
 
 #include "app/handler_runner.h"
+#include "ui/imap_account_page.h"
 #include "ui/qt_text.h"
 
 namespace sendrix::ui {
@@ -75,8 +76,11 @@ SetupDialog::SetupDialog(app::TfmSetup& model, app::Interaction& interaction, QW
         std::max(34, m_SMTPPort->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12));
     m_cboAuthType =
         choice("cboAuthType", m_model.cboAuthType, this, [this] { run(&app::TfmSetup::cboAuthTypeChange); });
-    m_cboProvider =
-        choice("cboProvider", m_model.cboProvider, this, [this] { run(&app::TfmSetup::cboProviderChange); });
+    m_imapPage = new ImapAccountPage(m_model.settings().Imap, m_model.mailIni(), m_interaction, this);
+    m_cboProvider = choice("cboProvider", m_model.cboProvider, this, [this] {
+        run(&app::TfmSetup::cboProviderChange);
+        m_imapPage->providerChosen(m_model.cboProvider.ItemIndex);
+    });
     m_cboEncryption = choice("cboEncryption", m_model.cboEncryption, this,
                              [this] { run(&app::TfmSetup::cboEncryptionChange); });
     m_edtTokenCommand = field("edtTokenCommand", m_model.edtTokenCommand, m_model.edtTokenCommand, this);
@@ -128,7 +132,8 @@ SetupDialog::SetupDialog(app::TfmSetup& model, app::Interaction& interaction, QW
         // Stored or not, the dialog closes (an error has been shown),
         // unless the port was refused and can still be corrected.
         run(&app::TfmSetup::BitBtn1Click);
-        if (!m_model.KeepOpen)
+        const bool imapStored = m_imapPage->store();
+        if (!m_model.KeepOpen && imapStored)
             accept();
     });
     auto* cancel = new QPushButton(QStringLiteral("Abbrechen"), this);
@@ -176,6 +181,7 @@ SetupDialog::SetupDialog(app::TfmSetup& model, app::Interaction& interaction, QW
     grid->addWidget(m_sentobjects, row++, 1, Qt::AlignLeft);
     grid->addWidget(m_chkPasswordInFile, row++, 0, 1, 2);
     grid->addWidget(m_lblPasswordStore, row++, 0, 1, 2);
+    grid->addWidget(m_imapPage, row++, 0, 1, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ok);

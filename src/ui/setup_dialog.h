@@ -42,6 +42,7 @@ private:
     QLineEdit* m_edtMessagesPerMinute = nullptr;
     QLineEdit* m_edtMessagesPerConnection = nullptr;
     QLabel* m_lblClearWarning = nullptr;
+    class ImapAccountPage* m_imapPage = nullptr;
 };
 
 }  // namespace sendrix::ui

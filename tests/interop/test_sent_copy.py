@@ -150,12 +150,15 @@ class SentCopyTest(unittest.TestCase):
         self.assertEqual(status, 0, self.stdout)
         self.assertEqual([rcpts for _, rcpts, _ in handler.transactions],
                          [["r%d@example.org" % i] for i in range(1, 6)])
-        self.assertEqual(len(dovecot.messages(USER, "Sent")), 2, self.stdout)
+        # The copies are made while the next messages go: those of rows 1
+        # and 2 may or may not have been made before the server went away.
+        stored = len(dovecot.messages(USER, "Sent"))
+        self.assertLessEqual(stored, 2, self.stdout)
         results = self.results()
-        self.assertEqual(results[:2], ["versendet"] * 2)
-        for text in results[2:]:
-            self.assertRegex(text, r"^versendet, keine Kopie in Gesendet: Keine Verbindung zum IMAP-Server "
-                                   r"localhost:\d+")
+        self.assertEqual(results[:stored], ["versendet"] * stored)
+        for text in results[stored:]:
+            self.assertRegex(text, r"^versendet, keine Kopie in Gesendet: (Keine Verbindung zum|Die Verbindung zum) "
+                                   r"IMAP-Server localhost:\d+")
 
     def test_untrusted_certificate_gets_no_copy_unless_pinned(self):
         dovecot = self.dovecot(cert="unknown")

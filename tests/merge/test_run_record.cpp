@@ -24,6 +24,7 @@ TEST(RunRecord, EventsGiveEachRowItsLatestOutcomeAcrossSessions) {
         "r.versandlauf",
         kHead + kStart + "2026-12-09 16:35:05\tpunkt\t1\ta@x.de\t<1@x>\n" +
             "2026-12-09 16:35:05\tversendet\t1\ta@x.de\t<1@x>\t250 OK\n" +
+            "2026-12-09 16:35:05\tohne-kopie\t1\ta@x.de\tPostfach voll\n" +
             "2026-12-09 16:35:06\tpunkt\t2\tb@x.de\t<2@x>\n" +  // killed before the reply
             "2026-12-09 16:40:00\tfortsetzung\t20261209-163504\n" +
             "2026-12-09 16:40:00\tuebersprungen\t2\tb@x.de\tunklar\n" +
@@ -42,7 +43,7 @@ TEST(RunRecord, EventsGiveEachRowItsLatestOutcomeAcrossSessions) {
     EXPECT_TRUE(run.uncertain(2, "b@x.de"));  // skipping keeps what is known
     const std::vector<RowResult> rows = run.results();
     ASSERT_EQ(rows.size(), 4u);
-    EXPECT_EQ(merge::rowStatusText(rows[0]), "versendet 16:35:05");
+    EXPECT_EQ(merge::rowStatusText(rows[0]), "versendet 16:35:05, keine Kopie in Gesendet: Postfach voll");
     EXPECT_EQ(merge::rowStatusText(rows[1]), "unklar");
     EXPECT_EQ(rows[2].state, RowResult::State::NoAddress);
     EXPECT_EQ(merge::rowStatusText(rows[3]), "Fehler: 550 nein");
