@@ -18,7 +18,7 @@ packages=(
   libzip-dev libexpat1-dev libreoffice-calc-nogui python3-openpyxl
   libcurl4-openssl-dev nlohmann-json3-dev python3-oauthlib
   chromium
-  dovecot-imapd
+  libgmime-3.0-dev postfix dovecot-imapd dovecot-lmtpd
 )
 
 missing=()
@@ -33,6 +33,9 @@ if ((${#missing[@]})); then
   SUDO=""
   if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
   export DEBIAN_FRONTEND=noninteractive
+  # Postfix is only started by the tests, with a configuration of their own:
+  # its installation must not ask for a mail setup nor write one.
+  echo "postfix postfix/main_mailer_type select No configuration" | $SUDO debconf-set-selections
   $SUDO apt-get update -q
   $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi

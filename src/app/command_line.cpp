@@ -125,6 +125,12 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments) {
             options.ContinueAfterRefusal = true;
         if (platform::equalsNoCase(argument, "/fortsetzen"))
             options.ContinueRun = true;
+        for (const char* name : {"/ruecklaeufer", "/r\xC3\xBC" "ckl\xC3\xA4" "ufer"}) {
+            if (platform::equalsNoCase(argument, name))
+                options.CheckReports = true;
+            if (platform::equalsNoCase(argument, std::string(name) + ":verschieben"))
+                options.CheckReports = options.MoveReports = true;
+        }
         if (matchPrefix(argument, {"/A:"}, value, kAttachmentValueLength))
             options.Files.push_back({CommandLineFile::Kind::Attachment, platform::trimControl(value)});
         if (matchPrefix(argument, {"/B:"}, value))

@@ -29,6 +29,11 @@ struct CommandLineOptions {
     // "/fortsetzen", the whole argument: the list send continues the last
     // unfinished run of the same mailing (merge/run_record.h).
     bool ContinueRun = false;
+    // "/ruecklaeufer" (also "/rückläufer"), the whole argument: with
+    // "/sofort" the inbox is checked for bounces of the mailing instead of
+    // sending; "/ruecklaeufer:verschieben" also moves handled reports.
+    bool CheckReports = false;
+    bool MoveReports = false;
     std::optional<std::string> Subject;  // "/s:", "/subject:"
     std::optional<std::string> To;       // "/to:"
     std::optional<std::string> CC;       // "/cc:", "-" gives ""

@@ -163,6 +163,12 @@ std::vector<ManualSection> buildManual() {
          "Anmeldedienst an (OAuth 2, Gerätecode): zeigt Adresse und Code für ein anderes Gerät, wartet und "
          "speichert die Anmeldung im Schlüsselbund, als /anmelden:datei verschleiert in Mail.ini (für "
          "unbeaufsichtigten Betrieb). Endet mit 0, nach einem Fehler mit 1 (nur als ganzes Argument)."},
+        {"/ruecklaeufer, /rückläufer",
+         "Prüft mit /sofort statt zu senden die Rückläufer des Mailings: Zustellberichte und "
+         "Abmeldungen im Posteingang des IMAP-Kontos seit dem letzten Lauf. Unzustellbare Zeilen "
+         "werden im Versandlauf und in der Ergebnisdatei vermerkt, harte Rückläufer und Abmeldungen "
+         "kommen auf die Sperrliste. /ruecklaeufer:verschieben verschiebt die bearbeiteten Nachrichten "
+         "zudem in den Ordner „Sendrix/Rückläufer“ (nur als ganzes Argument)."},
         {"--help, -h", "Zeigt diese Hilfe auf der Konsole und endet, auch mit Anzeige."},
         {"--version, -V", "Zeigt die Version auf der Konsole und endet, auch mit Anzeige."},
     };
@@ -190,6 +196,8 @@ std::vector<ManualSection> buildManual() {
         "Mail angekommen ist (das Programm endete zwischen dem Ende der Mail und der Antwort des "
         "Servers), werden nie still erneut angeschrieben: Sie werden auf der Standardfehlerausgabe "
         "genannt, und der Lauf endet mit 1.",
+        "Zeilen, deren Adresse auf der Sperrliste (Sperrliste.txt im Programmordner) steht, lässt ein "
+        "unbeaufsichtigter Lauf aus und nennt jede auf der Standardfehlerausgabe.",
     };
     manual.push_back(unattended);
 

@@ -44,6 +44,7 @@ TfrmMessageEditor::TfrmMessageEditor(Interaction& interaction, const platform::C
     cboPriority.ItemIndex = 2;
     cboPriority.Text = "Normal";
     chkReturnReciept.Caption = "Lesebestätigung";
+    chkAbmeldezeile.Caption = "Abmeldezeile am Ende des Textes";
     html.Caption = "HTML Mail";
 
     pnlTopleft.Pages = {{"Empfänger"}, {"Absender"}, {"Kopien"}};
@@ -72,6 +73,8 @@ TfrmMessageEditor::TfrmMessageEditor(Interaction& interaction, const platform::C
     Nachrichtffnen1.Caption = "&Öffnen";
     Speichern1.Caption = "&Speichern";
     Vorschau1.Caption = "&Vorschau";
+    RuecklaeuferPruefen1.Caption = "&Rückläufer prüfen";
+    Sperrliste1.Caption = "&Sperrliste ...";
     Optionen1.Caption = "&Optionen";
     KontoEinrichten1.Caption = "&Konto einrichten …";
     MailKonfigurationffnen1.Caption = "Mail-Konfiguration öffnen";
@@ -174,6 +177,10 @@ void TfrmMessageEditor::FormCreate() {
             ContinueAfterRefusal = true;
         if (options.ContinueRun)
             ContinueRun = true;
+        if (options.CheckReports)
+            CheckReportsOnly = true;
+        if (options.MoveReports)
+            MoveHandledReports = true;
         commandLineFaults.insert(commandLineFaults.end(), options.Faults.begin(), options.Faults.end());
         if (!options.DryRunFolder.empty())
             DryRunFolder = options.DryRunFolder;
@@ -311,7 +318,10 @@ void TfrmMessageEditor::FormShow() {
     // After a failed start-up the window stays open for the user instead: the
     // mailing lacks what the skipped steps would have set.
     if (SendImmediately && m_startupCompleted) {
-        sendenClick();
+        if (CheckReportsOnly)
+            RuecklaeuferPruefen1Click();
+        else
+            sendenClick();
         m_interaction.CloseWindow();
     }
     if (!lvFiles.Items.empty())

@@ -18,6 +18,8 @@
 #include <array>
 #include <atomic>
 #include <functional>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,7 +35,9 @@
 #include "platform/clock.h"
 
 namespace sendrix::merge {
+struct Finding;
 struct RecordedRun;
+struct SuppressedAddress;
 class RunTime;
 class SendObserver;
 }  // namespace sendrix::merge
@@ -41,6 +45,15 @@ class SendObserver;
 namespace sendrix::app {
 
 struct RecordedSend;  // app/recorded_send.h
+class ReportMailbox;  // app/report_mailbox.h
+
+// Shows the suppression list for editing (src/ui/suppression_dialog.*):
+// true with the edited entries when the person confirms.
+class SuppressionDialogRunner {
+public:
+    virtual ~SuppressionDialogRunner() = default;
+    virtual bool EditSuppressionList(std::vector<merge::SuppressedAddress>& entries) = 0;
+};
 
 // Runs the network part of a send. The Qt view runs `work` off the
 // user-interface thread, hands it an observer that passes every call on to
@@ -258,6 +271,10 @@ public:
     // Page "Kopien".
     TEdit edtCC;
     TEdit edtBCC;
+    // The mailing's unsubscribe address (List-Unsubscribe, merge/unsubscribe.h)
+    // and whether the body ends with a line naming it.
+    TEdit edtAbmeldeadresse;
+    TCheckBox chkAbmeldezeile;
 
     TPageControl pnlTopleft;
     TPageControl pnltopright;  // pages "Empfängerliste" (empfaenger), "Anhang"
@@ -293,6 +310,8 @@ public:
     TMenuItem MailKonfigurationffnen1;
     TMenuItem MailKonfigurationsichern1;
     TMenuItem ListeSpeichern1;  // enabled while a list file is loaded
+    TMenuItem RuecklaeuferPruefen1;  // "&Extras" > "&Rückläufer prüfen"
+    TMenuItem Sperrliste1;           // "&Extras" > "&Sperrliste ..."
     TMenuItem Update1;
     TMenuItem Versionsinfo1;
 
@@ -355,6 +374,9 @@ public:
     // Where every error names a row's own data, the box offers "Fehlerhafte
     // Zeilen abwählen und senden": those rows lose their mark in the grid
     // and in `mailing`, and the run goes on.
+    // Marked rows whose address is on the suppression list lose their mark
+    // first (in the grid and in `mailing`) and are named as warnings,
+    // unless marked again by hand since (SuppressionUnmarked).
     bool PreflightAllowsRun(merge::Mailing& mailing);
     // What the placeholder menu offers: "{{Name}}", "{{Vorname}}",
     // "{{Email}}", "{{Typ}}" and one for each further column of the list.
@@ -401,6 +423,36 @@ public:
     // a single address.
     void ClearRecipientList();
 
+    // ---- The mailbox side (tfrm_message_editor_mailbox.cpp) ----
+
+    // "Sperrliste" in the program folder (merge/suppression_list.h).
+    std::string SuppressionFile() const;
+    // "Extras" > "Sperrliste ...": the list in SuppressionDialogs (set by the
+    // view; null: nothing happens); what it returns is written back. Throws
+    // Error for an entry that is no address (the file is then unchanged),
+    // FileError when it cannot be written.
+    void Sperrliste1Click();
+    class SuppressionDialogRunner* SuppressionDialogs = nullptr;
+    // Grid rows the pre-flight check un-marked because their address is on
+    // the suppression list, with that address. A row marked again by hand
+    // afterwards is sent to (the person overrode the list for it).
+    std::map<int, std::string> SuppressionUnmarked;
+    // "Extras" > "Rückläufer prüfen" (and "/ruecklaeufer" with "/sofort"):
+    // reads the inbox since the last run of the loaded mailing started,
+    // marks bounced rows "unzustellbar: ..." in the grid, the run record and
+    // the result file, puts hard bounces and unsubscribe requests on the
+    // suppression list and, after a question (unattended: with
+    // MoveHandledReports), moves handled reports to kReportFolder. Throws
+    // the IMAP client's errors, FileError and RunRecordError.
+    void RuecklaeuferPruefen1Click();
+    static constexpr const char* kReportFolder = "Sendrix/Rückläufer";
+    // "/ruecklaeufer": the unattended start checks for bounces instead of sending.
+    bool CheckReportsOnly = false;
+    // "/ruecklaeufer:verschieben": handled reports are moved unattended too.
+    bool MoveHandledReports = false;
+    // The inbox "Rückläufer prüfen" reads (null: the [Imap] account's).
+    std::function<std::unique_ptr<ReportMailbox>()> OpenReportMailbox;
+
     // ---- The run record (tfrm_message_editor_run_record.cpp) ----
 
     // The record of the loaded mailing or list (merge/run_record.h): beside
@@ -418,6 +470,9 @@ private:
     // Decides new run or continuation of `mailing` and asks the questions
     // that go with it; `recorded.go` false when nothing is to be sent.
     void prepareRecordedSend(const merge::Mailing& mailing, RecordedSend& recorded);
+    // PreflightAllowsRun's first step (SuppressionUnmarked): the findings
+    // that name the rows on the suppression list.
+    std::vector<merge::Finding> unmarkSuppressedRows(merge::Mailing& mailing);
     // Each row's outcome in `run` to RowStatus; delivered rows lose their mark.
     void showRunInGrid(const merge::RecordedRun& run);
     // Runs the network part of a send through SendRuns (or at once) with

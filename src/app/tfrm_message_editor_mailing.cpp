@@ -7,6 +7,7 @@
 #include "app/tfrm_message_editor.h"
 #include "merge/html_images.h"
 #include "merge/mailing_file.h"
+#include "platform/text_trim.h"
 #include "platform/text_file.h"
 
 namespace sendrix::app {
@@ -43,6 +44,8 @@ merge::MailingDocument TfrmMessageEditor::CurrentMailing() const {
     mailing.priorityIndex = cboPriority.ItemIndex;
     mailing.html = html.Checked;
     mailing.receipt = chkReturnReciept.Checked;
+    mailing.unsubscribeAddress = platform::trimControl(edtAbmeldeadresse.Text);
+    mailing.unsubscribeLine = chkAbmeldezeile.Checked;
     return mailing;
 }
 
@@ -116,6 +119,8 @@ void TfrmMessageEditor::applyMailing(const merge::MailingDocument& mailing) {
     cboPriority.Text = cboPriority.Items[mailing.priorityIndex];
     html.Checked = mailing.html;
     chkReturnReciept.Checked = mailing.receipt;
+    edtAbmeldeadresse.Text = mailing.unsubscribeAddress;
+    chkAbmeldezeile.Checked = mailing.unsubscribeLine;
 }
 
 void TfrmMessageEditor::SaveMailing(const std::string& path) {

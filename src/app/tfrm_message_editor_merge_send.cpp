@@ -129,6 +129,8 @@ merge::Mailing mailingOf(const TfrmMessageEditor& form) {
     mailing.replyTo = form.edtReply.Text;
     mailing.priorityIndex = form.cboPriority.ItemIndex;
     mailing.receipt = form.chkReturnReciept.Checked;
+    mailing.unsubscribeAddress = platform::trimControl(form.edtAbmeldeadresse.Text);
+    mailing.unsubscribeLine = form.chkAbmeldezeile.Checked;
     mailing.body.useSalutation = form.useAnrede.Checked;
     mailing.body.salutationTemplate = form.Anrede.Text;
     mailing.body.html = form.html.Checked;
@@ -303,7 +305,9 @@ void TfrmMessageEditor::sendenClick() {
 }
 
 bool TfrmMessageEditor::PreflightAllowsRun(merge::Mailing& mailing) {
-    const std::vector<merge::Finding> findings = merge::preflightCheck(mailing);
+    std::vector<merge::Finding> findings = unmarkSuppressedRows(mailing);
+    for (merge::Finding& finding : merge::preflightCheck(mailing))
+        findings.push_back(std::move(finding));
     if (findings.empty())
         return true;
     const bool stop = merge::hasError(findings);

@@ -36,6 +36,7 @@ void TfrmMessageEditor::LoadRecipientList(const std::string& path, const std::st
     RememberedRow = 1;
     RowStatus.clear();
     empfaengerliste.Modified = false;
+    SuppressionUnmarked.clear();
 
     // Every faulty row in one box: the same rule as the pre-flight check.
     if (!list.faulty.empty())
@@ -56,6 +57,7 @@ void TfrmMessageEditor::ClearRecipientList() {
     empfaengerliste.Row = 1;
     RememberedRow = 1;
     RowStatus.clear();
+    SuppressionUnmarked.clear();
     RecipientListFile.clear();
     RecipientSourceRows.clear();
     RecipientListSource = {};

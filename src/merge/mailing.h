@@ -37,6 +37,11 @@ struct Mailing {
     // The paths of the attachments every message carries, as added; they
     // may hold column placeholders.
     std::vector<std::string> attachments;
+    // The unsubscribe address ("Abmeldeadresse"): not empty, every message
+    // carries List-Unsubscribe naming it, and with `unsubscribeLine` the
+    // body ends with a sentence naming it (merge/unsubscribe.h).
+    std::string unsubscribeAddress;
+    bool unsubscribeLine = false;
 };
 
 // The number of rows[index] as the list file shows it (sourceRows).

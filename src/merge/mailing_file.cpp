@@ -194,6 +194,10 @@ MailingDocument parseMailing(std::string_view text, const std::string& folder) {
             mailing.html = parseSwitch(value, number, line.text);
         else if (is("Lesebestaetigung"))
             mailing.receipt = parseSwitch(value, number, line.text);
+        else if (is("Abmeldeadresse"))
+            mailing.unsubscribeAddress = value;
+        else if (is("Abmeldezeile"))
+            mailing.unsubscribeLine = parseSwitch(value, number, line.text);
     }
     if (!sawMailing)
         throw MailingFileError("der Abschnitt [Mailing] fehlt");
@@ -225,6 +229,11 @@ std::string formatMailing(const MailingDocument& mailing, const std::string& fol
     key("Prioritaet", kPriorityNames[priority]);
     key("HTML", mailing.html ? "1" : "0");
     key("Lesebestaetigung", mailing.receipt ? "1" : "0");
+    // Only a mailing that has one names it: files stay as they were.
+    if (!mailing.unsubscribeAddress.empty()) {
+        key("Abmeldeadresse", mailing.unsubscribeAddress);
+        key("Abmeldezeile", mailing.unsubscribeLine ? "1" : "0");
+    }
     text += "\r\n";
     text += kTextSection;
     text += "\r\n";

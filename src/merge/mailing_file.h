@@ -15,6 +15,8 @@
 //   Prioritaet=Normal
 //   HTML=0
 //   Lesebestaetigung=0
+//   Abmeldeadresse=abmelden@example.org    (optional: List-Unsubscribe)
+//   Abmeldezeile=1                         (the body ends with a line naming it)
 //
 //   [Text]
 //   every line up to the end of the file is the body, as it stands
@@ -46,6 +48,8 @@ struct MailingDocument {
     int priorityIndex = 2;  // 0 Highest ... 4 Lowest
     bool html = false;
     bool receipt = false;
+    std::string unsubscribeAddress;  // "Abmeldeadresse", empty: none
+    bool unsubscribeLine = false;    // "Abmeldezeile"
 
     bool operator==(const MailingDocument&) const = default;
 };

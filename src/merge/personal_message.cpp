@@ -3,6 +3,7 @@
 #include "merge/body_composition.h"
 #include "merge/list_columns.h"
 #include "merge/placeholders.h"
+#include "merge/unsubscribe.h"
 #include "platform/text_trim.h"
 
 namespace sendrix::merge {
@@ -62,6 +63,9 @@ void personalMessage(const Mailing& mailing, const RecipientRow& row, const List
                      PersonalMessage& message) {
     message.subject = fillPlaceholders(mailing.subject, row, mailing.extraTitles, ValueStyle::Line);
     body.compose(row, message.body);
+    const std::string unsubscribe = platform::trimControl(mailing.unsubscribeAddress);
+    if (mailing.unsubscribeLine && !unsubscribe.empty())
+        appendUnsubscribeLine(message.body, unsubscribe, mailing.body.html);
     message.attachments.clear();
     for (const std::string& common : mailing.attachments)
         message.attachments.push_back(attachmentPath(mailing, row, common));

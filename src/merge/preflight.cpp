@@ -14,6 +14,7 @@
 #include "merge/list_columns.h"
 #include "merge/personal_message.h"
 #include "merge/placeholders.h"
+#include "merge/unsubscribe.h"
 #include "platform/ascii.h"
 #include "platform/file.h"
 #include "platform/text_file.h"
@@ -90,11 +91,18 @@ std::vector<Finding> preflightCheck(const Mailing& mailing, const PreflightLimit
     const std::pair<const char*, const std::string*> fields[] = {{"Absender", &mailing.senderAddress},
                                                                  {"Antwortadresse", &mailing.replyTo},
                                                                  {"CC", &mailing.cc},
-                                                                 {"BCC", &mailing.bcc}};
+                                                                 {"BCC", &mailing.bcc},
+                                                                 {"Abmeldeadresse", &mailing.unsubscribeAddress}};
     for (const auto& [name, value] : fields)
         if (value->find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
             error(std::string(name) + ": \"" + platform::visibleText(*value) +
                   "\" enthält ein Zeilenende oder NUL.");
+    const std::string unsubscribe = platform::trimControl(mailing.unsubscribeAddress);
+    if (!unsubscribe.empty() && unsubscribe.find_first_of(std::string("\r\n\0", 3)) == std::string::npos) {
+        const std::string fault = unsubscribeAddressFault(unsubscribe);
+        if (!fault.empty())
+            error("Abmeldeadresse: \"" + platform::visibleText(unsubscribe) + "\": " + fault + ".");
+    }
 
     // Placeholders first and once each: with one unknown name no message can
     // be made, and saying so per row would bury everything else. The body

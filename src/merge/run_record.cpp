@@ -32,6 +32,7 @@ constexpr KindName kKinds[] = {
     {RecordEvent::Kind::Uncertain, "unklar", 3},    {RecordEvent::Kind::Skipped, "uebersprungen", 3},
     {RecordEvent::Kind::NoAddress, "keine-adresse", 1}, {RecordEvent::Kind::End, "ende", 0},
     {RecordEvent::Kind::Stopped, "abbruch", 0},     {RecordEvent::Kind::Failed, "fehler", 1},
+    {RecordEvent::Kind::Bounced, "unzustellbar", 5},
     {RecordEvent::Kind::NoCopy, "ohne-kopie", 3},
 };
 
@@ -188,6 +189,13 @@ std::string recordLine(const RecordEvent& event) {
             break;
         case RecordEvent::Kind::NoAddress: appendLogField(line, std::to_string(event.row)); break;
         case RecordEvent::Kind::Failed: appendLogField(line, event.text); break;
+        case RecordEvent::Kind::Bounced:
+            appendLogField(line, event.run);
+            appendLogField(line, std::to_string(event.row));
+            appendLogField(line, event.address);
+            appendLogField(line, event.messageId);
+            appendLogField(line, event.text);
+            break;
         case RecordEvent::Kind::End:
         case RecordEvent::Kind::Stopped: break;
     }
@@ -241,6 +249,13 @@ RecordEvent parseRecordLine(std::string_view line) {
             break;
         case RecordEvent::Kind::NoAddress: event.row = numberField(fields[2], "die Zeile"); break;
         case RecordEvent::Kind::Failed: event.text = field(0); break;
+        case RecordEvent::Kind::Bounced:
+            event.run = field(0);
+            event.row = numberField(fields[3], "die Zeile");
+            event.address = field(2);
+            event.messageId = field(3);
+            event.text = field(4);
+            break;
         case RecordEvent::Kind::End:
         case RecordEvent::Kind::Stopped: break;
     }
@@ -256,7 +271,9 @@ int RecordedRun::delivered() const {
 
 bool RecordedRun::deliveredTo(int row, const std::string& address) const {
     const auto found = rows.find(row);
-    return found != rows.end() && found->second.state == RowResult::State::Delivered &&
+    // A bounced message was delivered all the same: a continuation leaves it out.
+    return found != rows.end() &&
+           (found->second.state == RowResult::State::Delivered || found->second.state == RowResult::State::Bounced) &&
            found->second.address == address;
 }
 
@@ -298,6 +315,15 @@ void applyEvent(RecordedRun& run, const RecordEvent& event) {
         default: break;
     }
     RowResult& row = run.rows[event.row];
+    if (event.kind == Kind::Bounced) {
+        // The delivery stays as it was recorded; only its outcome changes.
+        row.row = event.row;
+        row.address = event.address;
+        row.messageId = event.messageId;
+        row.state = State::Bounced;
+        row.reply = event.text;
+        return;
+    }
     row.row = event.row;
     row.address = event.address;
     row.when = event.when;
@@ -312,6 +338,7 @@ void applyEvent(RecordedRun& run, const RecordEvent& event) {
         case Kind::Delivered:
             // The reply stays in the record; the result file's column is for refusals.
             row.state = State::Delivered;
+            row.messageId = event.messageId;
             row.reply.clear();
             row.copyFault.clear();
             break;
@@ -366,6 +393,13 @@ RunRecordFile readRunRecord(const std::string& path) {
             runIndex[event.run] = file.runs.size();
             file.runs.emplace_back();
             current = &file.runs.back();
+        } else if (event.kind == RecordEvent::Kind::Bounced) {
+            const auto found = runIndex.find(event.run);
+            if (found == runIndex.end())
+                throw damaged(lineNumber, "der Lauf " + event.run + " hat nicht begonnen");
+            applyEvent(file.runs[found->second], event);
+            file.soundBytes = start;
+            continue;
         } else if (event.kind == RecordEvent::Kind::Continue) {
             const auto found = runIndex.find(event.run);
             if (found == runIndex.end())
@@ -446,7 +480,13 @@ void RunRecordWriter::append(const RecordEvent& event) {
             if (run.id == event.run)
                 m_run = run;
     }
-    applyEvent(m_run, event);
+    // A bounce names its run, which may be an earlier one than run().
+    if (event.kind == RecordEvent::Kind::Bounced)
+        for (RecordedRun& run : m_file.runs)
+            if (run.id == event.run)
+                applyEvent(run, event);
+    if (event.kind != RecordEvent::Kind::Bounced || m_run.id == event.run)
+        applyEvent(m_run, event);
     m_unsynced = true;
 }
 

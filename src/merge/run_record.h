@@ -18,10 +18,12 @@
 //   <time> uebersprungen <row> <address> <reason>   left out; its outcome stays
 //   <time> keine-adresse <row>
 //   <time> ende | abbruch | fehler <text>
+//   <time> unzustellbar <run> <row> <address> <message-id> <status diagnostic>
 //
 // <time> is local "YYYY-MM-DD hh:mm:ss"; <run> the start to the second
 // ("20261209-163504"). Row events belong to the run of the last "lauf" or
-// "fortsetzung" line. A row whose last event is "punkt" is uncertain: the
+// "fortsetzung" line; "unzustellbar" (a delivery report found later, by
+// "Rückläufer prüfen") names its run itself. A row whose last event is "punkt" is uncertain: the
 // program died between the "." and its reply. A run is finished once its
 // last session ended with "ende".
 #include <atomic>
@@ -65,14 +67,14 @@ std::string runRecordPath(const std::string& mailingFile, const std::string& lis
 struct RecordEvent {
     enum class Kind {
         Start, Continue, FinalDot, Delivered, Refused, Temporary, Uncertain, Skipped, NoAddress,
-        End, Stopped, Failed, NoCopy,
+        End, Stopped, Failed, NoCopy, Bounced,
     };
     platform::LocalTime when;
     Kind kind = Kind::End;
-    std::string run;  // Start, Continue
+    std::string run;  // Start, Continue, Bounced
     int row = 0;
     std::string address;
-    std::string messageId;  // FinalDot, Delivered
+    std::string messageId;  // FinalDot, Delivered, Bounced
     std::string text;       // the reply, the reason, the error
     // Start only.
     std::string fingerprint;

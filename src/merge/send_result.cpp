@@ -16,6 +16,7 @@ std::string stateWord(RowResult::State state) {
         case RowResult::State::Failed: return "Fehler";
         case RowResult::State::NoAddress: return "keine Adresse";
         case RowResult::State::Uncertain: return "unklar";
+        case RowResult::State::Bounced: return "unzustellbar";
         case RowResult::State::Waiting:
         case RowResult::State::NotSent: break;
     }
@@ -51,6 +52,7 @@ std::string rowStatusText(const RowResult& result) {
         case RowResult::State::Waiting: return "wartet";
         case RowResult::State::NoAddress: return "keine Adresse";
         case RowResult::State::Uncertain: return "unklar";
+        case RowResult::State::Bounced: return "unzustellbar: " + result.reply;
         case RowResult::State::NotSent: break;
     }
     return {};
@@ -75,7 +77,7 @@ void writeResultFile(const std::string& path, const std::vector<RowResult>& resu
     const std::size_t slash = path.rfind('/');
     if (slash != std::string::npos && slash > 0)
         ::mkdir(path.substr(0, slash).c_str(), 0755);
-    std::string text = "\xEF\xBB\xBFZeile;Adresse;Ergebnis;Antwort des Servers\r\n";
+    std::string text = "\xEF\xBB\xBFZeile;Adresse;Ergebnis;Antwort des Servers;Message-ID\r\n";
     for (const RowResult& result : results)
         text += std::to_string(result.row >= 1 && static_cast<std::size_t>(result.row) <= sourceRows.size()
                                    ? sourceRows[static_cast<std::size_t>(result.row) - 1]
@@ -83,7 +85,7 @@ void writeResultFile(const std::string& path, const std::vector<RowResult>& resu
                 ";" + csvField(result.address) + ";" +
                 csvField(stateWord(result.state) +
                          (result.state == RowResult::State::Delivered ? copyFaultText(result) : "")) +
-                ";" + csvField(result.reply) + "\r\n";
+                ";" + csvField(result.reply) + ";" + csvField(result.messageId) + "\r\n";
     // The file names every recipient, like the send log.
     platform::replaceFileAtomically(path, text, "Datei " + path + " kann nicht erstellt werden", 0600);
 }

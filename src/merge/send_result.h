@@ -16,11 +16,13 @@ struct RowResult {
         Failed,     // refused, or refused for now too often
         NoAddress,  // marked, but its address is blank: nothing to send
         Uncertain,  // the final "." went out, but no reply came
+        Bounced,    // delivered, then a delivery report said it failed for good
     };
     int row = 0;  // the grid row, 1 the first data row
     State state = State::NotSent;
     std::string address;
-    std::string reply;         // the server's reply of a refusal
+    std::string reply;         // the server's reply of a refusal; a bounce's status and diagnostic
+    std::string messageId;     // of the delivered message ("<...>"), empty before
     // Delivered, but no copy went to the Sent folder: why (else empty).
     std::string copyFault;
     platform::LocalTime when;  // when it was delivered or last refused
@@ -28,7 +30,8 @@ struct RowResult {
 
 // The status column: "versendet 12:03:04" (with ", keine Kopie in
 // Gesendet: <reason>" when the Sent copy failed), "Fehler: 553 5.1.3 ...",
-// "wartet", "keine Adresse", "unklar"; empty for a row not tried.
+// "wartet", "keine Adresse", "unklar", "unzustellbar: 5.1.1 ..."; empty for
+// a row not tried.
 std::string rowStatusText(const RowResult& result);
 
 // The result file of a run: folder, start to the second and subject
@@ -39,7 +42,8 @@ std::string resultFileName(const std::string& folder, const platform::LocalTime&
 
 // Writes the results as CSV that spreadsheet programs open: UTF-8 with a
 // byte-order mark, ";" between fields, CR LF after each line, a title line
-// "Zeile;Adresse;Ergebnis;Antwort des Servers", then one line per result.
+// "Zeile;Adresse;Ergebnis;Antwort des Servers;Message-ID", then one line per
+// result (the Message-ID lets a bounce be traced to its row).
 // A field holding ";", a quote or a line break is quoted; one that begins
 // with "=", "+", "-" or "@" gets a leading "'", so a spreadsheet never reads
 // an address or a server reply as a formula. Creates the folder (one

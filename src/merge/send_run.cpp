@@ -17,6 +17,7 @@
 #include "merge/placeholders.h"
 #include "merge/send_log.h"
 #include "merge/sent_archive.h"
+#include "merge/unsubscribe.h"
 #include "platform/ascii.h"
 #include "platform/file.h"
 #include "platform/system_info.h"
@@ -155,6 +156,12 @@ void SendRun::fillMessage(const Mailing& mailing, const std::vector<std::string>
     m.CCList.SetAddresses(m_rowMessage ? m_rowMessage->cc : mailing.cc);
     m.BccList.SetAddresses(m_rowMessage ? m_rowMessage->bcc : mailing.bcc);
     m.ReplyTo.SetAddresses(mailing.replyTo);
+    // The pre-flight check refused a faulty address; an empty value removes
+    // a header the reused message still holds.
+    const std::string unsubscribe = platform::trimControl(mailing.unsubscribeAddress);
+    m.ExtraHeaders.SetHeaderValue("List-Unsubscribe", unsubscribe.empty() || !unsubscribeAddressFault(unsubscribe).empty()
+                                                          ? std::string()
+                                                          : unsubscribeHeaderValue(unsubscribe));
     if (mailing.receipt)
         m.ReceiptRecipient = m.From;
     else
@@ -412,6 +419,7 @@ RowResult SendRun::deliver(const Mailing& mailing, const SmtpAccount& account,
             closeQuietly();
 
         result.state = RowResult::State::Delivered;
+        result.messageId = m_message.MsgId;
         result.reply.clear();  // a refusal before a later try is history
         result.when = m_clock.now();
 

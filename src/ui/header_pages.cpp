@@ -43,7 +43,7 @@ void HeaderPages::orderTabs() {
                    findChild<QWidget*>(QStringLiteral("SpeedButton1")), m_cboPriority, m_chkReturnReciept,
                    m_html});
     chainTabOrder({m_edtreal, m_edtfrom});
-    chainTabOrder({m_edtCC, m_edtBCC});
+    chainTabOrder({m_edtCC, m_edtBCC, m_edtAbmeldeadresse, m_chkAbmeldezeile});
 }
 
 QWidget* HeaderPages::createRecipientPage() {
@@ -148,7 +148,13 @@ QWidget* HeaderPages::createCopiesPage() {
     layout->addWidget(m_edtCC, 0, 1);
     layout->addWidget(buddyLabel("BCC:", m_edtBCC, page), 1, 0);
     layout->addWidget(m_edtBCC, 1, 1);
-    layout->setRowStretch(2, 1);
+    m_edtAbmeldeadresse = lineEdit("edtAbmeldeadresse", page);
+    m_edtAbmeldeadresse->setPlaceholderText(QStringLiteral("abmelden@example.org (optional)"));
+    layout->addWidget(buddyLabel("&Abmeldeadresse:", m_edtAbmeldeadresse, page), 2, 0);
+    layout->addWidget(m_edtAbmeldeadresse, 2, 1);
+    m_chkAbmeldezeile = leftTextCheckBox("chkAbmeldezeile", page);
+    layout->addWidget(m_chkAbmeldezeile, 3, 1);
+    layout->setRowStretch(4, 1);
     return page;
 }
 
@@ -163,6 +169,9 @@ void HeaderPages::connectEdits() {
     textInto(m_edtfrom, m_form.edtfrom);
     textInto(m_edtCC, m_form.edtCC);
     textInto(m_edtBCC, m_form.edtBCC);
+    textInto(m_edtAbmeldeadresse, m_form.edtAbmeldeadresse);
+    connect(m_chkAbmeldezeile, &QCheckBox::clicked, this,
+            [this](bool checked) { m_form.chkAbmeldezeile.Checked = checked; });
     for (QLineEdit* edit : {m_edtfrom, m_edtreal, m_edtReply})
         edit->installEventFilter(this);
 
@@ -212,6 +221,8 @@ void HeaderPages::refresh() {
     showEdit(m_edtfrom, m_form.edtfrom);
     showEdit(m_edtCC, m_form.edtCC);
     showEdit(m_edtBCC, m_form.edtBCC);
+    showEdit(m_edtAbmeldeadresse, m_form.edtAbmeldeadresse);
+    showCheck(m_chkAbmeldezeile, m_form.chkAbmeldezeile);
     showPages(this, m_form.pnlTopleft);
 }
 

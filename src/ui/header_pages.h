@@ -48,6 +48,8 @@ private:
     QLineEdit* m_edtReply = nullptr;
     QComboBox* m_cboPriority = nullptr;
     QCheckBox* m_chkReturnReciept = nullptr;
+    QLineEdit* m_edtAbmeldeadresse = nullptr;
+    QCheckBox* m_chkAbmeldezeile = nullptr;
     QCheckBox* m_html = nullptr;
     QLineEdit* m_edtreal = nullptr;
     QLineEdit* m_edtfrom = nullptr;

@@ -93,6 +93,10 @@ void MainMenus::createMenus(QMenu* placeholders) {
         menuAction(extras, m_form.MailKonfigurationsichern1, "MailKonfigurationsichern1",
                    &TfrmMessageEditor::MailKonfigurationsichern1Click);
     m_MailKonfigurationsichern1->setIcon(imageIcon(Image::Save));
+    extras->addSeparator();
+    menuAction(extras, m_form.RuecklaeuferPruefen1, "RuecklaeuferPruefen1",
+               &TfrmMessageEditor::RuecklaeuferPruefen1Click);
+    menuAction(extras, m_form.Sperrliste1, "Sperrliste1", &TfrmMessageEditor::Sperrliste1Click);
 
     QMenu* help = m_window.menuBar()->addMenu(QStringLiteral("?"));
     QAction* handbook = help->addAction(QStringLiteral("&Handbuch"));

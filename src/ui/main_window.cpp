@@ -27,6 +27,7 @@
 #include "ui/main_menus.h"
 #include "ui/placeholder_menu.h"
 #include "ui/preview_dialog.h"
+#include "ui/suppression_dialog.h"
 #include "ui/qt_text.h"
 #include "ui/recipient_list_page.h"
 #include "ui/rich_text_composer.h"
@@ -90,6 +91,7 @@ MainWindow::MainWindow(app::TfrmMessageEditor& form, app::Interaction& interacti
     m_attachments->orderTabs();
     m_form.SetupDialogs = this;
     m_form.PreviewDialogs = this;
+    m_form.SuppressionDialogs = this;
     m_form.SendRuns = this;
     refreshFromModel();
 }
@@ -101,6 +103,8 @@ MainWindow::~MainWindow() {
         m_form.PreviewDialogs = nullptr;
     if (m_form.SendRuns == this)
         m_form.SendRuns = nullptr;
+    if (m_form.SuppressionDialogs == this)
+        m_form.SuppressionDialogs = nullptr;
 }
 
 namespace {
@@ -354,6 +358,14 @@ void MainWindow::RunAssistant(app::TfmSetup& dialog) {
 void MainWindow::RunPreview(app::MessagePreview& preview) {
     PreviewDialog view(preview, this);
     view.exec();
+}
+
+bool MainWindow::EditSuppressionList(std::vector<merge::SuppressedAddress>& entries) {
+    SuppressionDialog dialog(entries, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    entries = dialog.entries();
+    return true;
 }
 
 }  // namespace sendrix::ui

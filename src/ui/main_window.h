@@ -38,6 +38,7 @@ class MainWindow : public QMainWindow,
                    public FormRunner,
                    public app::SetupDialogRunner,
                    public app::PreviewDialogRunner,
+                   public app::SuppressionDialogRunner,
                    public app::SendRunner {
     Q_OBJECT
 public:
@@ -77,6 +78,8 @@ public:
     void RunAssistant(app::TfmSetup& dialog) override;
     // Shows the "Vorschau" window modally (app::PreviewDialogRunner).
     void RunPreview(app::MessagePreview& preview) override;
+    // Shows "Sperrliste" modally (ui/suppression_dialog.h).
+    bool EditSuppressionList(std::vector<merge::SuppressedAddress>& entries) override;
     // Runs a send's network part off the user-interface thread
     // (ui/send_thread.h) while the window keeps painting. Meanwhile menu,
     // tool bar, fields, grid and pages take no input; "Abbrechen" (button

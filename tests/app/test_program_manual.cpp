@@ -44,7 +44,8 @@ bool changesSomething(const CommandLineOptions& o) {
     const CommandLineOptions none;
     return o.SalutationSwitch != none.SalutationSwitch || o.SubjectStamp != none.SubjectStamp ||
            !o.SenderOverride.empty() || !o.DisplayNameOverride.empty() || o.SendImmediately || o.DontSave ||
-           o.Subject || o.To || o.CC || o.BCC || o.ReplyTo || !o.IniFiles.empty() || !o.Files.empty() || o.ContinueRun;
+           o.Subject || o.To || o.CC || o.BCC || o.ReplyTo || !o.IniFiles.empty() || !o.Files.empty() || o.ContinueRun ||
+           o.CheckReports;
 }
 
 }  // namespace
