@@ -13,6 +13,7 @@
 #include <chrono>
 
 #include "app/handler_runner.h"
+#include "ui/imap_account_page.h"
 #include "ui/qt_text.h"
 #include "ui/setup_fields.h"
 
@@ -71,6 +72,7 @@ AccountAssistant::AccountAssistant(app::TfmSetup& model, app::Interaction& inter
     addPage(senderPage());
     addPage(serverPage());
     addPage(loginPage());
+    addPage(copiesPage());
     addPage(testPage());
     m_fields->refresh();
     setMinimumWidth(520);
@@ -136,6 +138,25 @@ QWizardPage* AccountAssistant::loginPage() {
     return page;
 }
 
+QWizardPage* AccountAssistant::copiesPage() {
+    auto* page = new Page("pageCopies", "Gesendet",
+                          "Viele Anbieter legen über SMTP gesendete Nachrichten nicht im Ordner „Gesendet“ ab. "
+                          "Mit dem IMAP-Zugang legt Sendrix dort eine Kopie jeder Nachricht ab.");
+    m_imap = new ImapAccountPage(m_model.settings().Imap, m_model.mailIni(), m_interaction, page);
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(m_imap);
+    layout->addStretch();
+    // A provider found or chosen since the last visit offers its IMAP server;
+    // back and forth keeps what was typed here.
+    page->onEnter = [this] {
+        if (m_model.cboProvider.ItemIndex == m_imapProvider)
+            return;
+        m_imapProvider = m_model.cboProvider.ItemIndex;
+        m_imap->providerChosen(m_imapProvider);
+    };
+    return page;
+}
+
 QWizardPage* AccountAssistant::testPage() {
     auto* page = new Page("pageTest", "Test",
                           "Sendrix verbindet sich mit dem Server und meldet sich an, ohne etwas zu senden. "
@@ -156,7 +177,8 @@ QWizardPage* AccountAssistant::testPage() {
     layout->addStretch();
     page->onLeave = [this] {
         m_fields->run(&app::TfmSetup::BitBtn1Click);
-        return m_model.Stored && !m_model.KeepOpen;
+        // The IMAP account only after the SMTP account was taken, as the dialog's OK.
+        return m_model.Stored && !m_model.KeepOpen && m_imap->store();
     };
     return page;
 }

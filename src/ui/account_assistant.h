@@ -1,7 +1,8 @@
 #pragma once
 // "Konto einrichten": the account assistant. Four pages over one TfmSetup
 // (the model of the account dialog, which stores at the end exactly as its
-// OK does): sender → server (found from the address) → login → test.
+// OK does): sender → server (found from the address) → login → copies in
+// "Gesendet" (the IMAP account, filled from the provider) → test.
 #include <QWizard>
 #include <future>
 
@@ -15,6 +16,7 @@ class QPushButton;
 namespace sendrix::ui {
 
 class AccountFields;
+class ImapAccountPage;
 
 class AccountAssistant : public QWizard {
     Q_OBJECT
@@ -32,6 +34,7 @@ private:
     QWizardPage* senderPage();
     QWizardPage* serverPage();
     QWizardPage* loginPage();
+    QWizardPage* copiesPage();
     QWizardPage* testPage();
     void startSearch();
     void takeSearchResult();
@@ -41,6 +44,8 @@ private:
     app::Interaction& m_interaction;
     AccountFields* m_fields = nullptr;
     QLabel* m_found = nullptr;
+    ImapAccountPage* m_imap = nullptr;
+    int m_imapProvider = 0;  // the provider whose IMAP server the page shows
     QPushButton* m_microsoft = nullptr;
     QPushButton* m_google = nullptr;
     std::string m_searchedAddress;

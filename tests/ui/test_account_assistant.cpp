@@ -62,7 +62,7 @@ protected:
 TEST_F(AccountAssistantTest, AGmxAddressGetsGmxsServerStartTlsAndThePasswordLoginInOneStep) {
     writeSettings();
     openWindow();
-    std::vector<std::string> server, login;
+    std::vector<std::string> server, login, imap;
     ModalAnswerer answerer;
     answerer.then([&](QWidget* dialog) {
         auto* wizard = qobject_cast<QWizard*>(dialog);
@@ -73,6 +73,8 @@ TEST_F(AccountAssistantTest, AGmxAddressGetsGmxsServerStartTlsAndThePasswordLogi
                   text(wizard, "SMTPPort"), text(wizard, "cboEncryption")};
         next(wizard);
         login = {text(wizard, "cboAuthType"), text(wizard, "edtAccount")};
+        next(wizard);
+        imap = {text(wizard, "edtImapServer"), text(wizard, "edtImapPort"), text(wizard, "cboImapEncryption")};
         wizard->reject();
     });
     child<QAction>("KontoEinrichten1")->trigger();
@@ -80,6 +82,7 @@ TEST_F(AccountAssistantTest, AGmxAddressGetsGmxsServerStartTlsAndThePasswordLogi
     EXPECT_EQ(server,
               (std::vector<std::string>{"Anbieter erkannt: GMX", "GMX", "mail.gmx.net", "587", "STARTTLS"}));
     EXPECT_EQ(login, (std::vector<std::string>{"Benutzername und Passwort", "anna.mueller@GMX.de"}));
+    EXPECT_EQ(imap, (std::vector<std::string>{"imap.gmx.net", "993", "SSL/TLS"}));
 }
 
 TEST_F(AccountAssistantTest, VerbindungTestenSaysNoToAWrongPasswordYesToTheRightOneAndFertigStores) {
@@ -104,11 +107,14 @@ TEST_F(AccountAssistantTest, VerbindungTestenSaysNoToAWrongPasswordYesToTheRight
         next(wizard);
         for (const char* password : {"falsch", "richtig"}) {
             type(wizard, "edtPassword", QString::fromLatin1(password));
+            next(wizard);  // "Gesendet": no IMAP account
             next(wizard);
             press(wizard, "btnTestConnection");
             verdicts.push_back(text(wizard, "lblConnectionVerdict"));
             wizard->back();
+            wizard->back();
         }
+        next(wizard);
         next(wizard);
         press(wizard, "btnTestMessage");
         QTest::mouseClick(wizard->button(QWizard::FinishButton), Qt::LeftButton);
