@@ -5,20 +5,25 @@ an [Imap] account on a local Dovecot over STARTTLS (the tests' fixture and a
 throw-away CA) and once without. farm-bench times both whole runs pair by
 pair; quote the median ratio A/B.
 
-    bench_sent_copy.py BUILD_DIR [ROWS] [RUNS] [--no-fsync]
+    bench_sent_copy.py BUILD_DIR [ROWS] [RUNS] [--no-fsync] [--aiosmtpd]
 
 A run ends once the last copy is made, so it takes at least as long as
 Dovecot needs to store them; --no-fsync (mail_fsync = never) leaves out the
 server's disk and shows what the copies cost the program and the protocol.
+--aiosmtpd sends to Debian's aiosmtpd instead of the instant sink: an SMTP
+server that, like a real one, takes its time per message, so the copies
+(made beside the sending) can overlap it.
 
 Needs Debian's dovecot-imapd and openssl; run as root or as a user Dovecot
 may run as. Leaves nothing behind.
 """
 import os
 import shutil
+import socket
 import subprocess
 import sys
 import tempfile
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "interop"))
@@ -26,7 +31,8 @@ import dovecot_support  # noqa: E402
 from tls_support import Certificates  # noqa: E402
 
 no_fsync = "--no-fsync" in sys.argv
-args = [arg for arg in sys.argv[1:] if arg != "--no-fsync"]
+use_aiosmtpd = "--aiosmtpd" in sys.argv
+args = [arg for arg in sys.argv[1:] if arg not in ("--no-fsync", "--aiosmtpd")]
 build = os.path.abspath(args[0])
 rows = int(args[1]) if len(args) > 1 else 1000
 runs = args[2] if len(args) > 2 else "5"
@@ -38,8 +44,24 @@ try:
     dovecot = dovecot_support.Dovecot(os.path.join(work, "dovecot"), os.path.join(certs.folder, "good.pem"),
                                       os.path.join(certs.folder, "good.key"), {"anna": "geheim"},
                                       extra="mail_fsync = never\n" if no_fsync else "")
-    sink = subprocess.Popen([os.path.join(build, "bench", "smtp_sink")], stdout=subprocess.PIPE, text=True)
-    smtp_port = int(sink.stdout.readline().split()[1])
+    if use_aiosmtpd:
+        with socket.socket() as probe:
+            probe.bind(("127.0.0.1", 0))
+            smtp_port = probe.getsockname()[1]
+        sink = subprocess.Popen(["/usr/bin/python3", "-m", "aiosmtpd", "-n", "-l", "127.0.0.1:%d" % smtp_port,
+                                 "-c", "aiosmtpd.handlers.Sink"])
+        deadline = time.monotonic() + 30
+        while True:
+            try:
+                socket.create_connection(("127.0.0.1", smtp_port), timeout=1).close()
+                break
+            except OSError:
+                if time.monotonic() > deadline:
+                    sys.exit("aiosmtpd did not start")
+                time.sleep(0.05)
+    else:
+        sink = subprocess.Popen([os.path.join(build, "bench", "smtp_sink")], stdout=subprocess.PIPE, text=True)
+        smtp_port = int(sink.stdout.readline().split()[1])
     password = "".join(chr(ord(c) ^ 0x1F) for c in "geheim")
     for name, imap in (("with", ["[Imap]", "ServerName=localhost", "ServerPort=%d" % dovecot.imap_port]),
                        ("without", [])):
