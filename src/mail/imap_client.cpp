@@ -156,6 +156,15 @@ bool sameFolderName(const std::string& a, const std::string& b) {
     return platform::equalsNoCase(a, b);
 }
 
+// The first of `folders` flagged `flag` ("\Sent", ...), "" if none.
+std::string folderFlagged(const std::vector<ImapFolder>& folders, const std::string& flag) {
+    for (const ImapFolder& folder : folders)
+        for (const std::string& each : folder.flags)
+            if (sameFolderName(each, flag))
+                return folder.name;
+    return {};
+}
+
 // The certificate check of one connection: the same rules as TlsSession
 // (trust store, host name, pinned fingerprint), applied in OpenSSL's
 // verify callback so that libcurl never sends a login to an untrusted peer.
@@ -302,8 +311,12 @@ std::string folderPath(const std::string& folder) {
 
 }  // namespace
 
+std::string ImapClient::command(const std::string& path, const std::string& what, const std::string& line) {
+    return run(path, what, [&](void* h) { curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, line.c_str()); });
+}
+
 void ImapClient::Connect() {
-    run("", "NOOP", [](void* h) { curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, "NOOP"); });
+    command("", "NOOP", "NOOP");
 }
 
 void ImapClient::Disconnect() noexcept {
@@ -314,9 +327,7 @@ std::vector<ImapFolder> ImapClient::ListFolders() {
     // RFC 6154 2: servers without SPECIAL-USE in CAPABILITY may still list
     // the flags in a plain LIST; "RETURN (SPECIAL-USE)" is RFC 5258 syntax,
     // which servers without LIST-EXTENDED refuse, so the plain form is used.
-    const std::string text = run("", "LIST", [](void* h) {
-        curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, "LIST \"\" \"*\"");
-    });
+    const std::string text = command("", "LIST", "LIST \"\" \"*\"");
     std::vector<ImapFolder> folders;
     ImapFolder folder;
     for (const std::string& line : linesOf(text))
@@ -326,28 +337,23 @@ std::vector<ImapFolder> ImapClient::ListFolders() {
 }
 
 std::string ImapClient::FindSpecialUse(const std::string& specialUse) {
-    for (const ImapFolder& folder : ListFolders())
-        for (const std::string& flag : folder.flags)
-            if (sameFolderName(flag, specialUse))
-                return folder.name;
-    return {};
+    return folderFlagged(ListFolders(), specialUse);
 }
 
 std::string ImapClient::FindOrCreateSentFolder(bool* created) {
     if (created != nullptr)
         *created = false;
     const std::vector<ImapFolder> folders = ListFolders();
-    for (const ImapFolder& folder : folders)
-        for (const std::string& flag : folder.flags)
-            if (sameFolderName(flag, "\\Sent"))
-                return folder.name;
+    if (std::string sent = folderFlagged(folders, "\\Sent"); !sent.empty())
+        return sent;
     static const char* const kNames[] = {"Sent", "Gesendet", "Gesendete Objekte", "Gesendete Elemente"};
     for (const char* name : kNames)
         for (const ImapFolder& folder : folders)
             for (const char* prefix : {"", "INBOX.", "INBOX/"})
                 if (sameFolderName(folder.name, std::string(prefix) + name))
                     return folder.name;
-    CreateFolder("Sent");
+    // The names above were looked for in this very list: no second LIST.
+    create("Sent");
     if (created != nullptr)
         *created = true;
     return "Sent";
@@ -357,9 +363,11 @@ void ImapClient::CreateFolder(const std::string& folder) {
     for (const ImapFolder& existing : ListFolders())
         if (existing.name == folder)
             return;
-    const std::string command = "CREATE " + quoted(encodeImapFolderName(folder));
-    run("", "CREATE",
-            [&](void* h) { curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, command.c_str()); });
+    create(folder);
+}
+
+void ImapClient::create(const std::string& folder) {
+    command("", "CREATE", "CREATE " + quoted(encodeImapFolderName(folder)));
 }
 
 void ImapClient::Append(const std::string& folder, const std::string& message) {
@@ -378,10 +386,9 @@ std::vector<std::uint32_t> ImapClient::SearchSince(const std::string& folder, co
     static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     const int month = std::clamp(since.month, 1, 12);
-    const std::string command = "UID SEARCH SINCE " + std::to_string(since.day) + "-" + kMonths[month - 1] +
-                                "-" + std::to_string(since.year);
-    const std::string text = run(folderPath(folder), "SEARCH",
-                                     [&](void* h) { curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, command.c_str()); });
+    const std::string text = command(folderPath(folder), "SEARCH",
+                                     "UID SEARCH SINCE " + std::to_string(since.day) + "-" + kMonths[month - 1] +
+                                         "-" + std::to_string(since.year));
     std::vector<std::uint32_t> uids;
     for (const std::string& line : linesOf(text)) {
         if (line.rfind("* SEARCH", 0) != 0)
@@ -426,9 +433,7 @@ void ImapClient::CopyMessages(const std::string& folder, const std::vector<std::
     if (uids.empty())
         return;
     CreateFolder(target);
-    const std::string command = "UID COPY " + uidSet(uids) + " " + quoted(encodeImapFolderName(target));
-    run(folderPath(folder), "COPY",
-            [&](void* h) { curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, command.c_str()); });
+    command(folderPath(folder), "COPY", "UID COPY " + uidSet(uids) + " " + quoted(encodeImapFolderName(target)));
 }
 
 void ImapClient::MoveMessages(const std::string& folder, const std::vector<std::uint32_t>& uids,
@@ -436,20 +441,17 @@ void ImapClient::MoveMessages(const std::string& folder, const std::vector<std::
     if (uids.empty())
         return;
     CreateFolder(target);
-    const std::string command = "UID MOVE " + uidSet(uids) + " " + quoted(encodeImapFolderName(target));
+    const std::string path = folderPath(folder);
+    const std::string to = uidSet(uids) + " " + quoted(encodeImapFolderName(target));
     try {
-        run(folderPath(folder), "MOVE",
-                [&](void* h) { curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, command.c_str()); });
+        command(path, "MOVE", "UID MOVE " + to);
         return;
     } catch (const EIdImapError&) {
         // RFC 6851 is an extension: without it, COPY, mark deleted, expunge.
     }
-    CopyMessages(folder, uids, target);
-    const std::string store = "UID STORE " + uidSet(uids) + " +FLAGS.SILENT (\\Deleted)";
-    run(folderPath(folder), "STORE",
-            [&](void* h) { curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, store.c_str()); });
-    run(folderPath(folder), "EXPUNGE",
-            [&](void* h) { curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, "EXPUNGE"); });
+    command(path, "COPY", "UID COPY " + to);
+    command(path, "STORE", "UID STORE " + uidSet(uids) + " +FLAGS.SILENT (\\Deleted)");
+    command(path, "EXPUNGE", "EXPUNGE");
 }
 
 std::string ImapClient::run(const std::string& path, const std::string& what,

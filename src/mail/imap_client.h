@@ -93,8 +93,7 @@ public:
     std::string FindSpecialUse(const std::string& specialUse);
     // The Sent folder: flagged \Sent, else the first existing of "Sent",
     // "Gesendet", "Gesendete Objekte", "Gesendete Elemente" (any case, also
-    // below "INBOX"), else "Sent" created (flagged \Sent where the server
-    // supports CREATE-SPECIAL-USE). `created` tells which.
+    // below "INBOX"), else "Sent" created. `created` tells which.
     std::string FindOrCreateSentFolder(bool* created = nullptr);
     // CREATE; a folder that exists already is no error.
     void CreateFolder(const std::string& folder);
@@ -124,6 +123,10 @@ private:
     // (untagged lines or a fetched message). Throws as the commands do,
     // naming `what`.
     std::string run(const std::string& path, const std::string& what, const std::function<void(void*)>& setUp);
+    // run() of a command line of our own (CURLOPT_CUSTOMREQUEST).
+    std::string command(const std::string& path, const std::string& what, const std::string& line);
+    // CREATE without looking whether the folder exists.
+    void create(const std::string& folder);
     ImapAccount m_account;
     std::unique_ptr<Curl> m_curl;
 };
