@@ -2,12 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <curl/curl.h>
-#include <openssl/ssl.h>
-#include <openssl/x509v3.h>
 
-#include "mail/id_stack.h"
-#include "mail/idn_address.h"
+#include "mail/imap_connection.h"
 #include "platform/ascii.h"
 #include "platform/text_codec.h"
 #include "platform/visible_text.h"
@@ -63,23 +59,6 @@ std::string shiftedRun(const std::vector<char32_t>& run) {
     return out + "-";
 }
 
-// "*" or "ALL" are wildcards in LIST; a percent-encoded path carries the
-// folder into libcurl's URL, which it decodes and quotes for the command.
-std::string urlEncoded(const std::string& text) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : text) {
-        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-' || c == '.' || c == '_' || c == '~') {
-            out += char(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
-
 // An IMAP quoted string (RFC 3501 4.3) of `text`.
 std::string quoted(const std::string& text) {
     std::string out = "\"";
@@ -108,25 +87,10 @@ std::string readString(const std::string& line, size_t& pos) {
     return out;
 }
 
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(std::move(line));
-        start = end + 1;
-    }
-    return lines;
-}
-
-// "* LIST (\HasNoChildren \Sent) "/" "Sent"" into a folder; false for
-// another line, or a name sent as a literal (which libcurl does not pass on).
-bool parseListLine(const std::string& line, ImapFolder& folder) {
+// "* LIST (\HasNoChildren \Sent) "/" "Sent"" into a folder (the name may
+// also come as a literal); false for another response.
+bool parseListLine(const ImapResponse& response, ImapFolder& folder) {
+    const std::string& line = response.text;
     if (line.rfind("* LIST (", 0) != 0)
         return false;
     const size_t close = line.find(')', 8);
@@ -136,9 +100,16 @@ bool parseListLine(const std::string& line, ImapFolder& folder) {
     size_t pos = close + 2;
     readString(line, pos);  // the hierarchy delimiter (or NIL)
     ++pos;
-    if (pos >= line.size() || line[pos] == '{')
+    if (pos >= line.size())
         return false;
-    folder.name = decodeImapFolderName(readString(line, pos));
+    if (line[pos] == '{') {
+        if (response.literals.empty())
+            return false;
+        const auto [offset, length] = response.literals.front();
+        folder.name = decodeImapFolderName(line.substr(offset, length));
+    } else {
+        folder.name = decodeImapFolderName(readString(line, pos));
+    }
     folder.flags.clear();
     size_t start = 0;
     while (start < flags.size()) {
@@ -165,136 +136,9 @@ std::string folderFlagged(const std::vector<ImapFolder>& folders, const std::str
     return {};
 }
 
-// The certificate check of one connection: the same rules as TlsSession
-// (trust store, host name, pinned fingerprint), applied in OpenSSL's
-// verify callback so that libcurl never sends a login to an untrusted peer.
-struct PeerCheck {
-    std::string host;   // as configured, for messages
-    std::string name;   // A-label or address, for the check
-    std::string where;  // "host:port"
-    std::string pinned;
-    long error = X509_V_OK;
-    X509* refused = nullptr;  // the leaf of a refused chain, owned
-
-    void reset() {
-        error = X509_V_OK;
-        X509_free(refused);
-        refused = nullptr;
-    }
-    ~PeerCheck() { X509_free(refused); }
-};
-
-int checkIndex() {
-    static const int index = SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
-    return index;
-}
-
-int verifyPeer(int ok, X509_STORE_CTX* store) {
-    auto* ssl = static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
-    auto* check = static_cast<PeerCheck*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), checkIndex()));
-    if (ok == 1 || check == nullptr)
-        return ok;
-    X509* leaf = X509_STORE_CTX_get0_cert(store);
-    if (!check->pinned.empty() && certificateFingerprint(leaf) == check->pinned) {
-        X509_STORE_CTX_set_error(store, X509_V_OK);
-        return 1;
-    }
-    if (check->error == X509_V_OK) {
-        check->error = X509_STORE_CTX_get_error(store);
-        X509_up_ref(leaf);
-        check->refused = leaf;
-    }
-    return 0;
-}
-
-CURLcode setUpTls(CURL*, void* sslContext, void* user) {
-    auto* ctx = static_cast<SSL_CTX*>(sslContext);
-    auto* check = static_cast<PeerCheck*>(user);
-    check->reset();
-    SSL_CTX_set_ex_data(ctx, checkIndex(), check);
-    // OpenSSL's default paths, as for SMTP (SSL_CERT_FILE / SSL_CERT_DIR).
-    SSL_CTX_set_default_verify_paths(ctx);
-    X509_VERIFY_PARAM* param = SSL_CTX_get0_param(ctx);
-    X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
-    if (TIdStack::IsDottedQuad(check->name))
-        X509_VERIFY_PARAM_set1_ip_asc(param, check->name.c_str());
-    else
-        X509_VERIFY_PARAM_set1_host(param, check->name.c_str(), 0);
-    SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, &verifyPeer);
-    return CURLE_OK;
-}
-
-size_t collect(char* data, size_t size, size_t count, void* user) {
-    static_cast<std::string*>(user)->append(data, size * count);
-    return size * count;
-}
-
-struct Upload {
-    const std::string* bytes = nullptr;
-    size_t offset = 0;
-};
-
-size_t supply(char* buffer, size_t size, size_t count, void* user) {
-    auto* upload = static_cast<Upload*>(user);
-    const size_t n = std::min(size * count, upload->bytes->size() - upload->offset);
-    std::memcpy(buffer, upload->bytes->data() + upload->offset, n);
-    upload->offset += n;
-    return n;
-}
-
-// The server's words without the command tag ("A005 NO [OVERQUOTA] ..."
-// gives "NO [OVERQUOTA] ...").
-std::string withoutTag(const std::string& line) {
-    size_t pos = 0;
-    if (!line.empty() && ((line[0] >= 'A' && line[0] <= 'Z') || (line[0] >= 'a' && line[0] <= 'z'))) {
-        pos = 1;
-        while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9')
-            ++pos;
-        if (pos < line.size() && line[pos] == ' ' && pos > 1)
-            ++pos;
-        else
-            pos = 0;
-    }
-    return line.substr(pos);
-}
-
-// Keeps the server's last refusal (a tagged NO or BAD); never what the
-// client sent, which holds the login. libcurl ends a failed transfer with
-// LOGOUT, whose OK must not hide the refusal.
-int watch(CURL*, curl_infotype type, char* data, size_t size, void* user) {
-    if (type != CURLINFO_HEADER_IN)
-        return 0;
-    std::string line(data, size);
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-        line.pop_back();
-    const std::string words = withoutTag(line);
-    if (words.size() < line.size() && (words.rfind("NO ", 0) == 0 || words.rfind("BAD ", 0) == 0))
-        *static_cast<std::string*>(user) = words;
-    return 0;
-}
-
-void initCurlOnce() {
-    static const CURLcode result = curl_global_init(CURL_GLOBAL_DEFAULT);
-    if (result != CURLE_OK)
-        throw EIdImapError("IMAP kann nicht eingerichtet werden (libcurl).", ImapFailure::Setup);
-}
-
 }  // namespace
 
-struct ImapClient::Curl {
-    CURL* handle = nullptr;
-    PeerCheck check;
-    std::string lastReply;
-    char error[CURL_ERROR_SIZE] = {};
-    ~Curl() {
-        if (handle != nullptr)
-            curl_easy_cleanup(handle);  // sends LOGOUT on an open connection
-    }
-};
-
-ImapClient::ImapClient(ImapAccount account) : m_account(std::move(account)) {
-    initCurlOnce();
-}
+ImapClient::ImapClient(ImapAccount account) : m_account(std::move(account)) {}
 
 ImapClient::~ImapClient() = default;
 
@@ -302,36 +146,60 @@ std::string ImapClient::Where() const {
     return m_account.host + ":" + std::to_string(m_account.port);
 }
 
-namespace {
-
-// The wire name of `folder` as a URL path after the server's part.
-std::string folderPath(const std::string& folder) {
-    return urlEncoded(encodeImapFolderName(folder));
+ImapConnection& ImapClient::connection() {
+    if (m_connection && !m_connection->Usable())
+        m_connection.reset();
+    if (!m_connection) {
+        auto fresh = std::make_unique<ImapConnection>(m_account, Where());
+        fresh->Open();
+        m_connection = std::move(fresh);
+        m_selected.clear();
+    }
+    return *m_connection;
 }
 
-}  // namespace
+std::vector<ImapResponse> ImapClient::command(const std::string& what, const std::string& line) {
+    return connection().Command(what, {{line}});
+}
 
-std::string ImapClient::command(const std::string& path, const std::string& what, const std::string& line) {
-    return run(path, what, [&](void* h) { curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, line.c_str()); });
+std::string ImapClient::mailbox(const std::string& folder) const {
+    const std::string wire = encodeImapFolderName(folder);
+    // Modified UTF-7 leaves only printable ASCII; anything else (bytes that
+    // are no UTF-8) could end the command line.
+    for (unsigned char c : wire)
+        if (c < 0x20 || c > 0x7E)
+            throw EIdImapError("Der Ordnername \"" + platform::visibleText(folder) +
+                                   "\" ist kein gültiger IMAP-Ordnername (Steuerzeichen oder kein UTF-8).",
+                               ImapFailure::Setup);
+    return quoted(wire);
+}
+
+void ImapClient::select(const std::string& folder) {
+    if (m_connection && m_connection->Usable() && m_selected == folder)
+        return;
+    const std::string line = "SELECT " + mailbox(folder);
+    // A refused SELECT leaves no folder selected.
+    m_selected.clear();
+    command("SELECT", line);
+    m_selected = folder;
 }
 
 void ImapClient::Connect() {
-    command("", "NOOP", "NOOP");
+    connection();
 }
 
 void ImapClient::Disconnect() noexcept {
-    m_curl.reset();
+    m_connection.reset();
 }
 
 std::vector<ImapFolder> ImapClient::ListFolders() {
     // RFC 6154 2: servers without SPECIAL-USE in CAPABILITY may still list
     // the flags in a plain LIST; "RETURN (SPECIAL-USE)" is RFC 5258 syntax,
     // which servers without LIST-EXTENDED refuse, so the plain form is used.
-    const std::string text = command("", "LIST", "LIST \"\" \"*\"");
     std::vector<ImapFolder> folders;
     ImapFolder folder;
-    for (const std::string& line : linesOf(text))
-        if (parseListLine(line, folder))
+    for (const ImapResponse& response : command("LIST", "LIST \"\" \"*\""))
+        if (parseListLine(response, folder))
             folders.push_back(folder);
     return folders;
 }
@@ -367,30 +235,38 @@ void ImapClient::CreateFolder(const std::string& folder) {
 }
 
 void ImapClient::create(const std::string& folder) {
-    command("", "CREATE", "CREATE " + quoted(encodeImapFolderName(folder)));
+    command("CREATE", "CREATE " + mailbox(folder));
 }
 
 void ImapClient::Append(const std::string& folder, const std::string& message) {
-    Upload upload{&message, 0};
-    // libcurl's APPEND sends the flag list "(\Seen)" and the size as a
-    // synchronizing literal.
-    run(folderPath(folder), "APPEND", [&](void* h) {
-        curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
-        curl_easy_setopt(h, CURLOPT_READFUNCTION, &supply);
-        curl_easy_setopt(h, CURLOPT_READDATA, &upload);
-        curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, curl_off_t(message.size()));
-    });
+    AppendAll(folder, {message});
+}
+
+bool ImapClient::AppendsMany() {
+    return connection().Offers("MULTIAPPEND");
+}
+
+void ImapClient::AppendAll(const std::string& folder, const std::vector<std::string_view>& messages) {
+    if (messages.empty())
+        return;
+    const std::string start = "APPEND " + mailbox(folder);
+    std::vector<ImapPart> parts{{start}};
+    for (std::string_view message : messages) {
+        parts.push_back({" (\\Seen) "});
+        parts.push_back({message, true});
+    }
+    connection().Command("APPEND", parts);
 }
 
 std::vector<std::uint32_t> ImapClient::SearchSince(const std::string& folder, const ImapDate& since) {
     static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     const int month = std::clamp(since.month, 1, 12);
-    const std::string text = command(folderPath(folder), "SEARCH",
-                                     "UID SEARCH SINCE " + std::to_string(since.day) + "-" + kMonths[month - 1] +
-                                         "-" + std::to_string(since.year));
+    select(folder);
     std::vector<std::uint32_t> uids;
-    for (const std::string& line : linesOf(text)) {
+    for (const ImapResponse& response : command("SEARCH", "UID SEARCH SINCE " + std::to_string(since.day) + "-" +
+                                                              kMonths[month - 1] + "-" + std::to_string(since.year))) {
+        const std::string& line = response.text;
         if (line.rfind("* SEARCH", 0) != 0)
             continue;
         size_t pos = 8;
@@ -413,8 +289,18 @@ std::vector<std::uint32_t> ImapClient::SearchSince(const std::string& folder, co
 }
 
 std::string ImapClient::FetchMessage(const std::string& folder, std::uint32_t uid) {
-    return run(folderPath(folder) + "/;UID=" + std::to_string(uid), "FETCH",
-                   [](void*) {});
+    select(folder);
+    // BODY.PEEK: reading a report must not mark the user's mail as read.
+    for (const ImapResponse& response : command("FETCH", "UID FETCH " + std::to_string(uid) + " BODY.PEEK[]")) {
+        const std::size_t body = response.text.find(" FETCH (") == std::string::npos
+                                     ? std::string::npos
+                                     : response.text.find("BODY[] {");
+        for (const auto& [offset, length] : response.literals)
+            if (body != std::string::npos && offset > body)
+                return response.text.substr(offset, length);
+    }
+    throw EIdImapError("Der IMAP-Server " + Where() + " liefert die Nachricht " + std::to_string(uid) + " nicht (FETCH).",
+                       ImapFailure::Refused);
 }
 
 namespace {
@@ -433,7 +319,8 @@ void ImapClient::CopyMessages(const std::string& folder, const std::vector<std::
     if (uids.empty())
         return;
     CreateFolder(target);
-    command(folderPath(folder), "COPY", "UID COPY " + uidSet(uids) + " " + quoted(encodeImapFolderName(target)));
+    select(folder);
+    command("COPY", "UID COPY " + uidSet(uids) + " " + mailbox(target));
 }
 
 void ImapClient::MoveMessages(const std::string& folder, const std::vector<std::uint32_t>& uids,
@@ -441,137 +328,16 @@ void ImapClient::MoveMessages(const std::string& folder, const std::vector<std::
     if (uids.empty())
         return;
     CreateFolder(target);
-    const std::string path = folderPath(folder);
-    const std::string to = uidSet(uids) + " " + quoted(encodeImapFolderName(target));
-    try {
-        command(path, "MOVE", "UID MOVE " + to);
+    select(folder);
+    const std::string to = uidSet(uids) + " " + mailbox(target);
+    if (connection().Offers("MOVE")) {
+        command("MOVE", "UID MOVE " + to);
         return;
-    } catch (const EIdImapError&) {
-        // RFC 6851 is an extension: without it, COPY, mark deleted, expunge.
     }
-    command(path, "COPY", "UID COPY " + to);
-    command(path, "STORE", "UID STORE " + uidSet(uids) + " +FLAGS.SILENT (\\Deleted)");
-    command(path, "EXPUNGE", "EXPUNGE");
-}
-
-std::string ImapClient::run(const std::string& path, const std::string& what,
-                            const std::function<void(void*)>& setUp) {
-    const std::string where = Where();
-    const ImapAccount& account = m_account;
-    std::unique_ptr<Curl>& curl = m_curl;
-    if (!curl) {
-        curl = std::make_unique<Curl>();
-        curl->handle = curl_easy_init();
-        if (curl->handle == nullptr)
-            throw EIdImapError("IMAP kann nicht eingerichtet werden (libcurl).", ImapFailure::Setup);
-        std::string reason;
-        const bool address = TIdStack::IsDottedQuad(account.host);
-        curl->check.host = account.host;
-        curl->check.name = address ? account.host : AsciiDomain(account.host, &reason);
-        curl->check.where = where;
-        curl->check.pinned = normalizeFingerprint(account.pinnedFingerprint);
-        if (curl->check.name.empty()) {
-            curl.reset();
-            throw EIdImapError("Der IMAP-Servername \"" + account.host + "\" ist kein gültiger Domainname (" +
-                               reason + ").",
-                               ImapFailure::Setup);
-        }
-    } else {
-        curl_easy_reset(curl->handle);
-    }
-    CURL* h = curl->handle;
-    const std::string scheme = account.encryption == TlsMode::Implicit ? "imaps://" : "imap://";
-    const std::string url = scheme + curl->check.name + ":" + std::to_string(account.port) + "/" + path;
-    std::string received;
-    curl->lastReply.clear();
-    curl->error[0] = '\0';
-    curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, curl->error);
-    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &collect);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &received);
-    curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
-    curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, &watch);
-    curl_easy_setopt(h, CURLOPT_DEBUGDATA, &curl->lastReply);
-    const long seconds = std::clamp(account.timeoutSeconds, 1, 3600);
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, seconds);
-    curl_easy_setopt(h, CURLOPT_TIMEOUT, seconds);
-    curl_easy_setopt(h, CURLOPT_USE_SSL, long(account.encryption == TlsMode::None ? CURLUSESSL_NONE : CURLUSESSL_ALL));
-    curl_easy_setopt(h, CURLOPT_SSLVERSION, long(CURL_SSLVERSION_TLSv1_2));
-    // The check is made in verifyPeer, with the SMTP client's rules and
-    // messages; libcurl's own would refuse a pinned certificate.
-    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
-    curl_easy_setopt(h, CURLOPT_SSL_CTX_FUNCTION, &setUpTls);
-    curl_easy_setopt(h, CURLOPT_SSL_CTX_DATA, &curl->check);
-    curl_easy_setopt(h, CURLOPT_USERNAME, account.user.c_str());
-    if (account.accessToken.empty()) {
-        curl_easy_setopt(h, CURLOPT_PASSWORD, account.password.c_str());
-    } else {
-        curl_easy_setopt(h, CURLOPT_XOAUTH2_BEARER, account.accessToken.c_str());
-        curl_easy_setopt(h, CURLOPT_LOGIN_OPTIONS, "AUTH=*");
-    }
-    setUp(h);
-    const CURLcode result = curl_easy_perform(h);
-    if (result == CURLE_OK)
-        return received;
-
-    const PeerCheck& check = curl->check;
-    if (check.error != X509_V_OK && check.refused != nullptr) {
-        EIdCertificateError error = certificateRefusal(check.error, check.refused, account.host, where);
-        curl.reset();
-        throw error;
-    }
-    const std::string words = platform::visibleText(curl->lastReply);
-    std::string text;
-    ImapFailure kind = ImapFailure::Connection;
-    switch (result) {
-        case CURLE_LOGIN_DENIED:
-            // libcurl reports a refused SELECT (no such folder) with the
-            // code of a refused login; its message tells them apart.
-            if (std::strstr(curl->error, "Select") != nullptr) {
-                text = "Der IMAP-Server " + where + " lehnt SELECT ab: " + (words.empty() ? "NO" : words);
-                kind = ImapFailure::Refused;
-                break;
-            }
-            text = "Der IMAP-Server " + where + " hat die Anmeldung abgelehnt" +
-                   (words.empty() ? "." : ": " + words) + "\r\nBenutzername und Passwort prüfen";
-            kind = ImapFailure::Login;
-            break;
-        case CURLE_OPERATION_TIMEDOUT:
-            text = "Der IMAP-Server " + where + " hat nicht innerhalb von " + std::to_string(seconds) +
-                   " s geantwortet (" + what + ").";
-            kind = ImapFailure::Timeout;
-            break;
-        case CURLE_COULDNT_RESOLVE_HOST:
-        case CURLE_COULDNT_CONNECT:
-            text = "Keine Verbindung zum IMAP-Server " + where + " (" + platform::visibleText(curl->error) + ").";
-            break;
-        case CURLE_USE_SSL_FAILED:
-            text = "Der IMAP-Server " + where + " bietet kein STARTTLS an.\r\nVerschlüsselung und Port prüfen";
-            break;
-        case CURLE_SSL_CONNECT_ERROR:
-            text = "Der TLS-Aufbau zum IMAP-Server " + where + " ist fehlgeschlagen (" +
-                   platform::visibleText(curl->error) + ").\r\nVerschlüsselung und Port prüfen";
-            break;
-        case CURLE_RECV_ERROR:
-        case CURLE_SEND_ERROR:
-        case CURLE_GOT_NOTHING:
-        case CURLE_PARTIAL_FILE:
-            text = "Die Verbindung zum IMAP-Server " + where + " ist abgebrochen (" + what + ").";
-            break;
-        default:
-            // A tagged NO or BAD: the server's own words say why.
-            if (!words.empty()) {
-                text = "Der IMAP-Server " + where + " lehnt " + what + " ab: " + words;
-                kind = ImapFailure::Refused;
-            } else {
-                text = "IMAP " + what + " bei " + where + " fehlgeschlagen (" +
-                       platform::visibleText(curl->error[0] != '\0' ? curl->error : curl_easy_strerror(result)) +
-                       ").";
-            }
-    }
-    throw EIdImapError(text, kind);
+    // RFC 6851 is an extension: without it, copy, mark deleted, expunge.
+    command("COPY", "UID COPY " + to);
+    command("STORE", "UID STORE " + uidSet(uids) + " +FLAGS.SILENT (\\Deleted)");
+    command("EXPUNGE", "EXPUNGE");
 }
 
 std::string encodeImapFolderName(const std::string& utf8) {

@@ -1,10 +1,11 @@
 #pragma once
-// The IMAP client (RFC 3501 on Debian's libcurl): one connection kept for
-// many commands, with STARTTLS or TLS from the first byte under the same
-// certificate policy as the SMTP client (trust store, host name, pinned
-// SHA-256 fingerprint), login with LOGIN/PLAIN or an OAuth 2 token
-// (XOAUTH2/OAUTHBEARER). Folder names are given and returned as UTF-8; the
-// client writes them in IMAP's modified UTF-7 on the wire.
+// The IMAP client (RFC 3501): one connection kept for many commands,
+// opened by Debian's libcurl (mail/imap_connection.h) with STARTTLS or TLS
+// from the first byte under the same certificate policy as the SMTP client
+// (trust store, host name, pinned SHA-256 fingerprint), login with
+// LOGIN/PLAIN or an OAuth 2 token (XOAUTH2/OAUTHBEARER). Folder names are
+// given and returned as UTF-8; the client writes them in IMAP's modified
+// UTF-7 on the wire.
 //
 // Every command has its own time limit (ImapAccount::timeoutSeconds). A
 // command that fails throws; the next command opens a new connection when
@@ -13,12 +14,16 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "mail/id_exception.h"
 #include "mail/tls_session.h"
 
 namespace sendrix::mail {
+
+class ImapConnection;
+struct ImapResponse;
 
 struct ImapAccount {
     std::string host;
@@ -101,34 +106,42 @@ public:
     // APPEND of `message` (exact bytes, CR LF line ends) to `folder`, flagged
     // \Seen. Throws EIdImapError with the server's reason when refused.
     void Append(const std::string& folder, const std::string& message);
+    // Whether the server takes several messages in one APPEND (RFC 3502
+    // MULTIAPPEND); connects first.
+    bool AppendsMany();
+    // One APPEND of all `messages`, each flagged \Seen; with MULTIAPPEND
+    // only. The server stores all of them or, when it refuses, none.
+    void AppendAll(const std::string& folder, const std::vector<std::string_view>& messages);
 
     // UIDs of the messages in `folder` that arrived on or after `since`
     // (UID SEARCH SINCE), ascending.
     std::vector<std::uint32_t> SearchSince(const std::string& folder, const ImapDate& since);
-    // The whole message `uid` of `folder`, byte for byte (UID FETCH BODY[]:
-    // the server marks it \Seen).
+    // The whole message `uid` of `folder`, byte for byte (UID FETCH
+    // BODY.PEEK[]: its flags stay as they are).
     std::string FetchMessage(const std::string& folder, std::uint32_t uid);
     // UID COPY / UID MOVE of `uids` from `folder` to `target`; `target` is
-    // created first when missing. MOVE falls back to COPY, \Deleted and
-    // EXPUNGE where the server lacks RFC 6851 MOVE.
+    // created first when missing. MOVE is COPY, \Deleted and EXPUNGE where
+    // the server lacks RFC 6851 MOVE.
     void CopyMessages(const std::string& folder, const std::vector<std::uint32_t>& uids,
                       const std::string& target);
     void MoveMessages(const std::string& folder, const std::vector<std::uint32_t>& uids,
                       const std::string& target);
 
 private:
-    struct Curl;
-    // One libcurl transfer to `path` below the server's URL with the
-    // options `setUp` adds to the handle; returns what libcurl handed over
-    // (untagged lines or a fetched message). Throws as the commands do,
-    // naming `what`.
-    std::string run(const std::string& path, const std::string& what, const std::function<void(void*)>& setUp);
-    // run() of a command line of our own (CURLOPT_CUSTOMREQUEST).
-    std::string command(const std::string& path, const std::string& what, const std::string& line);
+    // The open connection, opened (and logged in) anew when there is none
+    // or the last one broke.
+    ImapConnection& connection();
+    // One command line; returns the untagged responses.
+    std::vector<ImapResponse> command(const std::string& what, const std::string& line);
+    // `folder` as a command's argument (modified UTF-7, quoted).
+    std::string mailbox(const std::string& folder) const;
+    // SELECT unless `folder` is selected on this connection already.
+    void select(const std::string& folder);
     // CREATE without looking whether the folder exists.
     void create(const std::string& folder);
     ImapAccount m_account;
-    std::unique_ptr<Curl> m_curl;
+    std::unique_ptr<ImapConnection> m_connection;
+    std::string m_selected;
 };
 
 // IMAP's modified UTF-7 (RFC 3501 5.1.3) of a UTF-8 folder name, and back;
