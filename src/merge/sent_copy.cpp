@@ -1,6 +1,8 @@
 #include "merge/sent_copy.h"
 
+#include <algorithm>
 #include <exception>
+#include <string_view>
 
 namespace sendrix::merge {
 
@@ -81,37 +83,73 @@ void ImapSentCopy::work() {
         m_changed.wait(lock, [this] { return m_ending || !m_jobs.empty(); });
         if (m_jobs.empty())
             return;
-        Job job = std::move(m_jobs.front());
-        m_jobs.pop_front();
+        // All copies waiting go together, up to a batch's limits: the server
+        // then stores them in one go instead of one command each.
+        std::vector<Job> batch;
+        std::size_t bytes = 0;
+        while (!m_jobs.empty() && batch.size() < kMaxBatchMessages &&
+               (batch.empty() || bytes + m_jobs.front().text.size() <= kMaxBatchBytes)) {
+            bytes += m_jobs.front().text.size();
+            batch.push_back(std::move(m_jobs.front()));
+            m_jobs.pop_front();
+        }
         lock.unlock();
-        const std::string reason = append(job.text);
+        const std::vector<std::string> reasons = appendAll(batch);
         lock.lock();
-        m_pendingBytes -= job.text.size();
-        if (!reason.empty())
-            m_faults.push_back({job.row, job.address, reason});
+        m_pendingBytes -= bytes;
+        for (std::size_t i = 0; i < batch.size(); ++i)
+            if (!reasons[i].empty())
+                m_faults.push_back({batch[i].row, batch[i].address, reasons[i]});
         m_changed.notify_all();
     }
 }
 
-std::string ImapSentCopy::append(const std::string& text) {
+std::vector<std::string> ImapSentCopy::appendAll(const std::vector<Job>& batch) {
+    std::vector<std::string> reasons(batch.size());
+    if (batch.size() > 1) {
+        std::vector<std::string_view> texts;
+        for (const Job& job : batch)
+            texts.emplace_back(job.text);
+        bool many = false;
+        const Outcome outcome = attempt([&] {
+            many = m_client->AppendsMany();
+            if (many)
+                m_client->AppendAll(m_folder, texts);
+        });
+        if (many && outcome.reason.empty())
+            return reasons;
+        // Anything but a refusal costs the whole batch. Refused as a whole
+        // (a quota, one message too large), the server stored none: each
+        // goes alone, and only those refused again have no copy.
+        if (!outcome.reason.empty() && !outcome.refused) {
+            std::fill(reasons.begin(), reasons.end(), outcome.reason);
+            return reasons;
+        }
+    }
+    for (std::size_t i = 0; i < batch.size(); ++i)
+        reasons[i] = attempt([&] { m_client->Append(m_folder, batch[i].text); }).reason;
+    return reasons;
+}
+
+ImapSentCopy::Outcome ImapSentCopy::attempt(const std::function<void()>& append) {
     if (!m_fault.empty())
-        return m_fault;
+        return {m_fault};
     try {
-        m_client->Append(m_folder, text);
+        append();
         return {};
     } catch (const mail::EIdImapError& error) {
         const std::string reason = oneLine(error.what());
-        // A refusal (quota, rights) concerns this copy; the next may fit.
+        // A refusal (quota, rights) concerns these copies; the next may fit.
         if (error.Kind() == mail::ImapFailure::Refused)
-            return reason;
+            return {reason, true};
         // Never the same copy again: the server may hold it already. The
         // next copy opens a new connection, once per run.
         if (m_reconnected || error.Kind() == mail::ImapFailure::Login || error.Kind() == mail::ImapFailure::Setup)
             m_fault = reason;
         m_reconnected = true;
-        return reason;
+        return {reason};
     } catch (const std::exception& error) {
-        return m_fault = oneLine(error.what());
+        return {m_fault = oneLine(error.what())};
     }
 }
 
