@@ -5,14 +5,16 @@ an [Imap] account on a local Dovecot over STARTTLS (the tests' fixture and a
 throw-away CA) and once without. farm-bench times both whole runs pair by
 pair; quote the median ratio A/B.
 
-    bench_sent_copy.py BUILD_DIR [ROWS] [RUNS] [--no-fsync] [--aiosmtpd]
+    bench_sent_copy.py BUILD_DIR [ROWS] [RUNS] [--no-fsync] [--aiosmtpd] [--rtt=MS]
 
 A run ends once the last copy is made, so it takes at least as long as
 Dovecot needs to store them; --no-fsync (mail_fsync = never) leaves out the
 server's disk and shows what the copies cost the program and the protocol.
 --aiosmtpd sends to Debian's aiosmtpd instead of the instant sink: an SMTP
 server that, like a real one, takes its time per message, so the copies
-(made beside the sending) can overlap it.
+(made beside the sending) can overlap it. --rtt=MS puts a relay with
+that round-trip time (latency_relay.py) before both servers: the network
+between a user and a provider.
 
 Needs Debian's dovecot-imapd and openssl; run as root or as a user Dovecot
 may run as. Leaves nothing behind.
@@ -28,17 +30,20 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "interop"))
 import dovecot_support  # noqa: E402
+from latency_relay import LatencyRelay  # noqa: E402
 from tls_support import Certificates  # noqa: E402
 
 no_fsync = "--no-fsync" in sys.argv
 use_aiosmtpd = "--aiosmtpd" in sys.argv
-args = [arg for arg in sys.argv[1:] if arg not in ("--no-fsync", "--aiosmtpd")]
+rtt = [float(arg[6:]) for arg in sys.argv[1:] if arg.startswith("--rtt=")]
+args = [arg for arg in sys.argv[1:] if arg not in ("--no-fsync", "--aiosmtpd") and not arg.startswith("--rtt=")]
 build = os.path.abspath(args[0])
 rows = int(args[1]) if len(args) > 1 else 1000
 runs = args[2] if len(args) > 2 else "5"
 work = tempfile.mkdtemp(prefix="sendrix-bench-sent-copy-")
 os.chmod(work, 0o755)
 sink = dovecot = None
+relays = []
 try:
     certs = Certificates(tempfile.mkdtemp(dir=work))
     dovecot = dovecot_support.Dovecot(os.path.join(work, "dovecot"), os.path.join(certs.folder, "good.pem"),
@@ -62,8 +67,12 @@ try:
     else:
         sink = subprocess.Popen([os.path.join(build, "bench", "smtp_sink")], stdout=subprocess.PIPE, text=True)
         smtp_port = int(sink.stdout.readline().split()[1])
+    imap_port = dovecot.imap_port
+    if rtt:
+        relays = [LatencyRelay(smtp_port, rtt[0]), LatencyRelay(imap_port, rtt[0])]
+        smtp_port, imap_port = relays[0].port, relays[1].port
     password = "".join(chr(ord(c) ^ 0x1F) for c in "geheim")
-    for name, imap in (("with", ["[Imap]", "ServerName=localhost", "ServerPort=%d" % dovecot.imap_port]),
+    for name, imap in (("with", ["[Imap]", "ServerName=localhost", "ServerPort=%d" % imap_port]),
                        ("without", [])):
         home = os.path.join(work, name)
         os.makedirs(home)
@@ -93,6 +102,8 @@ try:
                     *command("with")], env=env, check=True)
     print("copies in Sent:", len(dovecot.messages("anna", "Sent")))
 finally:
+    for relay in relays:
+        relay.stop()
     if sink:
         sink.terminate()
         sink.wait(timeout=20)

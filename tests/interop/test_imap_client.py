@@ -52,7 +52,10 @@ class ImapClientTest(unittest.TestCase):
         status, out, _ = self.tool("search", "INBOX", today)
         uids = out.split()
         self.assertEqual(len(uids), 3)
+        self.dovecot.doveadm("flags", "remove", "-u", USER, "\\Seen", "mailbox", "INBOX", "all")
         self.assertEqual(self.tool("fetch", "INBOX", uids[1].decode())[1], messages[1])
+        # Reading a report leaves the user's unread mail unread.
+        self.assertNotIn("S", self.dovecot.messages(USER, "INBOX")[1][1])
         self.assertEqual(self.tool("search", "INBOX", "2999-01-01")[1].split(), [])
         self.assertEqual(self.tool("move", "INBOX", b",".join(uids[::2]).decode(), "Sendrix/Rückläufer")[0], 0)
         self.assertIn("Sendrix/Rückläufer", self.dovecot.folders(USER))

@@ -106,6 +106,9 @@ class SentCopyTest(unittest.TestCase):
             ("none there: created", {"special_use": None}, [], {"Encryption": 1}, "Sent"),
             ("folder set by the user", {}, [], {"Encryption": 1, "SentFolder": "Rundbriefe/Gesendet"},
              "Rundbriefe/Gesendet"),
+            # Without MULTIAPPEND and LITERAL+: one APPEND each, waiting for each go-ahead.
+            ("plain IMAP4rev1 server", {"extra": "imap_capability = IMAP4rev1 SPECIAL-USE\n"}, [],
+             {"Encryption": 1}, "Sent"),
         ]
         for name, options, existing, keys, target in cases:
             with self.subTest(name):
