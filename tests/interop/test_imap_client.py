@@ -82,5 +82,11 @@ class ImapClientTest(unittest.TestCase):
                 self.assertNotIn("wrong", err.replace("wrong password", ""))
 
 
+    def test_a_folder_name_that_is_no_utf8_never_reaches_the_command_line(self):
+        status, _, err = self.tool("append", b"Sent\xff\r\nS9 DELETE INBOX", os.path.join(self.folder, "leer.eml"))
+        self.assertEqual((status, err.splitlines()[0]), (1, "setup"))
+        self.assertIn("kein gültiger IMAP-Ordnername", err)
+
+
 if __name__ == "__main__":
     unittest.main()
