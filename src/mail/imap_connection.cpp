@@ -124,7 +124,9 @@ std::size_t announcedLiteral(const std::string& line) {
     if (line.empty() || line.back() != '}')
         return std::string::npos;
     const std::size_t open = line.rfind('{');
-    if (open == std::string::npos || open + 2 > line.size() - 1 || line.size() - open > 12)
+    // Up to 18 digits: more could not be counted, and a size that large is
+    // refused as too large anyway.
+    if (open == std::string::npos || open + 2 > line.size() - 1 || line.size() - open > 20)
         return std::string::npos;
     std::size_t size = 0;
     for (std::size_t i = open + 1; i + 1 < line.size(); ++i) {

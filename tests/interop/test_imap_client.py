@@ -7,8 +7,10 @@ it refuses.
 import datetime
 import os
 import shutil
+import socket
 import subprocess
 import tempfile
+import threading
 import unittest
 
 import dovecot_support
@@ -86,6 +88,60 @@ class ImapClientTest(unittest.TestCase):
         status, _, err = self.tool("append", b"Sent\xff\r\nS9 DELETE INBOX", os.path.join(self.folder, "leer.eml"))
         self.assertEqual((status, err.splitlines()[0]), (1, "setup"))
         self.assertIn("kein gültiger IMAP-Ordnername", err)
+
+
+
+class ScriptedServer:
+    """A server answering each command verb with a reply of the test's, for
+    what Dovecot never sends: folder names as literals, a refusal in place
+    of the go-ahead for a literal, a literal too large to hold. Records the
+    lines it got."""
+
+    def __init__(self, replies):
+        self.replies, self.received = replies, []
+        self.listener = socket.create_server(("127.0.0.1", 0))
+        self.listener.settimeout(RUN_LIMIT)
+        self.port = self.listener.getsockname()[1]
+        self.thread = threading.Thread(target=self.serve, daemon=True)
+        self.thread.start()
+
+    def serve(self):
+        with self.listener, self.listener.accept()[0] as peer, peer.makefile("rb") as lines:
+            peer.settimeout(RUN_LIMIT)
+            peer.sendall(b"* OK [CAPABILITY IMAP4rev1 SASL-IR AUTH=PLAIN] bereit\r\n")
+            for line in lines:
+                self.received.append(line)
+                tag, verb = (line.split(b" ") + [b""])[:2]
+                reply = self.replies.get(verb.upper().decode(), b"OK fertig")
+                peer.sendall(reply.replace(b"TAG", tag) if b"TAG" in reply else tag + b" " + reply + b"\r\n")
+                if verb.upper() == b"LOGOUT":
+                    return
+
+
+class ImapRepliesTest(unittest.TestCase):
+    def test_literals_in_replies_and_refusals_in_place_of_the_go_ahead(self):
+        message = os.path.join(tempfile.mkdtemp(prefix="sendrix-imap-replies-"), "m.eml")
+        self.addCleanup(shutil.rmtree, os.path.dirname(message))
+        with open(message, "wb") as out:
+            out.write(b"Subject: x\r\n\r\nGEHEIMER TEXT\r\n")
+        cases = [
+            ("folder name as a literal", {"LIST": b'* LIST (\\Sent) "/" {11}\r\nMein "Sent"\r\nTAG OK\r\n'},
+             ("list",), 0, 'Mein "Sent"\t\\Sent'),
+            ("NO instead of the go-ahead", {"APPEND": b"NO [OVERQUOTA] voll"}, ("append", "Sent", message), 1,
+             "lehnt APPEND ab: NO [OVERQUOTA] voll"),
+            ("literal too large to hold", {"UID": b"* 1 FETCH (UID 7 BODY[] {999999999999}\r\nTAG"},
+             ("fetch", "INBOX", "7"), 1, "antwortet mit einer zu langen Zeile oder Nachricht (FETCH)"),
+        ]
+        for name, replies, args, status, text in cases:
+            with self.subTest(name):
+                server = ScriptedServer(replies)
+                result = subprocess.run([TOOL, str(server.port), "none", USER, PASSWORD, *args], capture_output=True,
+                                        timeout=RUN_LIMIT)
+                server.thread.join(RUN_LIMIT)
+                self.assertEqual(result.returncode, status, result.stderr)
+                self.assertIn(text, (result.stdout + result.stderr).decode())
+                # The message never follows a refusal.
+                self.assertNotIn(b"GEHEIMER TEXT\r\n", b"".join(server.received))
 
 
 if __name__ == "__main__":
