@@ -155,12 +155,16 @@ class SentCopyTest(unittest.TestCase):
         self.assertEqual([rcpts for _, rcpts, _ in handler.transactions],
                          [["r%d@example.org" % i] for i in range(1, 6)])
         # The copies are made while the next messages go: those of rows 1
-        # and 2 may or may not have been made before the server went away.
+        # and 2 may or may not have been made before the server went away,
+        # and one stored just before may have lost its OK with the server.
+        # A row never claims a copy that is not there.
         stored = len(dovecot.messages(USER, "Sent"))
         self.assertLessEqual(stored, 2, self.stdout)
         results = self.results()
-        self.assertEqual(results[:stored], ["versendet"] * stored)
-        for text in results[stored:]:
+        copied = results.count("versendet")
+        self.assertLessEqual(copied, stored)
+        self.assertEqual(results[:copied], ["versendet"] * copied)
+        for text in results[copied:]:
             self.assertRegex(text, r"^versendet, keine Kopie in Gesendet: (Keine Verbindung zum|Die Verbindung zum) "
                                    r"IMAP-Server localhost:\d+")
 
