@@ -178,7 +178,7 @@ void ImapConnection::Open() {
     const ImapAccount& account = m_account;
     const std::string scheme = account.encryption == TlsMode::Implicit ? "imaps://" : "imap://";
     const std::string url = scheme + m_curl->check.name + ":" + std::to_string(account.port) + "/";
-    const long seconds = std::clamp(account.timeoutSeconds, 1, 3600);
+    const long seconds = limitSeconds();
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
     curl_easy_setopt(h, CURLOPT_CONNECT_ONLY, 1L);
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
@@ -248,6 +248,10 @@ void ImapConnection::Open() {
     }
 }
 
+int ImapConnection::limitSeconds() const {
+    return std::clamp(m_account.timeoutSeconds, 1, 3600);
+}
+
 bool ImapConnection::Offers(const std::string& capability) const {
     return std::any_of(m_capabilities.begin(), m_capabilities.end(),
                        [&](const std::string& each) { return platform::equalsNoCase(each, capability); });
@@ -315,7 +319,7 @@ std::vector<ImapResponse> ImapConnection::Command(const std::string& what, const
 }
 
 void ImapConnection::send(std::string_view bytes, const std::string& what) {
-    const int limit = std::clamp(m_account.timeoutSeconds, 1, 3600) * 1000;
+    const int limit = limitSeconds() * 1000;
     while (!bytes.empty()) {
         size_t sent = 0;
         const CURLcode result = curl_easy_send(m_curl->handle, bytes.data(), bytes.size(), &sent);
@@ -332,7 +336,7 @@ void ImapConnection::send(std::string_view bytes, const std::string& what) {
 }
 
 void ImapConnection::receiveMore(const std::string& what) {
-    const int limit = std::clamp(m_account.timeoutSeconds, 1, 3600) * 1000;
+    const int limit = limitSeconds() * 1000;
     char buffer[64 << 10];
     for (;;) {
         size_t received = 0;
@@ -388,7 +392,7 @@ void ImapConnection::broken(const std::string& what, Fault fault) {
                            ImapFailure::Connection);
     if (fault == Fault::TimedOut)
         throw EIdImapError("Der IMAP-Server " + m_where + " hat nicht innerhalb von " +
-                               std::to_string(std::clamp(m_account.timeoutSeconds, 1, 3600)) + " s geantwortet (" +
+                               std::to_string(limitSeconds()) + " s geantwortet (" +
                                what + ").",
                            ImapFailure::Timeout);
     throw EIdImapError("Die Verbindung zum IMAP-Server " + m_where + " ist abgebrochen (" + what + ").",

@@ -58,6 +58,8 @@ public:
 
 private:
     struct Curl;
+    // The account's time limit of each wait, in seconds (1..3600).
+    int limitSeconds() const;
     void send(std::string_view bytes, const std::string& what);
     // Reads one response line with its literals.
     ImapResponse readResponse(const std::string& what);
